@@ -1,0 +1,130 @@
+#include "vqbmessage.h"
+
+#include <cstring>
+
+namespace {
+
+struct MessageDef {
+    const char* module;
+    unsigned number;
+    const char* text;
+};
+
+// Our own wording. Arguments are positional printf conversions; %s takes C text.
+const MessageDef kMessages[] = {
+    {VQB_MOD_REPOS, 233, "The index list of the table could not be read."},
+    {VQB_MOD_REPOS, 244, "Column \"%s\" does not exist in the table."},
+    {VQB_MOD_REPOS, 288, "The document has no root element named \"velqorindocument\"."},
+    {VQB_MOD_REPOS, 290, "This database cannot hold a repository."},
+    {VQB_MOD_REPOS, 292, "The configuration options are not available."},
+    {VQB_MOD_REPOS, 482, "A file path could not be built (error %d: %s)."},
+    {VQB_MOD_REPOS, 485, "Reading the result of a query failed."},
+    {VQB_MOD_REPOS, 530, "Out of memory."},
+    {VQB_MOD_REPOS, 678, "The field mapping does not describe a single value field of that table."},
+    {VQB_MOD_REPOS, 687, "Declaring or binding parameter %d failed: %s"},
+    {VQB_MOD_REPOS, 696, "A row has no value for its primary-key column."},
+    {VQB_MOD_REPOS, 740, "The maximum text length is not set."},
+    {VQB_MOD_REPOS, 763, "The result has no columns."},
+    {VQB_MOD_REPOS, 1044, "Writing the repository list file failed."},
+    {VQB_MOD_REPOS, 1049, "The data-access connector could not create a data source."},
+    {VQB_MOD_REPOS, 1050, "The database holds no repository; create it before upgrading."},
+    {VQB_MOD_REPOS, 1052, "The repository version is not supported by this library."},
+    {VQB_MOD_REPOS, 1053, "The query returned no row."},
+    {VQB_MOD_REPOS, 1054, "Table \"%s\" does not exist."},
+    {VQB_MOD_REPOS, 1055, "Table \"%s\" lacks an expected column."},
+    {VQB_MOD_REPOS, 1056, "Column %d of the table should be named \"%s\"."},
+    {VQB_MOD_REPOS, 1062, "Unsupported column type."},
+    {VQB_MOD_REPOS, 1063, "Creating an index on table \"%s\" failed: %s"},
+    {VQB_MOD_REPOS, 1065, "A transaction was ended that had not been begun."},
+    {VQB_MOD_REPOS, 1066, "Ending the transaction failed after an earlier error (%s): %s"},
+    {VQB_MOD_REPOS, 1067, "Ending the transaction failed: %s"},
+    {VQB_MOD_REPOS, 1068, "A transaction was ended that had not been begun (earlier error: %s)."},
+    {VQB_MOD_REPOS, 1157, "A folder row refers to an unknown parent column."},
+    {VQB_MOD_REPOS, 1161, "The operation is not possible on this connection."},
+    {VQB_MOD_REPOS, 1167, "The folder does not exist."},
+    {VQB_MOD_REPOS, 1198, "A table set of the source repository is missing."},
+    {VQB_MOD_REPOS, 1257, "The folder tree contains a cycle."},
+    {VQB_MOD_REPOS, 1284, "Creating the SQLite database failed (%s): %s"},
+    {VQB_MOD_REPOS, 1285, "Opening the SQLite database failed (%s): %s"},
+    {VQB_MOD_REPOS, 1286, "Reading the columns of a table failed."},
+    {VQB_MOD_REPOS, 1287, "Reading the tables of the database failed."},
+    {VQB_MOD_REPOS, 1288, "The statement has fewer parameter markers than values."},
+    {VQB_MOD_REPOS, 1289, "The legacy result-set file has no readable version."},
+    {VQB_MOD_REPOS, 1290, "Table \"%s\" could not be prepared for copying."},
+    {VQB_MOD_REPOS, 1291, "Reading table \"%s\" failed."},
+    {VQB_MOD_REPOS, 1292, "Table \"%s\" could not be read for copying."},
+    {VQB_MOD_REPOS, 1293, "Reading rows of table \"%s\" failed."},
+    {VQB_MOD_REPOS, 1294, "The repository list file \"%s\" cannot be used."},
+    {VQB_MOD_REPOS, 1295, "No repository list file is configured."},
+    {VQB_MOD_REPOS, 1296, "Too many values in \"%s\" at line %d."},
+    {VQB_MOD_REPOS, 1297, "No value in \"%s\" at line %d."},
+    {VQB_MOD_REPOS, 1298, "Out of memory while reading the repository list file."},
+    {VQB_MOD_REPOS, 1299, "The repository list file could not be read: a line is malformed."},
+    {VQB_MOD_REPOS, 1300, "A line of \"%s\" could not be read (line %d)."},
+    {VQB_MOD_REPOS, 1301, "The repository list file \"%s\" could not be opened."},
+    {VQB_MOD_REPOS, 1302, "Reading the repository list file \"%s\" failed."},
+    {VQB_MOD_REPOS, 1303, "A table prefix must start with a letter."},
+    {VQB_MOD_REPOS, 1304, "A repository already exists there."},
+    {VQB_MOD_REPOS, 1305, "A repository of that name is already listed."},
+    {VQB_MOD_REPOS, 1306, "Repository \"%s\" is not configured."},
+    {VQB_MOD_REPOS, 1307, "No source repository was given."},
+    {VQB_MOD_REPOS, 1308, "No target repository was given."},
+    {VQB_MOD_REPOS, 1309, "The target repository's version is not supported."},
+    {VQB_MOD_REPOS, 1310, "The source repository's version is not supported."},
+    {VQB_MOD_REPOS, 1311, "Emptying a target table failed: %s"},
+    {VQB_MOD_REPOS, 1312, "Preparing an insert into the target failed: %s"},
+    {VQB_MOD_REPOS, 1313, "A value of an unsupported type cannot be bound."},
+    {VQB_MOD_REPOS, 1314, "The repository is up to date; no upgrade is needed."},
+    {VQB_MOD_REPOS, 1316, "Updating the repository's data failed."},
+    {VQB_MOD_REPOS, 1395, "Element \"%s\" is missing."},
+    {VQB_MOD_REPOS, 1396, "Unexpected element or name \"%s\"."},
+    {VQB_MOD_REPOS, 1415, "Attribute \"%s\" is missing or invalid."},
+    {VQB_MOD_REPOS, 1433, "Field \"%s\" cannot be mapped: the table already has a value field."},
+    {VQB_MOD_REPOS, 1509, "A name is used twice."},
+    {VQB_MOD_REPOS, 1532, "The field mapping does not exist."},
+    {VQB_MOD_REPOS, 1533, "The table prefix is too long for this database's identifiers."},
+    {VQB_MOD_REPOS, 1541, "This database is not supported for repositories."},
+    {VQB_MOD_REPOS, 1584, "A repository database operation failed; see the log for details."},
+    {VQB_MOD_REPOS, 1591, "The path of %s object %d could not be found."},
+    {VQB_MOD_REPOS, 1684, "The document is not of the expected class."},
+    {VQB_MOD_REPOS, 1685, "Invalid name pattern."},
+    {VQB_MOD_REPOS, 1686, "Element \"%s\" has no attribute \"%s\"."},
+    {VQB_MOD_MONITOR, 1085, "The object is still in use and cannot be deleted."},
+    {VQB_MOD_MONITOR, 1088, "The task has executions and cannot be deleted."},
+    {VQB_MOD_MONITOR, 1211, "The row already exists."},
+    {VQB_MOD_MONITOR, 1663, "No object has the property value \"%s\"."},
+    {VQB_MOD_MONADMIN, 924, "A field of that name already exists."},
+    {VQB_MOD_MONADMIN, 1356, "An object of that name already exists."},
+    {VQB_MOD_MONADMIN, 1385, "An object of that name already exists."},
+};
+
+}  // namespace
+
+const char* vqbMessageText(const char* module, unsigned number) {
+    if (!module) return nullptr;
+    for (const auto& m : kMessages)
+        if (m.number == number && std::strcmp(m.module, module) == 0) return m.text;
+    return nullptr;
+}
+
+VqbString vqb_get_messageV(const char* module, unsigned number, va_list args) {
+    const char* text = vqbMessageText(module, number);
+    if (!text) return VqbString::format("Message %u of module %s", number, module ? module : "(none)");
+    return VqbString::formatV(text, args);
+}
+
+VqbString vqb_get_message(const char* module, unsigned number, ...) {
+    va_list args;
+    va_start(args, number);
+    VqbString r = vqb_get_messageV(module, number, args);
+    va_end(args);
+    return r;
+}
+
+VqbString reposMessage(unsigned number, ...) {
+    va_list args;
+    va_start(args, number);
+    VqbString r = vqb_get_messageV(VQB_MOD_REPOS, number, args);
+    va_end(args);
+    return r;
+}

@@ -1,0 +1,106 @@
+#include "vqbutil.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <uuid/uuid.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "vqlog.h"
+
+void vqbGetUUID(VqbString& out) {
+    uuid_t id;
+    uuid_generate(id);
+    char text[37];
+    uuid_unparse_lower(id, text);
+    out = VqbString(text);
+}
+
+VqbString vqbNewUUID() {
+    VqbString s;
+    vqbGetUUID(s);
+    return s;
+}
+
+void vqbConcatPath(VqbString& out, const VqbString& directory, const VqbString& name) {
+    std::string d = directory.str();
+    std::string n = name.str();
+    if (d.empty()) {
+        out = VqbString(n);
+        return;
+    }
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    size_t b = 0;
+    while (b < n.size() && n[b] == '/') ++b;
+    out = VqbString(d == "/" ? d + n.substr(b) : d + "/" + n.substr(b));
+}
+
+void vqbParsePath(const VqbString& path, VqbString* directory, VqbString* fileName, VqbString* extension) {
+    const std::string& p = path.str();
+    size_t slash = p.find_last_of('/');
+    std::string dir = slash == std::string::npos ? std::string() : p.substr(0, slash == 0 ? 1 : slash);
+    std::string file = slash == std::string::npos ? p : p.substr(slash + 1);
+    size_t dot = file.find_last_of('.');
+    std::string ext = (dot == std::string::npos || dot == 0) ? std::string() : file.substr(dot + 1);
+    if (directory) *directory = VqbString(dir);
+    if (fileName) *fileName = VqbString(file);
+    if (extension) *extension = VqbString(ext);
+}
+
+bool VqbDirectoryListing::next(VqbString& name) {
+    if (pos_ >= names_.size()) return false;
+    name = VqbString(names_[pos_++]);
+    return true;
+}
+
+std::unique_ptr<VqbDirectoryListing> vqbDirectoryOpen(const VqbString& path, unsigned, VqbString& error) {
+    DIR* dir = opendir(path.asCstr());
+    if (!dir) {
+        error = VqbString::format("Cannot open directory \"%s\": %s", path.asCstr(), std::strerror(errno));
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    while (struct dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        std::string full = path.str() + "/" + e->d_name;
+        struct stat st {};
+        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.emplace_back(e->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return std::make_unique<VqbDirectoryListing>(std::move(names));
+}
+
+namespace {
+struct TypeName {
+    int code;
+    const char* name;
+};
+const TypeName kTypeNames[] = {
+    {1, "boolean"}, {2, "integer"}, {3, "real"}, {4, "string"}, {5, "date"},
+};
+const TypeName kTypeAliases[] = {
+    {1, "bool"}, {2, "int"}, {3, "double"}, {3, "float"}, {4, "text"},
+};
+}  // namespace
+
+const char* vqbTypeToString(int type) {
+    for (const auto& t : kTypeNames)
+        if (t.code == type) return t.name;
+    return "unknown";
+}
+
+int vqbTypeFromString(const char* name) {
+    if (!name) return 0;
+    for (const auto& t : kTypeNames)
+        if (strcasecmp(t.name, name) == 0) return t.code;
+    for (const auto& t : kTypeAliases)
+        if (strcasecmp(t.name, name) == 0) return t.code;
+    return 0;
+}
+
+void vqbAssertFailure(const char* expression, const char* file, int line) {
+    vqlogGetLogger("VQ.Base")->log(5, file, line, "Assertion failed: %s", expression ? expression : "");
+}

@@ -1,0 +1,82 @@
+#ifndef REPADMIMPL_H
+#define REPADMIMPL_H
+
+#include <vector>
+
+#include "repos_admin.h"
+#include "vqlog.h"
+
+class RepositoryImpl;
+
+// One repository of the list file.
+struct ReposListEntry {
+    VqbString name;
+    VqbString connection;
+    VqbString tablePrefix;
+    VqbString description;
+    VqbString versionText;
+    int version = -1;
+    int kind = 0;
+    bool isDefault = false;
+    bool isFile = false;
+};
+
+class RepositoryAdminImpl : public RepositoryAdmin {
+public:
+    RepositoryAdminImpl(unsigned flags, const char* listFile);
+    ~RepositoryAdminImpl() override;
+
+    VqbString getErrorMessage() override { return lastError_; }
+    void release() override { delete this; }
+    void setStatusCallback(RepositoryStatusCallback* callback) override;
+    int getCurrentVersion() override { return 8; }
+    VqbString getConfigFile() override { return listPath_; }
+
+    bool beginRepositoryList(bool probe, bool onlyCurrent) override;
+    bool getNextRepository(VqbString& name, bool& isDefault, VqbString& connection, VqbString& tablePrefix,
+                           VqbString& description, VqbString& versionText, bool& isFile) override;
+    bool createRepository(const VqbString& connection, const VqbString& tablePrefix) override;
+    bool createFileRepository(const VqbString& path) override;
+    bool deleteRepository(const VqbString& connection, const VqbString& tablePrefix) override;
+    bool deleteFile(const VqbString& path) override;
+    bool addRepository(const VqbString& connection, const VqbString& tablePrefix, const VqbString& name,
+                       bool isFile) override;
+    bool removeRepository(const VqbString& name) override;
+    bool setDefaultRepository(const VqbString& name) override;
+    Repository* openFileRepository(const VqbString& path, bool validate) override;
+    Repository* openRepository(const VqbString& name, bool validate, const char* poolId) override;
+    Repository* connectRepository(const VqbString& connection, const VqbString& tablePrefix, bool validate,
+                                  const char* poolId) override;
+    bool lookupRepository(const VqbString& name, VqbString& connection, VqbString& tablePrefix,
+                          bool& isFile) override;
+    bool createRepositoryWithDDL(const VqbString& connection, const VqbString& tablePrefix,
+                                 const VqbString& ddlFile) override;
+    bool copyRepository(Repository* source, Repository* target) override;
+
+    // The list file, read and written whole.
+    bool loadRepositoryList();
+    bool saveRepositoryList();
+    // The list text as the file holds it (also used by tests).
+    static VqbString formatRepositoryList(const std::vector<ReposListEntry>& entries);
+
+private:
+    bool fail(int line, const VqbString& text);
+    bool notAvailable(int line, const char* what);
+    // Fills the probe columns of an entry from an opened repository and releases it.
+    void probeRepository(Repository* repo, ReposListEntry& entry);
+    // A connector entry is listed only when it can be opened and can hold a repository.
+    bool checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix);
+
+    VqbString lastError_;
+    DummyCallback dummyCallback_;
+    std::vector<ReposListEntry> list_;
+    size_t listPos_ = 0;
+    bool onlyCurrent_ = false;
+    VqLogger* logger_ = nullptr;
+    RepositoryImpl* copySource_ = nullptr;
+    RepositoryImpl* copyTarget_ = nullptr;
+    VqbString listPath_;
+    RepositoryStatusCallback* statusCallback_ = nullptr;
+};
+
+#endif

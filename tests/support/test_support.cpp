@@ -1,0 +1,89 @@
+#include "test_support.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "repos-test-XXXXXX").string();
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+LogCapture::LogCapture(int level) {
+    vqlogSetLevel("", level);
+    vqlogSetCaptureHook([this](const VqLogEntry& e) {
+        std::lock_guard<std::mutex> g(mutex_);
+        entries_.push_back(e);
+    });
+}
+
+LogCapture::~LogCapture() {
+    vqlogSetCaptureHook(nullptr);
+    vqlogSetLevel("", 4);
+}
+
+std::vector<VqLogEntry> LogCapture::entries() const {
+    std::lock_guard<std::mutex> g(mutex_);
+    return entries_;
+}
+
+size_t LogCapture::count(const std::string& fragment, int level) const {
+    std::lock_guard<std::mutex> g(mutex_);
+    size_t n = 0;
+    for (const auto& e : entries_)
+        if ((level < 0 || e.level == level) && e.text.find(fragment) != std::string::npos) ++n;
+    return n;
+}
+
+void LogCapture::clear() {
+    std::lock_guard<std::mutex> g(mutex_);
+    entries_.clear();
+}
+
+ConfigScope::~ConfigScope() {
+    for (const auto& k : keys_) {
+        VqbConfigOptions* o = vqbGetConfigOptions(k.first.c_str());
+        if (o) o->remove(VqbString(k.second));
+    }
+}
+
+void ConfigScope::set(const char* key, const char* value, const char* section) {
+    VqbConfigOptions* o = vqbGetConfigOptions(section);
+    if (!o) return;
+    o->set(VqbString(key), VqbString(value));
+    keys_.emplace_back(section, key);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string pgConnection() {
+    const char* c = std::getenv("REPOS_TEST_PG");
+    return c ? std::string(c) : std::string();
+}
