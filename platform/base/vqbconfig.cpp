@@ -83,6 +83,14 @@ VqbConfigOptions* vqbGetConfigOptions(const char* section) {
     return sectionLocked(s, section ? section : "");
 }
 
+std::vector<VqbString> VqbConfigOptions::keys() const {
+    std::lock_guard<std::mutex> g(mutex_);
+    std::vector<VqbString> out;
+    out.reserve(values_.size());
+    for (const auto& kv : values_) out.emplace_back(kv.first);
+    return out;
+}
+
 void VqbConfigOptions::clear() {
     std::lock_guard<std::mutex> g(mutex_);
     values_.clear();

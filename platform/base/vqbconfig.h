@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "vqbstring.h"
 
@@ -18,6 +19,8 @@ public:
     void set(const VqbString& key, const VqbString& value);
     void remove(const VqbString& key);
     void clear();
+    // The keys present, in byte order.
+    std::vector<VqbString> keys() const;
     const std::string& section() const { return section_; }
 
 private:
