@@ -1,0 +1,863 @@
+#include "rda_impl.h"
+
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <new>
+
+#include "np_uchar.h"
+#include "repos_tables.h"
+#include "reposlog.h"
+#include "vqbconfig.h"
+#include "vqbmessage.h"
+
+namespace {
+
+const char* const kSource = "rda_impl";
+constexpr int kLevelTrace = 1;
+constexpr int kLevelNotice = 2;
+constexpr int kLevelError = 5;
+constexpr int kIdTries = 1000;
+constexpr int64_t kLastId = 0xFFFFFFFEll;  // 0xFFFFFFFF means "none" to every caller
+
+std::atomic<int> g_instanceCounter{0};
+
+const char* kindText(const char* kind) { return kind ? kind : ""; }
+
+}  // namespace
+
+// ---- parameters
+
+RDA_ParamList::RDA_ParamList(int n, va_list args) {
+    count_ = n > 0 ? n : 0;
+    if (count_ > kInline) {
+        heap_.resize(static_cast<size_t>(count_));
+        data_ = heap_.data();
+    }
+    const VqbDatavar** out = count_ > kInline ? heap_.data() : inline_;
+    for (int i = 0; i < count_; ++i) out[i] = va_arg(args, const VqbDatavar*);
+}
+
+// ---- lock scope
+
+RDA_LockScope::RDA_LockScope(RDA_BaseImpl* owner, const char* source, int line, const char* kind, int id)
+    : owner_(owner) {
+    owner_->lock(source, line, kind, id);
+}
+
+RDA_LockScope::~RDA_LockScope() { owner_->unlock(); }
+
+// ---- big-string references
+
+bool RDA_BigString::parse(const VqbString& text, uint32_t* id) {
+    if (!hasPrefix(text)) return false;
+    const std::string& s = text.str();
+    size_t pos = kPrefixLength;
+    uint64_t value = 0;
+    size_t digits = 0;
+    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+        value = value * 10 + static_cast<uint64_t>(s[pos] - '0');
+        ++pos;
+        if (++digits > 10) return false;
+    }
+    if (digits == 0 || value > 0xFFFFFFFFull) return false;
+    if (s.compare(pos, std::string::npos, kSuffix) != 0) return false;
+    if (id) *id = static_cast<uint32_t>(value);
+    return true;
+}
+
+VqbString RDA_BigString::format(uint32_t id) { return VqbString::format("%s%u%s", kPrefix, id, kSuffix); }
+
+size_t RDA_BigString::chunkBytes(const char* text, size_t bytes, size_t limit) {
+    size_t taken = 0;
+    while (taken < bytes && (taken < limit || taken == 0)) {
+        size_t step = np_uchar_seek(text + taken);
+        if (step == 0) step = 1;  // an embedded zero byte is still one byte of the text
+        if (taken + step > bytes) step = bytes - taken;
+        taken += step;
+    }
+    return taken;
+}
+
+// ---- connection: set-up, lock and helpers
+
+int RDA_BaseImpl::nextInstanceId() { return g_instanceCounter.fetch_add(1, std::memory_order_relaxed); }
+
+RDA_BaseImpl::RDA_BaseImpl()
+    : logger_(vqlogGetLogger(REPOS_LOGGER_RDA)), lockTrace_(vqlogGetLogger(REPOS_LOGGER_LOCKTRACE)) {
+    vqAtomInit(&owner_, -1);
+}
+
+RDA_BaseImpl::~RDA_BaseImpl() {
+    if (createSpec_) createSpec_->release();
+    if (lock_) vqLockDestroy(lock_);
+}
+
+bool RDA_BaseImpl::init(const VqbString& connection, const VqbString& prefix, bool create,
+                        RepositoryStatusCallback* callback) {
+    if (lock_) return false;
+    {
+        RepositorySingleton singleton;
+        if (!singleton.isReady()) return false;
+        singleton.lock();
+        lock_ = vqLockCreate(1, 1);
+        singleton.unlock();
+    }
+    if (!lock_) return false;
+    // The lock was created held by this thread; every way out of the set-up releases it.
+    struct ReleaseOnExit {
+        VqLockHandle lock;
+        ~ReleaseOnExit() { vqLockRelease(lock); }
+    } releaseOnExit{lock_};
+
+    vqAtomInit(&owner_, -1);
+    holderKind_ = "";
+    holderSource_ = "";
+    holderLine_ = -1;
+    generalError_ = reposMessage(1584);
+
+    VqbConfigOptions* options = vqbGetConfigOptions("");
+    if (!options) return fail(kSource, __LINE__, reposMessage(292));
+
+    VqbString specPath;
+    options->get("REPOS/CREATE_SPEC_PATH", specPath);
+    createSpec_ = getTableCreationSpec();
+    if (createSpec_ && !specPath.isEmpty() && !createSpec_->loadFile(specPath))
+        logError(kSource, __LINE__, createSpec_->getErrorMessage());
+
+    VqbString korvante;
+    bool enabled = false;
+    if (options->get("BASE/KORVANTE", korvante) && !korvante.trimmed().isEmpty()) {
+        bool conversionError = false;
+        bool value = korvante.trimmed().asBool(&conversionError);
+        enabled = conversionError || value;
+    }
+    if (!enabled) reposLog(logger_, kLevelNotice, kSource, __LINE__, "Thread locking is disabled");
+    locking_ = enabled;
+
+    instanceId_ = nextInstanceId();
+    tag_ = VqbString::format("%s%d", "REPO", instanceId_);
+    bool ok = init_INT(connection, prefix, create);
+    if (ok) statusCallback_ = callback ? callback : &defaultCallback_;
+    return ok;
+}
+
+void RDA_BaseImpl::lock(const char* source, int line, const char* kind, int id) {
+    if (!locking_) return;
+    bool trace = lockTrace_->getLevel() < 2;
+    int64_t holder = -1;
+    std::string heldKind, heldSource;
+    int heldLine = -1;
+    if (trace) {
+        holder = vqAtomGet(&owner_);
+        if (holder != -1) {
+            {
+                std::lock_guard<std::mutex> g(holderMutex_);
+                heldKind = holderKind_;
+                heldSource = holderSource_;
+                heldLine = holderLine_;
+            }
+            reposLog(lockTrace_, kLevelTrace, kSource, __LINE__,
+                     "lock requested by [%s%d] at [%s:%d] potential deadlock with [%s%d] at [%s:%d]", kindText(kind),
+                     id, source, line, heldKind.c_str(), static_cast<int>(holder), heldSource.c_str(), heldLine);
+        }
+    }
+    vqLockGet(lock_, 1, 1);
+    if (!trace) return;
+    if (holder != -1)
+        reposLog(lockTrace_, kLevelTrace, kSource, __LINE__, "no deadlock, freed by [%s%d] at [%s:%d]",
+                 heldKind.c_str(), static_cast<int>(holder), heldSource.c_str(), heldLine);
+    vqAtomSet(&owner_, vqAtomGet(&owner_), id);
+    std::lock_guard<std::mutex> g(holderMutex_);
+    holderKind_ = kindText(kind);
+    holderSource_ = source ? source : "";
+    holderLine_ = line;
+}
+
+void RDA_BaseImpl::unlock() {
+    if (!locking_) return;
+    if (lockTrace_->getLevel() < 2) vqAtomSet(&owner_, vqAtomGet(&owner_), -1);
+    vqLockRelease(lock_);
+}
+
+bool RDA_BaseImpl::fail(const char* source, int line, const VqbString& text) {
+    lastError_ = text;
+    logError(source, line, text);
+    return false;
+}
+
+void RDA_BaseImpl::logError(const char* source, int line, const VqbString& text) {
+    reposLog(logger_, kLevelError, source, line, "%s", text.asCstr());
+}
+
+bool RDA_BaseImpl::enterLevel() { return ++depth_ == 1; }
+
+void RDA_BaseImpl::undoLevel() {
+    if (depth_ > 0) --depth_;
+}
+
+RDA_BaseImpl::LevelEnd RDA_BaseImpl::leaveLevel(const char* source, int line) {
+    if (depth_ <= 0) {
+        depth_ = 0;
+        VqbString text = lastError_.isEmpty() ? reposMessage(1065) : reposMessage(1068, lastError_.asCstr());
+        fail(source, line, text);
+        return LevelEnd::NoOpenLevel;
+    }
+    return --depth_ > 0 ? LevelEnd::Inner : LevelEnd::Outermost;
+}
+
+bool RDA_BaseImpl::endFailed(const char* source, int line, const VqbString& databaseError) {
+    VqbString text = lastError_.isEmpty() ? reposMessage(1067, databaseError.asCstr())
+                                          : reposMessage(1066, lastError_.asCstr(), databaseError.asCstr());
+    return fail(source, line, text);
+}
+
+VqbString RDA_BaseImpl::quoteIdentifier(const char* name) {
+    VqbString quoted("\"");
+    for (const char* p = name ? name : ""; *p; ++p) {
+        if (*p == '"') quoted.append('"');
+        quoted.append(*p);
+    }
+    quoted.append('"');
+    return quoted;
+}
+
+VqbString RDA_BaseImpl::scriptLiteral(const VqbDatavar* value) {
+    if (!value || value->isNull()) return VqbString("NULL");
+    switch (value->getType()) {
+        case VQB_TYPE_BOOL:
+            return VqbString(value->asBool() ? "1" : "0");
+        case VQB_TYPE_INT:
+            return value->asString();
+        case VQB_TYPE_REAL:
+        case VQB_TYPE_DATE:
+            return std::isfinite(value->asDouble()) ? value->asString() : VqbString("NULL");
+        default: {
+            VqbString literal("'");
+            VqbString text = value->asString();
+            literal.append(text.str().find('\'') == std::string::npos ? text : VqbString(text).replaceAll("'", "''"));
+            literal.append('\'');
+            return literal;
+        }
+    }
+}
+
+bool RDA_BaseImpl::buildScriptStatement(const VqbString& sql, const RDA_Params& params, VqbString& out) {
+    const std::string& text = sql.str();
+    std::string result;
+    result.reserve(text.size() + 16 * static_cast<size_t>(params.count));
+    size_t pos = 0;
+    for (int i = 0; i < params.count; ++i) {
+        // A "?" inside a quoted literal or identifier of the statement is text, not a marker.
+        size_t marker = std::string::npos;
+        char quote = 0;
+        for (size_t p = pos; p < text.size(); ++p) {
+            char c = text[p];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '\'' || c == '"') {
+                quote = c;
+            } else if (c == '?') {
+                marker = p;
+                break;
+            }
+        }
+        if (marker == std::string::npos) return fail(kSource, __LINE__, reposMessage(1288));
+        result.append(text, pos, marker - pos);
+        result.append(scriptLiteral(params.at(i)).str());
+        pos = marker + 1;
+    }
+    result.append(text, pos, std::string::npos);
+    out = VqbString(std::move(result));
+    return true;
+}
+
+// ---- id counters
+
+bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error) {
+    if (firstId) firstId->setNull();
+    auto failed = [&](int line, const VqbString& text) {
+        if (!text.isNull()) fail(kSource, line, text);
+        if (error) *error = lastError_;
+        return false;
+    };
+    if (key.isEmpty()) return failed(__LINE__, reposMessage(1161));
+
+    if (idSelect_.isNull()) {
+        VqbString table = getTableName_INT("UCURID", true, -1);
+        idSelect_ = VqbString::format("SELECT NI_VAL FROM %s WHERE NI_KEY=? ORDER BY NI_VAL DESC", table.asCstr());
+        // The counter moves only from the value that was read: a writer that read an older value
+        // changes nothing and reads again, so no id is handed out twice whatever the block sizes.
+        idUpdate_ = VqbString::format("UPDATE %s SET NI_VAL=? WHERE NI_KEY=? AND NI_VAL=?", table.asCstr());
+        idInsert_ = VqbString::format("INSERT INTO %s (NI_KEY, NI_VAL) VALUES (?,?)", table.asCstr());
+    }
+    const VqbString& select = idSelect_;
+    const VqbString& update = idUpdate_;
+    const VqbString& insert = idInsert_;
+    const int64_t step = count < 1 ? 1 : count;
+    VqbDatavar keyValue(key);
+    const VqbDatavar* keyParam[] = {&keyValue};
+    bool inserted = false;
+    VqbString insertError;
+
+    // Outside a caller's transaction each statement stands alone, so one refused because
+    // another writer held the database is tried again; inside one, waiting could deadlock.
+    auto busyAlone = [&]() { return depth_ == 0 && lastFailureBusy_INT(); };
+    for (int attempt = 0; attempt < kIdTries; ++attempt) {
+        ReposDataAccessCursor* cursor = paramSelect_INT(select, {keyParam, 1});
+        if (!cursor) {
+            if (busyAlone()) continue;
+            return failed(__LINE__, VqbString());
+        }
+        int state = cursor->next();
+        if (state == 2) {
+            cursor->release();
+            if (busyAlone()) continue;
+            return failed(__LINE__, VqbString());
+        }
+        if (state == 0) {
+            cursor->release();
+            if (inserted) return failed(__LINE__, insertError.isNull() ? reposMessage(1161) : insertError);
+            VqbDatavar zero(0);
+            const VqbDatavar* row[] = {&keyValue, &zero};
+            // Another writer may insert the same key first; reading again settles it.
+            if (!paramExec_INT(insert, nullptr, {row, 2})) {
+                if (busyAlone()) continue;
+                insertError = lastError_;
+            }
+            inserted = true;
+            attempt = -1;
+            continue;
+        }
+        VqbDatavar current = cursor->getValue(0);
+        cursor->release();
+        if (current.isNull()) return failed(__LINE__, reposMessage(1161));
+        int64_t old = current.asInt64();
+        if (old < 0 || old > kLastId - step) return failed(__LINE__, reposMessage(1902, key.asCstr()));
+        VqbDatavar next(old + step);
+        VqbDatavar oldValue(old);
+        const VqbDatavar* params[] = {&next, &keyValue, &oldValue};
+        int rows = 0;
+        if (!paramExec_INT(update, &rows, {params, 3})) {
+            if (busyAlone()) continue;
+            return failed(__LINE__, VqbString());
+        }
+        if (rows >= 1) {
+            if (firstId) *firstId = VqbDatavar(old + 1);
+            return true;
+        }
+    }
+    return failed(__LINE__, reposMessage(1901, key.asCstr()));
+}
+
+ReposDataAccessCursor* RDA_BaseImpl::paramSelectVA(const VqbString& sql, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    return paramSelect_INT(sql, list.params());
+}
+
+bool RDA_BaseImpl::paramExecVA(const VqbString& sql, int* rowsAffected, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    return paramExec_INT(sql, rowsAffected, list.params());
+}
+
+// ---- table-creation command spec
+
+namespace {
+
+struct CursorRelease {
+    void operator()(VqTableCreateNS::VqCommandCursor* cursor) const { cursor->release(); }
+};
+
+}  // namespace
+
+bool RDA_BaseImpl::runSpecCommands(VqTableCreateNS::VqCommandCursor* raw) {
+    std::unique_ptr<VqTableCreateNS::VqCommandCursor, CursorRelease> cursor(raw);
+    if (!cursor) {
+        logError(kSource, __LINE__, createSpec_->getErrorMessage());
+        return false;
+    }
+    int ran = 0;
+    while (cursor->next()) {
+        if (!paramExecVA(cursor->getCommand(), nullptr, 0)) {
+            logError(kSource, __LINE__, lastError_);
+            return false;
+        }
+        ++ran;
+    }
+    return ran > 0;
+}
+
+bool RDA_BaseImpl::runCustomTableDdl(const VqbString& dbType, const VqbString& schema, const VqbString& table,
+                                     const VqbString& columns) {
+    if (!createSpec_) return false;
+    return runSpecCommands(createSpec_->getTableCommands(table, schema, VqbString(""), dbType, columns));
+}
+
+bool RDA_BaseImpl::runCustomIndexDdl(const VqbString& dbType, const VqbString& schema, const VqbString& table,
+                                     const VqbString& indexName, const VqbString& columns) {
+    if (!createSpec_) return false;
+    return runSpecCommands(
+        createSpec_->getIndexCommands(indexName, table, schema, VqbString(""), dbType, columns));
+}
+
+// ---- connection: public operations
+
+#define RDA_LOCKED RDA_LockScope scope(this, kSource, __LINE__, "REPO", instanceId_)
+
+VqbString RDA_BaseImpl::getGeneralErrorMessage() {
+    RDA_LOCKED;
+    return generalError_;
+}
+
+VqbString RDA_BaseImpl::getLastErrorMessage() {
+    RDA_LOCKED;
+    return lastError_;
+}
+
+void RDA_BaseImpl::release() {
+    {
+        RDA_LOCKED;
+        close_INT();
+    }
+    vqAtomDestroy(&owner_);
+    delete this;
+}
+
+VqbString RDA_BaseImpl::getTableName(const char* table, bool qualified, int suffix) {
+    RDA_LOCKED;
+    return getTableName_INT(table, qualified, suffix);
+}
+
+bool RDA_BaseImpl::getPrefix(bool afterDot, VqbString* out, VqbString* /*error*/) {
+    RDA_LOCKED;
+    if (!out) return true;
+    long dot = afterDot ? prefix_.findChar('.') : -1;
+    *out = dot >= 0 ? prefix_.mid(static_cast<size_t>(dot) + 1) : prefix_;
+    return true;
+}
+
+VqbString RDA_BaseImpl::getSchemaName() {
+    RDA_LOCKED;
+    return getSchemaName_INT();
+}
+
+VqbString RDA_BaseImpl::getIndexName(int number, const VqbString& table) {
+    RDA_LOCKED;
+    return getIndexName_INT(number, table);
+}
+
+VqbString RDA_BaseImpl::getColumnList(const VqbString& table, const char* alias) {
+    RDA_LOCKED;
+    VqbString lead;
+    if (alias && *alias) {
+        lead.assign(alias);
+        lead.append('.');
+    }
+    const ReposColumnDef* first = findReposTable(table.asCstr());
+    if (!first) return lead.isNull() ? VqbString("*") : lead + VqbString("*");
+    VqbString list("");
+    ReposTableCursor columns(first);
+    ReposColumnView column;
+    while (columns.next(column)) {
+        if (!list.isEmpty()) list.append(", ");
+        if (!lead.isNull()) list.append(lead);
+        list.append(column.name);
+    }
+    return list;
+}
+
+bool RDA_BaseImpl::beginTransaction(bool exclusive, bool* busy) {
+    RDA_LOCKED;
+    return beginTransaction_INT(exclusive, busy);
+}
+
+bool RDA_BaseImpl::endTransaction(bool commit) {
+    RDA_LOCKED;
+    return endTransaction_INT(commit);
+}
+
+bool RDA_BaseImpl::isInTransaction() {
+    RDA_LOCKED;
+    return isInTransaction_INT();
+}
+
+bool RDA_BaseImpl::getNextIds(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error) {
+    RDA_LOCKED;
+    return reserveIdBlock(key, count, firstId, error);
+}
+
+bool RDA_BaseImpl::getNextId(const VqbString& key, VqbDatavar* id) { return getNextIds(key, -1, id, nullptr); }
+
+ReposDataAccessCursor* RDA_BaseImpl::paramSelect(const VqbString& sql, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    RDA_LOCKED;
+    return paramSelect_INT(sql, list.params());
+}
+
+ReposDataAccessCursor* RDA_BaseImpl::paramSelectWTypes(const VqbString& sql, const VqbString& types, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    RDA_LOCKED;
+    return paramSelectWTypes_INT(sql, types, list.params());
+}
+
+ReposDataAccessCursor* RDA_BaseImpl::paramSelectV(const VqbString& sql, int n, va_list args) {
+    RDA_ParamList list(n, args);
+    RDA_LOCKED;
+    return paramSelect_INT(sql, list.params());
+}
+
+bool RDA_BaseImpl::paramExec(const VqbString& sql, int* rowsAffected, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    RDA_LOCKED;
+    return paramExec_INT(sql, rowsAffected, list.params());
+}
+
+bool RDA_BaseImpl::paramExecWTypes(const VqbString& sql, int* rowsAffected, const VqbString& types, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    RDA_LOCKED;
+    return paramExecWTypes_INT(sql, rowsAffected, types, list.params());
+}
+
+bool RDA_BaseImpl::paramSingletonInt(const VqbString& sql, int* out, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    RDA_LOCKED;
+    int64_t value = 0;
+    bool ok = paramSingleton_INT(sql, &value, list.params());
+    if (ok && out) *out = static_cast<int>(static_cast<uint32_t>(value));
+    return ok;
+}
+
+bool RDA_BaseImpl::paramSingleton(const VqbString& sql, int64_t* out, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    RDA_LOCKED;
+    int64_t value = 0;
+    bool ok = paramSingleton_INT(sql, &value, list.params());
+    if (ok && out) *out = value;
+    return ok;
+}
+
+bool RDA_BaseImpl::paramSingletonWTypes(const VqbString& sql, int* out, const VqbString& types, int n, ...) {
+    va_list args;
+    va_start(args, n);
+    RDA_ParamList list(n, args);
+    va_end(args);
+    RDA_LOCKED;
+    return paramSingletonWTypes_INT(sql, out, types, list.params());
+}
+
+ReposDataAccessStatement* RDA_BaseImpl::createStatement(const VqbString& sql) {
+    RDA_LOCKED;
+    return createStatement_INT(sql);
+}
+
+ReposDataAccessStatement* RDA_BaseImpl::createBulkStatement(const VqbString& sql, int rows) {
+    RDA_LOCKED;
+    return createBulkStatement_INT(sql, rows);
+}
+
+bool RDA_BaseImpl::supportsBulkStatement() {
+    RDA_LOCKED;
+    return supportsBulkStatement_INT();
+}
+
+bool RDA_BaseImpl::createTable(ReposTableRequest request) {
+    RDA_LOCKED;
+    return createTable_INT(request);
+}
+
+bool RDA_BaseImpl::checkTable(ReposTableRequest request) {
+    RDA_LOCKED;
+    return checkTable_INT(request);
+}
+
+bool RDA_BaseImpl::dropTable(const VqbString& table) {
+    RDA_LOCKED;
+    return dropTable_INT(table);
+}
+
+void RDA_BaseImpl::setDDLCallback(ReposDDLCallback* callback) {
+    RDA_LOCKED;
+    setDDLCallback_INT(callback);
+}
+
+bool RDA_BaseImpl::createHsmIndexes(int n, int groupFields) {
+    RDA_LOCKED;
+    return createHsmIndexes_INT(n, groupFields);
+}
+
+bool RDA_BaseImpl::createHcmIndexes(int n, int groupFields) {
+    RDA_LOCKED;
+    return createHcmIndexes_INT(n, groupFields);
+}
+
+bool RDA_BaseImpl::createFrqDstIndexes(int n) {
+    RDA_LOCKED;
+    return createFrqDstIndexes_INT(n);
+}
+
+bool RDA_BaseImpl::checkHsmTableColumns(const VqbString& table, int n) {
+    RDA_LOCKED;
+    return checkHsmTableColumns_INT(table, n);
+}
+
+bool RDA_BaseImpl::checkHcmTableColumns(const VqbString& table, int n) {
+    RDA_LOCKED;
+    return checkHcmTableColumns_INT(table, n);
+}
+
+bool RDA_BaseImpl::checkFrqDstTableColumns(const VqbString& table, int n) {
+    RDA_LOCKED;
+    return checkFrqDstTableColumns_INT(table, n);
+}
+
+int RDA_BaseImpl::getTableColumns(const VqbString& table, ColumnSpecList* out) {
+    RDA_LOCKED;
+    return getTableColumns_INT(table, out);
+}
+
+bool RDA_BaseImpl::createTableFromColumns(const VqbString& table, const ColumnSpecList& columns) {
+    RDA_LOCKED;
+    return createTableFromColumns_INT(table, columns);
+}
+
+int RDA_BaseImpl::getMaxTextLen() {
+    RDA_LOCKED;
+    return getMaxTextLen_INT();
+}
+
+bool RDA_BaseImpl::getBigString(const VqbString& value, VqbString* out, VqbString* error) {
+    RDA_LOCKED;
+    return getBigString_INT(value, out, error);
+}
+
+bool RDA_BaseImpl::putBigString(const VqbString& value, VqbString* out, VqbString* error) {
+    RDA_LOCKED;
+    return putBigString_INT(value, out, error);
+}
+
+VqbString RDA_BaseImpl::getIdentifierQuote() {
+    RDA_LOCKED;
+    return getIdentifierQuote_INT();
+}
+
+ReposDataAccessCursor* RDA_BaseImpl::getIndexes(const VqbString& table) {
+    RDA_LOCKED;
+    return getIndexes_INT(table);
+}
+
+bool RDA_BaseImpl::checkTableIndexes(const VqbString& table) {
+    RDA_LOCKED;
+    return checkTableIndexes_INT(table);
+}
+
+bool RDA_BaseImpl::createIndex(const VqbString& table, const VqbString& column, const VqbString& name) {
+    RDA_LOCKED;
+    return createIndex_INT(table, column, name);
+}
+
+bool RDA_BaseImpl::isDatabaseKind1() {
+    RDA_LOCKED;
+    return isDatabaseKind1_INT();
+}
+
+bool RDA_BaseImpl::checkDatabaseSupported() {
+    RDA_LOCKED;
+    return checkDatabaseSupported_INT();
+}
+
+VqbString RDA_BaseImpl::getRepositoryUuid() {
+    RDA_LOCKED;
+    VqbString table = getTableName_INT("INFO", true, -1);
+    VqbDatavar type("VQREPOSITORY");
+    const VqbDatavar* params[] = {&type};
+    ReposDataAccessCursor* cursor =
+        paramSelect_INT(VqbString::format("SELECT I_UUID FROM %s WHERE I_TYPE=?", table.asCstr()), {params, 1});
+    VqbString uuid("");
+    if (!cursor) return uuid;
+    if (cursor->next() == 1 && !cursor->isNull(0)) uuid = cursor->getString(0);
+    cursor->release();
+    return uuid;
+}
+
+bool RDA_BaseImpl::supportsBulkLoad() {
+    RDA_LOCKED;
+    return supportsBulkLoad_INT();
+}
+
+bool RDA_BaseImpl::bulkLoadBegin(int batchSize, const VqbString& table, const ColumnSpecList& columns) {
+    RDA_LOCKED;
+    return bulkLoadBegin_INT(batchSize, table, columns);
+}
+
+bool RDA_BaseImpl::bulkLoadRow(int count, ...) {
+    va_list args;
+    va_start(args, count);
+    RDA_ParamList list(count, args);
+    va_end(args);
+    RDA_LOCKED;
+    return bulkLoadRow_INT(list.params());
+}
+
+bool RDA_BaseImpl::bulkLoadEnd(bool flush) {
+    RDA_LOCKED;
+    return bulkLoadEnd_INT(flush);
+}
+
+bool RDA_BaseImpl::isConnectionMode3() {
+    RDA_LOCKED;
+    return isConnectionMode3_INT();
+}
+
+DacConnection* RDA_BaseImpl::getConnection() {
+    RDA_LOCKED;
+    return getConnection_INT();
+}
+
+#undef RDA_LOCKED
+
+// ---- statements
+
+#define RDA_STMT_LOCKED RDA_LockScope scope(owner_, kSource, __LINE__, "STMT", id_)
+
+RDA_BaseStatementImpl::RDA_BaseStatementImpl(RDA_BaseImpl* owner, const VqbString& sql)
+    : owner_(owner), sql_(sql), id_(RDA_BaseImpl::nextInstanceId()), logger_(owner->logger()) {}
+
+VqbString RDA_BaseStatementImpl::tag() const {
+    return VqbString::format("%s%d_%s%d", "REPO", owner_->instanceId(), "STMT", id_);
+}
+
+bool RDA_BaseStatementImpl::setParameterInfo(int index, int type, int size) {
+    RDA_STMT_LOCKED;
+    return setParameterInfo_INT(index, type, size);
+}
+
+bool RDA_BaseStatementImpl::setParameter(int index, const VqbDatavar& value) {
+    RDA_STMT_LOCKED;
+    return setParameter_INT(index, value);
+}
+
+bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatavar& value) {
+    RDA_STMT_LOCKED;
+    return setParameterBulk_INT(index, row, value);
+}
+
+bool RDA_BaseStatementImpl::execute() {
+    RDA_STMT_LOCKED;
+    return execute_INT();
+}
+
+ReposDataAccessCursor* RDA_BaseStatementImpl::select() {
+    RDA_STMT_LOCKED;
+    return select_INT();
+}
+
+VqbString RDA_BaseStatementImpl::getErrorMessage() {
+    RDA_STMT_LOCKED;
+    return getErrorMessage_INT();
+}
+
+void RDA_BaseStatementImpl::release() {
+    {
+        RDA_STMT_LOCKED;
+        release_INT();
+    }
+    delete this;
+}
+
+#undef RDA_STMT_LOCKED
+
+// ---- cursors
+
+#define RDA_CURS_LOCKED RDA_LockScope scope(owner_, kSource, __LINE__, "CURS", id_)
+
+RDA_BaseCursorImpl::RDA_BaseCursorImpl(RDA_BaseImpl* owner, const VqbString& sql)
+    : owner_(owner), sql_(sql), logger_(owner->logger()), id_(RDA_BaseImpl::nextInstanceId()) {}
+
+VqbString RDA_BaseCursorImpl::tag() const {
+    return VqbString::format("%s%d_%s%d", "REPO", owner_->instanceId(), "CURS", id_);
+}
+
+int RDA_BaseCursorImpl::next() {
+    RDA_CURS_LOCKED;
+    return next_INT();
+}
+
+int RDA_BaseCursorImpl::getNumCols() {
+    RDA_CURS_LOCKED;
+    return getNumCols_INT();
+}
+
+VqbString RDA_BaseCursorImpl::getColName(int i) {
+    RDA_CURS_LOCKED;
+    return getColName_INT(i);
+}
+
+VqbString RDA_BaseCursorImpl::getString(int i) {
+    RDA_CURS_LOCKED;
+    return getString_INT(i);
+}
+
+int RDA_BaseCursorImpl::getInt(int i) { return getValue(i).asInt(); }
+
+double RDA_BaseCursorImpl::getDouble(int i) { return getValue(i).asDouble(); }
+
+bool RDA_BaseCursorImpl::isNull(int i) { return getValue(i).isNull(); }
+
+VqbDatavar RDA_BaseCursorImpl::getValue(int i) {
+    RDA_CURS_LOCKED;
+    return getValue_INT(i);
+}
+
+void RDA_BaseCursorImpl::release() {
+    {
+        RDA_CURS_LOCKED;
+        release_INT();
+        cache_.clear();
+    }
+    delete this;
+}
+
+bool RDA_BaseCursorImpl::cacheAll() {
+    RDA_CURS_LOCKED;
+    return cacheAll_INT();
+}
+
+#undef RDA_CURS_LOCKED
+
+void RDA_BaseCursorImpl::resolveBigString(VqbString& text) {
+    if (!RDA_BigString::hasPrefix(text)) return;
+    VqbString resolved;
+    if (owner_->getBigString_INT(text, &resolved, nullptr)) text = std::move(resolved);
+}
+
+void RDA_BaseCursorImpl::resolveBigString(VqbDatavar& value) {
+    if (value.getType() != VQB_TYPE_STRING) return;
+    VqbString text = value.asString();
+    if (!RDA_BigString::hasPrefix(text)) return;
+    resolveBigString(text);
+    value = VqbDatavar(text);
+}

@@ -1,0 +1,349 @@
+// The connection frame shared by the database back ends: every public operation takes the
+// connection's lock, runs the back end's protected _INT operation and releases the lock. The
+// frame keeps what both back ends share: lock and lock trace, error texts, transaction depth,
+// callbacks, loggers, the table-creation command spec, id counters and column lists.
+#ifndef RDA_IMPL_H
+#define RDA_IMPL_H
+
+#include <cstdarg>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "repos_cursors.h"
+#include "repos_dataaccess.h"
+#include "repos_tablecreate.h"
+#include "reposlog.h"
+#include "vqlock.h"
+#include "vqlog.h"
+
+// A level-1 entry on the object's own logger_, built only when the threshold admits it; kSource
+// is the component name of the file that uses it.
+#define RDA_TRACE(fmt, ...)                                                                   \
+    do {                                                                                      \
+        if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, fmt, __VA_ARGS__); \
+    } while (0)
+
+class RDA_BaseImpl;
+
+// The values of one call, one per "?" in order; a null pointer stands for NULL.
+struct RDA_Params {
+    const VqbDatavar* const* values = nullptr;
+    int count = 0;
+    const VqbDatavar* at(int i) const { return values[i]; }
+};
+
+// Collects the VqbDatavar* arguments of a variadic call.
+class RDA_ParamList {
+public:
+    RDA_ParamList(int n, va_list args);
+    RDA_ParamList(const RDA_ParamList&) = delete;
+    RDA_ParamList& operator=(const RDA_ParamList&) = delete;
+    RDA_Params params() const { return {data_, count_}; }
+
+private:
+    static constexpr int kInline = 16;
+    const VqbDatavar* inline_[kInline];
+    std::vector<const VqbDatavar*> heap_;
+    const VqbDatavar* const* data_ = inline_;
+    int count_ = 0;
+};
+
+// Holds a connection's lock for one public operation.
+class RDA_LockScope {
+public:
+    RDA_LockScope(RDA_BaseImpl* owner, const char* source, int line, const char* kind, int id);
+    ~RDA_LockScope();
+    RDA_LockScope(const RDA_LockScope&) = delete;
+    RDA_LockScope& operator=(const RDA_LockScope&) = delete;
+
+private:
+    RDA_BaseImpl* owner_;
+};
+
+// Big-string reference texts: "_~_velqorinRef_<id>_~_".
+namespace RDA_BigString {
+constexpr const char* kPrefix = "_~_velqorinRef_";
+constexpr size_t kPrefixLength = 15;
+constexpr const char* kSuffix = "_~_";
+// A cheap test that lets ordinary texts pass without further work.
+inline bool hasPrefix(const VqbString& text) {
+    return text.cStrSize() > kPrefixLength && text.str().compare(0, kPrefixLength, kPrefix) == 0;
+}
+// True for a whole reference text (prefix, 1 to 10 digits of a 32-bit id, suffix, nothing more).
+bool parse(const VqbString& text, uint32_t* id);
+VqbString format(uint32_t id);
+// Bytes of the next chunk: whole UTF-8 characters taken while the bytes taken so far are below
+// limit (at least one character; the whole text when it ends first).
+size_t chunkBytes(const char* text, size_t bytes, size_t limit);
+}  // namespace RDA_BigString
+
+class RDA_BaseImpl : public ReposDataAccess {
+public:
+    RDA_BaseImpl();
+
+    // Set-up run once by the factory. On failure the factory releases the object.
+    bool init(const VqbString& connection, const VqbString& prefix, bool create, RepositoryStatusCallback* callback);
+
+    void lock(const char* source, int line, const char* kind, int id);
+    void unlock();
+    bool lockingEnabled() const { return locking_; }
+    VqLockHandle lockHandle() const { return lock_; }
+
+    // ReposDataAccess
+    VqbString getGeneralErrorMessage() final;
+    VqbString getLastErrorMessage() final;
+    void release() final;
+    VqbString getTableName(const char* table, bool qualified, int suffix) final;
+    bool getPrefix(bool afterDot, VqbString* out, VqbString* error) final;
+    VqbString getSchemaName() final;
+    VqbString getIndexName(int number, const VqbString& table) final;
+    VqbString getColumnList(const VqbString& table, const char* alias) final;
+    bool beginTransaction(bool exclusive, bool* busy = nullptr) final;
+    bool endTransaction(bool commit) final;
+    bool isInTransaction() final;
+    bool getNextIds(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error) final;
+    bool getNextId(const VqbString& key, VqbDatavar* id) final;
+    ReposDataAccessCursor* paramSelect(const VqbString& sql, int n, ...) final;
+    ReposDataAccessCursor* paramSelectWTypes(const VqbString& sql, const VqbString& types, int n, ...) final;
+    ReposDataAccessCursor* paramSelectV(const VqbString& sql, int n, va_list args) final;
+    bool paramExec(const VqbString& sql, int* rowsAffected, int n, ...) final;
+    bool paramExecWTypes(const VqbString& sql, int* rowsAffected, const VqbString& types, int n, ...) final;
+    bool paramSingletonInt(const VqbString& sql, int* out, int n, ...) final;
+    bool paramSingleton(const VqbString& sql, int64_t* out, int n, ...) final;
+    bool paramSingletonWTypes(const VqbString& sql, int* out, const VqbString& types, int n, ...) final;
+    ReposDataAccessStatement* createStatement(const VqbString& sql) final;
+    ReposDataAccessStatement* createBulkStatement(const VqbString& sql, int rows) final;
+    bool supportsBulkStatement() final;
+    bool createTable(ReposTableRequest request) final;
+    bool checkTable(ReposTableRequest request) final;
+    bool dropTable(const VqbString& table) final;
+    void setDDLCallback(ReposDDLCallback* callback) final;
+    bool createHsmIndexes(int n, int groupFields) final;
+    bool createHcmIndexes(int n, int groupFields) final;
+    bool createFrqDstIndexes(int n) final;
+    bool checkHsmTableColumns(const VqbString& table, int n) final;
+    bool checkHcmTableColumns(const VqbString& table, int n) final;
+    bool checkFrqDstTableColumns(const VqbString& table, int n) final;
+    int getTableColumns(const VqbString& table, ColumnSpecList* out) final;
+    bool createTableFromColumns(const VqbString& table, const ColumnSpecList& columns) final;
+    int getMaxTextLen() final;
+    bool getBigString(const VqbString& value, VqbString* out, VqbString* error) final;
+    bool putBigString(const VqbString& value, VqbString* out, VqbString* error) final;
+    VqbString getIdentifierQuote() final;
+    ReposDataAccessCursor* getIndexes(const VqbString& table) final;
+    bool checkTableIndexes(const VqbString& table) final;
+    bool createIndex(const VqbString& table, const VqbString& column, const VqbString& name) final;
+    bool isDatabaseKind1() final;
+    bool checkDatabaseSupported() final;
+    VqbString getRepositoryUuid() final;
+    bool supportsBulkLoad() final;
+    bool bulkLoadBegin(int batchSize, const VqbString& table, const ColumnSpecList& columns) final;
+    bool bulkLoadRow(int count, ...) final;
+    bool bulkLoadEnd(bool flush) final;
+    bool isConnectionMode3() final;
+    DacConnection* getConnection() final;
+
+    // Helpers for code that already holds the lock.
+    bool reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error);
+    ReposDataAccessCursor* paramSelectVA(const VqbString& sql, int n, ...);
+    bool paramExecVA(const VqbString& sql, int* rowsAffected, int n, ...);
+    // Statements of the table-creation command spec for a table or an index; true when at least
+    // one ran and none failed (false: the caller makes its own DDL).
+    bool runCustomTableDdl(const VqbString& dbType, const VqbString& schema, const VqbString& table,
+                           const VqbString& columns);
+    bool runCustomIndexDdl(const VqbString& dbType, const VqbString& schema, const VqbString& table,
+                           const VqbString& indexName, const VqbString& columns);
+
+    int instanceId() const { return instanceId_; }
+    const VqbString& tag() const { return tag_; }
+    VqLogger* logger() const { return logger_; }
+    // Process-wide ids for log tags of connections, statements and cursors.
+    static int nextInstanceId();
+
+    // Script mode: the statement with each "?" outside quotes replaced by the literal of the next
+    // value. False (message 1288 as the last error) when a value finds no "?".
+    bool buildScriptStatement(const VqbString& sql, const RDA_Params& params, VqbString& out);
+    // NULL, a number, or a text between single quotes with embedded quotes doubled.
+    static VqbString scriptLiteral(const VqbDatavar* value);
+    // The name between double quotes, embedded double quotes doubled.
+    static VqbString quoteIdentifier(const char* name);
+
+protected:
+    ~RDA_BaseImpl() override;
+
+    virtual bool init_INT(const VqbString& connection, const VqbString& prefix, bool create) = 0;
+    virtual void close_INT() = 0;
+    virtual VqbString getTableName_INT(const char* table, bool qualified, int suffix) = 0;
+    virtual VqbString getSchemaName_INT() = 0;
+    virtual VqbString getIndexName_INT(int number, const VqbString& table) = 0;
+    virtual bool beginTransaction_INT(bool exclusive, bool* busy) = 0;
+    virtual bool endTransaction_INT(bool commit) = 0;
+    virtual bool isInTransaction_INT() { return depth_ > 0; }
+    virtual ReposDataAccessCursor* paramSelect_INT(const VqbString& sql, const RDA_Params& params) = 0;
+    virtual ReposDataAccessCursor* paramSelectWTypes_INT(const VqbString& sql, const VqbString& types,
+                                                         const RDA_Params& params) = 0;
+    virtual bool paramExec_INT(const VqbString& sql, int* rowsAffected, const RDA_Params& params) = 0;
+    virtual bool paramExecWTypes_INT(const VqbString& sql, int* rowsAffected, const VqbString& types,
+                                     const RDA_Params& params) = 0;
+    virtual bool paramSingleton_INT(const VqbString& sql, int64_t* out, const RDA_Params& params) = 0;
+    virtual bool paramSingletonWTypes_INT(const VqbString& sql, int* out, const VqbString& types,
+                                          const RDA_Params& params) = 0;
+    virtual ReposDataAccessStatement* createStatement_INT(const VqbString& sql) = 0;
+    virtual ReposDataAccessStatement* createBulkStatement_INT(const VqbString& sql, int rows) = 0;
+    virtual bool supportsBulkStatement_INT() = 0;
+    virtual bool createTable_INT(const ReposTableRequest& request) = 0;
+    virtual bool checkTable_INT(const ReposTableRequest& request) = 0;
+    virtual bool dropTable_INT(const VqbString& table) = 0;
+    virtual void setDDLCallback_INT(ReposDDLCallback* callback) { ddlCallback_ = callback; }
+    virtual bool createHsmIndexes_INT(int n, int groupFields) = 0;
+    virtual bool createHcmIndexes_INT(int n, int groupFields) = 0;
+    virtual bool checkHsmTableColumns_INT(const VqbString& table, int n) = 0;
+    virtual bool checkHcmTableColumns_INT(const VqbString& table, int n) = 0;
+    virtual bool checkFrqDstTableColumns_INT(const VqbString& table, int n) = 0;
+    virtual bool createFrqDstIndexes_INT(int n) = 0;
+    virtual int getTableColumns_INT(const VqbString& table, ColumnSpecList* out) = 0;
+    virtual bool createTableFromColumns_INT(const VqbString& table, const ColumnSpecList& columns) = 0;
+    virtual int getMaxTextLen_INT() { return maxTextLen_; }
+    virtual bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
+    virtual bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
+    virtual VqbString getIdentifierQuote_INT() = 0;
+    virtual ReposDataAccessCursor* getIndexes_INT(const VqbString& table) = 0;
+    virtual bool checkTableIndexes_INT(const VqbString& table) = 0;
+    virtual bool createIndex_INT(const VqbString& table, const VqbString& column, const VqbString& name) = 0;
+    virtual bool isDatabaseKind1_INT() = 0;
+    virtual bool checkDatabaseSupported_INT() = 0;
+    virtual bool supportsBulkLoad_INT() = 0;
+    virtual bool bulkLoadBegin_INT(int batchSize, const VqbString& table, const ColumnSpecList& columns) = 0;
+    virtual bool bulkLoadRow_INT(const RDA_Params& values) = 0;
+    virtual bool bulkLoadEnd_INT(bool flush) = 0;
+    virtual bool isConnectionMode3_INT() = 0;
+    virtual DacConnection* getConnection_INT() = 0;
+    // Whether the last failed statement was refused because another connection held the
+    // database; a statement of its own that failed so may simply be run again.
+    virtual bool lastFailureBusy_INT() { return false; }
+
+    // Transaction depth rules shared by the back ends. enterLevel: true when the caller must send
+    // BEGIN (the level is counted); after a failed BEGIN the caller undoes it with undoLevel, so
+    // the depth stays as it was.
+    bool enterLevel();
+    void undoLevel();
+    enum class LevelEnd { NoOpenLevel, Inner, Outermost };
+    // An end with no open level fails here (1068 / 1065, logged) and leaves the depth at 0.
+    LevelEnd leaveLevel(const char* source, int line);
+    // A failed COMMIT / ROLLBACK of the outermost level: 1066 or 1067 as the last error, logged.
+    bool endFailed(const char* source, int line, const VqbString& databaseError);
+
+    // Last error set and logged at level 5; false.
+    bool fail(const char* source, int line, const VqbString& text);
+    void logError(const char* source, int line, const VqbString& text);
+    RepositoryStatusCallback* status() { return statusCallback_ ? statusCallback_ : &defaultCallback_; }
+
+    VqbString prefix_;
+    VqbString lastError_;
+    int32_t maxTextLen_ = 255;
+    int32_t depth_ = 0;
+    ReposDDLCallback* ddlCallback_ = nullptr;
+    VqLogger* logger_;
+    VqTableCreateNS::VqCreateSpecDoc* createSpec_ = nullptr;
+
+private:
+    friend class RDA_BaseCursorImpl;
+    bool runSpecCommands(VqTableCreateNS::VqCommandCursor* cursor);
+
+    VqLockHandle lock_ = nullptr;
+    VqbString generalError_;
+    bool locking_ = false;
+    DefaultStatusCallback defaultCallback_;
+    RepositoryStatusCallback* statusCallback_ = nullptr;
+    VqLogger* lockTrace_;
+    int32_t instanceId_ = -1;
+    VqbString tag_;
+    // Id-counter statements, built on first use (the table name is fixed after set-up).
+    VqbString idSelect_;
+    VqbString idUpdate_;
+    VqbString idInsert_;
+    VqAtom owner_;
+    // The last holder, for the lock trace only.
+    std::mutex holderMutex_;
+    const char* holderKind_ = "";
+    const char* holderSource_ = "";
+    int holderLine_ = -1;
+};
+
+class RDA_BaseStatementImpl : public ReposDataAccessStatement {
+public:
+    bool setParameterInfo(int index, int type, int size) final;
+    bool setParameter(int index, const VqbDatavar& value) final;
+    bool setParameterBulk(int index, int row, const VqbDatavar& value) final;
+    bool execute() final;
+    ReposDataAccessCursor* select() final;
+    VqbString getErrorMessage() final;
+    void release() final;
+
+protected:
+    RDA_BaseStatementImpl(RDA_BaseImpl* owner, const VqbString& sql);
+    ~RDA_BaseStatementImpl() override = default;
+
+    virtual bool setParameterInfo_INT(int index, int type, int size) = 0;
+    virtual bool setParameter_INT(int index, const VqbDatavar& value) = 0;
+    virtual bool setParameterBulk_INT(int index, int row, const VqbDatavar& value) = 0;
+    virtual bool execute_INT() = 0;
+    virtual ReposDataAccessCursor* select_INT() = 0;
+    virtual VqbString getErrorMessage_INT() = 0;
+    virtual void release_INT() = 0;
+
+    // Log tag; built only for log entries that pass the threshold.
+    VqbString tag() const;
+
+    RDA_BaseImpl* owner_;
+    VqbString sql_;
+    int id_;
+    VqLogger* logger_;
+};
+
+class RDA_BaseCursorImpl : public ReposDataAccessCursor {
+public:
+    int next() final;
+    int getNumCols() final;
+    VqbString getColName(int i) final;
+    VqbString getString(int i) final;
+    // These read through getValue and take no lock of their own.
+    int getInt(int i) final;
+    double getDouble(int i) final;
+    bool isNull(int i) final;
+    VqbDatavar getValue(int i) final;
+    void release() final;
+    bool cacheAll() final;
+
+protected:
+    RDA_BaseCursorImpl(RDA_BaseImpl* owner, const VqbString& sql);
+    ~RDA_BaseCursorImpl() override = default;
+
+    virtual void release_INT() = 0;
+    virtual int next_INT() = 0;
+    virtual int getNumCols_INT() = 0;
+    virtual VqbString getColName_INT(int i) = 0;
+    virtual VqbString getString_INT(int i) = 0;
+    virtual VqbDatavar getValue_INT(int i) = 0;
+    virtual bool cacheAll_INT() = 0;
+
+    // A text that is a big-string reference becomes the stored text; others pass untouched
+    // after one prefix comparison.
+    void resolveBigString(VqbString& text);
+    void resolveBigString(VqbDatavar& value);
+
+    VqbString tag() const;
+
+    RDA_BaseImpl* owner_;
+    VqbString sql_;
+    VqLogger* logger_;
+    int id_;
+    bool cached_ = false;
+    // Whether a cached text starts like a big-string reference; without one, cached reads skip
+    // the lookup altogether.
+    bool cachedReferences_ = false;
+    ReposRowStore cache_;
+};
+
+#endif

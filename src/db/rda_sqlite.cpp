@@ -1,0 +1,598 @@
+#include "rda_sqlite.h"
+
+#include <new>
+#include <utility>
+
+#include "reposlog.h"
+#include "vqbmessage.h"
+
+namespace {
+
+const char* const kSource = "rda_sqlite";
+constexpr int kLevelNotice = 2;
+constexpr int kMaxTextLen = 65536;
+constexpr size_t kIdleStatements = 64;
+
+
+}  // namespace
+
+// ---- connection
+
+bool RDA_Sqlite::databaseFailure(int line) {
+    VqbString text;
+    if (db_) db_->getErrorMessage(text);
+    return failWithStatus(line, text, db_ ? db_->getErrorCode() : 0);
+}
+
+bool RDA_Sqlite::failWithStatus(int line, const VqbString& text, int status) {
+    lastStatus_ = status;
+    return fail(kSource, line, text);
+}
+
+bool RDA_Sqlite::init_INT(const VqbString& file, const VqbString& /*prefix*/, bool create) {
+    reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_Sqlite::init_INT [%s] file [%s]", tag().asCstr(),
+             file.asCstr());
+    lastError_.setNull();
+    if (create) {
+        reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_Sqlite::init_create [%s] file [%s]", tag().asCstr(),
+                 file.asCstr());
+        db_ = createSqliteDatabase(file.asCstr(), 0);
+    } else {
+        reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_Sqlite::init_open [%s] file [%s]", tag().asCstr(),
+                 file.asCstr());
+        db_ = openSqliteDatabase(file.asCstr(), 0);
+    }
+    maxTextLen_ = kMaxTextLen;
+    if (!db_) {
+        fail(kSource, __LINE__,
+             reposMessage(create ? 1284 : 1285, getSqliteErrorMessage().asCstr(), file.asCstr()));
+        logError(kSource, __LINE__, lastError_);
+        return false;
+    }
+    return true;
+}
+
+SqliteStatement* RDA_Sqlite::takeStatement(const VqbString& sql) {
+    auto it = idle_.find(sql.str());
+    if (it != idle_.end()) {
+        SqliteStatement* statement = it->second;
+        idle_.erase(it);
+        return statement;
+    }
+    SqliteStatement* statement = db_->prepare(sql);
+    if (!statement) databaseFailure(__LINE__);
+    return statement;
+}
+
+void RDA_Sqlite::giveBack(const VqbString& sql, SqliteStatement* statement) {
+    if (!statement) return;
+    if (idle_.size() >= kIdleStatements) {
+        statement->release();
+        return;
+    }
+    statement->clear();
+    idle_.emplace(sql.str(), statement);
+}
+
+void RDA_Sqlite::dropIdleStatements() {
+    for (auto& entry : idle_) entry.second->release();
+    idle_.clear();
+}
+
+void RDA_Sqlite::close_INT() {
+    dropIdleStatements();
+    if (db_) db_->close();
+    db_ = nullptr;
+}
+
+VqbString RDA_Sqlite::getTableName_INT(const char* table, bool qualified, int suffix) {
+    VqbString name(table ? table : "");
+    if (suffix != -1) name.append(VqbString::format("%d", suffix));
+    return qualified ? quoteIdentifier(name.asCstr()) : name;
+}
+
+VqbString RDA_Sqlite::getIndexName_INT(int number, const VqbString& table) {
+    return VqbString::format("idx%s%d", table.asCstr(), number);
+}
+
+bool RDA_Sqlite::beginTransaction_INT(bool exclusive, bool* busy) {
+    lastError_.setNull();
+    if (busy) *busy = false;
+    if (!enterLevel()) return true;
+    const char* sql = exclusive ? "BEGIN IMMEDIATE TRANSACTION" : "BEGIN TRANSACTION";
+    RDA_TRACE("RDA_Sqlite::beginTransaction_INT [%s] sql [%s]", tag().asCstr(), sql);
+    int status = 0;
+    if (db_ && db_->execute(sql, &status)) return true;
+    undoLevel();
+    if (busy && status == SQLITE_STATUS_BUSY) *busy = true;
+    return db_ ? databaseFailure(__LINE__) : fail(kSource, __LINE__, reposMessage(1161));
+}
+
+bool RDA_Sqlite::endTransaction_INT(bool commit) {
+    switch (leaveLevel(kSource, __LINE__)) {
+        case LevelEnd::NoOpenLevel:
+            return false;
+        case LevelEnd::Inner:
+            return true;
+        case LevelEnd::Outermost:
+            break;
+    }
+    if (!db_) return fail(kSource, __LINE__, reposMessage(1161));
+    // SQLite may already have rolled the transaction back itself after an error.
+    if (!commit && !db_->inTransaction()) return true;
+    const char* sql = commit ? "COMMIT TRANSACTION" : "ROLLBACK TRANSACTION";
+    RDA_TRACE("RDA_Sqlite::endTransaction_INT [%s] sql [%s]", tag().asCstr(), sql);
+    if (db_->execute(sql, nullptr)) return true;
+    VqbString databaseError;
+    db_->getErrorMessage(databaseError);
+    // A refused COMMIT keeps SQLite's transaction open; closing it keeps the connection in step
+    // with its depth of 0, so later work is not swallowed by a transaction nobody ends.
+    if (db_->inTransaction()) db_->execute("ROLLBACK TRANSACTION", nullptr);
+    return endFailed(kSource, __LINE__, databaseError);
+}
+
+bool RDA_Sqlite::setParameter_INT(SqliteStatement* statement, const VqbDatavar* value, int index, bool storeBig,
+                                  const VqbString& sql) {
+    RDA_TRACE("RDA_Sqlite::setParameter_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    if (!statement) {
+        logError(kSource, __LINE__, reposMessage(1161));
+        return false;
+    }
+    bool ok;
+    if (!value || value->isNull()) {
+        ok = statement->bindNull(index);
+    } else {
+        switch (value->getType()) {
+            case VQB_TYPE_INT:
+            case VQB_TYPE_BOOL:
+                ok = statement->bindInt(index, value->asInt64());
+                break;
+            case VQB_TYPE_REAL:
+            case VQB_TYPE_DATE:  // dates are stored as reals
+                ok = statement->bindDouble(index, value->asDouble());
+                break;
+            case VQB_TYPE_STRING: {
+                VqbString text = value->asString();
+                if (storeBig && maxTextLen_ > 0 && text.cStrSize() > static_cast<size_t>(maxTextLen_)) {
+                    VqbString reference;
+                    if (!putBigString_INT(text, &reference, nullptr)) return false;
+                    text = reference;
+                }
+                ok = statement->bindText(index, text);
+                break;
+            }
+            default:
+                return fail(kSource, __LINE__, reposMessage(1313));
+        }
+    }
+    if (ok) return true;
+    VqbString text;
+    statement->getErrorMessage(text);
+    return failWithStatus(__LINE__, text, statement->getErrorCode());
+}
+
+SqliteCursor* RDA_Sqlite::openCursor(const VqbString& sql, const RDA_Params& params, SqliteStatement** prepared) {
+    *prepared = nullptr;
+    if (!db_) {
+        fail(kSource, __LINE__, reposMessage(1161));
+        return nullptr;
+    }
+    if (params.count == 0) {
+        SqliteCursor* cursor = db_->query(sql);
+        if (!cursor) databaseFailure(__LINE__);
+        return cursor;
+    }
+    SqliteStatement* statement = takeStatement(sql);
+    if (!statement) return nullptr;
+    for (int i = 0; i < params.count; ++i) {
+        if (!setParameter_INT(statement, params.at(i), i, false, sql)) {
+            giveBack(sql, statement);
+            return nullptr;
+        }
+    }
+    SqliteCursor* cursor = statement->select();
+    if (!cursor) {
+        VqbString text;
+        statement->getErrorMessage(text);
+        giveBack(sql, statement);
+        fail(kSource, __LINE__, text);
+        return nullptr;
+    }
+    *prepared = statement;
+    return cursor;
+}
+
+ReposDataAccessCursor* RDA_Sqlite::paramSelect_INT(const VqbString& sql, const RDA_Params& params) {
+    RDA_TRACE("RDA_Sqlite::paramSelect_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    lastError_.setNull();
+    lastStatus_ = 0;
+    SqliteStatement* prepared = nullptr;
+    SqliteCursor* cursor = openCursor(sql, params, &prepared);
+    if (!cursor) return nullptr;
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(this, sql, prepared, cursor, true);
+    if (!result) {
+        cursor->release();
+        giveBack(sql, prepared);
+        fail(kSource, __LINE__, reposMessage(530));
+    }
+    return result;
+}
+
+ReposDataAccessCursor* RDA_Sqlite::paramSelectWTypes_INT(const VqbString& sql, const VqbString& /*types*/,
+                                                         const RDA_Params& params) {
+    return paramSelect_INT(sql, params);
+}
+
+bool RDA_Sqlite::paramExec_INT(const VqbString& sql, int* rowsAffected, const RDA_Params& params) {
+    RDA_TRACE("RDA_Sqlite::paramExec_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    lastError_.setNull();
+    lastStatus_ = 0;
+    if (!db_) return fail(kSource, __LINE__, reposMessage(1161));
+    if (params.count == 0) {
+        int result = 0;
+        if (!db_->execute(sql, &result)) return databaseFailure(__LINE__);
+        if (rowsAffected) *rowsAffected = result;
+        return true;
+    }
+    SqliteStatement* statement = takeStatement(sql);
+    if (!statement) return false;
+    for (int i = 0; i < params.count; ++i) {
+        if (!setParameter_INT(statement, params.at(i), i, false, sql)) {
+            giveBack(sql, statement);
+            return false;
+        }
+    }
+    int rows = 0;
+    bool ok = statement->execute(&rows);
+    if (ok) {
+        if (rowsAffected) *rowsAffected = rows;
+    } else {
+        VqbString text;
+        statement->getErrorMessage(text);
+        failWithStatus(__LINE__, text, statement->getErrorCode());
+    }
+    giveBack(sql, statement);
+    return ok;
+}
+
+bool RDA_Sqlite::paramExecWTypes_INT(const VqbString& sql, int* rowsAffected, const VqbString& /*types*/,
+                                     const RDA_Params& params) {
+    return paramExec_INT(sql, rowsAffected, params);
+}
+
+bool RDA_Sqlite::paramSingleton_INT(const VqbString& sql, int64_t* out, const RDA_Params& params) {
+    RDA_TRACE("RDA_Sqlite::paramSingleton_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    lastError_.setNull();
+    lastStatus_ = 0;
+    SqliteStatement* prepared = nullptr;
+    SqliteCursor* cursor = openCursor(sql, params, &prepared);
+    if (!cursor) return false;
+    bool ok = false;
+    switch (cursor->next()) {
+        case 1:
+            if (out) *out = cursor->getInt64(0);
+            ok = true;
+            break;
+        case 0:
+            fail(kSource, __LINE__, reposMessage(1053));
+            break;
+        default: {
+            VqbString text;
+            cursor->getErrorMessage(text);
+            failWithStatus(__LINE__, text, cursor->getErrorCode());
+        }
+    }
+    cursor->release();
+    giveBack(sql, prepared);
+    return ok;
+}
+
+bool RDA_Sqlite::paramSingletonWTypes_INT(const VqbString& sql, int* out, const VqbString& /*types*/,
+                                          const RDA_Params& params) {
+    int64_t value = 0;
+    if (!paramSingleton_INT(sql, &value, params)) return false;
+    if (out) *out = static_cast<int>(static_cast<uint32_t>(value));
+    return true;
+}
+
+ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) {
+    lastError_.setNull();
+    if (!db_) {
+        fail(kSource, __LINE__, reposMessage(1161));
+        return nullptr;
+    }
+    SqliteStatement* statement = db_->prepare(sql);
+    if (!statement) {
+        databaseFailure(__LINE__);
+        return nullptr;
+    }
+    RDA_SqliteStatement* result = new (std::nothrow) RDA_SqliteStatement(this, sql, statement);
+    if (!result) {
+        statement->release();
+        fail(kSource, __LINE__, reposMessage(530));
+    }
+    return result;
+}
+
+// ---- big strings
+
+bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
+    const int limit = maxTextLen_;
+    if (out) *out = value;
+    if (limit < 1 || value.cStrSize() <= static_cast<size_t>(limit)) return true;
+    auto failed = [&]() {
+        if (error) *error = lastError_;
+        return false;
+    };
+    // The id comes first, outside the chunks' transaction, so a busy database delays it rather
+    // than failing it; an id left unused is only a gap.
+    VqbDatavar id;
+    if (!reserveIdBlock("BIGSTR", -1, &id, error)) return false;
+    // The chunks go in together or not at all when no caller's transaction is open.
+    if (!beginTransaction_INT(false, nullptr)) return failed();
+    VqbString table = getTableName_INT("BIGSTR", true, -1);
+    VqbString sql = VqbString::format("INSERT INTO %s (BS_REFID, BS_SEQ, BS_DATA) VALUES (?,?,?)", table.asCstr());
+    SqliteStatement* statement = db_->prepare(sql);
+    bool ok = statement != nullptr;
+    if (!ok) databaseFailure(__LINE__);
+    const char* rest = value.asCstr();
+    size_t left = value.cStrSize();
+    int64_t sequence = 0;
+    while (ok && left > 0) {
+        size_t bytes = RDA_BigString::chunkBytes(rest, left, static_cast<size_t>(limit - 1));
+        ok = statement->bindInt(0, id.asInt64()) && statement->bindInt(1, sequence) &&
+             statement->bindText(2, VqbString(rest, bytes)) && statement->execute(nullptr);
+        if (!ok) {
+            VqbString text;
+            statement->getErrorMessage(text);
+            fail(kSource, __LINE__, text);
+        }
+        ++sequence;
+        rest += bytes;
+        left -= bytes;
+    }
+    if (statement) statement->release();
+    if (!ok) {
+        VqbString keep = lastError_;
+        endTransaction_INT(false);
+        lastError_ = keep;
+        return failed();
+    }
+    if (!endTransaction_INT(true)) return failed();
+    if (out) *out = RDA_BigString::format(static_cast<uint32_t>(id.asInt64()));
+    return true;
+}
+
+bool RDA_Sqlite::getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
+    if (out) *out = value;
+    if (maxTextLen_ < 1) {
+        lastError_ = reposMessage(740);
+        if (error) *error = lastError_;
+        return false;
+    }
+    uint32_t id = 0;
+    if (!RDA_BigString::parse(value, &id)) {
+        // Callers hand in arbitrary texts; only the last error tells.
+        lastError_ = reposMessage(57, value.left(64).asCstr());
+        if (error) *error = lastError_;
+        return false;
+    }
+    VqbString table = getTableName_INT("BIGSTR", true, -1);
+    VqbString sql = VqbString::format("SELECT BS_DATA FROM %s WHERE BS_REFID = %u ORDER BY BS_SEQ", table.asCstr(), id);
+    RDA_TRACE("RDA_Sqlite::getBigString_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    SqliteCursor* cursor = db_ ? db_->query(sql) : nullptr;
+    if (!cursor) {
+        if (db_)
+            databaseFailure(__LINE__);
+        else
+            fail(kSource, __LINE__, reposMessage(1161));
+        if (error) *error = lastError_;
+        return false;
+    }
+    std::string joined;
+    int state;
+    while ((state = cursor->next()) == 1) joined.append(cursor->getText(0).str());
+    if (state == 2) {
+        VqbString text;
+        cursor->getErrorMessage(text);
+        fail(kSource, __LINE__, text);
+    }
+    cursor->release();
+    if (out) *out = VqbString(std::move(joined));
+    return true;
+}
+
+// ---- statements
+
+RDA_SqliteStatement::RDA_SqliteStatement(RDA_Sqlite* owner, const VqbString& sql, SqliteStatement* statement)
+    : RDA_BaseStatementImpl(owner, sql), sqlite_(owner), statement_(statement) {
+    if (logger_->getLevel() <= kLevelNotice)
+        reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_SqliteStatement [%s] sql [%s]", tag().asCstr(),
+                 sql_.asCstr());
+}
+
+bool RDA_SqliteStatement::usable(int line) {
+    if (statement_ && !handedOver_) return true;
+    sqlite_->fail(kSource, line, reposMessage(1161));
+    return false;
+}
+
+bool RDA_SqliteStatement::setParameterInfo_INT(int, int, int) {
+    RDA_TRACE("RDA_SqliteStatement::setParameterInfo_INT [%s]", tag().asCstr());
+    return true;
+}
+
+bool RDA_SqliteStatement::setParameter_INT(int index, const VqbDatavar& value) {
+    if (!usable(__LINE__)) return false;
+    return sqlite_->setParameter_INT(statement_, &value, index, false, sql_);
+}
+
+bool RDA_SqliteStatement::setParameterBulk_INT(int, int, const VqbDatavar&) {
+    RDA_TRACE("RDA_SqliteStatement::setParameterBulk_INT [%s]", tag().asCstr());
+    return false;
+}
+
+bool RDA_SqliteStatement::execute_INT() {
+    RDA_TRACE("RDA_SqliteStatement::execute_INT [%s]", tag().asCstr());
+    if (!usable(__LINE__)) return false;
+    if (statement_->execute(nullptr)) return true;
+    VqbString text;
+    statement_->getErrorMessage(text);
+    return sqlite_->fail(kSource, __LINE__, text);
+}
+
+ReposDataAccessCursor* RDA_SqliteStatement::select_INT() {
+    RDA_TRACE("RDA_SqliteStatement::select_INT [%s]", tag().asCstr());
+    if (!usable(__LINE__)) return nullptr;
+    SqliteCursor* cursor = statement_->select();
+    if (!cursor) {
+        VqbString text;
+        statement_->getErrorMessage(text);
+        sqlite_->fail(kSource, __LINE__, text);
+        return nullptr;
+    }
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor, false);
+    if (!result) {
+        cursor->release();
+        sqlite_->fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
+    }
+    handedOver_ = true;
+    return result;
+}
+
+VqbString RDA_SqliteStatement::getErrorMessage_INT() { return sqlite_->getGeneralErrorMessage(); }
+
+void RDA_SqliteStatement::release_INT() {
+    RDA_TRACE("RDA_SqliteStatement::release_INT [%s]", tag().asCstr());
+    if (statement_ && !handedOver_) statement_->release();
+    statement_ = nullptr;
+}
+
+// ---- cursors
+
+RDA_SqliteCursor::RDA_SqliteCursor(RDA_Sqlite* owner, const VqbString& sql, SqliteStatement* prepared,
+                                   SqliteCursor* cursor, bool recycle)
+    : RDA_BaseCursorImpl(owner, sql), sqlite_(owner), prepared_(prepared), cursor_(cursor), recycle_(recycle) {
+    if (logger_->getLevel() <= kLevelNotice)
+        reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_SqliteCursor [%s] sql [%s]", tag().asCstr(),
+                 sql_.asCstr());
+}
+
+void RDA_SqliteCursor::dropHandles() {
+    if (cursor_) cursor_->release();
+    if (prepared_) {
+        if (recycle_)
+            sqlite_->giveBack(sql_, prepared_);
+        else
+            prepared_->release();
+    }
+    cursor_ = nullptr;
+    prepared_ = nullptr;
+}
+
+void RDA_SqliteCursor::release_INT() {
+    RDA_TRACE("RDA_SqliteCursor::release [%s]", tag().asCstr());
+    dropHandles();
+}
+
+int RDA_SqliteCursor::next_INT() {
+    RDA_TRACE("RDA_SqliteCursor::next_INT [%s]", tag().asCstr());
+    if (cached_) return cache_.next();
+    if (!cursor_) return 2;
+    switch (cursor_->next()) {
+        case 1:
+            return 1;
+        case 0:
+            dropHandles();
+            return 0;
+        default: {
+            VqbString text;
+            cursor_->getErrorMessage(text);
+            sqlite_->failWithStatus(__LINE__, text, cursor_->getErrorCode());
+            return 2;
+        }
+    }
+}
+
+int RDA_SqliteCursor::getNumCols_INT() {
+    RDA_TRACE("RDA_SqliteCursor::getNumCols_INT [%s]", tag().asCstr());
+    if (cached_) return cache_.columnCount();
+    return cursor_ ? cursor_->getColumnCount() : 0;
+}
+
+VqbString RDA_SqliteCursor::getColName_INT(int i) {
+    RDA_TRACE("RDA_SqliteCursor::getColName_INT [%s]", tag().asCstr());
+    if (cached_) return cache_.colName(i);
+    return cursor_ ? cursor_->getColumnName(i) : VqbString("");
+}
+
+VqbString RDA_SqliteCursor::getString_INT(int i) {
+    RDA_TRACE("RDA_SqliteCursor::getString_INT [%s]", tag().asCstr());
+    if (cached_) return cache_.getString(i);
+    if (!cursor_) return VqbString("");
+    VqbString text = cursor_->getText(i);
+    return text.isNull() ? VqbString("") : text;
+}
+
+VqbDatavar RDA_SqliteCursor::readColumn(int i) {
+    switch (cursor_->getColumnType(i)) {
+        case SQLITE_COLUMN_INTEGER:
+            return VqbDatavar(static_cast<long long>(cursor_->getInt64(i)));
+        case SQLITE_COLUMN_REAL:
+            return VqbDatavar(cursor_->getDouble(i));
+        case SQLITE_COLUMN_NULL:
+            return VqbDatavar();
+        default:
+            return VqbDatavar(cursor_->getText(i));
+    }
+}
+
+VqbDatavar RDA_SqliteCursor::getValue_INT(int i) {
+    RDA_TRACE("RDA_SqliteCursor::getValue_INT [%s]", tag().asCstr());
+    if (cached_) {
+        VqbDatavar value = cache_.getValue(i);
+        if (cachedReferences_) resolveBigString(value);
+        return value;
+    }
+    if (!cursor_) return VqbDatavar();
+    int type = cursor_->getColumnType(i);
+    if (type != SQLITE_COLUMN_TEXT && type != SQLITE_COLUMN_BLOB) return readColumn(i);
+    VqbString text = cursor_->getText(i);
+    resolveBigString(text);
+    return VqbDatavar(text);
+}
+
+bool RDA_SqliteCursor::cacheAll_INT() {
+    RDA_TRACE("RDA_SqliteCursor::cacheAll_INT [%s]", tag().asCstr());
+    if (cached_) return true;
+    if (!cursor_) return false;
+    int cols = cursor_->getColumnCount();
+    if (cols <= 0) return false;
+    cached_ = true;
+    cache_.setColumns(cols);
+    for (int i = 0; i < cols; ++i) cache_.setColName(i, cursor_->getColumnName(i));
+    int state;
+    while ((state = cursor_->next()) == 1) {
+        cache_.addRow();
+        for (int i = 0; i < cols; ++i) {
+            int type = cursor_->getColumnType(i);
+            if (type == SQLITE_COLUMN_TEXT || type == SQLITE_COLUMN_BLOB) {
+                VqbString text = cursor_->getText(i);
+                if (!cachedReferences_ && RDA_BigString::hasPrefix(text)) cachedReferences_ = true;
+                cache_.moveValue(i, VqbDatavar(text));
+            } else {
+                cache_.moveValue(i, readColumn(i));
+            }
+        }
+    }
+    cache_.reset();
+    if (state == 2) {
+        VqbString text;
+        cursor_->getErrorMessage(text);
+        sqlite_->fail(kSource, __LINE__, text);
+        return false;
+    }
+    dropHandles();
+    return true;
+}

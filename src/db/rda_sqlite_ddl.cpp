@@ -1,0 +1,416 @@
+// DDL of the SQLite back end: catalogue tables and their indexes, run-time tables, work-table
+// indexes, and reading back columns and indexes.
+#include <cstring>
+#include <new>
+
+#include "rda_sqlite.h"
+#include "repos_tables.h"
+#include "reposlog.h"
+#include "vqbmessage.h"
+
+namespace {
+
+const char* const kSource = "rda_sqlite";
+constexpr int kLevelWarning = 4;
+
+struct TypeWord {
+    int32_t type;
+    const char* word;
+    const char* addedDefault;  // default of a NOT NULL column added to a table with rows
+};
+
+const TypeWord kTypeWords[] = {
+    {VQB_TYPE_BOOL, " VARCHAR", "''"}, {VQB_TYPE_INT, " INTEGER", "0"},    {VQB_TYPE_REAL, " FLOAT", "0"},
+    {VQB_TYPE_STRING, " VARCHAR", "''"}, {VQB_TYPE_DATE, " FLOAT", "0"},
+};
+
+const TypeWord* typeWord(int32_t type) {
+    for (const TypeWord& t : kTypeWords)
+        if (t.type == type) return &t;
+    return nullptr;
+}
+
+// Declared column types read back from a file; the first word decides, ignoring case.
+struct DeclaredType {
+    const char* word;
+    int32_t type;
+};
+
+const DeclaredType kDeclaredTypes[] = {
+    {"INTEGER", VQB_TYPE_INT}, {"INT", VQB_TYPE_INT},       {"FLOAT", VQB_TYPE_REAL}, {"REAL", VQB_TYPE_REAL},
+    {"DOUBLE", VQB_TYPE_REAL}, {"STRING", VQB_TYPE_STRING}, {"VARCHAR", VQB_TYPE_STRING}, {"TEXT", VQB_TYPE_STRING},
+};
+
+int32_t sqliteTypeCode(const VqbString& declared) {
+    const std::string& text = declared.str();
+    size_t end = 0;
+    while (end < text.size() && ((text[end] >= 'A' && text[end] <= 'Z') || (text[end] >= 'a' && text[end] <= 'z')))
+        ++end;
+    VqbString word(text.substr(0, end));
+    for (const DeclaredType& d : kDeclaredTypes)
+        if (word.equals(d.word, false)) return d.type;
+    return VQB_TYPE_INT;
+}
+
+// The catalogue gives every table at most one key column; a big string has one row per chunk,
+// so its rows are told apart by reference and chunk number together.
+struct KeyOverride {
+    const char* table;
+    const char* columns[2];
+};
+
+const KeyOverride kKeyOverrides[] = {
+    {"BIGSTR", {"BS_REFID", "BS_SEQ"}},
+};
+
+const KeyOverride* keyOverride(const char* table) {
+    for (const KeyOverride& k : kKeyOverrides)
+        if (VqbString(k.table).equals(table, false)) return &k;
+    return nullptr;
+}
+
+std::string upper(const char* text) {
+    VqbString s(text ? text : "");
+    s.uppercase();
+    return s.str();
+}
+
+// The column list of an index statement without the identifier quotes our DDL writes.
+VqbString unquoteList(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c != '"') {
+            out.push_back(c);
+            continue;
+        }
+        for (++i; i < text.size(); ++i) {
+            if (text[i] == '"') {
+                if (i + 1 < text.size() && text[i + 1] == '"') {
+                    out.push_back('"');
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            out.push_back(text[i]);
+        }
+    }
+    return VqbString(out);
+}
+
+ReposCatalogWalk catalogWalk(const ReposTableRequest& request) {
+    if (request.start) return ReposCatalogWalk(request.start);
+    return ReposCatalogWalk(request.catalog == 1 ? ReposCatalogId::Ncoa : ReposCatalogId::Main);
+}
+
+}  // namespace
+
+bool RDA_Sqlite::runDdl(const VqbString& sql, int line, int failLevel) {
+    RDA_TRACE("RDA_Sqlite::runDdl [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    status()->reportMessage(sql);
+    if (!db_) return fail(kSource, line, reposMessage(1161));
+    if (db_->execute(sql, nullptr)) return true;
+    db_->getErrorMessage(lastError_);
+    status()->reportMessage(lastError_);
+    reposLog(logger_, failLevel, kSource, line, "%s", lastError_.asCstr());
+    return false;
+}
+
+bool RDA_Sqlite::readNames(const VqbString& sql, int column, std::set<std::string>& names, unsigned cursorError) {
+    SqliteCursor* cursor = db_ ? db_->query(sql) : nullptr;
+    if (!cursor) {
+        if (!db_) return fail(kSource, __LINE__, reposMessage(1161));
+        db_->getErrorMessage(lastError_);
+        status()->reportMessage(lastError_);
+        logError(kSource, __LINE__, lastError_);
+        return false;
+    }
+    int state;
+    while ((state = cursor->next()) == 1) names.insert(upper(cursor->getText(column).asCstr()));
+    cursor->release();
+    if (state == 2) return fail(kSource, __LINE__, reposMessage(cursorError));
+    return true;
+}
+
+bool RDA_Sqlite::columnDefinition(const ReposColumnView& column, VqbString& text) {
+    const TypeWord* word = typeWord(column.type);
+    if (!word) return fail(kSource, __LINE__, reposMessage(1062));
+    text = quoteIdentifier(column.name);
+    text.append(word->word);
+    return true;
+}
+
+VqbString RDA_Sqlite::singleIndexStatement(int number, const char* table, const char* column) {
+    VqbString name = VqbString::format("idx%d", number);
+    return VqbString::format("CREATE INDEX %s ON %s(%s)", quoteIdentifier(name.asCstr()).asCstr(),
+                             quoteIdentifier(table).asCstr(), quoteIdentifier(column).asCstr());
+}
+
+bool RDA_Sqlite::buildCreateTable(const ReposColumnDef* first, TableDdl& ddl) {
+    const KeyOverride* key = keyOverride(first->table);
+    VqbString columns("");
+    VqbString primary("");
+    ReposTableCursor cursor(first);
+    ReposColumnView column;
+    while (cursor.next(column)) {
+        VqbString definition;
+        if (!columnDefinition(column, definition)) return false;
+        if (!columns.isEmpty()) columns.append(", ");
+        columns.append(definition);
+        if (!key && (column.flags & REPOS_COL_PRIMARY)) {
+            primary.append(primary.isEmpty() ? " PRIMARY KEY (" : ", ");
+            primary.append(quoteIdentifier(column.name));
+        }
+        if (column.flags & REPOS_COL_NOTNULL) columns.append(" NOT NULL");
+        if ((column.flags & REPOS_COL_INDEXED) && !(column.flags & REPOS_COL_PRIMARY))
+            ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
+    }
+    if (key) {
+        for (const char* name : key->columns) {
+            primary.append(primary.isEmpty() ? " PRIMARY KEY (" : ", ");
+            primary.append(quoteIdentifier(name));
+        }
+    }
+    VqbString create =
+        VqbString::format("CREATE TABLE %s (%s", quoteIdentifier(first->table).asCstr(), columns.asCstr());
+    if (!primary.isEmpty()) {
+        create.append(", ");
+        create.append(primary);
+        create.append(")");
+    }
+    create.append(")");
+    ddl.statements.push_back(create);
+    return true;
+}
+
+bool RDA_Sqlite::buildAddColumns(const ReposColumnDef* first, const std::set<std::string>& present,
+                                 const std::set<std::string>& indexNames, TableDdl& ddl) {
+    ReposTableCursor cursor(first);
+    ReposColumnView column;
+    while (cursor.next(column)) {
+        if (present.count(upper(column.name))) continue;
+        VqbString definition;
+        if (!columnDefinition(column, definition)) return false;
+        // SQLite adds a NOT NULL column only with a default; existing rows take it, and the
+        // column refuses NULL from then on like one made with the table.
+        if (column.flags & REPOS_COL_NOTNULL) {
+            definition.append(" NOT NULL DEFAULT ");
+            definition.append(typeWord(column.type)->addedDefault);
+        }
+        ddl.statements.push_back(VqbString::format("ALTER TABLE %s ADD COLUMN %s",
+                                                   quoteIdentifier(first->table).asCstr(), definition.asCstr()));
+        if ((column.flags & REPOS_COL_INDEXED) && !(column.flags & REPOS_COL_PRIMARY) &&
+            !indexNames.count(upper(VqbString::format("idx%d", column.record->indexNumber).asCstr())))
+            ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
+    }
+    return true;
+}
+
+bool RDA_Sqlite::createCompositeIndexes(const char* table, bool fatal, const std::set<std::string>* existing) {
+    for (int i = 0; i < REPOS_INDEX_DEF_COUNT; ++i) {
+        const ReposIndexDef* def = getReposIndexDef(i);
+        if (!def->table || !VqbString(def->table).equals(table, false)) continue;
+        VqbString name = VqbString::format("idx_cpd%lld", static_cast<long long>(def->number));
+        if (existing && existing->count(upper(name.asCstr()))) continue;
+        VqbString columns("");
+        for (const char* column : def->columns) {
+            if (!column || !*column) continue;
+            if (!columns.isEmpty()) columns.append(", ");
+            columns.append(quoteIdentifier(column));
+        }
+        VqbString sql = VqbString::format("CREATE INDEX %s ON %s(%s)", quoteIdentifier(name.asCstr()).asCstr(),
+                                          quoteIdentifier(table).asCstr(), columns.asCstr());
+        if (!runDdl(sql, __LINE__, fatal ? 5 : kLevelWarning) && fatal) return false;
+    }
+    return true;
+}
+
+bool RDA_Sqlite::runStatements(const std::vector<VqbString>& statements) {
+    for (const VqbString& sql : statements)
+        if (!runDdl(sql, __LINE__)) return false;
+    return true;
+}
+
+bool RDA_Sqlite::createTable_INT(const ReposTableRequest& request) {
+    lastError_.setNull();
+    ReposCatalogWalk walk = catalogWalk(request);
+    while (const ReposColumnDef* first = walk.nextTable()) {
+        if (!status()->reportProgress(VqbString::format("Table %s", first->table))) return false;
+        if (request.dropFirst)
+            runDdl(VqbString::format("DROP TABLE IF EXISTS %s", quoteIdentifier(first->table).asCstr()), __LINE__,
+                   kLevelWarning);
+        if (!request.create) continue;
+        TableDdl ddl;
+        if (!buildCreateTable(first, ddl) || !runStatements(ddl.statements)) return false;
+        if (!createCompositeIndexes(first->table, true, nullptr)) return false;
+        if (!runStatements(ddl.indexes)) return false;
+    }
+    lastError_.setNull();
+    return true;
+}
+
+bool RDA_Sqlite::checkTable_INT(const ReposTableRequest& request) {
+    lastError_.setNull();
+    std::set<std::string> tables;
+    std::set<std::string> indexNames;
+    if (!readNames("SELECT name FROM sqlite_master WHERE type='table'", 0, tables, 1287)) return false;
+    if (!readNames("SELECT name FROM sqlite_master WHERE type='index'", 0, indexNames, 1287)) return false;
+    ReposCatalogWalk walk = catalogWalk(request);
+    while (const ReposColumnDef* first = walk.nextTable()) {
+        if (!status()->reportProgress(VqbString::format("Checking table %s", first->table))) return false;
+        TableDdl ddl;
+        if (!tables.count(upper(first->table))) {
+            if (!buildCreateTable(first, ddl)) return false;
+            tables.insert(upper(first->table));
+        } else {
+            std::set<std::string> present;
+            VqbString pragma = VqbString::format("PRAGMA table_info(%s)", quoteIdentifier(first->table).asCstr());
+            if (!readNames(pragma, 1, present, 1286)) return false;
+            if (!buildAddColumns(first, present, indexNames, ddl)) return false;
+        }
+        if (!runStatements(ddl.statements) || !runStatements(ddl.indexes)) return false;
+        // An index that cannot be made here is reported and the check goes on.
+        createCompositeIndexes(first->table, false, &indexNames);
+    }
+    lastError_.setNull();
+    return true;
+}
+
+bool RDA_Sqlite::dropTable_INT(const VqbString& table) {
+    lastError_.setNull();
+    VqbString sql = VqbString::format("DROP TABLE %s", getTableName_INT(table.asCstr(), true, -1).asCstr());
+    return runDdl(sql, __LINE__);
+}
+
+bool RDA_Sqlite::createTableFromColumns_INT(const VqbString& table, const ColumnSpecList& columns) {
+    lastError_.setNull();
+    VqbString sql = VqbString::format("CREATE TABLE %s (", getTableName_INT(table.asCstr(), true, -1).asCstr());
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const ColumnSpec& spec = columns[i];
+        const TypeWord* word = typeWord(spec.type);
+        if (!word) return fail(kSource, __LINE__, reposMessage(1062));
+        if (i > 0) sql.append(", ");
+        sql.append(quoteIdentifier(std::string(spec.name, strnlen(spec.name, sizeof spec.name)).c_str()));
+        sql.append(word->word);
+    }
+    sql.append(")");
+    return runDdl(sql, __LINE__);
+}
+
+int RDA_Sqlite::getTableColumns_INT(const VqbString& table, ColumnSpecList* out) {
+    lastError_.setNull();
+    if (!out) return 0;
+    if (!db_) {
+        fail(kSource, __LINE__, reposMessage(1161));
+        return static_cast<int>(out->size());
+    }
+    VqbString sql = VqbString::format("PRAGMA table_info(%s)", getTableName_INT(table.asCstr(), true, -1).asCstr());
+    RDA_TRACE("RDA_Sqlite::getTableColumns_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    SqliteCursor* cursor = db_->query(sql);
+    if (!cursor) {
+        databaseFailure(__LINE__);
+        return static_cast<int>(out->size());
+    }
+    int state;
+    while ((state = cursor->next()) == 1) {
+        ColumnSpec spec{};
+        // At most 255 bytes, cut only between characters.
+        VqbString name = cursor->getText(1);
+        size_t bytes = 0;
+        while (bytes < name.cStrSize()) {
+            size_t next = bytes + RDA_BigString::chunkBytes(name.asCstr() + bytes, name.cStrSize() - bytes, 1);
+            if (next > sizeof spec.name - 1) break;
+            bytes = next;
+        }
+        std::memcpy(spec.name, name.asCstr(), bytes);
+        spec.type = sqliteTypeCode(cursor->getText(2));
+        spec.size = 255;
+        out->push_back(spec);
+    }
+    if (state == 2) {
+        VqbString text;
+        cursor->getErrorMessage(text);
+        fail(kSource, __LINE__, text);
+    }
+    cursor->release();
+    return static_cast<int>(out->size());
+}
+
+bool RDA_Sqlite::createSqliteIndex(const VqbString& table, const VqbString& column, const VqbString& name) {
+    VqbString index = name.isEmpty() ? VqbString::format("%s_%s_idx", table.asCstr(), column.asCstr()) : name;
+    VqbString sql = VqbString::format("CREATE INDEX %s ON %s(%s)", quoteIdentifier(index.asCstr()).asCstr(),
+                                      getTableName_INT(table.asCstr(), true, -1).asCstr(),
+                                      quoteIdentifier(column.asCstr()).asCstr());
+    if (runDdl(sql, __LINE__)) return true;
+    VqbString detail = lastError_;
+    lastError_ = reposMessage(1063, table.asCstr(), detail.asCstr());
+    return false;
+}
+
+bool RDA_Sqlite::createIndex_INT(const VqbString& table, const VqbString& column, const VqbString& name) {
+    lastError_.setNull();
+    return createSqliteIndex(table, column, name);
+}
+
+bool RDA_Sqlite::createFrqDstIndexes_INT(int n) {
+    lastError_.setNull();
+    VqbString table = getTableName_INT("FRQDST", false, n);
+    return createSqliteIndex(table, "fr_value", VqbString::format("fk_frqdist_fr_val%d", n)) &&
+           createSqliteIndex(table, "fr_count", VqbString::format("fk_frqdist_fr_count%d", n));
+}
+
+bool RDA_Sqlite::createHsmIndexes_INT(int n, int groupFields) {
+    lastError_.setNull();
+    VqbString table = getTableName_INT("HSM", false, n);
+    if (!createSqliteIndex(table, "FIELDIDX", "")) return false;
+    for (int j = 1; j <= groupFields; ++j)
+        if (!createSqliteIndex(table, VqbString::format("GRPFLD%d", j), "")) return false;
+    return true;
+}
+
+bool RDA_Sqlite::createHcmIndexes_INT(int n, int groupFields) {
+    lastError_.setNull();
+    VqbString table = getTableName_INT("HCM", false, n);
+    for (int j = 1; j <= groupFields; ++j)
+        if (!createSqliteIndex(table, VqbString::format("GRPFLD%d", j), "")) return false;
+    return true;
+}
+
+ReposDataAccessCursor* RDA_Sqlite::getIndexes_INT(const VqbString& table) {
+    lastError_.setNull();
+    VqbDatavar name(getTableName_INT(table.asCstr(), false, -1));
+    const VqbDatavar* params[] = {&name};
+    ReposDataAccessCursor* cursor = paramSelect_INT(
+        "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name = ? COLLATE NOCASE ORDER BY name",
+        {params, 1});
+    if (!cursor) return nullptr;
+    ReposDataCursor* result = new (std::nothrow) ReposDataCursor();
+    if (!result) {
+        cursor->release();
+        fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
+    }
+    result->setNumCols(2);
+    result->setColName(0, "name");
+    result->setColName(1, "field");
+    int state;
+    while ((state = cursor->next()) == 1) {
+        if (cursor->isNull(1)) continue;  // automatic indexes have no statement
+        std::string sql = cursor->getString(1).str();
+        size_t open = sql.find('(');
+        size_t close = sql.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close < open) continue;
+        result->addRow();
+        result->setValue(0, cursor->getValue(0));
+        result->setValue(1, unquoteList(sql.substr(open + 1, close - open - 1)));
+    }
+    cursor->release();
+    if (state == 2) {
+        result->release();
+        fail(kSource, __LINE__, reposMessage(233));
+        return nullptr;
+    }
+    result->reset();
+    return result;
+}

@@ -1,0 +1,107 @@
+// Cursors that hold their whole result in memory and need no connection.
+#ifndef REPOS_CURSORS_H
+#define REPOS_CURSORS_H
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "repos_dataaccess.h"
+
+// Rows of values, column names and a current row: the storage and the read rules shared by the
+// in-memory cursors and by back-end cursors that cached their rows.
+class ReposRowStore {
+public:
+    // Frees rows and names; the column count stays.
+    void clear();
+    // Clears, then n empty names (none for n below 1).
+    void setColumns(int n);
+    int columnCount() const { return cols_; }
+    void setColName(int i, const VqbString& name);
+    VqbString colName(int i) const;
+    // Appends a row of nulls, makes it current; the number of rows.
+    int addRow();
+    int rowCount() const { return static_cast<int>(rows_); }
+    void setValue(int i, const VqbDatavar& value);
+    // Moves the value in; the row's slot is left null.
+    void moveValue(int i, VqbDatavar&& value);
+    // No current row: the next next() starts at the first row.
+    void reset() { current_ = kNone; }
+    // 2 without columns; 1 a row is current; 0 past the last row (the next call starts over).
+    int next();
+    // Null without a current row or outside the columns.
+    const VqbDatavar* value(int i) const;
+
+    VqbString getString(int i) const;
+    int getInt(int i) const;
+    double getDouble(int i) const;
+    bool isNull(int i) const;
+    VqbDatavar getValue(int i) const;
+
+private:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    // Rows live in blocks that never move, so a large result grows without copying itself.
+    static constexpr size_t kRowsPerBlock = 1024;
+    bool inColumns(int i) const { return i >= 0 && i < cols_; }
+    VqbDatavar* slot(size_t row, int i) const {
+        size_t offset = (row % kRowsPerBlock) * static_cast<size_t>(cols_) + static_cast<size_t>(i);
+        return &blocks_[row / kRowsPerBlock][offset];
+    }
+
+    int cols_ = 0;
+    std::vector<VqbString> names_;
+    std::vector<std::unique_ptr<VqbDatavar[]>> blocks_;
+    size_t rows_ = 0;
+    size_t current_ = kNone;
+};
+
+// The read operations of both in-memory cursors.
+class ReposMemoryCursor : public ReposDataAccessCursor {
+public:
+    int next() override { return rows_.next(); }
+    int getNumCols() override { return rows_.columnCount(); }
+    VqbString getColName(int i) override { return rows_.colName(i); }
+    VqbString getString(int i) override { return rows_.getString(i); }
+    int getInt(int i) override { return rows_.getInt(i); }
+    double getDouble(int i) override { return rows_.getDouble(i); }
+    bool isNull(int i) override { return rows_.isNull(i); }
+    VqbDatavar getValue(int i) override { return rows_.getValue(i); }
+    void release() override { delete this; }
+    bool cacheAll() override { return true; }
+
+protected:
+    ~ReposMemoryCursor() override = default;
+    ReposRowStore rows_;
+};
+
+// Filled by copying another cursor.
+class ReposCacheCursor : public ReposMemoryCursor {
+public:
+    ReposCacheCursor() = default;
+    // Copies names and rows (up to maxRows, 0 for all) from the source, which stays the
+    // caller's. False when the source has no columns or reports an error; rows copied before
+    // an error stay.
+    bool loadFrom(ReposDataAccessCursor* source, unsigned maxRows = 0);
+
+private:
+    ~ReposCacheCursor() override = default;
+    unsigned limit_ = 0;
+};
+
+// Filled row by row by code: setNumCols, setColName, then addRow and setValue per row, then
+// reset and read.
+class ReposDataCursor : public ReposMemoryCursor {
+public:
+    ReposDataCursor() = default;
+    void clear() { rows_.clear(); }
+    bool setNumCols(int n);
+    void setColName(int i, const VqbString& name) { rows_.setColName(i, name); }
+    int addRow() { return rows_.addRow(); }
+    void setValue(int i, const VqbDatavar& value) { rows_.setValue(i, value); }
+    void reset() { rows_.reset(); }
+
+private:
+    ~ReposDataCursor() override = default;
+};
+
+#endif

@@ -1,0 +1,294 @@
+// The connection frame: names, column lists, set-up, locking and its trace, script literals.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "db_fixture.h"
+#include "rda_impl.h"
+#include "vqbmessage.h"
+
+namespace {
+
+RDA_BaseImpl* frame(ReposDataAccess* c) { return static_cast<RDA_BaseImpl*>(c); }
+
+std::string expectedColumns(const char* table, const char* alias) {
+    std::string list;
+    ReposTableCursor cursor(findReposTable(table));
+    ReposColumnView column;
+    while (cursor.next(column)) {
+        if (!list.empty()) list += ", ";
+        if (alias) list += std::string(alias) + ".";
+        list += column.name;
+    }
+    return list;
+}
+
+}  // namespace
+
+TEST(Frame, TableAndIndexNamesOfASqliteFile) {
+    TempDir dir;
+    Conn c(newRepository(dir.file("r.db")));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->getTableName("UCURID", true, -1).str(), "\"UCURID\"");
+    EXPECT_EQ(c->getTableName("UCURID", false, -1).str(), "UCURID");
+    EXPECT_EQ(c->getTableName("FRQDST", false, 3).str(), "FRQDST3");
+    EXPECT_EQ(c->getTableName("FRQDST", true, 0).str(), "\"FRQDST0\"");
+    // A quote inside a name cannot end the quoted identifier.
+    EXPECT_EQ(c->getTableName("A\"B", true, -1).str(), "\"A\"\"B\"");
+    EXPECT_EQ(c->getIndexName(2, "RULE").str(), "idxRULE2");
+    EXPECT_EQ(c->getSchemaName().str(), "");
+    EXPECT_EQ(c->getIdentifierQuote().str(), "");
+    VqbString prefix("junk");
+    EXPECT_TRUE(c->getPrefix(true, &prefix, nullptr));
+    EXPECT_EQ(prefix.str(), "");
+    EXPECT_EQ(c->getMaxTextLen(), 65536);
+    EXPECT_EQ(c->getGeneralErrorMessage(), reposMessage(1584));
+}
+
+TEST(Frame, ColumnListsFollowTheCatalogue) {
+    TempDir dir;
+    Conn c(newRepository(dir.file("r.db")));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->getColumnList("UCURID", nullptr).str(), "NI_KEY, NI_VAL");
+    EXPECT_EQ(c->getColumnList("UCURID", "u").str(), "u.NI_KEY, u.NI_VAL");
+    EXPECT_EQ(c->getColumnList("UCURID", "").str(), "NI_KEY, NI_VAL");
+    // The metric placeholder stands for its 24 columns, in place.
+    std::string fld = c->getColumnList("FLD", "f").str();
+    EXPECT_EQ(fld, expectedColumns("FLD", "f"));
+    EXPECT_NE(fld.find("f.FLD_NAME, f.MET_0, f.MET_1"), std::string::npos);
+    EXPECT_NE(fld.find("f.MET_23, f.DOM_ID"), std::string::npos);
+    EXPECT_EQ(c->getColumnList("NCOALO", nullptr).str(), expectedColumns("NCOALO", nullptr));
+    EXPECT_EQ(c->getColumnList("NOSUCHTABLE", nullptr).str(), "*");
+    EXPECT_EQ(c->getColumnList("NOSUCHTABLE", "x").str(), "x.*");
+}
+
+// Each walk keeps its own position: connections on several threads get whole, correct lists.
+TEST(Frame, ColumnListsOnSeveralThreadsDoNotDisturbEachOther) {
+    TempDir dir;
+    const char* tables[] = {"FLD", "UCURID", "NCOALO", "BIGSTR"};
+    std::vector<std::string> expected;
+    for (const char* t : tables) expected.push_back(expectedColumns(t, "a"));
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            Conn c(newRepository(dir.file("r" + std::to_string(t) + ".db")));
+            for (int i = 0; i < 300; ++i)
+                if (c->getColumnList(tables[(t + i) % 4], "a").str() != expected[(t + i) % 4]) ++wrong;
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(Frame, RepositoryUuidIsEmptyWithoutAnInfoRow) {
+    TempDir dir;
+    Conn c(newRepositoryWith(dir.file("r.db"), {"INFO"}));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->getRepositoryUuid().str(), "");
+    VqbDatavar type("VQREPOSITORY"), uuid("5f0c7b1e-0000-4000-8000-000000000001");
+    ASSERT_TRUE(c->paramExec("INSERT INTO INFO (I_TYPE, I_UUID) VALUES (?, ?)", nullptr, 2, &type, &uuid));
+    EXPECT_EQ(c->getRepositoryUuid().str(), "5f0c7b1e-0000-4000-8000-000000000001");
+}
+
+TEST(Frame, SetUpWithoutConfigurationFailsAndLeavesNothing) {
+    TempDir dir;
+    LogCapture log;
+    vqbConfigSetUnavailable(true);
+    VqbString error("untouched");
+    ReposDataAccess* c = createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, dir.file("r.db"), "", nullptr, error);
+    vqbConfigSetUnavailable(false);
+    EXPECT_EQ(c, nullptr);
+    EXPECT_EQ(error, reposMessage(1584));
+    EXPECT_TRUE(log.contains(reposMessage(292).str(), 5));
+}
+
+struct LockingCase {
+    const char* value;  // null: key absent
+    bool enabled;
+};
+
+class Locking : public ::testing::TestWithParam<LockingCase> {};
+
+TEST_P(Locking, KorvanteDecidesAndEachPublicOperationLocksOnce) {
+    TempDir dir;
+    ConfigScope config;
+    if (GetParam().value) config.set("BASE/KORVANTE", GetParam().value);
+    LogCapture log(2);
+    Conn c(newRepositoryWith(dir.file("r.db"), {"UCURID"}));
+    ASSERT_TRUE(c);
+    RDA_BaseImpl* f = frame(c.get());
+    EXPECT_EQ(f->lockingEnabled(), GetParam().enabled);
+    EXPECT_EQ(log.contains("Thread locking is disabled", 2), !GetParam().enabled);
+
+    uint64_t before = vqLockAcquisitions(f->lockHandle());
+    c->isInTransaction();
+    c->getTableName("INFO", true, -1);
+    c->getColumnList("UCURID", nullptr);
+    c->getMaxTextLen();
+    Cursor cur(c->paramSelect("SELECT 1", 0));
+    uint64_t expected = GetParam().enabled ? 5 : 0;
+    EXPECT_EQ(vqLockAcquisitions(f->lockHandle()) - before, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Frame, Locking,
+                         ::testing::Values(LockingCase{nullptr, false}, LockingCase{"", false},
+                                           LockingCase{"false", false}, LockingCase{"0", false},
+                                           LockingCase{"true", true}, LockingCase{"yes", true},
+                                           LockingCase{"sometimes", true}));
+
+// With locking on, threads can share one connection: every id is handed out once and every row
+// written arrives.
+TEST(Frame, ThreadsShareOneLockedConnection) {
+    TempDir dir;
+    ConfigScope config;
+    config.set("BASE/KORVANTE", "true");
+    Conn c(newRepositoryWith(dir.file("r.db"), {"UCURID"}));
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->paramExec("CREATE TABLE T (ID INTEGER, WHO INTEGER)", nullptr, 0));
+    ASSERT_TRUE(c->beginTransaction(false));
+    constexpr int kThreads = 4, kEach = 150;
+    std::vector<std::vector<int64_t>> got(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                VqbDatavar id;
+                if (!c->getNextId("T", &id)) continue;
+                got[t].push_back(id.asInt64());
+                VqbDatavar who(t);
+                c->paramExec("INSERT INTO T VALUES (?, ?)", nullptr, 2, &id, &who);
+                Cursor cur(c->paramSelect("SELECT COUNT(*) FROM T WHERE ID = ?", 1, &id));
+                if (cur && cur->next() == 1) {
+                    EXPECT_EQ(cur->getInt(0), 1);
+                }
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    ASSERT_TRUE(c->endTransaction(true));
+    std::set<int64_t> all;
+    for (auto& v : got) all.insert(v.begin(), v.end());
+    EXPECT_EQ(all.size(), static_cast<size_t>(kThreads * kEach));
+    EXPECT_EQ(*all.begin(), 1);
+    EXPECT_EQ(*all.rbegin(), kThreads * kEach);
+    RawDb raw(dir.file("r.db"));
+    EXPECT_EQ(raw.scalar("SELECT COUNT(DISTINCT ID) FROM T"), std::to_string(kThreads * kEach));
+}
+
+// A cursor's read inside a connection operation takes the lock again on the same thread: the
+// trace names both holders and the operation completes.
+TEST(Frame, LockTraceNamesTheHolderOfANestedLock) {
+    TempDir dir;
+    ConfigScope config;
+    config.set("BASE/KORVANTE", "1");
+    Conn c(newRepositoryWith(dir.file("r.db"), {"UCURID"}));
+    ASSERT_TRUE(c);
+    LogCapture log(1);
+    VqbDatavar id;
+    ASSERT_TRUE(c->getNextId("K", &id));
+    EXPECT_TRUE(log.contains("lock requested by [CURS", 1));
+    EXPECT_TRUE(log.contains("potential deadlock with [REPO", 1));
+    EXPECT_TRUE(log.contains("no deadlock, freed by [REPO", 1));
+}
+
+TEST(Frame, ScriptLiteralsKeepQuotedTextValid) {
+    EXPECT_EQ(RDA_BaseImpl::scriptLiteral(nullptr).str(), "NULL");
+    VqbDatavar null;
+    EXPECT_EQ(RDA_BaseImpl::scriptLiteral(&null).str(), "NULL");
+    VqbDatavar quoted("O'Brien's");
+    EXPECT_EQ(RDA_BaseImpl::scriptLiteral(&quoted).str(), "'O''Brien''s'");
+    VqbDatavar big(static_cast<long long>(5000000000LL));
+    EXPECT_EQ(RDA_BaseImpl::scriptLiteral(&big).str(), "5000000000");
+    VqbDatavar real(2.5);
+    EXPECT_EQ(RDA_BaseImpl::scriptLiteral(&real).str(), "2.5");
+    VqbDatavar date(VqbDate(45000.25));
+    EXPECT_EQ(RDA_BaseImpl::scriptLiteral(&date).str(), "45000.25");
+    VqbDatavar yes = VqbDatavar::fromBool(true);
+    EXPECT_EQ(RDA_BaseImpl::scriptLiteral(&yes).str(), "1");
+}
+
+TEST(Frame, ScriptStatementsReplaceMarkersInOrderAndRunAsSql) {
+    TempDir dir;
+    Conn c(newRepository(dir.file("r.db")));
+    ASSERT_TRUE(c);
+    RDA_BaseImpl* f = frame(c.get());
+    VqbDatavar five(5), null, text("it's ? here");
+    const VqbDatavar* values[] = {&five, &null, &text};
+    VqbString out;
+    ASSERT_TRUE(f->buildScriptStatement("UPDATE T SET A=?, B=?, C=? WHERE D='?'", {values, 3}, out));
+    EXPECT_EQ(out.str(), "UPDATE T SET A=5, B=NULL, C='it''s ? here' WHERE D='?'");
+    // The literal is valid SQL that gives the text back.
+    Cursor cur(c->paramSelect(VqbString::format("SELECT %s", RDA_BaseImpl::scriptLiteral(&text).asCstr()), 0));
+    ASSERT_TRUE(cur);
+    ASSERT_EQ(cur->next(), 1);
+    EXPECT_EQ(cur->getString(0).str(), "it's ? here");
+
+    LogCapture log;
+    EXPECT_FALSE(f->buildScriptStatement("UPDATE T SET A=? WHERE B='?'", {values, 2}, out));
+    EXPECT_EQ(c->getLastErrorMessage(), reposMessage(1288));
+    EXPECT_TRUE(log.contains(reposMessage(1288).str(), 5));
+}
+
+TEST(Frame, BigStringReferencesAreRecognisedExactly) {
+    uint32_t id = 0;
+    EXPECT_TRUE(RDA_BigString::parse("_~_velqorinRef_42_~_", &id));
+    EXPECT_EQ(id, 42u);
+    EXPECT_TRUE(RDA_BigString::parse("_~_velqorinRef_4294967295_~_", &id));
+    EXPECT_EQ(id, 4294967295u);
+    EXPECT_FALSE(RDA_BigString::parse("_~_velqorinRef_4294967296_~_", &id));
+    EXPECT_FALSE(RDA_BigString::parse("_~_velqorinRef_00000000001_~_", &id));
+    EXPECT_FALSE(RDA_BigString::parse("_~_velqorinRef_42", &id));
+    EXPECT_FALSE(RDA_BigString::parse("_~_velqorinRef__~_", &id));
+    EXPECT_FALSE(RDA_BigString::parse("_~_velqorinRef_42_~_ and more", &id));
+    EXPECT_FALSE(RDA_BigString::parse("x_~_velqorinRef_42_~_", &id));
+    EXPECT_EQ(RDA_BigString::format(7).str(), "_~_velqorinRef_7_~_");
+}
+
+// The table-creation command spec named by the configuration supplies DDL for the connector
+// back end; the frame runs it on whatever connection it has.
+TEST(Frame, CommandSpecStatementsRunInOrder) {
+    TempDir dir;
+    std::string spec = dir.file("spec.xml");
+    writeFile(spec, R"(<?xml version="1.0"?>
+<velqorindocument class="VqCreateSpec" version="1.0">
+  <dbtype name="SQLITE">
+    <schemaspec name="*">
+      <tablespec name="JOB">
+        <value idx="2">INSERT INTO %t VALUES (7)</value>
+        <value idx="1">CREATE TABLE %t (%f)</value>
+        <indexspec><value>CREATE INDEX %i ON %t (%f)</value></indexspec>
+      </tablespec>
+      <tablespec name="BAD"><value>CREATE TABLEX %t (%f)</value></tablespec>
+    </schemaspec>
+  </dbtype>
+</velqorindocument>)");
+    ConfigScope config;
+    config.set("REPOS/CREATE_SPEC_PATH", spec.c_str());
+    Conn c(newRepository(dir.file("r.db")));
+    ASSERT_TRUE(c);
+    RDA_BaseImpl* f = frame(c.get());
+    EXPECT_TRUE(f->runCustomTableDdl("SQLITE", "", "JOB", "X INTEGER"));
+    EXPECT_TRUE(f->runCustomIndexDdl("SQLITE", "", "JOB", "JOBX", "X"));
+    EXPECT_FALSE(f->runCustomTableDdl("SQLITE", "", "OTHER", "X INTEGER"));  // nothing for it
+    LogCapture log;
+    EXPECT_FALSE(f->runCustomTableDdl("SQLITE", "", "BAD", "X INTEGER"));
+    EXPECT_TRUE(log.contains("syntax error", 5));
+    RawDb raw(dir.file("r.db"));
+    EXPECT_EQ(raw.scalar("SELECT X FROM JOB"), "7");
+    EXPECT_EQ(raw.scalar("SELECT sql FROM sqlite_master WHERE name='JOBX'"), "CREATE INDEX JOBX ON JOB (X)");
+}
+
+TEST(Frame, UnreadableCommandSpecDoesNotStopTheSetUp) {
+    TempDir dir;
+    std::string spec = dir.file("spec.xml");
+    writeFile(spec, "<velqorindocument class=\"VqCreateSpec\" version=\"1.0\"><dbtype");
+    ConfigScope config;
+    config.set("REPOS/CREATE_SPEC_PATH", spec.c_str());
+    LogCapture log;
+    Conn c(newRepository(dir.file("r.db")));
+    ASSERT_TRUE(c);
+    EXPECT_GE(log.count("", 5), 1u);
+    EXPECT_FALSE(frame(c.get())->runCustomTableDdl("SQLITE", "", "JOB", "X INTEGER"));
+}

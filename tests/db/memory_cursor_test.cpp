@@ -1,0 +1,119 @@
+// In-memory cursors: filled by code or copied from another cursor, read like any cursor.
+#include <gtest/gtest.h>
+
+#include "db_fixture.h"
+#include "repos_cursors.h"
+
+namespace {
+
+ReposDataCursor* numbers(int rows) {
+    auto* c = new ReposDataCursor();
+    c->setNumCols(2);
+    c->setColName(0, "N");
+    c->setColName(1, "TEXT");
+    for (int i = 0; i < rows; ++i) {
+        c->addRow();
+        c->setValue(0, VqbDatavar(i));
+        if (i % 2 == 0) c->setValue(1, VqbDatavar(VqbString::format("row %d", i)));
+    }
+    c->reset();
+    return c;
+}
+
+}  // namespace
+
+TEST(MemoryCursor, BuiltRowsReadBackAndNextStartsOverAfterTheEnd) {
+    Released<ReposDataCursor> c(numbers(3));
+    EXPECT_EQ(c->getNumCols(), 2);
+    EXPECT_EQ(c->getColName(1).str(), "TEXT");
+    EXPECT_EQ(c->getColName(7).str(), "");
+    // Reading before the first next gives empty and null values.
+    EXPECT_TRUE(c->isNull(0));
+    EXPECT_EQ(c->getInt(0), 0);
+    EXPECT_EQ(c->getString(0).str(), "");
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(c->next(), 1);
+        EXPECT_EQ(c->getInt(0), i);
+        EXPECT_DOUBLE_EQ(c->getDouble(0), i);
+        EXPECT_EQ(c->isNull(1), i % 2 != 0);
+        EXPECT_EQ(c->getString(1).str(), i % 2 == 0 ? "row " + std::to_string(i) : "");
+    }
+    EXPECT_EQ(c->next(), 0);
+    EXPECT_TRUE(c->isNull(0));
+    EXPECT_EQ(c->next(), 1);
+    EXPECT_EQ(c->getInt(0), 0);
+    EXPECT_TRUE(c->cacheAll());
+}
+
+TEST(MemoryCursor, ColumnsOutsideTheRowAreNullNotACrash) {
+    Released<ReposDataCursor> c(numbers(1));
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_TRUE(c->isNull(-1));
+    EXPECT_TRUE(c->isNull(2));
+    EXPECT_TRUE(c->getValue(99).isNull());
+    c->setValue(5, VqbDatavar(1));  // ignored
+    c->setColName(-1, "x");         // ignored
+    EXPECT_EQ(c->getNumCols(), 2);
+}
+
+TEST(MemoryCursor, NoColumnsMeansError) {
+    Released<ReposDataCursor> c(new ReposDataCursor());
+    EXPECT_FALSE(c->setNumCols(0));
+    EXPECT_EQ(c->next(), 2);
+    EXPECT_FALSE(c->setNumCols(-3));
+    EXPECT_EQ(c->next(), 2);
+    EXPECT_EQ(c->getColName(0).str(), "");
+}
+
+TEST(MemoryCursor, ClearKeepsTheColumnCountButDropsRowsAndNames) {
+    Released<ReposDataCursor> c(numbers(4));
+    c->clear();
+    EXPECT_EQ(c->getNumCols(), 2);
+    EXPECT_EQ(c->getColName(0).str(), "");
+    EXPECT_EQ(c->next(), 0);
+    EXPECT_EQ(c->addRow(), 1);
+}
+
+TEST(CacheCursor, CopiesValuesNamesAndTypesAndKeepsItsSourceUsable) {
+    Released<ReposDataCursor> source(numbers(12));
+    Released<ReposCacheCursor> cache(new ReposCacheCursor());
+    ASSERT_TRUE(cache->loadFrom(source.get()));
+    EXPECT_EQ(cache->getColName(0).str(), "N");
+    int rows = 0;
+    while (cache->next() == 1) {
+        EXPECT_EQ(cache->getValue(0).getType(), VQB_TYPE_INT);
+        EXPECT_EQ(cache->getInt(0), rows);
+        ++rows;
+    }
+    EXPECT_EQ(rows, 12);
+}
+
+TEST(CacheCursor, LimitStopsTheCopy) {
+    Released<ReposDataCursor> source(numbers(12));
+    Released<ReposCacheCursor> cache(new ReposCacheCursor());
+    ASSERT_TRUE(cache->loadFrom(source.get(), 5));
+    EXPECT_EQ(columnTexts(cache.get(), 0), (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+}
+
+TEST(CacheCursor, SourceWithoutColumnsOrWithAnErrorFails) {
+    Released<ReposDataCursor> empty(new ReposDataCursor());
+    Released<ReposCacheCursor> cache(new ReposCacheCursor());
+    EXPECT_FALSE(cache->loadFrom(empty.get()));
+    EXPECT_EQ(cache->next(), 2);
+    EXPECT_FALSE(cache->loadFrom(nullptr));
+}
+
+// A back-end cursor whose read fails half way: the rows before the failure stay.
+TEST(CacheCursor, RowsBeforeASourceErrorStay) {
+    TempDir dir;
+    Conn conn(newRepository(dir.file("r.db")));
+    ASSERT_TRUE(conn);
+    ASSERT_TRUE(conn->paramExec("CREATE TABLE T (A INTEGER)", nullptr, 0));
+    ASSERT_TRUE(conn->paramExec("INSERT INTO T VALUES (1), (2), (0)", nullptr, 0));
+    // json() raises an error on the last row (rows come in insertion order: no sort first).
+    Cursor source(conn->paramSelect("SELECT CASE WHEN A = 0 THEN json('bad') ELSE A END FROM T", 0));
+    ASSERT_TRUE(source);
+    Released<ReposCacheCursor> cache(new ReposCacheCursor());
+    EXPECT_FALSE(cache->loadFrom(source.get()));
+    EXPECT_EQ(columnTexts(cache.get(), 0), (std::vector<std::string>{"1", "2"}));
+}

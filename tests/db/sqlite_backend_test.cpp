@@ -1,0 +1,220 @@
+// The SQLite back end: the factory, statements, cursors, single values and binding.
+#include <gtest/gtest.h>
+
+#include "db_fixture.h"
+#include "vqbmessage.h"
+
+namespace {
+
+class SqliteBackend : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("r.db");
+        conn.p = newRepository(path);
+        ASSERT_TRUE(conn);
+        ASSERT_TRUE(conn->paramExec("CREATE TABLE T (ID INTEGER, NAME VARCHAR, AMOUNT FLOAT)", nullptr, 0));
+    }
+    void insert(const VqbDatavar& id, const VqbDatavar& name, const VqbDatavar& amount) {
+        ASSERT_TRUE(conn->paramExec("INSERT INTO T VALUES (?, ?, ?)", nullptr, 3, &id, &name, &amount))
+            << conn->getLastErrorMessage().str();
+    }
+
+    TempDir dir;
+    std::string path;
+    Conn conn;
+};
+
+}  // namespace
+
+TEST(ConnectionFactory, KindsAndFailures) {
+    TempDir dir;
+    VqbString error("before");
+    EXPECT_EQ(createReposDataAccess(3, dir.file("x.db"), "", nullptr, error), nullptr);
+    EXPECT_EQ(createReposDataAccess(-1, dir.file("x.db"), "", nullptr, error), nullptr);
+    EXPECT_EQ(error.str(), "before");
+    EXPECT_FALSE(fileExists(dir.file("x.db")));
+
+    LogCapture log;
+    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_CONNECTOR, "DSN=x", "P_", nullptr, error), nullptr);
+    EXPECT_EQ(error, reposMessage(1900));
+
+    // Opening needs an existing SQLite file.
+    std::string missing = dir.file("missing.db");
+    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, missing, "", nullptr, error), nullptr);
+    EXPECT_EQ(error, reposMessage(1584));
+    EXPECT_TRUE(log.contains("Opening the SQLite database failed", 5));
+    EXPECT_TRUE(log.contains(missing, 5));
+    EXPECT_FALSE(fileExists(missing));
+
+    std::string garbage = dir.file("garbage.db");
+    writeFile(garbage, std::string(4096, '\x5a'));
+    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, garbage, "", nullptr, error), nullptr);
+    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, garbage, "", nullptr, error), nullptr);
+    EXPECT_EQ(readFile(garbage), std::string(4096, '\x5a'));
+
+    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, dir.file("no/such/dir.db"), "", nullptr, error),
+              nullptr);
+
+    // Kind 1 makes the file and ignores the prefix; kind 2 opens it again.
+    error = "before";
+    Conn made(createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, dir.file("new.db"), "P_", nullptr, error));
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->getTableName("RULE", false, -1).str(), "RULE");
+    Conn opened(createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, dir.file("new.db"), "", nullptr, error));
+    EXPECT_TRUE(opened);
+}
+
+TEST_F(SqliteBackend, FixedAnswersOfAFileBackEnd) {
+    EXPECT_FALSE(conn->supportsBulkStatement());
+    EXPECT_EQ(conn->createBulkStatement("INSERT INTO T VALUES (?, ?, ?)", 10), nullptr);
+    EXPECT_FALSE(conn->supportsBulkLoad());
+    EXPECT_TRUE(conn->bulkLoadBegin(10, "T", ColumnSpecList()));
+    EXPECT_TRUE(conn->bulkLoadRow(0));
+    EXPECT_TRUE(conn->bulkLoadEnd(true));
+    EXPECT_TRUE(conn->isConnectionMode3());
+    EXPECT_TRUE(conn->checkDatabaseSupported());
+    EXPECT_FALSE(conn->isDatabaseKind1());
+    EXPECT_EQ(conn->getConnection(), nullptr);
+    EXPECT_TRUE(conn->checkHsmTableColumns("HSM1", 1));
+    EXPECT_TRUE(conn->checkHcmTableColumns("HCM1", 1));
+    EXPECT_TRUE(conn->checkFrqDstTableColumns("FRQDST1", 1));
+    EXPECT_TRUE(conn->checkTableIndexes("T"));
+}
+
+TEST_F(SqliteBackend, ValuesKeepTheirTypesAnd64BitIntegersSurvive) {
+    const long long big = 5000000000LL;  // beyond 32 bits
+    insert(VqbDatavar(big), VqbDatavar("five"), VqbDatavar(2.5));
+    insert(VqbDatavar(VqbDate(45000.5)), VqbDatavar(), VqbDatavar::fromBool(true));
+    Cursor c(conn->paramSelect("SELECT ID, NAME, AMOUNT FROM T ORDER BY ROWID", 0));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->getNumCols(), 3);
+    EXPECT_EQ(c->getColName(2).str(), "AMOUNT");
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_EQ(c->getValue(0).getType(), VQB_TYPE_INT);
+    EXPECT_EQ(c->getValue(0).asInt64(), big);
+    EXPECT_EQ(c->getString(0).str(), "5000000000");
+    EXPECT_EQ(c->getInt(0), static_cast<int>(static_cast<uint32_t>(big)));  // the low 32 bits
+    EXPECT_EQ(c->getValue(1).getType(), VQB_TYPE_STRING);
+    EXPECT_EQ(c->getValue(2).getType(), VQB_TYPE_REAL);
+    EXPECT_DOUBLE_EQ(c->getDouble(2), 2.5);
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_DOUBLE_EQ(c->getDouble(0), 45000.5);  // dates are stored as reals
+    EXPECT_TRUE(c->isNull(1));
+    EXPECT_TRUE(c->getValue(1).isNull());
+    EXPECT_EQ(c->getString(1).str(), "");
+    EXPECT_EQ(c->getInt(2), 1);
+    EXPECT_EQ(c->next(), 0);
+
+    int64_t single = 0;
+    VqbDatavar key(big);
+    ASSERT_TRUE(conn->paramSingleton("SELECT ID FROM T WHERE ID = ?", &single, 1, &key));
+    EXPECT_EQ(single, big);
+    int low = 0;
+    ASSERT_TRUE(conn->paramSingletonInt("SELECT ID FROM T WHERE ID = ?", &low, 1, &key));
+    EXPECT_EQ(low, static_cast<int>(static_cast<uint32_t>(big)));
+    ASSERT_TRUE(conn->paramSingletonWTypes("SELECT COUNT(*) FROM T WHERE NAME = ?", &low, "S", 1, &key));
+    EXPECT_EQ(low, 0);
+}
+
+TEST_F(SqliteBackend, EmptyResultEndsOnceThenReportsError) {
+    Cursor c(conn->paramSelect("SELECT * FROM T", 0));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->next(), 0);
+    EXPECT_EQ(c->next(), 2);
+    EXPECT_TRUE(c->getValue(0).isNull());
+    EXPECT_FALSE(c->cacheAll());
+}
+
+TEST_F(SqliteBackend, SingleValuesNeedARowAndTakeTheFirst) {
+    int64_t value = 0;
+    LogCapture log;
+    EXPECT_FALSE(conn->paramSingleton("SELECT ID FROM T", &value, 0));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1053));
+    EXPECT_TRUE(log.contains(reposMessage(1053).str(), 5));
+    insert(VqbDatavar(3), VqbDatavar("a"), VqbDatavar(0.0));
+    insert(VqbDatavar(9), VqbDatavar("b"), VqbDatavar(0.0));
+    ASSERT_TRUE(conn->paramSingleton("SELECT ID FROM T ORDER BY ID DESC", &value, 0));
+    EXPECT_EQ(value, 9);
+    EXPECT_FALSE(conn->paramSingleton("SELECT NOPE FROM T", &value, 0));
+}
+
+TEST_F(SqliteBackend, PreparedStatementRunsAgainWithNewValuesAndHandsItselfToItsCursor) {
+    Stmt insertRow(conn->createStatement("INSERT INTO T (ID, NAME) VALUES (?, ?)"));
+    ASSERT_TRUE(insertRow);
+    EXPECT_TRUE(insertRow->setParameterInfo(0, 2, 0));
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(insertRow->setParameter(0, VqbDatavar(i)));
+        ASSERT_TRUE(insertRow->setParameter(1, VqbDatavar(VqbString::format("n%d", i))));
+        ASSERT_TRUE(insertRow->execute());
+    }
+    EXPECT_FALSE(insertRow->setParameterBulk(0, 0, VqbDatavar(1)));
+    EXPECT_EQ(insertRow->getErrorMessage(), conn->getGeneralErrorMessage());
+
+    ReposDataAccessStatement* query = conn->createStatement("SELECT NAME FROM T WHERE ID >= ? ORDER BY ID");
+    ASSERT_NE(query, nullptr);
+    ASSERT_TRUE(query->setParameter(0, VqbDatavar(47)));
+    Cursor rows(query->select());
+    ASSERT_TRUE(rows);
+    LogCapture log;
+    EXPECT_FALSE(query->execute());  // the cursor owns the statement now
+    EXPECT_EQ(query->select(), nullptr);
+    query->release();  // before the cursor is read
+    EXPECT_EQ(columnTexts(rows.get(), 0), (std::vector<std::string>{"n47", "n48", "n49"}));
+}
+
+TEST_F(SqliteBackend, FailuresLeaveTheConnectionUsable) {
+    LogCapture log;
+    EXPECT_EQ(conn->createStatement("SELEKT 1"), nullptr);
+    EXPECT_NE(conn->getLastErrorMessage().str().find("syntax error"), std::string::npos);
+    EXPECT_FALSE(conn->paramExec("INSERT INTO NOPE VALUES (1)", nullptr, 0));
+    EXPECT_TRUE(log.contains("no such table: NOPE", 5));
+    EXPECT_EQ(conn->paramSelect("SELECT * FROM NOPE WHERE A = ?", 1, nullptr), nullptr);
+    // More values than markers.
+    VqbDatavar one(1), two(2);
+    EXPECT_FALSE(conn->paramExec("DELETE FROM T WHERE ID = ?", nullptr, 2, &one, &two));
+    insert(VqbDatavar(1), VqbDatavar("ok"), VqbDatavar(1.0));
+    int rows = -1;
+    ASSERT_TRUE(conn->paramExec("UPDATE T SET NAME = ? WHERE ID = ?", &rows, 2, &two, &one));
+    EXPECT_EQ(rows, 1);
+}
+
+TEST_F(SqliteBackend, HostileTextIsStoredAsItIs) {
+    const std::string hostile = "x'); DROP TABLE T; --\"";
+    insert(VqbDatavar(1), VqbDatavar(hostile), VqbDatavar(0.0));
+    VqbDatavar name(hostile);
+    Cursor c(conn->paramSelectWTypes("SELECT NAME FROM T WHERE NAME = ?", "S", 1, &name));
+    EXPECT_EQ(columnTexts(c.get(), 0), (std::vector<std::string>{hostile}));
+    RawDb raw(path);
+    EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM T"), "1");
+}
+
+TEST_F(SqliteBackend, CachedRowsReadLikeLiveOnes) {
+    for (int i = 0; i < 5; ++i) insert(VqbDatavar(i), VqbDatavar(VqbString::format("r%d", i)), VqbDatavar(i * 0.5));
+    Cursor c(conn->paramSelect("SELECT ID, NAME, AMOUNT FROM T ORDER BY ID", 0));
+    ASSERT_TRUE(c->cacheAll());
+    EXPECT_TRUE(c->cacheAll());
+    EXPECT_EQ(c->getNumCols(), 3);
+    EXPECT_EQ(c->getColName(1).str(), "NAME");
+    int n = 0;
+    while (c->next() == 1) {
+        EXPECT_EQ(c->getValue(0).getType(), VQB_TYPE_INT);
+        EXPECT_EQ(c->getInt(0), n);
+        EXPECT_DOUBLE_EQ(c->getDouble(2), n * 0.5);
+        ++n;
+    }
+    EXPECT_EQ(n, 5);
+}
+
+// The SQLite back end keeps a DDL callback but runs every statement itself.
+TEST_F(SqliteBackend, ScriptCallbackDoesNotStopStatements) {
+    struct Script : ReposDDLCallback {
+        void writeDDL(const VqbString& s) override { written.push_back(s.str()); }
+        std::vector<std::string> written;
+    } script;
+    conn->setDDLCallback(&script);
+    insert(VqbDatavar(1), VqbDatavar("a"), VqbDatavar(1.0));
+    conn->setDDLCallback(nullptr);
+    EXPECT_TRUE(script.written.empty());
+    RawDb raw(path);
+    EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM T"), "1");
+}

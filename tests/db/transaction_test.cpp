@@ -1,0 +1,146 @@
+// Nested transactions on a SQLite file, observed from the SQL log and from a second connection.
+#include <gtest/gtest.h>
+
+#include "db_fixture.h"
+#include "vqbmessage.h"
+#include "vqsqlite.h"
+
+namespace {
+
+class Transactions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("r.db");
+        conn.p = newRepository(path);
+        ASSERT_TRUE(conn);
+        ASSERT_TRUE(conn->paramExec("CREATE TABLE T (A INTEGER)", nullptr, 0));
+    }
+    bool insert(int v) {
+        VqbDatavar value(v);
+        return conn->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &value);
+    }
+    std::string rowsSeenByOthers() {
+        RawDb raw(path);
+        return raw.scalar("SELECT group_concat(A) FROM (SELECT A FROM T ORDER BY A)");
+    }
+    // A committed write that others see proves the connection is usable and not inside a
+    // transaction nobody ends.
+    void expectUsable(int v) {
+        ASSERT_TRUE(conn->beginTransaction(false)) << conn->getLastErrorMessage().str();
+        ASSERT_TRUE(insert(v));
+        ASSERT_TRUE(conn->endTransaction(true)) << conn->getLastErrorMessage().str();
+        EXPECT_FALSE(conn->isInTransaction());
+        EXPECT_NE(rowsSeenByOthers().find(std::to_string(v)), std::string::npos);
+    }
+
+    TempDir dir;
+    std::string path;
+    Conn conn;
+};
+
+}  // namespace
+
+TEST_F(Transactions, NestedLevelsSendOneBeginAndOneCommit) {
+    LogCapture log(1);
+    ASSERT_TRUE(conn->beginTransaction(false));
+    ASSERT_TRUE(conn->beginTransaction(false));
+    ASSERT_TRUE(insert(1));
+    ASSERT_TRUE(conn->endTransaction(true));
+    EXPECT_TRUE(conn->isInTransaction());
+    EXPECT_EQ(rowsSeenByOthers(), "<null>");  // the inner end committed nothing
+    ASSERT_TRUE(conn->endTransaction(true));
+    EXPECT_FALSE(conn->isInTransaction());
+    EXPECT_EQ(rowsSeenByOthers(), "1");
+    EXPECT_EQ(log.count("sql [BEGIN TRANSACTION]", 1), 1u);
+    EXPECT_EQ(log.count("sql [COMMIT TRANSACTION]", 1), 1u);
+}
+
+TEST_F(Transactions, OutermostRollbackDiscards) {
+    ASSERT_TRUE(conn->beginTransaction(true));
+    ASSERT_TRUE(insert(1));
+    ASSERT_TRUE(conn->endTransaction(false));
+    EXPECT_EQ(rowsSeenByOthers(), "<null>");
+    expectUsable(2);
+}
+
+TEST_F(Transactions, UnmatchedEndFailsLogsAndLeavesTheDepthAtZero) {
+    LogCapture log;
+    EXPECT_FALSE(conn->endTransaction(true));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1065));
+    EXPECT_TRUE(log.contains(reposMessage(1065).str(), 5));
+    EXPECT_FALSE(conn->isInTransaction());
+    // A second one names the error before it.
+    EXPECT_FALSE(conn->endTransaction(false));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1068, reposMessage(1065).asCstr()));
+    // The next begin opens a real transaction again, and its commit reaches the file.
+    expectUsable(7);
+}
+
+// A begin refused because another connection holds the file leaves no level behind. A caller
+// that ends the level anyway gets a clean failure, and the connection stays sound.
+TEST_F(Transactions, BusyExclusiveBeginLeavesTheConnectionUsable) {
+    int saved = sqliteBusyTimeout();
+    sqliteSetBusyTimeout(50);
+    Conn busyConn(openRepository(path));
+    sqliteSetBusyTimeout(saved);
+    ASSERT_TRUE(busyConn);
+    {
+        RawDb other(path);
+        ASSERT_TRUE(other.exec("BEGIN IMMEDIATE"));
+        bool busy = false;
+        LogCapture log;
+        EXPECT_FALSE(busyConn->beginTransaction(true, &busy));
+        EXPECT_TRUE(busy);
+        EXPECT_FALSE(busyConn->isInTransaction());
+        EXPECT_FALSE(busyConn->getLastErrorMessage().isEmpty());
+        EXPECT_FALSE(busyConn->endTransaction(false));
+        EXPECT_FALSE(busyConn->isInTransaction());
+        ASSERT_TRUE(other.exec("ROLLBACK"));
+    }
+    bool busy = true;
+    ASSERT_TRUE(busyConn->beginTransaction(true, &busy));
+    EXPECT_FALSE(busy);
+    VqbDatavar v(3);
+    ASSERT_TRUE(busyConn->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &v));
+    ASSERT_TRUE(busyConn->endTransaction(true));
+    EXPECT_EQ(rowsSeenByOthers(), "3");
+}
+
+TEST_F(Transactions, FailedPlainBeginKeepsTheDepth) {
+    // A transaction opened behind the connection's back makes its BEGIN fail.
+    ASSERT_TRUE(conn->paramExec("BEGIN", nullptr, 0));
+    bool busy = true;
+    EXPECT_FALSE(conn->beginTransaction(false, &busy));
+    EXPECT_FALSE(busy);
+    EXPECT_FALSE(conn->isInTransaction());
+    ASSERT_TRUE(conn->paramExec("ROLLBACK", nullptr, 0));
+    expectUsable(4);
+}
+
+// A COMMIT refused while a reader holds the file must not leave SQLite's transaction open: the
+// refused work is gone, the caller is told, and later commits reach the file.
+TEST_F(Transactions, RefusedCommitDoesNotSwallowLaterWork) {
+    int saved = sqliteBusyTimeout();
+    sqliteSetBusyTimeout(50);
+    Conn writer(openRepository(path));
+    sqliteSetBusyTimeout(saved);
+    ASSERT_TRUE(writer);
+    {
+        RawDb reader(path);
+        ASSERT_TRUE(reader.exec("BEGIN"));
+        ASSERT_EQ(reader.scalar("SELECT COUNT(*) FROM T"), "0");
+        ASSERT_TRUE(writer->beginTransaction(false));
+        VqbDatavar v(5);
+        ASSERT_TRUE(writer->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &v));
+        LogCapture log;
+        EXPECT_FALSE(writer->endTransaction(true));
+        EXPECT_FALSE(writer->isInTransaction());
+        EXPECT_EQ(writer->getLastErrorMessage().str().rfind("Ending the transaction failed", 0), 0u);
+        ASSERT_TRUE(reader.exec("COMMIT"));
+    }
+    ASSERT_TRUE(writer->beginTransaction(false));
+    VqbDatavar v(6);
+    ASSERT_TRUE(writer->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &v));
+    ASSERT_TRUE(writer->endTransaction(true));
+    EXPECT_EQ(rowsSeenByOthers(), "6");
+}
