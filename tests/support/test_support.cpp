@@ -87,3 +87,7 @@ std::string pgConnection() {
     const char* c = std::getenv("REPOS_TEST_PG");
     return c ? std::string(c) : std::string();
 }
+
+// LeakSanitizer reads its options from here in every test program, however the program is run,
+// so the suppressions of leaks inside the ODBC driver always apply.
+extern "C" const char* __lsan_default_options() { return "suppressions=" REPOS_LSAN_SUPP; }

@@ -1,0 +1,205 @@
+// Connection texts, password masking, the bulk loader's statement and the builder's DDL texts.
+#include <gtest/gtest.h>
+
+#include "dac_fixture.h"
+#include "dacimpl.h"
+
+TEST(DacMask, PasswordsNeverSurvive) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"DSN=pg;UID=me;PWD=s3cret;", "DSN=pg;UID=me;PWD=***;"},
+        {"DSN=pg;pwd=s3cret", "DSN=pg;pwd=***"},
+        {"DSN=pg; Password = s3cret ;UID=x", "DSN=pg; Password = ***;UID=x"},
+        {"PWD={a;b}}c};UID=x", "PWD=***;UID=x"},
+        {"PWD={never closed;UID=x", "PWD=***"},
+        {"PWD=ab;cd;UID=x", "PWD=***;***;UID=x"},
+        {"PWD=;UID=x", "PWD=***;UID=x"},
+        {"DSN=pg;PWDX=kept;XPWD=kept", "DSN=pg;PWDX=kept;XPWD=kept"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(dacMaskConnectionText(VqbString(c.in)).str(), c.out) << c.in;
+    EXPECT_TRUE(dacMaskConnectionText(VqbString()).isNull());
+    // Error texts lose a password wherever it appears, not only after its key.
+    DacSecrets secrets({"s3cret"});
+    EXPECT_EQ(secrets.scrub(VqbString("login s3cret refused; PWD=s3cret")).str(), "login *** refused; PWD=***");
+}
+
+TEST(DacConnText, ParsesBracesAndRejectsMalformedTexts) {
+    DacConnText t;
+    std::string error;
+    ASSERT_TRUE(t.parse("DSN=pg; UID = me ;PWD={x;y}}z};empty=;", error)) << error;
+    EXPECT_EQ(t.get("dsn"), "pg");
+    EXPECT_EQ(t.get("UID"), "me");
+    EXPECT_EQ(t.get("PWD"), "x;y}z");
+    EXPECT_TRUE(t.has("EMPTY"));
+    EXPECT_EQ(t.secrets(), std::vector<std::string>{"x;y}z"});
+    // Written back, braces are kept where the value needs them.
+    DacConnText again;
+    ASSERT_TRUE(again.parse(t.toString(), error));
+    EXPECT_EQ(again.get("PWD"), "x;y}z");
+    t.removePrefix("VQX");
+    t.set("VQXKIND", "9");
+    t.removePrefix("vqx");
+    EXPECT_FALSE(t.has("VQXKIND"));
+
+    for (const char* bad : {"DSN=pg;junk", "=value", "PWD={open", "PWD={a}b;DSN=x"}) {
+        EXPECT_FALSE(t.parse(bad, error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+    // The part without '=' may be a piece of a password: it is not quoted back.
+    t.parse("PWD=ab;cd;DSN=x", error);
+    EXPECT_EQ(error.find("cd"), std::string::npos);
+}
+
+TEST(DacDataSource, CheckedTextsAndInfoWithoutPassword) {
+    DacDataSource* ds = dacCreateDataSource(0);
+    VqbString info;
+    ASSERT_TRUE(ds->configure(VqbString("DSN=nosuch;UID=me;PWD=s3cret;VQXKIND=9"), info, 0, 0));
+    EXPECT_EQ(info.str().find("s3cret"), std::string::npos);
+    struct Bad {
+        const char* text;
+        const char* why;
+    } bad[] = {
+        {"UID=me;PWD=x", "no DSN"},
+        {"VQXTYPE=ORACLE;DSN=x", "VQXTYPE"},
+        {"VQXTYPE=SQLITE;CREATE=TRUE", "FILE"},
+        {"DSN=x;VQXKIND=nine", "VQXKIND"},
+        {"DSN=x;VQXMODE=-1", "VQXMODE"},
+    };
+    for (const Bad& b : bad) {
+        EXPECT_FALSE(ds->configure(VqbString(b.text), info, 0, 0)) << b.text;
+        EXPECT_NE(ds->getErrorText().str().find(b.why), std::string::npos) << ds->getErrorText().str();
+    }
+    // Info of another data source does not open anything.
+    DacDataSource* other = dacCreateDataSource(0);
+    EXPECT_EQ(other->openConnection(VqbString("VQXCFG=1;DSN=nosuch;"), 0, 0), nullptr);
+    other->destroy();
+    ds->destroy();
+}
+
+TEST(DacDataSource, FailedConnectReportsAndLogsWithoutPassword) {
+    LogCapture log(1);
+    std::string error;
+    EXPECT_EQ(dacOpen("DSN=repos_no_such_dsn;UID=me;PWD=Pa55word!", &error), nullptr);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find("Pa55word!"), std::string::npos) << error;
+    EXPECT_EQ(dacOpen("DRIVER=/nonexistent/libdriver.so;PWD=Pa55word!", &error), nullptr);
+    EXPECT_EQ(error.find("Pa55word!"), std::string::npos) << error;
+    EXPECT_FALSE(log.contains("Pa55word!"));
+    EXPECT_TRUE(log.contains("PWD=***"));
+}
+
+TEST(DacBulkText, InsertFromSelectKeepsIdentifiersAndRefusesTheRest) {
+    std::string head, markers, error;
+    int columns = 0;
+    ASSERT_TRUE(dacBulkInsertText("select \"fr_value\", fr_count ,\"we\"\"ird\" FROM \"S\".\"P_FRQDST1\"", "\"", head,
+                                  markers, columns, error))
+        << error;
+    EXPECT_EQ(head, "INSERT INTO \"S\".\"P_FRQDST1\" (\"fr_value\", fr_count, \"we\"\"ird\") VALUES ");
+    EXPECT_EQ(markers, "?, ?, ?");
+    EXPECT_EQ(columns, 3);
+    for (const char* bad : {"", "SELECT", "SELECT a", "SELECT a FROM", "SELECT a, FROM t", "SELECT a FROM t.",
+                            "SELECT * FROM t", "SELECT a FROM t -- x", "SELECT a FROM t;", "SELECT a FROM t1, t2",
+                            "SELECT \"\" FROM t", "INSERT a FROM t", "SELECT a FROM 't'"}) {
+        EXPECT_FALSE(dacBulkInsertText(bad, "\"", head, markers, columns, error)) << bad;
+    }
+}
+
+TEST(DacTypes, CatalogueTypesMapToOurCodes) {
+    int code = 0, size = 0;
+    struct Declared {
+        const char* text;
+        int code;
+        int size;
+    } declared[] = {{"VARCHAR(255)", 4, 255}, {"INTEGER", 2, 0},   {"bigint", 2, 0},        {"REAL", 3, 0},
+                    {"DOUBLE PRECISION", 3, 0}, {"TEXT", 4, 0},    {"", 4, 0},              {"NUMERIC(10,2)", 3, 0},
+                    {"BOOLEAN", 1, 0},          {"DATETIME", 5, 0}, {"character(12)", 4, 12}, {"VARCHAR(junk)", 4, 0}};
+    for (const Declared& d : declared) {
+        dacTypeFromDeclared(d.text, code, size);
+        EXPECT_EQ(code, d.code) << d.text;
+        EXPECT_EQ(size, d.size) << d.text;
+    }
+    EXPECT_EQ(dacTypeCodeFromSqlType(12, 0), 4);   // varchar
+    EXPECT_EQ(dacTypeCodeFromSqlType(-5, 0), 2);   // bigint
+    EXPECT_EQ(dacTypeCodeFromSqlType(2, 0), 2);    // numeric without decimals
+    EXPECT_EQ(dacTypeCodeFromSqlType(2, 4), 3);
+    EXPECT_EQ(dacTypeCodeFromSqlType(93, 0), 5);   // timestamp
+    EXPECT_EQ(dacTypeCodeFromSqlType(-4, 0), 4);   // anything else reads as text
+}
+
+namespace {
+
+DacTable* sampleTable(DacDialectId dialect, const char* schema) {
+    DacTable* t = new DacTable(dacDialect(dialect), false);
+    t->setName(VqbString("P_RULE"));
+    t->setSchema(VqbString(schema));
+    DacColumn* id = t->addColumn(VqbString("ru_id"), 2, 0);
+    id->primaryKey = true;
+    t->addColumn(VqbString("ru_name"), 4, 255)->indexMark = true;
+    t->addColumn(VqbString("ru_memo"), 4, 0);
+    t->addColumn(VqbString("ru_when"), 5, 0)->compositeMember = true;
+    t->addColumn(VqbString("ru \"x\""), 1, 1)->compositeMember = true;
+    t->addColumn(VqbString("ru_rate"), 3, 0)->notNull = true;
+    return t;
+}
+
+}  // namespace
+
+TEST(DacBuilder, PostgreSqlTexts) {
+    TablePtr t(sampleTable(DAC_DIALECT_POSTGRESQL, "S"));
+    EXPECT_EQ(
+        t->getCreateTableText().str(),
+        "CREATE TABLE \"S\".\"P_RULE\" (ru_id BIGINT NOT NULL, ru_name VARCHAR(255), ru_memo TEXT, ru_when DOUBLE "
+        "PRECISION, \"ru \"\"x\"\"\" VARCHAR(1), ru_rate DOUBLE PRECISION NOT NULL, PRIMARY KEY (ru_id))");
+    EXPECT_EQ(t->getMarkedColumnCount(), 1);
+    EXPECT_EQ(t->getCreateIndexText(0, VqbString("P_RULE2")).str(),
+              "CREATE INDEX \"P_RULE2\" ON \"S\".\"P_RULE\" (ru_name)");
+    EXPECT_TRUE(t->getCreateIndexText(1, VqbString("P_RULE2")).isNull());
+    EXPECT_EQ(t->getDropIndexText(0, VqbString("P_RULE2")).str(), "DROP INDEX \"S\".\"P_RULE2\"");
+    EXPECT_EQ(t->getCreateCompositeIndexText(VqbString("P_RULECPD1")).str(),
+              "CREATE INDEX \"P_RULECPD1\" ON \"S\".\"P_RULE\" (ru_when, \"ru \"\"x\"\"\")");
+    EXPECT_EQ(t->getDropIndexText(-1, VqbString("P_RULECPD1")).str(), "DROP INDEX \"S\".\"P_RULECPD1\"");
+    EXPECT_EQ(t->getDropTableText().str(), "DROP TABLE \"S\".\"P_RULE\"");
+    // A type text replaced by the caller is written as given, and the text ends with the
+    // column list so a clause can follow it.
+    t->getColumn(0)->typeText = VqbString("INTEGER GENERATED BY DEFAULT AS IDENTITY");
+    t->getColumn(0)->primaryKey = false;
+    EXPECT_EQ(t->getCreateTableText().str().find("ru_id INTEGER GENERATED BY DEFAULT AS IDENTITY, "), 27u);
+    EXPECT_EQ(t->getCreateTableText().str().back(), ')');
+}
+
+TEST(DacBuilder, SqliteTextsAndHostileNames) {
+    TablePtr t(sampleTable(DAC_DIALECT_SQLITE, ""));
+    EXPECT_EQ(t->getCreateTableText().str(),
+              "CREATE TABLE \"P_RULE\" (ru_id INTEGER NOT NULL, ru_name VARCHAR(255), ru_memo TEXT, ru_when REAL, "
+              "\"ru \"\"x\"\"\" VARCHAR(1), ru_rate REAL NOT NULL, PRIMARY KEY (ru_id))");
+    EXPECT_EQ(t->getCreateIndexText(0, VqbString("idx")).str(), "CREATE INDEX \"idx\" ON \"P_RULE\" (ru_name)");
+    t->setSchema(VqbString("aux"));
+    EXPECT_EQ(t->getCreateIndexText(0, VqbString("idx")).str(), "CREATE INDEX \"aux\".\"idx\" ON \"P_RULE\" (ru_name)");
+    t->setName(VqbString("x\"; DROP TABLE y; --"));
+    EXPECT_EQ(t->getDropTableText().str(), "DROP TABLE \"aux\".\"x\"\"; DROP TABLE y; --\"");
+    EXPECT_EQ(t->addColumn(VqbString(""), 2, 0), nullptr);
+    EXPECT_EQ(t->addColumn(VqbString("n"), 0, 0), nullptr);
+
+    DacTable* existing = new DacTable(dacDialect(DAC_DIALECT_SQLITE), true);
+    TablePtr e(existing);
+    e->setName(VqbString("T"));
+    DacColumn c;
+    c.name = VqbString("a");
+    c.typeCode = 2;
+    c.typeText = VqbString("INTEGER");
+    e->addCatalogueColumn(c);
+    e->addColumn(VqbString("b"), 4, 20)->notNull = true;
+    ASSERT_EQ(e->getAddedColumnCount(), 1);
+    EXPECT_EQ(e->getAddColumnText(0).str(), "ALTER TABLE \"T\" ADD COLUMN b VARCHAR(20)");
+}
+
+TEST(DacRewrite, KindFourteenClausesBecomeSqlite) {
+    EXPECT_EQ(dacRewriteKind14(
+                  "CREATE TABLE \"T\" (TDPIFLD INTEGER GENERATED BY DEFAULT AS IDENTITY (START WITH 1 "
+                  "INCREMENT BY 1 MAXVALUE 2147483647 NO CYCLE), v VARCHAR(20) CASESPECIFIC) PRIMARY INDEX (TDPIFLD)"),
+              "CREATE TABLE \"T\" (TDPIFLD INTEGER, v VARCHAR(20))");
+    EXPECT_EQ(dacRewriteKind14("SELECT 1"), "SELECT 1");
+}
