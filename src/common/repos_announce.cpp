@@ -1,0 +1,97 @@
+#include "repos_announce.h"
+
+#include <memory>
+
+#include "base_rdaimpl.h"
+#include "reposlog.h"
+#include "vqrepevent.h"
+#include "vqreposuri.h"
+#include "vqresmgr.h"
+
+namespace {
+
+VqbString repositoryIdOf(ReposDataAccess* connection) {
+    return connection ? connection->getRepositoryUuid() : VqbString("");
+}
+
+// The change is made by the time it is announced: whatever the host's manager throws stays here,
+// so the operation still reports the result of its database work.
+template <class Post>
+void deliver(Post&& post) {
+    try {
+        post();
+    } catch (...) {
+    }
+}
+
+// Ids are unsigned row ids; the event manager and identities take them as signed 32-bit values.
+int signedId(uint32_t id) { return static_cast<int>(id); }
+
+}  // namespace
+
+void reposAnnounce(ReposDataAccess* connection, int changeType, const VqbString& typeName, uint32_t objectId,
+                   const VqbString& objectUuid) {
+    RepositoryEventManager* manager = getRepositoryEventManager();
+    if (!manager) return;
+    deliver([&] {
+        manager->postEvent(repositoryIdOf(connection), changeType, typeName, signedId(objectId), objectUuid);
+    });
+}
+
+void reposAnnounceTo(const VqbString& repositoryId, int changeType, const VqbString& typeName, uint32_t objectId,
+                     const VqbString& objectUuid) {
+    RepositoryEventManager* manager = getRepositoryEventManager();
+    if (!manager) return;
+    deliver([&] { manager->postEvent(repositoryId, changeType, typeName, signedId(objectId), objectUuid); });
+}
+
+void reposAnnounceUpdate(ReposDataAccess* connection, const VqbString& typeName, uint32_t objectId,
+                         const VqbString& objectUuid, const VqbString& oldName, const VqbString& newName) {
+    RepositoryEventManager* manager = getRepositoryEventManager();
+    if (!manager) return;
+    deliver([&] {
+        VqbString repositoryId = repositoryIdOf(connection);
+        if (!oldName.isNull() && !oldName.equals(newName, true))
+            manager->postRenameEvent(repositoryId, typeName, signedId(objectId), objectUuid, oldName, newName);
+        else
+            manager->postEvent(repositoryId, REPOS_CHANGE_MODIFY, typeName, signedId(objectId), objectUuid);
+    });
+}
+
+ReposDeleteAnnouncement::ReposDeleteAnnouncement(BaseRDAImpl* owner, const char* typeName, uint32_t objectId,
+                                                 const char* source, int line)
+    : owner_(owner), typeName_(typeName), path_(""), identity_("") {
+    VqbString uuid("");
+    VqbString error;
+    VqbString path;
+    if (owner_ && owner_->getObjectPath(signedId(objectId), typeName_, path, uuid, error)) {
+        path_ = path;
+    } else if (owner_) {
+        VqbString type(typeName_);
+        reposLog(owner_->getLogger(), 5, source, line, "Error building path for %s=%d", type.lowercase().asCstr(),
+                 signedId(objectId));
+    }
+    std::unique_ptr<VqResourceManager, void (*)(VqResourceManager*)> resources(
+        createVqResourceManager(), [](VqResourceManager* m) {
+            if (m) m->release();
+        });
+    if (resources &&
+        !resources->getObjectIdentity(VqbString(""), typeName_, VqbString::format("%d", signedId(objectId)), uuid,
+                                      identity_))
+        identity_ = VqbString("");
+}
+
+void ReposDeleteAnnouncement::post() {
+    if (posted_ || path_.isEmpty()) return;
+    posted_ = true;
+    RepositoryEventManager* manager = getRepositoryEventManager();
+    if (!manager) return;
+    deliver([&] {
+        std::unique_ptr<VqReposURI> uri(getReposURIFromComponents(VqbString(""), path_, typeName_));
+        if (!uri) return;
+        VqbString text;
+        uri->toString(text);
+        manager->postUriEvent(repositoryIdOf(owner_ ? owner_->getConnection() : nullptr), text,
+                              REPOS_CHANGE_DELETE, identity_);
+    });
+}
