@@ -197,8 +197,13 @@ VqbString VqbDatavar::asString() const {
         case VQB_TYPE_REAL:
         case VQB_TYPE_DATE: {
             char buf[40];
+            // Whole numbers print without exponent; others in the shortest text that reads back
+            // to the same value.
+            if (std::isfinite(real_) && real_ == std::floor(real_) && std::fabs(real_) < 1e15) {
+                std::snprintf(buf, sizeof buf, "%.0f", real_);
+                return VqbString(buf);
+            }
             std::snprintf(buf, sizeof buf, "%.17g", real_);
-            // Prefer the shortest text that reads back to the same value.
             for (int prec = 1; prec < 17; ++prec) {
                 char shortBuf[40];
                 std::snprintf(shortBuf, sizeof shortBuf, "%.*g", prec, real_);

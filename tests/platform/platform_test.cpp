@@ -139,6 +139,9 @@ TEST(Datavar, SixtyFourBitIntegersAndLow32Bits) {
     EXPECT_EQ(VqbDatavar("123").asInt64(), 123);
     EXPECT_EQ(VqbDatavar(2.0).asString().str(), "2");
     EXPECT_EQ(VqbDatavar(0.1).asString().str(), "0.1");
+    EXPECT_EQ(VqbDatavar(200.0).asString().str(), "200");
+    EXPECT_EQ(VqbDatavar(-3e20).asString().str(), "-3e+20");
+    EXPECT_EQ(VqbDatavar(45000.25).asString().str(), "45000.25");
     EXPECT_TRUE(VqbDatavar(VqbString()).isNull());
     EXPECT_FALSE(VqbDatavar(VqbString("")).isNull());
     VqbDatavar n;
