@@ -1,0 +1,230 @@
+// Global categories (collections): the categories, their matching-engine definitions, mapped
+// fields and rule links.
+#include "common_rdaimpl.h"
+
+// ---- lookups the adds share
+
+CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryIdByName(const VqbString& name, unsigned int& gcId) {
+    VqbDatavar vName(name);
+    int64_t id = 0;
+    Lookup found = lookupInt(__LINE__, statement("SELECT GC_ID FROM", "GCATS", " WHERE GCNAME=?"), id, &vName);
+    if (found == Lookup::Found) gcId = static_cast<unsigned int>(id);
+    return found;
+}
+
+CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId,
+                                                                int tokenId, unsigned int& defId) {
+    VqbDatavar vCategory(gcId), vLocale(locale), vDefinition(tsId), vToken(tokenId);
+    int64_t id = 0;
+    Lookup found = lookupInt(
+        __LINE__, statement("SELECT DEF_ID FROM", "GCDEF", " WHERE GC_ID=? AND DEF_LOC=? AND TS_ID=? AND TKN_ID=?"),
+        id, &vCategory, &vLocale, &vDefinition, &vToken);
+    if (found == Lookup::Found) defId = static_cast<unsigned int>(id);
+    return found;
+}
+
+CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+    VqbDatavar vCategory(gcId), vRule(ruleId);
+    int64_t id = 0;
+    return lookupInt(__LINE__, statement("SELECT GC_ID FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), id,
+                     &vCategory, &vRule);
+}
+
+void CommonRDAImpl::fieldFilters(FilteredSql& sql, const VqbString& dsn, const VqbString& catalog,
+                                 const VqbString& schema, const VqbString& table, const VqbString& field) {
+    const struct {
+        const char* column;
+        const VqbString& value;
+    } filters[] = {{"MAP_DSN", dsn}, {"MAP_CAT", catalog}, {"MAP_SCH", schema}, {"MAP_TBL", table}, {"MAP_FLD", field}};
+    for (const auto& filter : filters) sql.whereText(filter.column, filter.value);
+}
+
+CommonRDAImpl::Lookup CommonRDAImpl::exactGlobalCategoryField(unsigned int gcId, const VqbString& dsn,
+                                                              const VqbString& catalog, const VqbString& schema,
+                                                              const VqbString& table, const VqbString& field,
+                                                              bool include) {
+    // Every name takes part, an empty one too: with the filters' "empty is any", a field without
+    // a catalog would count as mapped once any catalog held a field of that name, and its add
+    // would be lost.
+    auto name = [](const VqbString& text) { return VqbDatavar(text.isNull() ? VqbString("") : text); };
+    VqbDatavar vCategory(gcId), vDsn(name(dsn)), vCatalog(name(catalog)), vSchema(name(schema)),
+        vTable(name(table)), vField(name(field)), vInclude(include ? 1 : 0);
+    return lookupCount(__LINE__,
+                       statement("SELECT COUNT(*) FROM", "GCFLD",
+                                 " WHERE GC_ID=? AND COALESCE(MAP_DSN,'')=? AND COALESCE(MAP_CAT,'')=? AND "
+                                 "COALESCE(MAP_SCH,'')=? AND COALESCE(MAP_TBL,'')=? AND COALESCE(MAP_FLD,'')=? "
+                                 "AND MAP_INC=?"),
+                       &vCategory, &vDsn, &vCatalog, &vSchema, &vTable, &vField, &vInclude);
+}
+
+// ---- adds
+
+unsigned int CommonRDAImpl::addGlobalCategory(const VqbString& name, const VqbString& description) {
+    if (!checkConnection(kSource, __LINE__)) return kNone;
+    unsigned int existing = kNone;
+    Lookup found = globalCategoryIdByName(name, existing);
+    if (found != Lookup::Missing) return existing;
+    VqbDatavar vName(name), vDescription(description);
+    return insertWithNewId(__LINE__, "GCATS",
+                           statement("INSERT INTO", "GCATS", " (GC_ID, GCNAME, GCDESC) VALUES (?,?,?)"), &vName,
+                           &vDescription);
+}
+
+unsigned int CommonRDAImpl::addGlobalCategoryDefinition(unsigned int gcId, const VqbString& locale, int tsId,
+                                                        const VqbString& tsName, int tokenId,
+                                                        const VqbString& tokenName,
+                                                        const VqbString& tokenDescription) {
+    if (!checkConnection(kSource, __LINE__)) return kNone;
+    unsigned int existing = kNone;
+    Lookup found = globalCategoryDefinitionId(gcId, locale, tsId, tokenId, existing);
+    if (found != Lookup::Missing) return existing;
+    VqbDatavar vCategory(gcId), vLocale(locale), vDefinition(tsId), vDefinitionName(tsName), vToken(tokenId),
+        vTokenName(tokenName), vTokenDescription(tokenDescription);
+    return insertWithNewId(__LINE__, "GCDEF",
+                           statement("INSERT INTO", "GCDEF",
+                                     " (DEF_ID, GC_ID, DEF_LOC, TS_ID, TS_NM, TKN_ID, TKN_NM, TKN_DESC) "
+                                     "VALUES (?,?,?,?,?,?,?,?)"),
+                           &vCategory, &vLocale, &vDefinition, &vDefinitionName, &vToken, &vTokenName,
+                           &vTokenDescription);
+}
+
+bool CommonRDAImpl::addGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
+                                           const VqbString& schema, const VqbString& table, const VqbString& field,
+                                           bool include, const VqbString& fieldType, int fieldLength,
+                                           int fieldPosition) {
+    Lookup found = exactGlobalCategoryField(gcId, dsn, catalog, schema, table, field, include);
+    if (found != Lookup::Missing) return found == Lookup::Found;
+    VqbDatavar vCategory(gcId), vDsn(dsn), vCatalog(catalog), vSchema(schema), vTable(table), vField(field),
+        vInclude(include ? 1 : 0), vType(fieldType), vLength(fieldLength), vPosition(fieldPosition);
+    return execute(kSource, __LINE__,
+                   statement("INSERT INTO", "GCFLD",
+                             " (GC_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_INC, FLD_TYPE, FLD_LEN, "
+                             "FLD_POS) VALUES (?,?,?,?,?,?,?,?,?,?)"),
+                   nullptr, &vCategory, &vDsn, &vCatalog, &vSchema, &vTable, &vField, &vInclude, &vType, &vLength,
+                   &vPosition);
+}
+
+bool CommonRDAImpl::addGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+    Lookup found = globalCategoryRule(gcId, ruleId);
+    if (found != Lookup::Missing) return found == Lookup::Found;
+    VqbDatavar vCategory(gcId), vRule(ruleId);
+    return execute(kSource, __LINE__, statement("INSERT INTO", "GCRUL", " (GC_ID, RU_ID) VALUES (?,?)"), nullptr,
+                   &vCategory, &vRule);
+}
+
+// ---- reads
+
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategories() {
+    return selectRows(kSource, __LINE__, selectAll("GCATS"));
+}
+
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitions() {
+    return selectRows(kSource, __LINE__,
+                      statement("SELECT DISTINCT DEF_ID, GC_ID, DEF_LOC, TS_ID, TS_NM FROM", "GCDEF", ""));
+}
+
+ReposDataAccessCursor* CommonRDAImpl::getGlobalCategory(unsigned int gcId) {
+    VqbDatavar vCategory(gcId);
+    return selectRows(kSource, __LINE__, selectAll("GCATS") + " WHERE GC_ID=?", &vCategory);
+}
+
+ReposDataAccessCursor* CommonRDAImpl::findGlobalCategory(int id, const VqbString& name, const VqbString& uuid) {
+    return findByKey(__LINE__, {"GCATS", "GC_ID", nullptr, "GCNAME"}, id, name, uuid);
+}
+
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitionsOfCategory(unsigned int gcId) {
+    VqbDatavar vCategory(gcId);
+    return selectRows(kSource, __LINE__, selectAll("GCDEF") + " WHERE GC_ID=?", &vCategory);
+}
+
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryFields(unsigned int gcId, const VqbString& dsn,
+                                                               const VqbString& catalog, const VqbString& schema,
+                                                               const VqbString& table) {
+    if (!checkConnection(kSource, __LINE__)) return nullptr;
+    FilteredSql sql(selectAll("GCFLD"));
+    if (gcId != kNone) sql.where("GC_ID", VqbDatavar(gcId));
+    fieldFilters(sql, dsn, catalog, schema, table, VqbString());
+    return selectFiltered(__LINE__, sql);
+}
+
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryRules() {
+    return selectRows(kSource, __LINE__, selectAll("GCRUL"));
+}
+
+bool CommonRDAImpl::getGlobalCategoryIdByName(const VqbString& name, unsigned int* gcId) {
+    unsigned int id = kNone;
+    if (globalCategoryIdByName(name, id) != Lookup::Found) return false;
+    if (gcId) *gcId = id;
+    return true;
+}
+
+bool CommonRDAImpl::getGlobalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId,
+                                                  int tokenId, unsigned int* defId) {
+    unsigned int id = kNone;
+    if (globalCategoryDefinitionId(gcId, locale, tsId, tokenId, id) != Lookup::Found) return false;
+    if (defId) *defId = id;
+    return true;
+}
+
+bool CommonRDAImpl::existsGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
+                                              const VqbString& schema, const VqbString& table,
+                                              const VqbString& field, bool include) {
+    if (!checkConnection(kSource, __LINE__)) return false;
+    FilteredSql sql(selectAll("GCFLD"));
+    sql.where("GC_ID", VqbDatavar(gcId));
+    fieldFilters(sql, dsn, catalog, schema, table, field);
+    sql.where("MAP_INC", VqbDatavar(include ? 1 : 0));
+    return existsFiltered(__LINE__, sql) == Lookup::Found;
+}
+
+bool CommonRDAImpl::existsGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+    return globalCategoryRule(gcId, ruleId) == Lookup::Found;
+}
+
+// ---- changes
+
+bool CommonRDAImpl::updateGlobalCategory(unsigned int gcId, const VqbString& name, const VqbString& description) {
+    VqbDatavar vName(name), vDescription(description), vCategory(gcId);
+    return execute(kSource, __LINE__, statement("UPDATE", "GCATS", " SET GCNAME=?, GCDESC=? WHERE GC_ID=?"), nullptr,
+                   &vName, &vDescription, &vCategory);
+}
+
+bool CommonRDAImpl::setGlobalCategoryFieldInclude(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
+                                                  const VqbString& schema, const VqbString& table,
+                                                  const VqbString& field, bool include) {
+    if (!checkConnection(kSource, __LINE__)) return false;
+    FilteredSql sql(statement("UPDATE", "GCFLD", " SET MAP_INC=?"));
+    sql.bind(VqbDatavar(include ? 1 : 0));
+    sql.where("GC_ID", VqbDatavar(gcId));
+    fieldFilters(sql, dsn, catalog, schema, table, field);
+    return executeFiltered(__LINE__, sql);
+}
+
+bool CommonRDAImpl::deleteGlobalCategory(unsigned int gcId) {
+    return deleteInTransaction(
+        __LINE__, {{"GCDEF", "GC_ID"}, {"GCFLD", "GC_ID"}, {"GCRUL", "GC_ID"}, {"GCATS", "GC_ID"}},
+        VqbDatavar(gcId));
+}
+
+bool CommonRDAImpl::deleteGlobalCategoryDefinition(unsigned int defId) {
+    if (defId == kNone) return false;
+    VqbDatavar vDefinition(defId);
+    return execute(kSource, __LINE__, statement("DELETE FROM", "GCDEF", " WHERE DEF_ID=?"), nullptr, &vDefinition);
+}
+
+bool CommonRDAImpl::deleteGlobalCategoryFields(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
+                                               const VqbString& schema, const VqbString& table,
+                                               const VqbString& field, bool include) {
+    if (!checkConnection(kSource, __LINE__)) return false;
+    FilteredSql sql(statement("DELETE FROM", "GCFLD", ""));
+    sql.where("GC_ID", VqbDatavar(gcId));
+    fieldFilters(sql, dsn, catalog, schema, table, field);
+    sql.where("MAP_INC", VqbDatavar(include ? 1 : 0));
+    return executeFiltered(__LINE__, sql);
+}
+
+bool CommonRDAImpl::deleteGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+    VqbDatavar vCategory(gcId), vRule(ruleId);
+    return execute(kSource, __LINE__, statement("DELETE FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), nullptr,
+                   &vCategory, &vRule);
+}

@@ -1,0 +1,46 @@
+// The repository's key/value settings.
+#include <string>
+
+#include "common_rda_fixture.h"
+
+namespace {
+class CommonKeyValues : public CommonRdaTest {};
+}  // namespace
+
+TEST_P(CommonKeyValues, SetReadListAndDelete) {
+    const VqbString tricky("It's \"quoted\" – naïve 日本語 ✓ \\ %s %d");
+    EXPECT_TRUE(rda->setKeyValue("greeting", tricky));
+    EXPECT_TRUE(rda->setKeyValue("plain", "1"));
+    EXPECT_TRUE(rda->setKeyValue("plain", "2"));
+    EXPECT_EQ(repo->count("KEYVAL"), 2);
+
+    VqbString value("unchanged");
+    EXPECT_TRUE(rda->getKeyValue("greeting", &value));
+    EXPECT_EQ(value.str(), tricky.str());
+    EXPECT_TRUE(rda->getKeyValue("plain", &value));
+    EXPECT_EQ(value.str(), "2");
+    value = VqbString("kept");
+    EXPECT_TRUE(rda->getKeyValue("absent", &value));
+    EXPECT_EQ(value.str(), "kept");
+    EXPECT_FALSE(rda->getKeyValue("plain", nullptr));
+
+    EXPECT_EQ(sorted(take(rda->listKeyValueKeys())), (Rows{{"greeting"}, {"plain"}}));
+    EXPECT_EQ(sorted(take(rda->listKeyValues())), (Rows{{"greeting", tricky.str()}, {"plain", "2"}}));
+
+    // A key is a value like any other.
+    const char* hostile = "k' OR '1'='1";
+    EXPECT_TRUE(rda->setKeyValue(hostile, "v"));
+    EXPECT_TRUE(rda->getKeyValue("plain", &value));
+    EXPECT_EQ(value.str(), "2");
+    EXPECT_TRUE(rda->deleteKeyValue(hostile));
+    EXPECT_EQ(repo->count("KEYVAL"), 2);
+
+    LogCapture log;
+    EXPECT_FALSE(rda->deleteKeyValue("absent"));
+    EXPECT_EQ(log.count("", 5), 0u);
+    EXPECT_TRUE(rda->deleteKeyValue("greeting"));
+    EXPECT_FALSE(rda->deleteKeyValue("greeting"));
+    EXPECT_EQ(take(rda->listKeyValueKeys()), (Rows{{"plain"}}));
+}
+
+COMMON_RDA_BACKENDS(CommonKeyValues);

@@ -1,0 +1,145 @@
+// Custom metrics and their place in rules, the fields of rules and monitor fields, note categories.
+#include <string>
+#include <vector>
+
+#include "common_rda_fixture.h"
+#include "vqbmessage.h"
+
+namespace {
+
+class CommonMetrics : public CommonRdaTest {
+protected:
+    unsigned rule(const char* name) {
+        return rda->addRule(name, "ROW", "", "", "", "ann", VqbString::format("uuid-%s", name), 0, "", "");
+    }
+    int metricRows(unsigned metric) {
+        int rows = 0;
+        for (const char* table : {"CUSTM", "CMFLD", "RUCMME", "CMFMAP"})
+            rows += repo->count(table, "CM_ID=?", {VqbDatavar(metric)});
+        return rows;
+    }
+};
+
+}  // namespace
+
+TEST_P(CommonMetrics, MetricsBoundIntoARuleGoWithTheRule) {
+    unsigned doomed = rule("Doomed"), kept = rule("Kept");
+    unsigned ratio = rda->addCustomMetric("Ratio", "pre", "A/B", "post");
+    unsigned sum = rda->addCustomMetric("Sum", "", "A+B", "");
+    ASSERT_NE(ratio, 0xFFFFFFFFu);
+    ASSERT_NE(sum, 0xFFFFFFFFu);
+    for (unsigned metric : {ratio, sum}) {
+        ASSERT_TRUE(rda->addCustomMetricField(metric, "B", "I"));
+        ASSERT_TRUE(rda->addCustomMetricField(metric, "A", "I"));
+        ASSERT_TRUE(rda->addCustomMetricField(metric, "OUT", "O"));
+    }
+    ASSERT_TRUE(rda->addRuleCustomMetric(doomed, sum, 1));
+    ASSERT_TRUE(rda->addRuleCustomMetric(doomed, ratio, 2));
+    ASSERT_TRUE(rda->addRuleCustomMetric(kept, ratio, 1));
+    ASSERT_TRUE(rda->addCustomMetricFieldMap(doomed, ratio, 2, "QTY", "B", "I"));
+    ASSERT_TRUE(rda->addCustomMetricFieldMap(doomed, ratio, 2, "PRICE", "A", "I"));
+    ASSERT_TRUE(rda->addCustomMetricFieldMap(kept, ratio, 1, "COST", "A", "I"));
+
+    EXPECT_EQ(take(rda->listRuleCustomMetrics(doomed)),
+              (Rows{{std::to_string(ratio), "Ratio", "pre", "A/B", "post", "2"},
+                    {std::to_string(sum), "Sum", "", "A+B", "", "1"}}));
+    Rows maps = take(rda->listCustomMetricFieldMaps(doomed, static_cast<int>(ratio)));
+    ASSERT_EQ(maps.size(), 2u);
+    EXPECT_EQ(maps[0], (std::vector<std::string>{std::to_string(doomed), std::to_string(ratio), "2", "PRICE", "A", "I"}));
+    EXPECT_EQ(take(rda->listCustomMetricFields(static_cast<int>(ratio))), (Rows{{"A", "I"}, {"B", "I"}, {"OUT", "O"}}));
+
+    ASSERT_TRUE(rda->deleteRule(doomed));
+    EXPECT_TRUE(take(rda->listRuleCustomMetrics(doomed)).empty());
+    EXPECT_TRUE(take(rda->listCustomMetricFieldMaps(doomed, static_cast<int>(ratio))).empty());
+    EXPECT_EQ(repo->count("RUCMME", "RU_ID=?", {VqbDatavar(doomed)}) + repo->count("CMFMAP", "RU_ID=?", {VqbDatavar(doomed)}), 0);
+    // The metrics are shared: another rule keeps its binding and the definitions stay.
+    EXPECT_EQ(take(rda->listRuleCustomMetrics(kept)).size(), 1u);
+    EXPECT_EQ(take(rda->listCustomMetricFieldMaps(kept, static_cast<int>(ratio))).size(), 1u);
+    EXPECT_EQ(take(rda->listCustomMetrics("")).size(), 2u);
+    EXPECT_EQ(take(rda->listCustomMetricFields(static_cast<int>(sum))).size(), 3u);
+}
+
+TEST_P(CommonMetrics, DuplicatesLookupsUpdatesAndDeletes) {
+    LogCapture log;
+    unsigned metric = rda->addCustomMetric("Ratio", "", "A/B", "");
+    ASSERT_NE(metric, 0xFFFFFFFFu);
+    EXPECT_EQ(rda->addCustomMetric("Ratio", "", "other", ""), 0xFFFFFFFFu);
+    EXPECT_TRUE(log.contains(vqb_get_message(VQB_MOD_MONADMIN, 1356).str(), 5));
+    EXPECT_EQ(repo->count("CUSTM"), 1);
+    EXPECT_TRUE(rda->addCustomMetricField(metric, "A", "I"));
+    EXPECT_FALSE(rda->addCustomMetricField(metric, "A", "I"));
+    EXPECT_TRUE(rda->addCustomMetricField(metric, "A", "O"));
+    unsigned r = rule("Rule");
+    EXPECT_TRUE(rda->addRuleCustomMetric(r, metric, 1));
+    EXPECT_FALSE(rda->addRuleCustomMetric(r, metric, 2));
+    ASSERT_TRUE(rda->addCustomMetricFieldMap(r, metric, 1, "PRICE", "A", "I"));
+
+    Rows byId = take(rda->findCustomMetric(static_cast<int>(metric), "", ""));
+    std::string uuid = cell(byId, 0, 5);
+    EXPECT_EQ(uuid.size(), 36u);
+    EXPECT_EQ(take(rda->findCustomMetric(0, "", uuid)), byId);
+    EXPECT_EQ(take(rda->findCustomMetric(0, "Ratio", "")), byId);
+    EXPECT_EQ(take(rda->listCustomMetrics("Ratio")), byId);
+    EXPECT_TRUE(take(rda->listCustomMetrics("' OR ''='")).empty());
+
+    log.clear();
+    EXPECT_EQ(rda->listCustomMetricFields(-1), nullptr);
+    EXPECT_EQ(rda->listCustomMetricFieldMaps(r, -1), nullptr);
+    EXPECT_TRUE(rda->clearCustomMetric());
+    EXPECT_EQ(log.count("", 5), 0u);
+    EXPECT_EQ(metricRows(metric), 5);
+
+    ScopedRecordingEventManager recorder;
+    EXPECT_TRUE(rda->updateCustomMetric(metric, "Ratio2", "p", "A/B/C", "q", uuid));
+    EXPECT_EQ(cell(take(rda->findCustomMetric(static_cast<int>(metric), "", "")), 0, 3), "A/B/C");
+    EXPECT_EQ(recorder.lines(), (std::vector<std::string>{"postEvent(" + repo->uuid() + ", 2, CustomMetric, " +
+                                                          std::to_string(metric) + ", " + uuid + ")"}));
+
+    // A delete takes the metric with its fields and memberships, or, broken half-way, nothing.
+    unsigned gone = rda->addCustomMetric("Gone", "", "A", "");
+    ASSERT_TRUE(rda->addCustomMetricField(gone, "A", "I"));
+    ASSERT_TRUE(rda->addRuleCustomMetric(r, gone, 2));
+    ASSERT_TRUE(rda->addCustomMetricFieldMap(r, gone, 2, "F", "A", "I"));
+    EXPECT_TRUE(rda->deleteCustomMetric(gone));
+    EXPECT_EQ(metricRows(gone), 0);
+    ASSERT_TRUE(repo->failDeletesFrom("CMFLD"));
+    EXPECT_FALSE(rda->deleteCustomMetric(metric));
+    EXPECT_EQ(metricRows(metric), 5);
+}
+
+TEST_P(CommonMetrics, RuleFieldsJoinTheMonitorFieldsInOrderOfAddition) {
+    unsigned first = rule("First"), second = rule("Second");
+    LogCapture log;
+    EXPECT_FALSE(rda->addRuleField(first, "", "nothing"));
+    EXPECT_FALSE(rda->addRuleField(first, VqbString(), "nothing"));
+    EXPECT_EQ(log.count("", 5), 0u);
+    EXPECT_EQ(repo->count("MFLD"), 0);
+
+    EXPECT_TRUE(rda->addRuleField(first, "PRICE", "Unit price"));
+    EXPECT_TRUE(rda->addRuleField(first, "PRICE", "ignored"));
+    EXPECT_TRUE(rda->addRuleField(second, "QTY", "Quantity"));
+    EXPECT_TRUE(rda->addRuleField(first, "QTY", "ignored"));
+    EXPECT_EQ(take(rda->listRuleFields(first)), (Rows{{"PRICE", "Unit price", "1"}, {"QTY", "Quantity", "3"}}));
+    EXPECT_EQ(take(rda->listRuleFields(second)), (Rows{{"QTY", "Quantity", "2"}}));
+
+    EXPECT_EQ(sorted(take(rda->listMonitorFields(""))), (Rows{{"PRICE", "Unit price"}, {"QTY", "Quantity"}}));
+    EXPECT_EQ(take(rda->listMonitorFields("QTY")), (Rows{{"QTY", "Quantity"}}));
+    EXPECT_FALSE(rda->addMonitorField("PRICE", "again"));
+    EXPECT_TRUE(log.contains(vqb_get_message(VQB_MOD_MONADMIN, 924).str(), 5));
+    EXPECT_TRUE(rda->addMonitorField("NAME", "Customer's \"name\""));
+    EXPECT_EQ(take(rda->listMonitorFields("NAME")), (Rows{{"NAME", "Customer's \"name\""}}));
+}
+
+TEST_P(CommonMetrics, NoteCategories) {
+    unsigned first = 0, second = 0;
+    ASSERT_TRUE(rda->addNoteCategory("Data quality", &first));
+    ASSERT_TRUE(rda->addNoteCategory("Late", &second));
+    ASSERT_TRUE(rda->addNoteCategory("No id wanted", nullptr));
+    EXPECT_TRUE(rda->updateNoteCategory(first, "It's \"late\" – Verspätung"));
+    EXPECT_TRUE(rda->deleteNoteCategory(second));
+    EXPECT_EQ(sorted(take(rda->listNoteCategories())).size(), 2u);
+    EXPECT_EQ(repo->rows("SELECT NCAT_DSC FROM " + repo->table("NOTCAT") + " WHERE NCAT_ID=?", {VqbDatavar(first)}),
+              (Rows{{"It's \"late\" – Verspätung"}}));
+}
+
+COMMON_RDA_BACKENDS(CommonMetrics);
