@@ -52,23 +52,6 @@ int32_t sqliteTypeCode(const VqbString& declared) {
     return VQB_TYPE_INT;
 }
 
-// The catalogue gives every table at most one key column; a big string has one row per chunk,
-// so its rows are told apart by reference and chunk number together.
-struct KeyOverride {
-    const char* table;
-    const char* columns[2];
-};
-
-const KeyOverride kKeyOverrides[] = {
-    {"BIGSTR", {"BS_REFID", "BS_SEQ"}},
-};
-
-const KeyOverride* keyOverride(const char* table) {
-    for (const KeyOverride& k : kKeyOverrides)
-        if (VqbString(k.table).equals(table, false)) return &k;
-    return nullptr;
-}
-
 std::string upper(const char* text) {
     VqbString s(text ? text : "");
     s.uppercase();
@@ -148,7 +131,7 @@ VqbString RDA_Sqlite::singleIndexStatement(int number, const char* table, const 
 }
 
 bool RDA_Sqlite::buildCreateTable(const ReposColumnDef* first, TableDdl& ddl) {
-    const KeyOverride* key = keyOverride(first->table);
+    const char* const* key = reposCompositeKey(first->table);
     VqbString columns("");
     VqbString primary("");
     ReposTableCursor cursor(first);
@@ -167,9 +150,9 @@ bool RDA_Sqlite::buildCreateTable(const ReposColumnDef* first, TableDdl& ddl) {
             ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
     }
     if (key) {
-        for (const char* name : key->columns) {
+        for (const char* const* name = key; *name; ++name) {
             primary.append(primary.isEmpty() ? " PRIMARY KEY (" : ", ");
-            primary.append(quoteIdentifier(name));
+            primary.append(quoteIdentifier(*name));
         }
     }
     VqbString create =

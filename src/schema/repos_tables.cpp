@@ -154,6 +154,26 @@ int countReposTables(ReposCatalogId id) {
 
 namespace {
 
+struct CompositeKey {
+    const char* table;
+    const char* columns[3];
+};
+
+const CompositeKey kCompositeKeys[] = {
+    {"BIGSTR", {"BS_REFID", "BS_SEQ", nullptr}},
+};
+
+}  // namespace
+
+const char* const* reposCompositeKey(const char* table) {
+    if (!table) return nullptr;
+    for (const CompositeKey& key : kCompositeKeys)
+        if (equalsIgnoringCase(key.table, table)) return key.columns;
+    return nullptr;
+}
+
+namespace {
+
 bool validateArrays(VqLogger* logger, const ReposColumnDef* const* arrays, size_t arrayCount, size_t* recordsWalked) {
     bool result = true;
 

@@ -163,4 +163,9 @@ const ReposColumnDef* findReposTable(ReposCatalogId id, const char* table);
 const ReposColumnDef* findReposTable(const char* table);
 int countReposTables(ReposCatalogId id);
 
+// The catalogue gives every table at most one key column. A table whose rows that column alone
+// cannot tell apart (a big string has one row per chunk) has its key here: column names ended
+// by null. Null for every other table.
+const char* const* reposCompositeKey(const char* table);
+
 #endif

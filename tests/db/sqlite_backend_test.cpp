@@ -36,7 +36,7 @@ TEST(ConnectionFactory, KindsAndFailures) {
 
     LogCapture log;
     EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_CONNECTOR, "DSN=x", "P_", nullptr, error), nullptr);
-    EXPECT_EQ(error, reposMessage(1900));
+    EXPECT_EQ(error, reposMessage(1584));
 
     // Opening needs an existing SQLite file.
     std::string missing = dir.file("missing.db");

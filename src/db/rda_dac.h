@@ -1,0 +1,203 @@
+// The back end for repositories reached through the data-access connector: any DBMS the
+// connector serves through a connection text, and SQLite files through its native driver. The
+// DDL is written by the connector's table builder (or by the table-creation command spec).
+#ifndef RDA_DAC_H
+#define RDA_DAC_H
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "rda_impl.h"
+#include "vqdac.h"
+#include "vqdacpool.h"
+
+struct ReposColumnView;
+
+// DBMS kinds this back end treats differently (DacConnection::getDbmsKind).
+enum RDA_DacKind {
+    RDA_DAC_KIND_NESTED_JOINS = 1,    // multi-table joins nested in parentheses
+    RDA_DAC_KIND_MARKED_CHUNKS = 9,   // big-string chunks keep edge blanks only between markers
+    RDA_DAC_KIND_CASE_EXACT = 12,     // catalogue lookups are exact: lower-case names tried too
+    RDA_DAC_KIND_PRIMARY_INDEX = 14,  // identity column, PRIMARY INDEX, commit after each index
+    RDA_DAC_KIND_LONG_TEXT = 16,      // texts above 255 characters stay inline
+    RDA_DAC_KIND_LOWER_COLUMNS = 17,  // prefix keeps its case, column names in lower case
+};
+
+class RDA_DAC : public RDA_BaseImpl {
+public:
+    RDA_DAC() = default;
+
+    // Rewrites the KEYVAL row MAX_TEXT_LEN with the current maximum text length.
+    bool storeMaxTextLen();
+
+protected:
+    ~RDA_DAC() override;
+
+    bool init_INT(const VqbString& connection, const VqbString& prefix, bool create) override;
+    void close_INT() override;
+    VqbString getTableName_INT(const char* table, bool qualified, int suffix) override;
+    VqbString getSchemaName_INT() override;
+    VqbString getIndexName_INT(int number, const VqbString& table) override;
+    bool beginTransaction_INT(bool exclusive, bool* busy) override;
+    bool endTransaction_INT(bool commit) override;
+    ReposDataAccessCursor* paramSelect_INT(const VqbString& sql, const RDA_Params& params) override;
+    ReposDataAccessCursor* paramSelectWTypes_INT(const VqbString& sql, const VqbString& types,
+                                                 const RDA_Params& params) override;
+    bool paramExec_INT(const VqbString& sql, int* rowsAffected, const RDA_Params& params) override;
+    bool paramExecWTypes_INT(const VqbString& sql, int* rowsAffected, const VqbString& types,
+                             const RDA_Params& params) override;
+    bool paramSingleton_INT(const VqbString& sql, int64_t* out, const RDA_Params& params) override;
+    bool paramSingletonWTypes_INT(const VqbString& sql, int* out, const VqbString& types,
+                                  const RDA_Params& params) override;
+    ReposDataAccessStatement* createStatement_INT(const VqbString& sql) override;
+    ReposDataAccessStatement* createBulkStatement_INT(const VqbString& sql, int rows) override;
+    bool supportsBulkStatement_INT() override { return true; }
+    bool createTable_INT(const ReposTableRequest& request) override;
+    bool checkTable_INT(const ReposTableRequest& request) override;
+    bool dropTable_INT(const VqbString& table) override;
+    bool createHsmIndexes_INT(int n, int groupFields) override;
+    bool createHcmIndexes_INT(int n, int groupFields) override;
+    bool checkHsmTableColumns_INT(const VqbString& table, int n) override;
+    bool checkHcmTableColumns_INT(const VqbString& table, int n) override;
+    bool checkFrqDstTableColumns_INT(const VqbString& table, int n) override;
+    bool createFrqDstIndexes_INT(int n) override;
+    int getTableColumns_INT(const VqbString& table, ColumnSpecList* out) override;
+    bool createTableFromColumns_INT(const VqbString& table, const ColumnSpecList& columns) override;
+    bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
+    bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
+    VqbString getIdentifierQuote_INT() override;
+    ReposDataAccessCursor* getIndexes_INT(const VqbString& table) override;
+    bool checkTableIndexes_INT(const VqbString& table) override;
+    bool createIndex_INT(const VqbString& table, const VqbString& column, const VqbString& name) override;
+    bool isDatabaseKind1_INT() override { return dbmsKind() == RDA_DAC_KIND_NESTED_JOINS; }
+    bool checkDatabaseSupported_INT() override;
+    bool supportsBulkLoad_INT() override;
+    bool bulkLoadBegin_INT(int batchSize, const VqbString& table, const ColumnSpecList& columns) override;
+    bool bulkLoadRow_INT(const RDA_Params& values) override;
+    bool bulkLoadEnd_INT(bool flush) override;
+    bool isConnectionMode3_INT() override { return connectionMode3_; }
+    DacConnection* getConnection_INT() override;
+
+private:
+    friend class RDA_DACStatement;
+    friend class RDA_DACCursor;
+
+    int dbmsKind() { return connection_ ? connection_->getDbmsKind() : 0; }
+    bool scriptMode() const { return ddlCallback_ != nullptr; }
+    // The last error from a connector object's text, logged; false.
+    bool failConnector(int line, const VqbString& text);
+    void loadDbmsMaxTextLen();
+    void loadMaxTextLen();
+    void closeBulkLoader();
+    // Quoted identifier of this connection (embedded quotes doubled); bare without a quote.
+    VqbString quoted(const VqbString& name);
+    // The prefix part after its first "." (the whole prefix without one).
+    VqbString prefixAfterDot() const;
+
+    // ---- statements and big strings
+    bool setParameter_INT(DacStatement* statement, const VqbDatavar* value, int index, bool storeBig, bool declare,
+                          const VqbString& types, const VqbString& sql);
+    bool setParameterWTypes_INT(DacStatement* statement, const VqbDatavar* value, int index, int row, bool storeBig,
+                                bool declare, const VqbString& types, const VqbString& sql);
+    bool execWithTypes(const char* name, const VqbString& sql, int* rowsAffected, const VqbString& types,
+                       const RDA_Params& params);
+    ReposDataAccessCursor* selectWithTypes(const char* name, const VqbString& sql, const VqbString& types,
+                                           const RDA_Params& params);
+    // Prepared and bound for reading (long texts are never stored); null with the last error set.
+    DacStatement* prepareBound(const VqbString& sql, const VqbString& types, const RDA_Params& params);
+    bool singleValue(const VqbString& sql, const VqbString& types, const RDA_Params& params, int64_t* out);
+    DacConnection* bigStringConnection();
+
+    // ---- DDL
+    struct IndexEntry {
+        int number;
+        VqbString column;
+    };
+    struct TableBuild;
+    // The stored table, or null (the second lookup in lower case on kind 12).
+    DacTable* lookupTable(const VqbString& bare);
+    DacTable* newTable(const VqbString& bare);
+    VqbString dbmsName();
+    // Shown to the status callback, then written to the script or run. A failure is shown too;
+    // fatal failures also become the last error and are logged.
+    bool runDdl(const VqbString& sql, bool fatal, int line);
+    bool commitAndBegin(int line);
+    bool buildColumns(const ReposColumnDef* first, const ReposTableRequest& request, TableBuild& build, bool existing);
+    VqbString columnText(DacTable* table, bool quote);
+    bool createBuiltTable(TableBuild& build, bool quoteColumns);
+    bool createBuiltIndexes(TableBuild& build, bool quoteColumns);
+    void createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, const std::vector<VqbString>* existing);
+    void dropBuiltTable(TableBuild& build);
+    // Column i must be named expected (ignoring case); marks it. Messages 1161, 1055, 1056.
+    bool checkTableColumn(DacTable* table, int i, const char* expected);
+    // The names of the work-table index on column position i (HSM, HCM) or of FRQDST columns.
+    VqbString workIndexName(const char* kind, int n, const char* tail);
+    bool createMarkedIndexes(DacTable* table, const std::vector<std::pair<int, VqbString>>& names);
+    void dropMarkedIndexes(DacTable* table, const std::vector<VqbString>& names);
+    bool readIndexColumns(const VqbString& bare, std::vector<std::pair<VqbString, VqbString>>& rows);
+    VqbString columnName(const char* name);
+
+    DacDataSource* dataSource_ = nullptr;
+    DacConnection* connection_ = nullptr;
+    DacConnection* bigStringConnection_ = nullptr;
+    DacBulkLoader* bulkLoader_ = nullptr;
+    bool connectionMode3_ = false;
+    bool separateBigStrings_ = false;
+    std::unique_ptr<ConnShareSingleton> pool_;
+    bool pooled_ = false;
+    VqbString poolId_;
+    VqbString dataSourceInfo_;
+};
+
+class RDA_DACStatement : public RDA_BaseStatementImpl {
+public:
+    RDA_DACStatement(RDA_DAC* owner, const VqbString& sql, DacStatement* statement);
+
+protected:
+    ~RDA_DACStatement() override = default;
+
+    bool setParameterInfo_INT(int index, int type, int size) override;
+    bool setParameter_INT(int index, const VqbDatavar& value) override;
+    bool setParameterBulk_INT(int index, int row, const VqbDatavar& value) override;
+    bool execute_INT() override;
+    ReposDataAccessCursor* select_INT() override;
+    VqbString getErrorMessage_INT() override;
+    void release_INT() override;
+
+private:
+    bool usable(int line);
+
+    RDA_DAC* dac_;
+    // Type letters of the values bound through this statement (none for prepared statements).
+    VqbString types_;
+    bool handedOver_ = false;
+    DacStatement* statement_;
+};
+
+class RDA_DACCursor : public RDA_BaseCursorImpl {
+public:
+    // Owns both; the statement may be null.
+    RDA_DACCursor(RDA_DAC* owner, const VqbString& sql, DacStatement* statement, DacCursor* cursor);
+
+protected:
+    ~RDA_DACCursor() override = default;
+
+    void release_INT() override;
+    int next_INT() override;
+    int getNumCols_INT() override;
+    VqbString getColName_INT(int i) override;
+    VqbString getString_INT(int i) override;
+    VqbDatavar getValue_INT(int i) override;
+    bool cacheAll_INT() override;
+
+private:
+    void dropHandles();
+
+    RDA_DAC* dac_;
+    DacStatement* statement_;
+    DacCursor* cursor_;
+};
+
+#endif

@@ -1,0 +1,328 @@
+// DDL of the connector back end: the whole catalogue created, checked and dropped, work tables
+// and their indexes, run-time tables, and command specs that replace the builder's statements.
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "dac_rda_fixture.h"
+#include "vqbconfig.h"
+#include "vqbmessage.h"
+
+namespace {
+
+class Ddl : public RdaDacTest {
+protected:
+    // What the database holds for this test's tables: columns with their types and nullability,
+    // and indexes with their definitions, as sorted rows.
+    Rows describe() {
+        Rows out;
+        std::vector<std::string> own = tables();
+        std::set<std::string> mine(own.begin(), own.end());
+        Rows columns, indexes;
+        if (isPg()) {
+            std::string where = " WHERE table_schema = '" + serverSchema() + "'";
+            columns = rawRows(
+                "SELECT table_name, column_name, data_type, COALESCE(character_maximum_length, 0), "
+                "is_nullable FROM information_schema.columns" +
+                where);
+            indexes = rawRows("SELECT tablename, indexname, indexdef FROM pg_indexes WHERE schemaname = '" +
+                              serverSchema() + "'");
+        } else {
+            for (const std::string& t : own)
+                for (auto row : rawRows("SELECT name, type, \"notnull\", pk FROM pragma_table_info('" + t + "')")) {
+                    row.insert(row.begin(), t);
+                    columns.push_back(row);
+                }
+            indexes = rawRows("SELECT tbl_name, name, sql FROM sqlite_master WHERE type = 'index'");
+        }
+        for (auto& row : columns)
+            if (mine.count(row[0])) out.push_back(row);
+        for (auto& row : indexes)
+            if (mine.count(row[0])) out.push_back(row);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    // Index name to its column list, from the connection's own listing.
+    std::map<std::string, std::string> indexesOf(ReposDataAccess* conn, const char* table) {
+        std::map<std::string, std::string> out;
+        Cursor c(conn->getIndexes(table));
+        EXPECT_TRUE(c) << conn->getLastErrorMessage().str();
+        while (c && c->next() == 1) {
+            VqbString field = c->getString(1);
+            out[c->getString(0).str()] = field.lowercase().str();
+        }
+        return out;
+    }
+    bool createCatalogue(ReposDataAccess* conn, bool create, bool dropFirst) {
+        // One transaction, so a file database syncs once.
+        if (!conn->beginTransaction(false)) return false;
+        for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
+            ReposTableRequest request;
+            request.catalog = catalog;
+            request.create = create;
+            request.dropFirst = dropFirst;
+            if (!conn->createTable(request)) {
+                conn->endTransaction(false);
+                return false;
+            }
+        }
+        return conn->endTransaction(true);
+    }
+    std::string lead() const { return bareName(""); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Drivers, Ddl, ::testing::Values(Driver::Native, Driver::Pg, Driver::PgSchema), driverName);
+
+int catalogueTables() { return countReposTables(ReposCatalogId::Main) + countReposTables(ReposCatalogId::Ncoa); }
+
+}  // namespace
+
+TEST_P(Ddl, WholeCatalogueIsCreatedCheckedAndDropped) {
+    Conn conn(open());
+    ASSERT_TRUE(conn) << lastError;
+    ASSERT_TRUE(createCatalogue(conn.get(), true, false)) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(static_cast<int>(tables().size()), catalogueTables());
+    EXPECT_EQ(catalogueTables(), 136);
+    Rows created = describe();
+
+    if (isPg()) {
+        // Kind 17 writes column names in lower case, so unquoted names in SQL find them.
+        for (const auto& row : created) {
+            if (row.size() != 5) continue;
+            VqbString lower(row[1]);
+            EXPECT_EQ(row[1], lower.lowercase().str()) << row[0];
+        }
+    }
+    // The system's own statements name columns without quotes.
+    VqbDatavar id;
+    ASSERT_TRUE(conn->getNextId("RULE", &id)) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(id.asInt64(), 1);
+    ASSERT_TRUE(conn->getNextId("RULE", &id));
+    EXPECT_EQ(id.asInt64(), 2);
+    VqbDatavar type("VQREPOSITORY"), uuid("5f1c9a43-2b7e-4f0e-9a55-0c3d2e1f4a6b"), version(8);
+    ASSERT_TRUE(conn->paramExec(
+        "INSERT INTO " + conn->getTableName("INFO", true, -1) + " (I_TYPE, I_VERS, I_UUID) VALUES (?, ?, ?)", nullptr,
+        3, &type, &version, &uuid))
+        << conn->getLastErrorMessage().str();
+    EXPECT_EQ(conn->getRepositoryUuid().str(), uuid.asString().str());
+    Cursor c(conn->paramSelect(
+        "SELECT " + conn->getColumnList("RULE", "r") + " FROM " + conn->getTableName("RULE", true, -1) + " r", 0));
+    ASSERT_TRUE(c) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(c->getNumCols(), 14);
+    c.reset();
+
+    // One plain and one indexed column go missing; the check puts back exactly those.
+    ASSERT_TRUE(rawExec("ALTER TABLE " + q("RULE") + " DROP COLUMN " + (isPg() ? "ru_comm" : "RU_COMM")));
+    if (!isPg()) {
+        ASSERT_TRUE(rawExec("DROP INDEX \"" + lead() + "311\""));
+    }
+    ASSERT_TRUE(rawExec("ALTER TABLE " + q("RULE") + " DROP COLUMN " + (isPg() ? "ru_uuid" : "RU_UUID")));
+    recorder.messages.clear();
+    for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
+        ReposTableRequest request;
+        request.catalog = catalog;
+        ASSERT_TRUE(conn->checkTable(request)) << conn->getLastErrorMessage().str();
+    }
+    EXPECT_EQ(recorder.messagesWith("ALTER TABLE"), 2u);
+    EXPECT_EQ(recorder.messagesWith("CREATE INDEX"), 1u);
+    EXPECT_EQ(recorder.messagesWith("CREATE TABLE"), 0u);
+    EXPECT_EQ(recorder.progress.back().rfind("Checking table ", 0), 0u);
+    EXPECT_EQ(describe(), created);
+    // A second check finds nothing to do.
+    recorder.messages.clear();
+    ReposTableRequest again;
+    ASSERT_TRUE(conn->checkTable(again));
+    EXPECT_EQ(recorder.messagesWith("ALTER TABLE") + recorder.messagesWith("CREATE"), 0u);
+
+    ASSERT_TRUE(createCatalogue(conn.get(), false, true)) << conn->getLastErrorMessage().str();
+    EXPECT_TRUE(tables().empty());
+}
+
+TEST_P(Ddl, CheckCreatesMissingTablesWithTheirIndexes) {
+    Conn conn(open());
+    ASSERT_TRUE(conn) << lastError;
+    createTables(conn.get(), {"KEYVAL"});
+    Excerpt excerpt({"KEYVAL", "RULE", "TRIG"});
+    ASSERT_TRUE(conn->checkTable(excerpt.request(false)));
+    std::map<std::string, std::string> rule = indexesOf(conn.get(), "RULE");
+    EXPECT_EQ(rule[lead() + "311"], "ru_uuid");
+    EXPECT_EQ(rule[lead() + "312"], "fldr_id");
+    std::map<std::string, std::string> trig = indexesOf(conn.get(), "TRIG");
+    EXPECT_EQ(trig[lead() + "CPD1"], "ex_id, ru_id");
+    EXPECT_EQ(trig[lead() + "140"], "ex_id");
+}
+
+TEST_P(Ddl, DropFirstReportsFailuresAndGoesOn) {
+    Conn conn(open());
+    ASSERT_TRUE(conn) << lastError;
+    Excerpt excerpt({"KEYVAL", "TRIG"});
+    ASSERT_TRUE(conn->beginTransaction(false));
+    ASSERT_TRUE(conn->createTable(excerpt.request(true, true))) << conn->getLastErrorMessage().str();
+    ASSERT_TRUE(conn->endTransaction(true)) << conn->getLastErrorMessage().str();
+    // Nothing was there to drop: each refused DROP was shown, and the tables were made.
+    EXPECT_GE(recorder.messagesWith("DROP INDEX"), 3u);
+    EXPECT_EQ(recorder.messagesWith("DROP TABLE"), 2u);
+    EXPECT_EQ(tables(), (std::vector<std::string>{bareName("KEYVAL"), bareName("TRIG")}));
+    // With tables in place the same request replaces them.
+    VqbDatavar ex(1), ru(2), cnt(3);
+    ASSERT_TRUE(conn->paramExec(
+        "INSERT INTO " + conn->getTableName("TRIG", true, -1) + " (EX_ID, RU_ID, TR_CNT) VALUES (?, ?, ?)", nullptr, 3,
+        &ex, &ru, &cnt));
+    ASSERT_TRUE(conn->createTable(excerpt.request(true, true))) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("TRIG")), "0");
+}
+
+TEST_P(Ddl, WorkTablesGetAndLoseTheirIndexes) {
+    Conn conn(open());
+    ASSERT_TRUE(conn) << lastError;
+    ASSERT_TRUE(conn->createTableFromColumns("HSM3", columnSpecs({{"FIELDIDX", VQB_TYPE_INT},
+                                                                  {"GRPFLD1", VQB_TYPE_STRING},
+                                                                  {"GRPFLD2", VQB_TYPE_STRING},
+                                                                  {"GRPFLD3", VQB_TYPE_STRING},
+                                                                  {"GRPFLD4", VQB_TYPE_STRING},
+                                                                  {"GRPFLD5", VQB_TYPE_STRING}})));
+    ASSERT_TRUE(conn->createHsmIndexes(3, 2)) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(indexesOf(conn.get(), "HSM3"),
+              (std::map<std::string, std::string>{
+                  {lead() + "HS3F", "fieldidx"}, {lead() + "HS3G0", "grpfld1"}, {lead() + "HS3G1", "grpfld2"}}));
+    ASSERT_TRUE(conn->checkHsmTableColumns("HSM3", 3)) << conn->getLastErrorMessage().str();
+    EXPECT_TRUE(indexesOf(conn.get(), "HSM3").empty());
+    ASSERT_TRUE(conn->createHsmIndexes(3, 5));  // made again after the check
+    EXPECT_EQ(indexesOf(conn.get(), "HSM3").size(), 6u);
+
+    ASSERT_TRUE(conn->createTableFromColumns("HCM3", columnSpecs({{"GRPFLD1", VQB_TYPE_STRING},
+                                                                  {"GRPFLD2", VQB_TYPE_STRING},
+                                                                  {"GRPFLD3", VQB_TYPE_STRING},
+                                                                  {"GRPFLD4", VQB_TYPE_STRING},
+                                                                  {"GRPFLD5", VQB_TYPE_STRING}})));
+    ASSERT_TRUE(conn->createHcmIndexes(3, 3)) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(indexesOf(conn.get(), "HCM3"),
+              (std::map<std::string, std::string>{
+                  {lead() + "HC3G0", "grpfld1"}, {lead() + "HC3G1", "grpfld2"}, {lead() + "HC3G2", "grpfld3"}}));
+    ASSERT_TRUE(conn->checkHcmTableColumns("HCM3", 3));
+    EXPECT_TRUE(indexesOf(conn.get(), "HCM3").empty());
+
+    ASSERT_TRUE(conn->createTableFromColumns("FRQDST3",
+                                             columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}})));
+    ASSERT_TRUE(conn->createFrqDstIndexes(3)) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(indexesOf(conn.get(), "FRQDST3"),
+              (std::map<std::string, std::string>{{lead() + "F3V", "fr_value"}, {lead() + "F3C", "fr_count"}}));
+    ASSERT_TRUE(conn->checkFrqDstTableColumns("FRQDST3", 3));
+    EXPECT_TRUE(indexesOf(conn.get(), "FRQDST3").empty());
+
+    // Columns out of place fail the checks and name the column.
+    ASSERT_TRUE(
+        conn->createTableFromColumns("HSM4", columnSpecs({{"GRPFLD1", VQB_TYPE_STRING}, {"FIELDIDX", VQB_TYPE_INT}})));
+    EXPECT_FALSE(conn->checkHsmTableColumns("HSM4", 4));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1056, 0, "FIELDIDX"));
+    EXPECT_FALSE(conn->createHsmIndexes(4, 1));
+    EXPECT_FALSE(conn->checkFrqDstTableColumns("HSM4", 4));
+    EXPECT_FALSE(conn->checkHcmTableColumns("HSM4", 4));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1056, 1, "GRPFLD2"));
+    ASSERT_TRUE(conn->createTableFromColumns("HSM5", columnSpecs({{"FIELDIDX", VQB_TYPE_INT}})));
+    EXPECT_FALSE(conn->checkHsmTableColumns("HSM5", 5));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1055, bareName("HSM5").c_str()));
+    // Missing work tables pass the checks but cannot get indexes.
+    EXPECT_TRUE(conn->checkHsmTableColumns("HSM9", 9));
+    EXPECT_FALSE(conn->createFrqDstIndexes(9));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1054, bareName("FRQDST", 9).c_str()));
+    EXPECT_FALSE(conn->createHcmIndexes(9, 1));
+}
+
+TEST_P(Ddl, RunTimeTablesSingleIndexesAndColumnLists) {
+    Conn conn(open());
+    ASSERT_TRUE(conn) << lastError;
+    ASSERT_TRUE(conn->createTableFromColumns("RT1", columnSpecs({{"NAME", VQB_TYPE_STRING},
+                                                                 {"N", VQB_TYPE_INT},
+                                                                 {"X", VQB_TYPE_REAL},
+                                                                 {"WHEN_", VQB_TYPE_DATE},
+                                                                 {"odd \"name\"", VQB_TYPE_STRING}})))
+        << conn->getLastErrorMessage().str();
+    ColumnSpecList read;
+    read.push_back(ColumnSpec{});
+    ASSERT_EQ(conn->getTableColumns("RT1", &read), 6);  // appended after what was there
+    EXPECT_TRUE(VqbString(read[1].name).equals("NAME", false));
+    EXPECT_EQ(read[1].type, VQB_TYPE_STRING);
+    EXPECT_EQ(read[1].size, 255);
+    EXPECT_EQ(read[2].type, VQB_TYPE_INT);
+    EXPECT_EQ(read[3].type, VQB_TYPE_REAL);
+    EXPECT_TRUE(VqbString(read[5].name).equals("odd \"name\"", false));
+    EXPECT_EQ(conn->getTableColumns("NO_SUCH", &read), 6);
+    EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
+
+    ColumnSpecList bad = columnSpecs({{"A", 6}});
+    EXPECT_FALSE(conn->createTableFromColumns("RT2", bad));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1062));
+
+    ASSERT_TRUE(conn->createIndex("RT1", "n", "")) << conn->getLastErrorMessage().str();
+    ASSERT_TRUE(conn->createIndex("RT1", "NAME", VqbString(lead() + "RTNAME")));
+    std::map<std::string, std::string> indexes = indexesOf(conn.get(), "RT1");
+    EXPECT_EQ(indexes[bareName("RT1") + "_n_idx"], "n");
+    EXPECT_EQ(indexes[lead() + "RTNAME"], "name");
+    EXPECT_FALSE(conn->createIndex("NO_SUCH", "n", ""));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1054, bareName("NO_SUCH").c_str()));
+    EXPECT_FALSE(conn->createIndex("RT1", "NO_COLUMN", ""));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(244, "NO_COLUMN"));
+
+    // Removing the indexes of a table removes every one of them.
+    ASSERT_TRUE(conn->checkTableIndexes("RT1"));
+    EXPECT_TRUE(indexesOf(conn.get(), "RT1").empty());
+    EXPECT_TRUE(conn->checkTableIndexes("NO_SUCH"));
+
+    ASSERT_TRUE(conn->dropTable("RT1"));
+    EXPECT_TRUE(tables().empty());
+    EXPECT_FALSE(conn->dropTable("RT1"));
+    EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
+}
+
+TEST_P(Ddl, CommandSpecReplacesTheBuilderForItsDbmsOnly) {
+    std::string dbms = isPg() ? "POSTGRESQL" : "SQLITE";
+    std::string table = schema_.empty() ? "\"%t\"" : "\"%s\".\"%t\"";
+    auto spec = [&](const std::string& dbType) {
+        return "<velqorindocument class='VqCreateSpec' version='1.0'><dbtype name='" + dbType +
+               "'><schemaspec name='*'><tablespec name='" + bareName("RULE") + "'>" + "<value idx='1'>CREATE TABLE " +
+               table + " (custom_col INTEGER)</value>" + "<indexspec><value idx='1'>CREATE INDEX \"%i\" ON " + table +
+               " (custom_col)</value></indexspec>" + "</tablespec></schemaspec></dbtype></velqorindocument>";
+    };
+    writeFile(dir_.file("mine.xml"), spec(dbms));
+    writeFile(dir_.file("other.xml"), spec("ORACLE"));
+    {
+        ConfigScope config;
+        config.set("REPOS/CREATE_SPEC_PATH", dir_.file("mine.xml").c_str());
+        Conn conn(open());
+        ASSERT_TRUE(conn) << lastError;
+        createTables(conn.get(), {"RULE", "KEYVAL"});
+        ColumnSpecList columns;
+        ASSERT_EQ(conn->getTableColumns("RULE", &columns), 1);
+        EXPECT_TRUE(VqbString(columns[0].name).equals("custom_col", false));
+        EXPECT_EQ(indexesOf(conn.get(), "RULE"),
+                  (std::map<std::string, std::string>{
+                      {lead() + "135", "custom_col"}, {lead() + "311", "custom_col"}, {lead() + "312", "custom_col"}}));
+        columns.clear();
+        EXPECT_EQ(conn->getTableColumns("KEYVAL", &columns), 2);
+        ASSERT_TRUE(conn->dropTable("RULE"));
+    }
+    ConfigScope config;
+    config.set("REPOS/CREATE_SPEC_PATH", dir_.file("other.xml").c_str());
+    Conn conn(open());
+    ASSERT_TRUE(conn) << lastError;
+    createTables(conn.get(), {"RULE"});
+    ColumnSpecList columns;
+    EXPECT_EQ(conn->getTableColumns("RULE", &columns), 14);
+    EXPECT_EQ(indexesOf(conn.get(), "RULE")[lead() + "311"], "ru_uuid");
+}
+
+TEST_P(Ddl, BigStringKeySpansReferenceAndChunk) {
+    Conn conn(open());
+    ASSERT_TRUE(conn) << lastError;
+    Excerpt excerpt({"UCURID", "BIGSTR", "KEYVAL"});
+    ReposTableRequest request = excerpt.request();
+    request.primaryKey = 1;
+    ASSERT_TRUE(conn->createTable(request)) << conn->getLastErrorMessage().str();
+    // Every chunk after the first shares the reference id with it.
+    VqbString reference, error;
+    ASSERT_TRUE(conn->putBigString(VqbString(std::string(1000, 'k')), &reference, &error)) << error.str();
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("BIGSTR")), "4");
+    // The same chunk twice is refused.
+    EXPECT_FALSE(rawExec("INSERT INTO " + q("BIGSTR") + " (BS_REFID, BS_SEQ, BS_DATA) VALUES (1, 0, 'x')"));
+}

@@ -1,0 +1,351 @@
+// The SQL path of the connector back end: parameters with nulls and type letters, statements and
+// cursors, big strings, script mode and the bulk loader.
+#include <algorithm>
+#include <cstring>
+
+#include "dac_rda_fixture.h"
+#include "np_uchar.h"
+#include "vqbmessage.h"
+
+namespace {
+
+class Sql : public RdaDacTest {
+protected:
+    void SetUp() override {
+        RdaDacTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        conn.reset(open());
+        ASSERT_TRUE(conn) << lastError;
+        createTables(conn.get(), {"UCURID", "BIGSTR", "KEYVAL"});
+        ASSERT_TRUE(conn->createTableFromColumns("VALS", columnSpecs({{"K", VQB_TYPE_INT},
+                                                                      {"I", VQB_TYPE_INT},
+                                                                      {"R", VQB_TYPE_REAL},
+                                                                      {"S", VQB_TYPE_STRING},
+                                                                      {"D", VQB_TYPE_DATE}})))
+            << conn->getLastErrorMessage().str();
+        vals = conn->getTableName("VALS", true, -1).str();
+    }
+    void TearDown() override {
+        conn.reset();
+        RdaDacTest::TearDown();
+    }
+    bool putValue(int key, const VqbString& text) {
+        VqbDatavar k(key), s(text);
+        return conn->paramExec("INSERT INTO " + vals + " (K, S) VALUES (?, ?)", nullptr, 2, &k, &s);
+    }
+    std::string readValue(int key) {
+        VqbDatavar k(key);
+        Cursor c(conn->paramSelect("SELECT S FROM " + vals + " WHERE K = ?", 1, &k));
+        EXPECT_TRUE(c) << conn->getLastErrorMessage().str();
+        if (!c || c->next() != 1) return "<no row>";
+        return c->getString(0).str();
+    }
+    // The chunks of a big-string reference, in order.
+    std::vector<std::string> chunks(const std::string& reference) {
+        std::string id = reference.substr(15, reference.size() - 18);
+        std::vector<std::string> out;
+        for (const auto& row :
+             rawRows("SELECT BS_DATA FROM " + q("BIGSTR") + " WHERE BS_REFID = " + id + " ORDER BY BS_SEQ"))
+            out.push_back(row[0]);
+        return out;
+    }
+    std::string storedText(int key) {
+        return rawScalar("SELECT S FROM " + q("VALS") + " WHERE K = " + std::to_string(key));
+    }
+
+    Conn conn;
+    std::string vals;
+};
+
+INSTANTIATE_TEST_SUITE_P(Drivers, Sql, ::testing::Values(Driver::Native, Driver::Pg, Driver::PgSchema), driverName);
+
+bool validUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+        i += n;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_P(Sql, ParametersKeepTheirValuesNullsAndTypes) {
+    VqbDatavar key(1), i(static_cast<long long>(4000000000LL)), r(2.5), s("it's"), d(VqbDate(45000.25));
+    ASSERT_TRUE(conn->paramExec("INSERT INTO " + vals + " (K, I, R, S, D) VALUES (?, ?, ?, ?, ?)", nullptr, 5, &key, &i,
+                                &r, &s, &d))
+        << conn->getLastErrorMessage().str();
+    // Nulls of every column: typed by the letters, or by nothing at all.
+    VqbDatavar key2(2), null;
+    ASSERT_TRUE(conn->paramExecWTypes("INSERT INTO " + vals + " (K, I, R, S, D) VALUES (?, ?, ?, ?, ?)", nullptr,
+                                      "IIRSD", 5, &key2, &null, &null, &null, &null))
+        << conn->getLastErrorMessage().str();
+    VqbDatavar key3(3);
+    ASSERT_TRUE(conn->paramExec("INSERT INTO " + vals + " (K, S) VALUES (?, ?)", nullptr, 2, &key3, nullptr))
+        << conn->getLastErrorMessage().str();
+    VqbDatavar empty("");
+    VqbDatavar key4(4);
+    ASSERT_TRUE(conn->paramExec("INSERT INTO " + vals + " (K, S) VALUES (?, ?)", nullptr, 2, &key4, &empty));
+
+    Cursor c(conn->paramSelect("SELECT K, I, R, S, D FROM " + vals + " ORDER BY K", 0));
+    ASSERT_TRUE(c) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(c->getNumCols(), 5);
+    EXPECT_TRUE(c->getColName(1).equals("I", false));
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_EQ(c->getValue(1).asInt64(), 4000000000LL);
+    EXPECT_EQ(c->getValue(1).getType(), VQB_TYPE_INT);
+    EXPECT_DOUBLE_EQ(c->getDouble(2), 2.5);
+    EXPECT_EQ(c->getString(3).str(), "it's");
+    EXPECT_DOUBLE_EQ(c->getDouble(4), 45000.25);  // dates are stored as reals
+    ASSERT_EQ(c->next(), 1);
+    for (int col = 1; col < 5; ++col) EXPECT_TRUE(c->isNull(col)) << col;
+    EXPECT_EQ(c->getString(3).str(), "");
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_TRUE(c->isNull(3));
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_FALSE(c->isNull(3));
+    EXPECT_EQ(c->getString(3).str(), "");
+    EXPECT_EQ(c->next(), 0);
+
+    int rows = -1;
+    VqbDatavar newR(7.0);
+    ASSERT_TRUE(conn->paramExec("UPDATE " + vals + " SET R = ? WHERE K > ?", &rows, 2, &newR, &key));
+    EXPECT_EQ(rows, 3);
+
+    int64_t big = 0;
+    ASSERT_TRUE(conn->paramSingleton("SELECT I FROM " + vals + " WHERE K = ?", &big, 1, &key));
+    EXPECT_EQ(big, 4000000000LL);
+    int small = 0;
+    ASSERT_TRUE(conn->paramSingletonWTypes("SELECT COUNT(*) FROM " + vals + " WHERE S IS NULL OR S = ?", &small, "S", 1,
+                                           &null));
+    EXPECT_EQ(small, 2);
+    ASSERT_TRUE(conn->paramSingletonInt("SELECT COUNT(*) FROM " + vals, &small, 0));
+    EXPECT_EQ(small, 4);
+    VqbDatavar none(99);
+    EXPECT_FALSE(conn->paramSingleton("SELECT I FROM " + vals + " WHERE K = ?", &big, 1, &none));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1053));
+    EXPECT_FALSE(conn->paramSingleton("SELECT NO_SUCH FROM " + vals, &big, 0));
+    EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
+    EXPECT_EQ(conn->paramSelect("SELECT NO_SUCH FROM " + vals, 0), nullptr);
+    EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
+}
+
+TEST_P(Sql, PreparedStatementsBindRunAndHandTheirCursorOver) {
+    Stmt insert(conn->createStatement("INSERT INTO " + vals + " (K, S) VALUES (?, ?)"));
+    ASSERT_TRUE(insert) << conn->getLastErrorMessage().str();
+    std::string longText(600, 'q');
+    for (int k = 1; k <= 3; ++k) {
+        ASSERT_TRUE(insert->setParameter(0, VqbDatavar(k)));
+        ASSERT_TRUE(insert->setParameter(1, VqbDatavar(k == 3 ? longText : "v" + std::to_string(k))));
+        ASSERT_TRUE(insert->execute()) << conn->getLastErrorMessage().str();
+    }
+    EXPECT_FALSE(insert->setParameter(7, VqbDatavar(1)));
+    EXPECT_EQ(insert->getErrorMessage(), conn->getGeneralErrorMessage());
+    // Long texts written through a statement become big strings and read back whole.
+    EXPECT_EQ(storedText(3).rfind("_~_velqorinRef_", 0), 0u);
+    EXPECT_EQ(readValue(3), longText);
+
+    Stmt select(conn->createStatement("SELECT K, S FROM " + vals + " WHERE K >= ? ORDER BY K"));
+    ASSERT_TRUE(select);
+    ASSERT_TRUE(select->setParameterInfo(0, VQB_TYPE_INT, 0));
+    ASSERT_TRUE(select->setParameter(0, VqbDatavar(2)));
+    Cursor c(select->select());
+    ASSERT_TRUE(c) << conn->getLastErrorMessage().str();
+    // The cursor owns the statement now; the statement object is only released.
+    EXPECT_FALSE(select->execute());
+    ASSERT_TRUE(c->cacheAll());
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_EQ(c->getInt(0), 2);
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_EQ(c->getString(1).str(), longText);
+    EXPECT_EQ(c->next(), 0);
+    select.reset();
+    EXPECT_EQ(c->next(), 1);  // cached rows start over
+
+    Stmt bad(conn->createStatement("SELECT NO_SUCH FROM " + vals));
+    // Some drivers only find the fault when the statement runs.
+    if (bad) {
+        EXPECT_EQ(Cursor(bad->select()).get(), nullptr);
+    }
+    Stmt batch(conn->createBulkStatement("INSERT INTO " + vals + " (K, S) VALUES (?, ?)", 3));
+    ASSERT_TRUE(batch) << conn->getLastErrorMessage().str();
+    for (int row = 0; row < 3; ++row) {
+        ASSERT_TRUE(batch->setParameterBulk(0, row, VqbDatavar(10 + row)));
+        ASSERT_TRUE(batch->setParameterBulk(1, row, VqbDatavar("b")));
+    }
+    ASSERT_TRUE(batch->execute()) << conn->getLastErrorMessage().str();
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("VALS") + " WHERE K >= 10"), "3");
+}
+
+TEST_P(Sql, BigStringsAtTheLimitSplitWholeCharacters) {
+    ASSERT_EQ(conn->getMaxTextLen(), 255);
+    std::string exact(255, 'a');
+    std::string over(300, 'b');
+    // Two-, three- and four-byte characters, so cuts fall inside characters unless avoided.
+    std::string multi;
+    while (multi.size() < 1500) multi += "\xc3\xa9x\xe2\x82\xac\xf0\x9d\x84\x9e ";
+    ASSERT_TRUE(putValue(1, exact));
+    ASSERT_TRUE(putValue(2, over));
+    ASSERT_TRUE(putValue(3, multi)) << conn->getLastErrorMessage().str();
+
+    EXPECT_EQ(storedText(1), exact);
+    std::string reference = storedText(2);
+    ASSERT_EQ(reference.rfind("_~_velqorinRef_", 0), 0u) << reference;
+    EXPECT_EQ(reference.substr(reference.size() - 3), "_~_");
+    EXPECT_EQ(chunks(reference), (std::vector<std::string>{std::string(254, 'b'), std::string(46, 'b')}));
+    std::vector<std::string> parts = chunks(storedText(3));
+    ASSERT_GE(parts.size(), 6u);
+    std::string joined;
+    for (const std::string& part : parts) {
+        EXPECT_TRUE(validUtf8(part));
+        EXPECT_LE(part.size(), 255u);
+        joined += part;
+    }
+    EXPECT_EQ(joined, multi);
+
+    EXPECT_EQ(readValue(1), exact);
+    EXPECT_EQ(readValue(2), over);
+    EXPECT_EQ(readValue(3), multi);
+    Cursor c(conn->paramSelect("SELECT S FROM " + vals + " WHERE K = 3", 0));
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_EQ(c->getValue(0).asString().str(), multi);
+
+    // A condition value is never replaced by a reference.
+    VqbDatavar longKey(std::string(400, 'z'));
+    Cursor none(conn->paramSelect("SELECT K FROM " + vals + " WHERE S = ?", 1, &longKey));
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->next(), 0);
+    EXPECT_EQ(rawScalar("SELECT COUNT(DISTINCT BS_REFID) FROM " + q("BIGSTR")), "2");
+
+    // Public operations and texts that only look like references.
+    VqbString out, error;
+    ASSERT_TRUE(conn->putBigString(VqbString(multi), &out, &error)) << error.str();
+    ASSERT_TRUE(conn->getBigString(out, &out, &error));
+    EXPECT_EQ(out.str(), multi);
+    for (const char* lookalike : {"_~_velqorinRef_12", "_~_velqorinRef__~_", "_~_velqorinRef_99999_~_"}) {
+        ASSERT_TRUE(conn->getBigString(VqbString(lookalike), &out, &error));
+        EXPECT_TRUE(out.str() == lookalike || out.str().empty()) << lookalike;
+    }
+    ASSERT_TRUE(putValue(4, "_~_velqorinRef_12"));
+    EXPECT_EQ(readValue(4), "_~_velqorinRef_12");
+}
+
+TEST_P(Sql, ScriptModeWritesEveryStatementWithItsValues) {
+    ASSERT_TRUE(conn->beginTransaction(false));
+    ASSERT_TRUE(conn->endTransaction(true));
+    conn->setDDLCallback(&recorder);
+    VqbDatavar five(5), null, text("it's"), longText(std::string(400, 'L'));
+    ASSERT_TRUE(
+        conn->paramExec("UPDATE " + vals + " SET I=?, R=?, S=? WHERE S <> '?'", nullptr, 3, &five, &null, &text));
+    ASSERT_TRUE(conn->paramExec("INSERT INTO " + vals + " (K, S) VALUES (?, ?)", nullptr, 2, &five, &longText));
+    EXPECT_FALSE(conn->paramExec("UPDATE " + vals + " SET I=?, R=?", nullptr, 3, &five, &null, &text));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1288));
+    ASSERT_EQ(recorder.script.size(), 2u);
+    EXPECT_EQ(recorder.script[0], "UPDATE " + vals + " SET I=5, R=NULL, S='it''s' WHERE S <> '?'");
+    EXPECT_EQ(recorder.script[1], "INSERT INTO " + vals + " (K, S) VALUES (5, '" + std::string(400, 'L') + "')");
+
+    // Nothing reaches the database, reads are refused, levels are not counted.
+    EXPECT_EQ(conn->paramSelect("SELECT K FROM " + vals, 0), nullptr);
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1161));
+    int64_t value = 0;
+    EXPECT_FALSE(conn->paramSingleton("SELECT COUNT(*) FROM " + vals, &value, 0));
+    EXPECT_EQ(conn->createStatement("SELECT K FROM " + vals), nullptr);
+    EXPECT_TRUE(conn->beginTransaction(false));
+    EXPECT_FALSE(conn->isInTransaction());
+    EXPECT_TRUE(conn->endTransaction(true));
+    EXPECT_TRUE(conn->endTransaction(true));
+    EXPECT_FALSE(conn->checkTable(Excerpt({"RULE"}).request()));
+    EXPECT_FALSE(conn->dropTable("VALS"));
+    Excerpt excerpt({"RULE"});
+    ASSERT_TRUE(conn->createTable(excerpt.request()));
+    EXPECT_EQ(recorder.scriptWith("CREATE TABLE " + q("RULE")), 1u);
+    EXPECT_EQ(recorder.scriptWith("MAX_TEXT_LEN"), 2u);
+    conn->setDDLCallback(nullptr);
+
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("VALS")), "0");
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("BIGSTR")), "0");
+    std::vector<std::string> made = tables();
+    EXPECT_EQ(std::count(made.begin(), made.end(), bareName("RULE")), 0);
+    // Back to running statements.
+    ASSERT_TRUE(putValue(1, "x"));
+    EXPECT_EQ(readValue(1), "x");
+}
+
+TEST_P(Sql, BulkLoadWritesRowsAndRefusesBadOnes) {
+    ASSERT_TRUE(conn->createTableFromColumns("FRQDST7",
+                                             columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}})));
+    ColumnSpecList columns = columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}});
+    EXPECT_FALSE(conn->bulkLoadRow(2, nullptr, nullptr));
+    EXPECT_FALSE(conn->bulkLoadEnd(true));
+    EXPECT_FALSE(conn->bulkLoadBegin(10, "FRQDST7", ColumnSpecList()));
+    ASSERT_TRUE(conn->bulkLoadBegin(10, "FRQDST7", columns)) << conn->getLastErrorMessage().str();
+    std::string longValue(500, 'v');
+    for (int i = 0; i < 25; ++i) {
+        VqbDatavar value(i == 3 ? longValue : "value " + std::to_string(i)), count(i);
+        ASSERT_TRUE(conn->bulkLoadRow(2, &value, &count)) << conn->getLastErrorMessage().str();
+        if (i == 12) {
+            // One value short: refused, and the load goes on.
+            EXPECT_FALSE(conn->bulkLoadRow(1, &value));
+        }
+    }
+    VqbDatavar nullValue, count(99);
+    ASSERT_TRUE(conn->bulkLoadRow(2, &nullValue, &count));
+    ASSERT_TRUE(conn->bulkLoadEnd(true)) << conn->getLastErrorMessage().str();
+    EXPECT_FALSE(conn->bulkLoadEnd(true));
+
+    // The rows are in this test's table, in its schema.
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("FRQDST", 7)), "26");
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("FRQDST", 7) + " WHERE fr_value IS NULL"), "1");
+    VqbDatavar three(3);
+    Cursor c(conn->paramSelect("SELECT fr_value FROM " + conn->getTableName("FRQDST", true, 7) + " WHERE fr_count = ?",
+                               1, &three));
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c->next(), 1);
+    EXPECT_EQ(c->getString(0).str(), longValue);
+
+    // Ending without flushing drops the queued rows.
+    ASSERT_TRUE(conn->bulkLoadBegin(100, "FRQDST7", columns));
+    VqbDatavar v("dropped"), n(1);
+    ASSERT_TRUE(conn->bulkLoadRow(2, &v, &n));
+    ASSERT_TRUE(conn->bulkLoadEnd(false));
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("FRQDST", 7)), "26");
+    // A load into a missing table fails at the latest when it is flushed.
+    if (conn->bulkLoadBegin(10, "NO_SUCH_TABLE", columns)) {
+        conn->bulkLoadRow(2, &v, &n);
+        EXPECT_FALSE(conn->bulkLoadEnd(true));
+        EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
+    }
+}
+
+TEST(SqlKinds, KindNineWrapsEdgeBlanksInMarkers) {
+    TempDir dir;
+    std::string text = "VQXTYPE=SQLITE;FILE=" + dir.file("k9.db") + ";CREATE=TRUE;VQXKIND=9";
+    VqbString error;
+    Conn conn(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(text), "", nullptr, error));
+    ASSERT_TRUE(conn) << error.str();
+    Excerpt excerpt({"UCURID", "BIGSTR", "KEYVAL"});
+    ASSERT_TRUE(conn->createTable(excerpt.request())) << conn->getLastErrorMessage().str();
+    // The first chunk begins with a blank and its cut falls on a blank; the text ends in one.
+    std::string value = " " + std::string(249, 'x') + " " + std::string(300, 'y') + " ";
+    VqbString reference;
+    ASSERT_TRUE(conn->putBigString(VqbString(value), &reference, &error)) << error.str();
+    DacPtr raw(dacOpen("VQXTYPE=SQLITE;FILE=" + dir.file("k9.db")));
+    ASSERT_TRUE(raw);
+    DacCursor* c = raw->openCursorDirect("SELECT BS_DATA FROM \"BIGSTR\" ORDER BY BS_SEQ");
+    ASSERT_NE(c, nullptr);
+    std::vector<std::string> parts;
+    while (c->fetch() == DAC_FETCH_ROW) parts.push_back(c->getValue(0).asString().str());
+    c->close();
+    ASSERT_GE(parts.size(), 3u);
+    EXPECT_EQ(parts[0].rfind("_@_ ", 0), 0u);
+    EXPECT_EQ(parts[0].substr(parts[0].size() - 3), "_@_");
+    EXPECT_EQ(parts.back().substr(parts.back().size() - 4), " _@_");
+    for (const std::string& part : parts) EXPECT_LE(part.size(), 255u);
+    VqbString back;
+    ASSERT_TRUE(conn->getBigString(reference, &back, &error));
+    EXPECT_EQ(back.str(), value);
+}
