@@ -223,6 +223,45 @@ SqliteCursor* SqliteDatabase::query(const VqbString& sql) {
     return cursor;
 }
 
+bool SqliteDatabase::queryReal(const VqbString& sql, double* value) {
+    SqliteCursor* cursor = query(sql);
+    if (!cursor) return false;
+    int state = cursor->next();
+    bool ok = false;
+    if (state == 2) {
+        cursor->getErrorMessage(error_);
+        errorCode_ = cursor->getErrorCode();
+    } else if (state == 0) {
+        error_ = VqbString("the query returned no row");
+        errorCode_ = SQLITE_ERROR;
+    } else {
+        switch (cursor->getColumnType(0)) {
+            case SQLITE_COLUMN_INTEGER:
+            case SQLITE_COLUMN_REAL:
+                if (value) *value = cursor->getDouble(0);
+                ok = true;
+                break;
+            case SQLITE_COLUMN_TEXT: {
+                bool bad = false;
+                double number = cursor->getText(0).trimmed().asDouble(&bad);
+                if (!bad) {
+                    if (value) *value = number;
+                    ok = true;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        if (!ok) {
+            error_ = VqbString("the query returned no number");
+            errorCode_ = SQLITE_MISMATCH;
+        }
+    }
+    cursor->release();
+    return ok;
+}
+
 SqliteStatement* SqliteDatabase::prepare(const VqbString& sql) {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.asCstr(), -1, &stmt, nullptr);

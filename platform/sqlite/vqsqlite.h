@@ -96,6 +96,9 @@ public:
     // success, the failure's result code otherwise.
     bool execute(const VqbString& sql, int* result);
     SqliteCursor* query(const VqbString& sql);
+    // The first column of the first row as a real. False when the statement fails, yields no
+    // row, or the value is null or text that is not a number.
+    bool queryReal(const VqbString& sql, double* value);
     SqliteStatement* prepare(const VqbString& sql);
     // True while a transaction is open on the connection.
     bool inTransaction() const;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "repos_admin.h"
+#include "repos_dataaccess.h"
 #include "vqlog.h"
 
 class RepositoryImpl;
@@ -59,9 +60,26 @@ public:
     // The list text as the file holds it (also used by tests).
     static VqbString formatRepositoryList(const std::vector<ReposListEntry>& entries);
 
+    // Opens through the connector; null with the reason in the last error.
+    RepositoryImpl* openRepositoryImpl(const VqbString& connection, const VqbString& tablePrefix, bool validate,
+                                       const char* poolId);
+    // Creates every table and the initial rows of a new repository. With a DDL file (not null) the
+    // statements are written to it instead of being run, and an existing repository is not looked for.
+    bool createRepositoryTables(const VqbString& connection, const VqbString& tablePrefix, const VqbString& ddlFile);
+    // The same in a repository already open (which stays open).
+    bool createTablesIn(RepositoryImpl* repository, const VqbString& ddlFile);
+    // Drops every table of the repository (which stays open).
+    bool dropTablesIn(RepositoryImpl* repository);
+    // The connector's connection text for a SQLite repository file.
+    static VqbString fileConnection(const VqbString& path);
+
 private:
     bool fail(int line, const VqbString& text);
     bool notAvailable(int line, const char* what);
+    // The connection's reason (its detail, else its general text) as last error; false.
+    bool connectionFailure(int line, ReposDataAccess* db);
+    // The version checks of a validating open; false releases the repository.
+    bool validated(RepositoryImpl* repository);
     // Fills the probe columns of an entry from an opened repository and releases it.
     void probeRepository(Repository* repo, ReposListEntry& entry);
     // A connector entry is listed only when it can be opened and can hold a repository.

@@ -1,37 +1,362 @@
-// Operations of the administrator that need an open repository.
+// Operations of the administrator that need an open repository: opening by connection, file or
+// name, creating and deleting repositories, deleting repository files, probing list entries.
+#include <new>
+#include <string>
+#include <vector>
+
+#include "np_fio.h"
+#include "np_uchar.h"
 #include "repadmimpl.h"
+#include "repos_tables.h"
+#include "repositoryimpl.h"
+#include "reposlog.h"
+#include "vqbconfig.h"
+#include "vqbdatavar.h"
+#include "vqbmessage.h"
+#include "vqrepconfig.h"
 
-bool RepositoryAdminImpl::createRepository(const VqbString&, const VqbString&) {
-    return notAvailable(__LINE__, "Creating a repository");
+namespace {
+
+const char kSource[] = "repadmimpl";
+
+// Writes each statement of a repository creation to a script file instead of running it.
+class DDLCB : public ReposDDLCallback {
+public:
+    DDLCB() : prefix_(""), suffix_("") {}
+    ~DDLCB() {
+        if (file_) np_fio_close(file_);
+    }
+    DDLCB(const DDLCB&) = delete;
+    DDLCB& operator=(const DDLCB&) = delete;
+
+    bool openDDLFile(const VqbString& path, VqbString& error) {
+        unsigned rc = np_fio_open(path.asCstr(), NP_FIO_WRITE, &file_);
+        if (rc != NP_FIO_OK) {
+            file_ = nullptr;
+            error = VqbString(np_fio_errdesc(rc));
+            return false;
+        }
+        if (VqbConfigOptions* options = vqbGetConfigOptions("")) {
+            options->get("BASE/REPOS_DDL_LINE_PREFIX", prefix_);
+            options->get("BASE/REPOS_DDL_LINE_SUFFIX", suffix_);
+            prefix_.replaceAll("^p", "\n");
+            suffix_.replaceAll("^p", "\n");
+        }
+        return true;
+    }
+
+    void writeDDL(const VqbString& statement) override {
+        if (!file_) return;
+        if (!prefix_.isEmpty()) np_fio_puts(file_, prefix_.asCstr());
+        np_fio_puts(file_, statement.asCstr());
+        if (!suffix_.isEmpty()) np_fio_puts(file_, suffix_.asCstr());
+        np_fio_puts(file_, "\n");
+    }
+
+private:
+    NpFioFile* file_ = nullptr;
+    VqbString prefix_;
+    VqbString suffix_;
+};
+
+// Tables outside the catalogue that a repository may hold: the shared distribution table and
+// tables of older versions.
+const char* const kLooseTables[] = {"FRQDST", "CURID", "KEYVAL", "REDUN"};
+
+}  // namespace
+
+VqbString RepositoryAdminImpl::fileConnection(const VqbString& path) {
+    // A path holding the connection text's separators is braced, so it stays one value.
+    const std::string& p = path.str();
+    bool brace = p.find_first_of(";{}") != std::string::npos ||
+                 (!p.empty() && (np_uchar_isspace(p.c_str()) || p.back() == ' ' || p.back() == '\t'));
+    std::string value = p;
+    if (brace) {
+        value = "{";
+        for (char c : p) {
+            value += c;
+            if (c == '}') value += '}';
+        }
+        value += "}";
+    }
+    return VqbString::format("FILE=%s;CREATE=TRUE;VQXTYPE=SQLITE", value.c_str());
 }
 
-bool RepositoryAdminImpl::createFileRepository(const VqbString&) {
-    return notAvailable(__LINE__, "Creating a file repository");
+bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
+    VqbString detail = db->getLastErrorMessage();
+    return fail(line, detail.isEmpty() ? db->getGeneralErrorMessage() : detail);
 }
 
-bool RepositoryAdminImpl::deleteRepository(const VqbString&, const VqbString&) {
-    return notAvailable(__LINE__, "Deleting a repository");
+bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {
+    if (repository->isVersionAcceptable() && repository->isMinorVersionAcceptable()) return true;
+    repository->release();
+    return fail(__LINE__, reposMessage(1052));
 }
 
-bool RepositoryAdminImpl::deleteFile(const VqbString&) { return notAvailable(__LINE__, "Deleting a file"); }
-
-Repository* RepositoryAdminImpl::openFileRepository(const VqbString&, bool) {
-    notAvailable(__LINE__, "Opening a file repository");
-    return nullptr;
+RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connection, const VqbString& tablePrefix,
+                                                        bool validate, const char* poolId) {
+    RepositoryImpl* repository = new (std::nothrow) RepositoryImpl();
+    if (!repository) {
+        fail(__LINE__, reposMessage(530));
+        return nullptr;
+    }
+    VqbString error("");
+    if (!repository->open(false, this, REPOS_ACCESS_CONNECTOR, connection, tablePrefix, VqbString(poolId ? poolId : ""),
+                          statusCallback_, error)) {
+        repository->release();
+        fail(__LINE__, error.isEmpty() ? reposMessage(1584) : error);
+        return nullptr;
+    }
+    if (validate && !validated(repository)) return nullptr;
+    return repository;
 }
 
-Repository* RepositoryAdminImpl::openRepository(const VqbString&, bool, const char*) {
-    notAvailable(__LINE__, "Opening a repository");
-    return nullptr;
+Repository* RepositoryAdminImpl::connectRepository(const VqbString& connection, const VqbString& tablePrefix,
+                                                   bool validate, const char* poolId) {
+    return openRepositoryImpl(connection, tablePrefix, validate, poolId);
 }
 
-Repository* RepositoryAdminImpl::connectRepository(const VqbString&, const VqbString&, bool, const char*) {
-    notAvailable(__LINE__, "Connecting a repository");
-    return nullptr;
+Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool validate) {
+    VqbConfigOptions* options = vqbGetConfigOptions("");
+    if (!options) {
+        fail(__LINE__, reposMessage(292));
+        return nullptr;
+    }
+    RepositoryImpl* repository = new (std::nothrow) RepositoryImpl();
+    if (!repository) {
+        fail(__LINE__, reposMessage(530));
+        return nullptr;
+    }
+    // Only a clean false sends the file through the connector.
+    VqbString force;
+    bool error = true;
+    bool viaConnector = options->get("REPOS/FORCE_FILE_BASED", force) && !force.trimmed().asBool(&error) && !error;
+    VqbString openError("");
+    bool opened = viaConnector ? repository->open(false, this, REPOS_ACCESS_CONNECTOR, fileConnection(path), "", "",
+                                                  statusCallback_, openError)
+                               : repository->open(false, this, REPOS_ACCESS_SQLITE_FILE, path, "", "", statusCallback_,
+                                                  openError);
+    if (!opened) {
+        repository->release();
+        fail(__LINE__, openError.isEmpty() ? reposMessage(1584) : openError);
+        return nullptr;
+    }
+    if (validate && !validated(repository)) return nullptr;
+    return repository;
 }
 
-bool RepositoryAdminImpl::lookupRepository(const VqbString&, VqbString&, VqbString&, bool&) {
-    return notAvailable(__LINE__, "Looking up a repository");
+Repository* RepositoryAdminImpl::openRepository(const VqbString& name, bool validate, const char* poolId) {
+    VqbString connection(""), tablePrefix("");
+    bool isFile = false;
+    if (!lookupRepository(name, connection, tablePrefix, isFile)) return nullptr;
+    if (isFile) return openFileRepository(connection, validate);
+    return connectRepository(connection, tablePrefix, validate, poolId);
+}
+
+bool RepositoryAdminImpl::lookupRepository(const VqbString& name, VqbString& connection, VqbString& tablePrefix,
+                                           bool& isFile) {
+    RepositoryConfigurationManager* manager = getRepositoryConfigurationManager();
+    RepositoryConfiguration* configuration = manager ? manager->getRepositoryConfiguration(name) : nullptr;
+    if (!configuration) {
+        if (manager) manager->release();
+        return fail(__LINE__, reposMessage(1306, name.asCstr()));
+    }
+    isFile = configuration->getConnectorKind() == REPOS_CONNECTOR_FILE;
+    VqbString text = configuration->getConnection();
+    if (!text.isNull() && !text.isEmpty()) connection = text;
+    text = configuration->getTablePrefix();
+    if (!text.isNull() && !text.isEmpty()) tablePrefix = text;
+    configuration->release();
+    manager->release();
+    return true;
+}
+
+bool RepositoryAdminImpl::createRepository(const VqbString& connection, const VqbString& tablePrefix) {
+    return createRepositoryTables(connection, tablePrefix, VqbString());
+}
+
+bool RepositoryAdminImpl::createFileRepository(const VqbString& path) {
+    return createRepositoryTables(fileConnection(path), "", VqbString());
+}
+
+bool RepositoryAdminImpl::createRepositoryTables(const VqbString& connection, const VqbString& tablePrefix,
+                                                 const VqbString& ddlFile) {
+    if (!tablePrefix.isEmpty() && !np_uchar_isalpha(tablePrefix.asCstr())) return fail(__LINE__, reposMessage(1303));
+    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
+    if (!repository) return false;
+    bool ok = createTablesIn(repository, ddlFile);
+    repository->release();
+    return ok;
+}
+
+bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbString& ddlFile) {
+    ReposDataAccess* db = repository->connection();
+    std::unique_ptr<DDLCB> script;
+    if (ddlFile.isNull()) {
+        RepositoryAccessMode mode;
+        RepositoryKind kind;
+        int version = 0, secondVersion = 0;
+        repository->getRepositoryInfo(mode, kind, version, secondVersion);
+        if (kind != REPOS_KIND_NONE) return fail(__LINE__, reposMessage(1304));
+    } else {
+        script.reset(new (std::nothrow) DDLCB());
+        VqbString error(reposMessage(530));
+        if (!script || !script->openDDLFile(ddlFile, error)) return fail(__LINE__, error);
+        repository->setDDLCallback(script.get());
+    }
+
+    if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Validating table metadata descriptions");
+    if (!validateTableCatalog()) reposLog(logger_, 5, kSource, __LINE__, "Table Metadata did not validate.");
+
+    // A SQLite file is built in one transaction: one write to the disk instead of one per
+    // statement, and a creation cut short leaves no half repository behind. Servers run the
+    // statements one by one, so that one failure does not void those after it.
+    const bool atomic = ddlFile.isNull() && repository->isFileDatabase();
+    if (atomic && !db->beginTransaction(true)) return connectionFailure(__LINE__, db);
+
+    // A catalogue that cannot be created is reported, and the rest is still attempted. Key columns
+    // become primary keys through the connector too, as in a file made directly, so ids stay unique.
+    bool ok = true;
+    for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
+        ReposTableRequest request;
+        request.catalog = catalog;
+        request.dropFirst = 1;
+        request.create = 1;
+        request.primaryKey = 1;
+        if (!db->createTable(request)) {
+            connectionFailure(__LINE__, db);
+            ok = false;
+        }
+    }
+    if (!repository->applyTableSpecs(true, true, false, false, nullptr)) {
+        fail(__LINE__, repository->getErrorMessage());
+        ok = false;
+    } else if (!repository->createInfoRows()) {
+        fail(__LINE__, repository->getErrorMessage());
+        ok = false;
+    }
+    // Everything was attempted and every failure reported; a file keeps nothing of a failed creation.
+    if (atomic && !db->endTransaction(ok) && ok) {
+        connectionFailure(__LINE__, db);
+        ok = false;
+    }
+    if (script) repository->setDDLCallback(nullptr);
+    return ok;
+}
+
+bool RepositoryAdminImpl::deleteRepository(const VqbString& connection, const VqbString& tablePrefix) {
+    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
+    if (!repository) return false;
+    bool ok = dropTablesIn(repository);
+    repository->release();
+    return ok;
+}
+
+bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
+    ReposDataAccess* db = repository->connection();
+    // One transaction for a file, as when it was created; what was dropped stays dropped.
+    const bool atomic = repository->isFileDatabase() && db->beginTransaction(true);
+
+    // Work tables, numbered by profiled field and by metric history.
+    int highest = 0;
+    if (db->paramSingletonInt("SELECT MAX(FLD_ID) FROM " + db->getTableName("FLD", true, -1), &highest, 0))
+        for (int n = 1; n <= highest; ++n) db->dropTable(VqbString::format("FRQDST%d", n));
+    highest = 0;
+    if (db->paramSingletonInt("SELECT MAX(HGM_ID) FROM " + db->getTableName("HGMETA", true, -1), &highest, 0)) {
+        for (int n = 1; n <= highest; ++n) {
+            db->dropTable(VqbString::format("HSM%d", n));
+            db->dropTable(VqbString::format("HCM%d", n));
+        }
+    }
+
+    bool ok = true;
+    for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
+        ReposTableRequest request;
+        request.catalog = catalog;
+        request.dropFirst = 1;
+        if (!db->createTable(request)) {
+            connectionFailure(__LINE__, db);
+            ok = false;
+        }
+    }
+    if (!repository->applyTableSpecs(true, false, false, false, nullptr)) {
+        fail(__LINE__, repository->getErrorMessage());
+        ok = false;
+    }
+    for (const char* name : kLooseTables) db->dropTable(name);
+
+    // A drop the back end let pass (a view or a locked table of the same name) must not make the
+    // deletion look complete.
+    std::vector<const char*> tables;
+    const ReposCatalogId catalogs[] = {ReposCatalogId::Main, ReposCatalogId::Ncoa};
+    for (ReposCatalogId id : catalogs) {
+        ReposCatalogWalk walk(id);
+        while (const ReposColumnDef* first = walk.nextTable()) tables.push_back(first->table);
+    }
+    for (int i = 0; i < repository->getSpecCount(); ++i)
+        if (const ReposTableSetSpec* set = repository->getSpec(i))
+            for (const ReposTableDefSpec& def : set->tables) tables.push_back(def.name.asCstr());
+    for (const char* name : tables) {
+        ColumnSpecList columns;
+        if (db->getTableColumns(name, &columns) > 0) {
+            fail(__LINE__, reposMessage(1910, name));
+            ok = false;
+        }
+    }
+    if (atomic && !db->endTransaction(true)) {
+        connectionFailure(__LINE__, db);
+        ok = false;
+    }
+    return ok;
+}
+
+bool RepositoryAdminImpl::deleteFile(const VqbString& path) {
+    statusCallback_->reportMessage(VqbString::format("Delete file %s", path.asCstr()));
+    unsigned rc = np_fio_unlink(path.asCstr());
+    if (rc != NP_FIO_OK && rc != NP_FIO_ENOENT)
+        return fail(__LINE__, reposMessage(1911, path.asCstr(), np_fio_errdesc(rc)));
+    // A journal left by an interrupted writer belongs to the deleted file only.
+    for (const char* companion : {"-journal", "-wal", "-shm"}) np_fio_unlink((path + companion).asCstr());
+    return true;
+}
+
+void RepositoryAdminImpl::probeRepository(Repository* repository, ReposListEntry& entry) {
+    RepositoryAccessMode mode;
+    RepositoryKind kind;
+    int version = -1, secondVersion = 0;
+    repository->getRepositoryInfo(mode, kind, version, secondVersion);
+    repository->release();
+    entry.version = version;
+    entry.kind = kind;
+    entry.description = "Velqorin repository";
+    switch (kind) {
+        case REPOS_KIND_PROFILE:
+            entry.versionText = VqbString::format("Profile v.%d", version);
+            break;
+        case REPOS_KIND_MONITOR:
+            entry.versionText = VqbString::format("Monitor v.%d", version);
+            break;
+        case REPOS_KIND_UNIFIED:
+            entry.versionText = VqbString::format("Unified v.%d", version);
+            break;
+        case REPOS_KIND_PROFILE_AND_MONITOR:
+            entry.versionText = VqbString::format("Profile v.%d/Monitor v.%d", version, secondVersion);
+            break;
+        default:
+            entry.description = "No repository";
+            entry.versionText = "n/a";
+            break;
+    }
+}
+
+bool RepositoryAdminImpl::checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix) {
+    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
+    if (!repository) return false;
+    ReposDataAccess* db = repository->connection();
+    bool supported = db->checkDatabaseSupported();
+    if (!supported) connectionFailure(__LINE__, db);
+    repository->release();
+    return supported;
 }
 
 bool RepositoryAdminImpl::createRepositoryWithDDL(const VqbString&, const VqbString&, const VqbString&) {
@@ -40,13 +365,4 @@ bool RepositoryAdminImpl::createRepositoryWithDDL(const VqbString&, const VqbStr
 
 bool RepositoryAdminImpl::copyRepository(Repository*, Repository*) {
     return notAvailable(__LINE__, "Copying a repository");
-}
-
-void RepositoryAdminImpl::probeRepository(Repository*, ReposListEntry& entry) {
-    entry.description = "Failed to connect";
-    entry.versionText = "n/a";
-}
-
-bool RepositoryAdminImpl::checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix) {
-    return connectRepository(connection, tablePrefix, false, nullptr) != nullptr;
 }

@@ -1,0 +1,146 @@
+// Queries over repository objects of every type through the object-type catalogue.
+#include "meta_rdaimpl.h"
+#include "reposlog.h"
+#include "vqbmessage.h"
+
+namespace {
+
+const char* const kSource = "meta_rdaimpl";
+
+// Conditions after an object row select; "%s" is the type's folder column.
+const char* const kInFolder = " WHERE %s=? ";
+const char* const kAnyFolder = " ";
+// The folder column is an integer: compared as text so that no back end refuses the comparison
+// with the empty text.
+const char* const kWithoutFolder = " WHERE %s IS NULL OR CAST(%s AS VARCHAR(20)) = '' ";
+
+}  // namespace
+
+std::vector<const ObjectTypeInfo*> MetadataRDAImpl::folderListedTypes(const ObjectTypeCatalog& catalog) const {
+    std::vector<const ObjectTypeInfo*> types;
+    for (const VqbString& name : catalog.folderListedTypes())
+        if (const ObjectTypeInfo* type = catalog.findType(name)) types.push_back(type);
+    return types;
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::selectObjectRows(int line, const std::vector<const ObjectTypeInfo*>& types,
+                                                         const char* conditionFormat, bool columnTwice,
+                                                         const VqbDatavar* value) {
+    if (!checkConnection(kSource, line)) return nullptr;
+    VqbString sql("");
+    for (const ObjectTypeInfo* type : types) {
+        if (!sql.isEmpty()) sql.append(" UNION ");
+        sql.append(objectRowSelect(*type));
+        const char* column = type->getFolderIdColumn().asCstr();
+        sql.append(columnTwice ? VqbString::format(conditionFormat, column, column)
+                               : VqbString::format(conditionFormat, column));
+    }
+    if (!value) return selectRows(kSource, line, sql);
+
+    // The same value once per part: the number of parts is the caller's.
+    ReposDataAccessStatement* statement = getConnection()->createStatement(sql);
+    if (!statement) {
+        logFailure(kSource, line);
+        return nullptr;
+    }
+    for (size_t i = 0; i < types.size(); ++i) {
+        if (!statement->setParameter(static_cast<int>(i), *value)) {
+            statement->release();
+            logFailure(kSource, line);
+            return nullptr;
+        }
+    }
+    ReposDataAccessCursor* live = statement->select();
+    statement->release();
+    if (!live) {
+        logFailure(kSource, line);
+        return nullptr;
+    }
+    ReposDataAccessCursor* cached = cacheCursor(live, 0);
+    if (!cached) logFailure(kSource, line);
+    return cached;
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::listObjects(int folderId) {
+    ObjectTypeCatalog catalog(this);
+    VqbDatavar vFolder(folderId);
+    if (folderId == -1) return selectObjectRows(__LINE__, folderListedTypes(catalog), kAnyFolder, false, nullptr);
+    return selectObjectRows(__LINE__, folderListedTypes(catalog), kInFolder, false, &vFolder);
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const VqbString& typeName) {
+    if (!checkConnection(kSource, __LINE__)) return nullptr;
+    ObjectTypeCatalog catalog(this);
+    const ObjectTypeInfo* type = catalog.findType(typeName);
+    if (!type) {
+        reposLog(getLogger(), 5, kSource, __LINE__, "Unable to find type: %s", typeName.asCstr());
+        return nullptr;
+    }
+    VqbDatavar vFolder(folderId);
+    if (folderId == -1) return selectObjectRows(__LINE__, {type}, kAnyFolder, false, nullptr);
+    return selectObjectRows(__LINE__, {type}, kInFolder, false, &vFolder);
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsWithoutFolder() {
+    ObjectTypeCatalog catalog(this);
+    return selectObjectRows(__LINE__, folderListedTypes(catalog), kWithoutFolder, true, nullptr);
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::getObject(int id, const VqbString& typeName, VqbString& error) {
+    return getObjectRow(id, typeName, error);
+}
+
+bool MetadataRDAImpl::getObjectFolderId(const VqbString& typeName, int id, int* folderId) {
+    if (!checkConnection(kSource, __LINE__)) return false;
+    ObjectTypeCatalog catalog(this);
+    const ObjectTypeInfo* type = catalog.findType(typeName);
+    if (!type) {
+        reposLog(getLogger(), 5, kSource, __LINE__, "Unable to obtain folder id for item, unknown type: %s",
+                 typeName.asCstr());
+        return false;
+    }
+    VqbDatavar vId(id);
+    ReposDataAccessCursor* cursor =
+        selectRows(kSource, __LINE__,
+                   VqbString::format("SELECT %s FROM %s WHERE %s=?", type->getFolderIdColumn().asCstr(),
+                                     tableName(type->getTable().asCstr()).asCstr(), type->getIdColumn().asCstr()),
+                   &vId);
+    if (!cursor) return false;
+    // No object, no folder: a caller must not take its own initial value for an answer.
+    bool found = cursor->next() == 1;
+    if (found && folderId) *folderId = cursor->getInt(0);
+    cursor->release();
+    return found;
+}
+
+bool MetadataRDAImpl::setObjectAttribute(int objectId, const VqbString& typeName, int folderId, VqbString& error) {
+    if (!checkConnection(kSource, __LINE__)) return false;
+    ObjectTypeCatalog catalog(this);
+    const ObjectTypeInfo* type = catalog.findType(typeName);
+    if (!type) {
+        error = VqbString::format("Unable to find type: %s", typeName.asCstr());
+        reposLog(getLogger(), 5, kSource, __LINE__, "%s", error.asCstr());
+        return false;
+    }
+    // The folder must still be there when the object is filed in it.
+    Transaction transaction(this, true);
+    if (!transaction.begun()) return logFailure(kSource, __LINE__);
+    if (!checkFolderExists(folderId, __LINE__)) {
+        error = reposMessage(1167);
+        return false;
+    }
+    VqbDatavar vFolder(folderId), vId(objectId);
+    int rows = 0;
+    if (!execute(kSource, __LINE__,
+                 VqbString::format("UPDATE %s SET %s=? WHERE %s=?", tableName(type->getTable().asCstr()).asCstr(),
+                                   type->getFolderIdColumn().asCstr(), type->getIdColumn().asCstr()),
+                 &rows, &vFolder, &vId))
+        return false;
+    if (rows == 0) {
+        error = VqbString::format("Unable to find %s object with id=%d", type->getTypeName().asCstr(), objectId);
+        reposLog(getLogger(), 5, kSource, __LINE__, "%s", error.asCstr());
+        return false;
+    }
+    if (!transaction.commit()) return logFailure(kSource, __LINE__);
+    return true;
+}

@@ -1,0 +1,49 @@
+#include "repeventqueueimpl.h"
+
+#include "reposlog.h"
+
+namespace {
+const char* const kSource = "repeventqueueimpl";
+}
+
+RepositoryEventQueueManagerImpl::RepositoryEventQueueManagerImpl(Repository* repository)
+    : repository_(repository), logger_(vqlogGetLogger(REPOS_LOGGER_EVENTQUEUE)) {
+    if (repository_) meta_.reset(repository_->createMetadataRepositoryDataAccess());
+}
+
+RepositoryEventQueueManagerImpl::~RepositoryEventQueueManagerImpl() {
+    meta_.reset();
+    repository_ = nullptr;
+}
+
+void RepositoryEventQueueManagerImpl::release() { delete this; }
+
+bool RepositoryEventQueueManagerImpl::addEvent(const VqbString& subject, int changeType, const VqbString& other,
+                                               const VqbString& source, int& newId, VqbString& error) {
+    if (!meta_) return false;
+    int id = 0;
+    if (!meta_->addRepositoryEvent(subject, changeType, other, source, &id, error)) {
+        reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
+        return false;
+    }
+    newId = id;
+    reposLog(logger_, 1, kSource, __LINE__, "Added EventId=%d to repository event queue", id);
+    return true;
+}
+
+ReposDataAccessCursor* RepositoryEventQueueManagerImpl::listEventsSince(int reserved, double eventTime,
+                                                                        const VqbString& source, VqbString& error) {
+    if (!meta_) return nullptr;
+    ReposDataAccessCursor* cursor = meta_->listRepositoryEventsSince(reserved, eventTime, source, error);
+    if (!cursor) reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
+    return cursor;
+}
+
+bool RepositoryEventQueueManagerImpl::deleteEvents(int eventId, double eventTime, VqbString& error) {
+    if (!meta_) return false;
+    if (!meta_->deleteRepositoryEvents(eventId, eventTime, error)) {
+        reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,37 @@
+// The repository event queue: forwards to a metadata data access that it owns and logs the
+// outcome. Failures are reported through each operation's error text.
+#ifndef REPEVENTQUEUEIMPL_H
+#define REPEVENTQUEUEIMPL_H
+
+#include <memory>
+
+#include "repos_eventqueue.h"
+#include "repos_metadata_rda.h"
+#include "repos_repository.h"
+#include "vqlog.h"
+
+class RepositoryEventQueueManagerImpl : public RepositoryEventQueueManager {
+public:
+    // The repository is not owned and must outlive the manager. Without a repository, or when it
+    // supplies no metadata data access, every operation fails without a log entry.
+    explicit RepositoryEventQueueManagerImpl(Repository* repository);
+    ~RepositoryEventQueueManagerImpl() override;
+
+    bool addEvent(const VqbString& subject, int changeType, const VqbString& other, const VqbString& source,
+                  int& newId, VqbString& error) override;
+    ReposDataAccessCursor* listEventsSince(int reserved, double eventTime, const VqbString& source,
+                                           VqbString& error) override;
+    bool deleteEvents(int eventId, double eventTime, VqbString& error) override;
+    void release() override;
+
+private:
+    struct Releaser {
+        void operator()(MetadataRepositoryDataAccess* p) const { p->release(); }
+    };
+
+    Repository* repository_;
+    VqLogger* logger_;
+    std::unique_ptr<MetadataRepositoryDataAccess, Releaser> meta_;
+};
+
+#endif
