@@ -1,0 +1,150 @@
+// A legacy result-set file of each version rebuilt into a repository, row by row.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "legacy_files.h"
+#include "movesqlitedata.h"
+#include "repos_fixture.h"
+#include "repositoryimpl.h"
+#include "vqbdatavar.h"
+
+namespace {
+
+std::string versionName(const ::testing::TestParamInfo<double>& info) {
+    std::string text = std::to_string(info.param).substr(0, 3);
+    return "v" + text.replace(1, 1, "_");
+}
+
+class LegacyRebuildTest : public ::testing::TestWithParam<double> {};
+
+TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
+    const double version = GetParam();
+    TempDir dir;
+    LegacyFile file(dir.file("legacy.db"), version);
+    ReposTestRepository repo;
+    std::map<std::string, long long> before;
+    {
+        RawFile target(repo.file());
+        for (const auto& count : target.rowCounts()) before.insert(count);
+    }
+
+    RecordingCallback callback;
+    VqbString error;
+    ASSERT_TRUE(reposMoveSqliteData(file.path(), repo.file(), &callback, error)) << error.str();
+    EXPECT_TRUE(error.isEmpty()) << error.str();
+    EXPECT_FALSE(callback.saw("legacy file has no table")) << "every table the version has was read";
+
+    RawFile target(repo.file());
+    std::set<std::string> filled = {"REPORT", "JOB"};
+    for (const LegacyTable& table : legacyTables()) {
+        if (!legacyHas(table, version)) continue;
+        SCOPED_TRACE(table.name);
+        filled.insert(table.dest);
+        Expected expected = expectedRows(file, table);
+        ASSERT_EQ(expected.rows.size(), 3u);
+        EXPECT_EQ(targetRows(target, table.dest, expected.columns), expected.rows);
+        // Destination columns the legacy table does not fill stay null.
+        std::set<std::string> mapped(expected.columns.begin(), expected.columns.end());
+        for (const std::string& column : target.columns(table.dest)) {
+            if (mapped.count(column)) continue;
+            Rows set = target.rows("SELECT count(*) FROM \"" + std::string(table.dest) + "\" WHERE " + column +
+                                   " IS NOT NULL");
+            EXPECT_EQ(set[0][0], Value("0")) << column;
+        }
+    }
+
+    // REPORT always, and JOB before 1.4, get one row of their own.
+    double today = VqbDate::currentDate().asDouble();
+    Rows report = target.rows("SELECT RPT_ID, FLDR_ID, RPT_NAME, RPT_USER, SU_ID, RPT_CRDT, RPT_MODT FROM REPORT");
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(Row(report[0].begin(), report[0].begin() + 5),
+              (Row{std::string("1"), std::string("0"), std::string("Default"), std::string("UPGRADE"), Value()}));
+    EXPECT_LT(std::fabs(std::stod(*report[0][5]) - today), 1.0);
+    EXPECT_EQ(report[0][5], report[0][6]);
+    if (version < 1.4) {
+        Rows job = target.rows("SELECT JOB_ID, RPT_ID, JOB_DESC, JOB_DATE FROM JOB");
+        ASSERT_EQ(job.size(), 1u);
+        EXPECT_EQ(Row(job[0].begin(), job[0].begin() + 3),
+                  (Row{std::string("1"), std::string("1"), std::string("Default")}));
+        EXPECT_LT(std::fabs(std::stod(*job[0][3]) - today), 1.0);
+    }
+
+    // One frequency table per field, whatever the layout, with both indexes.
+    for (int field : LegacyFile::frequencyFields()) {
+        std::string name = "FRQDST" + std::to_string(field);
+        SCOPED_TRACE(name);
+        filled.insert(name);
+        Rows expected;
+        for (int row = 0; row < 3; ++row) {
+            Row values = LegacyFile::frequencyRow(field, row);
+            values.push_back(Value());  // fr_mcval
+            expected.push_back(values);
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(targetRows(target, name, {"fr_value", "fr_count", "fr_mcval"}), expected);
+        EXPECT_TRUE(target.hasTable(name + "_fr_value"));
+        EXPECT_TRUE(target.hasTable(name + "_fr_count"));
+    }
+
+    // Nothing else was written.
+    for (const auto& count : target.rowCounts()) {
+        if (filled.count(count.first)) continue;
+        auto it = before.find(count.first);
+        ASSERT_NE(it, before.end()) << "unexpected table " << count.first;
+        EXPECT_EQ(count.second, it->second) << count.first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, LegacyRebuildTest,
+                         ::testing::Values(1.0, 1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7, 1.8, 1.9, 2.0), versionName);
+
+TEST(LegacyRebuild, ShowsEachTableAndStatement) {
+    TempDir dir;
+    LegacyFile file(dir.file("legacy.db"), 1.5);
+    ReposTestRepository repo;
+    RecordingCallback callback;
+    VqbString error;
+    ASSERT_TRUE(reposMoveSqliteData(file.path(), repo.file(), &callback, error)) << error.str();
+    auto has = [](const std::vector<std::string>& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    EXPECT_TRUE(has(callback.progress, "Table FLD"));
+    EXPECT_TRUE(has(callback.progress, "Table frqdist17"));
+    // Monitor tables have no legacy source.
+    EXPECT_FALSE(has(callback.progress, "Table RULE"));
+    EXPECT_TRUE(has(callback.messages, "select fld_id, pa_value, pa_count2 from patdist"));
+    EXPECT_TRUE(has(callback.messages, "select fr_value, fr_count from \"frqdist\" where fld_id = 17"));
+    EXPECT_TRUE(has(callback.messages, "3 rows inserted"));
+}
+
+// The repository's own entry takes the same road and keeps the reason as its last error.
+TEST(LegacyRebuild, RepositoryEntryKeepsTheReason) {
+    TempDir dir;
+    LegacyFile file(dir.file("legacy.db"), 2.0);
+    ReposTestRepository repo;
+    RepositoryImpl* repository = new RepositoryImpl();
+    EXPECT_TRUE(repository->moveSqliteData(file.path(), repo.file())) << repository->getErrorMessage().str();
+    EXPECT_FALSE(repository->moveSqliteData(dir.file("missing.db"), repo.file()));
+    EXPECT_FALSE(repository->getErrorMessage().isEmpty());
+    repository->release();
+    RawFile target(repo.file());
+    EXPECT_EQ(target.rows("SELECT count(*) FROM FLD")[0][0], Value("3"));
+}
+
+TEST(LegacyRebuild, FrequencyNamesAreCheckedToTheDigit) {
+    VqbString id;
+    EXPECT_TRUE(legacyFrequencyFieldId("frqdist17", &id));
+    EXPECT_EQ(id.str(), "17");
+    EXPECT_TRUE(legacyFrequencyFieldId("FRQDIST007", &id));
+    EXPECT_EQ(id.str(), "007");
+    EXPECT_TRUE(legacyFrequencyFieldId("frqdist123456789012345678", &id));
+    for (const char* bad : {"frqdist", "frqdist1234567890123456789", "frqdist-3", "frqdist3.0", "frqdist 3",
+                            "frqdist3 ", "frqdist1; DROP TABLE FLD", "frqdist1\"x", "xfrqdist1", "frqdst1", ""})
+        EXPECT_FALSE(legacyFrequencyFieldId(bad, &id)) << bad;
+    EXPECT_FALSE(legacyFrequencyFieldId(VqbString(), &id));
+}
+
+}  // namespace
