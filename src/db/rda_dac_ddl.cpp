@@ -569,9 +569,15 @@ bool RDA_DAC::checkTableIndexes_INT(const VqbString& table) {
 int RDA_DAC::getTableColumns_INT(const VqbString& table, ColumnSpecList* out) {
     lastError_.setNull();
     if (!out) return 0;
+    if (!connection_) {
+        fail(kSource, __LINE__, reposMessage(1161));
+        return static_cast<int>(out->size());
+    }
     TablePtr description(lookupTable(getTableName_INT(table.asCstr(), false, -1)));
     if (!description) {
-        fail(kSource, __LINE__, reposMessage(1161));
+        // A table that is not there has no columns; only a failed catalogue read is an error.
+        VqbString text = connection_->getErrorText();
+        if (!text.isEmpty()) failConnector(__LINE__, text);
         return static_cast<int>(out->size());
     }
     for (int i = 0; i < description->getColumnCount(); ++i) {

@@ -131,13 +131,15 @@ TEST_P(CommonMetrics, RuleFieldsJoinTheMonitorFieldsInOrderOfAddition) {
 }
 
 TEST_P(CommonMetrics, NoteCategories) {
+    // A repository made by the administrator starts with a category of its own.
+    const size_t own = take(rda->listNoteCategories()).size();
     unsigned first = 0, second = 0;
     ASSERT_TRUE(rda->addNoteCategory("Data quality", &first));
     ASSERT_TRUE(rda->addNoteCategory("Late", &second));
     ASSERT_TRUE(rda->addNoteCategory("No id wanted", nullptr));
     EXPECT_TRUE(rda->updateNoteCategory(first, "It's \"late\" – Verspätung"));
     EXPECT_TRUE(rda->deleteNoteCategory(second));
-    EXPECT_EQ(sorted(take(rda->listNoteCategories())).size(), 2u);
+    EXPECT_EQ(take(rda->listNoteCategories()).size(), own + 2);
     EXPECT_EQ(repo->rows("SELECT NCAT_DSC FROM " + repo->table("NOTCAT") + " WHERE NCAT_ID=?", {VqbDatavar(first)}),
               (Rows{{"It's \"late\" – Verspätung"}}));
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "pg_repository.h"
+
 namespace {
 
 class SqliteCommonRepository : public CommonTestRepository {
@@ -20,10 +22,27 @@ private:
     ReposTestRepository repo_;
 };
 
+class PostgresCommonRepository : public CommonTestRepository {
+public:
+    ReposDataAccess* connection() override { return repo_.connection(); }
+    std::string uuid() override { return repo_.uuid(); }
+    bool failDeletesFrom(const char* name) override { return repo_.refuseDeletes(name); }
+    // Nothing short of a broken connection makes the server refuse a BEGIN.
+    bool blockBegin() override { return false; }
+    void unblockBegin() override {}
+
+private:
+    PgTestRepository repo_;
+};
+
 }  // namespace
 
 std::unique_ptr<CommonTestRepository> makeSqliteCommonRepository() {
     return std::make_unique<SqliteCommonRepository>();
+}
+
+std::unique_ptr<CommonTestRepository> makePostgresCommonRepository() {
+    return std::make_unique<PostgresCommonRepository>();
 }
 
 std::string CommonTestRepository::table(const char* name) { return connection()->getTableName(name, true, -1).str(); }

@@ -40,6 +40,8 @@ public:
 typedef std::unique_ptr<CommonTestRepository> (*CommonRepositoryMaker)();
 
 std::unique_ptr<CommonTestRepository> makeSqliteCommonRepository();
+// In the PostgreSQL test database through the connector; skips the test without the server.
+std::unique_ptr<CommonTestRepository> makePostgresCommonRepository();
 
 // The rows of a cursor handed out by the data access, which it releases; a null cursor fails the
 // test and gives no rows.
@@ -52,6 +54,7 @@ class CommonRdaTest : public ::testing::TestWithParam<CommonRepositoryMaker> {
 protected:
     void SetUp() override {
         repo = GetParam()();
+        if (IsSkipped()) return;
         ASSERT_TRUE(repo && repo->connection());
         rda.reset(new CommonRDAImpl(repo->connection()));
     }
@@ -62,9 +65,11 @@ protected:
     ReposHeld<CommonRDAImpl> rda;
 };
 
-// Instantiates a suite derived from CommonRdaTest on every back end available here.
-#define COMMON_RDA_BACKENDS(suite)                                                      \
-    INSTANTIATE_TEST_SUITE_P(Sqlite, suite, ::testing::Values(&makeSqliteCommonRepository), \
+// Instantiates a suite derived from CommonRdaTest on every back end.
+#define COMMON_RDA_BACKENDS(suite)                                                                                 \
+    INSTANTIATE_TEST_SUITE_P(Sqlite, suite, ::testing::Values(&makeSqliteCommonRepository),                        \
+                             [](const ::testing::TestParamInfo<CommonRepositoryMaker>&) { return "repository"; }); \
+    INSTANTIATE_TEST_SUITE_P(Postgres, suite, ::testing::Values(&makePostgresCommonRepository),                    \
                              [](const ::testing::TestParamInfo<CommonRepositoryMaker>&) { return "repository"; })
 
 #endif

@@ -247,8 +247,9 @@ TEST_P(Ddl, RunTimeTablesSingleIndexesAndColumnLists) {
     EXPECT_EQ(read[2].type, VQB_TYPE_INT);
     EXPECT_EQ(read[3].type, VQB_TYPE_REAL);
     EXPECT_TRUE(VqbString(read[5].name).equals("odd \"name\"", false));
+    // A missing table has no columns, as on the SQLite back end; it is not a failure.
     EXPECT_EQ(conn->getTableColumns("NO_SUCH", &read), 6);
-    EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
+    EXPECT_TRUE(conn->getLastErrorMessage().isEmpty());
 
     ColumnSpecList bad = columnSpecs({{"A", 6}});
     EXPECT_FALSE(conn->createTableFromColumns("RT2", bad));

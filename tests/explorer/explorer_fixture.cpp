@@ -1,6 +1,9 @@
 #include "explorer_fixture.h"
 
-#include <gtest/gtest.h>
+#include <algorithm>
+#include <cctype>
+
+#include "pg_repository.h"
 
 namespace {
 
@@ -13,7 +16,126 @@ VqbDatavar typedId(const std::string& table, uint32_t id) {
     return VqbDatavar(id);
 }
 
+class SqliteExplorerRepository : public ExplorerTestRepository {
+public:
+    explicit SqliteExplorerRepository(bool untyped) {
+        if (untyped && connection()) retypeExplorationTables();
+    }
+    ReposDataAccess* connection() override { return repo_.connection(); }
+    std::string uuid() override { return repo_.uuid(); }
+    bool refuseDeletes(const char* name) override {
+        return exec("CREATE TRIGGER refuse_" + std::string(name) + " BEFORE DELETE ON " + table(name) +
+                    " BEGIN SELECT RAISE(ABORT, 'deletes refused'); END");
+    }
+    bool allowDeletes(const char* name) override { return exec("DROP TRIGGER refuse_" + std::string(name)); }
+
+private:
+    void retypeExplorationTables() {
+        EXPECT_TRUE(connection()->beginTransaction(false));
+        for (const std::string& name : explorationTables()) {
+            std::string columns;
+            for (const std::string& column : catalogueColumns(name)) columns += (columns.empty() ? "" : ", ") + column;
+            exec("DROP TABLE " + table(name.c_str()));
+            exec("CREATE TABLE " + table(name.c_str()) + " (" + columns + ")");
+        }
+        EXPECT_TRUE(connection()->endTransaction(true));
+    }
+
+    ReposTestRepository repo_;
+};
+
+class PostgresExplorerRepository : public ExplorerTestRepository {
+public:
+    ReposDataAccess* connection() override { return repo_.connection(); }
+    std::string uuid() override { return repo_.uuid(); }
+    bool refuseDeletes(const char* name) override { return repo_.refuseDeletes(name); }
+    bool allowDeletes(const char* name) override { return repo_.allowDeletes(name); }
+
+private:
+    PgTestRepository repo_;
+};
+
 }  // namespace
+
+std::string explorerRepoKindName(const ::testing::TestParamInfo<ExplorerRepoKind>& info) {
+    switch (info.param) {
+        case ExplorerRepoKind::Sqlite:
+            return "Sqlite";
+        case ExplorerRepoKind::SqliteUntyped:
+            return "SqliteUntyped";
+        case ExplorerRepoKind::Postgres:
+            return "Postgres";
+    }
+    return "Unknown";
+}
+
+std::unique_ptr<ExplorerTestRepository> makeExplorerRepository(ExplorerRepoKind kind) {
+    switch (kind) {
+        case ExplorerRepoKind::Sqlite:
+        case ExplorerRepoKind::SqliteUntyped:
+            return std::make_unique<SqliteExplorerRepository>(kind == ExplorerRepoKind::SqliteUntyped);
+        case ExplorerRepoKind::Postgres: {
+            auto repo = std::make_unique<PostgresExplorerRepository>();
+            if (::testing::Test::IsSkipped()) return nullptr;
+            return repo;
+        }
+    }
+    return nullptr;
+}
+
+std::string ExplorerTestRepository::table(const char* name) {
+    return connection() ? connection()->getTableName(name, true, -1).str() : std::string(name);
+}
+
+std::string ExplorerTestRepository::named(const std::string& sql) {
+    std::string out;
+    size_t from = 0;
+    while (from < sql.size()) {
+        size_t open = sql.find('{', from);
+        size_t close = open == std::string::npos ? open : sql.find('}', open);
+        if (close == std::string::npos) break;
+        std::string name = sql.substr(open + 1, close - open - 1);
+        bool isName = !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
+            return std::isupper(c) || std::isdigit(c) || c == '_';
+        });
+        out += sql.substr(from, open - from) + (isName ? table(name.c_str()) : sql.substr(open, close - open + 1));
+        from = close + 1;
+    }
+    return out + sql.substr(std::min(from, sql.size()));
+}
+
+bool ExplorerTestRepository::exec(const std::string& sql, std::initializer_list<VqbDatavar> values) {
+    ReposDataAccess* c = connection();
+    if (!c) return false;
+    const std::string text = named(sql);
+    ReposHeld<ReposDataAccessStatement> statement(c->createStatement(text));
+    bool ok = statement != nullptr;
+    int i = 0;
+    for (const VqbDatavar& value : values) ok = ok && statement->setParameter(i++, value);
+    ok = ok && statement->execute();
+    EXPECT_TRUE(ok) << text << ": " << c->getLastErrorMessage().str();
+    return ok;
+}
+
+Rows ExplorerTestRepository::rows(const std::string& sql, std::initializer_list<VqbDatavar> values) {
+    ReposDataAccess* c = connection();
+    if (!c) return {};
+    const std::string text = named(sql);
+    ReposHeld<ReposDataAccessStatement> statement(c->createStatement(text));
+    bool ok = statement != nullptr;
+    int i = 0;
+    for (const VqbDatavar& value : values) ok = ok && statement->setParameter(i++, value);
+    ReposHeld<ReposDataAccessCursor> cursor(ok ? statement->select() : nullptr);
+    EXPECT_NE(cursor, nullptr) << text << ": " << c->getLastErrorMessage().str();
+    return cursorRows(cursor.get());
+}
+
+bool ExplorerTestRepository::addFolder(int id, int parent, const std::string& name) {
+    VqbString normalised(name);
+    normalised.lowercase();
+    return exec("INSERT INTO {FOLDER} (FLDR_ID, FLDR_PAR, FLDR_NAM, NAM_NORM) VALUES (?, ?, ?, ?)",
+                {VqbDatavar(id), VqbDatavar(parent), VqbDatavar(name), VqbDatavar(normalised)});
+}
 
 std::vector<std::string> explorationTables() {
     std::vector<std::string> tables;
@@ -43,29 +165,7 @@ int catalogueType(const std::string& table, const std::string& column) {
     return 0;
 }
 
-std::unique_ptr<ReposTestRepository> makeExplorerRepository(ExplorerRepoKind kind) {
-    auto repo = std::make_unique<ReposTestRepository>();
-    if (kind == ExplorerRepoKind::SqliteUntyped && repo->connection()) {
-        EXPECT_TRUE(repo->connection()->beginTransaction(false));
-        for (const std::string& table : explorationTables()) {
-            std::string columns;
-            for (const std::string& column : catalogueColumns(table)) columns += (columns.empty() ? "" : ", ") + column;
-            repo->exec("DROP TABLE " + table);
-            repo->exec("CREATE TABLE " + table + " (" + columns + ")");
-        }
-        EXPECT_TRUE(repo->connection()->endTransaction(true));
-    }
-    return repo;
-}
-
-void refuseDeletes(ReposTestRepository& repo, const std::string& table) {
-    repo.exec("CREATE TRIGGER refuse_" + table + " BEFORE DELETE ON " + table +
-              " BEGIN SELECT RAISE(ABORT, 'deletes refused'); END");
-}
-
-void allowDeletes(ReposTestRepository& repo, const std::string& table) { repo.exec("DROP TRIGGER refuse_" + table); }
-
-FilledProject fillProject(ExplorerRepositoryDataAccess* x, ReposTestRepository& repo, const std::string& name,
+FilledProject fillProject(ExplorerRepositoryDataAccess* x, ExplorerTestRepository& repo, const std::string& name,
                           int folderId) {
     FilledProject p;
     p.name = name;
@@ -94,26 +194,31 @@ FilledProject fillProject(ExplorerRepositoryDataAccess* x, ReposTestRepository& 
     for (const char* table : kDirectlyFilled) {
         std::string t(table);
         if (t == "MNOTES")
-            ok = repo.exec("INSERT INTO MNOTES (MN_ID, PRJ_ID, MN_NOTE) VALUES (?, ?, ?)",
-                           {VqbDatavar(p.id * 100), VqbDatavar(p.id), VqbDatavar("note")}) && ok;
+            ok = repo.exec("INSERT INTO {MNOTES} (MN_ID, PRJ_ID, MN_NOTE) VALUES (?, ?, ?)",
+                           {VqbDatavar(p.id * 100), VqbDatavar(p.id), VqbDatavar("note")}) &&
+                 ok;
         else
-            ok = repo.exec("INSERT INTO " + t + " (PRJ_ID) VALUES (?)", {typedId(t, p.id)}) && ok;
+            ok = repo.exec("INSERT INTO {" + t + "} (PRJ_ID) VALUES (?)", {typedId(t, p.id)}) && ok;
     }
     p.ok = ok;
     return p;
 }
 
-std::map<std::string, size_t> projectRowCounts(ReposTestRepository& repo, uint32_t projectId) {
+std::map<std::string, size_t> projectRowCounts(ExplorerTestRepository& repo, uint32_t projectId) {
     std::map<std::string, size_t> counts;
     for (size_t i = 0; i < explorerProjectTableCount; ++i) {
         std::string t = explorerProjectTables[i].table;
-        counts[t] = repo.rows("SELECT 1 FROM " + t + " WHERE PRJ_ID=?", {typedId(t, projectId)}).size();
+        counts[t] = repo.rows("SELECT 1 FROM {" + t + "} WHERE PRJ_ID=?", {typedId(t, projectId)}).size();
     }
     return counts;
 }
 
-std::map<std::string, std::vector<std::vector<std::string>>> explorationContent(ReposTestRepository& repo) {
-    std::map<std::string, std::vector<std::vector<std::string>>> content;
-    for (const std::string& table : explorationTables()) content[table] = repo.rows("SELECT * FROM " + table);
+std::map<std::string, Rows> explorationContent(ExplorerTestRepository& repo) {
+    std::map<std::string, Rows> content;
+    for (const std::string& table : explorationTables()) {
+        Rows rows = repo.rows("SELECT * FROM {" + table + "}");
+        std::sort(rows.begin(), rows.end());
+        content[table] = rows;
+    }
     return content;
 }
