@@ -277,33 +277,22 @@ bool RDA_DAC::endTransaction_INT(bool commit) {
 // ---- statements
 
 ReposDataAccessStatement* RDA_DAC::createStatement_INT(const VqbString& sql) {
-    lastError_.setNull();
     RDA_TRACE("RDA_DAC::createStatement_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
-    if (scriptMode() || !connection_) {
-        fail(kSource, __LINE__, reposMessage(1161));
-        return nullptr;
-    }
-    DacStatement* statement = connection_->prepare(sql);
-    if (!statement) {
-        failConnector(__LINE__, connection_->getErrorText());
-        return nullptr;
-    }
-    RDA_DACStatement* result = new (std::nothrow) RDA_DACStatement(this, sql, statement);
-    if (!result) {
-        statement->release();
-        fail(kSource, __LINE__, reposMessage(530));
-    }
-    return result;
+    return prepareStatement(sql, false);
 }
 
 ReposDataAccessStatement* RDA_DAC::createBulkStatement_INT(const VqbString& sql, int /*rows*/) {
-    lastError_.setNull();
     RDA_TRACE("RDA_DAC::createBulkStatement_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
+    return prepareStatement(sql, true);
+}
+
+ReposDataAccessStatement* RDA_DAC::prepareStatement(const VqbString& sql, bool batch) {
+    lastError_.setNull();
     if (scriptMode() || !connection_) {
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    DacStatement* statement = connection_->prepareBatch(sql);
+    DacStatement* statement = batch ? connection_->prepareBatch(sql) : connection_->prepare(sql);
     if (!statement) {
         failConnector(__LINE__, connection_->getErrorText());
         return nullptr;

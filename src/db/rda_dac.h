@@ -81,6 +81,8 @@ protected:
     DacConnection* getConnection_INT() override;
 
 private:
+    // Prepares a statement (an array-bound one with batch) for the caller.
+    ReposDataAccessStatement* prepareStatement(const VqbString& sql, bool batch);
     friend class RDA_DACStatement;
     friend class RDA_DACCursor;
 
