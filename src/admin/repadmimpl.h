@@ -8,6 +8,31 @@
 #include "vqlog.h"
 
 class RepositoryImpl;
+struct NpFioFile;
+struct ReposRowCopy;
+
+// Writes each statement of a repository creation to a script file instead of running it
+// (repadmimpl_copy.cpp).
+class DDLCB : public ReposDDLCallback {
+public:
+    DDLCB();
+    ~DDLCB();
+    DDLCB(const DDLCB&) = delete;
+    DDLCB& operator=(const DDLCB&) = delete;
+
+    bool openDDLFile(const VqbString& path, VqbString& error);
+    void writeDDL(const VqbString& statement) override;
+    // Closes the file; false with the reason when a statement or the file itself could not be
+    // written completely.
+    bool close(VqbString& error);
+
+private:
+    NpFioFile* file_ = nullptr;
+    VqbString prefix_;
+    VqbString suffix_;
+    VqbString path_;
+    bool failed_ = false;
+};
 
 // One repository of the list file.
 struct ReposListEntry {
@@ -84,6 +109,17 @@ private:
     void probeRepository(Repository* repo, ReposListEntry& entry);
     // A connector entry is listed only when it can be opened and can hold a repository.
     bool checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix);
+
+    // Copy steps (repadmimpl_copy.cpp); each false leaves the reason in the last error.
+    bool clearBigStrings();
+    bool copyHistogramTables();
+    bool copyFreqDistTables();
+    bool copyCatalogTables();
+    bool keepBigStringIds();
+    bool copySpecTables();
+    bool copyTable(const ReposRowCopy& copy);
+    // Whether the two repositories are one database and prefix, seen through two objects.
+    bool sameRepository(RepositoryImpl* source, RepositoryImpl* target, bool* same);
 
     VqbString lastError_;
     DummyCallback dummyCallback_;

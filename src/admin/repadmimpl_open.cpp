@@ -19,46 +19,6 @@ namespace {
 
 const char kSource[] = "repadmimpl";
 
-// Writes each statement of a repository creation to a script file instead of running it.
-class DDLCB : public ReposDDLCallback {
-public:
-    DDLCB() : prefix_(""), suffix_("") {}
-    ~DDLCB() {
-        if (file_) np_fio_close(file_);
-    }
-    DDLCB(const DDLCB&) = delete;
-    DDLCB& operator=(const DDLCB&) = delete;
-
-    bool openDDLFile(const VqbString& path, VqbString& error) {
-        unsigned rc = np_fio_open(path.asCstr(), NP_FIO_WRITE, &file_);
-        if (rc != NP_FIO_OK) {
-            file_ = nullptr;
-            error = VqbString(np_fio_errdesc(rc));
-            return false;
-        }
-        if (VqbConfigOptions* options = vqbGetConfigOptions("")) {
-            options->get("BASE/REPOS_DDL_LINE_PREFIX", prefix_);
-            options->get("BASE/REPOS_DDL_LINE_SUFFIX", suffix_);
-            prefix_.replaceAll("^p", "\n");
-            suffix_.replaceAll("^p", "\n");
-        }
-        return true;
-    }
-
-    void writeDDL(const VqbString& statement) override {
-        if (!file_) return;
-        if (!prefix_.isEmpty()) np_fio_puts(file_, prefix_.asCstr());
-        np_fio_puts(file_, statement.asCstr());
-        if (!suffix_.isEmpty()) np_fio_puts(file_, suffix_.asCstr());
-        np_fio_puts(file_, "\n");
-    }
-
-private:
-    NpFioFile* file_ = nullptr;
-    VqbString prefix_;
-    VqbString suffix_;
-};
-
 // Tables outside the catalogue that a repository may hold: the shared distribution table and
 // tables of older versions.
 const char* const kLooseTables[] = {"FRQDST", "CURID", "KEYVAL", "REDUN"};
@@ -240,7 +200,14 @@ bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbSt
         connectionFailure(__LINE__, db);
         ok = false;
     }
-    if (script) repository->setDDLCallback(nullptr);
+    if (script) {
+        repository->setDDLCallback(nullptr);
+        VqbString error;
+        if (!script->close(error) && ok) {
+            fail(__LINE__, error);
+            ok = false;
+        }
+    }
     return ok;
 }
 
@@ -357,12 +324,4 @@ bool RepositoryAdminImpl::checkConnectorRepository(const VqbString& connection, 
     if (!supported) connectionFailure(__LINE__, db);
     repository->release();
     return supported;
-}
-
-bool RepositoryAdminImpl::createRepositoryWithDDL(const VqbString&, const VqbString&, const VqbString&) {
-    return notAvailable(__LINE__, "Creating a repository with a DDL script");
-}
-
-bool RepositoryAdminImpl::copyRepository(Repository*, Repository*) {
-    return notAvailable(__LINE__, "Copying a repository");
 }

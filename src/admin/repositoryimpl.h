@@ -5,12 +5,14 @@
 // Files by concern: repositoryimpl.cpp (open, versions, getters, release),
 // repositoryimpl_factories.cpp (factories, key/values, forwarders), repositoryimpl_create.cpp
 // (initial rows and INFO rows), repositoryimpl_specs.cpp (the XML table-set applier) and
-// versiondata.cpp (id counters and dashboard defaults, shared with the data upgrades).
+// versiondata.cpp (id counters and dashboard defaults, shared with the data upgrades),
+// repositoryimpl_worktables.cpp (work-table copy, export and import).
 #ifndef REPOSITORYIMPL_H
 #define REPOSITORYIMPL_H
 
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "repos_callbacks.h"
@@ -21,6 +23,19 @@
 #include "vqlog.h"
 
 class RepositoryAdminImpl;
+
+// The rows of one table copied from one connection into another (repositoryimpl_worktables.cpp).
+struct ReposRowCopy {
+    VqbString table;  // for messages
+    VqbString select;  // run on the source
+    VqbString remove;  // empties the target table first
+    VqbString insert;  // one "?" per selected column
+    std::vector<std::pair<int, int>> params;  // type and size of each parameter
+};
+// Empties the target table and fills it, in one transaction of the target, so a failure leaves
+// the table as it was. Each statement is shown to status first. False with the reason in error.
+bool reposCopyRows(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy,
+                   RepositoryStatusCallback* status, VqbString& error, long long* rows = nullptr);
 
 class RepositoryImpl : public Repository {
 public:
@@ -118,6 +133,11 @@ public:
     bool ensureIdCounters();
     bool ensureDashboardDefaults();
 
+    // Upgrades (repositoryimpl_upgrade.cpp): the INFO version rows, and the data steps run once the
+    // tables are up to date (dataupgrades.cpp).
+    bool updateVersionInfo(bool ncoaOnly);
+    bool applyDataUpgrades(bool ncoaOnly);
+
     // The database is one SQLite file, opened directly or through the connector.
     bool isFileDatabase();
 
@@ -125,10 +145,26 @@ public:
     // (movesqlitedata.cpp).
     bool moveSqliteData(const VqbString& sourcePath, const VqbString& targetPath);
 
+    // Work tables FRQDST<n>, HSM<n>, HCM<n> (repositoryimpl_worktables.cpp). Highest ids, -1 when
+    // they cannot be read.
+    int getMaxMetricSetId();
+    int getMaxFieldId();
+    // True when the tables are gone afterwards, also when there were none.
+    bool dropMetricTables(unsigned n);
+    bool dropFrequencyTable(unsigned n);
+    // Replaces this repository's table with the source's rows and this kind's indexes; a table
+    // the source does not have is left alone. base is "HSM" or "HCM".
+    bool copyMetricTable(RepositoryImpl* source, const char* base, unsigned n);
+    bool copyFrequencyTable(RepositoryImpl* source, unsigned n);
+    bool writeTableXml(const VqbString& name, const VqbString& directory, bool dropAfter);
+    ReposDataAccessCursor* selectFieldIdsByJobDate(const VqbDate& from, const VqbDate& to);
+    ReposDataAccessCursor* selectMetricIdsByExecDate(const VqbDate& from, const VqbDate& to);
+
     ReposDataAccess* connection() const { return connection_; }
     RepositoryAdminImpl* admin() const { return admin_; }
 
 private:
+    friend class ReposDataUpgrade;
     ~RepositoryImpl() override;
 
     // The detailed text of the connection's last failure, else its general text.
@@ -160,6 +196,12 @@ private:
 
     bool insertInfoRow(const char* type, int version, const VqbString* description, const VqbString* uuid,
                        const int* minorVersion);
+
+    // Work-table helpers (repositoryimpl_worktables.cpp).
+    bool copyWorkTable(RepositoryImpl* source, const VqbString& name, bool* copied);
+    bool dropWorkTable(const VqbString& name, bool (ReposDataAccess::*check)(const VqbString&, int), unsigned n);
+    bool exportById(const char* family, unsigned from, unsigned to, const VqbString& directory, bool dropAfter);
+    bool exportByDate(const char* family, ReposDataAccessCursor* ids, const VqbString& directory, bool dropAfter);
 
     // Applier helpers.
     bool runSpecStatement(const ReposStmtSpec& statement, bool ignoreErrors, const ReposMacroMap& macros);

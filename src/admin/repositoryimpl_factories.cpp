@@ -151,27 +151,3 @@ ReposDataAccessCursor* RepositoryImpl::paramSelect(const VqbString& sql, VqbStri
     if (!cursor && error) *error = connection_->getLastErrorMessage();
     return cursor;
 }
-
-// Later parts of the library: the upgrade and the work-table export and import.
-bool RepositoryImpl::upgrade() { return notAvailable(__LINE__, "Upgrading a repository"); }
-bool RepositoryImpl::upgradeNCOA() { return notAvailable(__LINE__, "Upgrading the NCOA tables"); }
-
-bool RepositoryImpl::exportFrequencyTablesByDate(const VqbDate&, const VqbDate&, const VqbString&, bool) {
-    return notAvailable(__LINE__, "Exporting work tables");
-}
-bool RepositoryImpl::exportFrequencyTablesById(unsigned, unsigned, const VqbString&, bool) {
-    return notAvailable(__LINE__, "Exporting work tables");
-}
-bool RepositoryImpl::exportStandardMetricTablesByDate(const VqbDate&, const VqbDate&, const VqbString&, bool) {
-    return notAvailable(__LINE__, "Exporting work tables");
-}
-bool RepositoryImpl::exportStandardMetricTablesById(unsigned, unsigned, const VqbString&, bool) {
-    return notAvailable(__LINE__, "Exporting work tables");
-}
-bool RepositoryImpl::exportCustomMetricTablesByDate(const VqbDate&, const VqbDate&, const VqbString&, bool) {
-    return notAvailable(__LINE__, "Exporting work tables");
-}
-bool RepositoryImpl::exportCustomMetricTablesById(unsigned, unsigned, const VqbString&, bool) {
-    return notAvailable(__LINE__, "Exporting work tables");
-}
-bool RepositoryImpl::importTableFile(const VqbString&) { return notAvailable(__LINE__, "Importing work tables"); }

@@ -39,7 +39,8 @@ bool RepositoryImpl::ensureIdCounters() {
     if (!connection_) return false;
     // A script holds no rows to read; the counters start empty there.
     if (ddlMode_) return true;
-    if (accessMode_ == REPOS_ACCESS_CONNECTOR && !connection_->isConnectionMode3()) return true;
+    // Runs on every connection, whatever its mode: it only raises counters, and a counter left
+    // below the ids in use would hand those ids out again.
 
     auto logFailure = [&](int line, int level) {
         reposLog(logger_, level, kSource, line, "%s", connectionError().asCstr());

@@ -1,0 +1,262 @@
+// Copying a whole repository between files and the server, and the copies that must be refused.
+#include <cstring>
+
+#include "copy_fixture.h"
+#include "repos_tables.h"
+#include "vqbmessage.h"
+
+namespace {
+
+// The big-string counter of the target runs ahead of the source's: the long texts are stored
+// anew in the target.
+void splitBigStringCounter(Snapshot& shot, long long* counter) {
+    Rows& rows = shot["UCURID"];
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        if ((*it)[0] != "BIGSTR") continue;
+        *counter = std::stoll((*it)[1]);
+        rows.erase(it);
+        return;
+    }
+    *counter = 0;
+}
+
+class RecordingStatus : public RepositoryStatusCallback {
+public:
+    bool reportProgress(const VqbString&) override { return true; }
+    void reportMessage(const VqbString& text) override { messages.push_back(text.str()); }
+    bool saw(const std::string& fragment) const {
+        for (const std::string& m : messages)
+            if (m.find(fragment) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<std::string> messages;
+};
+
+}  // namespace
+
+class RepositoryCopy : public CopyTest {
+protected:
+    // Fills a source at from, a target at to holding other rows and work tables, copies and
+    // compares every table.
+    void copyAndCompare(Place from, bool sourceViaConnector, Place to, bool targetViaConnector) {
+        std::string source, target;
+        ASSERT_TRUE(create(from, source));
+        ASSERT_TRUE(create(to, target));
+        {
+            // Filled through the connector, so the long texts of a file go to its big strings too.
+            RepositoryImpl* s = open(from, source, true);
+            ASSERT_NE(s, nullptr);
+            fill(s, 0);
+            close(s);
+            RepositoryImpl* t = open(to, target, true);
+            ASSERT_NE(t, nullptr);
+            fill(t, 1);
+            // A work table of a field the source has no table for.
+            addFrequencyTable(t, 2, {{"stale", "1"}});
+            close(t);
+        }
+        RepositoryImpl* s = open(from, source, sourceViaConnector);
+        RepositoryImpl* t = open(to, target, targetViaConnector);
+        ASSERT_NE(s, nullptr);
+        ASSERT_NE(t, nullptr);
+        ASSERT_FALSE(select(s, "SELECT BS_REFID FROM " + this->t(s, "BIGSTR")).empty()) << "no long text was stored";
+        Snapshot settingsBefore = snapshot(t, true);
+        Snapshot expected = snapshot(s);
+
+        RecordingStatus status;
+        admin_->setStatusCallback(&status);
+        ASSERT_TRUE(admin_->copyRepository(s, t)) << admin_->getErrorMessage().str();
+        admin_->setStatusCallback(nullptr);
+        EXPECT_TRUE(status.saw("Inserted: 3 rows"));
+
+        Snapshot copied = snapshot(t);
+        long long sourceCounter = 0, targetCounter = 0;
+        splitBigStringCounter(expected, &sourceCounter);
+        splitBigStringCounter(copied, &targetCounter);
+        EXPECT_GE(targetCounter, sourceCounter);
+        for (const auto& table : expected) {
+            auto found = copied.find(table.first);
+            if (found == copied.end()) {
+                ADD_FAILURE() << table.first << " is missing in the target";
+                continue;
+            }
+            EXPECT_EQ(found->second, table.second) << table.first;
+        }
+        for (const auto& table : copied)
+            EXPECT_TRUE(expected.count(table.first)) << table.first << " is in the target only";
+        EXPECT_EQ(snapshot(t, true), settingsBefore) << "INFO or KEYVAL of the target changed";
+        // HGMETA row 1 names two grouping fields; row 2 none.
+        EXPECT_EQ(indexedColumns(t, "HSM1"), (std::vector<std::string>{"fieldidx", "grpfld1", "grpfld2"}));
+        EXPECT_EQ(indexedColumns(t, "HCM1"), (std::vector<std::string>{"grpfld1", "grpfld2"}));
+        EXPECT_EQ(indexedColumns(t, "HSM2"), (std::vector<std::string>{"fieldidx"}));
+        // Every big-string row of the target belongs to a text it holds.
+        if (t->connection()->getMaxTextLen() < 3000) {
+            EXPECT_FALSE(select(t, "SELECT BS_REFID FROM " + this->t(t, "BIGSTR")).empty());
+        }
+        close(s);
+        close(t);
+    }
+};
+
+TEST_F(RepositoryCopy, FileToFileReplacesEveryTable) {
+    copyAndCompare(Place::File, true, Place::File, false);
+}
+
+TEST_F(RepositoryCopy, FileToServer) {
+    REPOS_REQUIRE_PG();
+    copyAndCompare(Place::File, false, Place::Postgres, false);
+}
+
+TEST_F(RepositoryCopy, ServerToFile) {
+    REPOS_REQUIRE_PG();
+    copyAndCompare(Place::Postgres, false, Place::File, true);
+}
+
+TEST_F(RepositoryCopy, OntoItselfIsRefusedAndChangesNothing) {
+    std::string where;
+    ASSERT_TRUE(create(Place::File, where));
+    RepositoryImpl* direct = open(Place::File, where);
+    RepositoryImpl* again = open(Place::File, where);
+    RepositoryImpl* connector = open(Place::File, where, true);
+    ASSERT_TRUE(direct && again && connector);
+    fill(direct, 0);
+    Snapshot before = snapshot(direct);
+
+    struct Pair {
+        RepositoryImpl* source;
+        RepositoryImpl* target;
+    };
+    for (Pair pair : {Pair{direct, direct}, Pair{direct, again}, Pair{connector, direct}, Pair{direct, connector}}) {
+        EXPECT_FALSE(admin_->copyRepository(pair.source, pair.target));
+        EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1960));
+    }
+    EXPECT_EQ(snapshot(direct), before);
+    EXPECT_EQ(select(direct, "SELECT COUNT(*) FROM " + t(direct, "KEYVAL") + " WHERE V_KEY LIKE '~CP%'"),
+              (Rows{{"0"}}));
+    close(direct);
+    close(again);
+    close(connector);
+}
+
+TEST_F(RepositoryCopy, OntoItselfOnTheServerIsRefusedButAnotherPrefixIsNot) {
+    REPOS_REQUIRE_PG();
+    std::string first, second;
+    ASSERT_TRUE(create(Place::Postgres, first));
+    ASSERT_TRUE(create(Place::Postgres, second));
+    RepositoryImpl* a = open(Place::Postgres, first);
+    RepositoryImpl* sameA = open(Place::Postgres, first);
+    RepositoryImpl* b = open(Place::Postgres, second);
+    ASSERT_TRUE(a && sameA && b);
+    ASSERT_TRUE(exec(a, "INSERT INTO " + t(a, "FOLDER") + " (FLDR_ID, FLDR_PAR, FLDR_NAM) VALUES (?, 0, 'kept')",
+                     {VqbDatavar(77)}));
+    EXPECT_FALSE(admin_->copyRepository(a, sameA));
+    EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1960));
+    EXPECT_EQ(select(a, "SELECT FLDR_NAM FROM " + t(a, "FOLDER") + " WHERE FLDR_ID=77"), (Rows{{"kept"}}));
+
+    EXPECT_TRUE(admin_->copyRepository(a, b)) << admin_->getErrorMessage().str();
+    EXPECT_EQ(select(b, "SELECT FLDR_NAM FROM " + t(b, "FOLDER") + " WHERE FLDR_ID=77"), (Rows{{"kept"}}));
+    close(a);
+    close(sameA);
+    close(b);
+}
+
+TEST_F(RepositoryCopy, WrongArgumentsAndVersionsChangeNothing) {
+    std::string source, target;
+    ASSERT_TRUE(create(Place::File, source));
+    ASSERT_TRUE(create(Place::File, target));
+    RepositoryImpl* s = open(Place::File, source);
+    RepositoryImpl* t = open(Place::File, target);
+    ASSERT_TRUE(s && t);
+    ASSERT_TRUE(exec(t, "INSERT INTO FOLDER (FLDR_ID, FLDR_PAR, FLDR_NAM) VALUES (5, 0, 'target')"));
+    // Never opened: no connection behind it.
+    RepositoryImpl* blank = new RepositoryImpl();
+
+    EXPECT_FALSE(admin_->copyRepository(nullptr, t));
+    EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1307));
+    EXPECT_FALSE(admin_->copyRepository(s, nullptr));
+    EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1308));
+    EXPECT_FALSE(admin_->copyRepository(blank, t));
+    EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1965));
+    blank->release();
+
+    // A source of another version is refused before anything is touched.
+    ASSERT_TRUE(exec(s, "UPDATE INFO SET I_VERS=7 WHERE I_TYPE='VQREPOSITORY'"));
+    ASSERT_TRUE(s->readVersionInfo());
+    EXPECT_FALSE(admin_->copyRepository(s, t));
+    EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1310));
+    ASSERT_TRUE(exec(t, "UPDATE INFO SET I_VERS=7 WHERE I_TYPE='VQREPOSITORY'"));
+    ASSERT_TRUE(t->readVersionInfo());
+    ASSERT_TRUE(exec(s, "UPDATE INFO SET I_VERS=8 WHERE I_TYPE='VQREPOSITORY'"));
+    ASSERT_TRUE(s->readVersionInfo());
+    EXPECT_FALSE(admin_->copyRepository(s, t));
+    EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1309));
+    EXPECT_EQ(select(t, "SELECT FLDR_NAM FROM FOLDER WHERE FLDR_ID=5"), (Rows{{"target"}}));
+    close(s);
+    close(t);
+}
+
+// A row the target refuses fails the copy, names the table, and leaves that table as it was.
+TEST_F(RepositoryCopy, RefusedRowFailsTheCopyAndKeepsTheTable) {
+    std::string source, target;
+    ASSERT_TRUE(create(Place::File, source));
+    ASSERT_TRUE(create(Place::File, target));
+    RepositoryImpl* s = open(Place::File, source);
+    RepositoryImpl* t = open(Place::File, target);
+    ASSERT_TRUE(s && t);
+    ASSERT_TRUE(exec(s, "DELETE FROM FOLDER"));
+    ASSERT_TRUE(exec(s, "INSERT INTO FOLDER (FLDR_ID, FLDR_PAR, FLDR_NAM) VALUES (1, 0, 'a'), (2, 0, 'refused')"));
+    ASSERT_TRUE(exec(t, "DELETE FROM FOLDER"));
+    ASSERT_TRUE(exec(t, "INSERT INTO FOLDER (FLDR_ID, FLDR_PAR, FLDR_NAM) VALUES (9, 0, 'old')"));
+    ASSERT_TRUE(exec(t,
+                     "CREATE TRIGGER no_refused BEFORE INSERT ON FOLDER WHEN NEW.FLDR_NAM = 'refused' "
+                     "BEGIN SELECT RAISE(ABORT, 'row refused'); END"));
+    EXPECT_FALSE(admin_->copyRepository(s, t));
+    std::string error = admin_->getErrorMessage().str();
+    EXPECT_NE(error.find("FOLDER"), std::string::npos) << error;
+    EXPECT_NE(error.find("row refused"), std::string::npos) << error;
+    EXPECT_EQ(select(t, "SELECT FLDR_ID, FLDR_NAM FROM FOLDER"), (Rows{{"9", "old"}}));
+    close(s);
+    close(t);
+}
+
+// A work-table row the server refuses (text in a number column, which a file accepts) fails the
+// copy instead of going missing.
+TEST_F(RepositoryCopy, RefusedWorkTableRowFailsTheCopy) {
+    REPOS_REQUIRE_PG();
+    std::string source, target;
+    ASSERT_TRUE(create(Place::File, source));
+    ASSERT_TRUE(create(Place::Postgres, target));
+    RepositoryImpl* s = open(Place::File, source);
+    RepositoryImpl* t = open(Place::Postgres, target);
+    ASSERT_TRUE(s && t);
+    ASSERT_TRUE(exec(s, "INSERT INTO FLD (FLD_ID, TBL_ID, DSN_ID) VALUES (1, 1, 1)"));
+    addFrequencyTable(s, 1, {{"good", "1"}});
+    ASSERT_TRUE(exec(s, "INSERT INTO FRQDST1 (fr_value, fr_count) VALUES ('bad', 'not a number')"));
+    EXPECT_FALSE(admin_->copyRepository(s, t));
+    std::string error = admin_->getErrorMessage().str();
+    EXPECT_NE(error.find("FRQDST1"), std::string::npos) << error;
+    EXPECT_EQ(select(t, "SELECT COUNT(*) FROM " + this->t(t, "FRQDST1")), (Rows{{"0"}}));
+    // The target has no field 1 yet, so dropping the repository would leave the table behind.
+    EXPECT_TRUE(t->connection()->dropTable("FRQDST1"));
+    close(s);
+    close(t);
+}
+
+TEST_F(RepositoryCopy, EmptySourceEmptiesTheTargetButKeepsItsSettings) {
+    std::string source, target;
+    ASSERT_TRUE(create(Place::File, source));
+    ASSERT_TRUE(create(Place::File, target));
+    RepositoryImpl* s = open(Place::File, source);
+    RepositoryImpl* t = open(Place::File, target);
+    ASSERT_TRUE(s && t);
+    fill(t, 1);
+    ASSERT_TRUE(exec(t, "INSERT INTO KEYVAL (V_KEY, V_VALUE) VALUES ('mine', 'kept')"));
+    Snapshot settings = snapshot(t, true);
+    ASSERT_TRUE(admin_->copyRepository(s, t)) << admin_->getErrorMessage().str();
+    EXPECT_EQ(snapshot(t), snapshot(s));
+    EXPECT_FALSE(hasTable(t, "FRQDST1"));
+    EXPECT_FALSE(hasTable(t, "HSM1"));
+    EXPECT_EQ(snapshot(t, true), settings);
+    close(s);
+    close(t);
+}

@@ -1,0 +1,144 @@
+// Upgrades of repositories that are current, of their NCOA tables, and of databases that hold no
+// repository or an older one.
+#include "upgrade_fixture.h"
+#include "vqbmessage.h"
+
+namespace {
+
+using CurrentUpgradeTest = UpgradeTest;
+
+}  // namespace
+
+TEST_P(CurrentUpgradeTest, CurrentRepositoryIsLeftAlone) {
+    ASSERT_TRUE(create()) << error().str();
+    const Snapshot before = everything();
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    EXPECT_FALSE(repository->upgrade());
+    EXPECT_EQ(repository->getErrorMessage(), reposMessage(1314));
+    // Its NCOA tables are current too.
+    EXPECT_TRUE(repository->upgradeNCOA()) << repository->getErrorMessage().str();
+    repository->release();
+    EXPECT_EQ(everything(), before);
+}
+
+TEST_P(CurrentUpgradeTest, NewTableSetIsAddedByAnUpgrade) {
+    ASSERT_TRUE(create()) << error().str();
+    writeSpec("quality.xml",
+              "<tableset name='QUALITY' version='1'><tabledef name='QSCORE'>"
+              "<column name='QS_ID' type='integer' primarykey='true'/>"
+              "<column name='QS_NAME' type='string'/></tabledef></tableset>");
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    ASSERT_TRUE(repository->upgrade()) << repository->getErrorMessage().str();
+    int version = 0;
+    repository->getTypeVersion("QUALITY", &version);
+    EXPECT_EQ(version, 1);
+    repository->release();
+    EXPECT_EQ(existingTables({"QSCORE"}).size(), 1u);
+    EXPECT_EQ(value("SELECT I_VERS FROM " + t("INFO") + " WHERE I_TYPE = 'QUALITY'"), "1");
+
+    repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    EXPECT_FALSE(repository->upgrade());
+    EXPECT_EQ(repository->getErrorMessage(), reposMessage(1314));
+    repository->release();
+}
+
+TEST_P(CurrentUpgradeTest, NcoaRowIsAddedOrBroughtToTheCurrentVersion) {
+    ASSERT_TRUE(create()) << error().str();
+    const std::string info = t("INFO");
+    const std::string ncoaRows = "SELECT I_VERS FROM " + info + " WHERE I_TYPE = 'NCOA'";
+    struct Case {
+        const char* name;
+        const char* change;
+    };
+    const Case cases[] = {
+        {"no NCOA row", "DELETE FROM %s WHERE I_TYPE = 'NCOA'"},
+        {"NCOA version 0", "UPDATE %s SET I_VERS = 0 WHERE I_TYPE = 'NCOA'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        run(VqbString::format(c.change, info.c_str()).str());
+        RepositoryImpl* repository = openRepository();
+        ASSERT_NE(repository, nullptr);
+        EXPECT_FALSE(repository->hasNCOA());
+        ASSERT_TRUE(repository->upgradeNCOA()) << repository->getErrorMessage().str();
+        EXPECT_TRUE(repository->hasNCOA());
+        repository->release();
+        EXPECT_EQ(query(ncoaRows), (Rows{{"1"}}));
+        // The main version rows are not touched.
+        EXPECT_EQ(query("SELECT I_VERS, I_MVER FROM " + info + " WHERE I_TYPE = 'VQREPOSITORY'"), (Rows{{"8", "1"}}));
+    }
+    // The NCOA tables come back when missing.
+    db()->dropTable("NCOALO");
+    run("DELETE FROM " + info + " WHERE I_TYPE = 'NCOA'");
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    ASSERT_TRUE(repository->upgradeNCOA()) << repository->getErrorMessage().str();
+    repository->release();
+    EXPECT_EQ(existingTables({"NCOALO"}).size(), 1u);
+}
+
+TEST_P(CurrentUpgradeTest, NcoaUpgradeNeedsARepository) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> tables;
+    };
+    const Case cases[] = {
+        {"empty database", {}},
+        {"INFO only", {"INFO"}},
+        {"KEYVAL only", {"KEYVAL"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        for (const char* table : c.tables) run(std::string("CREATE TABLE ") + t(table) + " (A_COLUMN VARCHAR(32))");
+        const Snapshot before = everything();
+        RepositoryImpl* repository = openRepository();
+        ASSERT_NE(repository, nullptr);
+        EXPECT_FALSE(repository->upgradeNCOA());
+        EXPECT_EQ(repository->getErrorMessage(), reposMessage(1050));
+        EXPECT_FALSE(repository->hasNCOA());
+        repository->release();
+        EXPECT_EQ(everything(), before);
+        EXPECT_TRUE(existingTables({"NCOALO"}).empty());
+    }
+}
+
+// Upgrading a database without a repository would stamp it as one without its initial rows.
+TEST_P(CurrentUpgradeTest, NothingToUpgradeInADatabaseWithoutARepository) {
+    run("CREATE TABLE " + t("OTHER") + " (A_COLUMN VARCHAR(32))");
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    EXPECT_FALSE(repository->upgrade());
+    EXPECT_EQ(repository->getErrorMessage(), reposMessage(1050));
+    repository->release();
+    EXPECT_TRUE(existingTables({"INFO", "UCURID", "RULE"}).empty());
+}
+
+// An NCOA row would make an older repository read as unified, so that its own upgrade (counters,
+// renamed columns) would never run.
+TEST_P(CurrentUpgradeTest, NcoaUpgradeOfAnOlderRepositoryIsRefused) {
+    build(Legacy::Monitor);
+    run("CREATE TABLE " + t("KEYVAL") + " (V_KEY VARCHAR(32), V_VALUE VARCHAR(255))");
+    const Snapshot before = everything();
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    EXPECT_FALSE(repository->upgradeNCOA());
+    EXPECT_FALSE(repository->getErrorMessage().isEmpty());
+    repository->release();
+    EXPECT_EQ(everything(), before);
+
+    EXPECT_EQ(upgradeToCurrent(), 2);
+    repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    unsigned id = 0;
+    EXPECT_TRUE(repository->getNextId("RULE", &id, nullptr));
+    EXPECT_EQ(id, 21u);
+    repository->release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, CurrentUpgradeTest, ::testing::Values(Place::Direct, Place::File, Place::Postgres),
+                         placeName);

@@ -1,0 +1,2 @@
+// The repository tests' fixture, compiled into this program too.
+#include "../repository/repository_fixture.cpp"

@@ -1,0 +1,567 @@
+#include "upgrade_fixture.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "curuser.h"
+#include "rda_factory.h"
+#include "repos_tables.h"
+
+namespace {
+
+const char kInt[] = " INTEGER";
+const char kReal[] = " DOUBLE PRECISION";
+
+std::string text(const char* name, int length) {
+    return std::string(name) + " VARCHAR(" + std::to_string(length) + ")";
+}
+std::string integer(const char* name) { return std::string(name) + kInt; }
+std::string real(const char* name) { return std::string(name) + kReal; }
+
+// Tables of a profile result-set repository, under their old column names where they had them.
+std::vector<LegacyTable> profileTables() {
+    return {
+        {"CURID",
+         {integer("NI_KEY"), integer("NI_VAL")},
+         // JOB, TBL, FLD, NOTCAT, REPORT, FOLDER; DSN (2) has no row.
+         {"1, 12", "3, 40", "4, 77", "10, 3", "11, 9", "12, 5"}},
+        {"NOTCAT", {integer("NCAT_ID"), text("NCAT_DESC", 255)}, {"1, 'Data quality'", "3, 'Other, ''quoted'''"}},
+        {"FOLDER",
+         {integer("FLDR_ID"), integer("FLDR_PARENT_ID"), text("FLDR_NAME", 255)},
+         {"2, 0, 'Reports 2019'", "5, 2, 'Quarterly'"}},
+        {"REPORT",
+         {integer("RPT_ID"), integer("FLDR_ID"), text("RPT_NAME", 255), real("RPT_CREATED_DATE"),
+          real("RPT_MODIFIED_DATE"), text("RPT_USER", 32)},
+         {"4, 2, 'Weekly', 43000.25, 43100.5, 'ann'", "9, 5, 'Quarterly summary', 43500.0, NULL, 'bob'"}},
+        {"REDUN2",
+         {integer("FLD_ID"), integer("R_FLD_ID"), integer("R_LEFT"), integer("R_CMN_LEFT"), integer("R_RIGHT"),
+          integer("R_CMN_RIGHT")},
+         {"70, 71, 100, 40, 90, 38"}},
+        {"PATDST",
+         {integer("FLD_ID"), text("PA_VALUE", 255), integer("PA_COUNT")},
+         {"70, 'AAA-999', 12", "70, '999', 3", "77, 'A', 1"}},
+        {"MCDIST",
+         {integer("FLD_ID"), text("MC_VALUE", 255), integer("MC_COUNT"), integer("MC_ID"), text("FR_VAL", 255)},
+         {"70, 'SMTH', 4, 1, 'Smith'"}},
+        {"JSETUP",
+         {integer("SU_ID"), text("SU_NAME", 255), text("SU_DESC", 255)},
+         {"1, 'Nightly profile', 'all tables'", "2, 'Weekly profile', NULL"}},
+        {"MPRJ",
+         {integer("PRJ_ID"), text("PRJ_NM", 255), real("PRJ_DATE")},
+         {"7, 'Customers', 43000.0", "8, 'Suppliers', NULL"}},
+        {"MIDDEF",
+         {integer("IDENT_ID"), text("IDENT_NM", 255), integer("ID_CRVER"), integer("ID_DLVER"), integer("ID_MDVER"),
+          integer("PRJ_ID"), integer("SMPTYP"), integer("GC_ID")},
+         {"41, 'Email', 1, 0, 2, 7, 1, 11", "42, 'Phone', 1, 0, 1, 7, 2, NULL", "41, 'Email', 3, 0, 3, 8, 0, 12"}},
+        {"MDEFVL",
+         {integer("IDENT_ID"), integer("IDVALRID"), integer("IDVAL_ID"), text("IDVAL_VL", 255), integer("PRJ_ID"),
+          integer("SMPTYP")},
+         {"41, 101, 1, '@', 7, 1", "42, 102, 1, '+1', 7, 0", "41, 103, 1, '@x', 8, 0", "42, 104, 1, '+44', 7, 2",
+          "49, 105, 1, 'orphan', 7, 1"}},
+    };
+}
+
+std::vector<LegacyTable> monitorTables() {
+    return {
+        {"MCURID",
+         {integer("NI_KEY"), integer("NI_VAL")},
+         // RULE, MJOB, EXEC, CUSTM, EXSRC.
+         {"1, 20", "5, 8", "6, 30", "8, 4", "10, 2"}},
+        {"RULE",
+         {integer("RU_ID"), text("RU_DESC", 255), text("RU_EXPR", 255), text("RU_UUID", 255)},
+         {"3, 'Not null', 'x IS NOT NULL', NULL", "7, 'Range', 'x BETWEEN 1 AND 9', ''",
+          "20, 'Kept', 'y > 0', '6f1c2a52-0c1d-4c55-9a5e-3b7e1f0d9a11'"}},
+        {"MJOB",
+         {integer("JB_ID"), text("JB_DESC", 255), text("JB_CODE", 255), real("JB_EDDAT"), text("JB_EDUSR", 32)},
+         {"1, 'Daily', NULL, NULL, NULL", "2, 'Hourly', '', 43210.5, 'carol'",
+          "8, 'Monthly', 'job-code-8', NULL, NULL"}},
+        {"EXEC", {integer("EX_ID"), integer("JB_ID"), real("EX_DATE")}, {"29, 1, 43000.5", "30, 2, 43001.0"}},
+        {"CUSTM", {integer("CM_ID"), text("CM_DESC", 255)}, {"4, 'Ratio'"}},
+        {"EXSRC",
+         {integer("ES_ID"), text("ES_DESC", 255), text("ES_NAME", 32)},
+         {"1, 'Batch', 'batch'", "2, 'Realtime', 'rt'"}},
+        {"EVENT",
+         {text("EV_CODE", 10), text("EV_DESC", 255), text("EV_ISDEF", 1)},
+         {"'LOGREPOS', 'Log to repository', 'Y'"}},
+    };
+}
+
+LegacyTable legacyInfo(const std::vector<std::string>& rows) {
+    return {"INFO", {text("I_TYPE", 32), real("I_VERSION"), text("I_DESC", 255)}, rows};
+}
+
+std::vector<std::string> columnNames(const LegacyTable& table) {
+    std::vector<std::string> names;
+    for (const std::string& column : table.columns) names.push_back(column.substr(0, column.find(' ')));
+    return names;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
+    return out;
+}
+
+bool blank(const std::string& value) { return value == "<null>" || value.empty(); }
+
+// Where the new column of a renamed one must hold the old one's value.
+struct Renamed {
+    const char* table;
+    const char* key;
+    const char* column;
+    const char* oldColumn;
+};
+const Renamed kRenamed[] = {
+    {"NOTCAT", "NCAT_ID", "NCAT_DSC", "NCAT_DESC"},        {"REDUN2", "FLD_ID", "R_CMNLFT", "R_CMN_LEFT"},
+    {"REDUN2", "FLD_ID", "R_CMNRGT", "R_CMN_RIGHT"},       {"FOLDER", "FLDR_ID", "FLDR_PAR", "FLDR_PARENT_ID"},
+    {"FOLDER", "FLDR_ID", "FLDR_NAM", "FLDR_NAME"},        {"REPORT", "RPT_ID", "RPT_CRDT", "RPT_CREATED_DATE"},
+    {"REPORT", "RPT_ID", "RPT_MODT", "RPT_MODIFIED_DATE"},
+};
+
+// Columns that no row may lack afterwards.
+struct Required {
+    const char* table;
+    const char* column;
+    bool unique;
+};
+const Required kRequired[] = {
+    {"MJOB", "JB_CODE", true},     {"MJOB", "JB_CRDAT", false},    {"MJOB", "JB_CRUSR", false},
+    {"MJOB", "JB_EDDAT", false},   {"MJOB", "JB_EDUSR", false},    {"RULE", "RU_UUID", true},
+    {"RULE", "RU_CRUSR", false},   {"CUSTM", "CM_UUID", true},     {"EXSRC", "ES_UUID", true},
+    {"MPRJ", "PRJ_UUID", true},    {"MIDDEF", "ID_UID", true},     {"MIDDEF", "LOCALE", false},
+    {"FOLDER", "NAM_NORM", false}, {"FOLDER", "FLDR_NAM", false},  {"NOTCAT", "NCAT_DSC", false},
+    {"EXEC", "GRP_ID", false},     {"PATDST", "PA_COUNT2", false},
+};
+
+// Old counters and the keys they continue under, with the table whose ids they hand out.
+struct Counter {
+    const char* oldTable;
+    int oldKey;
+    const char* key;
+    const char* table;  // null: no table of that name in the old repositories
+    const char* idColumn;
+};
+const Counter kCounters[] = {
+    {"CURID", 1, "JOB", nullptr, nullptr},       {"CURID", 3, "TBL", nullptr, nullptr},
+    {"CURID", 4, "FLD", nullptr, nullptr},       {"CURID", 10, "NOTCAT", "NOTCAT", "NCAT_ID"},
+    {"CURID", 11, "REPORT", "REPORT", "RPT_ID"}, {"CURID", 12, "FOLDER", "FOLDER", "FLDR_ID"},
+    {"MCURID", 1, "RULE", "RULE", "RU_ID"},      {"MCURID", 5, "MJOB", "MJOB", "JB_ID"},
+    {"MCURID", 6, "EXEC", "EXEC", "EX_ID"},      {"MCURID", 8, "CUSTM", "CUSTM", "CM_ID"},
+    {"MCURID", 10, "EXSRC", "EXSRC", "ES_ID"},
+};
+
+// Tables whose ids have no old counter: only the connection that reconciles every counter with
+// the ids in use (a file) continues them.
+struct Uncounted {
+    const char* table;
+    const char* idColumn;
+};
+const Uncounted kUncounted[] = {{"MPRJ", "PRJ_ID"}, {"JSETUP", "SU_ID"}, {"MIDDEF", "ID_UID"}};
+
+// Folder-listed objects, each filed in the shared folder afterwards.
+const char* const kFiledTables[] = {"MJOB", "RULE", "MPRJ", "JSETUP"};
+
+}  // namespace
+
+std::string legacyName(Legacy legacy) {
+    switch (legacy) {
+        case Legacy::Profile:
+            return "Profile";
+        case Legacy::Monitor:
+            return "Monitor";
+        case Legacy::Both:
+            return "Both";
+        case Legacy::Unified0:
+            return "Unified0";
+    }
+    return "Unknown";
+}
+
+std::vector<LegacyTable> legacyTables(Legacy legacy) {
+    std::vector<LegacyTable> tables;
+    auto add = [&](const std::vector<LegacyTable>& more) { tables.insert(tables.end(), more.begin(), more.end()); };
+    switch (legacy) {
+        case Legacy::Profile:
+            tables.push_back(legacyInfo({"'PROFILE_RESULTSET', 1.7, 'Profile result set'"}));
+            add(profileTables());
+            break;
+        case Legacy::Monitor:
+            tables.push_back(legacyInfo({"'MONITOR', 3, 'Monitor'"}));
+            add(monitorTables());
+            break;
+        case Legacy::Both:
+            tables.push_back(legacyInfo({"'PROFILE_RESULTSET', 1.7, 'Profile result set'", "'MONITOR', 3, 'Monitor'"}));
+            add(profileTables());
+            add(monitorTables());
+            break;
+        case Legacy::Unified0: {
+            tables.push_back(
+                {"INFO",
+                 {text("I_TYPE", 32), integer("I_VERS"), text("I_DESC", 255), text("I_UUID", 255), integer("I_MVER")},
+                 {"'VQREPOSITORY', 8, 'Velqorin Repository', '', 0", "'NCOA', 1, NULL, NULL, NULL"}});
+            tables.push_back(
+                {"UCURID", {text("NI_KEY", 32), integer("NI_VAL")}, {"'RULE', 20", "'RULE', 12", "'MJOB', 8"}});
+            for (const LegacyTable& table : profileTables())
+                if (table.name == "PATDST" || table.name == "MIDDEF" || table.name == "MDEFVL" || table.name == "MPRJ")
+                    tables.push_back(table);
+            for (const LegacyTable& table : monitorTables())
+                if (table.name == "RULE" || table.name == "MJOB") tables.push_back(table);
+            break;
+        }
+    }
+    return tables;
+}
+
+bool CountingCallback::reportProgress(const VqbString&) {
+    tick();
+    return true;
+}
+
+void CountingCallback::reportMessage(const VqbString& text) {
+    messages_.push_back(text.str());
+    tick();
+}
+
+void CountingCallback::tick() {
+    if (++count_ == killAt_) kill(getpid(), SIGKILL);
+}
+
+void UpgradeTest::TearDown() {
+    if (place() == Place::Postgres && !pgConnection().empty()) {
+        // Whatever the test left, old tables included.
+        VqbDatavar pattern(prefix() + "%");
+        ReposHeld<ReposDataAccessCursor> cursor(db()->paramSelect(
+            "SELECT table_schema, table_name FROM information_schema.tables WHERE table_name LIKE ?", 1, &pattern));
+        Rows tables = cursor ? cursorRows(cursor.get()) : Rows();
+        cursor.reset();
+        for (const auto& row : tables)
+            if (row[1].compare(0, prefix().size(), prefix()) == 0)
+                db()->paramExec("DROP TABLE \"" + row[0] + "\".\"" + row[1] + "\"", nullptr, 0);
+    }
+    db_.reset();
+    if (place() != Place::Postgres)
+        for (const char* suffix : {"", "-journal"}) std::remove((location() + suffix).c_str());
+    RepositoryTest::TearDown();
+}
+
+ReposDataAccess* UpgradeTest::db() {
+    if (!db_) {
+        VqbString error;
+        db_.reset(place() == Place::Postgres
+                      ? createReposDataAccess(REPOS_BACKEND_CONNECTOR, where(), prefix(), nullptr, error)
+                      : createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, location(), "", nullptr, error));
+        EXPECT_NE(db_.get(), nullptr) << error.str();
+    }
+    return db_.get();
+}
+
+std::string UpgradeTest::t(const char* table) { return db()->getTableName(table, true, -1).str(); }
+
+std::vector<std::string> UpgradeTest::existingTables(const std::vector<std::string>& tables) {
+    std::vector<std::string> found;
+    for (const std::string& table : tables) {
+        ColumnSpecList columns;
+        if (db()->getTableColumns(table, &columns) > 0) found.push_back(table);
+    }
+    return found;
+}
+
+Rows UpgradeTest::query(const std::string& sql) {
+    ReposHeld<ReposDataAccessCursor> cursor(db()->paramSelect(sql, 0));
+    EXPECT_NE(cursor.get(), nullptr) << sql << ": " << db()->getLastErrorMessage().str();
+    return cursor ? cursorRows(cursor.get()) : Rows();
+}
+
+std::string UpgradeTest::value(const std::string& sql) {
+    Rows rows = query(sql);
+    return rows.empty() || rows[0].empty() ? std::string("<none>") : rows[0][0];
+}
+
+void UpgradeTest::run(const std::string& sql) {
+    EXPECT_TRUE(db()->paramExec(sql, nullptr, 0)) << sql << ": " << db()->getLastErrorMessage().str();
+}
+
+void UpgradeTest::build(Legacy legacy) {
+    for (const LegacyTable& table : legacyTables(legacy)) {
+        std::string columns;
+        for (const std::string& column : table.columns) columns += (columns.empty() ? "" : ", ") + column;
+        run("CREATE TABLE " + t(table.name.c_str()) + " (" + columns + ")");
+        for (const std::string& row : table.rows)
+            run("INSERT INTO " + t(table.name.c_str()) + " (" + joined(columnNames(table)) + ") VALUES (" + row + ")");
+    }
+}
+
+RepositoryImpl* UpgradeTest::tryOpen() {
+    Repository* repository = nullptr;
+    switch (place()) {
+        case Place::Direct:
+            repository = admin()->openFileRepository(location(), false);
+            break;
+        case Place::File:
+            repository =
+                admin()->connectRepository(RepositoryAdminImpl::fileConnection(location()), "", false, nullptr);
+            break;
+        case Place::Postgres:
+            repository = admin()->connectRepository(where(), prefix(), false, nullptr);
+            break;
+    }
+    return static_cast<RepositoryImpl*>(repository);
+}
+
+RepositoryImpl* UpgradeTest::openRepository() {
+    RepositoryImpl* repository = tryOpen();
+    EXPECT_NE(repository, nullptr) << admin()->getErrorMessage().str();
+    return repository;
+}
+
+int UpgradeTest::upgradeToCurrent() {
+    for (int runs = 0; runs <= 3; ++runs) {
+        RepositoryImpl* repository = openRepository();
+        if (!repository) return -1;
+        RepositoryAccessMode mode;
+        RepositoryKind kind;
+        int version = 0, second = 0;
+        repository->getRepositoryInfo(mode, kind, version, second);
+        if (kind == REPOS_KIND_UNIFIED && repository->isVersionAcceptable() && repository->isMinorVersionAcceptable()) {
+            repository->release();
+            return runs;
+        }
+        if (runs == 3) break;
+        bool ok = repository->upgrade();
+        VqbString error = repository->getErrorMessage();
+        repository->release();
+        if (!ok) {
+            ADD_FAILURE() << "upgrade " << runs + 1 << ": " << error.str();
+            return -1;
+        }
+    }
+    ADD_FAILURE() << "three upgrades did not make the repository current";
+    return -1;
+}
+
+Snapshot UpgradeTest::snapshot(Legacy legacy) {
+    Snapshot result;
+    for (const LegacyTable& table : legacyTables(legacy)) {
+        Rows rows = query("SELECT " + joined(columnNames(table)) + " FROM " + t(table.name.c_str()));
+        std::sort(rows.begin(), rows.end());
+        result[table.name] = rows;
+    }
+    return result;
+}
+
+Snapshot UpgradeTest::everything() {
+    Snapshot result;
+    for (ReposCatalogId id : {ReposCatalogId::Main, ReposCatalogId::Ncoa}) {
+        ReposCatalogWalk walk(id);
+        while (const ReposColumnDef* first = walk.nextTable()) {
+            ColumnSpecList columns;
+            if (db()->getTableColumns(first->table, &columns) == 0) continue;
+            Rows rows = query("SELECT * FROM " + t(first->table));
+            std::sort(rows.begin(), rows.end());
+            result[first->table] = rows;
+        }
+    }
+    return result;
+}
+
+void UpgradeTest::refuseInserts(const char* table, const char* column, const char* value) {
+    const std::string name = std::string("refuse_") + table;
+    if (place() == Place::Postgres)
+        run("ALTER TABLE " + t(table) + " ADD CONSTRAINT " + name + " CHECK (" + column + " <> '" + value +
+            "') NOT VALID");
+    else
+        run("CREATE TRIGGER " + name + " BEFORE INSERT ON " + t(table) + " WHEN NEW." + column + " = '" + value +
+            "' BEGIN SELECT RAISE(ABORT, 'refused by the test'); END");
+}
+
+void UpgradeTest::allowInserts(const char* table) {
+    const std::string name = std::string("refuse_") + table;
+    if (place() == Place::Postgres)
+        run("ALTER TABLE " + t(table) + " DROP CONSTRAINT " + name);
+    else
+        run("DROP TRIGGER " + name);
+}
+
+void UpgradeTest::verifyUpgraded(Legacy legacy, const Snapshot& before) {
+    const std::vector<LegacyTable> tables = legacyTables(legacy);
+    auto has = [&](const std::string& name) {
+        return std::any_of(tables.begin(), tables.end(), [&](const LegacyTable& table) { return table.name == name; });
+    };
+    const bool initialProfileRows = legacy != Legacy::Unified0;
+
+    // Versions.
+    {
+        RepositoryImpl* repository = openRepository();
+        ASSERT_NE(repository, nullptr);
+        RepositoryAccessMode mode;
+        RepositoryKind kind;
+        int version = 0, second = 0;
+        repository->getRepositoryInfo(mode, kind, version, second);
+        EXPECT_EQ(kind, REPOS_KIND_UNIFIED);
+        EXPECT_EQ(version, REPOS_CURRENT_VERSION);
+        EXPECT_EQ(repository->getMinorVersion(), REPOS_CURRENT_MINOR_VERSION);
+        EXPECT_TRUE(repository->hasNCOA());
+        EXPECT_EQ(repository->getRepositoryUuid().length(), 36);
+        repository->release();
+    }
+    const std::string info = t("INFO");
+    EXPECT_EQ(query("SELECT I_TYPE, I_VERS FROM " + info +
+                    " WHERE I_TYPE IN ('VQREPOSITORY', 'NCOA', "
+                    "'PROFILE_RESULTSET', 'MONITOR') ORDER BY I_TYPE"),
+              (Rows{{"NCOA", "1"}, {"VQREPOSITORY", "8"}}));
+    // The NCOA row an older repository is given stands for tables that exist.
+    if (legacy != Legacy::Unified0) {
+        EXPECT_EQ(existingTables({"NCOALO", "NCOAEX"}).size(), 2u);
+    }
+
+    // No old row lost or doubled: each is still there with every value it had (a value it lacked
+    // may have been filled); only the rows the upgrade adds are new.
+    std::map<std::string, size_t> added;
+    if (initialProfileRows) {
+        added["NOTCAT"] = 1;
+        added["FOLDER"] = 2;  // the initial folder and the shared one
+    }
+    for (const LegacyTable& table : tables) {
+        // Rewritten by design: the version rows, the event types, the counters (checked below).
+        if (table.name == "INFO" || table.name == "EVENT" || table.name == "UCURID") continue;
+        const std::vector<std::string> names = columnNames(table);
+        Rows after = query("SELECT " + joined(names) + " FROM " + t(table.name.c_str()));
+        const Rows& old = before.at(table.name);
+        EXPECT_EQ(after.size(), old.size() + added[table.name]) << table.name;
+        std::vector<bool> used(after.size(), false);
+        for (const auto& row : old) {
+            bool found = false;
+            for (size_t a = 0; a < after.size() && !found; ++a) {
+                if (used[a]) continue;
+                bool same = true;
+                for (size_t c = 0; c < names.size() && same; ++c) {
+                    // Identification values are re-pointed at their definitions (checked below).
+                    if (table.name == "MDEFVL" && names[c] == "IDENT_ID") continue;
+                    if (!blank(row[c]) && row[c] != after[a][c]) same = false;
+                }
+                if (same) found = used[a] = true;
+            }
+            EXPECT_TRUE(found) << table.name << " lost a row starting " << row[0];
+        }
+    }
+
+    // Nothing missing any more.
+    for (const Required& required : kRequired) {
+        if (!has(required.table)) continue;
+        Rows values = query(std::string("SELECT ") + required.column + " FROM " + t(required.table));
+        std::set<std::string> distinct;
+        for (const auto& row : values) {
+            EXPECT_FALSE(blank(row[0])) << required.table << "." << required.column;
+            distinct.insert(row[0]);
+        }
+        if (required.unique) {
+            EXPECT_EQ(distinct.size(), values.size()) << required.table << "." << required.column;
+        }
+    }
+    EXPECT_EQ(query("SELECT I_UUID FROM " + info + " WHERE I_TYPE = 'VQREPOSITORY'")[0][0].size(), 36u);
+    const std::string user = getCurrentUserName().str();
+    if (has("RULE")) {
+        EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("RULE") + " WHERE RU_CRUSR = '" + user + "'"), "3");
+        EXPECT_EQ(value("SELECT RU_UUID FROM " + t("RULE") + " WHERE RU_ID = 20"),
+                  "6f1c2a52-0c1d-4c55-9a5e-3b7e1f0d9a11");
+    }
+    if (has("MJOB")) {
+        // What a task already had stays; the rest is stamped.
+        EXPECT_EQ(query("SELECT JB_CRUSR, JB_EDDAT, JB_EDUSR FROM " + t("MJOB") + " WHERE JB_ID = 2"),
+                  (Rows{{user, "43210.5", "carol"}}));
+        EXPECT_EQ(value("SELECT JB_CODE FROM " + t("MJOB") + " WHERE JB_ID = 8"), "job-code-8");
+        EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("MJOB") + " WHERE JB_CRDAT < 40000"), "0");
+    }
+    if (has("EXEC")) {
+        EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("EXEC") + " WHERE GRP_ID = 1"), "2");
+    }
+    if (has("PATDST")) {
+        EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("PATDST") + " WHERE PA_COUNT2 = PA_COUNT"), "3");
+    }
+
+    // Values kept under their new column names.
+    for (const Renamed& renamed : kRenamed) {
+        if (!has(renamed.table)) continue;
+        std::string sql = std::string("SELECT COUNT(*) FROM ") + t(renamed.table) + " WHERE " + renamed.oldColumn +
+                          " IS NOT NULL AND (" + renamed.column + " IS NULL OR " + renamed.column + " <> " +
+                          renamed.oldColumn + ")";
+        EXPECT_EQ(value(sql), "0") << renamed.table << "." << renamed.column;
+    }
+
+    // The initial rows, once each.
+    if (initialProfileRows) {
+        EXPECT_EQ(query("SELECT NCAT_DSC FROM " + t("NOTCAT") + " WHERE NCAT_ID = 0"), (Rows{{"General"}}));
+        EXPECT_EQ(query("SELECT FLDR_NAM, NAM_NORM FROM " + t("FOLDER") + " WHERE FLDR_ID = 0"),
+                  (Rows{{"Profiling Reports", "profiling reports"}}));
+    }
+    EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("EVENT")), "11");
+    EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("EXPRTP")), "10");
+
+    // Every object without a folder is in the one shared folder at the root.
+    Rows shared = query("SELECT FLDR_ID FROM " + t("FOLDER") + " WHERE FLDR_NAM = 'Shared Data' AND FLDR_PAR = 0");
+    ASSERT_EQ(shared.size(), 1u);
+    for (const char* filed : kFiledTables) {
+        if (!has(filed)) continue;
+        EXPECT_EQ(value(std::string("SELECT COUNT(*) FROM ") + t(filed) + " WHERE FLDR_ID IS NULL OR FLDR_ID <> " +
+                        shared[0][0]),
+                  "0")
+            << filed;
+    }
+
+    // Identity definitions: each its own id, the values pointing at them (a value of sample type
+    // 2 is looked up as 0 and so keeps its old number; one without a definition too).
+    if (has("MIDDEF")) {
+        auto uid = [&](const char* ident, const char* project) {
+            return value("SELECT ID_UID FROM " + t("MIDDEF") + " WHERE IDENT_ID = " + ident +
+                         " AND PRJ_ID = " + project);
+        };
+        EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("MIDDEF") + " WHERE LOCALE = 'ENUSA'"), "3");
+        EXPECT_EQ(query("SELECT IDVALRID, IDENT_ID FROM " + t("MDEFVL") + " ORDER BY IDVALRID"),
+                  (Rows{{"101", uid("41", "7")},
+                        {"102", uid("42", "7")},
+                        {"103", uid("41", "8")},
+                        {"104", "42"},
+                        {"105", "49"}}));
+    }
+
+    // Dashboard defaults.
+    EXPECT_EQ(value("SELECT INTNUM FROM " + t("RPTGRP") + " WHERE GRP_ID = 1"), "7");
+    EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("THRHLD")), "1");
+    EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("DIMENS")), "6");
+    EXPECT_EQ(value("SELECT COUNT(*) FROM " + t("DIMGRP")), "6");
+
+    // Counters continue after the old counter and after every id in use.
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    auto nextId = [&](const char* key) {
+        unsigned id = 0;
+        EXPECT_TRUE(repository->getNextId(key, &id, nullptr)) << key;
+        return static_cast<long long>(id);
+    };
+    auto highest = [&](const char* table, const char* column) {
+        std::string max = value(std::string("SELECT MAX(") + column + ") FROM " + t(table));
+        return blank(max) ? 0LL : std::stoll(max);
+    };
+    for (const Counter& counter : kCounters) {
+        if (!has(counter.oldTable)) continue;
+        const long long old = std::stoll(value(std::string("SELECT NI_VAL FROM ") + t(counter.oldTable) +
+                                               " WHERE NI_KEY = " + std::to_string(counter.oldKey)));
+        const long long next = nextId(counter.key);
+        EXPECT_GT(next, old) << counter.key;
+        if (counter.table && has(counter.table)) {
+            EXPECT_GT(next, highest(counter.table, counter.idColumn)) << counter.key;
+        }
+    }
+    if (has("UCURID")) {
+        EXPECT_EQ(nextId("RULE"), 21);
+    }
+    for (const Uncounted& uncounted : kUncounted) {
+        if (!has(uncounted.table)) continue;
+        EXPECT_GT(nextId(uncounted.table), highest(uncounted.table, uncounted.idColumn)) << uncounted.table;
+    }
+    repository->release();
+}
