@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <random>
 
 #include "repos_tables.h"
 #include "vqbutil.h"
@@ -83,16 +82,14 @@ void CopyTest::TearDown() {
 }
 
 std::string CopyTest::serverPrefix() {
-    static std::random_device seed;
-    prefixes_.push_back("C" + std::to_string(seed() % 1000000) + "_");
+    prefixes_.push_back(uniqueTestPrefix('C'));
     return prefixes_.back();
 }
 
 bool CopyTest::create(Place place, std::string& where) {
-    static std::random_device seed;
     bool ok;
     if (place == Place::File) {
-        where = dir_.file("r" + std::to_string(seed() % 1000000) + ".db");
+        where = dir_.file(uniqueTestPrefix('r') + ".db");
         ok = admin_->createFileRepository(where);
     } else {
         where = serverPrefix();

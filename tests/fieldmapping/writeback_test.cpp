@@ -1,6 +1,5 @@
 // Writing a value back into a mapped source row: a separate SQLite file and a PostgreSQL table,
 // each with a composite key.
-#include <random>
 
 #include "fieldmapping_fixture.h"
 #include "vqbmessage.h"
@@ -265,8 +264,7 @@ TEST_F(WriteBack, ASourceThatCannotBeReachedOrSetUpIsAFailure) {
 
 TEST(WriteBackPostgres, AValueGoesIntoTheRowOfACompositeKeyAndNowhereElse) {
     REPOS_REQUIRE_PG();
-    std::random_device seed;
-    std::string schema = "fm_" + std::to_string(seed() % 1000000);
+    std::string schema = "fm_" + uniqueTestPrefix('s');
     SourceDb pg(pgConnection());
     ASSERT_TRUE(pg.ok());
     ASSERT_TRUE(pg.exec("CREATE SCHEMA " + schema));

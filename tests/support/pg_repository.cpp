@@ -1,29 +1,9 @@
 #include "pg_repository.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
-#include <functional>
 
 #include "repos_admin.h"
 #include "repositoryimpl.h"
-
-namespace {
-
-// Short enough to leave the connector room for the longest table name behind it.
-std::string uniquePrefix() {
-    static std::atomic<unsigned> made{0};
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string test = info ? std::string(info->test_suite_name()) + "." + info->name() : std::string();
-    char text[48];
-    std::snprintf(text, sizeof text, "t%06x_%d_%u_", static_cast<unsigned>(std::hash<std::string>()(test) & 0xffffffu),
-                  static_cast<int>(getpid()), ++made);
-    return text;
-}
-
-}  // namespace
 
 PgTestRepository::PgTestRepository() { setUp(); }
 
@@ -35,7 +15,7 @@ void PgTestRepository::withoutSpecFiles(ConfigScope& config) {
 
 void PgTestRepository::setUp() {
     REPOS_REQUIRE_PG();
-    prefix_ = uniquePrefix();
+    prefix_ = uniqueTestPrefix('t');
     ConfigScope config;
     withoutSpecFiles(config);
     admin_ = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);

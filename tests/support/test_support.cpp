@@ -1,6 +1,10 @@
 #include "test_support.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
 
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +68,13 @@ void ConfigScope::set(const char* key, const char* value, const char* section) {
     if (!o) return;
     o->set(VqbString(key), VqbString(value));
     keys_.emplace_back(section, key);
+}
+
+std::string uniqueTestPrefix(char lead) {
+    static std::atomic<unsigned> made{0};
+    char text[40];
+    std::snprintf(text, sizeof text, "%c%xx%u_", lead, static_cast<unsigned>(getpid()), ++made);
+    return text;
 }
 
 std::string readFile(const std::string& path) {

@@ -50,6 +50,10 @@ private:
     std::vector<std::pair<std::string, std::string>> keys_;  // section, key
 };
 
+// A name part unique to this process and call ("<lead><pid>x<n>_"), for tables, prefixes and
+// schemas that tests running in parallel create in one shared database.
+std::string uniqueTestPrefix(char lead);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../repository/repository_fixture.h"
+#include "repository_fixture.h"
 
 // What a repository of an older version held.
 enum class Legacy {

@@ -1,6 +1,5 @@
 #include "repository_fixture.h"
 
-#include <random>
 
 #include "rda_factory.h"
 #include "vqbmessage.h"
@@ -26,8 +25,7 @@ void RepositoryTest::SetUp() {
         REPOS_REQUIRE_PG();
         where_ = pgConnection();
         // Each test has tables of its own in the shared test database.
-        std::random_device seed;
-        prefix_ = "T" + std::to_string(seed() % 1000000) + "_";
+        prefix_ = uniqueTestPrefix('T');
     } else {
         where_ = dir_.file("repository.db");
     }
