@@ -119,6 +119,20 @@ int main(int argc, char** argv) {
     std::printf("Working in %s\n", dir.c_str());
     std::string listFile = dir + "/repositories.lst";
 
+    // Without a configuration of the host's own, the demo writes one: the installation folder
+    // (its etc/reposcreate holds the XML table-create specs, none here) and a log file.
+    if (!std::getenv("REPOSADMIN_CONFIG")) {
+        std::string config = dir + "/repos.ini";
+        std::error_code ec;
+        std::filesystem::create_directories(dir + "/etc/reposcreate", ec);
+        if (FILE* f = std::fopen(config.c_str(), "w")) {
+            std::fprintf(f, "VQEXEC_HOME=%s\nLOG/FILE=%s/repos.log\n", dir.c_str(), dir.c_str());
+            std::fclose(f);
+            setenv("REPOSADMIN_CONFIG", config.c_str(), 1);
+            std::printf("Configuration %s, log %s/repos.log\n", config.c_str(), dir.c_str());
+        }
+    }
+
     RepositoryAdmin* admin = createRepositoryAdmin(0, listFile.c_str());
     if (!admin) {
         std::printf("createRepositoryAdmin failed: %s\n", getRepositoryAdminError());
