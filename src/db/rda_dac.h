@@ -187,12 +187,10 @@ protected:
     ~RDA_DACCursor() override = default;
 
     void release_INT() override;
-    int next_INT() override;
-    int getNumCols_INT() override;
-    VqbString getColName_INT(int i) override;
-    VqbString getString_INT(int i) override;
-    VqbDatavar getValue_INT(int i) override;
-    bool cacheAll_INT() override;
+    int liveNext() override;
+    int liveNumCols() override;
+    VqbString liveColName(int i) override;
+    VqbDatavar liveValue(int i, bool* reference) override;
 
 private:
     void dropHandles();

@@ -427,7 +427,7 @@ void RDA_DACStatement::release_INT() {
 // ---- cursors
 
 RDA_DACCursor::RDA_DACCursor(RDA_DAC* owner, const VqbString& sql, DacStatement* statement, DacCursor* cursor)
-    : RDA_BaseCursorImpl(owner, sql), dac_(owner), statement_(statement), cursor_(cursor) {
+    : RDA_BaseCursorImpl(owner, sql, "RDA_DACCursor"), dac_(owner), statement_(statement), cursor_(cursor) {
     if (logger_->getLevel() <= kLevelNotice)
         reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_DACCursor [%s] sql [%s]", tag().asCstr(),
                  sql_.asCstr());
@@ -445,9 +445,7 @@ void RDA_DACCursor::release_INT() {
     dropHandles();
 }
 
-int RDA_DACCursor::next_INT() {
-    RDA_TRACE("RDA_DACCursor::next_INT [%s]", tag().asCstr());
-    if (cached_) return cache_.next();
+int RDA_DACCursor::liveNext() {
     if (!cursor_) return 2;
     switch (cursor_->fetch()) {
         case DAC_FETCH_ROW:
@@ -461,61 +459,13 @@ int RDA_DACCursor::next_INT() {
     }
 }
 
-int RDA_DACCursor::getNumCols_INT() {
-    RDA_TRACE("RDA_DACCursor::getNumCols_INT [%s]", tag().asCstr());
-    if (cached_) return cache_.columnCount();
-    return cursor_ ? cursor_->getColumnCount() : 0;
-}
+int RDA_DACCursor::liveNumCols() { return cursor_ ? cursor_->getColumnCount() : 0; }
 
-VqbString RDA_DACCursor::getColName_INT(int i) {
-    RDA_TRACE("RDA_DACCursor::getColName_INT [%s]", tag().asCstr());
-    if (cached_) return cache_.colName(i);
-    return cursor_ ? cursor_->getColumnName(i) : VqbString("");
-}
+VqbString RDA_DACCursor::liveColName(int i) { return cursor_ ? cursor_->getColumnName(i) : VqbString(""); }
 
-VqbDatavar RDA_DACCursor::getValue_INT(int i) {
-    RDA_TRACE("RDA_DACCursor::getValue_INT [%s]", tag().asCstr());
-    VqbDatavar value;
-    if (cached_) {
-        value = cache_.getValue(i);
-        if (!cachedReferences_) return value;
-    } else if (cursor_) {
-        value = cursor_->getValue(i);
-    }
-    resolveBigString(value);
+VqbDatavar RDA_DACCursor::liveValue(int i, bool* reference) {
+    if (!cursor_) return VqbDatavar();
+    VqbDatavar value = cursor_->getValue(i);
+    *reference = value.getType() == VQB_TYPE_STRING && RDA_BigString::hasPrefix(value.asString());
     return value;
-}
-
-VqbString RDA_DACCursor::getString_INT(int i) {
-    RDA_TRACE("RDA_DACCursor::getString_INT [%s]", tag().asCstr());
-    VqbDatavar value = getValue_INT(i);
-    return value.isNull() ? VqbString("") : value.asString();
-}
-
-bool RDA_DACCursor::cacheAll_INT() {
-    RDA_TRACE("RDA_DACCursor::cacheAll_INT [%s]", tag().asCstr());
-    if (cached_) return true;
-    if (!cursor_) return false;
-    int cols = cursor_->getColumnCount();
-    if (cols <= 0) return false;
-    cached_ = true;
-    cache_.setColumns(cols);
-    for (int i = 0; i < cols; ++i) cache_.setColName(i, cursor_->getColumnName(i));
-    int state;
-    while ((state = cursor_->fetch()) == DAC_FETCH_ROW) {
-        cache_.addRow();
-        for (int i = 0; i < cols; ++i) {
-            VqbDatavar value = cursor_->getValue(i);
-            if (!cachedReferences_ && value.getType() == VQB_TYPE_STRING && RDA_BigString::hasPrefix(value.asString()))
-                cachedReferences_ = true;
-            cache_.moveValue(i, std::move(value));
-        }
-    }
-    cache_.reset();
-    if (state == DAC_FETCH_ERROR) {
-        dac_->failConnector(__LINE__, cursor_->getErrorText());
-        return false;
-    }
-    dropHandles();
-    return true;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "np_uchar.h"
 #include "repos_tables.h"
@@ -794,8 +795,8 @@ void RDA_BaseStatementImpl::release() {
 
 #define RDA_CURS_LOCKED RDA_LockScope scope(owner_, kSource, __LINE__, "CURS", id_)
 
-RDA_BaseCursorImpl::RDA_BaseCursorImpl(RDA_BaseImpl* owner, const VqbString& sql)
-    : owner_(owner), sql_(sql), logger_(owner->logger()), id_(RDA_BaseImpl::nextInstanceId()) {}
+RDA_BaseCursorImpl::RDA_BaseCursorImpl(RDA_BaseImpl* owner, const VqbString& sql, const char* name)
+    : owner_(owner), sql_(sql), logger_(owner->logger()), id_(RDA_BaseImpl::nextInstanceId()), name_(name) {}
 
 VqbString RDA_BaseCursorImpl::tag() const {
     return VqbString::format("%s%d_%s%d", "REPO", owner_->instanceId(), "CURS", id_);
@@ -847,6 +848,62 @@ bool RDA_BaseCursorImpl::cacheAll() {
 }
 
 #undef RDA_CURS_LOCKED
+
+int RDA_BaseCursorImpl::next_INT() {
+    RDA_TRACE("%s::next_INT [%s]", name_, tag().asCstr());
+    return cached_ ? cache_.next() : liveNext();
+}
+
+int RDA_BaseCursorImpl::getNumCols_INT() {
+    RDA_TRACE("%s::getNumCols_INT [%s]", name_, tag().asCstr());
+    return cached_ ? cache_.columnCount() : liveNumCols();
+}
+
+VqbString RDA_BaseCursorImpl::getColName_INT(int i) {
+    RDA_TRACE("%s::getColName_INT [%s]", name_, tag().asCstr());
+    return cached_ ? cache_.colName(i) : liveColName(i);
+}
+
+VqbString RDA_BaseCursorImpl::getString_INT(int i) {
+    RDA_TRACE("%s::getString_INT [%s]", name_, tag().asCstr());
+    VqbDatavar value = getValue_INT(i);
+    return value.isNull() ? VqbString("") : value.asString();
+}
+
+VqbDatavar RDA_BaseCursorImpl::getValue_INT(int i) {
+    RDA_TRACE("%s::getValue_INT [%s]", name_, tag().asCstr());
+    if (cached_) {
+        VqbDatavar value = cache_.getValue(i);
+        if (cachedReferences_) resolveBigString(value);
+        return value;
+    }
+    bool reference = false;
+    VqbDatavar value = liveValue(i, &reference);
+    if (reference) resolveBigString(value);
+    return value;
+}
+
+bool RDA_BaseCursorImpl::cacheAll_INT() {
+    RDA_TRACE("%s::cacheAll_INT [%s]", name_, tag().asCstr());
+    if (cached_) return true;
+    int cols = liveNumCols();
+    if (cols <= 0) return false;
+    cached_ = true;
+    cache_.setColumns(cols);
+    for (int i = 0; i < cols; ++i) cache_.setColName(i, liveColName(i));
+    int state;
+    while ((state = liveNext()) == 1) {
+        cache_.addRow();
+        for (int i = 0; i < cols; ++i) {
+            bool reference = false;
+            VqbDatavar value = liveValue(i, &reference);
+            if (reference) cachedReferences_ = true;
+            cache_.moveValue(i, std::move(value));
+        }
+    }
+    cache_.reset();
+    return state == 0;
+}
 
 void RDA_BaseCursorImpl::resolveBigString(VqbString& text) {
     if (!RDA_BigString::hasPrefix(text)) return;

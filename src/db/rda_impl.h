@@ -317,16 +317,30 @@ public:
     bool cacheAll() final;
 
 protected:
-    RDA_BaseCursorImpl(RDA_BaseImpl* owner, const VqbString& sql);
+    // name: the back end's class name in trace entries.
+    RDA_BaseCursorImpl(RDA_BaseImpl* owner, const VqbString& sql, const char* name);
     ~RDA_BaseCursorImpl() override = default;
 
+    // Once cacheAll_INT has run, the reads answer from the cached rows; before, from the live
+    // reads of the back end below.
     virtual void release_INT() = 0;
-    virtual int next_INT() = 0;
-    virtual int getNumCols_INT() = 0;
-    virtual VqbString getColName_INT(int i) = 0;
-    virtual VqbString getString_INT(int i) = 0;
-    virtual VqbDatavar getValue_INT(int i) = 0;
-    virtual bool cacheAll_INT() = 0;
+    virtual int next_INT();
+    virtual int getNumCols_INT();
+    virtual VqbString getColName_INT(int i);
+    // The text of getValue_INT, so references are resolved.
+    virtual VqbString getString_INT(int i);
+    virtual VqbDatavar getValue_INT(int i);
+    virtual bool cacheAll_INT();
+
+    // Live reads from the back end's own cursor; once its handles are dropped they answer 2, 0,
+    // "" and null. liveNext: 1 a row, 0 the end (the handles are dropped), 2 an error (last
+    // error set and logged).
+    virtual int liveNext() = 0;
+    virtual int liveNumCols() = 0;
+    virtual VqbString liveColName(int i) = 0;
+    // Column i of the current row as stored, unresolved; *reference (false on entry) becomes
+    // true for a text that starts like a big-string reference.
+    virtual VqbDatavar liveValue(int i, bool* reference) = 0;
 
     // A text that is a big-string reference becomes the stored text; others pass untouched
     // after one prefix comparison.
@@ -339,6 +353,7 @@ protected:
     VqbString sql_;
     VqLogger* logger_;
     int id_;
+    const char* name_;
     bool cached_ = false;
     // Whether a cached text starts like a big-string reference; without one, cached reads skip
     // the lookup altogether.

@@ -473,7 +473,11 @@ void RDA_SqliteStatement::release_INT() {
 
 RDA_SqliteCursor::RDA_SqliteCursor(RDA_Sqlite* owner, const VqbString& sql, SqliteStatement* prepared,
                                    SqliteCursor* cursor, bool recycle)
-    : RDA_BaseCursorImpl(owner, sql), sqlite_(owner), prepared_(prepared), cursor_(cursor), recycle_(recycle) {
+    : RDA_BaseCursorImpl(owner, sql, "RDA_SqliteCursor"),
+      sqlite_(owner),
+      prepared_(prepared),
+      cursor_(cursor),
+      recycle_(recycle) {
     if (logger_->getLevel() <= kLevelNotice)
         reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_SqliteCursor [%s] sql [%s]", tag().asCstr(),
                  sql_.asCstr());
@@ -496,9 +500,7 @@ void RDA_SqliteCursor::release_INT() {
     dropHandles();
 }
 
-int RDA_SqliteCursor::next_INT() {
-    RDA_TRACE("RDA_SqliteCursor::next_INT [%s]", tag().asCstr());
-    if (cached_) return cache_.next();
+int RDA_SqliteCursor::liveNext() {
     if (!cursor_) return 2;
     switch (cursor_->next()) {
         case 1:
@@ -515,17 +517,9 @@ int RDA_SqliteCursor::next_INT() {
     }
 }
 
-int RDA_SqliteCursor::getNumCols_INT() {
-    RDA_TRACE("RDA_SqliteCursor::getNumCols_INT [%s]", tag().asCstr());
-    if (cached_) return cache_.columnCount();
-    return cursor_ ? cursor_->getColumnCount() : 0;
-}
+int RDA_SqliteCursor::liveNumCols() { return cursor_ ? cursor_->getColumnCount() : 0; }
 
-VqbString RDA_SqliteCursor::getColName_INT(int i) {
-    RDA_TRACE("RDA_SqliteCursor::getColName_INT [%s]", tag().asCstr());
-    if (cached_) return cache_.colName(i);
-    return cursor_ ? cursor_->getColumnName(i) : VqbString("");
-}
+VqbString RDA_SqliteCursor::liveColName(int i) { return cursor_ ? cursor_->getColumnName(i) : VqbString(""); }
 
 VqbString RDA_SqliteCursor::getString_INT(int i) {
     RDA_TRACE("RDA_SqliteCursor::getString_INT [%s]", tag().asCstr());
@@ -535,7 +529,8 @@ VqbString RDA_SqliteCursor::getString_INT(int i) {
     return text.isNull() ? VqbString("") : text;
 }
 
-VqbDatavar RDA_SqliteCursor::readColumn(int i) {
+VqbDatavar RDA_SqliteCursor::liveValue(int i, bool* reference) {
+    if (!cursor_) return VqbDatavar();
     switch (cursor_->getColumnType(i)) {
         case SQLITE_COLUMN_INTEGER:
             return VqbDatavar(static_cast<long long>(cursor_->getInt64(i)));
@@ -543,56 +538,10 @@ VqbDatavar RDA_SqliteCursor::readColumn(int i) {
             return VqbDatavar(cursor_->getDouble(i));
         case SQLITE_COLUMN_NULL:
             return VqbDatavar();
-        default:
-            return VqbDatavar(cursor_->getText(i));
-    }
-}
-
-VqbDatavar RDA_SqliteCursor::getValue_INT(int i) {
-    RDA_TRACE("RDA_SqliteCursor::getValue_INT [%s]", tag().asCstr());
-    if (cached_) {
-        VqbDatavar value = cache_.getValue(i);
-        if (cachedReferences_) resolveBigString(value);
-        return value;
-    }
-    if (!cursor_) return VqbDatavar();
-    int type = cursor_->getColumnType(i);
-    if (type != SQLITE_COLUMN_TEXT && type != SQLITE_COLUMN_BLOB) return readColumn(i);
-    VqbString text = cursor_->getText(i);
-    resolveBigString(text);
-    return VqbDatavar(text);
-}
-
-bool RDA_SqliteCursor::cacheAll_INT() {
-    RDA_TRACE("RDA_SqliteCursor::cacheAll_INT [%s]", tag().asCstr());
-    if (cached_) return true;
-    if (!cursor_) return false;
-    int cols = cursor_->getColumnCount();
-    if (cols <= 0) return false;
-    cached_ = true;
-    cache_.setColumns(cols);
-    for (int i = 0; i < cols; ++i) cache_.setColName(i, cursor_->getColumnName(i));
-    int state;
-    while ((state = cursor_->next()) == 1) {
-        cache_.addRow();
-        for (int i = 0; i < cols; ++i) {
-            int type = cursor_->getColumnType(i);
-            if (type == SQLITE_COLUMN_TEXT || type == SQLITE_COLUMN_BLOB) {
-                VqbString text = cursor_->getText(i);
-                if (!cachedReferences_ && RDA_BigString::hasPrefix(text)) cachedReferences_ = true;
-                cache_.moveValue(i, VqbDatavar(text));
-            } else {
-                cache_.moveValue(i, readColumn(i));
-            }
+        default: {
+            VqbString text = cursor_->getText(i);
+            *reference = RDA_BigString::hasPrefix(text);
+            return VqbDatavar(text);
         }
     }
-    cache_.reset();
-    if (state == 2) {
-        VqbString text;
-        cursor_->getErrorMessage(text);
-        sqlite_->fail(kSource, __LINE__, text);
-        return false;
-    }
-    dropHandles();
-    return true;
 }

@@ -144,17 +144,16 @@ protected:
     ~RDA_SqliteCursor() override = default;
 
     void release_INT() override;
-    int next_INT() override;
-    int getNumCols_INT() override;
-    VqbString getColName_INT(int i) override;
+    // The stored text, unresolved (also from cached rows).
     VqbString getString_INT(int i) override;
-    VqbDatavar getValue_INT(int i) override;
-    bool cacheAll_INT() override;
+    int liveNext() override;
+    int liveNumCols() override;
+    VqbString liveColName(int i) override;
+    // Typed by the column's storage class.
+    VqbDatavar liveValue(int i, bool* reference) override;
 
 private:
     void dropHandles();
-    // Column i of the wrapper's current row, typed by its storage class, unresolved.
-    VqbDatavar readColumn(int i);
 
     RDA_Sqlite* sqlite_;
     SqliteStatement* prepared_;
