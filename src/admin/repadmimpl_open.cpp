@@ -224,15 +224,22 @@ bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
     // One transaction for a file, as when it was created; what was dropped stays dropped.
     const bool atomic = repository->isFileDatabase() && db->beginTransaction(true);
 
+    // Most numbers have no table of their own (fields profiled into the shared FRQDST, runs
+    // without history): look before dropping, so the log holds no failure for each of them.
+    auto dropIfPresent = [db](const VqbString& name) {
+        ColumnSpecList columns;
+        if (db->getTableColumns(name, &columns) > 0) db->dropTable(name);
+    };
+
     // Work tables, numbered by profiled field and by metric history.
     int highest = 0;
     if (db->paramSingletonInt("SELECT MAX(FLD_ID) FROM " + db->getTableName("FLD", true, -1), &highest, 0))
-        for (int n = 1; n <= highest; ++n) db->dropTable(VqbString::format("FRQDST%d", n));
+        for (int n = 1; n <= highest; ++n) dropIfPresent(VqbString::format("FRQDST%d", n));
     highest = 0;
     if (db->paramSingletonInt("SELECT MAX(HGM_ID) FROM " + db->getTableName("HGMETA", true, -1), &highest, 0)) {
         for (int n = 1; n <= highest; ++n) {
-            db->dropTable(VqbString::format("HSM%d", n));
-            db->dropTable(VqbString::format("HCM%d", n));
+            dropIfPresent(VqbString::format("HSM%d", n));
+            dropIfPresent(VqbString::format("HCM%d", n));
         }
     }
 
@@ -250,7 +257,7 @@ bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
         fail(__LINE__, repository->getErrorMessage());
         ok = false;
     }
-    for (const char* name : kLooseTables) db->dropTable(name);
+    for (const char* name : kLooseTables) dropIfPresent(name);
 
     // A drop the back end let pass (a view or a locked table of the same name) must not make the
     // deletion look complete.
