@@ -12,23 +12,29 @@
 
 namespace {
 
-struct Listed {
-    std::string name, connection, prefix;
-    bool isDefault, isFile;
-};
+using Lines = std::vector<std::string>;
 
-std::vector<Listed> listAll(RepositoryAdmin& admin, bool onlyCurrent = false) {
-    std::vector<Listed> out;
+// Each entry as "name|connection|prefix|default|file", default and file as 1 or 0.
+Lines listAll(RepositoryAdmin& admin, bool onlyCurrent = false) {
+    Lines out;
     EXPECT_TRUE(admin.beginRepositoryList(false, onlyCurrent)) << admin.getErrorMessage().str();
     VqbString name, conn, prefix, desc, version;
     bool isDefault = false, isFile = false;
     while (admin.getNextRepository(name, isDefault, conn, prefix, desc, version, isFile)) {
         EXPECT_EQ(desc.str(), "unknown");
         EXPECT_EQ(version.str(), "unknown");
-        out.push_back({name.str(), conn.str(), prefix.str(), isDefault, isFile});
+        out.push_back(name.str() + "|" + conn.str() + "|" + prefix.str() + "|" + std::to_string(isDefault) + "|" +
+                      std::to_string(isFile));
     }
     return out;
 }
+
+struct AdminDeleter {
+    void operator()(RepositoryAdmin* a) const {
+        if (a) a->release();
+    }
+};
+using AdminPtr = std::unique_ptr<RepositoryAdmin, AdminDeleter>;
 
 class ListFile : public ::testing::Test {
 protected:
@@ -46,43 +52,26 @@ protected:
 }  // namespace
 
 TEST_F(ListFile, RoundTripKeepsQuotesDefaultsAndKinds) {
-    EXPECT_FALSE(fileExists(path));
     ASSERT_TRUE(admin->addRepository("/data/o'brien.db", "", "O'Brien's file", true));
     EXPECT_TRUE(fileExists(path));  // the first add creates the list
     writeFile(path, readFile(path) + "'Server'='DSN=pg;UID=u' 'S.P_' 'C'\r\n");
     ASSERT_TRUE(admin->setDefaultRepository("server"));
-
-    auto entries = listAll(*admin);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].name, "O'Brien's file");
-    EXPECT_EQ(entries[0].connection, "/data/o'brien.db");
-    EXPECT_EQ(entries[0].prefix, "");
-    EXPECT_TRUE(entries[0].isFile);
-    EXPECT_FALSE(entries[0].isDefault);
-    EXPECT_EQ(entries[1].name, "Server");
-    EXPECT_EQ(entries[1].connection, "DSN=pg;UID=u");
-    EXPECT_EQ(entries[1].prefix, "S.P_");
-    EXPECT_FALSE(entries[1].isFile);
-    EXPECT_TRUE(entries[1].isDefault);
-
+    EXPECT_EQ(listAll(*admin), (Lines{"O'Brien's file|/data/o'brien.db||0|1", "Server|DSN=pg;UID=u|S.P_|1|0"}));
     EXPECT_EQ(readFile(path),
               "$defaultrepos='Server'\r\n"
               "'O''Brien''s file'='/data/o''brien.db' '' 'F'\r\n"
               "'Server'='DSN=pg;UID=u' 'S.P_' 'C'\r\n");
-}
 
-TEST_F(ListFile, LineWithoutKindLetterIsADataSourceWrittenBackAsConnection) {
+    // A line without kind letter names a data source and is written back as a connection.
     writeFile(path, "\r\n$DEFAULTREPOS='legacy'\n\n'legacy'='MyDsn'\n   \n");
-    auto entries = listAll(*admin);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].connection, "DSN=MyDsn;VQXTYPE=ODBC;");
-    EXPECT_TRUE(entries[0].isDefault);  // default names compare ignoring case
+    // Default names compare ignoring case.
+    EXPECT_EQ(listAll(*admin), (Lines{"legacy|DSN=MyDsn;VQXTYPE=ODBC;||1|0"}));
     ASSERT_TRUE(admin->removeRepository("nothing such"));  // rewrites the unchanged list
     EXPECT_EQ(readFile(path), "$defaultrepos='legacy'\r\n'legacy'='DSN=MyDsn;VQXTYPE=ODBC;' '' 'C'\r\n");
 }
 
 TEST_F(ListFile, MalformedListsFailWithMessageAndLineAndChangeNothing) {
-    struct Case {
+    const struct {
         std::string text;
         unsigned message;
         int line;
@@ -96,9 +85,8 @@ TEST_F(ListFile, MalformedListsFailWithMessageAndLineAndChangeNothing) {
         writeFile(path, c.text);
         EXPECT_FALSE(admin->beginRepositoryList(false, false)) << c.text;
         EXPECT_EQ(admin->getErrorMessage(), reposMessage(c.message, path.c_str(), c.line)) << c.text;
-        EXPECT_FALSE(admin->addRepository("/y.db", "", "y", true));
-        EXPECT_FALSE(admin->setDefaultRepository("a"));
-        EXPECT_FALSE(admin->removeRepository("a"));
+        EXPECT_FALSE(admin->addRepository("/y.db", "", "y", true) || admin->setDefaultRepository("a") ||
+                     admin->removeRepository("a"));
         EXPECT_EQ(readFile(path), c.text) << "a failed read must leave the file alone";
     }
 }
@@ -124,33 +112,31 @@ TEST_F(ListFile, FailedWriteOrRenameKeepsTheOldList) {
     EXPECT_EQ(readFile(other + "/keep"), "x");
     EXPECT_FALSE(fileExists(other + ".t"));
 
-    // The old list is still whole and usable.
-    auto entries = listAll(*admin);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "a");
+    EXPECT_EQ(listAll(*admin), (Lines{"a|/a.db||1|1"}));  // the old list is whole and usable
 }
 
 TEST_F(ListFile, DuplicateNamesRemovalDefaultsAndOnlyCurrent) {
+    // Connector entries are refused while no connection can be made.
+    EXPECT_FALSE(admin->addRepository("DSN=none", "P_", "srv", false));
+    EXPECT_FALSE(admin->getErrorMessage().isEmpty());
+    EXPECT_FALSE(fileExists(path));
+
     ASSERT_TRUE(admin->addRepository("/a.db", "", "Alpha", true));
     EXPECT_FALSE(admin->addRepository("/b.db", "", "ALPHA", true));
     EXPECT_EQ(admin->getErrorMessage(), reposMessage(1305));
     ASSERT_TRUE(admin->addRepository("/b.db", "", "Beta", true));
-
     // Without a marked default the file names the first entry.
     EXPECT_EQ(readFile(path).substr(0, 24), "$defaultrepos='Alpha'\r\n'");
     ASSERT_TRUE(admin->setDefaultRepository("Beta"));
     EXPECT_EQ(readFile(path).substr(0, 23), "$defaultrepos='Beta'\r\n'");
     ASSERT_TRUE(admin->setDefaultRepository("nobody"));
     EXPECT_EQ(readFile(path).substr(0, 24), "$defaultrepos='Alpha'\r\n'");
-
     // Two entries marked default in memory: the later one is written.
-    ASSERT_TRUE(admin->loadRepositoryList());
     std::vector<ReposListEntry> twice(2);
     twice[0].name = "one";
     twice[1].name = "two";
     twice[0].isDefault = twice[1].isDefault = true;
     EXPECT_EQ(RepositoryAdminImpl::formatRepositoryList(twice).str().substr(0, 21), "$defaultrepos='two'\r\n");
-
     // Unprobed entries are never current.
     EXPECT_TRUE(listAll(*admin, true).empty());
 
@@ -160,8 +146,52 @@ TEST_F(ListFile, DuplicateNamesRemovalDefaultsAndOnlyCurrent) {
     EXPECT_TRUE(listAll(*admin).empty());
 }
 
-TEST_F(ListFile, ConnectorEntriesAreRefusedWhileNoConnectionCanBeMade) {
-    EXPECT_FALSE(admin->addRepository("DSN=none", "P_", "srv", false));
-    EXPECT_FALSE(admin->getErrorMessage().isEmpty());
-    EXPECT_FALSE(fileExists(path));
+// Bit 0 means "no list file": a given path is neither kept nor examined, and list operations
+// fail with 1295. Without bit 0 a path is required.
+TEST(AdminEntry, FlagBitZeroAndTheListFilePath) {
+    LogCapture quiet;
+    TempDir dir;
+    writeFile(dir.file("plain"), "");
+    for (const char* path : {static_cast<const char*>(nullptr), "plain/below.lst"}) {
+        std::string full = path ? dir.file(path) : "";
+        AdminPtr a(createRepositoryAdmin(1, path ? full.c_str() : nullptr));
+        ASSERT_TRUE(a);
+        EXPECT_STREQ(getRepositoryAdminError(), "");
+        EXPECT_EQ(a->getConfigFile().str(), "");
+        EXPECT_FALSE(a->beginRepositoryList(false, false));
+        EXPECT_EQ(a->getErrorMessage(), reposMessage(1295));
+        EXPECT_FALSE(a->addRepository("/x.db", "", "x", true));
+        EXPECT_EQ(a->getErrorMessage(), reposMessage(1295));
+        EXPECT_FALSE(a->removeRepository("x"));
+        EXPECT_FALSE(a->setDefaultRepository("x"));
+    }
+    EXPECT_FALSE(fileExists(dir.file("plain/below.lst")));
+
+    for (int flags : {0, 2}) {  // only bit 0 counts
+        EXPECT_EQ(createRepositoryAdmin(flags, nullptr), nullptr);
+        EXPECT_STREQ(getRepositoryAdminError(), "No repository config file specified");
+    }
+}
+
+TEST(AdminEntry, ErrorTextIsCutAt255AndClearedAfterASuccess) {
+    LogCapture quiet;
+    TempDir dir;
+    writeFile(dir.file("plain"), "");
+    // A list file below a regular file cannot be used; a long name makes a long error text.
+    std::string bad = dir.file("plain/") + std::string(400, 'n') + "\xC3\xA4.lst";
+    EXPECT_EQ(createRepositoryAdmin(0, bad.c_str()), nullptr);
+    std::string error = getRepositoryAdminError();
+    EXPECT_LE(error.size(), 255u);
+    EXPECT_GE(error.size(), 250u);
+    EXPECT_EQ(error, reposMessage(1294, bad.c_str()).str().substr(0, error.size()));
+
+    AdminPtr ok(createRepositoryAdmin(0, dir.file("repos.lst").c_str()));
+    ASSERT_TRUE(ok);
+    EXPECT_STREQ(getRepositoryAdminError(), "");
+    EXPECT_EQ(ok->getConfigFile().str(), dir.file("repos.lst"));
+
+    // A null status callback puts the built-in one back: operations that report still work.
+    ok->setStatusCallback(nullptr);
+    EXPECT_TRUE(ok->addRepository(dir.file("x.db").c_str(), "", "x", true));
+    EXPECT_TRUE(ok->beginRepositoryList(true, false));
 }

@@ -26,13 +26,10 @@ TEST_P(CommonMetrics, MetricsBoundIntoARuleGoWithTheRule) {
     unsigned doomed = rule("Doomed"), kept = rule("Kept");
     unsigned ratio = rda->addCustomMetric("Ratio", "pre", "A/B", "post");
     unsigned sum = rda->addCustomMetric("Sum", "", "A+B", "");
-    ASSERT_NE(ratio, 0xFFFFFFFFu);
-    ASSERT_NE(sum, 0xFFFFFFFFu);
-    for (unsigned metric : {ratio, sum}) {
-        ASSERT_TRUE(rda->addCustomMetricField(metric, "B", "I"));
-        ASSERT_TRUE(rda->addCustomMetricField(metric, "A", "I"));
-        ASSERT_TRUE(rda->addCustomMetricField(metric, "OUT", "O"));
-    }
+    ASSERT_TRUE(ratio != 0xFFFFFFFFu && sum != 0xFFFFFFFFu);
+    for (unsigned metric : {ratio, sum})
+        for (const char* field : {"B", "A", "OUT"})
+            ASSERT_TRUE(rda->addCustomMetricField(metric, field, field[0] == 'O' ? "O" : "I"));
     ASSERT_TRUE(rda->addRuleCustomMetric(doomed, sum, 1));
     ASSERT_TRUE(rda->addRuleCustomMetric(doomed, ratio, 2));
     ASSERT_TRUE(rda->addRuleCustomMetric(kept, ratio, 1));
@@ -50,7 +47,6 @@ TEST_P(CommonMetrics, MetricsBoundIntoARuleGoWithTheRule) {
 
     ASSERT_TRUE(rda->deleteRule(doomed));
     EXPECT_TRUE(take(rda->listRuleCustomMetrics(doomed)).empty());
-    EXPECT_TRUE(take(rda->listCustomMetricFieldMaps(doomed, static_cast<int>(ratio))).empty());
     EXPECT_EQ(repo->count("RUCMME", "RU_ID=?", {VqbDatavar(doomed)}) + repo->count("CMFMAP", "RU_ID=?", {VqbDatavar(doomed)}), 0);
     // The metrics are shared: another rule keeps its binding and the definitions stay.
     EXPECT_EQ(take(rda->listRuleCustomMetrics(kept)).size(), 1u);
@@ -61,7 +57,7 @@ TEST_P(CommonMetrics, MetricsBoundIntoARuleGoWithTheRule) {
 
 TEST_P(CommonMetrics, DuplicatesLookupsUpdatesAndDeletes) {
     LogCapture log;
-    unsigned metric = rda->addCustomMetric("Ratio", "", "A/B", "");
+    unsigned metric = rda->addCustomMetric("Ratio", "", "A/B", ""), r = rule("Rule");
     ASSERT_NE(metric, 0xFFFFFFFFu);
     EXPECT_EQ(rda->addCustomMetric("Ratio", "", "other", ""), 0xFFFFFFFFu);
     EXPECT_TRUE(log.contains(vqb_get_message(VQB_MOD_MONADMIN, 1356).str(), 5));
@@ -69,17 +65,16 @@ TEST_P(CommonMetrics, DuplicatesLookupsUpdatesAndDeletes) {
     EXPECT_TRUE(rda->addCustomMetricField(metric, "A", "I"));
     EXPECT_FALSE(rda->addCustomMetricField(metric, "A", "I"));
     EXPECT_TRUE(rda->addCustomMetricField(metric, "A", "O"));
-    unsigned r = rule("Rule");
     EXPECT_TRUE(rda->addRuleCustomMetric(r, metric, 1));
     EXPECT_FALSE(rda->addRuleCustomMetric(r, metric, 2));
     ASSERT_TRUE(rda->addCustomMetricFieldMap(r, metric, 1, "PRICE", "A", "I"));
 
     Rows byId = take(rda->findCustomMetric(static_cast<int>(metric), "", ""));
-    std::string uuid = cell(byId, 0, 5);
+    const std::string uuid = cell(byId, 0, 5);
     EXPECT_EQ(uuid.size(), 36u);
-    EXPECT_EQ(take(rda->findCustomMetric(0, "", uuid)), byId);
-    EXPECT_EQ(take(rda->findCustomMetric(0, "Ratio", "")), byId);
-    EXPECT_EQ(take(rda->listCustomMetrics("Ratio")), byId);
+    for (ReposDataAccessCursor* found : {rda->findCustomMetric(0, "", uuid), rda->findCustomMetric(0, "Ratio", ""),
+                                         rda->listCustomMetrics("Ratio")})
+        EXPECT_EQ(take(found), byId);
     EXPECT_TRUE(take(rda->listCustomMetrics("' OR ''='")).empty());
 
     log.clear();
@@ -97,9 +92,8 @@ TEST_P(CommonMetrics, DuplicatesLookupsUpdatesAndDeletes) {
 
     // A delete takes the metric with its fields and memberships, or, broken half-way, nothing.
     unsigned gone = rda->addCustomMetric("Gone", "", "A", "");
-    ASSERT_TRUE(rda->addCustomMetricField(gone, "A", "I"));
-    ASSERT_TRUE(rda->addRuleCustomMetric(r, gone, 2));
-    ASSERT_TRUE(rda->addCustomMetricFieldMap(r, gone, 2, "F", "A", "I"));
+    ASSERT_TRUE(rda->addCustomMetricField(gone, "A", "I") && rda->addRuleCustomMetric(r, gone, 2) &&
+                rda->addCustomMetricFieldMap(r, gone, 2, "F", "A", "I"));
     EXPECT_TRUE(rda->deleteCustomMetric(gone));
     EXPECT_EQ(metricRows(gone), 0);
     ASSERT_TRUE(repo->failDeletesFrom("CMFLD"));
@@ -107,7 +101,7 @@ TEST_P(CommonMetrics, DuplicatesLookupsUpdatesAndDeletes) {
     EXPECT_EQ(metricRows(metric), 5);
 }
 
-TEST_P(CommonMetrics, RuleFieldsJoinTheMonitorFieldsInOrderOfAddition) {
+TEST_P(CommonMetrics, RuleFieldsMonitorFieldsAndNoteCategories) {
     unsigned first = rule("First"), second = rule("Second");
     LogCapture log;
     EXPECT_FALSE(rda->addRuleField(first, "", "nothing"));
@@ -115,33 +109,32 @@ TEST_P(CommonMetrics, RuleFieldsJoinTheMonitorFieldsInOrderOfAddition) {
     EXPECT_EQ(log.count("", 5), 0u);
     EXPECT_EQ(repo->count("MFLD"), 0);
 
+    // Rule fields join the monitor fields in order of addition; a known field keeps its text.
     EXPECT_TRUE(rda->addRuleField(first, "PRICE", "Unit price"));
     EXPECT_TRUE(rda->addRuleField(first, "PRICE", "ignored"));
     EXPECT_TRUE(rda->addRuleField(second, "QTY", "Quantity"));
     EXPECT_TRUE(rda->addRuleField(first, "QTY", "ignored"));
     EXPECT_EQ(take(rda->listRuleFields(first)), (Rows{{"PRICE", "Unit price", "1"}, {"QTY", "Quantity", "3"}}));
     EXPECT_EQ(take(rda->listRuleFields(second)), (Rows{{"QTY", "Quantity", "2"}}));
-
-    EXPECT_EQ(sorted(take(rda->listMonitorFields(""))), (Rows{{"PRICE", "Unit price"}, {"QTY", "Quantity"}}));
     EXPECT_EQ(take(rda->listMonitorFields("QTY")), (Rows{{"QTY", "Quantity"}}));
     EXPECT_FALSE(rda->addMonitorField("PRICE", "again"));
     EXPECT_TRUE(log.contains(vqb_get_message(VQB_MOD_MONADMIN, 924).str(), 5));
-    EXPECT_TRUE(rda->addMonitorField("NAME", "Customer's \"name\""));
-    EXPECT_EQ(take(rda->listMonitorFields("NAME")), (Rows{{"NAME", "Customer's \"name\""}}));
-}
+    const char* tricky = "It's \"late\" – Verspätung";
+    EXPECT_TRUE(rda->addMonitorField("NAME", tricky));
+    EXPECT_EQ(sorted(take(rda->listMonitorFields(""))),
+              (Rows{{"NAME", tricky}, {"PRICE", "Unit price"}, {"QTY", "Quantity"}}));
 
-TEST_P(CommonMetrics, NoteCategories) {
-    // A repository made by the administrator starts with a category of its own.
+    // A repository made by the administrator starts with a note category of its own.
     const size_t own = take(rda->listNoteCategories()).size();
-    unsigned first = 0, second = 0;
-    ASSERT_TRUE(rda->addNoteCategory("Data quality", &first));
-    ASSERT_TRUE(rda->addNoteCategory("Late", &second));
+    unsigned late = 0, gone = 0;
+    ASSERT_TRUE(rda->addNoteCategory("Data quality", &late));
+    ASSERT_TRUE(rda->addNoteCategory("Gone", &gone));
     ASSERT_TRUE(rda->addNoteCategory("No id wanted", nullptr));
-    EXPECT_TRUE(rda->updateNoteCategory(first, "It's \"late\" – Verspätung"));
-    EXPECT_TRUE(rda->deleteNoteCategory(second));
+    EXPECT_TRUE(rda->updateNoteCategory(late, tricky));
+    EXPECT_TRUE(rda->deleteNoteCategory(gone));
     EXPECT_EQ(take(rda->listNoteCategories()).size(), own + 2);
-    EXPECT_EQ(repo->rows("SELECT NCAT_DSC FROM " + repo->table("NOTCAT") + " WHERE NCAT_ID=?", {VqbDatavar(first)}),
-              (Rows{{"It's \"late\" – Verspätung"}}));
+    EXPECT_EQ(repo->rows("SELECT NCAT_DSC FROM " + repo->table("NOTCAT") + " WHERE NCAT_ID=?", {VqbDatavar(late)}),
+              (Rows{{tricky}}));
 }
 
 COMMON_RDA_BACKENDS(CommonMetrics);

@@ -6,78 +6,75 @@
 
 namespace {
 
-class SqliteCommonRepository : public CommonTestRepository {
+template <class Repo>
+class CommonRepositoryOn : public CommonTestRepository {
 public:
     ReposDataAccess* connection() override { return repo_.connection(); }
     std::string uuid() override { return repo_.uuid(); }
-    bool failDeletesFrom(const char* name) override {
-        return exec("CREATE TRIGGER refuse_delete_" + std::string(name) + " BEFORE DELETE ON " + table(name) +
-                    " BEGIN SELECT RAISE(ABORT, 'deletes refused'); END");
-    }
-    // A transaction opened behind the connection's back makes its own BEGIN fail.
-    bool blockBegin() override { return exec("BEGIN"); }
-    void unblockBegin() override { exec("ROLLBACK"); }
+    bool failDeletesFrom(const char* name) override;
+    bool blockBegin() override;
+    void unblockBegin() override;
 
 private:
-    ReposTestRepository repo_;
+    Repo repo_;
 };
 
-class PostgresCommonRepository : public CommonTestRepository {
-public:
-    ReposDataAccess* connection() override { return repo_.connection(); }
-    std::string uuid() override { return repo_.uuid(); }
-    bool failDeletesFrom(const char* name) override { return repo_.refuseDeletes(name); }
-    // Nothing short of a broken connection makes the server refuse a BEGIN.
-    bool blockBegin() override { return false; }
-    void unblockBegin() override {}
+template <>
+bool CommonRepositoryOn<ReposTestRepository>::failDeletesFrom(const char* name) {
+    return exec("CREATE TRIGGER refuse_delete_" + std::string(name) + " BEFORE DELETE ON " + table(name) +
+                " BEGIN SELECT RAISE(ABORT, 'deletes refused'); END");
+}
+// A transaction opened behind the connection's back makes its own BEGIN fail.
+template <>
+bool CommonRepositoryOn<ReposTestRepository>::blockBegin() { return exec("BEGIN"); }
+template <>
+void CommonRepositoryOn<ReposTestRepository>::unblockBegin() { exec("ROLLBACK"); }
 
-private:
-    PgTestRepository repo_;
-};
+template <>
+bool CommonRepositoryOn<PgTestRepository>::failDeletesFrom(const char* name) { return repo_.refuseDeletes(name); }
+// Nothing short of a broken connection makes the server refuse a BEGIN.
+template <>
+bool CommonRepositoryOn<PgTestRepository>::blockBegin() { return false; }
+template <>
+void CommonRepositoryOn<PgTestRepository>::unblockBegin() {}
 
 }  // namespace
 
 std::unique_ptr<CommonTestRepository> makeSqliteCommonRepository() {
-    return std::make_unique<SqliteCommonRepository>();
+    return std::make_unique<CommonRepositoryOn<ReposTestRepository>>();
 }
 
 std::unique_ptr<CommonTestRepository> makePostgresCommonRepository() {
-    return std::make_unique<PostgresCommonRepository>();
+    return std::make_unique<CommonRepositoryOn<PgTestRepository>>();
 }
 
 std::string CommonTestRepository::table(const char* name) { return connection()->getTableName(name, true, -1).str(); }
 
-bool CommonTestRepository::exec(const std::string& sql, std::initializer_list<VqbDatavar> values) {
-    ReposHeld<ReposDataAccessStatement> statement(connection()->createStatement(sql));
-    if (!statement) {
-        ADD_FAILURE() << sql << ": " << connection()->getLastErrorMessage().str();
-        return false;
-    }
+ReposDataAccessStatement* CommonTestRepository::prepare(const std::string& sql, std::initializer_list<VqbDatavar> values) {
+    ReposDataAccessStatement* statement = connection()->createStatement(sql);
     int i = 0;
-    for (const VqbDatavar& value : values) statement->setParameter(i++, value);
-    if (statement->execute()) return true;
+    for (const VqbDatavar& value : values)
+        if (statement) statement->setParameter(i++, value);
+    return statement;
+}
+
+bool CommonTestRepository::exec(const std::string& sql, std::initializer_list<VqbDatavar> values) {
+    ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
+    if (statement && statement->execute()) return true;
     ADD_FAILURE() << sql << ": " << connection()->getLastErrorMessage().str();
     return false;
 }
 
 Rows CommonTestRepository::rows(const std::string& sql, std::initializer_list<VqbDatavar> values) {
-    ReposHeld<ReposDataAccessStatement> statement(connection()->createStatement(sql));
-    if (!statement) {
-        ADD_FAILURE() << sql << ": " << connection()->getLastErrorMessage().str();
-        return {};
-    }
-    int i = 0;
-    for (const VqbDatavar& value : values) statement->setParameter(i++, value);
-    ReposHeld<ReposDataAccessCursor> cursor(statement->select());
+    ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
+    ReposHeld<ReposDataAccessCursor> cursor(statement ? statement->select() : nullptr);
     if (!cursor) ADD_FAILURE() << sql << ": " << connection()->getLastErrorMessage().str();
     return cursorRows(cursor.get());
 }
 
 int CommonTestRepository::count(const char* name, const std::string& condition,
                                 std::initializer_list<VqbDatavar> values) {
-    std::string sql = "SELECT COUNT(*) FROM " + table(name);
-    if (!condition.empty()) sql += " WHERE " + condition;
-    Rows result = rows(sql, values);
+    Rows result = rows("SELECT COUNT(*) FROM " + table(name) + (condition.empty() ? "" : " WHERE " + condition), values);
     return result.size() == 1 ? std::stoi(result[0][0]) : -1;
 }
 
@@ -90,9 +87,8 @@ bool CommonTestRepository::addFolder(int id, int parent, const std::string& name
 
 Rows take(ReposDataAccessCursor* cursor) {
     EXPECT_NE(cursor, nullptr);
-    Rows result = cursorRows(cursor);
-    if (cursor) cursor->release();
-    return result;
+    ReposHeld<ReposDataAccessCursor> held(cursor);
+    return cursorRows(cursor);
 }
 
 Rows sorted(Rows rows) {
@@ -101,6 +97,5 @@ Rows sorted(Rows rows) {
 }
 
 std::string cell(const Rows& rows, size_t row, size_t column) {
-    if (row >= rows.size() || column >= rows[row].size()) return "<missing>";
-    return rows[row][column];
+    return row < rows.size() && column < rows[row].size() ? rows[row][column] : "<missing>";
 }

@@ -30,6 +30,7 @@ public:
     virtual void unblockBegin() = 0;
 
     std::string table(const char* name);
+    ReposDataAccessStatement* prepare(const std::string& sql, std::initializer_list<VqbDatavar> values);
     bool exec(const std::string& sql, std::initializer_list<VqbDatavar> values = {});
     Rows rows(const std::string& sql, std::initializer_list<VqbDatavar> values = {});
     // Rows of the table where the condition holds (all rows without one).

@@ -1,6 +1,7 @@
 // Rules with every table that belongs to them: lookups, updates, clearing and deleting as one
 // unit, and what a failure half-way leaves behind.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common_rda_fixture.h"
@@ -16,18 +17,14 @@ unsigned addRule(CommonRDAImpl& rda, const char* name, const char* uuid, int fol
 
 // One row in each member table, for the rule.
 void addMembers(CommonTestRepository& repo, CommonRDAImpl& rda, unsigned rule, unsigned metric) {
-    VqbDatavar id(rule);
-    ASSERT_TRUE(repo.exec("INSERT INTO " + repo.table("RURSME") + " (RU_ID, RS_ID) VALUES (?, 9)", {id}));
-    ASSERT_TRUE(repo.exec("INSERT INTO " + repo.table("TRIG") + " (EX_ID, RU_ID, TR_CNT) VALUES (4, ?, 12)", {id}));
-    ASSERT_TRUE(repo.exec("INSERT INTO " + repo.table("ROWLOG") +
-                              " (RU_ID, EX_ID, RL_ROWID, RL_SEQ, RL_DATA) VALUES (?, 4, 1, 1, 'row')",
-                          {id}));
-    ASSERT_TRUE(repo.exec("INSERT INTO " + repo.table("JBRUME") + " (JB_ID, RU_ID, DIM_ID, THR_ID, WGHT) "
-                                                                   "VALUES (2, ?, 0, 0, 1.5)",
-                          {id}));
-    ASSERT_TRUE(repo.exec("INSERT INTO " + repo.table("RULEVT") + " (JB_ID, RU_ID, EV_SEQ, EV_CODE, EV_DATA) "
-                                                                   "VALUES (2, ?, 1, 'MAIL', '<event/>')",
-                          {id}));
+    const std::pair<const char*, const char*> rows[] = {
+        {"RURSME", "(RU_ID, RS_ID) VALUES (?, 9)"},
+        {"TRIG", "(RU_ID, EX_ID, TR_CNT) VALUES (?, 4, 12)"},
+        {"ROWLOG", "(RU_ID, EX_ID, RL_ROWID, RL_SEQ, RL_DATA) VALUES (?, 4, 1, 1, 'row')"},
+        {"JBRUME", "(RU_ID, JB_ID, DIM_ID, THR_ID, WGHT) VALUES (?, 2, 0, 0, 1.5)"},
+        {"RULEVT", "(RU_ID, JB_ID, EV_SEQ, EV_CODE, EV_DATA) VALUES (?, 2, 1, 'MAIL', '<event/>')"}};
+    for (const auto& row : rows)
+        ASSERT_TRUE(repo.exec("INSERT INTO " + repo.table(row.first) + " " + row.second, {VqbDatavar(rule)}));
     ASSERT_TRUE(rda.addRuleField(rule, "PRICE", "Unit price"));
     ASSERT_TRUE(rda.addRuleCustomMetric(rule, metric, 1));
     ASSERT_TRUE(rda.addCustomMetricFieldMap(rule, metric, 1, "PRICE", "A", "I"));
@@ -164,27 +161,21 @@ TEST_P(CommonRules, AFailedBeginEndsNoLevelItDidNotOpen) {
     EXPECT_FALSE(log.contains("had not been begun"));
 }
 
-TEST_P(CommonRules, ANameInUseIsRefusedAndANewRuleIsStampedOnce) {
+TEST_P(CommonRules, LookupsNamesInUseHostileTextsAndMissingRules) {
     LogCapture log;
-    unsigned id = addRule(*rda, "Totals", "uuid-1");
-    ASSERT_GT(id, 0u);
-    EXPECT_EQ(addRule(*rda, "Totals", "uuid-2"), 0u);
-    EXPECT_TRUE(log.contains(vqb_get_message(VQB_MOD_MONADMIN, 1385).str(), 5));
-    EXPECT_EQ(repo->rows("SELECT RU_UUID FROM " + repo->table("RULE")), (Rows{{"uuid-1"}}));
-
-    Rows stamps = repo->rows("SELECT RU_CRDAT, RU_EDDAT, RU_CRUSR, RU_USER FROM " + repo->table("RULE"));
-    ASSERT_EQ(stamps.size(), 1u);
-    EXPECT_NE(stamps[0][0], "<null>");
-    EXPECT_EQ(stamps[0][0], stamps[0][1]);
-    EXPECT_EQ(stamps[0][2], "ann");
-    EXPECT_EQ(stamps[0][3], "ann");
-}
-
-TEST_P(CommonRules, LookupsChooseTheirKeyAndTakeHostileTextsAsValues) {
     unsigned alpha = addRule(*rda, "Alpha", "uuid-a");
     unsigned beta = addRule(*rda, "Beta", "uuid-b");
-    LogCapture log;
+    ASSERT_GT(alpha, 0u);
+    EXPECT_EQ(addRule(*rda, "Alpha", "uuid-2"), 0u);
+    EXPECT_TRUE(log.contains(vqb_get_message(VQB_MOD_MONADMIN, 1385).str(), 5));
+    // A new rule is stamped once: both dates alike, both users the creator.
+    Rows stamps = repo->rows("SELECT RU_CRDAT, RU_EDDAT, RU_CRUSR, RU_USER FROM " + repo->table("RULE") +
+                             " WHERE RU_ID=?", {VqbDatavar(alpha)});
+    ASSERT_EQ(stamps.size(), 1u);
+    EXPECT_NE(stamps[0][0], "<null>");
+    EXPECT_EQ(stamps[0], (std::vector<std::string>{stamps[0][0], stamps[0][0], "ann", "ann"}));
 
+    log.clear();
     EXPECT_EQ(rda->findRule(0, "", ""), nullptr);
     EXPECT_EQ(rda->findRule(-3, VqbString(), VqbString()), nullptr);
     EXPECT_EQ(log.count("", 5), 0u);
@@ -197,23 +188,17 @@ TEST_P(CommonRules, LookupsChooseTheirKeyAndTakeHostileTextsAsValues) {
     EXPECT_TRUE(take(rda->findRule(0, hostile, "")).empty());
     EXPECT_TRUE(take(rda->findRule(0, "", hostile)).empty());
     const char* dropper = "Robert'); DROP TABLE RULE;--";
-    unsigned stored = addRule(*rda, dropper, dropper);
-    ASSERT_GT(stored, 0u);
+    ASSERT_GT(addRule(*rda, dropper, dropper), 0u);
     EXPECT_EQ(repo->count("RULE"), 3);
     EXPECT_EQ(cell(take(rda->findRule(0, dropper, "")), 0, 9), dropper);
-}
 
-TEST_P(CommonRules, AMissingRuleIsUpdatedAndDeletedAsNothing) {
+    // A missing rule is updated and deleted as nothing; only the update announces.
     ScopedRecordingEventManager recorder;
-    LogCapture log;
     EXPECT_TRUE(rda->updateRule(4242, "Ghost", "ROW", "", "", "", "ann", 1.0, 2.0, "ann", "uuid-g", 0, "", ""));
-    EXPECT_EQ(recorder.lines(), (std::vector<std::string>{"postEvent(" + repo->uuid() + ", 2, Rule, 4242, uuid-g)"}));
-    EXPECT_EQ(repo->count("RULE"), 0);
-
-    recorder.clear();
     EXPECT_TRUE(rda->deleteRule(4242));
-    EXPECT_EQ(recorder.count(), 0u);
+    EXPECT_EQ(recorder.lines(), (std::vector<std::string>{"postEvent(" + repo->uuid() + ", 2, Rule, 4242, uuid-g)"}));
     EXPECT_TRUE(log.contains("Error building path for rule=4242", 5));
+    EXPECT_EQ(repo->count("RULE"), 3);
 }
 
 COMMON_RDA_BACKENDS(CommonRules);

@@ -30,8 +30,7 @@ std::vector<std::string> runPsql(const std::string& script, const std::string& e
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::vector<std::string> lines;
     std::stringstream in(readFile(errors));
-    std::string line;
-    while (std::getline(in, line))
+    for (std::string line; std::getline(in, line);)
         if (line.find("ERROR") != std::string::npos) lines.push_back(line);
     return lines;
 }
@@ -69,7 +68,6 @@ TEST_F(DdlScript, ServerClientBuildsARepositoryThatOpensValidated) {
     EXPECT_TRUE(exec(r, "INSERT INTO " + t(r, "FOLDER") + " (FLDR_ID, FLDR_PAR, FLDR_NAM) VALUES (42, 0, 'it''s')"));
     unsigned id = 0;
     EXPECT_TRUE(r->getNextId("RULE", &id, nullptr));
-    close(r);
 }
 
 TEST_F(DdlScript, LinesTakeTheConfiguredPrefixAndSuffix) {
@@ -80,11 +78,10 @@ TEST_F(DdlScript, LinesTakeTheConfiguredPrefixAndSuffix) {
     ASSERT_TRUE(admin_->createRepositoryWithDDL(RepositoryAdminImpl::fileConnection(database), "", script))
         << admin_->getErrorMessage().str();
     std::string text = readFile(script);
-    ASSERT_FALSE(text.empty());
     std::stringstream in(text);
-    std::string line;
     std::vector<std::string> lines;
-    while (std::getline(in, line)) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_FALSE(lines.empty());
     // Each statement: an empty line, the statement ending with ";", then "--".
     ASSERT_EQ(lines.size() % 3, 0u);
     for (size_t i = 0; i < lines.size(); i += 3) {
@@ -115,6 +112,7 @@ TEST_F(DdlScript, MissingOrUnwritableScriptIsReported) {
         EXPECT_NE(admin_->getErrorMessage().str().find("/dev/full"), std::string::npos)
             << admin_->getErrorMessage().str();
     }
+    // Nothing was built.
     Repository* r = admin_->openFileRepository(database.c_str(), false);
     ASSERT_NE(r, nullptr);
     RepositoryAccessMode mode;

@@ -46,14 +46,8 @@ protected:
         exec(r, "INSERT INTO " + t(r, "EXEC") + " (EX_ID, EX_DATE) VALUES (1, ?), (2, ?)",
              {VqbDatavar(kDay1), VqbDatavar(kDay2)});
         exec(r, "INSERT INTO " + t(r, "HGMETA") + " (HGM_ID, EX_ID) VALUES (1, 1), (2, 2)");
-        addFrequencyTable(r, 1,
-                          {{"it's", "3"},
-                           {"<null>", "2"},
-                           {"line\r\nbreak", "1"},
-                           {"  spaced  ", "4"},
-                           {" ", "5"},
-                           {longText(2000, 1), "6"},
-                           {"", "7"}});
+        addFrequencyTable(r, 1, {{"it's", "3"}, {"<null>", "2"}, {"line\r\nbreak", "1"}, {"  spaced  ", "4"},
+                                 {" ", "5"}, {longText(2000, 1), "6"}, {"", "7"}});
         addFrequencyTable(r, 3, {{"three", "9"}});
         addMetricTables(r, 1, 2, 0);
         addMetricTables(r, 2, 1, 0);
@@ -110,7 +104,6 @@ TEST_F(WorkTableFiles, ByIdKeptOrDroppedThenImported) {
         ASSERT_TRUE(r->importTableFile(file(r, table))) << r->getErrorMessage().str();
         EXPECT_EQ(state(r, table), metrics[table]) << table;
     }
-    close(r);
 }
 
 TEST_F(WorkTableFiles, ByDateTakesTheTablesOfRunsInTheRange) {
@@ -134,7 +127,6 @@ TEST_F(WorkTableFiles, ByDateTakesTheTablesOfRunsInTheRange) {
     // Before the first run: nothing.
     EXPECT_TRUE(r->exportFrequencyTablesByDate(VqbDate(1.0), VqbDate(kDay1 - 0.01), dir_.path(), true));
     EXPECT_TRUE(hasTable(r, "FRQDST3"));
-    close(r);
 }
 
 TEST_F(WorkTableFiles, UnwritableFileKeepsTheTable) {
@@ -147,7 +139,6 @@ TEST_F(WorkTableFiles, UnwritableFileKeepsTheTable) {
     EXPECT_FALSE(r->exportFrequencyTablesById(1, 2, std::string(1100, 'd'), true));
     EXPECT_EQ(r->getErrorMessage(), reposMessage(482, 10, np_fio_errdesc(10)));
     EXPECT_EQ(state(r, "FRQDST1"), before);
-    close(r);
 }
 
 TEST_F(WorkTableFiles, HostileFilesAreRefusedBeforeAnythingIsDropped) {
@@ -217,7 +208,6 @@ TEST_F(WorkTableFiles, HostileFilesAreRefusedBeforeAnythingIsDropped) {
     }
     EXPECT_EQ(select(r, "SELECT FLD_ID FROM FLD"), fields);
     EXPECT_TRUE(hasTable(r, "FRQDST1"));
-    close(r);
 }
 
 // A failure after the file was found sound (an index name another table already uses) leaves the
@@ -237,7 +227,6 @@ TEST_F(WorkTableFiles, FailedImportKeepsTheOldTable) {
     writeFile(dir_.file("clash.xml"), text);
     EXPECT_FALSE(r->importTableFile(dir_.file("clash.xml")));
     EXPECT_EQ(state(r, "FRQDST1"), before);
-    close(r);
 }
 
 TEST_F(WorkTableFiles, ServerRoundTrip) {
@@ -277,5 +266,4 @@ TEST_F(WorkTableFiles, ServerRoundTrip) {
     writeFile(dir_.file("bad.xml"), replaced(readFile(file(r, "FRQDST1")), "</row>", "<value is_null=\"1\"/></row>"));
     EXPECT_FALSE(r->importTableFile(dir_.file("bad.xml")));
     EXPECT_EQ(state(r, "FRQDST1"), one);
-    close(r);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,32 +16,20 @@
 
 enum class Backend { Sqlite, SqliteSchema, Pg, PgSchema };
 
-inline std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
-    static const char* const names[] = {"Sqlite", "SqliteSchema", "Pg", "PgSchema"};
-    return names[static_cast<int>(info.param)];
-}
-
-// Ends connector objects that end with close() or release().
-struct CloseConn {
-    void operator()(DacConnection* c) const { if (c) c->close(); }
+// Ends each connector object the way it ends.
+struct DacEnd {
+    void operator()(DacConnection* c) const { c->close(); }
+    void operator()(DacCursor* c) const { c->close(); }
+    void operator()(DacStatement* s) const { s->release(); }
+    void operator()(DacTable* t) const { t->release(); }
+    void operator()(DacBulkLoader* l) const { l->close(); }
 };
-struct CloseCursor {
-    void operator()(DacCursor* c) const { if (c) c->close(); }
-};
-struct ReleaseStmt {
-    void operator()(DacStatement* s) const { if (s) s->release(); }
-};
-struct ReleaseTable {
-    void operator()(DacTable* t) const { if (t) t->release(); }
-};
-struct CloseLoader {
-    void operator()(DacBulkLoader* l) const { if (l) l->close(); }
-};
-using ConnPtr = std::unique_ptr<DacConnection, CloseConn>;
-using CursorPtr = std::unique_ptr<DacCursor, CloseCursor>;
-using StmtPtr = std::unique_ptr<DacStatement, ReleaseStmt>;
-using TablePtr = std::unique_ptr<DacTable, ReleaseTable>;
-using LoaderPtr = std::unique_ptr<DacBulkLoader, CloseLoader>;
+using ConnPtr = std::unique_ptr<DacConnection, DacEnd>;
+using CursorPtr = std::unique_ptr<DacCursor, DacEnd>;
+using StmtPtr = std::unique_ptr<DacStatement, DacEnd>;
+using TablePtr = std::unique_ptr<DacTable, DacEnd>;
+using LoaderPtr = std::unique_ptr<DacBulkLoader, DacEnd>;
+using Rows = std::vector<std::vector<std::string>>;
 
 // Opens a connection through a data source; null with the reason in error.
 inline DacConnection* dacOpen(const std::string& text, std::string* error = nullptr) {
@@ -53,15 +42,40 @@ inline DacConnection* dacOpen(const std::string& text, std::string* error = null
     return c;
 }
 
+// Every row a cursor gives, as texts ("NULL" for null); the cursor is closed.
+inline Rows readAll(DacCursor* cursor) {
+    Rows out;
+    CursorPtr c(cursor);
+    int f = DAC_FETCH_END;
+    while (c && (f = c->fetch()) == DAC_FETCH_ROW) {
+        out.emplace_back();
+        for (int i = 0; i < c->getColumnCount(); ++i) {
+            VqbDatavar v = c->getValue(i);
+            out.back().push_back(v.isNull() ? "NULL" : v.asString().str());
+        }
+    }
+    EXPECT_EQ(f, DAC_FETCH_END);
+    EXPECT_TRUE(!c || f != DAC_FETCH_END || c->fetch() == DAC_FETCH_END) << "a read past the end must stay at the end";
+    return out;
+}
+
+inline Rows dacRows(DacConnection* conn, const std::string& sql) {
+    DacCursor* c = conn->openCursorDirect(VqbString(sql));
+    EXPECT_TRUE(c) << conn->getErrorText().str();
+    return readAll(c);
+}
+
+inline std::string single(DacConnection* conn, const std::string& sql) {
+    Rows r = dacRows(conn, sql);
+    return r.empty() ? "<none>" : r[0][0];
+}
+
 class DacDriverTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
         std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        test = test.substr(0, test.find('/'));
-        for (char& c : test) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        tag_ = test;
-        Backend b = GetParam();
-        if (b == Backend::Pg || b == Backend::PgSchema) {
+        for (char& c : tag_ = test.substr(0, test.find('/'))) c = static_cast<char>(std::tolower(c));
+        if (isPg()) {
             REPOS_REQUIRE_PG();
             text_ = pgConnection();
         } else {
@@ -70,13 +84,13 @@ protected:
         std::string error;
         conn_.reset(dacOpen(text_, &error));
         ASSERT_TRUE(conn_) << error;
-        if (b == Backend::SqliteSchema) {
-            schema_ = "S_" + tag_;
-            ASSERT_TRUE(exec("ATTACH DATABASE '" + dir_.file("s.db") + "' AS \"" + schema_ + "\""));
-        } else if (b == Backend::PgSchema) {
-            schema_ = "S_" + tag_;
+        if (GetParam() == Backend::Sqlite || GetParam() == Backend::Pg) return;
+        schema_ = "S_" + tag_;
+        if (isPg()) {
             exec("DROP SCHEMA IF EXISTS \"" + schema_ + "\" CASCADE");
             ASSERT_TRUE(exec("CREATE SCHEMA \"" + schema_ + "\""));
+        } else {
+            ASSERT_TRUE(exec("ATTACH DATABASE '" + dir_.file("s.db") + "' AS \"" + schema_ + "\""));
         }
     }
 
@@ -86,11 +100,9 @@ protected:
     std::string name(const std::string& base) const {
         return schema_.empty() ? "t_" + tag_ + "_" + base : base;
     }
+    std::string sch() const { return schema_.empty() ? "" : "\"" + schema_ + "\"."; }
     // The quoted, qualified name of a table of this test.
-    std::string q(const std::string& base) const {
-        std::string n = "\"" + name(base) + "\"";
-        return schema_.empty() ? n : "\"" + schema_ + "\"." + n;
-    }
+    std::string q(const std::string& base) const { return sch() + "\"" + name(base) + "\""; }
     bool exec(const std::string& sql) {
         bool done = conn_->executeDirect(VqbString(sql), 0);
         if (!done) lastError_ = conn_->getErrorText().str();
@@ -100,27 +112,9 @@ protected:
         exec("DROP TABLE IF EXISTS " + q(base));
         ASSERT_TRUE(exec("CREATE TABLE " + q(base) + " (" + columns + ")")) << lastError_;
     }
-    // Every row of a query, as texts ("NULL" for null).
-    std::vector<std::vector<std::string>> rows(const std::string& sql) {
-        std::vector<std::vector<std::string>> out;
-        CursorPtr c(conn_->openCursorDirect(VqbString(sql)));
-        EXPECT_TRUE(c) << conn_->getErrorText().str();
-        if (!c) return out;
-        int f;
-        while ((f = c->fetch()) == DAC_FETCH_ROW) {
-            std::vector<std::string> row;
-            for (int i = 0; i < c->getColumnCount(); ++i) {
-                VqbDatavar v = c->getValue(i);
-                row.push_back(v.isNull() ? "NULL" : v.asString().str());
-            }
-            out.push_back(row);
-        }
-        EXPECT_EQ(f, DAC_FETCH_END) << c->getErrorText().str();
-        return out;
-    }
+    Rows rows(const std::string& sql) { return dacRows(conn_.get(), sql); }
     long long count(const std::string& base) {
-        auto r = rows("SELECT COUNT(*) FROM " + q(base));
-        return r.empty() ? -1 : std::stoll(r[0][0]);
+        return std::atoll(single(conn_.get(), "SELECT COUNT(*) FROM " + q(base)).c_str());
     }
 
     TempDir dir_;

@@ -8,13 +8,6 @@ namespace {
 std::string sqliteText(const TempDir& dir, const std::string& extra = "") {
     return "VQXTYPE=SQLITE;FILE=" + dir.file("n.db") + ";" + extra;
 }
-
-std::string single(DacConnection* c, const std::string& sql) {
-    CursorPtr cur(c->openCursorDirect(VqbString(sql)));
-    if (!cur || cur->fetch() != DAC_FETCH_ROW) return "<none>";
-    return cur->getValue(0).asString().str();
-}
-
 }  // namespace
 
 TEST(DacNative, FilesAreMadeOnlyWhenAsked) {
@@ -102,18 +95,30 @@ TEST(DacNative, ALostTransactionIsNotReportedCommitted) {
 
 TEST(DacPostgres, FailedStatementNeverTakesTheTransactionWithIt) {
     REPOS_REQUIRE_PG();
-    // The driver's option asks for the whole transaction to be rolled back on an error; the
-    // connector overrides it.
-    ConnPtr c(dacOpen(pgConnection() + "Protocol=7.4-1;"));
-    ASSERT_TRUE(c);
-    ASSERT_TRUE(c->executeDirect(VqbString("DROP TABLE IF EXISTS dac_pg_rollback"), 0));
-    ASSERT_TRUE(c->executeDirect(VqbString("CREATE TABLE dac_pg_rollback (id INTEGER PRIMARY KEY)"), 0));
-    ASSERT_TRUE(c->beginTransaction());
-    ASSERT_TRUE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (1)"), 0));
-    EXPECT_FALSE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (1)"), 0));
-    ASSERT_TRUE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (2)"), 0)) << c->getErrorText().str();
-    ASSERT_TRUE(c->endTransaction(true));
-    EXPECT_EQ(single(c.get(), "SELECT COUNT(*) FROM dac_pg_rollback"), "2");
+    // The driver's option asks for the whole transaction to be rolled back on an error, given
+    // in the text or in a user data source named by it; the connector overrides it.
+    DacConnText server;
+    std::string error;
+    ASSERT_TRUE(server.parse(pgConnection(), error)) << error;
+    TempDir dir;
+    writeFile(dir.file("odbc.ini"), "[repos_dac_test]\nDriver=" + server.get("DRIVER") +
+                                        "\nServername=" + server.get("SERVER") + "\nPort=" + server.get("PORT") +
+                                        "\nDatabase=" + server.get("DATABASE") + "\nUsername=" + server.get("UID") +
+                                        "\nProtocol=7.4-1\n");
+    setenv("ODBCINI", dir.file("odbc.ini").c_str(), 1);
+    for (const std::string& text : {pgConnection() + "Protocol=7.4-1;", std::string("DSN=repos_dac_test;")}) {
+        ConnPtr c(dacOpen(text, &error));
+        ASSERT_TRUE(c) << error;
+        ASSERT_TRUE(c->executeDirect(VqbString("DROP TABLE IF EXISTS dac_pg_rollback"), 0));
+        ASSERT_TRUE(c->executeDirect(VqbString("CREATE TABLE dac_pg_rollback (id INTEGER PRIMARY KEY)"), 0));
+        ASSERT_TRUE(c->beginTransaction());
+        ASSERT_TRUE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (1)"), 0));
+        EXPECT_FALSE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (1)"), 0));
+        ASSERT_TRUE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (2)"), 0)) << c->getErrorText().str();
+        ASSERT_TRUE(c->endTransaction(true));
+        EXPECT_EQ(single(c.get(), "SELECT COUNT(*) FROM dac_pg_rollback"), "2") << text;
+    }
+    unsetenv("ODBCINI");
 }
 
 TEST(DacPostgres, UnquotedNamesFoldToLowerCase) {
@@ -135,29 +140,4 @@ TEST(DacPostgres, UnquotedNamesFoldToLowerCase) {
     EXPECT_EQ(single(c.get(), "SELECT V_VALUE FROM \"DAC_FOLD_T\" WHERE V_KEY = 'MAX_TEXT_LEN'"), "2000");
     EXPECT_EQ(c->openTable(VqbString("dac_fold_t"), VqbString(""), VqbString("")), nullptr);
     c->executeDirect(VqbString("DROP TABLE \"DAC_FOLD_T\""), 0);
-}
-
-TEST(DacPostgres, DataSourceNameStillGetsTheDriverOptions) {
-    REPOS_REQUIRE_PG();
-    // A user data source that asks for whole-transaction rollback; only its name is given.
-    DacConnText server;
-    std::string error;
-    ASSERT_TRUE(server.parse(pgConnection(), error)) << error;
-    TempDir dir;
-    writeFile(dir.file("odbc.ini"), "[repos_dac_test]\nDriver=" + server.get("DRIVER") +
-                                        "\nServername=" + server.get("SERVER") + "\nPort=" + server.get("PORT") +
-                                        "\nDatabase=" + server.get("DATABASE") + "\nUsername=" + server.get("UID") +
-                                        "\nProtocol=7.4-1\n");
-    setenv("ODBCINI", dir.file("odbc.ini").c_str(), 1);
-    ConnPtr c(dacOpen("DSN=repos_dac_test;", &error));
-    unsetenv("ODBCINI");
-    ASSERT_TRUE(c) << error;
-    c->executeDirect(VqbString("DROP TABLE IF EXISTS dac_pg_dsn"), 0);
-    ASSERT_TRUE(c->executeDirect(VqbString("CREATE TABLE dac_pg_dsn (id INTEGER PRIMARY KEY)"), 0));
-    ASSERT_TRUE(c->beginTransaction());
-    ASSERT_TRUE(c->executeDirect(VqbString("INSERT INTO dac_pg_dsn VALUES (1)"), 0));
-    EXPECT_FALSE(c->executeDirect(VqbString("INSERT INTO dac_pg_dsn VALUES (1)"), 0));
-    ASSERT_TRUE(c->executeDirect(VqbString("INSERT INTO dac_pg_dsn VALUES (2)"), 0));
-    ASSERT_TRUE(c->endTransaction(true));
-    EXPECT_EQ(single(c.get(), "SELECT COUNT(*) FROM dac_pg_dsn"), "2");
 }

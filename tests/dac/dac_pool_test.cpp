@@ -2,16 +2,6 @@
 #include "dac_fixture.h"
 #include "vqdacpool.h"
 
-namespace {
-
-std::string single(DacConnection* c, const std::string& sql) {
-    CursorPtr cur(c->openCursorDirect(VqbString(sql)));
-    if (!cur || cur->fetch() != DAC_FETCH_ROW) return "<none>";
-    return cur->getValue(0).asString().str();
-}
-
-}  // namespace
-
 TEST(DacPool, UsersOfOnePoolShareOneConnection) {
     TempDir dir;
     std::string text = "VQXTYPE=SQLITE;FILE=" + dir.file("p.db") + ";CREATE=TRUE";

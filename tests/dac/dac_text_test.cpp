@@ -1,13 +1,10 @@
 // Connection texts, password masking, the bulk loader's statement and the builder's DDL texts.
-#include <gtest/gtest.h>
-
 #include "dac_fixture.h"
 #include "dacimpl.h"
 
 TEST(DacMask, PasswordsNeverSurvive) {
-    struct Case {
-        const char* in;
-        const char* out;
+    struct {
+        const char *in, *out;
     } cases[] = {
         {"DSN=pg;UID=me;PWD=s3cret;", "DSN=pg;UID=me;PWD=***;"},
         {"DSN=pg;pwd=s3cret", "DSN=pg;pwd=***"},
@@ -19,7 +16,7 @@ TEST(DacMask, PasswordsNeverSurvive) {
         {"DSN=pg;PWDX=kept;XPWD=kept", "DSN=pg;PWDX=kept;XPWD=kept"},
         {"", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(dacMaskConnectionText(VqbString(c.in)).str(), c.out) << c.in;
+    for (const auto& c : cases) EXPECT_EQ(dacMaskConnectionText(VqbString(c.in)).str(), c.out) << c.in;
     EXPECT_TRUE(dacMaskConnectionText(VqbString()).isNull());
     // Error texts lose a password wherever it appears, not only after its key.
     DacSecrets secrets({"s3cret"});
@@ -58,9 +55,8 @@ TEST(DacDataSource, CheckedTextsAndInfoWithoutPassword) {
     VqbString info;
     ASSERT_TRUE(ds->configure(VqbString("DSN=nosuch;UID=me;PWD=s3cret;VQXKIND=9"), info, 0, 0));
     EXPECT_EQ(info.str().find("s3cret"), std::string::npos);
-    struct Bad {
-        const char* text;
-        const char* why;
+    struct {
+        const char *text, *why;
     } bad[] = {
         {"UID=me;PWD=x", "no DSN"},
         {"VQXTYPE=ORACLE;DSN=x", "VQXTYPE"},
@@ -68,7 +64,7 @@ TEST(DacDataSource, CheckedTextsAndInfoWithoutPassword) {
         {"DSN=x;VQXKIND=nine", "VQXKIND"},
         {"DSN=x;VQXMODE=-1", "VQXMODE"},
     };
-    for (const Bad& b : bad) {
+    for (const auto& b : bad) {
         EXPECT_FALSE(ds->configure(VqbString(b.text), info, 0, 0)) << b.text;
         EXPECT_NE(ds->getErrorText().str().find(b.why), std::string::npos) << ds->getErrorText().str();
     }
@@ -109,82 +105,70 @@ TEST(DacBulkText, InsertFromSelectKeepsIdentifiersAndRefusesTheRest) {
 
 TEST(DacTypes, CatalogueTypesMapToOurCodes) {
     int code = 0, size = 0;
-    struct Declared {
+    struct {
         const char* text;
-        int code;
-        int size;
+        int code, size;
     } declared[] = {{"VARCHAR(255)", 4, 255}, {"INTEGER", 2, 0},   {"bigint", 2, 0},        {"REAL", 3, 0},
                     {"DOUBLE PRECISION", 3, 0}, {"TEXT", 4, 0},    {"", 4, 0},              {"NUMERIC(10,2)", 3, 0},
                     {"BOOLEAN", 1, 0},          {"DATETIME", 5, 0}, {"character(12)", 4, 12}, {"VARCHAR(junk)", 4, 0}};
-    for (const Declared& d : declared) {
+    for (const auto& d : declared) {
         dacTypeFromDeclared(d.text, code, size);
         EXPECT_EQ(code, d.code) << d.text;
         EXPECT_EQ(size, d.size) << d.text;
     }
-    EXPECT_EQ(dacTypeCodeFromSqlType(12, 0), 4);   // varchar
-    EXPECT_EQ(dacTypeCodeFromSqlType(-5, 0), 2);   // bigint
-    EXPECT_EQ(dacTypeCodeFromSqlType(2, 0), 2);    // numeric without decimals
-    EXPECT_EQ(dacTypeCodeFromSqlType(2, 4), 3);
-    EXPECT_EQ(dacTypeCodeFromSqlType(93, 0), 5);   // timestamp
-    EXPECT_EQ(dacTypeCodeFromSqlType(-4, 0), 4);   // anything else reads as text
+    // varchar, bigint, numeric without and with decimals, timestamp; anything else reads as text.
+    int sqlTypes[][3] = {{12, 0, 4}, {-5, 0, 2}, {2, 0, 2}, {2, 4, 3}, {93, 0, 5}, {-4, 0, 4}};
+    for (auto& t : sqlTypes) EXPECT_EQ(dacTypeCodeFromSqlType(t[0], t[1]), t[2]) << t[0];
 }
 
-namespace {
+TEST(DacBuilder, TextsOfEachDialectQuoteHostileNames) {
+    struct {
+        DacDialectId dialect;
+        const char* schema;
+        const char *create, *index, *dropIndex;
+    } dialects[] = {
+        {DAC_DIALECT_POSTGRESQL, "S",
+         "CREATE TABLE \"S\".\"P_RULE\" (ru_id BIGINT NOT NULL, ru_name VARCHAR(255), ru_memo TEXT, ru_when DOUBLE "
+         "PRECISION, \"ru \"\"x\"\"\" VARCHAR(1), ru_rate DOUBLE PRECISION NOT NULL, PRIMARY KEY (ru_id))",
+         "CREATE INDEX \"idx\" ON \"S\".\"P_RULE\" (ru_name)", "DROP INDEX \"S\".\"idx\""},
+        {DAC_DIALECT_SQLITE, "aux",
+         "CREATE TABLE \"aux\".\"P_RULE\" (ru_id INTEGER NOT NULL, ru_name VARCHAR(255), ru_memo TEXT, ru_when REAL, "
+         "\"ru \"\"x\"\"\" VARCHAR(1), ru_rate REAL NOT NULL, PRIMARY KEY (ru_id))",
+         "CREATE INDEX \"aux\".\"idx\" ON \"P_RULE\" (ru_name)", "DROP INDEX \"aux\".\"idx\""},
+    };
+    for (const auto& d : dialects) {
+        TablePtr t(new DacTable(dacDialect(d.dialect), false));
+        t->setName(VqbString("P_RULE"));
+        t->setSchema(VqbString(d.schema));
+        t->addColumn(VqbString("ru_id"), 2, 0)->primaryKey = true;
+        t->addColumn(VqbString("ru_name"), 4, 255)->indexMark = true;
+        t->addColumn(VqbString("ru_memo"), 4, 0);
+        t->addColumn(VqbString("ru_when"), 5, 0)->compositeMember = true;
+        t->addColumn(VqbString("ru \"x\""), 1, 1)->compositeMember = true;
+        t->addColumn(VqbString("ru_rate"), 3, 0)->notNull = true;
+        EXPECT_EQ(t->getCreateTableText().str(), d.create);
+        EXPECT_EQ(t->getMarkedColumnCount(), 1);
+        EXPECT_EQ(t->getCreateIndexText(0, VqbString("idx")).str(), d.index);
+        EXPECT_TRUE(t->getCreateIndexText(1, VqbString("idx")).isNull());
+        EXPECT_EQ(t->getDropIndexText(-1, VqbString("idx")).str(), d.dropIndex);
+        EXPECT_NE(t->getCreateCompositeIndexText(VqbString("c")).str().find("(ru_when, \"ru \"\"x\"\"\")"),
+                  std::string::npos);
+        EXPECT_EQ(t->addColumn(VqbString(""), 2, 0), nullptr);
+        EXPECT_EQ(t->addColumn(VqbString("n"), 0, 0), nullptr);
+        // A type text replaced by the caller is written as given, and the text ends with the
+        // column list so a clause can follow it.
+        t->getColumn(0)->typeText = VqbString("INTEGER GENERATED BY DEFAULT AS IDENTITY");
+        t->getColumn(0)->primaryKey = false;
+        EXPECT_NE(t->getCreateTableText().str().find("(ru_id INTEGER GENERATED BY DEFAULT AS IDENTITY, "),
+                  std::string::npos);
+        EXPECT_EQ(t->getCreateTableText().str().back(), ')');
+        t->setName(VqbString("x\"; DROP TABLE y; --"));
+        EXPECT_EQ(t->getDropTableText().str(),
+                  "DROP TABLE \"" + std::string(d.schema) + "\".\"x\"\"; DROP TABLE y; --\"");
+    }
 
-DacTable* sampleTable(DacDialectId dialect, const char* schema) {
-    DacTable* t = new DacTable(dacDialect(dialect), false);
-    t->setName(VqbString("P_RULE"));
-    t->setSchema(VqbString(schema));
-    DacColumn* id = t->addColumn(VqbString("ru_id"), 2, 0);
-    id->primaryKey = true;
-    t->addColumn(VqbString("ru_name"), 4, 255)->indexMark = true;
-    t->addColumn(VqbString("ru_memo"), 4, 0);
-    t->addColumn(VqbString("ru_when"), 5, 0)->compositeMember = true;
-    t->addColumn(VqbString("ru \"x\""), 1, 1)->compositeMember = true;
-    t->addColumn(VqbString("ru_rate"), 3, 0)->notNull = true;
-    return t;
-}
-
-}  // namespace
-
-TEST(DacBuilder, PostgreSqlTexts) {
-    TablePtr t(sampleTable(DAC_DIALECT_POSTGRESQL, "S"));
-    EXPECT_EQ(
-        t->getCreateTableText().str(),
-        "CREATE TABLE \"S\".\"P_RULE\" (ru_id BIGINT NOT NULL, ru_name VARCHAR(255), ru_memo TEXT, ru_when DOUBLE "
-        "PRECISION, \"ru \"\"x\"\"\" VARCHAR(1), ru_rate DOUBLE PRECISION NOT NULL, PRIMARY KEY (ru_id))");
-    EXPECT_EQ(t->getMarkedColumnCount(), 1);
-    EXPECT_EQ(t->getCreateIndexText(0, VqbString("P_RULE2")).str(),
-              "CREATE INDEX \"P_RULE2\" ON \"S\".\"P_RULE\" (ru_name)");
-    EXPECT_TRUE(t->getCreateIndexText(1, VqbString("P_RULE2")).isNull());
-    EXPECT_EQ(t->getDropIndexText(0, VqbString("P_RULE2")).str(), "DROP INDEX \"S\".\"P_RULE2\"");
-    EXPECT_EQ(t->getCreateCompositeIndexText(VqbString("P_RULECPD1")).str(),
-              "CREATE INDEX \"P_RULECPD1\" ON \"S\".\"P_RULE\" (ru_when, \"ru \"\"x\"\"\")");
-    EXPECT_EQ(t->getDropIndexText(-1, VqbString("P_RULECPD1")).str(), "DROP INDEX \"S\".\"P_RULECPD1\"");
-    EXPECT_EQ(t->getDropTableText().str(), "DROP TABLE \"S\".\"P_RULE\"");
-    // A type text replaced by the caller is written as given, and the text ends with the
-    // column list so a clause can follow it.
-    t->getColumn(0)->typeText = VqbString("INTEGER GENERATED BY DEFAULT AS IDENTITY");
-    t->getColumn(0)->primaryKey = false;
-    EXPECT_EQ(t->getCreateTableText().str().find("ru_id INTEGER GENERATED BY DEFAULT AS IDENTITY, "), 27u);
-    EXPECT_EQ(t->getCreateTableText().str().back(), ')');
-}
-
-TEST(DacBuilder, SqliteTextsAndHostileNames) {
-    TablePtr t(sampleTable(DAC_DIALECT_SQLITE, ""));
-    EXPECT_EQ(t->getCreateTableText().str(),
-              "CREATE TABLE \"P_RULE\" (ru_id INTEGER NOT NULL, ru_name VARCHAR(255), ru_memo TEXT, ru_when REAL, "
-              "\"ru \"\"x\"\"\" VARCHAR(1), ru_rate REAL NOT NULL, PRIMARY KEY (ru_id))");
-    EXPECT_EQ(t->getCreateIndexText(0, VqbString("idx")).str(), "CREATE INDEX \"idx\" ON \"P_RULE\" (ru_name)");
-    t->setSchema(VqbString("aux"));
-    EXPECT_EQ(t->getCreateIndexText(0, VqbString("idx")).str(), "CREATE INDEX \"aux\".\"idx\" ON \"P_RULE\" (ru_name)");
-    t->setName(VqbString("x\"; DROP TABLE y; --"));
-    EXPECT_EQ(t->getDropTableText().str(), "DROP TABLE \"aux\".\"x\"\"; DROP TABLE y; --\"");
-    EXPECT_EQ(t->addColumn(VqbString(""), 2, 0), nullptr);
-    EXPECT_EQ(t->addColumn(VqbString("n"), 0, 0), nullptr);
-
-    DacTable* existing = new DacTable(dacDialect(DAC_DIALECT_SQLITE), true);
-    TablePtr e(existing);
+    // A column added to an existing table cannot be NOT NULL without a default.
+    TablePtr e(new DacTable(dacDialect(DAC_DIALECT_SQLITE), true));
     e->setName(VqbString("T"));
     DacColumn c;
     c.name = VqbString("a");
@@ -194,12 +178,4 @@ TEST(DacBuilder, SqliteTextsAndHostileNames) {
     e->addColumn(VqbString("b"), 4, 20)->notNull = true;
     ASSERT_EQ(e->getAddedColumnCount(), 1);
     EXPECT_EQ(e->getAddColumnText(0).str(), "ALTER TABLE \"T\" ADD COLUMN b VARCHAR(20)");
-}
-
-TEST(DacRewrite, KindFourteenClausesBecomeSqlite) {
-    EXPECT_EQ(dacRewriteKind14(
-                  "CREATE TABLE \"T\" (TDPIFLD INTEGER GENERATED BY DEFAULT AS IDENTITY (START WITH 1 "
-                  "INCREMENT BY 1 MAXVALUE 2147483647 NO CYCLE), v VARCHAR(20) CASESPECIFIC) PRIMARY INDEX (TDPIFLD)"),
-              "CREATE TABLE \"T\" (TDPIFLD INTEGER, v VARCHAR(20))");
-    EXPECT_EQ(dacRewriteKind14("SELECT 1"), "SELECT 1");
 }

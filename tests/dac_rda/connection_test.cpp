@@ -5,19 +5,10 @@
 #include "vqbmessage.h"
 #include "vqdacpool.h"
 
-namespace {
-
 class Connection : public RdaDacTest {};
-
-INSTANTIATE_TEST_SUITE_P(Drivers, Connection, ::testing::Values(Driver::Native, Driver::Pg, Driver::PgSchema),
-                         driverName);
-
-}  // namespace
+RDA_DRIVERS(Connection);
 
 TEST_P(Connection, ConnectsReportsItsDbmsAndCloses) {
-    LogCapture log(2);
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
     EXPECT_EQ(conn->getIdentifierQuote().str(), "\"");
     EXPECT_EQ(conn->getMaxTextLen(), 255);
     EXPECT_TRUE(conn->supportsBulkStatement());
@@ -28,7 +19,6 @@ TEST_P(Connection, ConnectsReportsItsDbmsAndCloses) {
     EXPECT_EQ(conn->supportsBulkLoad(), isPg());
     EXPECT_NE(conn->getConnection(), nullptr);
     EXPECT_EQ(conn->getRepositoryUuid().str(), "");  // no INFO table yet
-    EXPECT_TRUE(log.contains("RDA_DAC::init_INT", 2));
     conn.reset();
 
     // The connection is gone with its object: the file or server takes a new one at once.
@@ -44,7 +34,6 @@ TEST_P(Connection, FailuresLeaveNothingAndNeverShowThePassword) {
                              : "VQXTYPE=SQLITE;FILE=" + dir_.file("no/such/dir/x.db") + ";PWD=" + secret;
     EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(bad), "P_", nullptr, error), nullptr);
     EXPECT_EQ(error, reposMessage(1584));
-    EXPECT_TRUE(log.contains("RDA_DAC::init_INT", 2));
     EXPECT_TRUE(log.contains("PWD=***", 2));
     EXPECT_GT(log.count("", 5), 0u);
     for (const VqLogEntry& entry : log.entries()) EXPECT_EQ(entry.text.find(secret), std::string::npos) << entry.text;
@@ -56,8 +45,6 @@ TEST_P(Connection, FailuresLeaveNothingAndNeverShowThePassword) {
 }
 
 TEST_P(Connection, NamesCarryThePrefixItsSchemaAndQuotes) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
     VqbString prefix;
     ASSERT_TRUE(conn->getPrefix(false, &prefix, nullptr));
     // PostgreSQL keeps the prefix's case; every other DBMS gets it upper-cased.
@@ -103,15 +90,11 @@ TEST_P(Connection, PrefixEdgesGiveSoundNames) {
     EXPECT_EQ(empty->getTableName("RULE", true, -1).str(), "\"P_RULE\"");
 }
 
-TEST_P(Connection, NestedLevelsMakeOneTransactionAtTheDbms) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
+TEST_P(Connection, NestedLevelsMakeOneTransactionAndAFailureRollsBackWhole) {
     ASSERT_TRUE(conn->createTableFromColumns("TX", columnSpecs({{"A", VQB_TYPE_INT}})));
     LogCapture log(1);
-    auto insert = [&](int v) {
-        VqbDatavar value(v);
-        return conn->paramExec("INSERT INTO " + conn->getTableName("TX", true, -1) + " (A) VALUES (?)", nullptr, 1,
-                               &value);
+    auto insert = [&](VqbDatavar v) {
+        return conn->paramExec("INSERT INTO " + conn->getTableName("TX", true, -1) + " (A) VALUES (?)", nullptr, 1, &v);
     };
     auto seenByOthers = [&]() { return rawScalar("SELECT COUNT(*) FROM " + q("TX")); };
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(conn->beginTransaction(false));
@@ -135,11 +118,22 @@ TEST_P(Connection, NestedLevelsMakeOneTransactionAtTheDbms) {
     ASSERT_TRUE(insert(2));
     ASSERT_TRUE(conn->endTransaction(true)) << conn->getLastErrorMessage().str();
     EXPECT_EQ(seenByOthers(), "2");
+
+    // After a failed statement the transaction goes on; its rollback leaves nothing.
+    ASSERT_TRUE(conn->beginTransaction(false));
+    ASSERT_TRUE(insert(3));
+    VqbDatavar four(4);
+    EXPECT_FALSE(conn->paramExec("INSERT INTO " + conn->getTableName("TX", true, -1) + " (NO_SUCH_COLUMN) VALUES (?)",
+                                 nullptr, 1, &four));
+    EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
+    ASSERT_TRUE(insert(4)) << conn->getLastErrorMessage().str();
+    ASSERT_TRUE(conn->endTransaction(false));
+    EXPECT_EQ(seenByOthers(), "2");
+    ASSERT_TRUE(insert(5));
+    EXPECT_EQ(seenByOthers(), "3");
 }
 
 TEST_P(Connection, RefusedBeginAndCommitLeaveTheDepthSound) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
     DacConnection* shared = conn->getConnection();
     ASSERT_NE(shared, nullptr);
     // Someone else opened the connector's transaction: the begin is refused and counts nothing.
@@ -164,25 +158,6 @@ TEST_P(Connection, RefusedBeginAndCommitLeaveTheDepthSound) {
     ASSERT_TRUE(conn->endTransaction(true)) << conn->getLastErrorMessage().str();
 }
 
-TEST_P(Connection, FailedStatementThenRollbackLeavesNothing) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
-    ASSERT_TRUE(conn->createTableFromColumns("TX", columnSpecs({{"A", VQB_TYPE_INT}})));
-    std::string table = conn->getTableName("TX", true, -1).str();
-    VqbDatavar one(1), two(2);
-    ASSERT_TRUE(conn->beginTransaction(false));
-    ASSERT_TRUE(conn->paramExec("INSERT INTO " + table + " (A) VALUES (?)", nullptr, 1, &one));
-    EXPECT_FALSE(conn->paramExec("INSERT INTO " + table + " (NO_SUCH_COLUMN) VALUES (?)", nullptr, 1, &two));
-    EXPECT_FALSE(conn->getLastErrorMessage().isEmpty());
-    // The transaction goes on after the failed statement.
-    ASSERT_TRUE(conn->paramExec("INSERT INTO " + table + " (A) VALUES (?)", nullptr, 1, &two))
-        << conn->getLastErrorMessage().str();
-    ASSERT_TRUE(conn->endTransaction(false));
-    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("TX")), "0");
-    ASSERT_TRUE(conn->paramExec("INSERT INTO " + table + " (A) VALUES (?)", nullptr, 1, &two));
-    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("TX")), "1");
-}
-
 TEST_P(Connection, PoolWithoutAConnectionFallsBackToAnOwnOne) {
     ConfigScope config;
     config.set("POOL_ID", ("pool_" + tag_).c_str(), "REPOSITORY");
@@ -193,21 +168,16 @@ TEST_P(Connection, PoolWithoutAConnectionFallsBackToAnOwnOne) {
 
     // The pool already serves another text, so it gives this one nothing.
     LogCapture log(2);
-    std::string other = isPg() ? "VQXMODE=2" : "";
-    VqbString error;
-    std::string otherText = isPg() ? text(other) : "VQXTYPE=SQLITE;FILE=" + dir_.file("other.db") + ";CREATE=TRUE";
-    Conn own(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(otherText), VqbString(prefix_), nullptr, error));
-    ASSERT_TRUE(own) << error.str();
+    std::string other = "VQXTYPE=SQLITE;FILE=" + dir_.file("other.db");
+    Conn own(openRda(isPg() ? text("VQXMODE=2") : other + ";CREATE=TRUE", prefix_.c_str()));
+    ASSERT_TRUE(own);
     EXPECT_TRUE(log.contains("gave no connection", 2));
     EXPECT_EQ(ConnShareSingleton::openPoolCount(), before + 1);
     ASSERT_TRUE(own->createTableFromColumns("OWN", columnSpecs({{"A", VQB_TYPE_INT}})))
         << own->getLastErrorMessage().str();
     if (!isPg()) {
-        DacPtr check(dacOpen("VQXTYPE=SQLITE;FILE=" + dir_.file("other.db")));
-        ASSERT_TRUE(check);
-        DacTable* made = check->openTable(VqbString("P_OWN"), VqbString(""), VqbString(""));
-        EXPECT_NE(made, nullptr);
-        if (made) made->release();
+        DacPtr check(dacOpen(other));
+        EXPECT_EQ(dacRows(check.get(), "SELECT name FROM sqlite_master WHERE name = 'P_OWN'").size(), 1u);
     }
     own.reset();
     EXPECT_EQ(ConnShareSingleton::openPoolCount(), before + 1);
@@ -219,8 +189,7 @@ TEST_P(Connection, PrefixTooLongForIdentifiersFails) {
     if (!isPg()) {
         // The native driver sets no identifier limit.
         std::string longPrefix(200, 'L');
-        Conn conn(open("", &longPrefix));
-        EXPECT_TRUE(conn) << lastError;
+        EXPECT_TRUE(Conn(open("", &longPrefix))) << lastError;
         return;
     }
     // 63 bytes, less 12 of room for the table names.
@@ -236,59 +205,36 @@ TEST_P(Connection, PrefixTooLongForIdentifiersFails) {
 }
 
 TEST_P(Connection, StoredMaxTextLenOverridesTheDbmsLength) {
-    {
-        Conn conn(open());
-        ASSERT_TRUE(conn) << lastError;
-        createTables(conn.get(), {"KEYVAL"});
-    }
+    createTables(conn.get(), {"KEYVAL"});
     EXPECT_EQ(rawScalar("SELECT V_VALUE FROM " + q("KEYVAL") + " WHERE V_KEY = 'MAX_TEXT_LEN'"), "255");
-    ASSERT_TRUE(rawExec("UPDATE " + q("KEYVAL") + " SET V_VALUE = '2000' WHERE V_KEY = 'MAX_TEXT_LEN'"));
-    {
-        Conn conn(open());
-        ASSERT_TRUE(conn) << lastError;
-        EXPECT_EQ(conn->getMaxTextLen(), 2000);
+    // 0 and a text that is no number change nothing; without the table the connection still opens.
+    for (auto [value, expected] : {std::pair<const char*, int>{"2000", 2000}, {"0", 255}, {"many", 255}, {"", 255}}) {
+        ASSERT_TRUE(*value ? rawExec("UPDATE " + q("KEYVAL") + " SET V_VALUE = '" + value +
+                                     "' WHERE V_KEY = 'MAX_TEXT_LEN'")
+                           : rawExec("DROP TABLE " + q("KEYVAL")));
+        Conn again(open());
+        ASSERT_TRUE(again) << lastError;
+        EXPECT_EQ(again->getMaxTextLen(), expected) << value;
     }
-    // 0 and a text that is no number change nothing.
-    for (const char* value : {"0", "many"}) {
-        ASSERT_TRUE(rawExec("UPDATE " + q("KEYVAL") + " SET V_VALUE = '" + value + "' WHERE V_KEY = 'MAX_TEXT_LEN'"));
-        Conn conn(open());
-        ASSERT_TRUE(conn) << lastError;
-        EXPECT_EQ(conn->getMaxTextLen(), 255) << value;
-    }
-    // Without the table the connection still opens.
-    ASSERT_TRUE(rawExec("DROP TABLE " + q("KEYVAL")));
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
-    EXPECT_EQ(conn->getMaxTextLen(), 255);
 }
 
 TEST(ConnectionKinds, KindsChangeWhatTheConnectionReports) {
     TempDir dir;
-    std::string base = "VQXTYPE=SQLITE;FILE=" + dir.file("k.db") + ";CREATE=TRUE";
-    VqbString error;
-    Conn longText(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(base + ";VQXKIND=16"), "", nullptr, error));
-    ASSERT_TRUE(longText) << error.str();
+    std::string base = "VQXTYPE=SQLITE;FILE=" + dir.file("k.db") + ";CREATE=TRUE;";
+    Conn longText(openRda(base + "VQXKIND=16"));
+    ASSERT_TRUE(longText);
     EXPECT_GT(longText->getMaxTextLen(), 255);
-    Conn joins(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(base + ";VQXKIND=1"), "", nullptr, error));
-    ASSERT_TRUE(joins) << error.str();
+    Conn joins(openRda(base + "VQXKIND=1"));
+    ASSERT_TRUE(joins);
     EXPECT_TRUE(joins->isDatabaseKind1());
-    Conn bulk(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(base + ";VQXMODE=2"), "", nullptr, error));
-    ASSERT_TRUE(bulk) << error.str();
+    Conn bulk(openRda(base + "VQXMODE=2"));
+    ASSERT_TRUE(bulk);
     EXPECT_TRUE(bulk->supportsBulkLoad());
     EXPECT_FALSE(bulk->isConnectionMode3());
-    // Kind 17 keeps the prefix's case.
-    Conn keeps(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(base + ";VQXKIND=17"), "mIx_", nullptr, error));
-    ASSERT_TRUE(keeps) << error.str();
-    EXPECT_EQ(keeps->getTableName("RULE", false, -1).str(), "mIx_RULE");
-}
-
-TEST(ConnectionKinds, MissingConfigurationFailsTheConnection) {
-    TempDir dir;
+    // Without configuration there is no connection.
     vqbConfigSetUnavailable(true);
     VqbString error;
-    ReposDataAccess* conn = createReposDataAccess(REPOS_BACKEND_CONNECTOR,
-                                                  VqbString("VQXTYPE=SQLITE;FILE=" + dir.file("c.db") + ";CREATE=TRUE"),
-                                                  "", nullptr, error);
+    Conn none(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(base), "", nullptr, error));
     vqbConfigSetUnavailable(false);
-    EXPECT_EQ(conn, nullptr);
+    EXPECT_FALSE(none);
 }

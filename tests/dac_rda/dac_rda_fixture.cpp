@@ -1,6 +1,5 @@
 #include "dac_rda_fixture.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -8,33 +7,11 @@ namespace {
 
 const ReposColumnDef kEndRecord = {"", nullptr, 0, 0, 0, 0, 0, 0, nullptr};
 
-std::string hex8(const std::string& text) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08x", static_cast<unsigned>(std::hash<std::string>()(text) & 0xffffffffu));
-    return buf;
-}
-
 }  // namespace
 
 std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
     static const char* const names[] = {"Native", "Pg", "PgSchema"};
     return names[static_cast<int>(info.param)];
-}
-
-size_t Recorder::messagesWith(const std::string& fragment) const {
-    return static_cast<size_t>(std::count_if(
-        messages.begin(), messages.end(), [&](const std::string& m) { return m.find(fragment) != std::string::npos; }));
-}
-
-size_t Recorder::scriptWith(const std::string& fragment) const {
-    return static_cast<size_t>(std::count_if(
-        script.begin(), script.end(), [&](const std::string& m) { return m.find(fragment) != std::string::npos; }));
-}
-
-std::string Recorder::scriptText() const {
-    std::string text;
-    for (const std::string& s : script) text += s + ";\n";
-    return text;
 }
 
 DacConnection* dacOpen(const std::string& text, std::string* error) {
@@ -47,13 +24,48 @@ DacConnection* dacOpen(const std::string& text, std::string* error) {
     return c;
 }
 
+Rows dacRows(DacConnection* conn, const std::string& sql) {
+    Rows out;
+    std::unique_ptr<DacCursor, void (*)(DacCursor*)> c(conn->openCursorDirect(VqbString(sql)),
+                                                      [](DacCursor* p) { p->close(); });
+    EXPECT_TRUE(c) << sql << ": " << conn->getErrorText().str();
+    int f = DAC_FETCH_END;
+    while (c && (f = c->fetch()) == DAC_FETCH_ROW) {
+        out.emplace_back();
+        for (int i = 0; i < c->getColumnCount(); ++i) {
+            VqbDatavar v = c->getValue(i);
+            out.back().push_back(v.isNull() ? "NULL" : v.asString().str());
+        }
+    }
+    EXPECT_EQ(f, DAC_FETCH_END) << sql;
+    return out;
+}
+
+Rows rdaRows(ReposDataAccessCursor* cursor) {
+    Rows out;
+    Cursor c(cursor);
+    EXPECT_TRUE(c) << "no cursor";
+    while (c && c->next() == 1) {
+        out.emplace_back();
+        for (int i = 0; i < c->getNumCols(); ++i)
+            out.back().push_back(c->isNull(i) ? "NULL" : c->getValue(i).asString().str());
+    }
+    return out;
+}
+
+Conn openRda(const std::string& text, const char* prefix, Recorder* recorder) {
+    VqbString error;
+    Conn c(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(text), prefix, recorder, error));
+    EXPECT_TRUE(c) << error.str();
+    return c;
+}
+
 Excerpt::Excerpt(std::initializer_list<const char*> tables) {
     for (const char* table : tables) {
         const ReposColumnDef* first = findReposTable(table);
         EXPECT_NE(first, nullptr) << table;
-        if (!first) continue;
-        for (const ReposColumnDef* r = first; !isReposEndRecord(r); ++r) records_.push_back(*r);
-        records_.push_back(kEndRecord);
+        for (const ReposColumnDef* r = first; r && !isReposEndRecord(r); ++r) records_.push_back(*r);
+        if (first) records_.push_back(kEndRecord);
     }
     if (records_.empty()) records_.push_back(kEndRecord);
     records_.push_back(kEndRecord);
@@ -65,6 +77,22 @@ ReposTableRequest Excerpt::request(bool create, bool dropFirst) const {
     r.dropFirst = dropFirst;
     r.start = records_.data();
     return r;
+}
+
+bool createCatalogue(ReposDataAccess* conn, bool create, bool dropFirst) {
+    // One transaction, so a file database syncs once.
+    if (!conn->beginTransaction(false)) return false;
+    for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
+        ReposTableRequest request;
+        request.catalog = catalog;
+        request.create = create;
+        request.dropFirst = dropFirst;
+        if (!conn->createTable(request)) {
+            conn->endTransaction(false);
+            return false;
+        }
+    }
+    return conn->endTransaction(true);
 }
 
 ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> columns) {
@@ -81,47 +109,39 @@ ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> co
 
 void RdaDacTest::SetUp() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    tag_ = hex8(std::string(info->test_suite_name()) + "." + info->name());
-    switch (GetParam()) {
-        case Driver::Native:
-            prefix_ = "p_";
-            stored_ = "P_";
-            break;
-        case Driver::Pg:
-            REPOS_REQUIRE_PG();
-            prefix_ = stored_ = "t" + tag_ + "_";
-            break;
-        case Driver::PgSchema:
-            REPOS_REQUIRE_PG();
-            schema_ = "S_" + tag_;
-            prefix_ = stored_ = schema_ + ".P_";
-            break;
-    }
-    if (GetParam() == Driver::PgSchema) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08x",
+                  static_cast<unsigned>(std::hash<std::string>()(std::string(info->test_suite_name()) + "." +
+                                                                 info->name()) & 0xffffffffu));
+    tag_ = hex;
+    if (GetParam() == Driver::Native) {
+        prefix_ = "p_";
+        stored_ = "P_";
+    } else if (GetParam() == Driver::Pg) {
+        REPOS_REQUIRE_PG();
+        prefix_ = stored_ = "t" + tag_ + "_";
+        TearDown();
+    } else {
+        REPOS_REQUIRE_PG();
+        schema_ = "S_" + tag_;
+        prefix_ = stored_ = schema_ + ".P_";
         rawExec("DROP SCHEMA IF EXISTS \"" + schema_ + "\" CASCADE");
         ASSERT_TRUE(rawExec("CREATE SCHEMA \"" + schema_ + "\"")) << lastError;
-    } else if (GetParam() == Driver::Pg) {
-        dropOwnTables();
     }
+    conn.reset(open());
+    ASSERT_TRUE(conn) << lastError;
 }
 
 void RdaDacTest::TearDown() {
-    if (GetParam() == Driver::PgSchema && !schema_.empty())
-        rawExec("DROP SCHEMA IF EXISTS \"" + schema_ + "\" CASCADE");
-    if (GetParam() == Driver::Pg && !prefix_.empty()) dropOwnTables();
-    raw_.reset();
-}
-
-void RdaDacTest::dropOwnTables() {
-    for (const std::string& t : tables()) rawExec("DROP TABLE IF EXISTS \"" + t + "\" CASCADE");
+    conn.reset();
+    if (!schema_.empty()) rawExec("DROP SCHEMA IF EXISTS \"" + schema_ + "\" CASCADE");
+    if (GetParam() == Driver::Pg && !prefix_.empty())
+        for (const std::string& t : tables()) rawExec("DROP TABLE IF EXISTS \"" + t + "\" CASCADE");
 }
 
 std::string RdaDacTest::text(const std::string& extra) const {
     std::string t = isPg() ? pgConnection() : "VQXTYPE=SQLITE;FILE=" + dir_.file("repo.db") + ";CREATE=TRUE";
-    if (!extra.empty()) {
-        if (t.back() != ';') t += ';';
-        t += extra;
-    }
+    if (!extra.empty()) t += (t.back() == ';' ? "" : ";") + extra;
     return t;
 }
 
@@ -149,26 +169,6 @@ bool RdaDacTest::rawExec(const std::string& sql) {
     return done;
 }
 
-Rows RdaDacTest::rawRows(const std::string& sql) {
-    Rows out;
-    if (!raw()) return out;
-    DacCursor* c = raw()->openCursorDirect(VqbString(sql));
-    EXPECT_NE(c, nullptr) << sql << ": " << raw()->getErrorText().str();
-    if (!c) return out;
-    int f;
-    while ((f = c->fetch()) == DAC_FETCH_ROW) {
-        std::vector<std::string> row;
-        for (int i = 0; i < c->getColumnCount(); ++i) {
-            VqbDatavar v = c->getValue(i);
-            row.push_back(v.isNull() ? "NULL" : v.asString().str());
-        }
-        out.push_back(row);
-    }
-    EXPECT_EQ(f, DAC_FETCH_END) << c->getErrorText().str();
-    c->close();
-    return out;
-}
-
 std::string RdaDacTest::rawScalar(const std::string& sql) {
     Rows r = rawRows(sql);
     return r.empty() || r[0].empty() ? "<none>" : r[0][0];
@@ -180,7 +180,7 @@ void RdaDacTest::createTables(ReposDataAccess* conn, std::initializer_list<const
 }
 
 std::vector<std::string> RdaDacTest::tables() {
-    std::string lead = stored_.substr(stored_.find('.') == std::string::npos ? 0 : stored_.find('.') + 1);
+    std::string lead = bareName("");
     Rows rows =
         isPg()
             ? rawRows("SELECT table_name FROM information_schema.tables WHERE table_schema = '" + serverSchema() + "'")
@@ -200,10 +200,4 @@ std::string RdaDacTest::bareName(const char* table, int suffix) const {
 std::string RdaDacTest::q(const char* table, int suffix) const {
     std::string name = "\"" + bareName(table, suffix) + "\"";
     return schema_.empty() ? name : "\"" + schema_ + "\"." + name;
-}
-
-std::vector<std::string> columnTexts(ReposDataAccessCursor* cursor, int column) {
-    std::vector<std::string> values;
-    while (cursor && cursor->next() == 1) values.push_back(cursor->getString(column).str());
-    return values;
 }

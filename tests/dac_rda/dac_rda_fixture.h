@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -20,8 +21,6 @@
 
 enum class Driver { Native, Pg, PgSchema };
 
-std::string driverName(const ::testing::TestParamInfo<Driver>& info);
-
 // Records what a connection shows and the statements of script mode.
 class Recorder : public RepositoryStatusCallback, public ReposDDLCallback {
 public:
@@ -31,41 +30,36 @@ public:
     }
     void reportMessage(const VqbString& text) override { messages.push_back(text.str()); }
     void writeDDL(const VqbString& statement) override { script.push_back(statement.str()); }
-    size_t messagesWith(const std::string& fragment) const;
-    size_t scriptWith(const std::string& fragment) const;
-    std::string scriptText() const;
+    static size_t with(const std::vector<std::string>& list, const std::string& fragment) {
+        return std::count_if(list.begin(), list.end(),
+                             [&](const std::string& m) { return m.find(fragment) != std::string::npos; });
+    }
+    size_t messagesWith(const std::string& fragment) const { return with(messages, fragment); }
+    size_t scriptWith(const std::string& fragment) const { return with(script, fragment); }
 
     std::vector<std::string> progress;
     std::vector<std::string> messages;
     std::vector<std::string> script;
 };
 
-template <class T>
-struct Released {
-    T* p;
-    explicit Released(T* ptr = nullptr) : p(ptr) {}
-    ~Released() { reset(); }
-    Released(const Released&) = delete;
-    Released& operator=(const Released&) = delete;
-    void reset(T* ptr = nullptr) {
-        if (p) p->release();
-        p = ptr;
-    }
-    T* operator->() const { return p; }
-    T* get() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
+// Ends each object the way it ends.
+struct RdaEnd {
+    template <class T>
+    void operator()(T* p) const { p->release(); }
+    void operator()(DacConnection* c) const { c->close(); }
 };
-using Conn = Released<ReposDataAccess>;
-using Cursor = Released<ReposDataAccessCursor>;
-using Stmt = Released<ReposDataAccessStatement>;
+using Conn = std::unique_ptr<ReposDataAccess, RdaEnd>;
+using Cursor = std::unique_ptr<ReposDataAccessCursor, RdaEnd>;
+using Stmt = std::unique_ptr<ReposDataAccessStatement, RdaEnd>;
+using DacPtr = std::unique_ptr<DacConnection, RdaEnd>;
+using Rows = std::vector<std::vector<std::string>>;
 
-struct CloseDac {
-    void operator()(DacConnection* c) const {
-        if (c) c->close();
-    }
-};
-using DacPtr = std::unique_ptr<DacConnection, CloseDac>;
 DacConnection* dacOpen(const std::string& text, std::string* error = nullptr);
+// Every row of a query as texts ("NULL" for null).
+Rows dacRows(DacConnection* conn, const std::string& sql);
+// The rest of a cursor's rows as texts ("NULL" for null); the cursor is released.
+Rows rdaRows(ReposDataAccessCursor* cursor);
+Conn openRda(const std::string& text, const char* prefix = "", Recorder* recorder = nullptr);
 
 // The records of the named catalogue tables laid out like the catalogue.
 class Excerpt {
@@ -77,7 +71,8 @@ private:
     std::vector<ReposColumnDef> records_;
 };
 
-using Rows = std::vector<std::vector<std::string>>;
+// Both catalogues in one call per catalogue.
+bool createCatalogue(ReposDataAccess* conn, bool create = true, bool dropFirst = false);
 
 class RdaDacTest : public ::testing::TestWithParam<Driver> {
 protected:
@@ -92,7 +87,7 @@ protected:
     // The raw connector connection of the database (opened on first use).
     DacConnection* raw();
     bool rawExec(const std::string& sql);
-    Rows rawRows(const std::string& sql);
+    Rows rawRows(const std::string& sql) { return raw() ? dacRows(raw(), sql) : Rows(); }
     std::string rawScalar(const std::string& sql);
     // Creates the named catalogue tables through the connection.
     void createTables(ReposDataAccess* conn, std::initializer_list<const char*> tables);
@@ -111,14 +106,16 @@ protected:
     std::string schema_;
     std::string lastError;
     Recorder recorder;
+    Conn conn;  // to the test's database with the test's prefix
 
 private:
-    void dropOwnTables();
     DacPtr raw_;
 };
 
-// The values of one column, read with getString until next() stops.
-std::vector<std::string> columnTexts(ReposDataAccessCursor* cursor, int column);
+std::string driverName(const ::testing::TestParamInfo<Driver>& info);
+#define RDA_DRIVERS(Suite)                                                                                       \
+    INSTANTIATE_TEST_SUITE_P(Drivers, Suite, ::testing::Values(Driver::Native, Driver::Pg, Driver::PgSchema), \
+                             driverName)
 
 // Columns of a run-time table.
 ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> columns);

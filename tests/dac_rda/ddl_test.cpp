@@ -1,6 +1,7 @@
 // DDL of the connector back end: the whole catalogue created, checked and dropped, work tables
 // and their indexes, run-time tables, and command specs that replace the builder's statements.
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -45,42 +46,20 @@ protected:
     // Index name to its column list, from the connection's own listing.
     std::map<std::string, std::string> indexesOf(ReposDataAccess* conn, const char* table) {
         std::map<std::string, std::string> out;
-        Cursor c(conn->getIndexes(table));
-        EXPECT_TRUE(c) << conn->getLastErrorMessage().str();
-        while (c && c->next() == 1) {
-            VqbString field = c->getString(1);
-            out[c->getString(0).str()] = field.lowercase().str();
-        }
+        for (const auto& row : rdaRows(conn->getIndexes(table))) out[row[0]] = VqbString(row[1]).lowercase().str();
         return out;
-    }
-    bool createCatalogue(ReposDataAccess* conn, bool create, bool dropFirst) {
-        // One transaction, so a file database syncs once.
-        if (!conn->beginTransaction(false)) return false;
-        for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
-            ReposTableRequest request;
-            request.catalog = catalog;
-            request.create = create;
-            request.dropFirst = dropFirst;
-            if (!conn->createTable(request)) {
-                conn->endTransaction(false);
-                return false;
-            }
-        }
-        return conn->endTransaction(true);
     }
     std::string lead() const { return bareName(""); }
 };
 
-INSTANTIATE_TEST_SUITE_P(Drivers, Ddl, ::testing::Values(Driver::Native, Driver::Pg, Driver::PgSchema), driverName);
+RDA_DRIVERS(Ddl);
 
 int catalogueTables() { return countReposTables(ReposCatalogId::Main) + countReposTables(ReposCatalogId::Ncoa); }
 
 }  // namespace
 
 TEST_P(Ddl, WholeCatalogueIsCreatedCheckedAndDropped) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
-    ASSERT_TRUE(createCatalogue(conn.get(), true, false)) << conn->getLastErrorMessage().str();
+    ASSERT_TRUE(createCatalogue(conn.get())) << conn->getLastErrorMessage().str();
     EXPECT_EQ(static_cast<int>(tables().size()), catalogueTables());
     EXPECT_EQ(catalogueTables(), 136);
     Rows created = describe();
@@ -139,8 +118,6 @@ TEST_P(Ddl, WholeCatalogueIsCreatedCheckedAndDropped) {
 }
 
 TEST_P(Ddl, CheckCreatesMissingTablesWithTheirIndexes) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
     createTables(conn.get(), {"KEYVAL"});
     Excerpt excerpt({"KEYVAL", "RULE", "TRIG"});
     ASSERT_TRUE(conn->checkTable(excerpt.request(false)));
@@ -153,8 +130,6 @@ TEST_P(Ddl, CheckCreatesMissingTablesWithTheirIndexes) {
 }
 
 TEST_P(Ddl, DropFirstReportsFailuresAndGoesOn) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
     Excerpt excerpt({"KEYVAL", "TRIG"});
     ASSERT_TRUE(conn->beginTransaction(false));
     ASSERT_TRUE(conn->createTable(excerpt.request(true, true))) << conn->getLastErrorMessage().str();
@@ -173,42 +148,36 @@ TEST_P(Ddl, DropFirstReportsFailuresAndGoesOn) {
 }
 
 TEST_P(Ddl, WorkTablesGetAndLoseTheirIndexes) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
-    ASSERT_TRUE(conn->createTableFromColumns("HSM3", columnSpecs({{"FIELDIDX", VQB_TYPE_INT},
-                                                                  {"GRPFLD1", VQB_TYPE_STRING},
-                                                                  {"GRPFLD2", VQB_TYPE_STRING},
-                                                                  {"GRPFLD3", VQB_TYPE_STRING},
-                                                                  {"GRPFLD4", VQB_TYPE_STRING},
-                                                                  {"GRPFLD5", VQB_TYPE_STRING}})));
-    ASSERT_TRUE(conn->createHsmIndexes(3, 2)) << conn->getLastErrorMessage().str();
-    EXPECT_EQ(indexesOf(conn.get(), "HSM3"),
-              (std::map<std::string, std::string>{
-                  {lead() + "HS3F", "fieldidx"}, {lead() + "HS3G0", "grpfld1"}, {lead() + "HS3G1", "grpfld2"}}));
-    ASSERT_TRUE(conn->checkHsmTableColumns("HSM3", 3)) << conn->getLastErrorMessage().str();
-    EXPECT_TRUE(indexesOf(conn.get(), "HSM3").empty());
+    using Map = std::map<std::string, std::string>;
+    ColumnSpecList grp = columnSpecs({{"FIELDIDX", VQB_TYPE_INT}, {"GRPFLD1", VQB_TYPE_STRING},
+                                      {"GRPFLD2", VQB_TYPE_STRING}, {"GRPFLD3", VQB_TYPE_STRING},
+                                      {"GRPFLD4", VQB_TYPE_STRING}, {"GRPFLD5", VQB_TYPE_STRING}});
+    ReposDataAccess* c = conn.get();
+    // Each kind of work table: its indexes are made, and checking its columns removes them.
+    struct Work {
+        const char* table;
+        ColumnSpecList columns;
+        std::function<bool()> index, check;
+        Map made;
+    } works[] = {
+        {"HSM3", grp, [=] { return c->createHsmIndexes(3, 2); }, [=] { return c->checkHsmTableColumns("HSM3", 3); },
+         Map{{lead() + "HS3F", "fieldidx"}, {lead() + "HS3G0", "grpfld1"}, {lead() + "HS3G1", "grpfld2"}}},
+        {"HCM3", ColumnSpecList(grp.begin() + 1, grp.end()), [=] { return c->createHcmIndexes(3, 3); },
+         [=] { return c->checkHcmTableColumns("HCM3", 3); },
+         Map{{lead() + "HC3G0", "grpfld1"}, {lead() + "HC3G1", "grpfld2"}, {lead() + "HC3G2", "grpfld3"}}},
+        {"FRQDST3", columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}}),
+         [=] { return c->createFrqDstIndexes(3); }, [=] { return c->checkFrqDstTableColumns("FRQDST3", 3); },
+         Map{{lead() + "F3V", "fr_value"}, {lead() + "F3C", "fr_count"}}},
+    };
+    for (const Work& w : works) {
+        ASSERT_TRUE(conn->createTableFromColumns(w.table, w.columns)) << w.table;
+        ASSERT_TRUE(w.index()) << conn->getLastErrorMessage().str();
+        EXPECT_EQ(indexesOf(c, w.table), w.made);
+        ASSERT_TRUE(w.check()) << conn->getLastErrorMessage().str();
+        EXPECT_TRUE(indexesOf(c, w.table).empty()) << w.table;
+    }
     ASSERT_TRUE(conn->createHsmIndexes(3, 5));  // made again after the check
-    EXPECT_EQ(indexesOf(conn.get(), "HSM3").size(), 6u);
-
-    ASSERT_TRUE(conn->createTableFromColumns("HCM3", columnSpecs({{"GRPFLD1", VQB_TYPE_STRING},
-                                                                  {"GRPFLD2", VQB_TYPE_STRING},
-                                                                  {"GRPFLD3", VQB_TYPE_STRING},
-                                                                  {"GRPFLD4", VQB_TYPE_STRING},
-                                                                  {"GRPFLD5", VQB_TYPE_STRING}})));
-    ASSERT_TRUE(conn->createHcmIndexes(3, 3)) << conn->getLastErrorMessage().str();
-    EXPECT_EQ(indexesOf(conn.get(), "HCM3"),
-              (std::map<std::string, std::string>{
-                  {lead() + "HC3G0", "grpfld1"}, {lead() + "HC3G1", "grpfld2"}, {lead() + "HC3G2", "grpfld3"}}));
-    ASSERT_TRUE(conn->checkHcmTableColumns("HCM3", 3));
-    EXPECT_TRUE(indexesOf(conn.get(), "HCM3").empty());
-
-    ASSERT_TRUE(conn->createTableFromColumns("FRQDST3",
-                                             columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}})));
-    ASSERT_TRUE(conn->createFrqDstIndexes(3)) << conn->getLastErrorMessage().str();
-    EXPECT_EQ(indexesOf(conn.get(), "FRQDST3"),
-              (std::map<std::string, std::string>{{lead() + "F3V", "fr_value"}, {lead() + "F3C", "fr_count"}}));
-    ASSERT_TRUE(conn->checkFrqDstTableColumns("FRQDST3", 3));
-    EXPECT_TRUE(indexesOf(conn.get(), "FRQDST3").empty());
+    EXPECT_EQ(indexesOf(c, "HSM3").size(), 6u);
 
     // Columns out of place fail the checks and name the column.
     ASSERT_TRUE(
@@ -230,8 +199,6 @@ TEST_P(Ddl, WorkTablesGetAndLoseTheirIndexes) {
 }
 
 TEST_P(Ddl, RunTimeTablesSingleIndexesAndColumnLists) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
     ASSERT_TRUE(conn->createTableFromColumns("RT1", columnSpecs({{"NAME", VQB_TYPE_STRING},
                                                                  {"N", VQB_TYPE_INT},
                                                                  {"X", VQB_TYPE_REAL},
@@ -285,37 +252,34 @@ TEST_P(Ddl, CommandSpecReplacesTheBuilderForItsDbmsOnly) {
                table + " (custom_col INTEGER)</value>" + "<indexspec><value idx='1'>CREATE INDEX \"%i\" ON " + table +
                " (custom_col)</value></indexspec>" + "</tablespec></schemaspec></dbtype></velqorindocument>";
     };
-    writeFile(dir_.file("mine.xml"), spec(dbms));
-    writeFile(dir_.file("other.xml"), spec("ORACLE"));
-    {
+    // For another DBMS the spec changes nothing.
+    for (const std::string& dbType : {dbms, std::string("ORACLE")}) {
+        bool mine = dbType == dbms;
+        writeFile(dir_.file("spec.xml"), spec(dbType));
         ConfigScope config;
-        config.set("REPOS/CREATE_SPEC_PATH", dir_.file("mine.xml").c_str());
-        Conn conn(open());
-        ASSERT_TRUE(conn) << lastError;
-        createTables(conn.get(), {"RULE", "KEYVAL"});
+        config.set("REPOS/CREATE_SPEC_PATH", dir_.file("spec.xml").c_str());
+        Conn specced(open());
+        ASSERT_TRUE(specced) << lastError;
+        createTables(specced.get(), {"RULE", "KEYVAL"});
         ColumnSpecList columns;
-        ASSERT_EQ(conn->getTableColumns("RULE", &columns), 1);
-        EXPECT_TRUE(VqbString(columns[0].name).equals("custom_col", false));
-        EXPECT_EQ(indexesOf(conn.get(), "RULE"),
-                  (std::map<std::string, std::string>{
-                      {lead() + "135", "custom_col"}, {lead() + "311", "custom_col"}, {lead() + "312", "custom_col"}}));
+        EXPECT_EQ(specced->getTableColumns("RULE", &columns), mine ? 1 : 14);
+        EXPECT_TRUE(VqbString(columns[0].name).equals(mine ? "custom_col" : "RU_ID", false));
+        std::map<std::string, std::string> indexes = indexesOf(specced.get(), "RULE");
+        if (mine) {
+            EXPECT_EQ(indexes, (std::map<std::string, std::string>{{lead() + "135", "custom_col"},
+                                                                   {lead() + "311", "custom_col"},
+                                                                   {lead() + "312", "custom_col"}}));
+        } else {
+            EXPECT_EQ(indexes[lead() + "311"], "ru_uuid");
+        }
         columns.clear();
-        EXPECT_EQ(conn->getTableColumns("KEYVAL", &columns), 2);
-        ASSERT_TRUE(conn->dropTable("RULE"));
+        EXPECT_EQ(specced->getTableColumns("KEYVAL", &columns), 2);
+        ASSERT_TRUE(specced->dropTable("RULE"));
+        ASSERT_TRUE(specced->dropTable("KEYVAL"));
     }
-    ConfigScope config;
-    config.set("REPOS/CREATE_SPEC_PATH", dir_.file("other.xml").c_str());
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
-    createTables(conn.get(), {"RULE"});
-    ColumnSpecList columns;
-    EXPECT_EQ(conn->getTableColumns("RULE", &columns), 14);
-    EXPECT_EQ(indexesOf(conn.get(), "RULE")[lead() + "311"], "ru_uuid");
 }
 
 TEST_P(Ddl, BigStringKeySpansReferenceAndChunk) {
-    Conn conn(open());
-    ASSERT_TRUE(conn) << lastError;
     Excerpt excerpt({"UCURID", "BIGSTR", "KEYVAL"});
     ReposTableRequest request = excerpt.request();
     request.primaryKey = 1;

@@ -30,16 +30,9 @@ TEST(Interop, ConnectorFileReadsBackThroughTheSqliteBackEnd) {
     while (longText.size() < 3000) longText += "\xc3\xa9t\xc3\xa9 \xe2\x82\xac it's ";
     Rows written;
     {
-        VqbString error;
-        Conn conn(createReposDataAccess(REPOS_BACKEND_CONNECTOR,
-                                        VqbString("FILE=" + file + ";CREATE=TRUE;VQXTYPE=SQLITE"), "", nullptr, error));
-        ASSERT_TRUE(conn) << error.str();
-        for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
-            ReposTableRequest request;
-            request.catalog = catalog;
-            request.create = 1;
-            ASSERT_TRUE(conn->createTable(request)) << conn->getLastErrorMessage().str();
-        }
+        Conn conn(openRda("FILE=" + file + ";CREATE=TRUE;VQXTYPE=SQLITE"));
+        ASSERT_TRUE(conn);
+        ASSERT_TRUE(createCatalogue(conn.get())) << conn->getLastErrorMessage().str();
         std::string insert = "INSERT INTO " + conn->getTableName("RULE", true, -1).str() +
                              " (RU_ID, RU_DESC, RU_CRDAT, RU_TYPE) VALUES (?, ?, ?, ?)";
         ASSERT_TRUE(conn->beginTransaction(false));
@@ -69,9 +62,8 @@ TEST(Interop, ConnectorFileReadsBackThroughTheSqliteBackEnd) {
     VqbString reference;
     ASSERT_TRUE(sqlite->putBigString(VqbString(std::string(70000, 'w')), &reference, &error));
     sqlite.reset();
-    Conn conn(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString("FILE=" + file + ";VQXTYPE=SQLITE"), "", nullptr,
-                                    error));
-    ASSERT_TRUE(conn) << error.str();
+    Conn conn(openRda("FILE=" + file + ";VQXTYPE=SQLITE"));
+    ASSERT_TRUE(conn);
     VqbString back;
     ASSERT_TRUE(conn->getBigString(reference, &back, &error));
     EXPECT_EQ(back.str(), std::string(70000, 'w'));

@@ -7,23 +7,14 @@ namespace {
 
 class Kinds : public ::testing::Test {
 protected:
-    ReposDataAccess* open(int kind, const char* prefix = "p_") {
-        std::string text = "VQXTYPE=SQLITE;FILE=" + file + ";CREATE=TRUE;VQXKIND=" + std::to_string(kind);
-        VqbString error;
-        ReposDataAccess* c = createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(text), prefix, &recorder, error);
-        EXPECT_NE(c, nullptr) << error.str();
-        return c;
-    }
-    DacConnection* raw() {
-        if (!raw_) raw_.reset(dacOpen("VQXTYPE=SQLITE;CREATE=TRUE;FILE=" + file));
-        return raw_.get();
+    Conn open(int kind, const char* prefix = "p_") {
+        return openRda("VQXTYPE=SQLITE;FILE=" + file + ";CREATE=TRUE;VQXKIND=" + std::to_string(kind), prefix,
+                       &recorder);
     }
     std::string scalar(const std::string& sql) {
-        DacCursor* c = raw()->openCursorDirect(VqbString(sql));
-        if (!c) return "<error> " + raw()->getErrorText().str();
-        std::string out = c->fetch() == DAC_FETCH_ROW ? c->getValue(0).asString().str() : "<none>";
-        c->close();
-        return out;
+        if (!raw) raw.reset(dacOpen("VQXTYPE=SQLITE;CREATE=TRUE;FILE=" + file));
+        Rows r = dacRows(raw.get(), sql);
+        return r.empty() ? "<none>" : r[0][0];
     }
     std::string statementFor(const std::string& fragment) const {
         for (const std::string& s : recorder.script)
@@ -34,7 +25,7 @@ protected:
     TempDir dir;
     std::string file = dir.file("kinds.db");
     Recorder recorder;
-    DacPtr raw_;
+    DacPtr raw;
 };
 
 bool endsWith(const std::string& text, const std::string& tail) {
@@ -107,11 +98,9 @@ TEST_F(Kinds, KindFourteenCommitsAfterEachIndexInsideATransaction) {
     ASSERT_TRUE(insert("k4"));
     ASSERT_TRUE(conn->endTransaction(false));
     EXPECT_EQ(committed(), "3");
-    Cursor indexes(conn->getIndexes("FRQDST3"));
-    ASSERT_TRUE(indexes);
-    ASSERT_EQ(indexes->next(), 1);
-    EXPECT_EQ(indexes->getString(0).str(), "P_F3C");
-    EXPECT_EQ(indexes->next(), 0);
+    Rows indexes = rdaRows(conn->getIndexes("FRQDST3"));
+    ASSERT_EQ(indexes.size(), 1u);
+    EXPECT_EQ(indexes[0][0], "P_F3C");
 
     // Outside a transaction nothing is committed behind the caller's back.
     ASSERT_TRUE(conn->createTableFromColumns("FRQDST4", columns));
@@ -119,20 +108,22 @@ TEST_F(Kinds, KindFourteenCommitsAfterEachIndexInsideATransaction) {
 }
 
 TEST_F(Kinds, KindTwelveFindsLowerCaseTablesOnTheSecondLookup) {
-    ASSERT_TRUE(raw()->executeDirect("CREATE TABLE p_frqdst3 (fr_value VARCHAR(255), fr_count INTEGER)", 0));
+    scalar("SELECT 1");
+    ASSERT_TRUE(raw->executeDirect("CREATE TABLE p_frqdst3 (fr_value VARCHAR(255), fr_count INTEGER)", 0));
     Conn exact(open(12));
     ASSERT_TRUE(exact);
     EXPECT_EQ(exact->getTableName("FRQDST", false, 3).str(), "P_FRQDST3");
     ASSERT_TRUE(exact->createFrqDstIndexes(3)) << exact->getLastErrorMessage().str();
-    Cursor indexes(exact->getIndexes("FRQDST3"));
-    ASSERT_TRUE(indexes);
-    EXPECT_EQ(columnTexts(indexes.get(), 0), (std::vector<std::string>{"P_F3C", "P_F3V"}));
+    Rows indexes = rdaRows(exact->getIndexes("FRQDST3"));
+    ASSERT_EQ(indexes.size(), 2u);
+    EXPECT_EQ(indexes[0][0] + " " + indexes[1][0], "P_F3C P_F3V");
     ASSERT_TRUE(exact->checkFrqDstTableColumns("FRQDST3", 3));
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index'"), "0");
     ColumnSpecList columns;
     EXPECT_EQ(exact->getTableColumns("FRQDST3", &columns), 2);
 }
 
+// Kind 17 also keeps the prefix's case.
 TEST_F(Kinds, KindSeventeenWritesLowerCaseColumns) {
     Conn conn(open(17, "Mixed_"));
     ASSERT_TRUE(conn);

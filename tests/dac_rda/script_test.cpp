@@ -2,34 +2,12 @@
 // gives the same tables, columns and indexes as creating them through the connection.
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "dac_rda_fixture.h"
+#include "dacimpl.h"
 
 namespace {
-
-std::string key(const std::string& text, const char* name) {
-    std::string upper = text;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::string wanted = std::string(name) + "=";
-    size_t pos = 0;
-    while ((pos = upper.find(wanted, pos)) != std::string::npos) {
-        if (pos == 0 || upper[pos - 1] == ';') {
-            size_t start = pos + wanted.size();
-            return text.substr(start, text.find(';', start) - start);
-        }
-        ++pos;
-    }
-    return "";
-}
-
-std::string withDatabase(const std::string& text, const std::string& database) {
-    std::string old = key(text, "DATABASE");
-    std::string out = text;
-    size_t pos = out.find("=" + old);
-    return out.replace(pos + 1, old.size(), database);
-}
 
 // Two scratch databases on the test server, dropped afterwards.
 class ScratchDatabases {
@@ -51,50 +29,23 @@ private:
     DacPtr admin_;
 };
 
-Rows rows(DacConnection* c, const std::string& sql) {
-    Rows out;
-    DacCursor* cursor = c->openCursorDirect(VqbString(sql));
-    EXPECT_NE(cursor, nullptr) << c->getErrorText().str();
-    if (!cursor) return out;
-    while (cursor->fetch() == DAC_FETCH_ROW) {
-        std::vector<std::string> row;
-        for (int i = 0; i < cursor->getColumnCount(); ++i) {
-            VqbDatavar v = cursor->getValue(i);
-            row.push_back(v.isNull() ? "NULL" : v.asString().str());
-        }
-        out.push_back(row);
-    }
-    cursor->close();
-    return out;
-}
-
 Rows catalogueOf(const std::string& text, bool withValues = true) {
     DacPtr c(dacOpen(text));
     EXPECT_TRUE(c);
     if (!c) return {};
-    Rows out = rows(c.get(),
-                    "SELECT table_schema, table_name, column_name, data_type, COALESCE(character_maximum_length, 0), "
-                    "is_nullable, ordinal_position FROM information_schema.columns WHERE table_schema NOT IN "
-                    "('pg_catalog', 'information_schema') ORDER BY 1, 2, 7");
-    Rows indexes = rows(c.get(),
+    Rows out = dacRows(c.get(),
+                       "SELECT table_schema, table_name, column_name, data_type, COALESCE(character_maximum_length, "
+                       "0), is_nullable, ordinal_position FROM information_schema.columns WHERE table_schema NOT IN "
+                       "('pg_catalog', 'information_schema') ORDER BY 1, 2, 7");
+    Rows more = dacRows(c.get(),
                         "SELECT schemaname, tablename, indexname, indexdef FROM pg_indexes WHERE schemaname NOT IN "
                         "('pg_catalog', 'information_schema') ORDER BY 1, 2, 3");
-    out.insert(out.end(), indexes.begin(), indexes.end());
     if (withValues) {
-        Rows values = rows(c.get(), "SELECT V_KEY, V_VALUE FROM \"S\".\"P_KEYVAL\" ORDER BY 1");
-        out.insert(out.end(), values.begin(), values.end());
+        Rows values = dacRows(c.get(), "SELECT V_KEY, V_VALUE FROM \"S\".\"P_KEYVAL\" ORDER BY 1");
+        more.insert(more.end(), values.begin(), values.end());
     }
+    out.insert(out.end(), more.begin(), more.end());
     return out;
-}
-
-bool createCatalogue(ReposDataAccess* conn) {
-    for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
-        ReposTableRequest request;
-        request.catalog = catalog;
-        request.create = 1;
-        if (!conn->createTable(request)) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -106,9 +57,15 @@ TEST(DdlScript, PsqlRunOfTheScriptMatchesDirectCreation) {
     std::string suffix = std::to_string(getpid());
     std::string scripted = "repos_script_" + suffix, direct = "repos_direct_" + suffix;
     ScratchDatabases databases({scripted, direct});
-    std::string base = pgConnection();
+    DacConnText server;
+    std::string error;
+    ASSERT_TRUE(server.parse(pgConnection(), error)) << error;
+    auto textOf = [&](const std::string& database) {
+        server.set("DATABASE", database);
+        return server.toString();
+    };
     for (const std::string& db : {scripted, direct}) {
-        DacPtr c(dacOpen(withDatabase(base, db)));
+        DacPtr c(dacOpen(textOf(db)));
         ASSERT_TRUE(c);
         ASSERT_TRUE(c->executeDirect("CREATE SCHEMA \"S\"", 0)) << c->getErrorText().str();
     }
@@ -116,33 +73,28 @@ TEST(DdlScript, PsqlRunOfTheScriptMatchesDirectCreation) {
     TempDir dir;
     Recorder recorder;
     {
-        VqbString error;
-        Conn conn(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(withDatabase(base, scripted)), "S.P_",
-                                        nullptr, error));
-        ASSERT_TRUE(conn) << error.str();
+        Conn conn(openRda(textOf(scripted), "S.P_"));
+        ASSERT_TRUE(conn);
         conn->setDDLCallback(&recorder);
         ASSERT_TRUE(createCatalogue(conn.get())) << conn->getLastErrorMessage().str();
-        conn->setDDLCallback(nullptr);
     }
     // Nothing ran while the script was written.
-    EXPECT_EQ(catalogueOf(withDatabase(base, scripted), false).size(), 0u);
+    EXPECT_EQ(catalogueOf(textOf(scripted), false).size(), 0u);
     EXPECT_EQ(recorder.scriptWith("CREATE TABLE"), 136u);
-    std::string script = dir.file("create.sql");
-    writeFile(script, recorder.scriptText());
-    std::string command = std::string(psql) + " -X -q -v ON_ERROR_STOP=1 -h " + key(base, "SERVER") + " -p " +
-                          key(base, "PORT") + " -U " + key(base, "UID") + " -d " + scripted + " -f " + script + " > " +
-                          dir.file("psql.log") + " 2>&1";
+    std::string script;
+    for (const std::string& s : recorder.script) script += s + ";\n";
+    writeFile(dir.file("create.sql"), script);
+    std::string command = std::string(psql) + " -X -q -v ON_ERROR_STOP=1 -h " + server.get("SERVER") + " -p " +
+                          server.get("PORT") + " -U " + server.get("UID") + " -d " + scripted + " -f " +
+                          dir.file("create.sql") + " > " + dir.file("psql.log") + " 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << readFile(dir.file("psql.log"));
 
     {
-        VqbString error;
-        Conn conn(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(withDatabase(base, direct)), "S.P_", nullptr,
-                                        error));
-        ASSERT_TRUE(conn) << error.str();
+        Conn conn(openRda(textOf(direct), "S.P_"));
+        ASSERT_TRUE(conn);
         ASSERT_TRUE(createCatalogue(conn.get())) << conn->getLastErrorMessage().str();
     }
-    Rows fromScript = catalogueOf(withDatabase(base, scripted));
-    Rows fromConnection = catalogueOf(withDatabase(base, direct));
+    Rows fromConnection = catalogueOf(textOf(direct));
     EXPECT_GT(fromConnection.size(), 1000u);
-    EXPECT_EQ(fromScript, fromConnection);
+    EXPECT_EQ(catalogueOf(textOf(scripted)), fromConnection);
 }

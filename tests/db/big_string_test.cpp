@@ -19,20 +19,26 @@ protected:
         ASSERT_EQ(conn->getMaxTextLen(), static_cast<int>(kMax));
         ASSERT_TRUE(conn->paramExec("CREATE TABLE NOTE (ID INTEGER, BODY VARCHAR)", nullptr, 0));
     }
+    // Stores the text, checks it reads back whole, and returns what the caller must keep.
     std::string store(const std::string& text) {
-        VqbString out;
-        VqbString error;
+        VqbString out, back, error;
         EXPECT_TRUE(conn->putBigString(text, &out, &error)) << error.str();
+        if (out.str() != text) {
+            EXPECT_TRUE(conn->getBigString(out, &back, nullptr));
+            EXPECT_EQ(back.str(), text);
+        }
         return out.str();
     }
+    // Sequence number, byte length and data of every chunk.
     std::vector<std::vector<std::string>> chunks() {
         RawDb raw(path);
-        return raw.rows(
-            "SELECT BS_REFID, BS_SEQ, length(CAST(BS_DATA AS BLOB)), BS_DATA FROM BIGSTR ORDER BY BS_REFID, BS_SEQ");
+        return raw.rows("SELECT BS_SEQ, length(CAST(BS_DATA AS BLOB)), BS_DATA FROM BIGSTR ORDER BY BS_REFID, BS_SEQ");
     }
-    void insertNote(int id, const std::string& body) {
-        VqbDatavar i(id), b(body);
-        ASSERT_TRUE(conn->paramExec("INSERT INTO NOTE VALUES (?, ?)", nullptr, 2, &i, &b));
+    void insertNotes(const std::vector<std::string>& bodies) {
+        for (size_t i = 0; i < bodies.size(); ++i) {
+            VqbDatavar id(static_cast<int>(i)), body(bodies[i]);
+            ASSERT_TRUE(conn->paramExec("INSERT INTO NOTE VALUES (?, ?)", nullptr, 2, &id, &body));
+        }
     }
 
     TempDir dir;
@@ -42,146 +48,119 @@ protected:
 
 }  // namespace
 
-TEST_F(BigStrings, ExactlyTheMaximumStaysInline) {
-    std::string text(kMax, 'a');
-    EXPECT_EQ(store(text), text);
+TEST_F(BigStrings, InlineUpToTheMaximumThenChunksOf65535Bytes) {
+    std::string atMax(kMax, 'a');
+    EXPECT_EQ(store(atMax), atMax);
     EXPECT_TRUE(chunks().empty());
-}
 
-TEST_F(BigStrings, OneByteMoreGoesToChunksOf65535Bytes) {
-    std::string text(kMax + 1, 'b');
-    text[0] = 'X';
-    text.back() = 'Y';
-    std::string ref = store(text);
-    EXPECT_EQ(ref, "_~_velqorinRef_1_~_");
+    std::string over(kMax + 1, 'b');
+    over[0] = 'X';
+    over.back() = 'Y';
+    EXPECT_EQ(store(over), "_~_velqorinRef_1_~_");
     auto rows = chunks();
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0][1], "0");
-    EXPECT_EQ(rows[0][2], "65535");
-    EXPECT_EQ(rows[1][1], "1");
-    EXPECT_EQ(rows[1][2], "2");
-    VqbString back;
-    ASSERT_TRUE(conn->getBigString(ref, &back, nullptr));
-    EXPECT_EQ(back.str(), text);
+    EXPECT_EQ(rows[0][0] + "/" + rows[0][1], "0/65535");
+    EXPECT_EQ(rows[1][0] + "/" + rows[1][1], "1/2");
     // The reference id came from the BIGSTR counter.
     VqbDatavar next;
     ASSERT_TRUE(conn->getNextId("BIGSTR", &next));
     EXPECT_EQ(next.asInt64(), 2);
+
+    EXPECT_EQ(store(std::string(3 * kMax, 'k')), "_~_velqorinRef_3_~_");
+    EXPECT_EQ(chunks().size(), 2u + 4u);
 }
 
 TEST_F(BigStrings, ACharacterOnTheCutGoesWholeIntoTheEarlierChunk) {
     const std::string euro = "\xE2\x82\xAC";
     std::string text(kMax - 2, 'a');  // the euro sign starts at byte 65534, below the cut
     text += euro + "tail";
-    std::string ref = store(text);
+    store(text);
     auto rows = chunks();
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0][2], std::to_string(kMax - 2 + 3));
-    EXPECT_EQ(rows[0][3].substr(rows[0][3].size() - 3), euro);
-    EXPECT_EQ(rows[1][3], "tail");
-    VqbString back;
-    ASSERT_TRUE(conn->getBigString(ref, &back, nullptr));
-    EXPECT_EQ(back.str(), text);
+    EXPECT_EQ(rows[0][1], std::to_string(kMax - 2 + 3));
+    EXPECT_EQ(rows[0][2].substr(rows[0][2].size() - 3), euro);
+    EXPECT_EQ(rows[1][2], "tail");
 }
 
 TEST_F(BigStrings, GetValueResolvesGetStringDoesNot) {
     std::string text(200000, 'z');
     text += "\xC3\xA9nd";
     std::string ref = store(text);
-    insertNote(1, ref);
-    insertNote(2, "plain");
-    {
+    insertNotes({ref, "plain"});
+    // Live rows, cached rows, and a cache cursor's copy.
+    for (int pass = 0; pass < 3; ++pass) {
         Cursor c(conn->paramSelect("SELECT ID, BODY FROM NOTE ORDER BY ID", 0));
         ASSERT_TRUE(c);
+        if (pass == 1) {
+            ASSERT_TRUE(c->cacheAll());
+        }
+        Released<ReposCacheCursor> cache(new ReposCacheCursor());
+        if (pass == 2) {
+            ASSERT_TRUE(cache->loadFrom(c.get()));
+            ASSERT_EQ(cache->next(), 1);
+            EXPECT_EQ(cache->getString(1).str(), text);
+            continue;
+        }
         ASSERT_EQ(c->next(), 1);
-        EXPECT_EQ(c->getValue(1).asString().str(), text);
+        EXPECT_EQ(c->getValue(1).asString().str(), text) << pass;
         EXPECT_EQ(c->getString(1).str(), ref);
         ASSERT_EQ(c->next(), 1);
         EXPECT_EQ(c->getValue(1).asString().str(), "plain");
     }
-    {
-        // The same after the rows were cached.
-        Cursor c(conn->paramSelect("SELECT ID, BODY FROM NOTE ORDER BY ID", 0));
-        ASSERT_TRUE(c->cacheAll());
-        ASSERT_EQ(c->next(), 1);
-        EXPECT_EQ(c->getValue(1).asString().str(), text);
-        EXPECT_EQ(c->getString(1).str(), ref);
-    }
-    {
-        // A cache cursor copies resolved values.
-        Cursor c(conn->paramSelect("SELECT ID, BODY FROM NOTE ORDER BY ID", 0));
-        Released<ReposCacheCursor> cache(new ReposCacheCursor());
-        ASSERT_TRUE(cache->loadFrom(c.get()));
-        ASSERT_EQ(cache->next(), 1);
-        EXPECT_EQ(cache->getString(1).str(), text);
-    }
 }
 
+// Malformed references come back unchanged with message 57. Ordinary texts make no lookup, so
+// the connection's last error stays clear while reading them.
 TEST_F(BigStrings, MalformedReferencesComeBackUnchanged) {
-    const std::string bad[] = {"_~_velqorinRef_12", "_~_velqorinRef_12_~_x", "_~_velqorinRef_x_~_",
-                               "_~_velqorinRef_99999999999_~_"};
-    int id = 10;
+    const std::vector<std::string> bad = {"_~_velqorinRef_12", "_~_velqorinRef_12_~_x", "_~_velqorinRef_x_~_",
+                                          "_~_velqorinRef_99999999999_~_"};
     for (const std::string& text : bad) {
         VqbString out, error;
         EXPECT_FALSE(conn->getBigString(text, &out, &error)) << text;
         EXPECT_EQ(out.str(), text);
         EXPECT_EQ(error, reposMessage(57, text.c_str()));
-        insertNote(id++, text);
     }
+    std::vector<std::string> notes = {"ordinary", "_~_velqorinRe"};
+    notes.insert(notes.end(), bad.begin(), bad.end());
+    insertNotes(notes);
     Cursor c(conn->paramSelect("SELECT BODY FROM NOTE ORDER BY ID", 0));
-    for (const std::string& text : bad) {
+    for (size_t i = 0; i < notes.size(); ++i) {
         ASSERT_EQ(c->next(), 1);
-        EXPECT_EQ(c->getValue(0).asString().str(), text);
+        EXPECT_EQ(c->getValue(0).asString().str(), notes[i]);
+        if (i == 1) {
+            EXPECT_TRUE(conn->getLastErrorMessage().isNull());
+        }
     }
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(57, bad.back().c_str()));
     // A well-formed reference that nothing was stored under reads as an empty text.
     VqbString out;
     EXPECT_TRUE(conn->getBigString("_~_velqorinRef_777_~_", &out, nullptr));
     EXPECT_EQ(out.str(), "");
 }
 
-// Reading ordinary texts makes no reference lookup: the connection's last error stays clear,
-// while a text that starts like a reference is looked up (and, malformed, leaves message 57).
-TEST_F(BigStrings, OrdinaryTextsCostNoLookup) {
-    insertNote(1, "ordinary");
-    insertNote(2, "_~_velqorinRe");
-    insertNote(3, "_~_velqorinRef_5");
-    Cursor c(conn->paramSelect("SELECT BODY FROM NOTE ORDER BY ID", 0));
-    ASSERT_TRUE(c);
-    ASSERT_EQ(c->next(), 1);
-    EXPECT_EQ(c->getValue(0).asString().str(), "ordinary");
-    ASSERT_EQ(c->next(), 1);
-    EXPECT_EQ(c->getValue(0).asString().str(), "_~_velqorinRe");
-    EXPECT_TRUE(conn->getLastErrorMessage().isNull());
-    ASSERT_EQ(c->next(), 1);
-    EXPECT_EQ(c->getValue(0).asString().str(), "_~_velqorinRef_5");
-    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(57, "_~_velqorinRef_5"));
-}
-
-TEST_F(BigStrings, StoringWithoutTheTableFailsAndKeepsTheValue) {
-    RawDb raw(path);
-    ASSERT_TRUE(raw.exec("DROP TABLE BIGSTR"));
-    std::string text(kMax + 10, 'q');
-    VqbString out, error;
-    LogCapture log;
-    EXPECT_FALSE(conn->putBigString(text, &out, &error));
-    EXPECT_EQ(out.str(), text);
-    EXPECT_NE(error.str().find("BIGSTR"), std::string::npos) << error.str();
-    EXPECT_FALSE(conn->isInTransaction());
-}
-
-// A chunk that cannot be written takes the chunks before it along.
-TEST_F(BigStrings, AFailedChunkLeavesNoPartOfTheText) {
-    {
-        RawDb raw(path);
-        ASSERT_TRUE(raw.exec("CREATE TRIGGER NOSECOND BEFORE INSERT ON BIGSTR WHEN NEW.BS_SEQ = 1 "
-                             "BEGIN SELECT RAISE(ABORT, 'second chunk refused'); END"));
-    }
+// A text that cannot be stored stays with the caller, and no chunk of it is left behind.
+TEST_F(BigStrings, FailedStoreKeepsTheValueAndLeavesNoChunk) {
+    const struct {
+        const char* sql;
+        const char* error;
+        bool tableStays;
+    } cases[] = {
+        {"CREATE TRIGGER NOSECOND BEFORE INSERT ON BIGSTR WHEN NEW.BS_SEQ = 1 "
+         "BEGIN SELECT RAISE(ABORT, 'second chunk refused'); END",
+         "second chunk refused", true},
+        {"DROP TABLE BIGSTR", "BIGSTR", false},
+    };
     std::string text(kMax * 2, 'r');
-    VqbString out, error;
     LogCapture log;
-    EXPECT_FALSE(conn->putBigString(text, &out, &error));
-    EXPECT_EQ(out.str(), text);
-    EXPECT_NE(error.str().find("second chunk refused"), std::string::npos) << error.str();
-    EXPECT_TRUE(chunks().empty());
-    EXPECT_FALSE(conn->isInTransaction());
+    for (const auto& c : cases) {
+        ASSERT_TRUE(RawDb(path).exec(c.sql));
+        VqbString out, error;
+        EXPECT_FALSE(conn->putBigString(text, &out, &error));
+        EXPECT_EQ(out.str(), text);
+        EXPECT_NE(error.str().find(c.error), std::string::npos) << error.str();
+        EXPECT_FALSE(conn->isInTransaction());
+        if (c.tableStays) {
+            EXPECT_TRUE(chunks().empty());
+        }
+    }
 }

@@ -12,7 +12,6 @@
 #include "db_fixture.h"
 #include "rda_sqlite.h"
 #include "vqbmessage.h"
-#include "vqsqlite.h"
 
 namespace {
 
@@ -26,6 +25,10 @@ protected:
     std::string counter(const std::string& key) {
         RawDb raw(path);
         return raw.scalar("SELECT group_concat(NI_VAL) FROM UCURID WHERE NI_KEY='" + key + "'");
+    }
+    void setCounter(const std::string& key, const std::string& value) {
+        RawDb raw(path);
+        ASSERT_TRUE(raw.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('" + key + "', " + value + ")"));
     }
 
     TempDir dir;
@@ -80,10 +83,7 @@ private:
 }  // namespace
 
 TEST_F(IdCounters, AWriterThatLostTheRaceReadsAgain) {
-    {
-        RawDb raw(path);
-        ASSERT_TRUE(raw.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('JOB', 100)"));
-    }
+    setCounter("JOB", "100");
     auto* writer = new InterleavedWriter(path);
     Released<ReposDataAccess> guard(writer);
     ASSERT_TRUE(writer->init(path, "", false, nullptr));
@@ -95,7 +95,7 @@ TEST_F(IdCounters, AWriterThatLostTheRaceReadsAgain) {
     EXPECT_EQ(counter("JOB"), "113");
 }
 
-TEST_F(IdCounters, FirstIdOfANewKeyIsOne) {
+TEST_F(IdCounters, FirstIdsBlocksAndTheLastId) {
     VqbDatavar id;
     ASSERT_TRUE(conn->getNextId("RULE", &id));
     EXPECT_EQ(id.getType(), VQB_TYPE_INT);
@@ -103,44 +103,29 @@ TEST_F(IdCounters, FirstIdOfANewKeyIsOne) {
     EXPECT_EQ(counter("RULE"), "1");
     ASSERT_TRUE(conn->getNextId("RULE", &id));
     EXPECT_EQ(id.asInt64(), 2);
-    ASSERT_TRUE(conn->getNextId("TASK", &id));
-    EXPECT_EQ(id.asInt64(), 1);
-}
 
-TEST_F(IdCounters, BlockStartsAfterTheCounterAndMovesItByTheCount) {
-    {
-        RawDb raw(path);
-        ASSERT_TRUE(raw.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('FLD', 41)"));
-    }
-    VqbDatavar first;
+    setCounter("FLD", "41");
     VqbString error;
-    ASSERT_TRUE(conn->getNextIds("FLD", 10, &first, &error));
-    EXPECT_EQ(first.asInt64(), 42);
+    ASSERT_TRUE(conn->getNextIds("FLD", 10, &id, &error));
+    EXPECT_EQ(id.asInt64(), 42);
     EXPECT_EQ(counter("FLD"), "51");
-    ASSERT_TRUE(conn->getNextIds("FLD", 0, &first, &error));  // below 1: one id
-    EXPECT_EQ(first.asInt64(), 52);
+    ASSERT_TRUE(conn->getNextIds("FLD", 0, &id, &error));  // below 1: one id
+    EXPECT_EQ(id.asInt64(), 52);
     EXPECT_EQ(counter("FLD"), "52");
-}
 
-TEST_F(IdCounters, CounterNeverWrapsPastTheLastId) {
-    {
-        RawDb raw(path);
-        ASSERT_TRUE(raw.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('X', 4294967290)"));
-    }
-    VqbDatavar first(99);
-    VqbString error;
+    // The counter never wraps past 0xFFFFFFFF, but the last ids before it are handed out.
+    setCounter("X", "4294967290");
     LogCapture log;
-    EXPECT_FALSE(conn->getNextIds("X", 10, &first, &error));
-    EXPECT_TRUE(first.isNull());
+    EXPECT_FALSE(conn->getNextIds("X", 10, &id, &error));
+    EXPECT_TRUE(id.isNull());
     EXPECT_EQ(error, reposMessage(1902, "X"));
     EXPECT_EQ(counter("X"), "4294967290");
-    // The last ids before 0xFFFFFFFF are still handed out.
-    ASSERT_TRUE(conn->getNextIds("X", 4, &first, &error));
-    EXPECT_EQ(first.asInt64(), 4294967291LL);
+    ASSERT_TRUE(conn->getNextIds("X", 4, &id, &error));
+    EXPECT_EQ(id.asInt64(), 4294967291LL);
     EXPECT_EQ(counter("X"), "4294967294");
 }
 
-TEST_F(IdCounters, BadKeysAndBrokenCountersFailWithAText) {
+TEST_F(IdCounters, BadKeysBrokenCountersAndAMissingTableFailWithAText) {
     LogCapture log;
     VqbDatavar id(5);
     VqbString error;
@@ -148,26 +133,25 @@ TEST_F(IdCounters, BadKeysAndBrokenCountersFailWithAText) {
     EXPECT_TRUE(id.isNull());
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(conn->getNextIds(VqbString(), 1, &id, &error));
-    {
-        RawDb raw(path);
-        ASSERT_TRUE(raw.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('NUL', NULL)"));
-    }
+    setCounter("NUL", "NULL");
     EXPECT_FALSE(conn->getNextIds("NUL", 1, &id, &error));
     EXPECT_EQ(error, reposMessage(1161));
     // A hostile key is a value like any other.
     ASSERT_TRUE(conn->getNextId("x'); DROP TABLE UCURID; --", &id));
     EXPECT_EQ(id.asInt64(), 1);
     ASSERT_TRUE(conn->getNextId("RULE", &id));
+
+    Conn bare(newRepository(dir.file("bare.db")));
+    EXPECT_FALSE(bare->getNextIds("RULE", 1, &id, &error));
+    EXPECT_NE(error.str().find("UCURID"), std::string::npos) << error.str();
+    EXPECT_TRUE(log.contains("UCURID", 5));
 }
 
 // A writer that holds the file longer than the busy timeout delays a reservation made outside
 // any transaction but does not make it fail; inside a transaction the reservation gives up, since
 // waiting there could deadlock.
 TEST_F(IdCounters, BusyFileDelaysButDoesNotFailAReservation) {
-    int saved = sqliteBusyTimeout();
-    sqliteSetBusyTimeout(10);
-    Conn shortWait(openRepository(path));
-    sqliteSetBusyTimeout(saved);
+    Conn shortWait(openImpatient(path, 10));
     ASSERT_TRUE(shortWait);
     RawDb other(path);
     ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
@@ -191,46 +175,28 @@ TEST_F(IdCounters, BusyFileDelaysButDoesNotFailAReservation) {
     EXPECT_EQ(counter("JOB"), "1");
 }
 
-TEST(IdCountersMissingTable, FailsWithTheDatabaseText) {
-    TempDir dir;
-    Conn conn(newRepository(dir.file("r.db")));
-    ASSERT_TRUE(conn);
-    LogCapture log;
-    VqbDatavar id;
-    VqbString error;
-    EXPECT_FALSE(conn->getNextIds("RULE", 1, &id, &error));
-    EXPECT_NE(error.str().find("UCURID"), std::string::npos) << error.str();
-    EXPECT_TRUE(log.contains("UCURID", 5));
-}
-
 // Two processes draw from one file at the same time, with different block sizes: every id is
 // handed out exactly once and no reservation fails.
 TEST_F(IdCounters, TwoProcessesGetDisjointRanges) {
     constexpr int kEach = 10000;
     conn.p->release();
     conn.p = nullptr;
-    std::string outA = dir.file("a.txt"), outB = dir.file("b.txt");
-    pid_t a = fork();
-    ASSERT_GE(a, 0);
-    if (a == 0) reserveInChild(path, outA, kEach, 10);
-    pid_t b = fork();
-    ASSERT_GE(b, 0);
-    if (b == 0) reserveInChild(path, outB, kEach, 7);
-    int statusA = 0, statusB = 0;
-    waitpid(a, &statusA, 0);
-    waitpid(b, &statusB, 0);
-    ASSERT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0) << readFile(outA).substr(0, 300);
-    ASSERT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0) << readFile(outB).substr(0, 300);
-
+    std::string outs[] = {dir.file("a.txt"), dir.file("b.txt")};
+    const int blocks[] = {10, 7};
+    pid_t pids[2];
+    for (int i = 0; i < 2; ++i) {
+        pids[i] = fork();
+        ASSERT_GE(pids[i], 0);
+        if (pids[i] == 0) reserveInChild(path, outs[i], kEach, blocks[i]);
+    }
     std::set<long long> seen;
     size_t lines = 0;
-    for (const std::string& out : {outA, outB}) {
-        std::ifstream in(out);
-        long long id;
-        while (in >> id) {
-            ++lines;
-            EXPECT_TRUE(seen.insert(id).second) << "id " << id << " handed out twice";
-        }
+    for (int i = 0; i < 2; ++i) {
+        int status = 0;
+        waitpid(pids[i], &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(outs[i]).substr(0, 300);
+        std::ifstream in(outs[i]);
+        for (long long id; in >> id; ++lines) EXPECT_TRUE(seen.insert(id).second) << "id " << id << " twice";
     }
     EXPECT_EQ(lines, 2u * kEach);
     EXPECT_EQ(seen.size(), 2u * kEach);

@@ -31,32 +31,28 @@ TEST(ConnectionFactory, KindsAndFailures) {
     VqbString error("before");
     EXPECT_EQ(createReposDataAccess(3, dir.file("x.db"), "", nullptr, error), nullptr);
     EXPECT_EQ(createReposDataAccess(-1, dir.file("x.db"), "", nullptr, error), nullptr);
-    EXPECT_EQ(error.str(), "before");
+    EXPECT_EQ(error.str(), "before");  // an unknown kind is no connection failure
     EXPECT_FALSE(fileExists(dir.file("x.db")));
 
+    const std::string garbage = dir.file("garbage.db"), missing = dir.file("missing.db");
+    writeFile(garbage, std::string(4096, '\x5a'));
+    const std::pair<int, std::string> refused[] = {{REPOS_BACKEND_CONNECTOR, "DSN=x"},
+                                                   {REPOS_BACKEND_SQLITE_OPEN, missing},
+                                                   {REPOS_BACKEND_SQLITE_OPEN, garbage},
+                                                   {REPOS_BACKEND_SQLITE_CREATE, garbage},
+                                                   {REPOS_BACKEND_SQLITE_CREATE, dir.file("no/such/dir.db")}};
     LogCapture log;
-    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_CONNECTOR, "DSN=x", "P_", nullptr, error), nullptr);
-    EXPECT_EQ(error, reposMessage(1584));
-
-    // Opening needs an existing SQLite file.
-    std::string missing = dir.file("missing.db");
-    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, missing, "", nullptr, error), nullptr);
-    EXPECT_EQ(error, reposMessage(1584));
+    for (const auto& r : refused) {
+        error = "before";
+        EXPECT_EQ(createReposDataAccess(r.first, r.second, "P_", nullptr, error), nullptr) << r.second;
+        EXPECT_EQ(error, reposMessage(1584)) << r.second;
+    }
     EXPECT_TRUE(log.contains("Opening the SQLite database failed", 5));
     EXPECT_TRUE(log.contains(missing, 5));
     EXPECT_FALSE(fileExists(missing));
-
-    std::string garbage = dir.file("garbage.db");
-    writeFile(garbage, std::string(4096, '\x5a'));
-    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, garbage, "", nullptr, error), nullptr);
-    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, garbage, "", nullptr, error), nullptr);
     EXPECT_EQ(readFile(garbage), std::string(4096, '\x5a'));
 
-    EXPECT_EQ(createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, dir.file("no/such/dir.db"), "", nullptr, error),
-              nullptr);
-
     // Kind 1 makes the file and ignores the prefix; kind 2 opens it again.
-    error = "before";
     Conn made(createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, dir.file("new.db"), "P_", nullptr, error));
     ASSERT_TRUE(made);
     EXPECT_EQ(made->getTableName("RULE", false, -1).str(), "RULE");
@@ -64,68 +60,14 @@ TEST(ConnectionFactory, KindsAndFailures) {
     EXPECT_TRUE(opened);
 }
 
-TEST_F(SqliteBackend, FixedAnswersOfAFileBackEnd) {
-    EXPECT_FALSE(conn->supportsBulkStatement());
-    EXPECT_EQ(conn->createBulkStatement("INSERT INTO T VALUES (?, ?, ?)", 10), nullptr);
-    EXPECT_FALSE(conn->supportsBulkLoad());
-    EXPECT_TRUE(conn->bulkLoadBegin(10, "T", ColumnSpecList()));
-    EXPECT_TRUE(conn->bulkLoadRow(0));
-    EXPECT_TRUE(conn->bulkLoadEnd(true));
-    EXPECT_TRUE(conn->isConnectionMode3());
-    EXPECT_TRUE(conn->checkDatabaseSupported());
-    EXPECT_FALSE(conn->isDatabaseKind1());
-    EXPECT_EQ(conn->getConnection(), nullptr);
-    EXPECT_TRUE(conn->checkHsmTableColumns("HSM1", 1));
-    EXPECT_TRUE(conn->checkHcmTableColumns("HCM1", 1));
-    EXPECT_TRUE(conn->checkFrqDstTableColumns("FRQDST1", 1));
-    EXPECT_TRUE(conn->checkTableIndexes("T"));
-}
-
-TEST_F(SqliteBackend, ValuesKeepTheirTypesAnd64BitIntegersSurvive) {
-    const long long big = 5000000000LL;  // beyond 32 bits
-    insert(VqbDatavar(big), VqbDatavar("five"), VqbDatavar(2.5));
-    insert(VqbDatavar(VqbDate(45000.5)), VqbDatavar(), VqbDatavar::fromBool(true));
-    Cursor c(conn->paramSelect("SELECT ID, NAME, AMOUNT FROM T ORDER BY ROWID", 0));
-    ASSERT_TRUE(c);
-    EXPECT_EQ(c->getNumCols(), 3);
-    EXPECT_EQ(c->getColName(2).str(), "AMOUNT");
-    ASSERT_EQ(c->next(), 1);
-    EXPECT_EQ(c->getValue(0).getType(), VQB_TYPE_INT);
-    EXPECT_EQ(c->getValue(0).asInt64(), big);
-    EXPECT_EQ(c->getString(0).str(), "5000000000");
-    EXPECT_EQ(c->getInt(0), static_cast<int>(static_cast<uint32_t>(big)));  // the low 32 bits
-    EXPECT_EQ(c->getValue(1).getType(), VQB_TYPE_STRING);
-    EXPECT_EQ(c->getValue(2).getType(), VQB_TYPE_REAL);
-    EXPECT_DOUBLE_EQ(c->getDouble(2), 2.5);
-    ASSERT_EQ(c->next(), 1);
-    EXPECT_DOUBLE_EQ(c->getDouble(0), 45000.5);  // dates are stored as reals
-    EXPECT_TRUE(c->isNull(1));
-    EXPECT_TRUE(c->getValue(1).isNull());
-    EXPECT_EQ(c->getString(1).str(), "");
-    EXPECT_EQ(c->getInt(2), 1);
-    EXPECT_EQ(c->next(), 0);
-
-    int64_t single = 0;
-    VqbDatavar key(big);
-    ASSERT_TRUE(conn->paramSingleton("SELECT ID FROM T WHERE ID = ?", &single, 1, &key));
-    EXPECT_EQ(single, big);
-    int low = 0;
-    ASSERT_TRUE(conn->paramSingletonInt("SELECT ID FROM T WHERE ID = ?", &low, 1, &key));
-    EXPECT_EQ(low, static_cast<int>(static_cast<uint32_t>(big)));
-    ASSERT_TRUE(conn->paramSingletonWTypes("SELECT COUNT(*) FROM T WHERE NAME = ?", &low, "S", 1, &key));
-    EXPECT_EQ(low, 0);
-}
-
-TEST_F(SqliteBackend, EmptyResultEndsOnceThenReportsError) {
+TEST_F(SqliteBackend, EmptyResultsEndOnceAndSingleValuesNeedARow) {
     Cursor c(conn->paramSelect("SELECT * FROM T", 0));
     ASSERT_TRUE(c);
     EXPECT_EQ(c->next(), 0);
     EXPECT_EQ(c->next(), 2);
     EXPECT_TRUE(c->getValue(0).isNull());
     EXPECT_FALSE(c->cacheAll());
-}
 
-TEST_F(SqliteBackend, SingleValuesNeedARowAndTakeTheFirst) {
     int64_t value = 0;
     LogCapture log;
     EXPECT_FALSE(conn->paramSingleton("SELECT ID FROM T", &value, 0));
@@ -138,8 +80,48 @@ TEST_F(SqliteBackend, SingleValuesNeedARowAndTakeTheFirst) {
     EXPECT_FALSE(conn->paramSingleton("SELECT NOPE FROM T", &value, 0));
 }
 
+// Live and cached rows keep their types; 64-bit integers survive whole.
+TEST_F(SqliteBackend, ValuesKeepTheirTypesAnd64BitIntegersSurvive) {
+    const long long big = 5000000000LL;  // beyond 32 bits
+    insert(VqbDatavar(big), VqbDatavar("five"), VqbDatavar(2.5));
+    insert(VqbDatavar(VqbDate(45000.5)), VqbDatavar(), VqbDatavar::fromBool(true));
+    for (bool cached : {false, true}) {
+        Cursor c(conn->paramSelect("SELECT ID, NAME, AMOUNT FROM T ORDER BY ROWID", 0));
+        ASSERT_TRUE(c);
+        if (cached) {
+            ASSERT_TRUE(c->cacheAll());
+        }
+        EXPECT_EQ(c->getColName(2).str(), "AMOUNT");
+        ASSERT_EQ(c->next(), 1);
+        EXPECT_EQ(c->getValue(0).getType(), VQB_TYPE_INT);
+        EXPECT_EQ(c->getValue(0).asInt64(), big);
+        EXPECT_EQ(c->getString(0).str(), "5000000000");
+        EXPECT_EQ(c->getInt(0), static_cast<int>(static_cast<uint32_t>(big)));  // the low 32 bits
+        EXPECT_EQ(c->getValue(1).getType(), VQB_TYPE_STRING);
+        EXPECT_EQ(c->getValue(2).getType(), VQB_TYPE_REAL);
+        EXPECT_DOUBLE_EQ(c->getDouble(2), 2.5);
+        ASSERT_EQ(c->next(), 1);
+        EXPECT_DOUBLE_EQ(c->getDouble(0), 45000.5);  // dates are stored as reals
+        EXPECT_TRUE(c->isNull(1));
+        EXPECT_TRUE(c->getValue(1).isNull());
+        EXPECT_EQ(c->getString(1).str(), "");
+        EXPECT_EQ(c->getInt(2), 1);
+        EXPECT_EQ(c->next(), 0);
+    }
+
+    int64_t single = 0;
+    VqbDatavar key(big);
+    ASSERT_TRUE(conn->paramSingleton("SELECT ID FROM T WHERE ID = ?", &single, 1, &key));
+    EXPECT_EQ(single, big);
+    int low = 0;
+    ASSERT_TRUE(conn->paramSingletonInt("SELECT ID FROM T WHERE ID = ?", &low, 1, &key));
+    EXPECT_EQ(low, static_cast<int>(static_cast<uint32_t>(big)));
+    ASSERT_TRUE(conn->paramSingletonWTypes("SELECT COUNT(*) FROM T WHERE NAME = ?", &low, "S", 1, &key));
+    EXPECT_EQ(low, 0);
+}
+
 TEST_F(SqliteBackend, PreparedStatementRunsAgainWithNewValuesAndHandsItselfToItsCursor) {
-    Stmt insertRow(conn->createStatement("INSERT INTO T (ID, NAME) VALUES (?, ?)"));
+    Released<ReposDataAccessStatement> insertRow(conn->createStatement("INSERT INTO T (ID, NAME) VALUES (?, ?)"));
     ASSERT_TRUE(insertRow);
     EXPECT_TRUE(insertRow->setParameterInfo(0, 2, 0));
     for (int i = 0; i < 50; ++i) {
@@ -178,43 +160,20 @@ TEST_F(SqliteBackend, FailuresLeaveTheConnectionUsable) {
     EXPECT_EQ(rows, 1);
 }
 
-TEST_F(SqliteBackend, HostileTextIsStoredAsItIs) {
-    const std::string hostile = "x'); DROP TABLE T; --\"";
-    insert(VqbDatavar(1), VqbDatavar(hostile), VqbDatavar(0.0));
-    VqbDatavar name(hostile);
-    Cursor c(conn->paramSelectWTypes("SELECT NAME FROM T WHERE NAME = ?", "S", 1, &name));
-    EXPECT_EQ(columnTexts(c.get(), 0), (std::vector<std::string>{hostile}));
-    RawDb raw(path);
-    EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM T"), "1");
-}
-
-TEST_F(SqliteBackend, CachedRowsReadLikeLiveOnes) {
-    for (int i = 0; i < 5; ++i) insert(VqbDatavar(i), VqbDatavar(VqbString::format("r%d", i)), VqbDatavar(i * 0.5));
-    Cursor c(conn->paramSelect("SELECT ID, NAME, AMOUNT FROM T ORDER BY ID", 0));
-    ASSERT_TRUE(c->cacheAll());
-    EXPECT_TRUE(c->cacheAll());
-    EXPECT_EQ(c->getNumCols(), 3);
-    EXPECT_EQ(c->getColName(1).str(), "NAME");
-    int n = 0;
-    while (c->next() == 1) {
-        EXPECT_EQ(c->getValue(0).getType(), VQB_TYPE_INT);
-        EXPECT_EQ(c->getInt(0), n);
-        EXPECT_DOUBLE_EQ(c->getDouble(2), n * 0.5);
-        ++n;
-    }
-    EXPECT_EQ(n, 5);
-}
-
-// The SQLite back end keeps a DDL callback but runs every statement itself.
-TEST_F(SqliteBackend, ScriptCallbackDoesNotStopStatements) {
+// Hostile text is a bound value; and the SQLite back end keeps a DDL callback but runs every
+// statement itself.
+TEST_F(SqliteBackend, HostileTextIsStoredAsItIsEvenWithAScriptCallback) {
     struct Script : ReposDDLCallback {
         void writeDDL(const VqbString& s) override { written.push_back(s.str()); }
         std::vector<std::string> written;
     } script;
     conn->setDDLCallback(&script);
-    insert(VqbDatavar(1), VqbDatavar("a"), VqbDatavar(1.0));
+    const std::string hostile = "x'); DROP TABLE T; --\"";
+    insert(VqbDatavar(1), VqbDatavar(hostile), VqbDatavar(0.0));
     conn->setDDLCallback(nullptr);
     EXPECT_TRUE(script.written.empty());
-    RawDb raw(path);
-    EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM T"), "1");
+    VqbDatavar name(hostile);
+    Cursor c(conn->paramSelectWTypes("SELECT NAME FROM T WHERE NAME = ?", "S", 1, &name));
+    EXPECT_EQ(columnTexts(c.get(), 0), (std::vector<std::string>{hostile}));
+    EXPECT_EQ(RawDb(path).scalar("SELECT COUNT(*) FROM T"), "1");
 }

@@ -3,7 +3,6 @@
 
 #include "db_fixture.h"
 #include "vqbmessage.h"
-#include "vqsqlite.h"
 
 namespace {
 
@@ -15,9 +14,9 @@ protected:
         ASSERT_TRUE(conn);
         ASSERT_TRUE(conn->paramExec("CREATE TABLE T (A INTEGER)", nullptr, 0));
     }
-    bool insert(int v) {
+    static bool insert(ReposDataAccess* c, int v) {
         VqbDatavar value(v);
-        return conn->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &value);
+        return c->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &value);
     }
     std::string rowsSeenByOthers() {
         RawDb raw(path);
@@ -25,11 +24,11 @@ protected:
     }
     // A committed write that others see proves the connection is usable and not inside a
     // transaction nobody ends.
-    void expectUsable(int v) {
-        ASSERT_TRUE(conn->beginTransaction(false)) << conn->getLastErrorMessage().str();
-        ASSERT_TRUE(insert(v));
-        ASSERT_TRUE(conn->endTransaction(true)) << conn->getLastErrorMessage().str();
-        EXPECT_FALSE(conn->isInTransaction());
+    void expectUsable(ReposDataAccess* c, int v) {
+        ASSERT_TRUE(c->beginTransaction(false)) << c->getLastErrorMessage().str();
+        ASSERT_TRUE(insert(c, v));
+        ASSERT_TRUE(c->endTransaction(true)) << c->getLastErrorMessage().str();
+        EXPECT_FALSE(c->isInTransaction());
         EXPECT_NE(rowsSeenByOthers().find(std::to_string(v)), std::string::npos);
     }
 
@@ -40,11 +39,11 @@ protected:
 
 }  // namespace
 
-TEST_F(Transactions, NestedLevelsSendOneBeginAndOneCommit) {
+TEST_F(Transactions, NestedLevelsSendOneBeginAndOneCommitAndRollbackDiscards) {
     LogCapture log(1);
     ASSERT_TRUE(conn->beginTransaction(false));
     ASSERT_TRUE(conn->beginTransaction(false));
-    ASSERT_TRUE(insert(1));
+    ASSERT_TRUE(insert(conn.get(), 1));
     ASSERT_TRUE(conn->endTransaction(true));
     EXPECT_TRUE(conn->isInTransaction());
     EXPECT_EQ(rowsSeenByOthers(), "<null>");  // the inner end committed nothing
@@ -53,14 +52,11 @@ TEST_F(Transactions, NestedLevelsSendOneBeginAndOneCommit) {
     EXPECT_EQ(rowsSeenByOthers(), "1");
     EXPECT_EQ(log.count("sql [BEGIN TRANSACTION]", 1), 1u);
     EXPECT_EQ(log.count("sql [COMMIT TRANSACTION]", 1), 1u);
-}
 
-TEST_F(Transactions, OutermostRollbackDiscards) {
     ASSERT_TRUE(conn->beginTransaction(true));
-    ASSERT_TRUE(insert(1));
+    ASSERT_TRUE(insert(conn.get(), 2));
     ASSERT_TRUE(conn->endTransaction(false));
-    EXPECT_EQ(rowsSeenByOthers(), "<null>");
-    expectUsable(2);
+    EXPECT_EQ(rowsSeenByOthers(), "1");
 }
 
 TEST_F(Transactions, UnmatchedEndFailsLogsAndLeavesTheDepthAtZero) {
@@ -72,17 +68,13 @@ TEST_F(Transactions, UnmatchedEndFailsLogsAndLeavesTheDepthAtZero) {
     // A second one names the error before it.
     EXPECT_FALSE(conn->endTransaction(false));
     EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1068, reposMessage(1065).asCstr()));
-    // The next begin opens a real transaction again, and its commit reaches the file.
-    expectUsable(7);
+    expectUsable(conn.get(), 7);
 }
 
 // A begin refused because another connection holds the file leaves no level behind. A caller
 // that ends the level anyway gets a clean failure, and the connection stays sound.
 TEST_F(Transactions, BusyExclusiveBeginLeavesTheConnectionUsable) {
-    int saved = sqliteBusyTimeout();
-    sqliteSetBusyTimeout(50);
-    Conn busyConn(openRepository(path));
-    sqliteSetBusyTimeout(saved);
+    Conn busyConn(openImpatient(path, 50));
     ASSERT_TRUE(busyConn);
     {
         RawDb other(path);
@@ -100,8 +92,7 @@ TEST_F(Transactions, BusyExclusiveBeginLeavesTheConnectionUsable) {
     bool busy = true;
     ASSERT_TRUE(busyConn->beginTransaction(true, &busy));
     EXPECT_FALSE(busy);
-    VqbDatavar v(3);
-    ASSERT_TRUE(busyConn->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &v));
+    ASSERT_TRUE(insert(busyConn.get(), 3));
     ASSERT_TRUE(busyConn->endTransaction(true));
     EXPECT_EQ(rowsSeenByOthers(), "3");
 }
@@ -114,33 +105,26 @@ TEST_F(Transactions, FailedPlainBeginKeepsTheDepth) {
     EXPECT_FALSE(busy);
     EXPECT_FALSE(conn->isInTransaction());
     ASSERT_TRUE(conn->paramExec("ROLLBACK", nullptr, 0));
-    expectUsable(4);
+    expectUsable(conn.get(), 4);
 }
 
 // A COMMIT refused while a reader holds the file must not leave SQLite's transaction open: the
 // refused work is gone, the caller is told, and later commits reach the file.
 TEST_F(Transactions, RefusedCommitDoesNotSwallowLaterWork) {
-    int saved = sqliteBusyTimeout();
-    sqliteSetBusyTimeout(50);
-    Conn writer(openRepository(path));
-    sqliteSetBusyTimeout(saved);
+    Conn writer(openImpatient(path, 50));
     ASSERT_TRUE(writer);
     {
         RawDb reader(path);
         ASSERT_TRUE(reader.exec("BEGIN"));
         ASSERT_EQ(reader.scalar("SELECT COUNT(*) FROM T"), "0");
         ASSERT_TRUE(writer->beginTransaction(false));
-        VqbDatavar v(5);
-        ASSERT_TRUE(writer->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &v));
+        ASSERT_TRUE(insert(writer.get(), 5));
         LogCapture log;
         EXPECT_FALSE(writer->endTransaction(true));
         EXPECT_FALSE(writer->isInTransaction());
         EXPECT_EQ(writer->getLastErrorMessage().str().rfind("Ending the transaction failed", 0), 0u);
         ASSERT_TRUE(reader.exec("COMMIT"));
     }
-    ASSERT_TRUE(writer->beginTransaction(false));
-    VqbDatavar v(6);
-    ASSERT_TRUE(writer->paramExec("INSERT INTO T VALUES (?)", nullptr, 1, &v));
-    ASSERT_TRUE(writer->endTransaction(true));
+    expectUsable(writer.get(), 6);
     EXPECT_EQ(rowsSeenByOthers(), "6");
 }

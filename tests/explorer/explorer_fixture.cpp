@@ -1,132 +1,96 @@
 #include "explorer_fixture.h"
 
 #include <algorithm>
-#include <cctype>
+#include <set>
 
 #include "pg_repository.h"
+#include "repos_tables.h"
 
 namespace {
 
 // The tables a project owns that no add operation writes; filled directly.
-const char* const kDirectlyFilled[] = {"MDRLMD", "MPJPRF", "MNOTES", "MMATC1", "MMATC2",
-                                       "MMATC3", "MMATC4", "MMATC5", "MMATC6"};
+const char* const kDirectlyFilled[] = {"MDRLMD", "MPJPRF", "MMATC1", "MMATC2", "MMATC3",
+                                       "MMATC4", "MMATC5", "MMATC6"};
 
 VqbDatavar typedId(const std::string& table, uint32_t id) {
     if (catalogueType(table, "PRJ_ID") == VQB_TYPE_STRING) return VqbDatavar(std::to_string(id));
     return VqbDatavar(id);
 }
 
-class SqliteExplorerRepository : public ExplorerTestRepository {
-public:
-    explicit SqliteExplorerRepository(bool untyped) {
-        if (untyped && connection()) retypeExplorationTables();
-    }
-    ReposDataAccess* connection() override { return repo_.connection(); }
-    std::string uuid() override { return repo_.uuid(); }
-    bool refuseDeletes(const char* name) override {
-        return exec("CREATE TRIGGER refuse_" + std::string(name) + " BEFORE DELETE ON " + table(name) +
-                    " BEGIN SELECT RAISE(ABORT, 'deletes refused'); END");
-    }
-    bool allowDeletes(const char* name) override { return exec("DROP TRIGGER refuse_" + std::string(name)); }
-
-private:
-    void retypeExplorationTables() {
-        EXPECT_TRUE(connection()->beginTransaction(false));
-        for (const std::string& name : explorationTables()) {
-            std::string columns;
-            for (const std::string& column : catalogueColumns(name)) columns += (columns.empty() ? "" : ", ") + column;
-            exec("DROP TABLE " + table(name.c_str()));
-            exec("CREATE TABLE " + table(name.c_str()) + " (" + columns + ")");
-        }
-        EXPECT_TRUE(connection()->endTransaction(true));
-    }
-
-    ReposTestRepository repo_;
-};
-
-class PostgresExplorerRepository : public ExplorerTestRepository {
-public:
-    ReposDataAccess* connection() override { return repo_.connection(); }
-    std::string uuid() override { return repo_.uuid(); }
-    bool refuseDeletes(const char* name) override { return repo_.refuseDeletes(name); }
-    bool allowDeletes(const char* name) override { return repo_.allowDeletes(name); }
-
-private:
-    PgTestRepository repo_;
-};
-
 }  // namespace
 
 std::string explorerRepoKindName(const ::testing::TestParamInfo<ExplorerRepoKind>& info) {
-    switch (info.param) {
-        case ExplorerRepoKind::Sqlite:
-            return "Sqlite";
-        case ExplorerRepoKind::SqliteUntyped:
-            return "SqliteUntyped";
-        case ExplorerRepoKind::Postgres:
-            return "Postgres";
-    }
-    return "Unknown";
+    const char* const names[] = {"Sqlite", "SqliteUntyped", "Postgres"};
+    return names[static_cast<int>(info.param)];
 }
 
-std::unique_ptr<ExplorerTestRepository> makeExplorerRepository(ExplorerRepoKind kind) {
-    switch (kind) {
-        case ExplorerRepoKind::Sqlite:
-        case ExplorerRepoKind::SqliteUntyped:
-            return std::make_unique<SqliteExplorerRepository>(kind == ExplorerRepoKind::SqliteUntyped);
-        case ExplorerRepoKind::Postgres: {
-            auto repo = std::make_unique<PostgresExplorerRepository>();
-            if (::testing::Test::IsSkipped()) return nullptr;
-            return repo;
-        }
+ExplorerTestRepository::ExplorerTestRepository(ExplorerRepoKind kind) {
+    if (kind == ExplorerRepoKind::Postgres) {
+        pg_ = std::make_unique<PgTestRepository>();
+        return;
     }
-    return nullptr;
+    sqlite_ = std::make_unique<ReposTestRepository>();
+    if (kind != ExplorerRepoKind::SqliteUntyped || !connection()) return;
+    EXPECT_TRUE(connection()->beginTransaction(false));
+    for (const std::string& name : explorationTables()) {
+        std::string columns;
+        for (const auto& column : catalogueColumns(name)) columns += (columns.empty() ? "" : ", ") + column.first;
+        exec("DROP TABLE " + table(name.c_str()));
+        exec("CREATE TABLE " + table(name.c_str()) + " (" + columns + ")");
+    }
+    EXPECT_TRUE(connection()->endTransaction(true));
+}
+
+ExplorerTestRepository::~ExplorerTestRepository() = default;
+
+ReposDataAccess* ExplorerTestRepository::connection() { return pg_ ? pg_->connection() : sqlite_->connection(); }
+
+std::string ExplorerTestRepository::uuid() { return pg_ ? pg_->uuid() : sqlite_->uuid(); }
+
+bool ExplorerTestRepository::refuseDeletes(const char* name) {
+    if (pg_) return pg_->refuseDeletes(name);
+    return exec("CREATE TRIGGER refuse_" + std::string(name) + " BEFORE DELETE ON " + table(name) +
+                " BEGIN SELECT RAISE(ABORT, 'deletes refused'); END");
+}
+
+bool ExplorerTestRepository::allowDeletes(const char* name) {
+    return pg_ ? pg_->allowDeletes(name) : exec("DROP TRIGGER refuse_" + std::string(name));
 }
 
 std::string ExplorerTestRepository::table(const char* name) {
     return connection() ? connection()->getTableName(name, true, -1).str() : std::string(name);
 }
 
-std::string ExplorerTestRepository::named(const std::string& sql) {
-    std::string out;
-    size_t from = 0;
-    while (from < sql.size()) {
-        size_t open = sql.find('{', from);
-        size_t close = open == std::string::npos ? open : sql.find('}', open);
+ReposDataAccessStatement* ExplorerTestRepository::prepare(const std::string& sql,
+                                                          std::initializer_list<VqbDatavar> values) {
+    std::string text = sql;
+    for (size_t open = text.find('{'); open != std::string::npos; open = text.find('{', open)) {
+        size_t close = text.find('}', open);
         if (close == std::string::npos) break;
-        std::string name = sql.substr(open + 1, close - open - 1);
-        bool isName = !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
-            return std::isupper(c) || std::isdigit(c) || c == '_';
-        });
-        out += sql.substr(from, open - from) + (isName ? table(name.c_str()) : sql.substr(open, close - open + 1));
-        from = close + 1;
+        text.replace(open, close - open + 1, table(text.substr(open + 1, close - open - 1).c_str()));
     }
-    return out + sql.substr(std::min(from, sql.size()));
+    ReposDataAccessStatement* statement = connection() ? connection()->createStatement(text) : nullptr;
+    int i = 0;
+    for (const VqbDatavar& value : values)
+        if (statement && !statement->setParameter(i++, value)) {
+            statement->release();
+            statement = nullptr;
+        }
+    if (!statement) ADD_FAILURE() << text << ": " << (connection() ? connection()->getLastErrorMessage().str() : "");
+    return statement;
 }
 
 bool ExplorerTestRepository::exec(const std::string& sql, std::initializer_list<VqbDatavar> values) {
-    ReposDataAccess* c = connection();
-    if (!c) return false;
-    const std::string text = named(sql);
-    ReposHeld<ReposDataAccessStatement> statement(c->createStatement(text));
-    bool ok = statement != nullptr;
-    int i = 0;
-    for (const VqbDatavar& value : values) ok = ok && statement->setParameter(i++, value);
-    ok = ok && statement->execute();
-    EXPECT_TRUE(ok) << text << ": " << c->getLastErrorMessage().str();
+    ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
+    bool ok = statement && statement->execute();
+    EXPECT_TRUE(ok || !statement) << sql << ": " << connection()->getLastErrorMessage().str();
     return ok;
 }
 
 Rows ExplorerTestRepository::rows(const std::string& sql, std::initializer_list<VqbDatavar> values) {
-    ReposDataAccess* c = connection();
-    if (!c) return {};
-    const std::string text = named(sql);
-    ReposHeld<ReposDataAccessStatement> statement(c->createStatement(text));
-    bool ok = statement != nullptr;
-    int i = 0;
-    for (const VqbDatavar& value : values) ok = ok && statement->setParameter(i++, value);
-    ReposHeld<ReposDataAccessCursor> cursor(ok ? statement->select() : nullptr);
-    EXPECT_NE(cursor, nullptr) << text << ": " << c->getLastErrorMessage().str();
+    ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
+    ReposHeld<ReposDataAccessCursor> cursor(statement ? statement->select() : nullptr);
+    EXPECT_TRUE(cursor || !statement) << sql << ": " << connection()->getLastErrorMessage().str();
     return cursorRows(cursor.get());
 }
 
@@ -145,30 +109,25 @@ std::vector<std::string> explorationTables() {
     return tables;
 }
 
-std::vector<std::string> catalogueColumns(const std::string& table) {
-    std::vector<std::string> columns;
+std::vector<std::pair<std::string, int>> catalogueColumns(const std::string& table) {
+    std::vector<std::pair<std::string, int>> columns;
     const ReposColumnDef* first = findReposTable(ReposCatalogId::Main, table.c_str());
     if (!first) return columns;
     ReposTableCursor cursor(first);
     ReposColumnView column;
-    while (cursor.next(column)) columns.push_back(column.name);
+    while (cursor.next(column)) columns.emplace_back(column.name, column.type);
     return columns;
 }
 
 int catalogueType(const std::string& table, const std::string& column) {
-    const ReposColumnDef* first = findReposTable(ReposCatalogId::Main, table.c_str());
-    if (!first) return 0;
-    ReposTableCursor cursor(first);
-    ReposColumnView view;
-    while (cursor.next(view))
-        if (column == view.name) return view.type;
+    for (const auto& c : catalogueColumns(table))
+        if (c.first == column) return c.second;
     return 0;
 }
 
 FilledProject fillProject(ExplorerRepositoryDataAccess* x, ExplorerTestRepository& repo, const std::string& name,
                           int folderId) {
     FilledProject p;
-    p.name = name;
     const VqbString n(name);
     bool ok = x->addProject(n, "comment of " + n, "maker", "", folderId, &p.id) &&
               x->addConnection("db of " + n, "DSN=" + n, "ODBC", &p.db) &&
@@ -191,25 +150,21 @@ FilledProject fillProject(ExplorerRepositoryDataAccess* x, ExplorerTestRepositor
               x->addMatchDefinition(p.id, 1, 12, "Name match", "en_GB", 85, &p.matchDefinition) &&
               x->addProjectFieldMatches(p.id, p.otherField, "c1", 11, "c2", 12, "c3", 13, "c4", 14, "c5", 15, "c6");
     EXPECT_TRUE(ok) << "filling project " << name;
-    for (const char* table : kDirectlyFilled) {
-        std::string t(table);
-        if (t == "MNOTES")
-            ok = repo.exec("INSERT INTO {MNOTES} (MN_ID, PRJ_ID, MN_NOTE) VALUES (?, ?, ?)",
-                           {VqbDatavar(p.id * 100), VqbDatavar(p.id), VqbDatavar("note")}) &&
-                 ok;
-        else
-            ok = repo.exec("INSERT INTO {" + t + "} (PRJ_ID) VALUES (?)", {typedId(t, p.id)}) && ok;
-    }
+    ok = repo.exec("INSERT INTO {MNOTES} (MN_ID, PRJ_ID, MN_NOTE) VALUES (?, ?, 'note')",
+                   {VqbDatavar(p.id * 100), VqbDatavar(p.id)}) && ok;
+    for (const char* table : kDirectlyFilled)
+        ok = repo.exec("INSERT INTO {" + std::string(table) + "} (PRJ_ID) VALUES (?)", {typedId(table, p.id)}) && ok;
     p.ok = ok;
     return p;
 }
 
 std::map<std::string, size_t> projectRowCounts(ExplorerTestRepository& repo, uint32_t projectId) {
+    std::set<std::string> notOwned(std::begin(kExplorerShared), std::end(kExplorerShared));
+    notOwned.insert("MPRJ");
     std::map<std::string, size_t> counts;
-    for (size_t i = 0; i < explorerProjectTableCount; ++i) {
-        std::string t = explorerProjectTables[i].table;
-        counts[t] = repo.rows("SELECT 1 FROM {" + t + "} WHERE PRJ_ID=?", {typedId(t, projectId)}).size();
-    }
+    for (const std::string& t : explorationTables())
+        if (!notOwned.count(t))
+            counts[t] = repo.rows("SELECT 1 FROM {" + t + "} WHERE PRJ_ID=?", {typedId(t, projectId)}).size();
     return counts;
 }
 

@@ -9,11 +9,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "explorer_rdaimpl.h"
 #include "repos_fixture.h"
-#include "repos_tables.h"
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -28,16 +28,20 @@ enum class ExplorerRepoKind {
 };
 std::string explorerRepoKindName(const ::testing::TestParamInfo<ExplorerRepoKind>& info);
 
-// A repository of any kind. Statements name its tables in braces ("SELECT * FROM {MPRJ}"), which
-// become the names the back end gives them.
+class ReposTestRepository;
+class PgTestRepository;
+
+// A repository of the kind (the test is skipped when its server is missing). Statements name its
+// tables in braces ("SELECT * FROM {MPRJ}"), which become the names the back end gives them.
 class ExplorerTestRepository {
 public:
-    virtual ~ExplorerTestRepository() = default;
-    virtual ReposDataAccess* connection() = 0;
-    virtual std::string uuid() = 0;
+    explicit ExplorerTestRepository(ExplorerRepoKind kind);
+    ~ExplorerTestRepository();
+    ReposDataAccess* connection();
+    std::string uuid();
     // Every delete of a row of the table fails while the refusal stands.
-    virtual bool refuseDeletes(const char* table) = 0;
-    virtual bool allowDeletes(const char* table) = 0;
+    bool refuseDeletes(const char* table);
+    bool allowDeletes(const char* table);
 
     std::string table(const char* name);
     // Runs a statement with its values bound in order; false (and a test failure) on error.
@@ -47,26 +51,23 @@ public:
     bool addFolder(int id, int parent, const std::string& name);
 
 private:
-    std::string named(const std::string& sql);
+    ReposDataAccessStatement* prepare(const std::string& sql, std::initializer_list<VqbDatavar> values);
+    std::unique_ptr<ReposTestRepository> sqlite_;
+    std::unique_ptr<PgTestRepository> pg_;
 };
 
-// Null, with the test skipped, when the kind's server is missing.
-std::unique_ptr<ExplorerTestRepository> makeExplorerRepository(ExplorerRepoKind kind);
-
-inline ReposHeld<ExplorerRepositoryDataAccess> explorerOn(ExplorerTestRepository& repo) {
-    return ReposHeld<ExplorerRepositoryDataAccess>(new ExplorerRDAImpl(repo.connection()));
-}
-
-// The catalogue's exploration tables (area 4), in catalogue order.
+// The catalogue's exploration tables in catalogue order, their columns with their types, and the
+// type of one column (0 when the catalogue has no such column).
 std::vector<std::string> explorationTables();
-// The catalogue type of a column; 0 when the catalogue has no such column.
+std::vector<std::pair<std::string, int>> catalogueColumns(const std::string& table);
 int catalogueType(const std::string& table, const std::string& column);
-std::vector<std::string> catalogueColumns(const std::string& table);
+
+// The tables every project draws on.
+inline const char* const kExplorerShared[] = {"MDBCON", "MTABLE", "MDFLD"};
 
 // A project with a row in each table it owns, and one each in the shared tables.
 struct FilledProject {
     uint32_t id = 0;
-    std::string name;
     uint32_t db = 0, table = 0, field = 0, otherField = 0, index = 0, procedure = 0;
     uint32_t definitionRow = 0, valueRecord = 0, sample = 0, otherSample = 0, matchDefinition = 0;
     bool ok = false;
@@ -74,7 +75,8 @@ struct FilledProject {
 FilledProject fillProject(ExplorerRepositoryDataAccess* explorer, ExplorerTestRepository& repo,
                           const std::string& name, int folderId);
 
-// Rows of the project in each table it owns.
+// The tables a project owns (all exploration tables but the project table and the shared ones),
+// with the project's rows in each.
 std::map<std::string, size_t> projectRowCounts(ExplorerTestRepository& repo, uint32_t projectId);
 // Every row of every exploration table, as text, sorted (no DBMS promises an order without one).
 std::map<std::string, Rows> explorationContent(ExplorerTestRepository& repo);

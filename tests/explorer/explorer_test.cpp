@@ -3,16 +3,12 @@
 // values bound with the types of their columns.
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "explorer_fixture.h"
 #include "recording_event_manager.h"
 #include "vqreposuri.h"
 #include "vqresmgr.h"
 
 namespace {
-
-const char* const kShared[] = {"MDBCON", "MTABLE", "MDFLD"};
 
 Rows rowsOf(ReposDataAccessCursor* cursor) {
     ReposHeld<ReposDataAccessCursor> held(cursor);
@@ -22,32 +18,23 @@ Rows rowsOf(ReposDataAccessCursor* cursor) {
 
 std::string s(uint32_t v) { return std::to_string(v); }
 
-std::string uriOf(const std::string& path) {
-    std::unique_ptr<VqReposURI> uri(getReposURIFromComponents("", path.c_str(), "DataExploration"));
-    VqbString text;
-    uri->toString(text);
-    return text.str();
-}
-
-std::string identityOf(uint32_t id, const std::string& uuid) {
-    VqResourceManager* resources = createVqResourceManager();
-    VqbString identity;
-    resources->getObjectIdentity("", "DataExploration", VqbString::format("%u", id), uuid.c_str(), identity);
-    resources->release();
-    return identity.str();
-}
-
 class Explorer : public ::testing::TestWithParam<ExplorerRepoKind> {
 protected:
     void SetUp() override {
-        repo = makeExplorerRepository(GetParam());
+        repo = std::make_unique<ExplorerTestRepository>(GetParam());
         if (IsSkipped()) return;
         ASSERT_TRUE(repo && repo->connection());
-        x = explorerOn(*repo);
+        x.reset(new ExplorerRDAImpl(repo->connection()));
     }
     std::string projectUuid(uint32_t id) {
         Rows r = repo->rows("SELECT PRJ_UUID FROM {MPRJ} WHERE PRJ_ID=?", {VqbDatavar(id)});
         return r.size() == 1 ? r[0][0] : std::string();
+    }
+    Rows shared() {
+        Rows all;
+        for (const char* t : kExplorerShared)
+            for (auto& row : repo->rows("SELECT * FROM {" + std::string(t) + "}")) all.push_back(row);
+        return all;
     }
 
     std::unique_ptr<ExplorerTestRepository> repo;
@@ -56,60 +43,33 @@ protected:
 
 }  // namespace
 
-TEST(ExplorerCatalogue, InsertsNameCatalogueColumnsWithTheirTypes) {
-    for (size_t i = 0; i < kExplorerInsertCount; ++i) {
-        const ExplorerInsertSpec& spec = explorerInsertSpec(static_cast<ExplorerInsert>(i));
-        ASSERT_NE(spec.table, nullptr) << "insert " << i;
-        std::set<std::string> seen;
-        for (size_t c = 0; c < spec.columnCount; ++c) {
-            const ExplorerColumn& column = spec.columns[c];
-            SCOPED_TRACE(std::string(spec.table) + "." + column.name);
-            EXPECT_EQ(column.type, catalogueType(spec.table, column.name));
-            EXPECT_TRUE(seen.insert(column.name).second) << "named twice";
-        }
-        EXPECT_EQ(spec.idKey != nullptr, spec.idColumn >= 0) << spec.table;
-        if (spec.idColumn >= 0) {
-            EXPECT_EQ(spec.columns[spec.idColumn].type, VQB_TYPE_INT) << spec.table;
-        }
+TEST(ExplorerCatalogue, ValuesAreMadeToFitTheirColumnsOrRefused) {
+    const struct {
+        VqbDatavar in;
+        int type;
+        bool ok;
+        int outType;  // VQB_TYPE_NULL: a null of the column's type
+        const char* text;
+    } cases[] = {{VqbDatavar(" 12 "), VQB_TYPE_INT, true, VQB_TYPE_INT, "12"},
+                 {VqbDatavar(""), VQB_TYPE_INT, true, VQB_TYPE_NULL, ""},
+                 {VqbDatavar(-3), VQB_TYPE_STRING, true, VQB_TYPE_STRING, "-3"},
+                 {VqbDatavar::fromBool(true), VQB_TYPE_INT, true, VQB_TYPE_INT, "1"},
+                 {VqbDatavar(), VQB_TYPE_STRING, true, VQB_TYPE_NULL, ""},
+                 {VqbDatavar(2.5), VQB_TYPE_STRING, false, 0, ""},
+                 {VqbDatavar("abc"), VQB_TYPE_INT, false, 0, ""},
+                 {VqbDatavar("1e3"), VQB_TYPE_INT, false, 0, ""},
+                 {VqbDatavar("12x"), VQB_TYPE_INT, false, 0, ""},
+                 {VqbDatavar("99999999999"), VQB_TYPE_INT, false, 0, ""},
+                 {VqbDatavar("3.5"), VQB_TYPE_INT, false, 0, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in.asString().str());
+        VqbDatavar out;
+        ASSERT_EQ(explorerColumnValue(c.in, c.type, out), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(out.getType(), c.outType);
+        EXPECT_EQ(c.outType == VQB_TYPE_NULL ? out.declaredType() : c.type, c.type);
+        EXPECT_EQ(out.isNull() ? std::string() : out.asString().str(), c.text);
     }
-}
-
-TEST(ExplorerCatalogue, ClearCoversEveryTableAProjectOwns) {
-    std::vector<std::string> all = explorationTables();
-    ASSERT_EQ(all.size(), 28u);
-    std::set<std::string> owned(all.begin(), all.end());
-    owned.erase("MPRJ");
-    for (const char* shared : kShared) owned.erase(shared);
-
-    std::set<std::string> cleared;
-    for (size_t i = 0; i < explorerProjectTableCount; ++i) {
-        const ExplorerProjectTable& t = explorerProjectTables[i];
-        cleared.insert(t.table);
-        EXPECT_EQ(t.projectIdType, catalogueType(t.table, "PRJ_ID")) << t.table;
-    }
-    EXPECT_EQ(cleared, owned);
-    EXPECT_EQ(explorerProjectTableCount, 24u);
-}
-
-TEST(ExplorerCatalogue, ValuesAreMadeToFitTheirColumns) {
-    VqbDatavar out;
-    ASSERT_TRUE(explorerColumnValue(VqbDatavar(" 12 "), VQB_TYPE_INT, out));
-    EXPECT_EQ(out.getType(), VQB_TYPE_INT);
-    EXPECT_EQ(out.asInt64(), 12);
-    ASSERT_TRUE(explorerColumnValue(VqbDatavar(""), VQB_TYPE_INT, out));
-    EXPECT_TRUE(out.isNull());
-    EXPECT_EQ(out.declaredType(), VQB_TYPE_INT);
-    for (const char* bad : {"abc", "1e3", "12x", "99999999999", "3.5"})
-        EXPECT_FALSE(explorerColumnValue(VqbDatavar(bad), VQB_TYPE_INT, out)) << bad;
-    ASSERT_TRUE(explorerColumnValue(VqbDatavar(-3), VQB_TYPE_STRING, out));
-    EXPECT_EQ(out.getType(), VQB_TYPE_STRING);
-    EXPECT_EQ(out.asString().str(), "-3");
-    ASSERT_TRUE(explorerColumnValue(VqbDatavar::fromBool(true), VQB_TYPE_INT, out));
-    EXPECT_EQ(out.getType(), VQB_TYPE_INT);
-    EXPECT_EQ(out.asInt64(), 1);
-    ASSERT_TRUE(explorerColumnValue(VqbDatavar(), VQB_TYPE_STRING, out));
-    EXPECT_EQ(out.declaredType(), VQB_TYPE_STRING);
-    EXPECT_FALSE(explorerColumnValue(VqbDatavar(2.5), VQB_TYPE_STRING, out));
 }
 
 TEST_P(Explorer, EveryRecordReadsBackAsWritten) {
@@ -117,26 +77,16 @@ TEST_P(Explorer, EveryRecordReadsBackAsWritten) {
     ASSERT_TRUE(repo->addFolder(4, 0, "Area"));
     FilledProject p = fillProject(x.get(), *repo, "Survey", 4);
     ASSERT_TRUE(p.ok);
-    const std::string P = s(p.id);
-    const std::string uuid = projectUuid(p.id);
+    const std::string P = s(p.id), uuid = projectUuid(p.id);
     EXPECT_EQ(uuid.size(), 36u);
 
-    ReposHeld<ReposDataAccessCursor> project(x->getProject(p.id));
-    ASSERT_TRUE(project && project->next() == 1);
-    EXPECT_EQ(project->getNumCols(), 13);
-    EXPECT_EQ(project->getString(1).str(), "Survey");
-    EXPECT_EQ(project->getString(3).str(), "comment of Survey");
-    EXPECT_GT(project->getDouble(2), 40000.0);
-    EXPECT_EQ(project->getDouble(4), project->getDouble(2));
-    EXPECT_EQ(project->getDouble(5), project->getDouble(2));
-    EXPECT_EQ(project->getString(6).str(), "maker");
-    EXPECT_EQ(project->getString(7).str(), "maker");
-    EXPECT_EQ(project->getString(8).str(), uuid);
-    EXPECT_EQ(project->getInt(9), 4);
-    EXPECT_EQ(project->getDouble(10), 0.0);
-    EXPECT_EQ(project->getInt(11), 0);
-    EXPECT_EQ(project->getInt(12), -1);
-    EXPECT_NE(project->next(), 1);
+    Rows project = rowsOf(x->getProject(p.id));
+    ASSERT_EQ(project.size(), 1u);
+    ASSERT_EQ(project[0].size(), 13u);
+    const std::string created = project[0][2];
+    EXPECT_GT(std::stod(created), 40000.0);
+    EXPECT_EQ(project[0], (std::vector<std::string>{P, "Survey", created, "comment of Survey", created, created,
+                                                    "maker", "maker", uuid, "4", "0", "0", "-1"}));
 
     EXPECT_EQ(rowsOf(x->listProjectTables(p.id)), (Rows{{P, "orders", "sales", "DSN=Survey", "shop"}}));
     Rows definition{{"77", "Phone", "<null>", "<null>", "<null>", P, "0", "<null>", "en_US", s(p.definitionRow)}};
@@ -157,30 +107,27 @@ TEST_P(Explorer, EveryRecordReadsBackAsWritten) {
               (Rows{{s(p.matchDefinition), P, "1", "12", "Name match", "85", "en_GB"}}));
 
     // What no read operation returns, straight from the tables.
-    EXPECT_EQ(repo->rows("SELECT DB_ID, CON_DBNM, CON_CNSTR, CON_TYPE FROM {MDBCON}"),
-              (Rows{{s(p.db), "db of Survey", "DSN=Survey", "ODBC"}}));
-    EXPECT_EQ(repo->rows("SELECT PRJ_ID, DB_ID, DB_VER FROM {MPRJDB}"), (Rows{{P, s(p.db), "3"}}));
-    EXPECT_EQ(repo->rows("SELECT IDX_ID, IDX_NM, IDX_EXPR, PRJ_ID, DB_ID FROM {MINDEX}"),
-              (Rows{{s(p.index), "ix_orders", "zeta, alpha", P, s(p.db)}}));
-    EXPECT_EQ(repo->rows("SELECT PK_NM, TBL_ID, PRJ_ID, DB_ID FROM {MPKEY}"),
-              (Rows{{"pk_orders", s(p.table), P, s(p.db)}}));
-    EXPECT_EQ(repo->rows("SELECT FLD_ID, PK_NM FROM {MPKFLD}"), (Rows{{s(p.otherField), "pk_orders"}}));
-    EXPECT_EQ(repo->rows("SELECT FK_NM, TBL_ID FROM {MFKEY}"), (Rows{{"fk_orders", s(p.table)}}));
-    EXPECT_EQ(repo->rows("SELECT FKISPTBL, PKTBL_ID, PKFLD_ID, FKTBL_ID, FKFLD_ID, FK_NM, PRJ_ID, DB_ID FROM {MFKFLD}"),
-              (Rows{{"1", s(p.table), s(p.otherField), s(p.table), s(p.field), "fk_orders", P, s(p.db)}}));
-    EXPECT_EQ(repo->rows("SELECT SP_ID, SP_NM, SP_REM, SP_TYPE FROM {MSP}"),
-              (Rows{{s(p.procedure), "refresh", "nightly", "2"}}));
-    EXPECT_EQ(repo->rows("SELECT SPFLD_NM, SPFLDTYP, SP_ID FROM {MSPFLD}"), (Rows{{"@since", "1", s(p.procedure)}}));
-    EXPECT_EQ(repo->rows("SELECT SMP_TYPE, SMP_N FROM {MSMPLG} WHERE SMP_ID=?", {VqbDatavar(p.sample)}),
-              (Rows{{"3", "10"}}));
-    EXPECT_EQ(repo->rows("SELECT PRJ_ID, FLD_ID, IDVALRID, SMP_ID, SMPTYP FROM {MPJFL2}"),
-              (Rows{{P, s(p.field), s(p.valueRecord), s(p.sample), "1"}}));
-    // Each classification with the match definition assigned to it; the sixth has none.
-    EXPECT_EQ(repo->rows("SELECT FLD_ID, FLD_CL1, MASN_ID1, FLD_CL2, MASN_ID2, FLD_CL3, MASN_ID3, FLD_CL4, MASN_ID4, "
-                         "FLD_CL5, MASN_ID5, FLD_CL6, MASN_ID6 FROM {MPJFLD} ORDER BY FLD_ID"),
-              (Rows{{s(p.field), "<null>", "<null>", "<null>", "<null>", "<null>", "<null>", "<null>", "<null>",
-                     "<null>", "<null>", "<null>", "<null>"},
-                    {s(p.otherField), "c1", "11", "c2", "12", "c3", "13", "c4", "14", "c5", "15", "c6", "<null>"}}));
+    const std::pair<std::string, Rows> tables[] = {
+        {"SELECT DB_ID, CON_DBNM, CON_CNSTR, CON_TYPE FROM {MDBCON}", {{s(p.db), "db of Survey", "DSN=Survey", "ODBC"}}},
+        {"SELECT PRJ_ID, DB_ID, DB_VER FROM {MPRJDB}", {{P, s(p.db), "3"}}},
+        {"SELECT IDX_ID, IDX_NM, IDX_EXPR, PRJ_ID, DB_ID FROM {MINDEX}", {{s(p.index), "ix_orders", "zeta, alpha", P, s(p.db)}}},
+        {"SELECT PK_NM, TBL_ID, PRJ_ID, DB_ID FROM {MPKEY}", {{"pk_orders", s(p.table), P, s(p.db)}}},
+        {"SELECT FLD_ID, PK_NM FROM {MPKFLD}", {{s(p.otherField), "pk_orders"}}},
+        {"SELECT FK_NM, TBL_ID FROM {MFKEY}", {{"fk_orders", s(p.table)}}},
+        {"SELECT FKISPTBL, PKTBL_ID, PKFLD_ID, FKTBL_ID, FKFLD_ID, FK_NM, PRJ_ID, DB_ID FROM {MFKFLD}",
+         {{"1", s(p.table), s(p.otherField), s(p.table), s(p.field), "fk_orders", P, s(p.db)}}},
+        {"SELECT SP_ID, SP_NM, SP_REM, SP_TYPE FROM {MSP}", {{s(p.procedure), "refresh", "nightly", "2"}}},
+        {"SELECT SPFLD_NM, SPFLDTYP, SP_ID FROM {MSPFLD}", {{"@since", "1", s(p.procedure)}}},
+        {"SELECT SMP_TYPE, SMP_N FROM {MSMPLG} WHERE SMP_ID=" + s(p.sample), {{"3", "10"}}},
+        {"SELECT PRJ_ID, FLD_ID, IDVALRID, SMP_ID, SMPTYP FROM {MPJFL2}",
+         {{P, s(p.field), s(p.valueRecord), s(p.sample), "1"}}},
+        // Each classification with the match definition assigned to it; the sixth has none.
+        {"SELECT FLD_ID, FLD_CL1, MASN_ID1, FLD_CL2, MASN_ID2, FLD_CL3, MASN_ID3, FLD_CL4, MASN_ID4, FLD_CL5, "
+         "MASN_ID5, FLD_CL6, MASN_ID6 FROM {MPJFLD} ORDER BY FLD_ID",
+         {{s(p.field), "<null>", "<null>", "<null>", "<null>", "<null>", "<null>", "<null>", "<null>", "<null>",
+           "<null>", "<null>", "<null>"},
+          {s(p.otherField), "c1", "11", "c2", "12", "c3", "13", "c4", "14", "c5", "15", "c6", "<null>"}}}};
+    for (const auto& t : tables) EXPECT_EQ(repo->rows(t.first), t.second) << t.first;
 
     EXPECT_EQ(events.lines(), (std::vector<std::string>{"postEvent(" + repo->uuid() + ", 0, DataExploration, " + P +
                                                         ", " + uuid + ")"}));
@@ -196,33 +143,40 @@ TEST_P(Explorer, ClearKeepsTheProjectRowThenDeleteRemovesTheRest) {
     ASSERT_TRUE(p.ok && bystander.ok);
     const std::map<std::string, size_t> bystanderRows = projectRowCounts(*repo, bystander.id);
     for (const auto& table : projectRowCounts(*repo, p.id)) EXPECT_GE(table.second, 1u) << table.first;
-    std::map<std::string, Rows> shared;
-    for (const char* t : kShared) shared[t] = repo->rows("SELECT * FROM {" + std::string(t) + "}");
+    const Rows sharedRows = shared();
     const std::string uuid = projectUuid(p.id);
+    auto expectGone = [&](uint32_t id) {
+        for (const auto& table : projectRowCounts(*repo, id)) EXPECT_EQ(table.second, 0u) << table.first;
+    };
 
     ScopedRecordingEventManager events;
     ASSERT_TRUE(x->clearProject(p.id));
-    for (const auto& table : projectRowCounts(*repo, p.id)) EXPECT_EQ(table.second, 0u) << table.first;
+    expectGone(p.id);
     EXPECT_TRUE(x->existsProject(p.id));
     EXPECT_EQ(projectRowCounts(*repo, bystander.id), bystanderRows);
-    for (const char* t : kShared) EXPECT_EQ(repo->rows("SELECT * FROM {" + std::string(t) + "}"), shared[t]) << t;
+    EXPECT_EQ(shared(), sharedRows);
     EXPECT_EQ(events.count(), 0u);
 
     ASSERT_TRUE(x->deleteProject(p.id));
     EXPECT_FALSE(x->existsProject(p.id));
     EXPECT_EQ(rowsOf(x->listProjects()).size(), 1u);
     EXPECT_EQ(projectRowCounts(*repo, bystander.id), bystanderRows);
-    for (const char* t : kShared) EXPECT_EQ(repo->rows("SELECT * FROM {" + std::string(t) + "}"), shared[t]) << t;
-    EXPECT_EQ(events.lines(), (std::vector<std::string>{"postUriEvent(" + repo->uuid() + ", " +
-                                                        uriOf("Top/Inner/Target") + ", 1, " +
-                                                        identityOf(p.id, uuid) + ")"}));
+    EXPECT_EQ(shared(), sharedRows);
+    std::unique_ptr<VqReposURI> uri(getReposURIFromComponents("", "Top/Inner/Target", "DataExploration"));
+    VqbString uriText, identity;
+    uri->toString(uriText);
+    VqResourceManager* resources = createVqResourceManager();
+    resources->getObjectIdentity("", "DataExploration", s(p.id).c_str(), uuid.c_str(), identity);
+    resources->release();
+    EXPECT_EQ(events.lines(), (std::vector<std::string>{"postUriEvent(" + repo->uuid() + ", " + uriText.str() +
+                                                        ", 1, " + identity.str() + ")"}));
 
     // Deleting a project that is not filed anywhere that exists still deletes it, unannounced.
     ASSERT_TRUE(repo->exec("UPDATE {MPRJ} SET FLDR_ID=99"));
     events.clear();
     EXPECT_TRUE(x->deleteProject(bystander.id));
     EXPECT_FALSE(x->existsProject(bystander.id));
-    for (const auto& table : projectRowCounts(*repo, bystander.id)) EXPECT_EQ(table.second, 0u) << table.first;
+    expectGone(bystander.id);
     EXPECT_EQ(events.count(), 0u);
 }
 
@@ -254,7 +208,7 @@ TEST_P(Explorer, AFailurePartWayThroughLeavesEveryRow) {
     EXPECT_FALSE(x->existsProject(p.id));
 }
 
-TEST_P(Explorer, ANameIsUniqueWithinItsFolder) {
+TEST_P(Explorer, NamesAreUniqueWithinTheirFolderAndUpdatesAnnounceOrRefuse) {
     ScopedRecordingEventManager events;
     uint32_t first = 0, id = 0;
     ASSERT_TRUE(x->addProject("Plan", "", "u", "", 0, &first));
@@ -268,37 +222,31 @@ TEST_P(Explorer, ANameIsUniqueWithinItsFolder) {
               (Rows{{"0", "Plan"}, {"3", "Plan"}, {"0", "plan"}}));
     EXPECT_EQ(events.count(), 3u);
 
-    // A rename may not take a name the folder already holds; keeping one's own name is fine.
+    // A rename may not take a name the folder already holds, nor an empty one; keeping its own
+    // is fine. Missing projects are refused.
+    events.clear();
+    const std::string uuid = projectUuid(first), P = s(first);
+    uint32_t unused = 0;
     EXPECT_FALSE(x->updateProject(id, "Plan", "x"));
-    EXPECT_TRUE(x->updateProject(first, "Plan", "new comment"));
-    EXPECT_FALSE(x->addProject("", "", "u", "", 0, &id));
+    EXPECT_FALSE(x->addProject("", "", "u", "", 0, &unused));
     EXPECT_FALSE(x->updateProject(first, "", "x"));
-    EXPECT_EQ(repo->rows("SELECT PRJ_NM, PRJ_COMM FROM {MPRJ} WHERE PRJ_ID=?", {VqbDatavar(first)}),
-              (Rows{{"Plan", "new comment"}}));
-}
-
-TEST_P(Explorer, UpdatesAnnounceARenameOrAModifyAndRefuseMissingProjects) {
-    uint32_t id = 0;
-    ASSERT_TRUE(x->addProject("Before", "c", "u", "", 0, &id));
-    const std::string uuid = projectUuid(id);
-    const std::string P = s(id);
-    ScopedRecordingEventManager events;
-    ASSERT_TRUE(x->updateProject(id, "After", "c2"));
-    ASSERT_TRUE(x->updateProject(id, "After", "c3"));
-    EXPECT_FALSE(x->updateProject(id + 1, "Ghost", "c"));
+    EXPECT_FALSE(x->updateProject(first + 1000, "Ghost", "c"));
+    EXPECT_FALSE(x->setProjectLastRun(first + 1000, 45000.25, 90, 2));
+    EXPECT_EQ(events.count(), 0u);
+    ASSERT_TRUE(x->updateProject(first, "Plan", "new comment"));
+    ASSERT_TRUE(x->updateProject(first, "After", "c3"));
     EXPECT_EQ(events.lines(),
               (std::vector<std::string>{
-                  "postRenameEvent(" + repo->uuid() + ", DataExploration, " + P + ", " + uuid + ", Before, After)",
-                  "postEvent(" + repo->uuid() + ", 2, DataExploration, " + P + ", " + uuid + ")"}));
-
-    EXPECT_TRUE(x->setProjectLastRun(id, 45000.25, 90, 2));
-    EXPECT_FALSE(x->setProjectLastRun(id + 1, 45000.25, 90, 2));
-    ReposHeld<ReposDataAccessCursor> row(x->getProject(id));
-    ASSERT_TRUE(row && row->next() == 1);
-    EXPECT_EQ(row->getDouble(10), 45000.25);
-    EXPECT_EQ(row->getInt(11), 90);
-    EXPECT_EQ(row->getInt(12), 2);
+                  "postEvent(" + repo->uuid() + ", 2, DataExploration, " + P + ", " + uuid + ")",
+                  "postRenameEvent(" + repo->uuid() + ", DataExploration, " + P + ", " + uuid + ", Plan, After)"}));
+    EXPECT_TRUE(x->setProjectLastRun(first, 45000.25, 90, 2));
     EXPECT_EQ(events.count(), 2u);
+    EXPECT_EQ(repo->rows("SELECT PRJ_NM, PRJ_COMM FROM {MPRJ} WHERE PRJ_ID=?", {VqbDatavar(first)}),
+              (Rows{{"After", "c3"}}));
+    Rows row = rowsOf(x->getProject(first));
+    ASSERT_EQ(row.size(), 1u);
+    EXPECT_EQ(std::vector<std::string>(row[0].begin() + 10, row[0].end()),
+              (std::vector<std::string>{"45000.25", "90", "2"}));
 }
 
 TEST_P(Explorer, HostileTextsAreStoredAsGivenAndWrongNumbersRefused) {
@@ -327,18 +275,17 @@ INSTANTIATE_TEST_SUITE_P(Repositories, Explorer,
                          explorerRepoKindName);
 
 TEST(ExplorerTypes, EveryStoredValueHasItsColumnsType) {
-    auto repo = makeExplorerRepository(ExplorerRepoKind::SqliteUntyped);
-    auto x = explorerOn(*repo);
-    FilledProject p = fillProject(x.get(), *repo, "Typed", 0);
+    ExplorerTestRepository repo(ExplorerRepoKind::SqliteUntyped);
+    ReposHeld<ExplorerRepositoryDataAccess> x(new ExplorerRDAImpl(repo.connection()));
+    FilledProject p = fillProject(x.get(), repo, "Typed", 0);
     ASSERT_TRUE(p.ok);
     ASSERT_TRUE(x->updateProject(p.id, "Typed again", "c"));
     ASSERT_TRUE(x->setProjectLastRun(p.id, 45000.5, 12, 1));
     const char* const names[] = {"", "", "integer", "real", "text"};
     for (const std::string& table : explorationTables()) {
-        for (const std::string& column : catalogueColumns(table)) {
-            int type = catalogueType(table, column);
+        for (const auto& [column, type] : catalogueColumns(table)) {
             ASSERT_TRUE(type >= VQB_TYPE_INT && type <= VQB_TYPE_STRING);
-            EXPECT_TRUE(repo->rows("SELECT typeof(" + column + ") FROM {" + table + "} WHERE typeof(" + column +
+            EXPECT_TRUE(repo.rows("SELECT typeof(" + column + ") FROM {" + table + "} WHERE typeof(" + column +
                                        ") NOT IN ('null', ?)",
                                    {VqbDatavar(names[type])})
                             .empty())
@@ -351,15 +298,11 @@ TEST(ExplorerTypes, WithoutAConnectionEveryOperationFails) {
     ReposHeld<ExplorerRepositoryDataAccess> x(new ExplorerRDAImpl(nullptr));
     LogCapture log(5);
     uint32_t id = 0;
-    EXPECT_FALSE(x->addProject("p", "", "u", "", 0, &id));
-    EXPECT_FALSE(x->addConnection("d", "c", "t", &id));
-    EXPECT_FALSE(x->addProjectFieldMatches(1, 1, "a", 1, "b", 2, "c", 3, "d", 4, "e", 5, "f"));
+    EXPECT_FALSE(x->addProject("p", "", "u", "", 0, &id) || x->addConnection("d", "c", "t", &id) ||
+                 x->addProjectFieldMatches(1, 1, "a", 1, "b", 2, "c", 3, "d", 4, "e", 5, "f") ||
+                 x->existsProject(1) || x->clearProject(1) || x->deleteProject(1) || x->updateProject(1, "n", "c") ||
+                 x->setProjectLastRun(1, 1.0, 1, 1));
     EXPECT_EQ(x->listProjects(), nullptr);
     EXPECT_EQ(x->listSampledFields(1, 1), nullptr);
-    EXPECT_FALSE(x->existsProject(1));
-    EXPECT_FALSE(x->clearProject(1));
-    EXPECT_FALSE(x->deleteProject(1));
-    EXPECT_FALSE(x->updateProject(1, "n", "c"));
-    EXPECT_FALSE(x->setProjectLastRun(1, 1.0, 1, 1));
     EXPECT_GE(log.count("Repository Data Access object is null", 5), 10u);
 }

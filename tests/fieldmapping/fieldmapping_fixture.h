@@ -16,17 +16,15 @@
 using Rows = std::vector<std::vector<std::string>>;
 
 // A source database of the user's: a connection of its own, for setting tables up and reading
-// them back.
+// them back (every value as text, "<null>" for NULL).
 class SourceDb {
 public:
     explicit SourceDb(const std::string& connectionText);
     ~SourceDb();
     SourceDb(const SourceDb&) = delete;
     SourceDb& operator=(const SourceDb&) = delete;
-
     bool ok() const { return connection_ != nullptr; }
-    bool exec(const std::string& sql, std::initializer_list<VqbDatavar> values = {});
-    // Every value as text ("<null>" for NULL).
+    bool exec(const std::string& sql);
     Rows rows(const std::string& sql);
 
 private:
@@ -36,13 +34,10 @@ private:
 class FieldMappingTest : public ::testing::Test {
 protected:
     void SetUp() override;
-
     // A new mapping; its id.
     int addMapping(const char* name, int folderId = 0);
     // The mapping opened by the administrator; a failure fails the test.
     ReposHeld<FieldMappingObject> open(int id);
-    // The MAPCON rows of a mapping: field, key flag, in row order.
-    Rows mapcon(int id);
 
     ReposTestRepository repo;
     ReposHeld<FieldMappingAdminImpl> admin;

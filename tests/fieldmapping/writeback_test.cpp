@@ -1,6 +1,5 @@
 // Writing a value back into a mapped source row: a separate SQLite file and a PostgreSQL table,
 // each with a composite key.
-
 #include "fieldmapping_fixture.h"
 #include "vqbmessage.h"
 
@@ -11,6 +10,25 @@ const int kConnectionText = 3;
 
 std::string msg(unsigned number) { return reposMessage(number).str(); }
 
+using Keys = std::vector<FieldMappingKey>;
+
+// ACCOUNTS and OTHER, the same four rows each under a composite key; prefix names a schema.
+bool makeTables(SourceDb& db, const std::string& prefix = "") {
+    for (std::string table : {"ACCOUNTS", "OTHER"})
+        if (!db.exec("CREATE TABLE " + prefix + table +
+                     " (REGION VARCHAR(20), NUM INTEGER, BALANCE VARCHAR(40), NOTE VARCHAR(40), "
+                     "PRIMARY KEY (REGION, NUM))") ||
+            !db.exec("INSERT INTO " + prefix + table +
+                     " VALUES ('north', 1, '10', 'a'), ('north', 2, '20', 'b'), ('south', 1, '30', 'c'), "
+                     "('south', 2, '40', 'd')"))
+            return false;
+    return true;
+}
+
+Rows tableRows(SourceDb& db, const std::string& table) {
+    return db.rows("SELECT REGION, NUM, BALANCE, NOTE FROM " + table + " ORDER BY REGION, NUM");
+}
+
 class WriteBack : public FieldMappingTest {
 protected:
     void SetUp() override {
@@ -18,47 +36,39 @@ protected:
         path = sourceDir.file("source.db");
         source.reset(new SourceDb("VQXTYPE=SQLITE;FILE=" + path + ";CREATE=TRUE;"));
         ASSERT_TRUE(source->ok());
-        for (const char* table : {"ACCOUNTS", "OTHER"}) {
-            ASSERT_TRUE(
-                source->exec(std::string("CREATE TABLE ") + table +
-                             " (REGION TEXT, NUM INTEGER, BALANCE TEXT, NOTE TEXT, PRIMARY KEY (REGION, NUM))"));
-            ASSERT_TRUE(source->exec(std::string("INSERT INTO ") + table +
-                                     " VALUES ('north', 1, '10', 'a'), ('north', 2, '20', 'b'), "
-                                     "('south', 1, '30', 'c'), ('south', 2, '40', 'd')"));
-        }
-        id = addMapping("Accounts");
-        mapping = open(id);
+        ASSERT_TRUE(makeTables(*source));
+        mapping = open(addMapping("Accounts"));
         ASSERT_TRUE(mapping);
         ASSERT_TRUE(map("REGION", true) && map("NUM", true) && map("BALANCE", false));
     }
-    void TearDown() override {
-        mapping.reset();
-        source.reset();
-    }
 
+    // A further mapping of its own over a table of the source.
+    ReposHeld<FieldMappingObject> another(std::initializer_list<std::pair<const char*, bool>> fields,
+                                          const char* table = "ACCOUNTS", const char* schema = "") {
+        ReposHeld<FieldMappingObject> m = open(addMapping("Another"));
+        for (auto [field, isKey] : fields)
+            if (m) map(field, isKey, table, schema, m.get());
+        return m;
+    }
     bool map(const char* field, bool isKey, const char* table = "ACCOUNTS", const char* schema = "",
              FieldMappingObject* target = nullptr) {
-        VqbString error;
-        bool ok =
-            (target ? target : mapping.get())->addField(&error, path, "", schema, table, field, isKey, kSqliteFile);
-        EXPECT_TRUE(ok) << field << ": " << error.str();
+        VqbString e;
+        bool ok = (target ? target : mapping.get())->addField(&e, path, "", schema, table, field, isKey, kSqliteFile);
+        EXPECT_TRUE(ok) << field << ": " << e.str();
         return ok;
     }
-    bool write(const VqbDatavar& value, std::vector<FieldMappingKey> keys, const char* table = "ACCOUNTS",
-               const char* schema = "", FieldMappingObject* target = nullptr) {
+    bool write(const VqbDatavar& value, Keys keys, const char* table = "ACCOUNTS", const char* schema = "",
+               FieldMappingObject* target = nullptr) {
         error = "";
         return (target ? target : mapping.get())
             ->updateSourceValue(&error, value, path, "", schema, table, kSqliteFile, static_cast<int>(keys.size()),
                                 keys.data());
     }
-    Rows all(const char* table = "ACCOUNTS") {
-        return source->rows(std::string("SELECT REGION, NUM, BALANCE, NOTE FROM ") + table + " ORDER BY REGION, NUM");
-    }
+    Rows all(const std::string& table = "ACCOUNTS") { return tableRows(*source, table); }
 
     TempDir sourceDir;
     std::string path;
     std::unique_ptr<SourceDb> source;
-    int id = 0;
     ReposHeld<FieldMappingObject> mapping;
     VqbString error;
 };
@@ -67,16 +77,12 @@ protected:
 
 TEST_F(WriteBack, AValueGoesIntoTheOneRowItsKeysNameAndNowhereElse) {
     Rows accounts = all(), other = all("OTHER");
-    // Key names ignore case and come in any order.
+    // Key names ignore case and come in any order; values are bound, never pasted; null is a value.
     ASSERT_TRUE(write(VqbDatavar("99"), {{"num", VqbDatavar(2)}, {"Region", VqbDatavar("south")}})) << error.str();
-    accounts[3][2] = "99";
-    EXPECT_EQ(all(), accounts);
-    EXPECT_EQ(all("OTHER"), other);
-
-    // A value of another type and a null value are bound, not pasted.
     ASSERT_TRUE(write(VqbDatavar("x' WHERE 1=1; --"), {{"REGION", VqbDatavar("north")}, {"NUM", VqbDatavar(1)}}))
         << error.str();
     ASSERT_TRUE(write(VqbDatavar(), {{"REGION", VqbDatavar("north")}, {"NUM", VqbDatavar(2)}})) << error.str();
+    accounts[3][2] = "99";
     accounts[0][2] = "x' WHERE 1=1; --";
     accounts[1][2] = "<null>";
     EXPECT_EQ(all(), accounts);
@@ -85,34 +91,23 @@ TEST_F(WriteBack, AValueGoesIntoTheOneRowItsKeysNameAndNowhereElse) {
 
 TEST_F(WriteBack, RefusedWritesLeaveTheSourceAsItWas) {
     Rows before = all();
+    const FieldMappingKey south{"REGION", VqbDatavar("south")}, one{"NUM", VqbDatavar(1)};
     struct Case {
         const char* what;
-        std::vector<FieldMappingKey> keys;
-        const char* table;
-        const char* schema;
+        Keys keys;
+        const char *table, *schema;
         std::string expected;
     };
-    std::vector<Case> cases = {
-        {"table not mapped", {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}}, "OTHER", "", msg(678)},
-        {"schema not mapped", {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}}, "ACCOUNTS", "main", msg(678)},
-        {"a key missing", {{"REGION", VqbDatavar("south")}}, "ACCOUNTS", "", reposMessage(1930, "NUM").str()},
-        {"the value field as a key",
-         {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}, {"BALANCE", VqbDatavar("30")}},
-         "ACCOUNTS",
-         "",
-         msg(678)},
-        {"an unknown key",
-         {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}, {"ID", VqbDatavar(1)}},
-         "ACCOUNTS",
-         "",
-         msg(678)},
-        {"a key twice",
-         {{"REGION", VqbDatavar("south")}, {"region", VqbDatavar("north")}, {"NUM", VqbDatavar(1)}},
-         "ACCOUNTS",
-         "",
+    const Case cases[] = {
+        {"table not mapped", {south, one}, "OTHER", "", msg(678)},
+        {"schema not mapped", {south, one}, "ACCOUNTS", "main", msg(678)},
+        {"a key missing", {south}, "ACCOUNTS", "", reposMessage(1930, "NUM").str()},
+        {"the value field as a key", {south, one, {"BALANCE", VqbDatavar("30")}}, "ACCOUNTS", "", msg(678)},
+        {"an unknown key", {south, one, {"ID", VqbDatavar(1)}}, "ACCOUNTS", "", msg(678)},
+        {"a key twice", {south, {"region", VqbDatavar("north")}, one}, "ACCOUNTS", "",
          reposMessage(1932, "region").str()},
-        {"no such row", {{"REGION", VqbDatavar("east")}, {"NUM", VqbDatavar(1)}}, "ACCOUNTS", "", msg(1934)},
-        {"a null key", {{"REGION", VqbDatavar()}, {"NUM", VqbDatavar(1)}}, "ACCOUNTS", "", msg(1934)},
+        {"no such row", {{"REGION", VqbDatavar("east")}, one}, "ACCOUNTS", "", msg(1934)},
+        {"a null key", {{"REGION", VqbDatavar()}, one}, "ACCOUNTS", "", msg(1934)},
     };
     LogCapture log;
     for (const Case& c : cases) {
@@ -124,13 +119,11 @@ TEST_F(WriteBack, RefusedWritesLeaveTheSourceAsItWas) {
     EXPECT_EQ(all("OTHER")[0][2], "10");
 
     // Another data source or connection type is another source, even over the same file.
-    FieldMappingKey keys[] = {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}};
-    EXPECT_FALSE(
-        mapping->updateSourceValue(&error, VqbDatavar("bad"), path, "", "", "ACCOUNTS", kConnectionText, 2, keys));
-    EXPECT_EQ(error.str(), msg(678));
-    EXPECT_FALSE(
-        mapping->updateSourceValue(&error, VqbDatavar("bad"), path + ".x", "", "", "ACCOUNTS", kSqliteFile, 2, keys));
-    EXPECT_EQ(error.str(), msg(678));
+    FieldMappingKey keys[] = {south, one};
+    for (auto [dsn, type] : {std::pair{path, kConnectionText}, {path + ".x", kSqliteFile}}) {
+        EXPECT_FALSE(mapping->updateSourceValue(&error, VqbDatavar("bad"), dsn, "", "", "ACCOUNTS", type, 2, keys));
+        EXPECT_EQ(error.str(), msg(678));
+    }
     // No keys, and a count without keys, name none of the key fields.
     auto aKeyMissing = [&] {
         return error.str() == reposMessage(1930, "REGION").str() || error.str() == reposMessage(1930, "NUM").str();
@@ -145,11 +138,8 @@ TEST_F(WriteBack, RefusedWritesLeaveTheSourceAsItWas) {
 
 TEST_F(WriteBack, KeysThatDoNotSingleOutOneRowWriteNothing) {
     Rows before = all();
-    int regionOnly = addMapping("By region");
-    auto byRegion = open(regionOnly);
+    auto byRegion = another({{"REGION", true}, {"NOTE", false}});
     ASSERT_TRUE(byRegion);
-    ASSERT_TRUE(map("REGION", true, "ACCOUNTS", "", byRegion.get()) &&
-                map("NOTE", false, "ACCOUNTS", "", byRegion.get()));
     EXPECT_FALSE(write(VqbDatavar("both"), {{"REGION", VqbDatavar("north")}}, "ACCOUNTS", "", byRegion.get()));
     EXPECT_EQ(error.str(), reposMessage(1935, 2).str());
     EXPECT_EQ(all(), before);
@@ -162,25 +152,16 @@ TEST_F(WriteBack, KeysThatDoNotSingleOutOneRowWriteNothing) {
 TEST_F(WriteBack, ATableWithoutOneValueFieldOrWithoutKeysIsRefused) {
     Rows before = all();
     // A second value field can only come from outside the mapping object.
-    ASSERT_TRUE(
-        repo.exec("INSERT INTO MAPCON (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
-                  "VALUES (?, ?, '', '', 'ACCOUNTS', 'NOTE', 0, ?)",
-                  {VqbDatavar(id), VqbDatavar(path), VqbDatavar(kSqliteFile)}));
+    ASSERT_TRUE(repo.exec("INSERT INTO MAPCON (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
+                          "VALUES (?, ?, '', '', 'ACCOUNTS', 'NOTE', 0, ?)",
+                          {VqbDatavar(mapping->getId()), VqbDatavar(path), VqbDatavar(kSqliteFile)}));
     EXPECT_FALSE(write(VqbDatavar("bad"), {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}}));
     EXPECT_EQ(error.str(), msg(678));
-
-    int keysOnly = addMapping("Keys only");
-    auto noValue = open(keysOnly);
-    ASSERT_TRUE(noValue);
-    ASSERT_TRUE(map("REGION", true, "ACCOUNTS", "", noValue.get()));
+    auto noValue = another({{"REGION", true}});
     EXPECT_FALSE(write(VqbDatavar("bad"), {{"REGION", VqbDatavar("south")}}, "ACCOUNTS", "", noValue.get()));
     EXPECT_EQ(error.str(), msg(678));
-
     // Without a key every row would match.
-    int valueOnly = addMapping("Value only");
-    auto noKeys = open(valueOnly);
-    ASSERT_TRUE(noKeys);
-    ASSERT_TRUE(map("NOTE", false, "ACCOUNTS", "", noKeys.get()));
+    auto noKeys = another({{"NOTE", false}});
     EXPECT_FALSE(write(VqbDatavar("bad"), {}, "ACCOUNTS", "", noKeys.get()));
     EXPECT_EQ(error.str(), msg(1931));
     EXPECT_EQ(all(), before);
@@ -189,33 +170,24 @@ TEST_F(WriteBack, ATableWithoutOneValueFieldOrWithoutKeysIsRefused) {
 TEST_F(WriteBack, HostileNamesAreRefusedBeforeAnythingRuns) {
     Rows before = all(), other = all("OTHER");
     struct Case {
-        const char* schema;
-        const char* table;
-        const char* value;
-        const char* key;
-        const char* bad;
+        const char *schema, *table, *value, *key, *bad;
     };
+    const char* kTable = "ACCOUNTS\" SET BALANCE='x'; DROP TABLE OTHER; --";
+    const char* kSchema = "main\"; DROP TABLE OTHER; --";
     const Case cases[] = {
-        {"", "ACCOUNTS\" SET BALANCE='x'; DROP TABLE OTHER; --", "BALANCE", "REGION",
-         "ACCOUNTS\" SET BALANCE='x'; DROP TABLE OTHER; --"},
+        {"", kTable, "BALANCE", "REGION", kTable},
         {"", "ACCOUNTS", "BALANCE\"='x' --", "REGION", "BALANCE\"='x' --"},
         {"", "ACCOUNTS", "BALANCE", "REGION\" OR \"1\"=\"1", "REGION\" OR \"1\"=\"1"},
         {"", "ACCOUNTS", "BALANCE", "REGION;", "REGION;"},
         {"", "ACCOUNTS", "it's", "REGION", "it's"},
         {"", "ACCOUNTS", "BALANCE", "REG`ION", "REG`ION"},
         {"", "ACCOUNTS", "BALANCE", "REGION\n", "REGION\n"},
-        {"main\"; DROP TABLE OTHER; --", "ACCOUNTS", "BALANCE", "REGION", "main\"; DROP TABLE OTHER; --"},
+        {kSchema, "ACCOUNTS", "BALANCE", "REGION", kSchema},
         {"", "ACCOUNTS", "", "REGION", ""},
     };
     for (const Case& c : cases) {
-        int hostile = addMapping("Hostile");
-        auto target = open(hostile);
+        auto target = another({{c.key, true}, {c.value, false}}, c.table, c.schema);
         ASSERT_TRUE(target);
-        VqbString addError;
-        ASSERT_TRUE(target->addField(&addError, path, "", c.schema, c.table, c.key, true, kSqliteFile))
-            << addError.str();
-        ASSERT_TRUE(target->addField(&addError, path, "", c.schema, c.table, c.value, false, kSqliteFile))
-            << addError.str();
         EXPECT_FALSE(write(VqbDatavar("x"), {{c.key, VqbDatavar("south")}}, c.table, c.schema, target.get())) << c.bad;
         EXPECT_EQ(error.str(), reposMessage(1933, c.bad).str());
         EXPECT_EQ(all(), before) << c.bad;
@@ -239,33 +211,35 @@ TEST_F(WriteBack, NamesThatNeedQuotingAreQuoted) {
 
 TEST_F(WriteBack, ASourceThatCannotBeReachedOrSetUpIsAFailure) {
     Rows before = all();
+    // A file that is not there is not created; the native SQLite driver has no catalog but "main".
     std::string missing = sourceDir.file("missing.db");
-    int elsewhere = addMapping("Elsewhere");
-    auto target = open(elsewhere);
+    auto target = open(addMapping("Elsewhere"));
     ASSERT_TRUE(target);
-    VqbString addError;
-    ASSERT_TRUE(target->addField(&addError, missing, "", "", "T", "K", true, kSqliteFile));
-    ASSERT_TRUE(target->addField(&addError, missing, "", "", "T", "V", false, kSqliteFile));
-    FieldMappingKey key{"K", VqbDatavar(1)};
-    EXPECT_FALSE(target->updateSourceValue(&error, VqbDatavar("x"), missing, "", "", "T", kSqliteFile, 1, &key));
-    EXPECT_FALSE(error.isEmpty());
+    struct Case {
+        std::string dsn;
+        const char *catalog, *table, *key, *value;
+        VqbDatavar keyValue;
+    };
+    for (const Case& c : {Case{missing, "", "T", "K", "V", VqbDatavar(1)},
+                          Case{path, "other", "ACCOUNTS", "REGION", "BALANCE", VqbDatavar("south")}}) {
+        ASSERT_TRUE(target->addField(&error, c.dsn, c.catalog, "", c.table, c.key, true, kSqliteFile));
+        ASSERT_TRUE(target->addField(&error, c.dsn, c.catalog, "", c.table, c.value, false, kSqliteFile));
+        FieldMappingKey key{c.key, c.keyValue};
+        error = "";
+        EXPECT_FALSE(target->updateSourceValue(&error, VqbDatavar("x"), c.dsn, c.catalog, "", c.table, kSqliteFile, 1,
+                                               &key));
+        EXPECT_FALSE(error.isEmpty()) << c.dsn;
+    }
     EXPECT_FALSE(fileExists(missing));
-
-    // The native SQLite driver has no catalog but "main".
-    ASSERT_TRUE(target->addField(&addError, path, "other", "", "ACCOUNTS", "REGION", true, kSqliteFile));
-    ASSERT_TRUE(target->addField(&addError, path, "other", "", "ACCOUNTS", "BALANCE", false, kSqliteFile));
-    key = {"REGION", VqbDatavar("south")};
-    error = "";
-    EXPECT_FALSE(
-        target->updateSourceValue(&error, VqbDatavar("x"), path, "other", "", "ACCOUNTS", kSqliteFile, 1, &key));
-    EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(all(), before);
 }
 
-TEST(WriteBackPostgres, AValueGoesIntoTheRowOfACompositeKeyAndNowhereElse) {
+using WriteBackPostgres = FieldMappingTest;
+
+TEST_F(WriteBackPostgres, AValueGoesIntoTheRowOfACompositeKeyAndNowhereElse) {
     REPOS_REQUIRE_PG();
-    std::string schema = "fm_" + uniqueTestPrefix('s');
-    SourceDb pg(pgConnection());
+    const std::string schema = "fm_" + uniqueTestPrefix('s'), dsn = pgConnection();
+    SourceDb pg(dsn);
     ASSERT_TRUE(pg.ok());
     ASSERT_TRUE(pg.exec("CREATE SCHEMA " + schema));
     struct DropSchema {
@@ -273,51 +247,33 @@ TEST(WriteBackPostgres, AValueGoesIntoTheRowOfACompositeKeyAndNowhereElse) {
         std::string schema;
         ~DropSchema() { pg.exec("DROP SCHEMA " + schema + " CASCADE"); }
     } dropSchema{pg, schema};
-    for (const char* table : {"accounts", "other"}) {
-        ASSERT_TRUE(pg.exec("CREATE TABLE " + schema + "." + table +
-                            " (region VARCHAR(20), num INTEGER, balance VARCHAR(40), note VARCHAR(40), "
-                            "PRIMARY KEY (region, num))"));
-        ASSERT_TRUE(pg.exec("INSERT INTO " + schema + "." + table +
-                            " VALUES ('north', 1, '10', 'a'), ('north', 2, '20', 'b'), ('south', 1, '30', 'c'), "
-                            "('south', 2, '40', 'd')"));
-    }
-    auto all = [&](const char* table) {
-        return pg.rows("SELECT region, num, balance, note FROM " + schema + "." + table + " ORDER BY region, num");
-    };
+    ASSERT_TRUE(makeTables(pg, schema + "."));
+    auto all = [&](const char* table) { return tableRows(pg, schema + "." + table); };
     Rows accounts = all("accounts"), other = all("other");
 
-    ReposTestRepository repo;
-    ReposHeld<FieldMappingAdminImpl> admin(new FieldMappingAdminImpl());
-    admin->initialise(repo.connection());
+    auto mapping = open(addMapping("Ledger"));
+    ASSERT_TRUE(mapping);
     VqbString error;
-    int id = -1;
-    ASSERT_TRUE(admin->addFieldMapping(&error, "Ledger", "", "ann", 0, &id)) << error.str();
-    ReposHeld<FieldMappingObject> mapping(admin->openFieldMapping(&error, id));
-    ASSERT_TRUE(mapping) << error.str();
-    const std::string dsn = pgConnection();
-    for (auto field : {std::make_pair("region", true), std::make_pair("num", true), std::make_pair("balance", false)})
-        ASSERT_TRUE(mapping->addField(&error, dsn, "", schema, "accounts", field.first, field.second, kConnectionText))
-            << error.str();
+    auto write = [&](const std::string& table, const VqbDatavar& value, Keys keys) {
+        return mapping->updateSourceValue(&error, value, dsn, "", schema, table, kConnectionText,
+                                          static_cast<int>(keys.size()), keys.data());
+    };
+    // A hostile table name is mapped like any other, and refused when written.
+    const std::string hostile = "accounts\" SET balance='x'; DROP TABLE " + schema + ".other; --";
+    for (auto [table, field, isKey] : {std::tuple{"accounts", "region", true}, {"accounts", "num", true},
+                                       {"accounts", "balance", false}, {hostile.c_str(), "region", true},
+                                       {hostile.c_str(), "balance", false}})
+        ASSERT_TRUE(mapping->addField(&error, dsn, "", schema, table, field, isKey, kConnectionText)) << error.str();
 
-    FieldMappingKey keys[] = {{"NUM", VqbDatavar(1)}, {"REGION", VqbDatavar("south")}};
-    ASSERT_TRUE(
-        mapping->updateSourceValue(&error, VqbDatavar("31.5"), dsn, "", schema, "accounts", kConnectionText, 2, keys))
+    ASSERT_TRUE(write("accounts", VqbDatavar("31.5"), {{"NUM", VqbDatavar(1)}, {"REGION", VqbDatavar("south")}}))
         << error.str();
     accounts[2][2] = "31.5";
     EXPECT_EQ(all("accounts"), accounts);
     EXPECT_EQ(all("other"), other);
 
-    // A row that is not there, and a hostile table name, write nothing.
-    FieldMappingKey absent[] = {{"region", VqbDatavar("south")}, {"num", VqbDatavar(9)}};
-    EXPECT_FALSE(
-        mapping->updateSourceValue(&error, VqbDatavar("x"), dsn, "", schema, "accounts", kConnectionText, 2, absent));
+    EXPECT_FALSE(write("accounts", VqbDatavar("x"), {{"region", VqbDatavar("south")}, {"num", VqbDatavar(9)}}));
     EXPECT_EQ(error.str(), msg(1934));
-    std::string hostile = "accounts\" SET balance='x'; DROP TABLE " + schema + ".other; --";
-    ASSERT_TRUE(mapping->addField(&error, dsn, "", schema, hostile, "region", true, kConnectionText));
-    ASSERT_TRUE(mapping->addField(&error, dsn, "", schema, hostile, "balance", false, kConnectionText));
-    FieldMappingKey one[] = {{"region", VqbDatavar("south")}};
-    EXPECT_FALSE(
-        mapping->updateSourceValue(&error, VqbDatavar("x"), dsn, "", schema, hostile, kConnectionText, 1, one));
+    EXPECT_FALSE(write(hostile, VqbDatavar("x"), {{"region", VqbDatavar("south")}}));
     EXPECT_EQ(error.str(), reposMessage(1933, hostile.c_str()).str());
     EXPECT_EQ(all("accounts"), accounts);
     EXPECT_EQ(all("other"), other);

@@ -1,9 +1,13 @@
 #include "meta_fixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <new>
 
+#include "rda_factory.h"
 
 const TestObjectTable kTestObjectTables[8] = {
     {"DataExploration", "MPRJ", "PRJ_ID", "PRJ_NM", "PRJ_UUID", "PRJ_COMM"},
@@ -43,10 +47,8 @@ int MetaRepository::folder(int parent, const std::string& name) {
 
 Rows MetaRepository::take(ReposDataAccessCursor* cursor) {
     EXPECT_NE(cursor, nullptr);
-    if (!cursor) return {};
-    Rows rows = cursorRows(cursor);
-    cursor->release();
-    return rows;
+    ReposHeld<ReposDataAccessCursor> held(cursor);
+    return cursor ? cursorRows(cursor) : Rows{};
 }
 
 std::set<std::string> MetaRepository::column(const Rows& rows, size_t c) {
@@ -59,4 +61,29 @@ std::set<std::string> MetaRepository::column(const Rows& rows, size_t c) {
 long long MetaRepository::count(const std::string& table) {
     Rows rows = repo.rows("SELECT COUNT(*) FROM " + table);
     return rows.empty() ? -1 : std::stoll(rows[0][0]);
+}
+
+pid_t forkWithAccess(const std::string& db, const std::function<void(MetadataRepositoryDataAccess*)>& body) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    VqbString error;
+    ReposDataAccess* c = createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, db, "", nullptr, error);
+    if (!c) _exit(2);
+    MetadataRepositoryDataAccess* meta = newMetadataAccess(c);
+    body(meta);
+    meta->release();
+    c->release();
+    _exit(0);
+}
+
+bool childSucceeded(pid_t pid) {
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }

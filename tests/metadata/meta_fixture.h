@@ -3,6 +3,9 @@
 #ifndef META_FIXTURE_H
 #define META_FIXTURE_H
 
+#include <sys/types.h>
+
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,18 +18,12 @@ using Rows = std::vector<std::vector<std::string>>;
 
 // Object types and where their rows live, written down independently of the library's catalogue.
 struct TestObjectTable {
-    const char* type;
-    const char* table;
-    const char* id;
-    const char* name;
-    const char* uuid;
-    const char* desc;
+    const char *type, *table, *id, *name, *uuid, *desc;
 };
 extern const TestObjectTable kTestObjectTables[8];
 
 struct MetaRepository {
     MetaRepository();
-
     // An object row; folder may be a null VqbDatavar (no folder).
     void addObject(const std::string& type, int id, const std::string& name, const VqbDatavar& folder,
                    const std::string& uuid = "");
@@ -34,7 +31,6 @@ struct MetaRepository {
     int folder(int parent, const std::string& name);
     // Rows of a cursor handed out by the data access (released here); fails on a null cursor.
     Rows take(ReposDataAccessCursor* cursor);
-    // Column c of each row.
     static std::set<std::string> column(const Rows& rows, size_t c);
     long long count(const std::string& table);
 
@@ -44,5 +40,12 @@ struct MetaRepository {
 
 // A metadata data access over a connection, as a repository's factory makes it.
 MetadataRepositoryDataAccess* newMetadataAccess(ReposDataAccess* connection);
+
+// A child process that runs body over a data access of its own on db, then ends (status 2 when it
+// cannot connect); its pid.
+pid_t forkWithAccess(const std::string& db, const std::function<void(MetadataRepositoryDataAccess*)>& body);
+// Waits for a child; true when it ended with status 0.
+bool childSucceeded(pid_t pid);
+std::vector<std::string> linesOf(const std::string& path);
 
 #endif

@@ -1,5 +1,5 @@
-// Repository objects of every type through the generic object queries: filed in folders, listed
-// by folder, by type and without a folder, read one by one and moved.
+// Repository objects of every type through the generic object queries (filed in folders, listed
+// by folder, by type and without a folder, read one by one and moved), and the lineage graph.
 #include <gtest/gtest.h>
 
 #include "meta_fixture.h"
@@ -9,19 +9,36 @@ namespace {
 // One object of every type in folder `box`, one of every type at the root, and one of every type
 // filed nowhere; ids: 10+n in the folder, 20+n at the root, 30+n without folder.
 struct Filed : MetaRepository {
-    int box = 0;
+    int box = folder(0, "Box");
     Filed() {
-        box = folder(0, "Box");
         int n = 0;
         for (const TestObjectTable& t : kTestObjectTables) {
             std::string type = t.type;
             addObject(type, 10 + n, type + " in box", VqbDatavar(box));
             addObject(type, 20 + n, type + " at root", VqbDatavar(0));
-            addObject(type, 30 + n, type + " nowhere", VqbDatavar());
-            ++n;
+            addObject(type, 30 + n++, type + " nowhere", VqbDatavar());
         }
     }
 };
+
+struct Graph : MetaRepository {
+    int job = add("Load", "job://load", "Job"), orders = add("ORDERS", "db://sales/ORDERS", "Table");
+    int customers = add("CUSTOMERS", "db://sales/CUSTOMERS", "Table");
+    int file = add("orders.csv", "file:///in/orders.csv", "File"), report = add("Weekly", "job://weekly", "Job");
+    Graph() {
+        // The job uses both tables, the orders table is loaded from the file, the report reads orders.
+        for (auto [from, to] : {std::pair{job, orders}, {job, customers}, {orders, file}, {report, orders}})
+            EXPECT_TRUE(meta->addDependency(from, to));
+    }
+    int add(const std::string& name, const std::string& identity, const std::string& type) {
+        int id = -1;
+        EXPECT_TRUE(meta->addResource(VqbString(name), VqbString(identity), VqbString(type), &id)) << identity;
+        return id;
+    }
+    std::set<std::string> names(ReposDataAccessCursor* cursor) { return column(take(cursor), 1); }
+};
+
+using Names = std::set<std::string>;
 
 const std::set<std::string> kListed = {"DataExploration", "ProfileJob", "Rule", "Task"};
 
@@ -31,28 +48,20 @@ TEST(MetaObjects, FolderListingsCoverTheFourListedTypesOnly) {
     Filed f;
     Rows inBox = f.take(f.meta->listObjects(f.box));
     EXPECT_EQ(MetaRepository::column(inBox, 0), kListed);
-    EXPECT_EQ(MetaRepository::column(inBox, 3),
-              (std::set<std::string>{"DataExploration in box", "ProfileJob in box", "Rule in box", "Task in box"}));
-    for (const auto& row : inBox) {
-        ASSERT_EQ(row.size(), 10u);
-        EXPECT_EQ(row[4], std::to_string(f.box));
-    }
-
-    Rows atRoot = f.take(f.meta->listObjects(0));
-    EXPECT_EQ(atRoot.size(), 4u);
-    EXPECT_EQ(MetaRepository::column(atRoot, 0), kListed);
-
+    EXPECT_EQ(MetaRepository::column(inBox, 4), (std::set<std::string>{std::to_string(f.box)}));
+    EXPECT_EQ(inBox.size(), 4u);
+    EXPECT_EQ(MetaRepository::column(f.take(f.meta->listObjects(0)), 3),
+              (std::set<std::string>{"DataExploration at root", "ProfileJob at root", "Rule at root", "Task at root"}));
     // Every folder: filed or not, but still only the four types.
     Rows all = f.take(f.meta->listObjects(-1));
     EXPECT_EQ(all.size(), 12u);
     EXPECT_EQ(MetaRepository::column(all, 0), kListed);
+    EXPECT_TRUE(f.take(f.meta->listObjects(999)).empty());
 
     // An empty text in the folder column files the object nowhere as well.
     f.addObject("Rule", 40, "blank", VqbDatavar(""));
-    Rows nowhere = f.take(f.meta->listObjectsWithoutFolder());
-    EXPECT_EQ(MetaRepository::column(nowhere, 2), (std::set<std::string>{"30", "31", "32", "33", "40"}));
-
-    EXPECT_TRUE(f.take(f.meta->listObjects(999)).empty());
+    EXPECT_EQ(MetaRepository::column(f.take(f.meta->listObjectsWithoutFolder()), 2),
+              (std::set<std::string>{"30", "31", "32", "33", "40"}));
 }
 
 TEST(MetaObjects, EveryTypeIsReachedByName) {
@@ -60,45 +69,37 @@ TEST(MetaObjects, EveryTypeIsReachedByName) {
     int n = 0;
     for (const TestObjectTable& t : kTestObjectTables) {
         SCOPED_TRACE(t.type);
+        std::string type = t.type;
         Rows inBox = f.take(f.meta->listObjectsOfType(f.box, VqbString(t.type)));
         ASSERT_EQ(inBox.size(), 1u);
-        EXPECT_EQ(inBox[0][0], t.type);
-        EXPECT_EQ(inBox[0][2], std::to_string(10 + n));
+        EXPECT_EQ(inBox[0][0] + "/" + inBox[0][2], type + "/" + std::to_string(10 + n));
         EXPECT_EQ(f.take(f.meta->listObjectsOfType(-1, VqbString(t.type))).size(), 3u);
-
         VqbString error;
         Rows one = f.take(f.meta->getObject(20 + n, VqbString(t.type), error));
         ASSERT_EQ(one.size(), 1u);
-        EXPECT_EQ(one[0][1], std::string(t.type) + "-" + t.type + " at root");
-        EXPECT_EQ(one[0][3], std::string(t.type) + " at root");
-        EXPECT_EQ(one[0][4], "0");
-        EXPECT_EQ(one[0][9], std::string("about ") + t.type + " at root");
+        EXPECT_EQ(one[0][1] + "|" + one[0][3] + "|" + one[0][4] + "|" + one[0][9],
+                  type + "-" + type + " at root|" + type + " at root|0|about " + type + " at root");
         int folderId = -1;
-        ASSERT_TRUE(f.meta->getObjectFolderId(VqbString(t.type), 10 + n, &folderId));
+        ASSERT_TRUE(f.meta->getObjectFolderId(VqbString(t.type), 10 + n++, &folderId));
         EXPECT_EQ(folderId, f.box);
-        ++n;
     }
 }
 
 TEST(MetaObjects, UnknownTypesAreRefusedWithoutReachingTheDatabase) {
     Filed f;
-    LogCapture log;
-    const char* names[] = {"", "Field", "CustomMetric", "rule", "Rule' UNION SELECT 1,2,3,4,5,6,7,8,9,10 --"};
-    for (const char* name : names) {
+    for (const char* name : {"", "Field", "CustomMetric", "rule", "Rule' UNION SELECT 1,2,3,4,5,6,7,8,9,10 --"}) {
         SCOPED_TRACE(name);
-        log.clear();
+        const std::string unknown = std::string("Unable to find type: ") + name;
         EXPECT_EQ(f.meta->listObjectsOfType(f.box, VqbString(name)), nullptr);
-        EXPECT_TRUE(log.contains(std::string("Unable to find type: ") + name, 5));
         VqbString error;
         EXPECT_EQ(f.meta->getObject(10, VqbString(name), error), nullptr);
-        EXPECT_EQ(error.str(), std::string("Unable to find type: ") + name);
+        EXPECT_EQ(error.str(), unknown);
         int folderId = 42;
         EXPECT_FALSE(f.meta->getObjectFolderId(VqbString(name), 10, &folderId));
         EXPECT_EQ(folderId, 42);
-        EXPECT_TRUE(log.contains("Unable to obtain folder id for item, unknown type", 5));
         error = VqbString("");
         EXPECT_FALSE(f.meta->setObjectAttribute(10, VqbString(name), 0, error));
-        EXPECT_EQ(error.str(), std::string("Unable to find type: ") + name);
+        EXPECT_EQ(error.str(), unknown);
     }
     EXPECT_EQ(f.count("RULE"), 3);
 }
@@ -107,8 +108,8 @@ TEST(MetaObjects, FilingAnObjectNeedsTheObjectAndTheFolder) {
     Filed f;
     int shelf = f.folder(f.box, "Shelf");
     VqbString error;
-    ASSERT_TRUE(f.meta->setObjectAttribute(22, VqbString("Rule"), shelf, error));
     int folderId = -1;
+    ASSERT_TRUE(f.meta->setObjectAttribute(22, VqbString("Rule"), shelf, error));
     ASSERT_TRUE(f.meta->getObjectFolderId(VqbString("Rule"), 22, &folderId));
     EXPECT_EQ(folderId, shelf);
     EXPECT_EQ(f.take(f.meta->listObjects(shelf)).size(), 1u);
@@ -125,7 +126,51 @@ TEST(MetaObjects, FilingAnObjectNeedsTheObjectAndTheFolder) {
     EXPECT_FALSE(f.meta->setObjectAttribute(22, VqbString("Rule"), -1, error));
     ASSERT_TRUE(f.meta->getObjectFolderId(VqbString("Rule"), 22, &folderId));
     EXPECT_EQ(folderId, shelf);
-
     ASSERT_TRUE(f.meta->setObjectAttribute(33, VqbString("Task"), 0, error));
     EXPECT_EQ(f.take(f.meta->listObjectsWithoutFolder()).size(), 3u);
+}
+
+TEST(MetaLineage, DependenciesReadInBothDirections) {
+    Graph g;
+    EXPECT_EQ(g.names(g.meta->listResourcesUsing(g.job)), (Names{"ORDERS", "CUSTOMERS"}));
+    EXPECT_EQ(g.names(g.meta->listResourcesUsing(g.orders)), (Names{"orders.csv"}));
+    EXPECT_EQ(g.names(g.meta->listResourcesUsedBy(g.orders)), (Names{"Load", "Weekly"}));
+    EXPECT_EQ(g.names(g.meta->listResourcesUsedBy(g.file)), (Names{"ORDERS"}));
+    EXPECT_TRUE(g.names(g.meta->listResourcesUsedBy(g.job)).empty());
+    EXPECT_EQ(g.names(g.meta->listResourcesOfTypeUsing(g.job, VqbString("Table"))), (Names{"ORDERS", "CUSTOMERS"}));
+    EXPECT_TRUE(g.names(g.meta->listResourcesOfTypeUsing(g.job, VqbString("File"))).empty());
+
+    ASSERT_TRUE(g.meta->deleteDependency(g.job, g.customers));
+    EXPECT_EQ(g.names(g.meta->listResourcesUsing(g.job)), (Names{"ORDERS"}));
+    // Every link the job made goes; links others made to the same resources stay.
+    ASSERT_TRUE(g.meta->deleteDependenciesOnResource(g.job));
+    EXPECT_TRUE(g.names(g.meta->listResourcesUsing(g.job)).empty());
+    EXPECT_EQ(g.names(g.meta->listResourcesUsedBy(g.orders)), (Names{"Weekly"}));
+    EXPECT_EQ(g.count("IMPDEP"), 2);
+}
+
+TEST(MetaLineage, ResourcesAreUniqueByIdentityAndType) {
+    Graph g;
+    int id = 12345;
+    EXPECT_FALSE(g.meta->addResource(VqbString("Other name"), VqbString("db://sales/ORDERS"), VqbString("Table"), &id));
+    EXPECT_EQ(id, 12345);
+    EXPECT_EQ(g.count("IMPRCS"), 5);
+    // The same identity under another type is another resource.
+    EXPECT_NE(g.add("ORDERS", "db://sales/ORDERS", "View"), g.orders);
+    EXPECT_TRUE(g.meta->getResourceIdByIdentity(VqbString("View"), VqbString("db://sales/ORDERS")));
+    EXPECT_FALSE(g.meta->getResourceIdByIdentity(VqbString("db://sales/ORDERS"), VqbString("View")));
+    EXPECT_EQ(g.take(g.meta->getResourceByIdentity(VqbString("db://sales/ORDERS"), VqbString("Table"))),
+              (Rows{{std::to_string(g.orders), "ORDERS", "db://sales/ORDERS", "Table", "<null>"}}));
+    EXPECT_EQ(g.names(g.meta->listResourcesOfType(VqbString("Job"))), (Names{"Load", "Weekly"}));
+    EXPECT_EQ(MetaRepository::column(g.take(g.meta->listResourceTypes()), 0), (Names{"Job", "Table", "File", "View"}));
+
+    // Identities are long structured texts; quotes and the like are data.
+    const std::string hostile = "db://x'; DELETE FROM IMPRCS; --/\"T\"";
+    int odd = g.add("odd", hostile, "Table");
+    EXPECT_EQ(g.take(g.meta->getResource(odd))[0][2], hostile);
+    EXPECT_EQ(g.take(g.meta->listResources()).size(), 7u);
+
+    ASSERT_TRUE(g.meta->setResourceAnalysisDate(g.orders, 45000.5));
+    EXPECT_EQ(g.take(g.meta->getResource(g.orders))[0][4], "45000.5");
+    EXPECT_FALSE(g.meta->setResourceAnalysisDate(999, 45000.5));
 }

@@ -35,3 +35,10 @@ TEST(Messages, EveryNumberTheCodeUsesHasAText) {
     }
     EXPECT_GT(seen, 0);
 }
+
+TEST(Messages, FormattedAndUnknownNumbersStillSaySomething) {
+    std::string text = reposMessage(1296, "/x.lst", 4).str();
+    EXPECT_NE(text.find("/x.lst"), std::string::npos);
+    EXPECT_NE(text.find("4"), std::string::npos);
+    EXPECT_NE(vqb_get_message("Nowhere", 99999).str().find("99999"), std::string::npos);
+}

@@ -91,12 +91,9 @@ TEST_P(RepositoryTest, CreatesARepositoryThatOpensValidated) {
     EXPECT_EQ(rows("SELECT THR_ID, THR_NAME, NAME_0, COLOR_0, NAME_2, COLOR_2 FROM " + t("THRHLD") +
                    " WHERE END_0=90 AND START_1=90.1 AND END_2=100.1"),
               (Rows{{"1", "Default", "Low", "1", "High", "4"}}));
-    EXPECT_EQ(rows("SELECT DIM_ID, DIM_NAME FROM " + t("DIMENS") + " ORDER BY DIM_ID"), (Rows{{"1", "Accuracy"},
-                                                                                              {"2", "Consistency"},
-                                                                                              {"3", "Structure"},
-                                                                                              {"4", "Integrity"},
-                                                                                              {"5", "Validity"},
-                                                                                              {"6", "Completeness"}}));
+    EXPECT_EQ(rows("SELECT DIM_ID, DIM_NAME FROM " + t("DIMENS") + " ORDER BY DIM_ID"),
+              (Rows{{"1", "Accuracy"}, {"2", "Consistency"}, {"3", "Structure"}, {"4", "Integrity"},
+                    {"5", "Validity"}, {"6", "Completeness"}}));
     EXPECT_EQ(rows("SELECT COUNT(*) FROM " + t("DIMGRP") + " WHERE GRP_ID=1 AND THR_ID=1 AND WGHT=1.0"), (Rows{{"6"}}));
     EXPECT_EQ(rows("SELECT NI_KEY, NI_VAL FROM " + t("UCURID") +
                    " WHERE NI_KEY IN ('DIMENS', 'RPTGRP', 'THRHLD') ORDER BY NI_KEY"),
@@ -144,50 +141,31 @@ TEST_P(RepositoryTest, DeleteDropsEveryTable) {
     EXPECT_TRUE(create()) << error().str();
 }
 
-TEST_P(RepositoryTest, NamedRepositoriesComeFromTheConfiguration) {
+// A configured name opens (only a connector repository takes the pool); a name only the list file
+// knows does not; listed entries are probed without creating files.
+TEST_P(RepositoryTest, NamedAndListedRepositories) {
     ASSERT_TRUE(create()) << error().str();
+    const bool isFile = place() != Place::Postgres;
     config_.set("Sales.CONNECTION", where().c_str(), "REPOSITORIES");
-    if (place() == Place::Postgres)
-        config_.set("Sales.PREFIX", prefix().c_str(), "REPOSITORIES");
-    else
-        config_.set("Sales.FILE", "true", "REPOSITORIES");
-
+    config_.set(isFile ? "Sales.FILE" : "Sales.PREFIX", isFile ? "true" : prefix().c_str(), "REPOSITORIES");
     Repository* named = admin()->openRepository("Sales", true, "pool-7");
     ASSERT_NE(named, nullptr) << error().str();
-    // Only a connector repository takes the pool.
     VqbString pool;
     ASSERT_TRUE(vqbGetConfigOptions("REPOSITORY")->get("POOL_ID", pool));
-    EXPECT_EQ(pool, VqbString(place() == Place::Postgres ? "pool-7" : ""));
-    RepositoryAccessMode mode;
-    RepositoryKind kind;
-    int version = 0, second = 0;
-    named->getRepositoryInfo(mode, kind, version, second);
-    EXPECT_EQ(kind, REPOS_KIND_UNIFIED);
+    EXPECT_EQ(pool, VqbString(isFile ? "" : "pool-7"));
     named->release();
 
-    // A name only the list file knows is not a configured repository.
     TempDir listDir;
     RepositoryAdmin* listed = createRepositoryAdmin(0, listDir.file("repositories.lst").c_str());
     ASSERT_NE(listed, nullptr);
-    ASSERT_TRUE(listed->addRepository(where().c_str(), "", "Listed", true));
-    EXPECT_EQ(listed->openRepository("Listed", true, nullptr), nullptr);
-    EXPECT_EQ(listed->getErrorMessage(), reposMessage(1306, "Listed"));
-    listed->release();
-}
-
-TEST_P(RepositoryTest, ListedRepositoriesAreProbed) {
-    ASSERT_TRUE(create()) << error().str();
-    TempDir listDir;
-    RepositoryAdmin* listed = createRepositoryAdmin(0, listDir.file("repositories.lst").c_str());
-    ASSERT_NE(listed, nullptr);
-    const bool isFile = place() != Place::Postgres;
     ASSERT_TRUE(listed->addRepository(where().c_str(), prefix().c_str(), "Mine", isFile))
         << listed->getErrorMessage().str();
+    EXPECT_EQ(listed->openRepository("Mine", true, nullptr), nullptr);
+    EXPECT_EQ(listed->getErrorMessage(), reposMessage(1306, "Mine"));
     ASSERT_TRUE(listed->addRepository(listDir.file("missing.db").c_str(), "", "Missing", true));
     // A connector entry is opened before it is listed.
     EXPECT_FALSE(listed->addRepository("VQXTYPE=SQLITE;FILE=/nonexistent/dir/x.db", "", "Broken", false));
     EXPECT_FALSE(listed->getErrorMessage().isEmpty());
-
     auto entries = [&](bool onlyCurrent) {
         Rows out;
         EXPECT_TRUE(listed->beginRepositoryList(true, onlyCurrent)) << listed->getErrorMessage().str();
@@ -214,20 +192,17 @@ TEST_P(RepositoryTest, FactoriesAndKeyValues) {
     ASSERT_NE(first, nullptr);
     ASSERT_NE(first, second);
     first->release();
-    ReposHeld<ReposDataAccessCursor> notes(second->listNoteCategories());
-    ASSERT_NE(notes.get(), nullptr) << second->getErrorMessage().str();
-    EXPECT_EQ(cursorRows(notes.get()), (Rows{{"0", "General"}}));
-    notes.reset();
+    {
+        ReposHeld<ReposDataAccessCursor> notes(second->listNoteCategories());
+        ASSERT_NE(notes.get(), nullptr) << second->getErrorMessage().str();
+        EXPECT_EQ(cursorRows(notes.get()), (Rows{{"0", "General"}}));
+        ReposHeld<ExplorerRepositoryDataAccess> explorer(repository->createExplorerRepositoryDataAccess());
+        ReposHeld<MetadataRepositoryDataAccess> metadata(repository->createMetadataRepositoryDataAccess());
+        ReposHeld<RepositoryFolderManager> folders(repository->createRepositoryFolderManager());
+        ReposHeld<RepositoryEventQueueManager> events(repository->createRepositoryEventQueueManager());
+        EXPECT_TRUE(explorer && metadata && folders && events);
+    }
     second->release();
-    ReposHeld<ExplorerRepositoryDataAccess> explorer(repository->createExplorerRepositoryDataAccess());
-    ReposHeld<MetadataRepositoryDataAccess> metadata(repository->createMetadataRepositoryDataAccess());
-    ReposHeld<RepositoryFolderManager> folders(repository->createRepositoryFolderManager());
-    ReposHeld<RepositoryEventQueueManager> events(repository->createRepositoryEventQueueManager());
-    EXPECT_TRUE(explorer && metadata && folders && events);
-    explorer.reset();
-    metadata.reset();
-    folders.reset();
-    events.reset();
 
     EXPECT_TRUE(repository->setKeyValue("colour", "blue"));
     EXPECT_TRUE(repository->setKeyValue("colour", "green"));

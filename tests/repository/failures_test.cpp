@@ -17,6 +17,14 @@ using Rows = std::vector<std::vector<std::string>>;
 
 const char kBrokenSpec[] = "<velqorindocument class='ReposTableCreateSpec' version='1.0'><tableset name='B'>";
 
+RepositoryKind kindOf(Repository* repository, RepositoryAccessMode* mode = nullptr) {
+    RepositoryAccessMode access;
+    RepositoryKind kind;
+    int version = 0, second = 0;
+    repository->getRepositoryInfo(mode ? *mode : access, kind, version, second);
+    return kind;
+}
+
 class RepositoryFailureTest : public RepositoryTest {};
 class FileRepositoryFailureTest : public RepositoryTest {};
 
@@ -58,11 +66,7 @@ TEST_P(RepositoryFailureTest, TableInTheWayFailsCreationAndDeletion) {
     if (place() != Place::Postgres) {
         RepositoryImpl* repository = open(false);
         ASSERT_NE(repository, nullptr) << error().str();
-        RepositoryAccessMode mode;
-        RepositoryKind kind;
-        int version = 0, second = 0;
-        repository->getRepositoryInfo(mode, kind, version, second);
-        EXPECT_EQ(kind, REPOS_KIND_NONE);
+        EXPECT_EQ(kindOf(repository), REPOS_KIND_NONE);
         repository->release();
     }
 
@@ -111,11 +115,7 @@ TEST_P(FileRepositoryFailureTest, KilledCreationLeavesAFileThatOpensOrIsRefused)
                 EXPECT_FALSE(error().isEmpty());
                 repository = open(false);
                 ASSERT_NE(repository, nullptr) << error().str();
-                RepositoryAccessMode mode;
-                RepositoryKind kind;
-                int version = 0, second = 0;
-                repository->getRepositoryInfo(mode, kind, version, second);
-                EXPECT_EQ(kind, REPOS_KIND_NONE);
+                EXPECT_EQ(kindOf(repository), REPOS_KIND_NONE);
                 repository->release();
             }
         }
@@ -129,109 +129,80 @@ TEST_P(FileRepositoryFailureTest, KilledCreationLeavesAFileThatOpensOrIsRefused)
     }
 }
 
-TEST(RepositoryAdminFiles, DeleteFileSaysWhetherTheFileIsGone) {
-    TempDir dir;
-    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
-    ASSERT_NE(admin, nullptr);
+class RepositoryAdminFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        config.set("REPOS/TABLE_LIST_PATH", specs.path().c_str());
+        admin = static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr));
+        ASSERT_NE(admin, nullptr);
+    }
+    void TearDown() override {
+        if (admin) admin->release();
+    }
+    TempDir dir, specs;
+    ConfigScope config;
+    RepositoryAdminImpl* admin = nullptr;
+};
 
+TEST_F(RepositoryAdminFiles, DeleteFileSaysWhetherTheFileIsGone) {
     EXPECT_TRUE(admin->deleteFile(dir.file("missing.db").c_str()));
-
     writeFile(dir.file("r.db"), "x");
     writeFile(dir.file("r.db-journal"), "stale");
     EXPECT_TRUE(admin->deleteFile(dir.file("r.db").c_str()));
     EXPECT_FALSE(fileExists(dir.file("r.db")));
     EXPECT_FALSE(fileExists(dir.file("r.db-journal")));
-
     std::filesystem::create_directory(dir.file("busy"));
     writeFile(dir.file("busy/inside"), "x");
     EXPECT_FALSE(admin->deleteFile(dir.file("busy").c_str()));
     EXPECT_NE(admin->getErrorMessage().str().find(dir.file("busy")), std::string::npos);
     EXPECT_TRUE(fileExists(dir.file("busy/inside")));
-    admin->release();
 }
 
-TEST(RepositoryAdminFiles, FileOpenGoesThroughTheConnectorOnlyWhenForcedOff) {
-    TempDir dir, specs;
-    ConfigScope config;
-    config.set("REPOS/TABLE_LIST_PATH", specs.path().c_str());
-    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
-    ASSERT_NE(admin, nullptr);
+TEST_F(RepositoryAdminFiles, FileOpenGoesThroughTheConnectorOnlyWhenForcedOff) {
     const std::string path = dir.file("a.db");
-
     for (const char* value : {static_cast<const char*>(nullptr), "maybe", "true"}) {
         if (value) config.set("REPOS/FORCE_FILE_BASED", value);
         EXPECT_EQ(admin->openFileRepository(path.c_str(), false), nullptr) << (value ? value : "unset");
         EXPECT_FALSE(fileExists(path));
     }
-
     // Through the connector a missing file is made; it holds no repository.
     config.set("REPOS/FORCE_FILE_BASED", "false");
     Repository* repository = admin->openFileRepository(path.c_str(), false);
     ASSERT_NE(repository, nullptr) << admin->getErrorMessage().str();
     RepositoryAccessMode mode;
-    RepositoryKind kind;
-    int version = 0, second = 0;
-    repository->getRepositoryInfo(mode, kind, version, second);
+    EXPECT_EQ(kindOf(repository, &mode), REPOS_KIND_NONE);
     EXPECT_EQ(mode, REPOS_ACCESS_CONNECTOR);
-    EXPECT_EQ(kind, REPOS_KIND_NONE);
     repository->release();
-    EXPECT_TRUE(fileExists(path));
     EXPECT_EQ(admin->openFileRepository(path.c_str(), true), nullptr);
     EXPECT_EQ(admin->getErrorMessage(), reposMessage(1052));
-    admin->release();
 }
 
-TEST(RepositoryAdminFiles, PathWithConnectionTextSeparatorsStaysOnePath) {
-    TempDir dir, specs;
-    ConfigScope config;
-    config.set("REPOS/TABLE_LIST_PATH", specs.path().c_str());
-    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
-    ASSERT_NE(admin, nullptr);
+TEST_F(RepositoryAdminFiles, PathWithConnectionTextSeparatorsStaysOnePath) {
     const std::string path = dir.file("we;VQXTYPE=ODBC;DSN=x {odd}} name.db");
     ASSERT_TRUE(admin->createFileRepository(path.c_str())) << admin->getErrorMessage().str();
     Repository* repository = admin->openFileRepository(path.c_str(), true);
     ASSERT_NE(repository, nullptr) << admin->getErrorMessage().str();
     repository->release();
-    size_t entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
-    admin->release();
+    auto entries = std::filesystem::directory_iterator(dir.path());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
 }
 
-TEST(RepositoryAdminFiles, ScriptModeWritesStatementsInsteadOfRunningThem) {
-    TempDir dir, specs;
-    ConfigScope config;
-    config.set("REPOS/TABLE_LIST_PATH", specs.path().c_str());
+TEST_F(RepositoryAdminFiles, ScriptModeWritesStatementsInsteadOfRunningThem) {
     config.set("BASE/REPOS_DDL_LINE_SUFFIX", ";");
-    RepositoryAdminImpl* admin =
-        static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr));
-    ASSERT_NE(admin, nullptr);
     const VqbString connection = RepositoryAdminImpl::fileConnection(dir.file("r.db"));
-
     EXPECT_FALSE(admin->createRepositoryTables(connection, "", dir.file("missing/dir/script.sql")));
     EXPECT_FALSE(admin->getErrorMessage().isEmpty());
 
     ASSERT_TRUE(admin->createRepositoryTables(connection, "", dir.file("script.sql")))
         << admin->getErrorMessage().str();
     std::string script = readFile(dir.file("script.sql"));
-    EXPECT_NE(script.find("CREATE TABLE"), std::string::npos);
-    EXPECT_NE(script.find("'VQREPOSITORY'"), std::string::npos);
-    EXPECT_NE(script.find("'Profiling Reports'"), std::string::npos);
+    for (const char* part : {"CREATE TABLE", "'VQREPOSITORY'", "'Profiling Reports'"})
+        EXPECT_NE(script.find(part), std::string::npos) << part;
     EXPECT_EQ(script.find("?"), std::string::npos) << "a parameter was not written in";
-    EXPECT_EQ(script.back(), '\n');
     EXPECT_EQ(script.substr(script.size() - 2), ";\n");
-
     // Nothing ran: the file holds no repository.
     Repository* repository = admin->openFileRepository(dir.file("r.db").c_str(), false);
     ASSERT_NE(repository, nullptr);
-    RepositoryAccessMode mode;
-    RepositoryKind kind;
-    int version = 0, second = 0;
-    repository->getRepositoryInfo(mode, kind, version, second);
-    EXPECT_EQ(kind, REPOS_KIND_NONE);
+    EXPECT_EQ(kindOf(repository), REPOS_KIND_NONE);
     repository->release();
-    admin->release();
 }

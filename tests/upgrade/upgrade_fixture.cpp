@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <sstream>
 
 #include "curuser.h"
 #include "rda_factory.h"
@@ -13,53 +14,35 @@
 
 namespace {
 
-const char kInt[] = " INTEGER";
-const char kReal[] = " DOUBLE PRECISION";
-
-std::string text(const char* name, int length) {
-    return std::string(name) + " VARCHAR(" + std::to_string(length) + ")";
-}
-std::string integer(const char* name) { return std::string(name) + kInt; }
-std::string real(const char* name) { return std::string(name) + kReal; }
-
 // Tables of a profile result-set repository, under their old column names where they had them.
 std::vector<LegacyTable> profileTables() {
     return {
-        {"CURID",
-         {integer("NI_KEY"), integer("NI_VAL")},
-         // JOB, TBL, FLD, NOTCAT, REPORT, FOLDER; DSN (2) has no row.
-         {"1, 12", "3, 40", "4, 77", "10, 3", "11, 9", "12, 5"}},
-        {"NOTCAT", {integer("NCAT_ID"), text("NCAT_DESC", 255)}, {"1, 'Data quality'", "3, 'Other, ''quoted'''"}},
-        {"FOLDER",
-         {integer("FLDR_ID"), integer("FLDR_PARENT_ID"), text("FLDR_NAME", 255)},
+        // JOB, TBL, FLD, NOTCAT, REPORT, FOLDER; DSN (2) has no row.
+        {"CURID", "NI_KEY INTEGER, NI_VAL INTEGER", {"1, 12", "3, 40", "4, 77", "10, 3", "11, 9", "12, 5"}},
+        {"NOTCAT", "NCAT_ID INTEGER, NCAT_DESC VARCHAR(255)", {"1, 'Data quality'", "3, 'Other, ''quoted'''"}},
+        {"FOLDER", "FLDR_ID INTEGER, FLDR_PARENT_ID INTEGER, FLDR_NAME VARCHAR(255)",
          {"2, 0, 'Reports 2019'", "5, 2, 'Quarterly'"}},
         {"REPORT",
-         {integer("RPT_ID"), integer("FLDR_ID"), text("RPT_NAME", 255), real("RPT_CREATED_DATE"),
-          real("RPT_MODIFIED_DATE"), text("RPT_USER", 32)},
+         "RPT_ID INTEGER, FLDR_ID INTEGER, RPT_NAME VARCHAR(255), RPT_CREATED_DATE DOUBLE PRECISION, "
+         "RPT_MODIFIED_DATE DOUBLE PRECISION, RPT_USER VARCHAR(32)",
          {"4, 2, 'Weekly', 43000.25, 43100.5, 'ann'", "9, 5, 'Quarterly summary', 43500.0, NULL, 'bob'"}},
         {"REDUN2",
-         {integer("FLD_ID"), integer("R_FLD_ID"), integer("R_LEFT"), integer("R_CMN_LEFT"), integer("R_RIGHT"),
-          integer("R_CMN_RIGHT")},
+         "FLD_ID INTEGER, R_FLD_ID INTEGER, R_LEFT INTEGER, R_CMN_LEFT INTEGER, R_RIGHT INTEGER, R_CMN_RIGHT INTEGER",
          {"70, 71, 100, 40, 90, 38"}},
-        {"PATDST",
-         {integer("FLD_ID"), text("PA_VALUE", 255), integer("PA_COUNT")},
+        {"PATDST", "FLD_ID INTEGER, PA_VALUE VARCHAR(255), PA_COUNT INTEGER",
          {"70, 'AAA-999', 12", "70, '999', 3", "77, 'A', 1"}},
-        {"MCDIST",
-         {integer("FLD_ID"), text("MC_VALUE", 255), integer("MC_COUNT"), integer("MC_ID"), text("FR_VAL", 255)},
+        {"MCDIST", "FLD_ID INTEGER, MC_VALUE VARCHAR(255), MC_COUNT INTEGER, MC_ID INTEGER, FR_VAL VARCHAR(255)",
          {"70, 'SMTH', 4, 1, 'Smith'"}},
-        {"JSETUP",
-         {integer("SU_ID"), text("SU_NAME", 255), text("SU_DESC", 255)},
+        {"JSETUP", "SU_ID INTEGER, SU_NAME VARCHAR(255), SU_DESC VARCHAR(255)",
          {"1, 'Nightly profile', 'all tables'", "2, 'Weekly profile', NULL"}},
-        {"MPRJ",
-         {integer("PRJ_ID"), text("PRJ_NM", 255), real("PRJ_DATE")},
+        {"MPRJ", "PRJ_ID INTEGER, PRJ_NM VARCHAR(255), PRJ_DATE DOUBLE PRECISION",
          {"7, 'Customers', 43000.0", "8, 'Suppliers', NULL"}},
         {"MIDDEF",
-         {integer("IDENT_ID"), text("IDENT_NM", 255), integer("ID_CRVER"), integer("ID_DLVER"), integer("ID_MDVER"),
-          integer("PRJ_ID"), integer("SMPTYP"), integer("GC_ID")},
+         "IDENT_ID INTEGER, IDENT_NM VARCHAR(255), ID_CRVER INTEGER, ID_DLVER INTEGER, ID_MDVER INTEGER, "
+         "PRJ_ID INTEGER, SMPTYP INTEGER, GC_ID INTEGER",
          {"41, 'Email', 1, 0, 2, 7, 1, 11", "42, 'Phone', 1, 0, 1, 7, 2, NULL", "41, 'Email', 3, 0, 3, 8, 0, 12"}},
         {"MDEFVL",
-         {integer("IDENT_ID"), integer("IDVALRID"), integer("IDVAL_ID"), text("IDVAL_VL", 255), integer("PRJ_ID"),
-          integer("SMPTYP")},
+         "IDENT_ID INTEGER, IDVALRID INTEGER, IDVAL_ID INTEGER, IDVAL_VL VARCHAR(255), PRJ_ID INTEGER, SMPTYP INTEGER",
          {"41, 101, 1, '@', 7, 1", "42, 102, 1, '+1', 7, 0", "41, 103, 1, '@x', 8, 0", "42, 104, 1, '+44', 7, 2",
           "49, 105, 1, 'orphan', 7, 1"}},
     };
@@ -67,36 +50,34 @@ std::vector<LegacyTable> profileTables() {
 
 std::vector<LegacyTable> monitorTables() {
     return {
-        {"MCURID",
-         {integer("NI_KEY"), integer("NI_VAL")},
-         // RULE, MJOB, EXEC, CUSTM, EXSRC.
-         {"1, 20", "5, 8", "6, 30", "8, 4", "10, 2"}},
-        {"RULE",
-         {integer("RU_ID"), text("RU_DESC", 255), text("RU_EXPR", 255), text("RU_UUID", 255)},
+        // RULE, MJOB, EXEC, CUSTM, EXSRC.
+        {"MCURID", "NI_KEY INTEGER, NI_VAL INTEGER", {"1, 20", "5, 8", "6, 30", "8, 4", "10, 2"}},
+        {"RULE", "RU_ID INTEGER, RU_DESC VARCHAR(255), RU_EXPR VARCHAR(255), RU_UUID VARCHAR(255)",
          {"3, 'Not null', 'x IS NOT NULL', NULL", "7, 'Range', 'x BETWEEN 1 AND 9', ''",
           "20, 'Kept', 'y > 0', '6f1c2a52-0c1d-4c55-9a5e-3b7e1f0d9a11'"}},
         {"MJOB",
-         {integer("JB_ID"), text("JB_DESC", 255), text("JB_CODE", 255), real("JB_EDDAT"), text("JB_EDUSR", 32)},
+         "JB_ID INTEGER, JB_DESC VARCHAR(255), JB_CODE VARCHAR(255), JB_EDDAT DOUBLE PRECISION, JB_EDUSR VARCHAR(32)",
          {"1, 'Daily', NULL, NULL, NULL", "2, 'Hourly', '', 43210.5, 'carol'",
           "8, 'Monthly', 'job-code-8', NULL, NULL"}},
-        {"EXEC", {integer("EX_ID"), integer("JB_ID"), real("EX_DATE")}, {"29, 1, 43000.5", "30, 2, 43001.0"}},
-        {"CUSTM", {integer("CM_ID"), text("CM_DESC", 255)}, {"4, 'Ratio'"}},
-        {"EXSRC",
-         {integer("ES_ID"), text("ES_DESC", 255), text("ES_NAME", 32)},
+        {"EXEC", "EX_ID INTEGER, JB_ID INTEGER, EX_DATE DOUBLE PRECISION", {"29, 1, 43000.5", "30, 2, 43001.0"}},
+        {"CUSTM", "CM_ID INTEGER, CM_DESC VARCHAR(255)", {"4, 'Ratio'"}},
+        {"EXSRC", "ES_ID INTEGER, ES_DESC VARCHAR(255), ES_NAME VARCHAR(32)",
          {"1, 'Batch', 'batch'", "2, 'Realtime', 'rt'"}},
-        {"EVENT",
-         {text("EV_CODE", 10), text("EV_DESC", 255), text("EV_ISDEF", 1)},
+        {"EVENT", "EV_CODE VARCHAR(10), EV_DESC VARCHAR(255), EV_ISDEF VARCHAR(1)",
          {"'LOGREPOS', 'Log to repository', 'Y'"}},
     };
 }
 
 LegacyTable legacyInfo(const std::vector<std::string>& rows) {
-    return {"INFO", {text("I_TYPE", 32), real("I_VERSION"), text("I_DESC", 255)}, rows};
+    return {"INFO", "I_TYPE VARCHAR(32), I_VERSION DOUBLE PRECISION, I_DESC VARCHAR(255)", rows};
 }
 
+// The names of "A TYPE, B TYPE(n)".
 std::vector<std::string> columnNames(const LegacyTable& table) {
     std::vector<std::string> names;
-    for (const std::string& column : table.columns) names.push_back(column.substr(0, column.find(' ')));
+    std::stringstream in(table.columns);
+    for (std::string column; std::getline(in >> std::ws, column, ',');)
+        names.push_back(column.substr(0, column.find(' ')));
     return names;
 }
 
@@ -167,20 +148,6 @@ const char* const kFiledTables[] = {"MJOB", "RULE", "MPRJ", "JSETUP"};
 
 }  // namespace
 
-std::string legacyName(Legacy legacy) {
-    switch (legacy) {
-        case Legacy::Profile:
-            return "Profile";
-        case Legacy::Monitor:
-            return "Monitor";
-        case Legacy::Both:
-            return "Both";
-        case Legacy::Unified0:
-            return "Unified0";
-    }
-    return "Unknown";
-}
-
 std::vector<LegacyTable> legacyTables(Legacy legacy) {
     std::vector<LegacyTable> tables;
     auto add = [&](const std::vector<LegacyTable>& more) { tables.insert(tables.end(), more.begin(), more.end()); };
@@ -199,12 +166,12 @@ std::vector<LegacyTable> legacyTables(Legacy legacy) {
             add(monitorTables());
             break;
         case Legacy::Unified0: {
+            tables.push_back({"INFO",
+                              "I_TYPE VARCHAR(32), I_VERS INTEGER, I_DESC VARCHAR(255), I_UUID VARCHAR(255), "
+                              "I_MVER INTEGER",
+                              {"'VQREPOSITORY', 8, 'Velqorin Repository', '', 0", "'NCOA', 1, NULL, NULL, NULL"}});
             tables.push_back(
-                {"INFO",
-                 {text("I_TYPE", 32), integer("I_VERS"), text("I_DESC", 255), text("I_UUID", 255), integer("I_MVER")},
-                 {"'VQREPOSITORY', 8, 'Velqorin Repository', '', 0", "'NCOA', 1, NULL, NULL, NULL"}});
-            tables.push_back(
-                {"UCURID", {text("NI_KEY", 32), integer("NI_VAL")}, {"'RULE', 20", "'RULE', 12", "'MJOB', 8"}});
+                {"UCURID", "NI_KEY VARCHAR(32), NI_VAL INTEGER", {"'RULE', 20", "'RULE', 12", "'MJOB', 8"}});
             for (const LegacyTable& table : profileTables())
                 if (table.name == "PATDST" || table.name == "MIDDEF" || table.name == "MDEFVL" || table.name == "MPRJ")
                     tables.push_back(table);
@@ -219,11 +186,6 @@ std::vector<LegacyTable> legacyTables(Legacy legacy) {
 bool CountingCallback::reportProgress(const VqbString&) {
     tick();
     return true;
-}
-
-void CountingCallback::reportMessage(const VqbString& text) {
-    messages_.push_back(text.str());
-    tick();
 }
 
 void CountingCallback::tick() {
@@ -287,9 +249,7 @@ void UpgradeTest::run(const std::string& sql) {
 
 void UpgradeTest::build(Legacy legacy) {
     for (const LegacyTable& table : legacyTables(legacy)) {
-        std::string columns;
-        for (const std::string& column : table.columns) columns += (columns.empty() ? "" : ", ") + column;
-        run("CREATE TABLE " + t(table.name.c_str()) + " (" + columns + ")");
+        run("CREATE TABLE " + t(table.name.c_str()) + " (" + table.columns + ")");
         for (const std::string& row : table.rows)
             run("INSERT INTO " + t(table.name.c_str()) + " (" + joined(columnNames(table)) + ") VALUES (" + row + ")");
     }
