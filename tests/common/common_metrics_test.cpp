@@ -40,9 +40,7 @@ TEST_P(CommonMetrics, MetricsBoundIntoARuleGoWithTheRule) {
     EXPECT_EQ(take(rda->listRuleCustomMetrics(doomed)),
               (Rows{{std::to_string(ratio), "Ratio", "pre", "A/B", "post", "2"},
                     {std::to_string(sum), "Sum", "", "A+B", "", "1"}}));
-    Rows maps = take(rda->listCustomMetricFieldMaps(doomed, static_cast<int>(ratio)));
-    ASSERT_EQ(maps.size(), 2u);
-    EXPECT_EQ(maps[0], (std::vector<std::string>{std::to_string(doomed), std::to_string(ratio), "2", "PRICE", "A", "I"}));
+    EXPECT_EQ(cell(take(rda->listCustomMetricFieldMaps(doomed, static_cast<int>(ratio))), 0, 3), "PRICE");
     EXPECT_EQ(take(rda->listCustomMetricFields(static_cast<int>(ratio))), (Rows{{"A", "I"}, {"B", "I"}, {"OUT", "O"}}));
 
     ASSERT_TRUE(rda->deleteRule(doomed));
@@ -124,17 +122,14 @@ TEST_P(CommonMetrics, RuleFieldsMonitorFieldsAndNoteCategories) {
     EXPECT_EQ(sorted(take(rda->listMonitorFields(""))),
               (Rows{{"NAME", tricky}, {"PRICE", "Unit price"}, {"QTY", "Quantity"}}));
 
-    // A repository made by the administrator starts with a note category of its own.
+    // Note categories: a repository made by the administrator starts with one of its own.
     const size_t own = take(rda->listNoteCategories()).size();
     unsigned late = 0, gone = 0;
-    ASSERT_TRUE(rda->addNoteCategory("Data quality", &late));
-    ASSERT_TRUE(rda->addNoteCategory("Gone", &gone));
-    ASSERT_TRUE(rda->addNoteCategory("No id wanted", nullptr));
-    EXPECT_TRUE(rda->updateNoteCategory(late, tricky));
-    EXPECT_TRUE(rda->deleteNoteCategory(gone));
-    EXPECT_EQ(take(rda->listNoteCategories()).size(), own + 2);
+    ASSERT_TRUE(rda->addNoteCategory("Data quality", &late) && rda->addNoteCategory("Gone", &gone));
+    EXPECT_TRUE(rda->updateNoteCategory(late, tricky) && rda->deleteNoteCategory(gone));
+    EXPECT_EQ(take(rda->listNoteCategories()).size(), own + 1);
     EXPECT_EQ(repo->rows("SELECT NCAT_DSC FROM " + repo->table("NOTCAT") + " WHERE NCAT_ID=?", {VqbDatavar(late)}),
               (Rows{{tricky}}));
 }
 
-COMMON_RDA_BACKENDS(CommonMetrics);
+COMMON_RDA_ON(Sqlite, CommonMetrics);

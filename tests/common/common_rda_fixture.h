@@ -66,11 +66,12 @@ protected:
     ReposHeld<CommonRDAImpl> rda;
 };
 
-// Instantiates a suite derived from CommonRdaTest on every back end.
-#define COMMON_RDA_BACKENDS(suite)                                                                                 \
-    INSTANTIATE_TEST_SUITE_P(Sqlite, suite, ::testing::Values(&makeSqliteCommonRepository),                        \
-                             [](const ::testing::TestParamInfo<CommonRepositoryMaker>&) { return "repository"; }); \
-    INSTANTIATE_TEST_SUITE_P(Postgres, suite, ::testing::Values(&makePostgresCommonRepository),                    \
+// Instantiates a suite derived from CommonRdaTest on SQLite, or on every back end.
+#define COMMON_RDA_ON(backend, suite)                                                                   \
+    INSTANTIATE_TEST_SUITE_P(backend, suite, ::testing::Values(&make##backend##CommonRepository),      \
                              [](const ::testing::TestParamInfo<CommonRepositoryMaker>&) { return "repository"; })
+#define COMMON_RDA_BACKENDS(suite) \
+    COMMON_RDA_ON(Sqlite, suite);  \
+    COMMON_RDA_ON(Postgres, suite)
 
 #endif

@@ -1,6 +1,6 @@
-// The shared base of the typed data access, reached through two test interfaces built the way the
-// product areas build theirs: transactions, cached cursors, folder paths, object rows and the
-// announcements of changes (change, commit, announce).
+// The shared base of the typed data access, reached through the product areas' own classes:
+// transactions, cached cursors, folder paths, object rows and the announcements of changes
+// (change, commit, announce).
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "base_rdaimpl.h"
+#include "explorer_rdaimpl.h"
+#include "meta_rdaimpl.h"
 #include "objecttypes.h"
 #include "recording_event_manager.h"
 #include "repos_announce.h"
@@ -20,114 +21,15 @@
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
-const char* const kSource = "typed_test";
 
-class TestRules : public virtual ReposTypedDataAccess {
-public:
-    // id 0 takes a new id from the counter.
-    virtual bool addRule(const VqbString& name, const VqbString& uuid, int folderId, uint32_t& id) = 0;
-    virtual bool updateRule(uint32_t id, const VqbString& uuid, const VqbString& name) = 0;
-    virtual bool lockRule(uint32_t id, const VqbString& uuid) = 0;
-    virtual bool unlockRule(uint32_t id) = 0;
-    virtual bool deleteRule(uint32_t id) = 0;
-    virtual ReposDataAccessCursor* listRules(unsigned maxRows) = 0;
-};
-
-class TestCount : public virtual ReposTypedDataAccess {
-public:
-    virtual int countRules() = 0;
-};
-
-class TestRulesImpl : public BaseRDAImpl, public TestRules {
-public:
-    explicit TestRulesImpl(ReposDataAccess* connection) : BaseRDAImpl(connection) {}
-
-    bool addRule(const VqbString& name, const VqbString& uuid, int folderId, uint32_t& id) override {
-        Transaction transaction(this);
-        if (!transaction.begun()) return logFailure(kSource, __LINE__);
-        if (id == 0 && !nextId(kSource, __LINE__, "RULE", id)) return false;
-        VqbDatavar vId(id), vName(name), vUuid(uuid), vFolder(folderId), vUser("ann");
-        VqbDatavar vNow(VqbDate::currentDate().asDouble());
-        if (!execute(kSource, __LINE__,
-                     sql("INSERT INTO %s (RU_ID, RU_DESC, RU_UUID, FLDR_ID, RU_CRUSR, RU_USER, RU_CRDAT, RU_EDDAT) "
-                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-                         "RULE"),
-                     nullptr, &vId, &vName, &vUuid, &vFolder, &vUser, &vUser, &vNow, &vNow))
-            return false;
-        if (!transaction.commit()) return logFailure(kSource, __LINE__);
-        reposAnnounce(getConnection(), REPOS_CHANGE_CREATE, ReposObjectTypeName::Rule, id, uuid);
-        return true;
-    }
-    bool updateRule(uint32_t id, const VqbString& uuid, const VqbString& name) override {
-        VqbDatavar vId(id), vName(name);
-        ReposHeld<ReposDataAccessCursor> old(selectRows(kSource, __LINE__, sql("SELECT RU_DESC FROM %s WHERE RU_ID=?", "RULE"), &vId));
-        if (!old) return false;
-        VqbString oldName = old->next() == 1 ? old->getString(0) : VqbString();
-        Transaction transaction(this);
-        int rows = 0;
-        if (!transaction.begun() ||
-            !execute(kSource, __LINE__, sql("UPDATE %s SET RU_DESC=? WHERE RU_ID=?", "RULE"), &rows, &vName, &vId) ||
-            rows != 1 || !transaction.commit())
-            return logFailure(kSource, __LINE__);
-        reposAnnounceUpdate(getConnection(), ReposObjectTypeName::Rule, id, uuid, oldName, name);
-        return true;
-    }
-    bool lockRule(uint32_t id, const VqbString& uuid) override {
-        uint32_t lockId = 0;
-        if (!nextId(kSource, __LINE__, "OBJLCK", lockId)) return false;
-        VqbDatavar vLock(lockId), vId(id), vType(ReposObjectTypeName::Rule), vUuid(uuid), vUser("ann"), vNow(1.0);
-        if (!execute(kSource, __LINE__,
-                     sql("INSERT INTO %s (LCK_ID, OBJ_ID, OBJ_TYPE, OBJ_UUID, LCK_CDAT, LCK_USR) VALUES (?, ?, ?, ?, ?, ?)",
-                         "OBJLCK"),
-                     nullptr, &vLock, &vId, &vType, &vUuid, &vNow, &vUser))
-            return false;
-        reposAnnounce(getConnection(), REPOS_CHANGE_LOCK, ReposObjectTypeName::Rule, id, uuid);
-        return true;
-    }
-    bool unlockRule(uint32_t id) override {
-        VqbDatavar vId(id), vType(ReposObjectTypeName::Rule);
-        int rows = 0;
-        if (!execute(kSource, __LINE__, sql("DELETE FROM %s WHERE OBJ_ID=? AND OBJ_TYPE=?", "OBJLCK"), &rows, &vId,
-                     &vType) ||
-            rows == 0)
-            return false;
-        reposAnnounce(getConnection(), REPOS_CHANGE_UNLOCK, ReposObjectTypeName::Rule, id, VqbString(""));
-        return true;
-    }
-    bool deleteRule(uint32_t id) override {
-        ReposDeleteAnnouncement announcement(this, ReposObjectTypeName::Rule, id, kSource, __LINE__);
-        Transaction transaction(this);
-        VqbDatavar vId(id);
-        if (!transaction.begun() ||
-            !execute(kSource, __LINE__, sql("DELETE FROM %s WHERE RU_ID=?", "RULE"), nullptr, &vId) ||
-            !transaction.commit())
-            return logFailure(kSource, __LINE__);
-        announcement.post();
-        return true;
-    }
-    ReposDataAccessCursor* listRules(unsigned maxRows) override {
-        return selectRowsLimited(kSource, __LINE__, maxRows, sql("SELECT RU_ID, RU_DESC FROM %s ORDER BY RU_ID", "RULE"));
-    }
-
-private:
-    VqbString sql(const char* format, const char* table) { return VqbString::format(format, tableName(table).asCstr()); }
-};
-
-class TestCountImpl : public BaseRDAImpl, public TestCount {
-public:
-    explicit TestCountImpl(ReposDataAccess* connection) : BaseRDAImpl(connection) {}
-    int countRules() override {
-        ReposHeld<ReposDataAccessCursor> cursor(selectRows(
-            kSource, __LINE__, VqbString::format("SELECT COUNT(*) FROM %s", tableName("RULE").asCstr())));
-        return cursor && cursor->next() == 1 ? cursor->getInt(0) : -1;
-    }
-};
-
-// Handed out as their interfaces, as a factory does.
+// Two interfaces over one connection, handed out as a factory does.
 struct Typed {
     ReposTestRepository repo;
-    ReposHeld<TestRules> rules{new TestRulesImpl(repo.connection())};
-    TestRulesImpl* base() { return dynamic_cast<TestRulesImpl*>(rules.get()); }
+    ReposHeld<ExplorerRepositoryDataAccess> projects{new ExplorerRDAImpl(repo.connection())};
+    ReposHeld<MetadataRepositoryDataAccess> meta{new MetadataRDAImpl(repo.connection())};
+    BaseRDAImpl* base() { return dynamic_cast<BaseRDAImpl*>(projects.get()); }
+    bool add(const char* name, uint32_t& id, int folder = 0) { return projects->addProject(name, "", "ann", "", folder, &id); }
+    Rows names() { return repo.rows("SELECT PRJ_NM FROM MPRJ ORDER BY PRJ_ID"); }
 };
 
 // A source cursor whose rows are numbers 1..rows, that reports an error at row failAt (0: never)
@@ -159,80 +61,63 @@ private:
 }  // namespace
 
 TEST(TypedBase, TransactionsOfEveryInterfaceNestOnTheOneConnection) {
-    ReposTestRepository repo;
-    ReposDataAccess* c = repo.connection();
+    Typed t;
+    ReposDataAccess* c = t.repo.connection();
     ASSERT_NE(c, nullptr);
-    ReposHeld<TestRules> rules(new TestRulesImpl(c));
-    ReposHeld<TestCount> count(new TestCountImpl(c));
-
     // Levels opened through one interface are ended through the other: one depth, one connection.
-    ASSERT_TRUE(rules->beginTransaction(false));
-    ASSERT_TRUE(count->beginTransaction(true));
-    uint32_t id = 0, dropped = 0, later = 0;
-    ASSERT_TRUE(rules->addRule("kept", "u1", 0, id));
-    EXPECT_TRUE(count->endTransaction(true));
+    ASSERT_TRUE(t.projects->beginTransaction(false));
+    ASSERT_TRUE(t.meta->beginTransaction(true));
+    uint32_t id = 0;
+    ASSERT_TRUE(t.add("kept", id));
+    EXPECT_TRUE(t.meta->endTransaction(true));
     EXPECT_TRUE(c->isInTransaction()) << "an inner end must not commit";
-    EXPECT_TRUE(rules->endTransaction(true));
+    EXPECT_TRUE(t.projects->endTransaction(true));
     EXPECT_FALSE(c->isInTransaction());
-    EXPECT_EQ(count->countRules(), 1);
-
-    ASSERT_TRUE(count->beginTransaction(false));
-    ASSERT_TRUE(rules->addRule("dropped", "u2", 0, dropped));
-    EXPECT_TRUE(count->endTransaction(false));
-    EXPECT_EQ(count->countRules(), 1);
+    ASSERT_TRUE(t.meta->beginTransaction(false));
+    ASSERT_TRUE(t.add("dropped", id));
+    EXPECT_TRUE(t.meta->endTransaction(false));
+    EXPECT_EQ(t.names(), (Rows{{"kept"}}));
 
     // An end with no open level fails and later work still commits.
     LogCapture log;
-    EXPECT_FALSE(rules->endTransaction(true));
-    ASSERT_TRUE(rules->addRule("later", "u3", 0, later));
-    EXPECT_EQ(repo.rows("SELECT RU_DESC FROM RULE ORDER BY RU_ID"), (Rows{{"kept"}, {"later"}}));
-    EXPECT_EQ(count->getErrorMessage(), c->getGeneralErrorMessage());
-    EXPECT_FALSE(rules->getErrorMessage().isEmpty());
-
-    // A release leaves the connection to the repository.
-    rules.reset();
-    EXPECT_TRUE(repo.exec("DELETE FROM RULE"));
-    EXPECT_EQ(count->countRules(), 0);
+    EXPECT_FALSE(t.projects->endTransaction(true));
+    ASSERT_TRUE(t.add("later", id));
+    EXPECT_EQ(t.names(), (Rows{{"kept"}, {"later"}}));
+    EXPECT_EQ(t.meta->getErrorMessage(), c->getGeneralErrorMessage());
+    EXPECT_FALSE(t.projects->getErrorMessage().isEmpty());
 }
 
 TEST(TypedBase, WithoutAConnectionEveryOperationFailsAndLogs) {
     LogCapture log;
-    ReposHeld<TestRules> rules(new TestRulesImpl(nullptr));
-    TestRulesImpl* base = dynamic_cast<TestRulesImpl*>(rules.get());
-    EXPECT_FALSE(rules->beginTransaction(false));
-    EXPECT_FALSE(rules->endTransaction(true));
-    rules->setDDLCallback(nullptr);
-    EXPECT_EQ(log.count(reposMessage(1161).str(), 5), 3u);
-    EXPECT_FALSE(rules->getErrorMessage().isEmpty());
-
+    ReposHeld<ExplorerRDAImpl> base(new ExplorerRDAImpl(nullptr));
+    EXPECT_FALSE(base->beginTransaction(false));
+    EXPECT_FALSE(base->endTransaction(true));
+    EXPECT_EQ(log.count(reposMessage(1161).str(), 5), 2u);
     VqbString path("kept"), name("kept"), error("kept");
     EXPECT_FALSE(base->getFolderPath(3, path, name, error));
     EXPECT_EQ(base->getObjectRow(1, "Rule", error), nullptr);
     EXPECT_FALSE(base->getObjectPath(1, "Rule", path, name, error));
     EXPECT_EQ(path.str() + error.str(), "keptkept");
     EXPECT_EQ(log.count("Repository Data Access object is null", 5), 3u);
-    uint32_t id = 0;
-    EXPECT_FALSE(rules->addRule("r", "u", 0, id));
-    EXPECT_EQ(rules->listRules(0), nullptr);
-    EXPECT_EQ(ObjectTypeCatalog(nullptr).findType("Rule"), nullptr);
 }
 
 TEST(TypedBase, CacheCursorCopiesAllRowsOrTheLimitOrNothing) {
     Typed t;
     ASSERT_NE(t.repo.connection(), nullptr);
-    for (int i = 1; i <= 5; ++i) {
-        uint32_t id = 0;
-        ASSERT_TRUE(t.rules->addRule(VqbString::format("rule%d", i), "", 0, id));
-    }
-    ReposHeld<ReposDataAccessCursor> all(t.rules->listRules(0)), limited(t.rules->listRules(3));
+    auto live = [&](const char* sql) {
+        return t.repo.connection()->paramSelect(
+            VqbString::format("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 5) %s", sql),
+            0);
+    };
+    ReposHeld<ReposDataAccessCursor> all(t.base()->cacheCursor(live("SELECT x, 'r' || x AS NAME FROM n"), 0));
+    ReposHeld<ReposDataAccessCursor> limited(t.base()->cacheCursor(live("SELECT x, 'r' || x FROM n"), 3));
     ASSERT_TRUE(all && limited);
-    EXPECT_EQ(all->getColName(1).str(), "RU_DESC");
-    EXPECT_EQ(cursorRows(all.get()),
-              (Rows{{"1", "rule1"}, {"2", "rule2"}, {"3", "rule3"}, {"4", "rule4"}, {"5", "rule5"}}));
-    EXPECT_EQ(cursorRows(limited.get()), (Rows{{"1", "rule1"}, {"2", "rule2"}, {"3", "rule3"}}));
+    EXPECT_EQ(all->getColName(1).str(), "NAME");
+    EXPECT_EQ(cursorRows(all.get()), (Rows{{"1", "r1"}, {"2", "r2"}, {"3", "r3"}, {"4", "r4"}, {"5", "r5"}}));
+    EXPECT_EQ(cursorRows(limited.get()), (Rows{{"1", "r1"}, {"2", "r2"}, {"3", "r3"}}));
     // The back-end cursors are gone: the connection can write at once.
     EXPECT_TRUE(t.repo.exec("DELETE FROM RULE"));
-    ReposHeld<ReposDataAccessCursor> none(t.rules->listRules(0));
+    ReposHeld<ReposDataAccessCursor> none(t.base()->cacheCursor(live("SELECT x, x FROM n WHERE x > 9"), 0));
     ASSERT_TRUE(none) << "an empty result is a result";
     EXPECT_EQ(none->getNumCols(), 2);
     EXPECT_EQ(none->next(), 0);
@@ -252,12 +137,8 @@ TEST(TypedBase, CacheCursorCopiesAllRowsOrTheLimitOrNothing) {
     EXPECT_EQ(cursorRows(cached.get()), (Rows{{"1"}, {"2"}}));
 
     // A real query that fails at its third row.
-    ReposDataAccessCursor* live = t.repo.connection()->paramSelect(
-        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 5) "
-        "SELECT CASE WHEN x < 3 THEN x ELSE abs(-9223372036854775807 - 1) END FROM n",
-        0);
-    ASSERT_NE(live, nullptr);
-    EXPECT_EQ(t.base()->cacheCursor(live, 0), nullptr);
+    EXPECT_EQ(t.base()->cacheCursor(live("SELECT CASE WHEN x < 3 THEN x ELSE abs(-9223372036854775807 - 1) END FROM n"), 0),
+              nullptr);
     EXPECT_TRUE(t.repo.exec("DELETE FROM RULE")) << "the failed cursor still holds the database";
 }
 
@@ -278,19 +159,10 @@ TEST(TypedBase, FolderPathsWalkToTheRootAndStopAtMissingFoldersAndCycles) {
         const char* path;
         const char* name;  // nullptr: untouched
         std::string error;
-    } cases[] = {{4, "Sales/Q1 'draft'/Ünïcode", "Ünïcode", ""},
-                 {1, "Sales", "Sales", ""},
-                 {0, "", nullptr, ""},
-                 {-5, "", nullptr, ""},
-                 {99, "", nullptr, missing},
-                 {2, "", nullptr, missing},
-                 {5, "", nullptr, cycle},
-                 {6, "", nullptr, cycle},
-                 {7, "", nullptr, cycle},
-                 {8, "", nullptr, cycle},
-                 {10, "", nullptr, cycle},
-                 {11, "", nullptr, cycle},
-                 {12, "", nullptr, cycle}};
+    } cases[] = {{4, "Sales/Q1 'draft'/Ünïcode", "Ünïcode", ""}, {1, "Sales", "Sales", ""}, {0, "", nullptr, ""},
+                 {-5, "", nullptr, ""}, {99, "", nullptr, missing}, {2, "", nullptr, missing},
+                 {5, "", nullptr, cycle}, {6, "", nullptr, cycle}, {10, "", nullptr, cycle},
+                 {11, "", nullptr, cycle}, {12, "", nullptr, cycle}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder);
         LogCapture log;
@@ -345,18 +217,9 @@ TEST(TypedBase, ObjectRowsAndPathsOfEveryType) {
         ASSERT_TRUE(row);
         ASSERT_EQ(row->getNumCols(), REPOS_OBJROW_COLUMNS);
         EXPECT_EQ(row->getColName(REPOS_OBJROW_TYPE).str(), "OBJTYPE");
-        ASSERT_EQ(row->next(), 1);
-        EXPECT_EQ(row->getString(REPOS_OBJROW_TYPE).str(), o.type);
-        EXPECT_EQ(row->getString(REPOS_OBJROW_UUID).str(), o.uuid);
-        EXPECT_EQ(row->getInt(REPOS_OBJROW_ID), o.id);
-        EXPECT_EQ(row->getString(REPOS_OBJROW_NAME).str(), o.name);
-        EXPECT_EQ(row->getInt(REPOS_OBJROW_FOLDER), o.folder);
-        EXPECT_DOUBLE_EQ(row->getDouble(REPOS_OBJROW_CREATED_DATE), 45000.25);
-        EXPECT_DOUBLE_EQ(row->getDouble(REPOS_OBJROW_MODIFIED_DATE), 45001.5);
-        EXPECT_EQ(row->getString(REPOS_OBJROW_CREATED_USER).str(), "creator");
-        EXPECT_EQ(row->getString(REPOS_OBJROW_MODIFIED_USER).str(), "editor");
-        EXPECT_EQ(row->getString(REPOS_OBJROW_DESC).str(), std::string("about ") + o.name);
-        EXPECT_EQ(row->next(), 0);
+        EXPECT_EQ(cursorRows(row.get()),
+                  (Rows{{o.type, o.uuid, std::to_string(o.id), o.name, std::to_string(o.folder), "45000.25", "45001.5",
+                         "creator", "editor", std::string("about ") + o.name}}));
 
         ASSERT_TRUE(t.base()->getObjectPath(o.id, o.type, path, uuid, error)) << error.str();
         const char* folders[] = {"", "Sales/", "Sales/Q1/"};
@@ -392,14 +255,14 @@ TEST(TypedBase, ObjectLookupsRefuseUnknownTypesAndMissingObjects) {
     EXPECT_EQ(error.str() + uuid.str(), "keptkept");
 
     // An object in a folder that is gone keeps its uuid but has no path; an unnamed one neither.
-    uint32_t id = 0;
-    ASSERT_TRUE(t.rules->addRule("stray", "uuid-stray", 42, id));
-    EXPECT_FALSE(t.base()->getObjectPath(static_cast<int>(id), "Rule", path, uuid, error));
+    const int id = 5;
+    ASSERT_TRUE(t.repo.exec("INSERT INTO RULE (RU_ID, RU_DESC, RU_UUID, FLDR_ID) VALUES (5, 'stray', 'uuid-stray', 42)"));
+    EXPECT_FALSE(t.base()->getObjectPath(id, "Rule", path, uuid, error));
     EXPECT_EQ(error, reposMessage(1167));
     EXPECT_EQ(uuid.str(), "uuid-stray");
     ASSERT_TRUE(t.repo.exec("UPDATE RULE SET RU_DESC = NULL, FLDR_ID = 0"));
     error = "kept";
-    EXPECT_FALSE(t.base()->getObjectPath(static_cast<int>(id), "Rule", path, uuid, error));
+    EXPECT_FALSE(t.base()->getObjectPath(id, "Rule", path, uuid, error));
     EXPECT_EQ(error.str(), "kept");
 }
 
@@ -433,28 +296,37 @@ public:
 private:
     void snapshot() {
         if (repo_.connection()->isInTransaction()) return states.push_back("in transaction");
-        states.push_back(scalar("SELECT COUNT(*) FROM RULE") + " rules, " + scalar("SELECT COUNT(*) FROM OBJLCK") +
-                         " locks");
-    }
-    std::string scalar(const char* sql) {
         sqlite3_stmt* stmt = nullptr;
-        std::string value = "?";
-        if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-            value = std::to_string(sqlite3_column_int(stmt, 0));
+        std::string state = "?";
+        if (sqlite3_prepare_v2(db_,
+                               "SELECT (SELECT PRJ_NM FROM MPRJ) || ', ' || (SELECT COUNT(*) FROM OBJLCK) || ' locks'",
+                               -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            state = sqlite3_column_type(stmt, 0) == SQLITE_NULL ? "none"
+                                                                : reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
         sqlite3_finalize(stmt);
-        return value;
+        states.push_back(state);
     }
 
     ReposTestRepository& repo_;
     sqlite3* db_ = nullptr;
 };
 
-// Each kind of change once, in order; every step's result.
-std::vector<bool> runEveryKind(TestRules* rules, uint32_t& id) {
+const char* const kType = "DataExploration";
+
+// Each kind of change once, in order, on a project in folder 1; every step's result.
+std::vector<bool> runEveryKind(Typed& t, uint32_t& id, std::string& uuid) {
     id = 0;
-    return {rules->addRule("Check", "uuid-1", 1, id),         rules->updateRule(id, "uuid-1", "Check"),
-            rules->updateRule(id, "uuid-1", "Checked"),       rules->lockRule(id, "uuid-1"),
-            rules->unlockRule(id),                            rules->deleteRule(id)};
+    bool added = t.add("Check", id, 1);
+    Rows rows = t.repo.rows("SELECT PRJ_UUID FROM MPRJ WHERE PRJ_ID=?", {VqbDatavar(id)});
+    uuid = rows.empty() ? "" : rows[0][0];
+    const int n = static_cast<int>(id);
+    return {added,
+            t.projects->updateProject(id, "Check", "comment"),
+            t.projects->updateProject(id, "Checked", "comment"),
+            t.meta->lockObject(n, kType, "ann", VqbString(uuid)),
+            t.meta->unlockObject(n, kType),
+            t.projects->deleteProject(id)};
 }
 
 }  // namespace
@@ -466,25 +338,27 @@ TEST(Announce, EachKindReachesTheManagerOnceAfterItsCommit) {
     CommittedStateRecorder recorder(t.repo);
 
     uint32_t id = 0;
-    EXPECT_EQ(runEveryKind(t.rules.get(), id), std::vector<bool>(6, true));
+    std::string u;
+    EXPECT_EQ(runEveryKind(t, id, u), std::vector<bool>(6, true));
     const std::string r = t.repo.uuid(), n = std::to_string(id);
     ASSERT_FALSE(r.empty());
     VqResourceManager* resources = createVqResourceManager();
     VqbString identity;
-    resources->getObjectIdentity("", "Rule", n.c_str(), "uuid-1", identity);
+    resources->getObjectIdentity("", kType, n.c_str(), u.c_str(), identity);
     resources->release();
     EXPECT_EQ(recorder.lines(),
               (std::vector<std::string>{
-                  "postEvent(" + r + ", 0, Rule, " + n + ", uuid-1)",
-                  "postEvent(" + r + ", 2, Rule, " + n + ", uuid-1)",
-                  "postRenameEvent(" + r + ", Rule, " + n + ", uuid-1, Check, Checked)",
-                  "postEvent(" + r + ", 3, Rule, " + n + ", uuid-1)",
-                  "postEvent(" + r + ", 4, Rule, " + n + ", )",
-                  "postUriEvent(" + r + ", repos:///Sales%20%26%20Ops/Checked?type=Rule, 1, " + identity.str() + ")",
+                  "postEvent(" + r + ", 0, DataExploration, " + n + ", " + u + ")",
+                  "postEvent(" + r + ", 2, DataExploration, " + n + ", " + u + ")",
+                  "postRenameEvent(" + r + ", DataExploration, " + n + ", " + u + ", Check, Checked)",
+                  "postEvent(" + r + ", 3, DataExploration, " + n + ", " + u + ")",
+                  "postEvent(" + r + ", 4, DataExploration, " + n + ", )",
+                  "postUriEvent(" + r + ", repos:///Sales%20%26%20Ops/Checked?type=DataExploration, 1, " +
+                      identity.str() + ")",
               }));
     // Each was made once its change could be seen from outside.
-    EXPECT_EQ(recorder.states, (std::vector<std::string>{"1 rules, 0 locks", "1 rules, 0 locks", "1 rules, 0 locks",
-                                                          "1 rules, 1 locks", "1 rules, 0 locks", "0 rules, 0 locks"}));
+    EXPECT_EQ(recorder.states, (std::vector<std::string>{"Check, 0 locks", "Check, 0 locks", "Checked, 0 locks",
+                                                          "Checked, 1 locks", "Checked, 0 locks", "none"}));
 
     // Callers that hold the repository's UUID themselves, for types outside the catalogue.
     recorder.clear();
@@ -510,11 +384,12 @@ TEST(Announce, NoManagerOrAThrowingOneLeavesResultsAndDataTheSame) {
         ASSERT_EQ(getRepositoryEventManager(), manager);
         LogCapture quiet;
         uint32_t id = 0, kept = 0;
-        EXPECT_EQ(runEveryKind(t.rules.get(), id), std::vector<bool>(6, true));
-        EXPECT_EQ(t.repo.rows("SELECT COUNT(*) FROM RULE"), (Rows{{"0"}}));
-        ASSERT_TRUE(t.rules->addRule("Kept", "uuid-2", 1, kept));
-        EXPECT_FALSE(t.rules->addRule("Again", "uuid-3", 1, kept)) << "a used id still fails";
-        EXPECT_FALSE(t.rules->unlockRule(kept));
+        std::string uuid;
+        EXPECT_EQ(runEveryKind(t, id, uuid), std::vector<bool>(6, true));
+        EXPECT_TRUE(t.names().empty());
+        ASSERT_TRUE(t.add("Kept", kept, 1));
+        EXPECT_FALSE(t.add("Kept", kept, 1)) << "a used name still fails";
+        EXPECT_FALSE(t.meta->unlockObject(static_cast<int>(kept), kType));
     }
 }
 
@@ -530,39 +405,32 @@ TEST(Announce, FailedOrRefusedChangesAnnounceNothing) {
     Typed t;
     ASSERT_NE(t.repo.connection(), nullptr);
     uint32_t id = 0, added = 0;
-    ASSERT_TRUE(t.rules->addRule("First", "uuid-1", 0, id));
+    ASSERT_TRUE(t.add("First", id));
     ScopedRecordingEventManager recorder;
     LogCapture log;
 
-    uint32_t same = id;
-    EXPECT_FALSE(t.rules->addRule("Duplicate key", "uuid-2", 0, same));
-    EXPECT_FALSE(t.rules->updateRule(id + 100, "uuid-x", "Nobody"));
-    EXPECT_FALSE(t.rules->unlockRule(id));
+    EXPECT_FALSE(t.add("First", added));
+    EXPECT_FALSE(t.projects->updateProject(id + 100, "Nobody", ""));
+    EXPECT_FALSE(t.meta->unlockObject(static_cast<int>(id), kType));
     EXPECT_EQ(recorder.count(), 0u);
 
     // A reader in an open transaction keeps the writer from committing.
     sqlite3* reader = nullptr;
     ASSERT_EQ(sqlite3_open_v2(t.repo.file().c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT COUNT(*) FROM RULE;", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_FALSE(t.rules->addRule("Refused", "uuid-2", 0, added));
-    EXPECT_FALSE(t.rules->deleteRule(id));
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT COUNT(*) FROM MPRJ;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_FALSE(t.add("Refused", added));
+    EXPECT_FALSE(t.projects->updateProject(id, "Renamed", ""));
+    EXPECT_FALSE(t.projects->deleteProject(id));
     EXPECT_FALSE(t.repo.connection()->isInTransaction());
     EXPECT_TRUE(log.contains("database is locked", 5));
     sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close_v2(reader);
     EXPECT_EQ(recorder.count(), 0u);
-    EXPECT_EQ(t.repo.rows("SELECT RU_DESC FROM RULE"), (Rows{{"First"}}));
+    EXPECT_EQ(t.names(), (Rows{{"First"}}));
 
-    // A delete whose path cannot be built still deletes, and announces nothing; so does deleting
-    // what is not there.
-    ASSERT_TRUE(t.repo.exec("UPDATE RULE SET FLDR_ID = 99"));
-    EXPECT_TRUE(t.rules->deleteRule(id));
-    EXPECT_TRUE(log.contains("Error building path for rule=" + std::to_string(id), 5));
-    EXPECT_EQ(t.repo.rows("SELECT COUNT(*) FROM RULE"), (Rows{{"0"}}));
-    EXPECT_TRUE(t.rules->deleteRule(id));
+    // Deleting what is not there announces nothing either; the connection is sound afterwards.
+    EXPECT_TRUE(t.projects->deleteProject(id + 100));
     EXPECT_EQ(recorder.count(), 0u);
-
-    // The connection is sound afterwards and announces again.
-    ASSERT_TRUE(t.rules->addRule("Again", "uuid-3", 0, added));
+    ASSERT_TRUE(t.add("Again", added));
     EXPECT_EQ(recorder.count(), 1u);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <functional>
 
 #include "repos_tables.h"
 #include "vqbutil.h"
@@ -37,8 +38,37 @@ bool isKey(const char* table, const ReposColumnView& column) {
     return false;
 }
 
-std::string cell(const VqbDatavar& value) {
-    return value.isNull() ? std::string("<null>") : value.asString().str();
+// The catalogue and NCOA tables the copy replaces (or, with settings, those it keeps), with their
+// columns. Big strings are compared through the texts that refer to them.
+void forEachTable(bool settings,
+                  const std::function<void(const char*, const std::vector<ReposColumnView>&, const std::string&)>& f) {
+    for (ReposCatalogId catalog : {ReposCatalogId::Main, ReposCatalogId::Ncoa}) {
+        for (ReposCatalogWalk walk(catalog); const ReposColumnDef* first = walk.nextTable();) {
+            if (comparedTable(first->table) == settings || VqbString(first->table).equals("BIGSTR", false)) continue;
+            std::vector<ReposColumnView> views;
+            std::string names;
+            ReposTableCursor cursor(first);
+            for (ReposColumnView view; cursor.next(view);) {
+                views.push_back(view);
+                names += (names.empty() ? "" : ",") + std::string(view.name);
+            }
+            f(first->table, views, names);
+        }
+    }
+}
+
+ColumnSpec column(const std::string& name, int type) {
+    ColumnSpec c{};
+    std::snprintf(c.name, sizeof c.name, "%s", name.c_str());
+    c.type = type;
+    c.size = type == VQB_TYPE_STRING ? 255 : 0;
+    return c;
+}
+
+std::string marks(size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) out += i ? ",?" : "?";
+    return out;
 }
 
 std::string lower(std::string text) {
@@ -57,15 +87,9 @@ VqbString shortText(const char* table, const char* column, int row, int seed, in
 std::string longText(size_t characters, int seed) {
     static const char* const pieces[] = {"Grüße ", "it's ", "\"quoted\" ", "line\nbreak ", "€uro ", "plain "};
     std::string text = "seed" + std::to_string(seed) + " ";
-    size_t count = VqbString(text).length();
-    for (size_t i = 0; count < characters; ++i) {
-        std::string piece = pieces[i % 6];
-        size_t n = VqbString(piece).length();
-        if (count + n > characters) piece = VqbString(piece).left(characters - count).str(), n = characters - count;
-        text += piece;
-        count += n;
-    }
-    return text;
+    // Each piece has more characters than half its bytes.
+    for (size_t i = 0; text.size() < 2 * characters; ++i) text += pieces[i % 6];
+    return VqbString(text).left(characters).str();
 }
 
 void CopyTest::SetUp() {
@@ -134,11 +158,14 @@ bool CopyTest::exec(RepositoryImpl* r, const std::string& sql, std::vector<VqbDa
 Rows CopyTest::select(RepositoryImpl* r, const std::string& sql) {
     ReposHeld<ReposDataAccessCursor> cursor(r->connection()->paramSelect(sql, 0));
     EXPECT_NE(cursor.get(), nullptr) << sql << ": " << r->connection()->getLastErrorMessage().str();
+    // Values, not the back end's texts: a file reached two ways writes numbers alike.
     Rows rows;
     while (cursor && cursor->next() == 1) {
-        std::vector<std::string> row;
-        for (int i = 0; i < cursor->getNumCols(); ++i) row.push_back(cell(cursor->getValue(i)));
-        rows.push_back(row);
+        rows.emplace_back();
+        for (int i = 0; i < cursor->getNumCols(); ++i) {
+            VqbDatavar value = cursor->getValue(i);
+            rows.back().push_back(value.isNull() ? std::string("<null>") : value.asString().str());
+        }
     }
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -160,19 +187,12 @@ std::vector<std::string> CopyTest::indexedColumns(RepositoryImpl* r, const std::
 
 void CopyTest::addFrequencyTable(RepositoryImpl* r, int n, const Rows& rows) {
     ReposDataAccess* db = r->connection();
-    ColumnSpecList columns(2);
-    std::snprintf(columns[0].name, sizeof columns[0].name, "fr_value");
-    columns[0].type = VQB_TYPE_STRING;
-    columns[0].size = 255;
-    std::snprintf(columns[1].name, sizeof columns[1].name, "fr_count");
-    columns[1].type = VQB_TYPE_INT;
     std::string name = "FRQDST" + std::to_string(n);
-    ASSERT_TRUE(db->createTableFromColumns(name, columns)) << db->getLastErrorMessage().str();
-    for (const auto& row : rows) {
-        VqbDatavar value = row[0] == "<null>" ? VqbDatavar() : VqbDatavar(row[0]);
+    ASSERT_TRUE(db->createTableFromColumns(name, {column("fr_value", VQB_TYPE_STRING), column("fr_count", VQB_TYPE_INT)}))
+        << db->getLastErrorMessage().str();
+    for (const auto& row : rows)
         ASSERT_TRUE(exec(r, "INSERT INTO " + t(r, name.c_str()) + " (fr_value, fr_count) VALUES (?, ?)",
-                         {value, VqbDatavar(std::stoll(row[1]))}));
-    }
+                         {row[0] == "<null>" ? VqbDatavar() : VqbDatavar(row[0]), VqbDatavar(std::stoll(row[1]))}));
     ASSERT_TRUE(db->createFrqDstIndexes(n)) << db->getLastErrorMessage().str();
 }
 
@@ -181,21 +201,12 @@ void CopyTest::addMetricTables(RepositoryImpl* r, int n, int groupFields, int se
     for (const char* base : {"HSM", "HCM"}) {
         const bool standard = base[1] == 'S';
         ColumnSpecList columns;
-        auto add = [&](const std::string& name, int type) {
-            ColumnSpec c{};
-            std::snprintf(c.name, sizeof c.name, "%s", name.c_str());
-            c.type = type;
-            c.size = type == VQB_TYPE_STRING ? 64 : 0;
-            columns.push_back(c);
-        };
-        if (standard) add("FIELDIDX", VQB_TYPE_INT);
-        for (int g = 1; g <= 5; ++g) add("GRPFLD" + std::to_string(g), VQB_TYPE_STRING);
-        add("M_VALUE", VQB_TYPE_REAL);
-        add("M_TEXT", VQB_TYPE_STRING);
+        if (standard) columns.push_back(column("FIELDIDX", VQB_TYPE_INT));
+        for (int g = 1; g <= 5; ++g) columns.push_back(column("GRPFLD" + std::to_string(g), VQB_TYPE_STRING));
+        columns.push_back(column("M_VALUE", VQB_TYPE_REAL));
+        columns.push_back(column("M_TEXT", VQB_TYPE_STRING));
         std::string name = base + std::to_string(n);
         ASSERT_TRUE(db->createTableFromColumns(name, columns)) << db->getLastErrorMessage().str();
-        std::string marks;
-        for (size_t i = 0; i < columns.size(); ++i) marks += i ? ",?" : "?";
         for (int row = 0; row < 3; ++row) {
             std::vector<VqbDatavar> values;
             if (standard) values.emplace_back(row + seed);
@@ -204,64 +215,43 @@ void CopyTest::addMetricTables(RepositoryImpl* r, int n, int groupFields, int se
                                                     : VqbDatavar("g" + std::to_string(g * 10 + row + seed)));
             values.emplace_back(row * 1.5 + seed + 0.1);
             values.emplace_back(row == 2 ? VqbDatavar(longText(700, seed + row)) : VqbDatavar("it's " + name));
-            ASSERT_TRUE(exec(r, "INSERT INTO " + t(r, name.c_str()) + " VALUES (" + marks + ")", values));
+            ASSERT_TRUE(exec(r, "INSERT INTO " + t(r, name.c_str()) + " VALUES (" + marks(values.size()) + ")", values));
         }
     }
-    ASSERT_TRUE(exec(
-        r, "UPDATE " + t(r, "HGMETA") + " SET GRP1=NULL, GRP2=NULL, GRP3=NULL, GRP4=NULL, GRP5=NULL WHERE HGM_ID=?",
-        {VqbDatavar(n)}));
-    for (int g = 1; g <= groupFields; ++g)
-        ASSERT_TRUE(exec(r, "UPDATE " + t(r, "HGMETA") + " SET GRP" + std::to_string(g) + "=? WHERE HGM_ID=?",
-                         {VqbDatavar("G" + std::to_string(g)), VqbDatavar(n)}));
+    std::string grouping = "UPDATE " + t(r, "HGMETA") + " SET ";
+    for (int g = 1; g <= 5; ++g)
+        grouping += "GRP" + std::to_string(g) + (g <= groupFields ? "='G" + std::to_string(g) + "'" : "=NULL") +
+                    (g < 5 ? ", " : " WHERE HGM_ID=?");
+    ASSERT_TRUE(exec(r, grouping, {VqbDatavar(n)}));
     ASSERT_TRUE(db->createHsmIndexes(n, groupFields)) << db->getLastErrorMessage().str();
     ASSERT_TRUE(db->createHcmIndexes(n, groupFields)) << db->getLastErrorMessage().str();
 }
 
 void CopyTest::fill(RepositoryImpl* r, int seed) {
-    ReposDataAccess* db = r->connection();
-    const int maxText = db->getMaxTextLen();
-    const ReposCatalogId catalogs[] = {ReposCatalogId::Main, ReposCatalogId::Ncoa};
-    for (ReposCatalogId catalog : catalogs) {
-        ReposCatalogWalk walk(catalog);
-        while (const ReposColumnDef* first = walk.nextTable()) {
-            if (!comparedTable(first->table)) continue;
-            std::string columns, marks;
-            ReposTableCursor cursor(first);
-            ReposColumnView view;
-            std::vector<ReposColumnView> views;
-            while (cursor.next(view)) {
-                columns += (columns.empty() ? "" : ",") + std::string(view.name);
-                marks += marks.empty() ? "?" : ",?";
-                views.push_back(view);
-            }
-            // The initial rows of a new repository make way for rows that differ by seed.
-            ASSERT_TRUE(exec(r, "DELETE FROM " + t(r, first->table)));
-            std::string sql = "INSERT INTO " + t(r, first->table) + " (" + columns + ") VALUES (" + marks + ")";
-            for (int row = 0; row < 3; ++row) {
-                std::vector<VqbDatavar> values;
-                for (size_t c = 0; c < views.size(); ++c) {
-                    const ReposColumnView& v = views[c];
-                    const int number = row + 1 + static_cast<int>(c) + 10 * seed;
-                    if (row == 2 && c > 0 && c % 3 == 0 && !isKey(first->table, v)) {
-                        values.emplace_back();  // NULL after values in the same row
-                    } else if (v.metric >= 0 || v.type == VQB_TYPE_STRING) {
-                        int length =
-                            v.metric >= 0 ? static_cast<int>(standardMetricDefs[v.metric].textLength) : v.length;
-                        if (row == 0 && (v.flags & REPOS_COL_UNLIMITED) && v.metric < 0)
-                            values.emplace_back(longText(3000, seed + static_cast<int>(c)));
-                        else
-                            values.emplace_back(
-                                shortText(first->table, v.name, row, seed, length > 0 ? std::min(length, maxText) : 0));
-                    } else if (v.type == VQB_TYPE_REAL) {
-                        values.emplace_back(number + 0.25);
-                    } else {
-                        values.emplace_back(number);
-                    }
+    const int maxText = r->connection()->getMaxTextLen();
+    forEachTable(false, [&](const char* table, const std::vector<ReposColumnView>& views, const std::string& names) {
+        // The initial rows of a new repository make way for rows that differ by seed.
+        ASSERT_TRUE(exec(r, "DELETE FROM " + t(r, table)));
+        const std::string sql = "INSERT INTO " + t(r, table) + " (" + names + ") VALUES (" + marks(views.size()) + ")";
+        for (int row = 0; row < 3; ++row) {
+            std::vector<VqbDatavar> values;
+            for (size_t c = 0; c < views.size(); ++c) {
+                const ReposColumnView& v = views[c];
+                const int number = row + 1 + static_cast<int>(c) + 10 * seed;
+                if (row == 2 && c > 0 && c % 3 == 0 && !isKey(table, v)) {
+                    values.emplace_back();  // NULL after values in the same row
+                } else if (row == 0 && (v.flags & REPOS_COL_UNLIMITED) && v.metric < 0) {
+                    values.emplace_back(longText(3000, seed + static_cast<int>(c)));
+                } else if (v.metric >= 0 || v.type == VQB_TYPE_STRING) {
+                    int length = v.metric >= 0 ? static_cast<int>(standardMetricDefs[v.metric].textLength) : v.length;
+                    values.emplace_back(shortText(table, v.name, row, seed, length > 0 ? std::min(length, maxText) : 0));
+                } else {
+                    values.emplace_back(v.type == VQB_TYPE_REAL ? VqbDatavar(number + 0.25) : VqbDatavar(number));
                 }
-                ASSERT_TRUE(exec(r, sql, values)) << first->table;
             }
+            ASSERT_TRUE(exec(r, sql, values)) << table;
         }
-    }
+    });
     for (int row = 0; row < 3; ++row)
         ASSERT_TRUE(exec(r, "INSERT INTO " + t(r, kSpecTable) + " (X_ID, X_NAME, X_NOTE, X_VAL) VALUES (?, ?, ?, ?)",
                          {VqbDatavar(row + 10 * seed), VqbDatavar("x'" + std::to_string(row + seed)),
@@ -276,20 +266,9 @@ void CopyTest::fill(RepositoryImpl* r, int seed) {
 
 Snapshot CopyTest::snapshot(RepositoryImpl* r, bool withSettings) {
     Snapshot shot;
-    const ReposCatalogId catalogs[] = {ReposCatalogId::Main, ReposCatalogId::Ncoa};
-    for (ReposCatalogId catalog : catalogs) {
-        ReposCatalogWalk walk(catalog);
-        while (const ReposColumnDef* first = walk.nextTable()) {
-            // Big strings are compared through the texts that refer to them.
-            if (VqbString(first->table).equals("BIGSTR", false)) continue;
-            if (comparedTable(first->table) == withSettings) continue;
-            std::string columns;
-            ReposTableCursor cursor(first);
-            ReposColumnView view;
-            while (cursor.next(view)) columns += (columns.empty() ? "" : ",") + std::string(view.name);
-            shot[first->table] = select(r, "SELECT " + columns + " FROM " + t(r, first->table));
-        }
-    }
+    forEachTable(withSettings, [&](const char* table, const std::vector<ReposColumnView>&, const std::string& names) {
+        shot[table] = select(r, "SELECT " + names + " FROM " + t(r, table));
+    });
     if (withSettings) return shot;
     shot[kSpecTable] = select(r, "SELECT X_ID, X_NAME, X_NOTE, X_VAL FROM " + t(r, kSpecTable));
     for (const char* base : {"FRQDST", "HSM", "HCM"}) {

@@ -34,27 +34,25 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A new repository made through the administrator; where receives the file path (File) or
-    // the table prefix (Postgres). False (with a test failure) when it cannot be made.
+    // A new repository; where receives the file path or the table prefix (dropped at the end).
     bool create(Place place, std::string& where);
-    // A table prefix of the test's own in the server database, dropped at the end.
     std::string serverPrefix();
-    // Opened as hosts open it: a file directly or through the connector's text for it, the
-    // server through the connector.
+    // Opened validated as hosts open it: a file directly or through the connector, the server
+    // through the connector. Released at the end unless closed before.
     RepositoryImpl* open(Place place, const std::string& where, bool viaConnector = false);
-    // Releases an opened repository; those still open are released when the test ends.
     void close(RepositoryImpl* r);
 
     // Rows in every catalogue, NCOA and XML-set table (INFO, KEYVAL and BIGSTR left alone), long
     // texts in the unlimited columns of the first row, and work tables FRQDST1, FRQDST3, HSM/HCM 1
     // and 2 with their indexes. seed makes two fillings differ in every value.
     void fill(RepositoryImpl* r, int seed);
-    // A work table made as profiling makes one, with rows.
+    // Work tables made as profiling makes them, with rows.
     void addFrequencyTable(RepositoryImpl* r, int n, const Rows& rows);
     void addMetricTables(RepositoryImpl* r, int n, int groupFields, int seed);
 
+    // The tables the copy replaces, or with settings those it keeps (INFO, KEYVAL).
     Snapshot snapshot(RepositoryImpl* r, bool withSettings = false);
-    Rows select(RepositoryImpl* r, const std::string& sql);
+    Rows select(RepositoryImpl* r, const std::string& sql);  // sorted
     bool exec(RepositoryImpl* r, const std::string& sql, std::vector<VqbDatavar> values = {});
     std::string t(RepositoryImpl* r, const char* table) { return r->connection()->getTableName(table, true, -1).str(); }
     // Indexed columns of a table, lower case, sorted.

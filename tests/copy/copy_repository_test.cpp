@@ -1,5 +1,5 @@
 // Copying a whole repository between files and the server, and the copies that must be refused.
-#include <cstring>
+#include <algorithm>
 
 #include "copy_fixture.h"
 #include "repos_tables.h"
@@ -7,17 +7,15 @@
 
 namespace {
 
-// The big-string counter of the target runs ahead of the source's: the long texts are stored
-// anew in the target.
-void splitBigStringCounter(Snapshot& shot, long long* counter) {
+// The big-string counter of the target runs ahead of the source's (the long texts are stored
+// anew in the target): taken out of the comparison.
+long long takeBigStringCounter(Snapshot& shot) {
     Rows& rows = shot["UCURID"];
-    for (auto it = rows.begin(); it != rows.end(); ++it) {
-        if ((*it)[0] != "BIGSTR") continue;
-        *counter = std::stoll((*it)[1]);
-        rows.erase(it);
-        return;
-    }
-    *counter = 0;
+    auto at = std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row[0] == "BIGSTR"; });
+    if (at == rows.end()) return 0;
+    long long counter = std::stoll((*at)[1]);
+    rows.erase(at);
+    return counter;
 }
 
 }  // namespace
@@ -30,18 +28,14 @@ protected:
         std::string source, target;
         ASSERT_TRUE(create(from, source));
         ASSERT_TRUE(create(to, target));
-        {
+        for (int seed : {0, 1}) {
             // Filled through the connector, so the long texts of a file go to its big strings too.
-            RepositoryImpl* s = open(from, source, true);
-            ASSERT_NE(s, nullptr);
-            fill(s, 0);
-            close(s);
-            RepositoryImpl* t = open(to, target, true);
-            ASSERT_NE(t, nullptr);
-            fill(t, 1);
-            // A work table of a field the source has no table for.
-            addFrequencyTable(t, 2, {{"stale", "1"}});
-            close(t);
+            RepositoryImpl* r = seed ? open(to, target, true) : open(from, source, true);
+            ASSERT_NE(r, nullptr);
+            fill(r, seed);
+            // In the target, a work table of a field the source has no table for.
+            if (seed) addFrequencyTable(r, 2, {{"stale", "1"}});
+            close(r);
         }
         RepositoryImpl* s = open(from, source, sourceViaConnector);
         RepositoryImpl* t = open(to, target, targetViaConnector);
@@ -54,20 +48,14 @@ protected:
         ASSERT_TRUE(admin_->copyRepository(s, t)) << admin_->getErrorMessage().str();
 
         Snapshot copied = snapshot(t);
-        long long sourceCounter = 0, targetCounter = 0;
-        splitBigStringCounter(expected, &sourceCounter);
-        splitBigStringCounter(copied, &targetCounter);
-        EXPECT_GE(targetCounter, sourceCounter);
-        for (const auto& table : expected) {
-            auto found = copied.find(table.first);
-            if (found == copied.end()) {
-                ADD_FAILURE() << table.first << " is missing in the target";
-                continue;
-            }
-            EXPECT_EQ(found->second, table.second) << table.first;
-        }
-        for (const auto& table : copied)
-            EXPECT_TRUE(expected.count(table.first)) << table.first << " is in the target only";
+        EXPECT_GE(takeBigStringCounter(copied), takeBigStringCounter(expected));
+        auto names = [](const Snapshot& shot) {
+            std::vector<std::string> out;
+            for (const auto& table : shot) out.push_back(table.first);
+            return out;
+        };
+        EXPECT_EQ(names(copied), names(expected));
+        for (const auto& table : expected) EXPECT_EQ(copied[table.first], table.second) << table.first;
         EXPECT_EQ(snapshot(t, true), settingsBefore) << "INFO or KEYVAL of the target changed";
         // HGMETA row 1 names two grouping fields; row 2 none.
         EXPECT_EQ(indexedColumns(t, "HSM1"), (std::vector<std::string>{"fieldidx", "grpfld1", "grpfld2"}));

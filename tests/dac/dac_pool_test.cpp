@@ -53,8 +53,6 @@ TEST(DacCache, ConnectionsComeBackForTheSameSource) {
     std::string file = dir.file("c;1.db");
     EXPECT_EQ(ConnCacheSingleton::connectionTextFor(VqbString(file), 2).str(), "VQXTYPE=SQLITE;FILE={" + file + "};");
     EXPECT_EQ(ConnCacheSingleton::connectionTextFor(VqbString("warehouse"), 0).str(), "DSN=warehouse;");
-    EXPECT_EQ(ConnCacheSingleton::connectionTextFor(VqbString("warehouse"), 1).str(), "DSN=warehouse;");
-    EXPECT_EQ(ConnCacheSingleton::connectionTextFor(VqbString("DSN=a;UID=b"), 0).str(), "DSN=a;UID=b");
     EXPECT_EQ(ConnCacheSingleton::connectionTextFor(VqbString("DSN=a;UID=b"), 3).str(), "DSN=a;UID=b");
     {
         ConnCacheSingleton cache;

@@ -14,33 +14,6 @@ std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
     return names[static_cast<int>(info.param)];
 }
 
-DacConnection* dacOpen(const std::string& text, std::string* error) {
-    DacDataSource* ds = dacCreateDataSource(0);
-    VqbString info;
-    DacConnection* c = nullptr;
-    if (ds->configure(VqbString(text), info, 0, 0)) c = ds->openConnection(info, 0, 0);
-    if (!c && error) *error = ds->getErrorText().str();
-    ds->destroy();
-    return c;
-}
-
-Rows dacRows(DacConnection* conn, const std::string& sql) {
-    Rows out;
-    std::unique_ptr<DacCursor, void (*)(DacCursor*)> c(conn->openCursorDirect(VqbString(sql)),
-                                                      [](DacCursor* p) { p->close(); });
-    EXPECT_TRUE(c) << sql << ": " << conn->getErrorText().str();
-    int f = DAC_FETCH_END;
-    while (c && (f = c->fetch()) == DAC_FETCH_ROW) {
-        out.emplace_back();
-        for (int i = 0; i < c->getColumnCount(); ++i) {
-            VqbDatavar v = c->getValue(i);
-            out.back().push_back(v.isNull() ? "NULL" : v.asString().str());
-        }
-    }
-    EXPECT_EQ(f, DAC_FETCH_END) << sql;
-    return out;
-}
-
 Rows rdaRows(ReposDataAccessCursor* cursor) {
     Rows out;
     Cursor c(cursor);
@@ -167,11 +140,6 @@ bool RdaDacTest::rawExec(const std::string& sql) {
     bool done = raw()->executeDirect(VqbString(sql), 0);
     if (!done) lastError = raw()->getErrorText().str();
     return done;
-}
-
-std::string RdaDacTest::rawScalar(const std::string& sql) {
-    Rows r = rawRows(sql);
-    return r.empty() || r[0].empty() ? "<none>" : r[0][0];
 }
 
 void RdaDacTest::createTables(ReposDataAccess* conn, std::initializer_list<const char*> tables) {

@@ -9,25 +9,18 @@
 
 #include <algorithm>
 #include <initializer_list>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "rda_factory.h"
 #include "repos_dataaccess.h"
 #include "repos_tables.h"
-#include "test_support.h"
-#include "vqdac.h"
+#include "dac_fixture.h"
 
 enum class Driver { Native, Pg, PgSchema };
 
 // Records what a connection shows and the statements of script mode.
 class Recorder : public RepositoryStatusCallback, public ReposDDLCallback {
 public:
-    bool reportProgress(const VqbString& text) override {
-        progress.push_back(text.str());
-        return true;
-    }
+    bool reportProgress(const VqbString&) override { return true; }
     void reportMessage(const VqbString& text) override { messages.push_back(text.str()); }
     void writeDDL(const VqbString& statement) override { script.push_back(statement.str()); }
     static size_t with(const std::vector<std::string>& list, const std::string& fragment) {
@@ -37,26 +30,19 @@ public:
     size_t messagesWith(const std::string& fragment) const { return with(messages, fragment); }
     size_t scriptWith(const std::string& fragment) const { return with(script, fragment); }
 
-    std::vector<std::string> progress;
     std::vector<std::string> messages;
     std::vector<std::string> script;
 };
 
-// Ends each object the way it ends.
 struct RdaEnd {
     template <class T>
     void operator()(T* p) const { p->release(); }
-    void operator()(DacConnection* c) const { c->close(); }
 };
 using Conn = std::unique_ptr<ReposDataAccess, RdaEnd>;
 using Cursor = std::unique_ptr<ReposDataAccessCursor, RdaEnd>;
 using Stmt = std::unique_ptr<ReposDataAccessStatement, RdaEnd>;
-using DacPtr = std::unique_ptr<DacConnection, RdaEnd>;
-using Rows = std::vector<std::vector<std::string>>;
+using DacPtr = ConnPtr;
 
-DacConnection* dacOpen(const std::string& text, std::string* error = nullptr);
-// Every row of a query as texts ("NULL" for null).
-Rows dacRows(DacConnection* conn, const std::string& sql);
 // The rest of a cursor's rows as texts ("NULL" for null); the cursor is released.
 Rows rdaRows(ReposDataAccessCursor* cursor);
 Conn openRda(const std::string& text, const char* prefix = "", Recorder* recorder = nullptr);
@@ -88,7 +74,7 @@ protected:
     DacConnection* raw();
     bool rawExec(const std::string& sql);
     Rows rawRows(const std::string& sql) { return raw() ? dacRows(raw(), sql) : Rows(); }
-    std::string rawScalar(const std::string& sql);
+    std::string rawScalar(const std::string& sql) { return raw() ? single(raw(), sql) : "<none>"; }
     // Creates the named catalogue tables through the connection.
     void createTables(ReposDataAccess* conn, std::initializer_list<const char*> tables);
     // Tables of the database that belong to this test, names as stored, sorted.

@@ -9,24 +9,15 @@
 
 namespace {
 
-// Two scratch databases on the test server, dropped afterwards.
-class ScratchDatabases {
-public:
-    explicit ScratchDatabases(const std::vector<std::string>& names) : names_(names), admin_(dacOpen(pgConnection())) {
-        for (const std::string& n : names_) {
-            admin_->executeDirect(VqbString("DROP DATABASE IF EXISTS " + n + " WITH (FORCE)"), 0);
-            EXPECT_TRUE(admin_->executeDirect(VqbString("CREATE DATABASE " + n + " TEMPLATE template0"), 0))
-                << admin_->getErrorText().str();
-        }
+// Scratch databases on the test server, dropped afterwards.
+struct ScratchDatabases {
+    std::vector<std::string> names;
+    DacPtr admin{dacOpen(pgConnection())};
+    void drop() {
+        for (const std::string& n : names)
+            admin->executeDirect(VqbString("DROP DATABASE IF EXISTS " + n + " WITH (FORCE)"), 0);
     }
-    ~ScratchDatabases() {
-        for (const std::string& n : names_)
-            admin_->executeDirect(VqbString("DROP DATABASE IF EXISTS " + n + " WITH (FORCE)"), 0);
-    }
-
-private:
-    std::vector<std::string> names_;
-    DacPtr admin_;
+    ~ScratchDatabases() { drop(); }
 };
 
 Rows catalogueOf(const std::string& text, bool withValues = true) {
@@ -56,7 +47,8 @@ TEST(DdlScript, PsqlRunOfTheScriptMatchesDirectCreation) {
     if (access(psql, X_OK) != 0) GTEST_SKIP() << "psql is not installed";
     std::string suffix = std::to_string(getpid());
     std::string scripted = "repos_script_" + suffix, direct = "repos_direct_" + suffix;
-    ScratchDatabases databases({scripted, direct});
+    ScratchDatabases databases{{scripted, direct}};
+    databases.drop();
     DacConnText server;
     std::string error;
     ASSERT_TRUE(server.parse(pgConnection(), error)) << error;
@@ -65,9 +57,9 @@ TEST(DdlScript, PsqlRunOfTheScriptMatchesDirectCreation) {
         return server.toString();
     };
     for (const std::string& db : {scripted, direct}) {
+        ASSERT_TRUE(databases.admin->executeDirect(VqbString("CREATE DATABASE " + db + " TEMPLATE template0"), 0));
         DacPtr c(dacOpen(textOf(db)));
-        ASSERT_TRUE(c);
-        ASSERT_TRUE(c->executeDirect("CREATE SCHEMA \"S\"", 0)) << c->getErrorText().str();
+        ASSERT_TRUE(c && c->executeDirect("CREATE SCHEMA \"S\"", 0));
     }
 
     TempDir dir;

@@ -28,7 +28,7 @@ protected:
         Cursor c(conn->paramSelect("SELECT S FROM " + vals + " WHERE K = ?", 1, &k));
         EXPECT_TRUE(c) << conn->getLastErrorMessage().str();
         if (!c || c->next() != 1) return "<no row>";
-        return c->getString(0).str();
+        return c->getValue(0).asString().str();
     }
     // The chunks of a big-string reference, in order.
     std::vector<std::string> chunks(const std::string& reference) {
@@ -66,14 +66,9 @@ TEST_P(Sql, ParametersKeepTheirValuesNullsAndTypes) {
         ASSERT_TRUE(conn->paramExec("INSERT INTO " + vals + " (K, S) VALUES (?, ?)", nullptr, 2, k, v))
             << conn->getLastErrorMessage().str();
 
-    Cursor c(conn->paramSelect("SELECT K, I, R, S, D FROM " + vals + " ORDER BY K", 0));
-    ASSERT_TRUE(c) << conn->getLastErrorMessage().str();
-    EXPECT_EQ(c->getNumCols(), 5);
-    EXPECT_TRUE(c->getColName(1).equals("I", false));
-    ASSERT_EQ(c->next(), 1);
+    Cursor c(conn->paramSelect("SELECT K, I FROM " + vals + " ORDER BY K", 0));
+    ASSERT_TRUE(c && c->next() == 1) << conn->getLastErrorMessage().str();
     EXPECT_EQ(c->getValue(1).getType(), VQB_TYPE_INT);
-    ASSERT_EQ(c->next(), 1);
-    EXPECT_EQ(c->getString(3).str(), "");
     c.reset();
     // Dates are stored as reals.
     EXPECT_EQ(rdaRows(conn->paramSelect("SELECT K, I, R, S, D FROM " + vals + " ORDER BY K", 0)),
@@ -137,11 +132,6 @@ TEST_P(Sql, PreparedStatementsBindRunAndHandTheirCursorOver) {
     select.reset();
     EXPECT_EQ(c->next(), 1);  // cached rows start over
 
-    Stmt bad(conn->createStatement("SELECT NO_SUCH FROM " + vals));
-    // Some drivers only find the fault when the statement runs.
-    if (bad) {
-        EXPECT_EQ(Cursor(bad->select()).get(), nullptr);
-    }
     Stmt batch(conn->createBulkStatement("INSERT INTO " + vals + " (K, S) VALUES (?, ?)", 3));
     ASSERT_TRUE(batch) << conn->getLastErrorMessage().str();
     for (int row = 0; row < 3; ++row) {
@@ -181,10 +171,6 @@ TEST_P(Sql, BigStringsAtTheLimitSplitWholeCharacters) {
     EXPECT_EQ(readValue(1), exact);
     EXPECT_EQ(readValue(2), over);
     EXPECT_EQ(readValue(3), multi);
-    Cursor c(conn->paramSelect("SELECT S FROM " + vals + " WHERE K = 3", 0));
-    ASSERT_TRUE(c);
-    ASSERT_EQ(c->next(), 1);
-    EXPECT_EQ(c->getValue(0).asString().str(), multi);
 
     // A condition value is never replaced by a reference.
     VqbDatavar longKey(std::string(400, 'z'));
@@ -193,11 +179,8 @@ TEST_P(Sql, BigStringsAtTheLimitSplitWholeCharacters) {
     EXPECT_EQ(none->next(), 0);
     EXPECT_EQ(rawScalar("SELECT COUNT(DISTINCT BS_REFID) FROM " + q("BIGSTR")), "2");
 
-    // Public operations and texts that only look like references.
+    // Texts that only look like references.
     VqbString out, error;
-    ASSERT_TRUE(conn->putBigString(VqbString(multi), &out, &error)) << error.str();
-    ASSERT_TRUE(conn->getBigString(out, &out, &error));
-    EXPECT_EQ(out.str(), multi);
     for (const char* lookalike : {"_~_velqorinRef_12", "_~_velqorinRef__~_", "_~_velqorinRef_99999_~_"}) {
         ASSERT_TRUE(conn->getBigString(VqbString(lookalike), &out, &error));
         EXPECT_TRUE(out.str() == lookalike || out.str().empty()) << lookalike;
@@ -248,9 +231,8 @@ TEST_P(Sql, ScriptModeWritesEveryStatementWithItsValues) {
 }
 
 TEST_P(Sql, BulkLoadWritesRowsAndRefusesBadOnes) {
-    ASSERT_TRUE(conn->createTableFromColumns("FRQDST7",
-                                             columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}})));
     ColumnSpecList columns = columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}});
+    ASSERT_TRUE(conn->createTableFromColumns("FRQDST7", columns));
     EXPECT_FALSE(conn->bulkLoadRow(2, nullptr, nullptr));
     EXPECT_FALSE(conn->bulkLoadEnd(true));
     EXPECT_FALSE(conn->bulkLoadBegin(10, "FRQDST7", ColumnSpecList()));

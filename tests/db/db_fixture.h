@@ -11,14 +11,12 @@
 #include <vector>
 
 #include "rda_factory.h"
-#include "repos_dataaccess.h"
+#include "repos_fixture.h"
 #include "repos_tables.h"
-#include "test_support.h"
 #include "vqsqlite.h"
 
 // Records what a connection shows; refuses progress once `refuseAfter` lines were seen.
-class RecordingCallback : public RepositoryStatusCallback {
-public:
+struct RecordingCallback : RepositoryStatusCallback {
     bool reportProgress(const VqbString& text) override {
         progress.push_back(text.str());
         return refuseAfter < 0 || static_cast<int>(progress.size()) <= refuseAfter;
@@ -29,28 +27,12 @@ public:
             if (m.find(fragment) != std::string::npos) return true;
         return false;
     }
-
-    std::vector<std::string> progress;
-    std::vector<std::string> messages;
+    std::vector<std::string> progress, messages;
     int refuseAfter = -1;
 };
 
-// Releases a connection, statement or cursor at scope end.
-template <class T>
-struct Released {
-    T* p;
-    explicit Released(T* ptr = nullptr) : p(ptr) {}
-    ~Released() {
-        if (p) p->release();
-    }
-    Released(const Released&) = delete;
-    Released& operator=(const Released&) = delete;
-    T* operator->() const { return p; }
-    T* get() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-};
-using Conn = Released<ReposDataAccess>;
-using Cursor = Released<ReposDataAccessCursor>;
+using Conn = ReposHeld<ReposDataAccess>;
+using Cursor = ReposHeld<ReposDataAccessCursor>;
 
 // The records of the named catalogue tables, laid out like the catalogue (each table ended by
 // an end record, a second end record after the last).
@@ -78,17 +60,18 @@ private:
     std::vector<ReposColumnDef> records_;
 };
 
-inline ReposDataAccess* connectKind(int kind, const std::string& path, RepositoryStatusCallback* callback) {
+inline ReposDataAccess* connectFile(const std::string& path, bool create, RepositoryStatusCallback* callback) {
     VqbString error;
-    ReposDataAccess* c = createReposDataAccess(kind, path, "", callback, error);
+    ReposDataAccess* c = createReposDataAccess(create ? REPOS_BACKEND_SQLITE_CREATE : REPOS_BACKEND_SQLITE_OPEN,
+                                               path, "", callback, error);
     EXPECT_NE(c, nullptr) << error.str();
     return c;
 }
 inline ReposDataAccess* newRepository(const std::string& path, RepositoryStatusCallback* callback = nullptr) {
-    return connectKind(REPOS_BACKEND_SQLITE_CREATE, path, callback);
+    return connectFile(path, true, callback);
 }
 inline ReposDataAccess* openRepository(const std::string& path, RepositoryStatusCallback* callback = nullptr) {
-    return connectKind(REPOS_BACKEND_SQLITE_OPEN, path, callback);
+    return connectFile(path, false, callback);
 }
 // Opens with a short busy timeout, so a locked file makes it give up quickly.
 inline ReposDataAccess* openImpatient(const std::string& path, int milliseconds) {
@@ -102,10 +85,8 @@ inline ReposDataAccess* openImpatient(const std::string& path, int milliseconds)
 inline ReposDataAccess* newRepositoryWith(const std::string& path, std::initializer_list<const char*> tables,
                                           RepositoryStatusCallback* callback = nullptr) {
     ReposDataAccess* c = newRepository(path, callback);
-    if (!c) return nullptr;
-    CatalogExcerpt excerpt(tables);
-    EXPECT_TRUE(c->beginTransaction(false) && c->createTable(excerpt.request()) && c->endTransaction(true))
-        << c->getLastErrorMessage().str();
+    EXPECT_TRUE(c && c->beginTransaction(false) && c->createTable(CatalogExcerpt(tables).request()) &&
+                c->endTransaction(true));
     return c;
 }
 
@@ -125,11 +106,9 @@ public:
     std::vector<std::vector<std::string>> rows(const std::string& sql) {
         std::vector<std::vector<std::string>> result;
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
             ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
-            return result;
-        }
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
             result.emplace_back();
             for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
                 const char* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));

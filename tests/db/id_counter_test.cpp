@@ -18,21 +18,18 @@ namespace {
 class IdCounters : public ::testing::Test {
 protected:
     void SetUp() override {
-        path = dir.file("r.db");
-        conn.p = newRepositoryWith(path, {"UCURID"});
+        conn.reset(newRepositoryWith(path, {"UCURID"}));
         ASSERT_TRUE(conn);
     }
     std::string counter(const std::string& key) {
-        RawDb raw(path);
-        return raw.scalar("SELECT group_concat(NI_VAL) FROM UCURID WHERE NI_KEY='" + key + "'");
+        return RawDb(path).scalar("SELECT group_concat(NI_VAL) FROM UCURID WHERE NI_KEY='" + key + "'");
     }
     void setCounter(const std::string& key, const std::string& value) {
-        RawDb raw(path);
-        ASSERT_TRUE(raw.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('" + key + "', " + value + ")"));
+        ASSERT_TRUE(RawDb(path).exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('" + key + "', " + value + ")"));
     }
 
     TempDir dir;
-    std::string path;
+    std::string path = dir.file("r.db");
     Conn conn;
 };
 
@@ -40,23 +37,19 @@ protected:
 void reserveInChild(const std::string& db, const std::string& out, int total, int block) {
     VqbString error;
     ReposDataAccess* c = createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, db, "", nullptr, error);
-    if (!c) _exit(2);
     std::ofstream file(out);
-    for (int reserved = 0; reserved < total;) {
-        int count = std::min(block, total - reserved);
+    for (int reserved = 0, count; c && reserved < total; reserved += count) {
+        count = std::min(block, total - reserved);
         VqbDatavar first;
-        VqbString why;
-        if (!c->getNextIds("JOB", count, &first, &why) || first.isNull()) {
-            file << "FAILED " << why.str() << "\n";
+        if (!c->getNextIds("JOB", count, &first, &error) || first.isNull()) {
+            file << "FAILED " << error.str() << "\n";
             file.close();
             _exit(3);
         }
         for (int i = 0; i < count; ++i) file << first.asInt64() + i << "\n";
-        reserved += count;
     }
     file.close();
-    c->release();
-    _exit(0);
+    _exit(c ? 0 : 2);
 }
 
 // Another writer that read the same counter value takes a smaller block just before this
@@ -84,8 +77,7 @@ private:
 
 TEST_F(IdCounters, AWriterThatLostTheRaceReadsAgain) {
     setCounter("JOB", "100");
-    auto* writer = new InterleavedWriter(path);
-    Released<ReposDataAccess> guard(writer);
+    ReposHeld<InterleavedWriter> writer(new InterleavedWriter(path));
     ASSERT_TRUE(writer->init(path, "", false, nullptr));
     VqbDatavar first;
     ASSERT_TRUE(writer->getNextIds("JOB", 10, &first, nullptr));
@@ -96,33 +88,29 @@ TEST_F(IdCounters, AWriterThatLostTheRaceReadsAgain) {
 }
 
 TEST_F(IdCounters, FirstIdsBlocksAndTheLastId) {
-    VqbDatavar id;
-    ASSERT_TRUE(conn->getNextId("RULE", &id));
-    EXPECT_EQ(id.getType(), VQB_TYPE_INT);
-    EXPECT_EQ(id.asInt64(), 1);
-    EXPECT_EQ(counter("RULE"), "1");
-    ASSERT_TRUE(conn->getNextId("RULE", &id));
-    EXPECT_EQ(id.asInt64(), 2);
-
     setCounter("FLD", "41");
-    VqbString error;
-    ASSERT_TRUE(conn->getNextIds("FLD", 10, &id, &error));
-    EXPECT_EQ(id.asInt64(), 42);
-    EXPECT_EQ(counter("FLD"), "51");
-    ASSERT_TRUE(conn->getNextIds("FLD", 0, &id, &error));  // below 1: one id
-    EXPECT_EQ(id.asInt64(), 52);
-    EXPECT_EQ(counter("FLD"), "52");
-
-    // The counter never wraps past 0xFFFFFFFF, but the last ids before it are handed out.
     setCounter("X", "4294967290");
+    // The counter never wraps past 0xFFFFFFFF, but the last ids before it are handed out.
     LogCapture log;
+    VqbDatavar id;
+    VqbString error;
     EXPECT_FALSE(conn->getNextIds("X", 10, &id, &error));
     EXPECT_TRUE(id.isNull());
     EXPECT_EQ(error, reposMessage(1902, "X"));
-    EXPECT_EQ(counter("X"), "4294967290");
-    ASSERT_TRUE(conn->getNextIds("X", 4, &id, &error));
-    EXPECT_EQ(id.asInt64(), 4294967291LL);
-    EXPECT_EQ(counter("X"), "4294967294");
+    const struct {
+        const char* key;
+        int count;
+        int64_t first;
+        const char* counterAfter;
+    } cases[] = {{"RULE", 1, 1, "1"}, {"RULE", 1, 2, "2"}, {"FLD", 10, 42, "51"},
+                 {"FLD", 0, 52, "52"},  // below 1: one id
+                 {"X", 4, 4294967291LL, "4294967294"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(conn->getNextIds(c.key, c.count, &id, &error)) << c.key;
+        EXPECT_EQ(id.getType(), VQB_TYPE_INT);
+        EXPECT_EQ(id.asInt64(), c.first) << c.key;
+        EXPECT_EQ(counter(c.key), c.counterAfter) << c.key;
+    }
 }
 
 TEST_F(IdCounters, BadKeysBrokenCountersAndAMissingTableFailWithAText) {
@@ -179,8 +167,7 @@ TEST_F(IdCounters, BusyFileDelaysButDoesNotFailAReservation) {
 // handed out exactly once and no reservation fails.
 TEST_F(IdCounters, TwoProcessesGetDisjointRanges) {
     constexpr int kEach = 10000;
-    conn.p->release();
-    conn.p = nullptr;
+    conn.reset();
     std::string outs[] = {dir.file("a.txt"), dir.file("b.txt")};
     const int blocks[] = {10, 7};
     pid_t pids[2];
@@ -203,6 +190,5 @@ TEST_F(IdCounters, TwoProcessesGetDisjointRanges) {
     EXPECT_EQ(*seen.begin(), 1);
     EXPECT_EQ(*seen.rbegin(), 2 * kEach);
     // Both writers may have inserted the key's first row; the counter is the highest.
-    RawDb raw(path);
-    EXPECT_EQ(raw.scalar("SELECT MAX(NI_VAL) FROM UCURID WHERE NI_KEY='JOB'"), std::to_string(2 * kEach));
+    EXPECT_EQ(RawDb(path).scalar("SELECT MAX(NI_VAL) FROM UCURID WHERE NI_KEY='JOB'"), std::to_string(2 * kEach));
 }

@@ -23,7 +23,7 @@ ReposDataCursor* numbers(int rows) {
 }  // namespace
 
 TEST(MemoryCursor, BuiltRowsReadBackAndNextStartsOverAfterTheEnd) {
-    Released<ReposDataCursor> c(numbers(3));
+    ReposHeld<ReposDataCursor> c(numbers(3));
     EXPECT_EQ(c->getColName(1).str(), "TEXT");
     // Reading before the first next gives null values.
     EXPECT_TRUE(c->isNull(0));
@@ -38,44 +38,38 @@ TEST(MemoryCursor, BuiltRowsReadBackAndNextStartsOverAfterTheEnd) {
     EXPECT_EQ(c->next(), 1);
     EXPECT_EQ(c->getInt(0), 0);
     // Columns outside the row are null, not a crash; writes there are ignored.
-    EXPECT_TRUE(c->isNull(-1));
-    EXPECT_TRUE(c->getValue(99).isNull());
     c->setValue(5, VqbDatavar(1));
     c->setColName(-1, "x");
-    EXPECT_EQ(c->getColName(7).str(), "");
+    EXPECT_TRUE(c->isNull(-1) && c->getValue(99).isNull() && c->getColName(7).isEmpty());
     EXPECT_EQ(c->getNumCols(), 2);
 
     c->clear();
-    EXPECT_EQ(c->getNumCols(), 2);
-    EXPECT_EQ(c->getColName(0).str(), "");
-    EXPECT_EQ(c->next(), 0);
+    EXPECT_TRUE(c->getNumCols() == 2 && c->getColName(0).isEmpty() && c->next() == 0);
 }
 
 TEST(MemoryCursor, NoColumnsMeansError) {
-    Released<ReposDataCursor> c(new ReposDataCursor());
+    ReposHeld<ReposDataCursor> c(new ReposDataCursor());
     for (int n : {0, -3}) {
         EXPECT_FALSE(c->setNumCols(n));
         EXPECT_EQ(c->next(), 2);
     }
-    Released<ReposCacheCursor> cache(new ReposCacheCursor());
+    ReposHeld<ReposCacheCursor> cache(new ReposCacheCursor());
     EXPECT_FALSE(cache->loadFrom(c.get()));
     EXPECT_EQ(cache->next(), 2);
     EXPECT_FALSE(cache->loadFrom(nullptr));
 }
 
 TEST(CacheCursor, CopiesValuesNamesAndTypesUpToTheLimit) {
-    Released<ReposDataCursor> source(numbers(12));
-    Released<ReposCacheCursor> cache(new ReposCacheCursor());
+    ReposHeld<ReposDataCursor> source(numbers(12));
+    ReposHeld<ReposCacheCursor> cache(new ReposCacheCursor());
     ASSERT_TRUE(cache->loadFrom(source.get()));
     EXPECT_EQ(cache->getColName(0).str(), "N");
     int rows = 0;
-    for (; cache->next() == 1; ++rows) {
-        EXPECT_EQ(cache->getValue(0).getType(), VQB_TYPE_INT);
-        EXPECT_EQ(cache->getInt(0), rows);
-    }
+    for (; cache->next() == 1; ++rows)
+        EXPECT_TRUE(cache->getValue(0).getType() == VQB_TYPE_INT && cache->getInt(0) == rows);
     EXPECT_EQ(rows, 12);
     source->reset();
-    Released<ReposCacheCursor> limited(new ReposCacheCursor());
+    ReposHeld<ReposCacheCursor> limited(new ReposCacheCursor());
     ASSERT_TRUE(limited->loadFrom(source.get(), 5));
     EXPECT_EQ(columnTexts(limited.get(), 0), (std::vector<std::string>{"0", "1", "2", "3", "4"}));
 }
@@ -90,7 +84,7 @@ TEST(CacheCursor, RowsBeforeASourceErrorStay) {
     // json() raises an error on the last row (rows come in insertion order: no sort first).
     Cursor source(conn->paramSelect("SELECT CASE WHEN A = 0 THEN json('bad') ELSE A END FROM T", 0));
     ASSERT_TRUE(source);
-    Released<ReposCacheCursor> cache(new ReposCacheCursor());
+    ReposHeld<ReposCacheCursor> cache(new ReposCacheCursor());
     EXPECT_FALSE(cache->loadFrom(source.get()));
     EXPECT_EQ(columnTexts(cache.get(), 0), (std::vector<std::string>{"1", "2"}));
 }

@@ -1,5 +1,6 @@
 // Mappings and their fields: what is stored, what is refused, and the repository's factory.
 #include <cmath>
+#include <tuple>
 
 #include "fieldmapping_fixture.h"
 #include "repositoryimpl.h"
@@ -16,24 +17,19 @@ std::string msg(unsigned number) { return reposMessage(number).str(); }
 TEST_F(FieldMappings, AMappingIsCreatedReopenedRenamedAndMovedAndTheChangesPersist) {
     ASSERT_TRUE(repo.addFolder(7, 0, "Finance"));
     int other = addMapping("Orders"), id = addMapping("Customers");
-    ASSERT_GT(id, 0);
-    ASSERT_NE(id, other);
+    ASSERT_TRUE(id > 0 && id != other);
     Rows otherBefore = repo.rows("SELECT * FROM FLDMAP WHERE MAP_ID=?", {VqbDatavar(other)});
     EXPECT_EQ(take(admin->listFieldMappings(nullptr)).size(), 2u);
 
     auto mapping = open(id);
     ASSERT_TRUE(mapping);
-    EXPECT_EQ(mapping->getName().str() + "|" + mapping->getCreatedBy().str(), "Customers|ann");
     EXPECT_EQ(mapping->getUUID().str().size(), 36u);
     double created = mapping->getCreatedDate().asDouble();
     EXPECT_LT(std::fabs(created - VqbDate::currentDate().asDouble()), 1.0);
-
     VqbString error;
     ASSERT_TRUE(mapping->setName(&error, "Clients", "bob")) << error.str();
     ASSERT_TRUE(mapping->setFolderId(&error, 7, "carl")) << error.str();
     ASSERT_TRUE(mapping->setDescription(&error, "all of them", "dora")) << error.str();
-    EXPECT_EQ(mapping->getName().str(), "Clients");
-    EXPECT_EQ(mapping->getFolderId(), 7);
 
     auto reopened = open(id);
     ASSERT_TRUE(reopened);
@@ -44,7 +40,6 @@ TEST_F(FieldMappings, AMappingIsCreatedReopenedRenamedAndMovedAndTheChangesPersi
     EXPECT_EQ(reopened->getUUID(), mapping->getUUID());
     EXPECT_EQ(reopened->getCreatedDate().asDouble(), created);
     EXPECT_EQ(reopened->getModifiedDate().asDouble(), mapping->getModifiedDate().asDouble());
-    EXPECT_GE(reopened->getModifiedDate().asDouble(), created);
     EXPECT_EQ(repo.rows("SELECT * FROM FLDMAP WHERE MAP_ID=?", {VqbDatavar(other)}), otherBefore);
 }
 
@@ -90,9 +85,10 @@ TEST_F(FieldMappings, FieldsAreMappedOnceAndATableHasOneValueField) {
     auto mapping = open(id);
     ASSERT_TRUE(mapping);
     VqbString error;
-    auto add = [&](const char* dsn, const char* schema, const char* table, const char* field, bool isKey) {
+    auto add = [&](const char* dsn, const char* schema, const char* table, const char* field, bool isKey,
+                   FieldMappingObject* target = nullptr) {
         error = "";
-        return mapping->addField(&error, dsn, "", schema, table, field, isKey, 2);
+        return (target ? target : mapping.get())->addField(&error, dsn, "", schema, table, field, isKey, 2);
     };
     auto mapcon = [&] {
         return repo.rows("SELECT MAP_FLD, MAP_PK FROM MAPCON WHERE MAP_ID=? ORDER BY MAP_FLD", {VqbDatavar(id)});
@@ -105,36 +101,27 @@ TEST_F(FieldMappings, FieldsAreMappedOnceAndATableHasOneValueField) {
 
     // A second value field, also under another spelling of the data source; a column is either a
     // key or the value written under the keys, never both.
-    struct Refused {
-        const char *dsn, *field;
-        bool isKey;
-        std::string expected;
-    };
-    for (const Refused& r : {Refused{"src.db", "NOTE", false, reposMessage(1433, "NOTE").str()},
-                             Refused{"SRC.DB", "NOTE", false, reposMessage(1433, "NOTE").str()},
-                             Refused{"src.db", "balance", true, reposMessage(1936, "balance", "value").str()},
-                             Refused{"src.db", "REGION", false, reposMessage(1936, "REGION", "key").str()}}) {
-        EXPECT_FALSE(add(r.dsn, "", "ACCOUNTS", r.field, r.isKey)) << r.field;
-        EXPECT_EQ(error.str(), r.expected);
+    const std::tuple<const char*, const char*, bool, VqbString> refused[] = {
+        {"src.db", "NOTE", false, reposMessage(1433, "NOTE")}, {"SRC.DB", "NOTE", false, reposMessage(1433, "NOTE")},
+        {"src.db", "balance", true, reposMessage(1936, "balance", "value")},
+        {"src.db", "REGION", false, reposMessage(1936, "REGION", "key")}};
+    for (const auto& [dsn, field, isKey, message] : refused) {
+        EXPECT_FALSE(add(dsn, "", "ACCOUNTS", field, isKey)) << field;
+        EXPECT_EQ(error.str(), message.str());
     }
     EXPECT_EQ(mapcon(), expected);
 
-    // A table of the same name in another schema is another table with a value field of its own.
+    // A table of the same name in another schema, and another mapping, have value fields of their own.
     ASSERT_TRUE(add("src.db", "archive", "ACCOUNTS", "NOTE", false)) << error.str();
     ASSERT_TRUE(add("src.db", "archive", "ACCOUNTS", "REGION", true)) << error.str();
-    ASSERT_TRUE(add("src.db", "", "LEDGER", "NOTE", false)) << error.str();
-    EXPECT_EQ(take(mapping->listTables(&error)).size(), 3u);
+    auto otherMapping = open(addMapping("Other"));
+    EXPECT_TRUE(add("src.db", "", "ACCOUNTS", "NOTE", false, otherMapping.get())) << error.str();
+    EXPECT_EQ(take(mapping->listTables(&error)).size(), 2u);
     Rows keys = take(mapping->listTableFields(&error, "src.db", "", "", "ACCOUNTS", 2));
     ASSERT_EQ(keys.size(), 3u);  // an empty schema is no filter: both ACCOUNTS tables' keys
     for (const auto& row : keys) EXPECT_EQ(row.at(7), "1");
     EXPECT_EQ(take(mapping->listTableFields(&error, "src.db", "", "archive", "ACCOUNTS", 2)).size(), 1u);
-    EXPECT_EQ(take(mapping->listFields(&error)).size(), 6u);
-
-    // Another mapping's fields are its own.
-    auto otherMapping = open(addMapping("Other"));
-    ASSERT_TRUE(otherMapping);
-    EXPECT_TRUE(otherMapping->addField(&error, "src.db", "", "", "ACCOUNTS", "NOTE", false, 2)) << error.str();
-    EXPECT_EQ(mapcon().size(), 6u);
+    EXPECT_EQ(take(mapping->listFields(&error)).size(), 5u);
 }
 
 TEST_F(FieldMappings, TheRepositoryHandsOutAdministratorsBoundToItsConnection) {
@@ -147,15 +134,11 @@ TEST_F(FieldMappings, TheRepositoryHandsOutAdministratorsBoundToItsConnection) {
         << error.str();
     ReposHeld<FieldMappingAdminObject> first(repository->createFieldMappingAdminObject());
     ReposHeld<FieldMappingAdminObject> second(repository->createFieldMappingAdminObject());
-    ASSERT_TRUE(first && second);
-    EXPECT_NE(first, second);
+    ASSERT_TRUE(first && second && first != second);
     int id = -1;
     ASSERT_TRUE(first->addFieldMapping(&error, "Through the repository", "", "ann", 0, &id)) << error.str();
     first.reset();
-    ReposHeld<FieldMappingObject> mapping(second->openFieldMapping(&error, id));
-    ASSERT_NE(mapping, nullptr) << error.str();
-    EXPECT_EQ(mapping->getName().str(), "Through the repository");
-    mapping.reset();
+    EXPECT_NE(ReposHeld<FieldMappingObject>(second->openFieldMapping(&error, id)), nullptr) << error.str();
     second.reset();
     repository.reset();
     EXPECT_EQ(repo.rows("SELECT MAP_NAME FROM FLDMAP"), (Rows{{"Through the repository"}}));

@@ -136,27 +136,11 @@ TEST_F(WriteBack, RefusedWritesLeaveTheSourceAsItWas) {
     EXPECT_EQ(all(), before);
 }
 
-TEST_F(WriteBack, KeysThatDoNotSingleOutOneRowWriteNothing) {
+TEST_F(WriteBack, MappingsThatDoNotSingleOutOneRowOrOneValueWriteNothing) {
     Rows before = all();
     auto byRegion = another({{"REGION", true}, {"NOTE", false}});
-    ASSERT_TRUE(byRegion);
     EXPECT_FALSE(write(VqbDatavar("both"), {{"REGION", VqbDatavar("north")}}, "ACCOUNTS", "", byRegion.get()));
     EXPECT_EQ(error.str(), reposMessage(1935, 2).str());
-    EXPECT_EQ(all(), before);
-    // The source connection was not left inside the refused write.
-    ASSERT_TRUE(write(VqbDatavar("55"), {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}})) << error.str();
-    before[2][2] = "55";
-    EXPECT_EQ(all(), before);
-}
-
-TEST_F(WriteBack, ATableWithoutOneValueFieldOrWithoutKeysIsRefused) {
-    Rows before = all();
-    // A second value field can only come from outside the mapping object.
-    ASSERT_TRUE(repo.exec("INSERT INTO MAPCON (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
-                          "VALUES (?, ?, '', '', 'ACCOUNTS', 'NOTE', 0, ?)",
-                          {VqbDatavar(mapping->getId()), VqbDatavar(path), VqbDatavar(kSqliteFile)}));
-    EXPECT_FALSE(write(VqbDatavar("bad"), {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}}));
-    EXPECT_EQ(error.str(), msg(678));
     auto noValue = another({{"REGION", true}});
     EXPECT_FALSE(write(VqbDatavar("bad"), {{"REGION", VqbDatavar("south")}}, "ACCOUNTS", "", noValue.get()));
     EXPECT_EQ(error.str(), msg(678));
@@ -164,6 +148,16 @@ TEST_F(WriteBack, ATableWithoutOneValueFieldOrWithoutKeysIsRefused) {
     auto noKeys = another({{"NOTE", false}});
     EXPECT_FALSE(write(VqbDatavar("bad"), {}, "ACCOUNTS", "", noKeys.get()));
     EXPECT_EQ(error.str(), msg(1931));
+    // A second value field can only come from outside the mapping object.
+    ASSERT_TRUE(repo.exec("INSERT INTO MAPCON (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
+                          "VALUES (?, ?, '', '', 'ACCOUNTS', 'NOTE', 0, ?)",
+                          {VqbDatavar(byRegion->getId()), VqbDatavar(path), VqbDatavar(kSqliteFile)}));
+    EXPECT_FALSE(write(VqbDatavar("bad"), {{"REGION", VqbDatavar("south")}}, "ACCOUNTS", "", byRegion.get()));
+    EXPECT_EQ(error.str(), msg(678));
+    EXPECT_EQ(all(), before);
+    // The source connection was not left inside a refused write.
+    ASSERT_TRUE(write(VqbDatavar("55"), {{"REGION", VqbDatavar("south")}, {"NUM", VqbDatavar(1)}})) << error.str();
+    before[2][2] = "55";
     EXPECT_EQ(all(), before);
 }
 
@@ -212,23 +206,16 @@ TEST_F(WriteBack, NamesThatNeedQuotingAreQuoted) {
 TEST_F(WriteBack, ASourceThatCannotBeReachedOrSetUpIsAFailure) {
     Rows before = all();
     // A file that is not there is not created; the native SQLite driver has no catalog but "main".
-    std::string missing = sourceDir.file("missing.db");
+    const std::string missing = sourceDir.file("missing.db");
     auto target = open(addMapping("Elsewhere"));
-    ASSERT_TRUE(target);
-    struct Case {
-        std::string dsn;
-        const char *catalog, *table, *key, *value;
-        VqbDatavar keyValue;
-    };
-    for (const Case& c : {Case{missing, "", "T", "K", "V", VqbDatavar(1)},
-                          Case{path, "other", "ACCOUNTS", "REGION", "BALANCE", VqbDatavar("south")}}) {
-        ASSERT_TRUE(target->addField(&error, c.dsn, c.catalog, "", c.table, c.key, true, kSqliteFile));
-        ASSERT_TRUE(target->addField(&error, c.dsn, c.catalog, "", c.table, c.value, false, kSqliteFile));
-        FieldMappingKey key{c.key, c.keyValue};
+    for (auto [dsn, catalog] : {std::pair{missing, ""}, {path, "other"}}) {
+        for (auto [field, isKey] : {std::pair{"REGION", true}, {"BALANCE", false}})
+            ASSERT_TRUE(target->addField(&error, dsn, catalog, "", "ACCOUNTS", field, isKey, kSqliteFile));
+        FieldMappingKey key{"REGION", VqbDatavar("south")};
         error = "";
-        EXPECT_FALSE(target->updateSourceValue(&error, VqbDatavar("x"), c.dsn, c.catalog, "", c.table, kSqliteFile, 1,
-                                               &key));
-        EXPECT_FALSE(error.isEmpty()) << c.dsn;
+        EXPECT_FALSE(
+            target->updateSourceValue(&error, VqbDatavar("x"), dsn, catalog, "", "ACCOUNTS", kSqliteFile, 1, &key));
+        EXPECT_FALSE(error.isEmpty()) << dsn;
     }
     EXPECT_FALSE(fileExists(missing));
     EXPECT_EQ(all(), before);

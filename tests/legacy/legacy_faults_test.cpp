@@ -123,37 +123,28 @@ TEST(LegacyFaults, DamagedFilesAndRefusingTargetsLeaveWholeTablesOnly) {
     }
 }
 
-// The version is read before the target is even opened.
-TEST(LegacyFaults, NoReadableVersionTouchesNothing) {
+// Sources without a readable version (read before the target is even opened), files that are no
+// database, and targets without the catalogue tables: refused with a reason, nothing written.
+TEST(LegacyFaults, UnreadableSourcesAndTargetsTouchNothing) {
     TempDir dir;
-    const std::string target = dir.file("target.db");
-    const std::pair<const char*, const char*> cases[] = {
-        {"no info", "CREATE TABLE fld (x)"},
-        {"no row", "CREATE TABLE info (i_type TEXT, i_version REAL)"},
+    const std::pair<const char*, const char*> versionless[] = {
+        {"noinfo", "CREATE TABLE fld (x)"},
+        {"norow", "CREATE TABLE info (i_type TEXT, i_version REAL)"},
         {"null", "CREATE TABLE info (i_type, i_version); INSERT INTO info VALUES ('PROFILE_RESULTSET', NULL)"},
         {"text", "CREATE TABLE info (i_type, i_version); INSERT INTO info VALUES ('PROFILE_RESULTSET', 'one')"}};
-    for (const auto& [name, sql] : cases) {
-        SCOPED_TRACE(name);
-        const std::string source = dir.file(std::string(name) + ".db");
-        RawFile(source, true).exec(sql);
-        Outcome outcome = rebuild(source, target);
-        EXPECT_FALSE(outcome.ok);
-        EXPECT_NE(outcome.error.find("no readable version"), std::string::npos) << outcome.error;
-        EXPECT_FALSE(std::filesystem::exists(target));
+    std::vector<std::vector<std::string>> cases;  // source, target, part of the reason
+    for (const auto& [name, sql] : versionless) {
+        RawFile(dir.file(std::string("v_") + name + ".db"), true).exec(sql);
+        cases.push_back({dir.file(std::string("v_") + name + ".db"), dir.file("target.db"), "no readable version"});
     }
-}
-
-TEST(LegacyFaults, FilesThatCannotBeOpenedOrAreNoRepository) {
-    TempDir dir;
     LegacyFile file(dir.file("legacy.db"), 2.0);
     writeFile(dir.file("text.db"), "this is not a database, just text that is long enough to be read\n");
-    // A target without the catalogue tables is refused at its first table, with nothing written.
     RawFile(dir.file("empty.db"), true).exec("CREATE TABLE other (x)");
     ReposTestRepository repo;
-    const std::vector<std::string> cases[] = {
-        {dir.file("missing.db"), repo.file(), ""}, {dir.file("text.db"), repo.file(), ""}, {"", repo.file(), ""},
-        {file.path(), dir.file("missing-target.db"), ""}, {file.path(), dir.file("text.db"), ""},
-        {file.path(), dir.file("empty.db"), "no such table"}};
+    cases.insert(cases.end(), {{dir.file("missing.db"), repo.file(), ""}, {dir.file("text.db"), repo.file(), ""},
+                               {"", repo.file(), ""}, {file.path(), dir.file("missing-target.db"), ""},
+                               {file.path(), dir.file("text.db"), ""},
+                               {file.path(), dir.file("empty.db"), "no such table"}});
     for (const auto& c : cases) {
         SCOPED_TRACE(c[0] + " -> " + c[1]);
         Outcome outcome = rebuild(c[0], c[1]);
@@ -161,6 +152,7 @@ TEST(LegacyFaults, FilesThatCannotBeOpenedOrAreNoRepository) {
         EXPECT_FALSE(outcome.error.empty());
         EXPECT_NE(outcome.error.find(c[2]), std::string::npos) << outcome.error;
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("target.db")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing-target.db")));
     RawFile target(repo.file());
     EXPECT_EQ(target.count("FLD"), 0);
@@ -168,26 +160,22 @@ TEST(LegacyFaults, FilesThatCannotBeOpenedOrAreNoRepository) {
     EXPECT_EQ(empty.names("%", "%"), (std::vector<std::string>{"other"}));
 }
 
+// Stopped at a table, or among the frequency tables: tables before it stay, nothing of it or after it is written.
 TEST(LegacyFaults, StoppedByTheCallback) {
     TempDir dir;
     LegacyFile file(dir.file("legacy.db"), 2.0);
-    ReposTestRepository repo;
-    RecordingCallback callback;
-    callback.stopAt = "Table FLD";
-    EXPECT_FALSE(rebuild(file.path(), repo.file(), &callback).ok);
-    EXPECT_EQ(callback.progress.back(), "Table FLD");
-    RawFile target(repo.file());
-    expectCopied(file, target, {"tbl"});
-    EXPECT_EQ(target.count("FLD"), 0);
-    EXPECT_EQ(probe(target, kFrequencyTables), "");
-
-    callback = RecordingCallback();
-    callback.stopAt = "Table frqdist17";
-    ReposTestRepository second;
-    EXPECT_FALSE(rebuild(file.path(), second.file(), &callback).ok);
-    RawFile secondTarget(second.file());
-    EXPECT_EQ(secondTarget.count("FRQDST3"), 3);
-    EXPECT_TRUE(secondTarget.names("FRQDST17").empty());
+    for (const char* stop : {"Table FLD", "Table frqdist17"}) {
+        SCOPED_TRACE(stop);
+        ReposTestRepository repo;
+        RecordingCallback callback;
+        callback.stopAt = stop;
+        EXPECT_FALSE(rebuild(file.path(), repo.file(), &callback).ok);
+        EXPECT_EQ(callback.progress.back(), stop);
+        RawFile target(repo.file());
+        expectCopied(file, target, {"tbl"});
+        EXPECT_EQ(target.count("FLD"), stop[6] == 'F' ? 0 : 3);
+        EXPECT_EQ(probe(target, kFrequencyTables), stop[6] == 'F' ? "" : "FRQDST3");
+    }
 }
 
 }  // namespace

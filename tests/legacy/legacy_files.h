@@ -129,26 +129,19 @@ public:
             ADD_FAILURE() << sql << ": " << (message ? message : "?");
         sqlite3_free(message);
     }
-    // Runs a statement with the values bound in order, typed by `types` ('i', 'r', else text); every row as text.
-    Rows rows(const std::string& sql, const Row& values = {}, const std::string& types = "") {
+    // Runs a statement with the values bound in order as text (the declared column types convert them); every
+    // row as text.
+    Rows rows(const std::string& sql, const Row& values = {}) {
         Rows out;
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
             ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
             return out;
         }
-        for (size_t i = 0; i < values.size(); ++i) {
-            int p = static_cast<int>(i) + 1;
-            char type = i < types.size() ? types[i] : 't';
-            if (!values[i])
-                sqlite3_bind_null(stmt, p);
-            else if (type == 'i')
-                sqlite3_bind_int64(stmt, p, std::stoll(*values[i]));
-            else if (type == 'r')
-                sqlite3_bind_double(stmt, p, std::stod(*values[i]));
-            else
-                sqlite3_bind_text(stmt, p, values[i]->c_str(), static_cast<int>(values[i]->size()), SQLITE_TRANSIENT);
-        }
+        for (size_t i = 0; i < values.size(); ++i)
+            if (values[i])
+                sqlite3_bind_text(stmt, static_cast<int>(i) + 1, values[i]->c_str(),
+                                  static_cast<int>(values[i]->size()), SQLITE_TRANSIENT);
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             Row row;
@@ -163,14 +156,13 @@ public:
         sqlite3_finalize(stmt);
         return out;
     }
-    void insert(const std::string& table, const std::vector<std::string>& columns, const Row& values,
-                const std::string& types) {
+    void insert(const std::string& table, const std::vector<std::string>& columns, const Row& values) {
         std::string sql = "INSERT INTO " + quoted(table) + " (", marks;
         for (size_t i = 0; i < columns.size(); ++i) {
             sql += (i ? ", " : "") + columns[i];
             marks += i ? ", ?" : "?";
         }
-        rows(sql + ") VALUES (" + marks + ")", values, types);
+        rows(sql + ") VALUES (" + marks + ")", values);
     }
     // The names of the tables and indexes matching a LIKE pattern.
     std::vector<std::string> names(const std::string& pattern, const char* type = "table") {
@@ -210,10 +202,8 @@ class LegacyFile {
 public:
     LegacyFile(const std::string& path, double version) : path_(path), version_(version), raw_(path, true) {
         raw_.exec("CREATE TABLE info (i_type TEXT, i_version REAL)");
-        raw_.insert("info", {"i_type", "i_version"}, {std::string("PROFILE_RESULTSET"), std::to_string(version)},
-                    "tr");
         // A row of another kind is not the version.
-        raw_.insert("info", {"i_type", "i_version"}, {std::string("OTHER"), std::string("7")}, "tr");
+        raw_.exec("INSERT INTO info VALUES ('OTHER', 7), ('PROFILE_RESULTSET', " + std::to_string(version) + ")");
         for (const LegacyTable& table : legacyTables())
             if (table.has(version)) addTable(table);
         if (version_ < 1.9) {
@@ -223,7 +213,7 @@ public:
                 for (int field : frequencyFields()) {
                     Row values = frequencyRow(field, row);
                     values.insert(values.begin(), std::to_string(field));
-                    raw_.insert("frqdist", {"fld_id", "fr_value", "fr_count"}, values, "iti");
+                    raw_.insert("frqdist", {"fld_id", "fr_value", "fr_count"}, values);
                 }
         } else {
             for (int field : frequencyFields()) addFrequencyTable("frqdist" + std::to_string(field), field, 3);
@@ -245,7 +235,7 @@ public:
     // A frequency table of the per-field layout (files from 1.9 on).
     void addFrequencyTable(const std::string& name, int field = 0, int rows = 2) {
         raw_.exec("CREATE TABLE " + RawFile::quoted(name) + " (fr_value TEXT, fr_count INTEGER)");
-        for (int row = 0; row < rows; ++row) raw_.insert(name, {"fr_value", "fr_count"}, frequencyRow(field, row), "ti");
+        for (int row = 0; row < rows; ++row) raw_.insert(name, {"fr_value", "fr_count"}, frequencyRow(field, row));
     }
 
 private:
@@ -266,7 +256,7 @@ private:
                 values.push_back(syntheticValue(types[i], row, static_cast<int>(i)));
             // A table defined by a query has no name.
             if (std::string(table.name) == "tbl" && row == 1) values[3] = std::string();
-            raw_.insert(table.name, names, values, types);
+            raw_.insert(table.name, names, values);
         }
     }
 

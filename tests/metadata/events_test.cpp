@@ -66,17 +66,14 @@ TEST(MetaEvents, ReadersSeeOtherSourcesSinceATimeInOrder) {
     };
     Rows forA = since(150.0, "A");
     ASSERT_EQ(forA.size(), 3u);
-    EXPECT_EQ(forA[0][0], std::to_string(b3));
-    EXPECT_EQ(forA[1][0], std::to_string(b1));  // same time: id order
-    EXPECT_EQ(forA[2][0], std::to_string(b2));
+    // Time order, id order within one time; the reader's own events left out.
+    EXPECT_EQ(forA[0][0] + "," + forA[1][0] + "," + forA[2][0],
+              std::to_string(b3) + "," + std::to_string(b1) + "," + std::to_string(b2));
     EXPECT_EQ(forA[1], (std::vector<std::string>{std::to_string(b1), "rule 1", "Modify", forA[1][3],
                                                  getCurrentUserName().str(), "other", "B"}));
     EXPECT_EQ(std::stod(forA[1][3]), 200.0);
     EXPECT_EQ(forA[2][2], "Lock");
-
-    Rows forB = since(0.0, "B");
-    ASSERT_EQ(forB.size(), 2u);
-    EXPECT_EQ(forB[0][1] + "," + forB[1][1] + "," + forB[1][2], "rule 1,task 4,Unlock");
+    EXPECT_EQ(since(0.0, "B").size(), 2u);
     EXPECT_TRUE(since(300.5, "B").empty());
 
     // An event written without a source is nobody's own, and a reader without one reads all.
@@ -204,13 +201,10 @@ TEST(MetaLocks, TakenTakenOverAndReleasedWithTheirAnnouncements) {
     VqbDatavar date;
     ASSERT_TRUE(m.meta->getObjectLock(5, rule, uuid, user, date));
     EXPECT_EQ(uuid.str() + "/" + user.str(), "uuid-5/alice");
-    EXPECT_GT(date.asDouble(), 40000.0);
 
     // Another user takes the lock over: still one row, the new holder.
     ASSERT_TRUE(m.meta->lockObject(5, rule, VqbString("bob"), VqbString("uuid-5")));
-    ASSERT_TRUE(m.meta->getObjectLock(5, rule, uuid, user, date));
-    EXPECT_EQ(user.str(), "bob");
-    EXPECT_EQ(m.repo.rows("SELECT LCK_ID FROM OBJLCK WHERE OBJ_ID=5"), (Rows{{"1"}}));
+    EXPECT_EQ(m.repo.rows("SELECT LCK_ID, LCK_USR FROM OBJLCK WHERE OBJ_ID=5"), (Rows{{"1", "bob"}}));
 
     ASSERT_TRUE(m.meta->unlockObject(5, rule));
     EXPECT_FALSE(m.meta->unlockObject(5, rule));

@@ -186,23 +186,3 @@ TEST_F(RepositoryAdminFiles, PathWithConnectionTextSeparatorsStaysOnePath) {
     auto entries = std::filesystem::directory_iterator(dir.path());
     EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
 }
-
-TEST_F(RepositoryAdminFiles, ScriptModeWritesStatementsInsteadOfRunningThem) {
-    config.set("BASE/REPOS_DDL_LINE_SUFFIX", ";");
-    const VqbString connection = RepositoryAdminImpl::fileConnection(dir.file("r.db"));
-    EXPECT_FALSE(admin->createRepositoryTables(connection, "", dir.file("missing/dir/script.sql")));
-    EXPECT_FALSE(admin->getErrorMessage().isEmpty());
-
-    ASSERT_TRUE(admin->createRepositoryTables(connection, "", dir.file("script.sql")))
-        << admin->getErrorMessage().str();
-    std::string script = readFile(dir.file("script.sql"));
-    for (const char* part : {"CREATE TABLE", "'VQREPOSITORY'", "'Profiling Reports'"})
-        EXPECT_NE(script.find(part), std::string::npos) << part;
-    EXPECT_EQ(script.find("?"), std::string::npos) << "a parameter was not written in";
-    EXPECT_EQ(script.substr(script.size() - 2), ";\n");
-    // Nothing ran: the file holds no repository.
-    Repository* repository = admin->openFileRepository(dir.file("r.db").c_str(), false);
-    ASSERT_NE(repository, nullptr);
-    EXPECT_EQ(kindOf(repository), REPOS_KIND_NONE);
-    repository->release();
-}

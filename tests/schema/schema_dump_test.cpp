@@ -1,7 +1,6 @@
 // The schema text dump, checked against hand-made excerpts and for its structure.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -59,10 +58,6 @@ std::string golden(const char* name) {
     return text;
 }
 
-Names slice(const Names& list, size_t from, size_t count) {
-    return Names(list.begin() + from, list.begin() + std::min(list.size(), from + count));
-}
-
 }  // namespace
 
 TEST(SchemaDump, PlainDumpGroupsTablesByProduct) {
@@ -80,27 +75,17 @@ TEST(SchemaDump, PlainDumpGroupsTablesByProduct) {
     for (const auto& g : groups)
         for (size_t i = g.from; i < g.to; ++i)
             EXPECT_EQ(labels[i], tables[i] == "RDARES" ? "Repository" : g.label) << tables[i];
-    EXPECT_EQ(slice(tables, 32, 3), (Names{"FLDRDA", "RDARES", "FLDGCM"}));
-    EXPECT_EQ(tables[53], "JFRDA");
-    EXPECT_EQ(tables[54], "RULE");
-    EXPECT_EQ(tables[82], "THRHLD");
-    EXPECT_EQ(slice(tables, 111, 9),
-              (Names{"NCOALO", "NCOAPO", "NCOALI", "NCOAPL", "NCOABR", "NCOAPB", "NCOAPA", "NCOAEX", "NCOAED"}));
-    EXPECT_EQ(slice(tables, 120, 16), (Names{"INFO", "INFOPR", "KEYVAL", "UCURID", "GCATS", "GCDEF", "GCFLD", "GCRUL",
-                                             "FLDMAP", "MAPCON", "FOLDER", "OBJLCK", "IMPRCS", "IMPDEP", "IMPPRP",
-                                             "REVENT"}));
+    EXPECT_EQ(tables[32] + " " + tables[33] + " " + tables[111] + " " + tables[120] + " " + tables[135],
+              "FLDRDA RDARES NCOALO INFO REVENT");
     // The short NCOAEX is listed, never the extended one.
     EXPECT_EQ(blocks(text, {"NCOAEX"}).find("PAFNCOA"), std::string::npos);
     EXPECT_EQ(blocks(text, {"INFO", "FLD", "RDARES", "NCOAED"}), golden("plain_excerpt.txt"));
 
     auto [single, singleLabels] = headings(dump(dir, false, false, true));
     ASSERT_EQ(single.size(), 136u);
-    EXPECT_EQ(slice(single, 0, 4), (Names{"INFO", "INFOPR", "KEYVAL", "UCURID"}));
-    EXPECT_EQ(singleLabels[0], "Repository");
-    EXPECT_EQ(single[10] + " " + singleLabels[10], "JOB Profile");
-    EXPECT_EQ(single[126], "REVENT");
+    EXPECT_EQ(single[0] + " " + singleLabels[0] + " " + single[10] + " " + singleLabels[10],
+              "INFO Repository JOB Profile");
     EXPECT_EQ(Names(singleLabels.begin() + 127, singleLabels.end()), Names(9, "NCOA"));
-    EXPECT_EQ(single[135], "NCOAED");
 }
 
 TEST(SchemaDump, SortingOrdersTablesWithinGroupsAndColumnsWithinTables) {
@@ -110,9 +95,7 @@ TEST(SchemaDump, SortingOrdersTablesWithinGroupsAndColumnsWithinTables) {
     ASSERT_EQ(tables.size(), 136u);
     for (size_t i = 1; i < tables.size(); ++i)
         EXPECT_TRUE(i == 54 || i == 83 || i == 111 || i == 120 || tables[i - 1] < tables[i]) << tables[i];
-    EXPECT_EQ(tables[0], "ALERT");
-    EXPECT_EQ(tables[111], "NCOABR");
-    EXPECT_EQ(tables[120], "FLDMAP");
+    EXPECT_EQ(tables[0] + " " + tables[111] + " " + tables[120], "ALERT NCOABR FLDMAP");
     // The metric placeholder has no name, so it sorts first.
     EXPECT_EQ(blocks(text, {"INFO", "FLD"}), golden("sorted_excerpt.txt"));
     Names single = headings(dump(dir, true, false, true)).first;
@@ -123,7 +106,6 @@ TEST(SchemaDump, SortingOrdersTablesWithinGroupsAndColumnsWithinTables) {
 TEST(SchemaDump, DescriptionsAreWrappedAtTheirWidths) {
     TempDir dir;
     std::string text = dump(dir, false, true, false);
-    EXPECT_EQ(headings(text).first.size(), 136u);
     // TFINF's long table description wraps at 80, column lines at 78; MPJTBL has no table text.
     EXPECT_EQ(blocks(text, {"INFO", "TFINF", "FLD", "RDARES", "MPJTBL"}), golden("descriptions_excerpt.txt"));
 }

@@ -31,8 +31,15 @@ std::string templateFile() {
     return file;
 }
 
-std::string text(ReposDataAccessCursor* cursor, int i) {
-    return cursor->isNull(i) ? std::string("<null>") : cursor->getString(i).str();
+// A prepared statement with its values bound in order; null (and a test failure) on error.
+ReposDataAccessStatement* prepare(ReposDataAccess* c, const std::string& sql,
+                                  std::initializer_list<VqbDatavar> values) {
+    ReposDataAccessStatement* stmt = c ? c->createStatement(sql) : nullptr;
+    if (!stmt && c) ADD_FAILURE() << sql << ": " << c->getLastErrorMessage().str();
+    int i = 0;
+    for (const VqbDatavar& v : values)
+        if (stmt) stmt->setParameter(i++, v);
+    return stmt;
 }
 
 }  // namespace
@@ -60,36 +67,17 @@ ReposTestRepository::ReposTestRepository() {
 ReposTestRepository::~ReposTestRepository() = default;
 
 bool ReposTestRepository::exec(const std::string& sql, std::initializer_list<VqbDatavar> values) {
-    if (!connection_) return false;
-    ReposHeld<ReposDataAccessStatement> stmt(connection_->createStatement(sql));
-    if (!stmt) {
-        ADD_FAILURE() << sql << ": " << connection_->getLastErrorMessage().str();
-        return false;
-    }
-    int i = 0;
-    for (const VqbDatavar& v : values) stmt->setParameter(i++, v);
-    if (!stmt->execute()) {
-        ADD_FAILURE() << sql << ": " << stmt->getErrorMessage().str();
-        return false;
-    }
-    return true;
+    ReposHeld<ReposDataAccessStatement> stmt(prepare(connection_.get(), sql, values));
+    bool ok = stmt && stmt->execute();
+    if (stmt && !ok) ADD_FAILURE() << sql << ": " << stmt->getErrorMessage().str();
+    return ok;
 }
 
 std::vector<std::vector<std::string>> ReposTestRepository::rows(const std::string& sql,
                                                                 std::initializer_list<VqbDatavar> values) {
-    if (!connection_) return {};
-    ReposHeld<ReposDataAccessStatement> stmt(connection_->createStatement(sql));
-    if (!stmt) {
-        ADD_FAILURE() << sql << ": " << connection_->getLastErrorMessage().str();
-        return {};
-    }
-    int i = 0;
-    for (const VqbDatavar& v : values) stmt->setParameter(i++, v);
-    ReposHeld<ReposDataAccessCursor> cursor(stmt->select());
-    if (!cursor) {
-        ADD_FAILURE() << sql << ": " << stmt->getErrorMessage().str();
-        return {};
-    }
+    ReposHeld<ReposDataAccessStatement> stmt(prepare(connection_.get(), sql, values));
+    ReposHeld<ReposDataAccessCursor> cursor(stmt ? stmt->select() : nullptr);
+    if (stmt && !cursor) ADD_FAILURE() << sql << ": " << stmt->getErrorMessage().str();
     return cursorRows(cursor.get());
 }
 
@@ -104,7 +92,8 @@ std::vector<std::vector<std::string>> cursorRows(ReposDataAccessCursor* cursor) 
     std::vector<std::vector<std::string>> result;
     while (cursor && cursor->next() == 1) {
         std::vector<std::string> row;
-        for (int i = 0; i < cursor->getNumCols(); ++i) row.push_back(text(cursor, i));
+        for (int i = 0; i < cursor->getNumCols(); ++i)
+            row.push_back(cursor->isNull(i) ? std::string("<null>") : cursor->getString(i).str());
         result.push_back(row);
     }
     return result;

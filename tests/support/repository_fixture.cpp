@@ -1,19 +1,10 @@
 #include "repository_fixture.h"
 
-
 #include "rda_factory.h"
-#include "vqbmessage.h"
 
 std::string placeName(const ::testing::TestParamInfo<Place>& info) {
-    switch (info.param) {
-        case Place::Direct:
-            return "Direct";
-        case Place::File:
-            return "File";
-        case Place::Postgres:
-            return "Postgres";
-    }
-    return "Unknown";
+    static const char* const names[] = {"Direct", "File", "Postgres"};
+    return names[static_cast<int>(info.param)];
 }
 
 std::string specDocument(const std::string& body) {

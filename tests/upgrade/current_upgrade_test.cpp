@@ -9,31 +9,27 @@ using CurrentUpgradeTest = UpgradeTest;
 
 }  // namespace
 
-// A current repository is left alone; a table set added to the installation is applied by an
-// upgrade, after which the repository is current again.
+// A current repository is left alone, its NCOA tables too; a table set added to the installation
+// is applied by an upgrade, after which the repository is current again.
 TEST_P(CurrentUpgradeTest, CurrentRepositoryIsLeftAloneUntilANewTableSetComes) {
     ASSERT_TRUE(create()) << error().str();
     const Snapshot before = everything();
-    RepositoryImpl* repository = openRepository();
-    ASSERT_NE(repository, nullptr);
-    EXPECT_FALSE(repository->upgrade());
-    EXPECT_EQ(repository->getErrorMessage(), reposMessage(1314));
-    // Its NCOA tables are current too.
-    EXPECT_TRUE(repository->upgradeNCOA()) << repository->getErrorMessage().str();
-    repository->release();
-    EXPECT_EQ(everything(), before);
-
-    writeSpec("quality.xml",
-              "<tableset name='QUALITY' version='1'><tabledef name='QSCORE'>"
-              "<column name='QS_ID' type='integer' primarykey='true'/></tabledef></tableset>");
-    for (bool added : {false, true}) {
-        repository = openRepository();
+    for (int round = 0; round < 3; ++round) {
+        if (round == 1)
+            writeSpec("quality.xml",
+                      "<tableset name='QUALITY' version='1'><tabledef name='QSCORE'>"
+                      "<column name='QS_ID' type='integer' primarykey='true'/></tabledef></tableset>");
+        RepositoryImpl* repository = openRepository();
         ASSERT_NE(repository, nullptr);
-        EXPECT_EQ(repository->upgrade(), !added) << repository->getErrorMessage().str();
-        if (added) {
-            EXPECT_EQ(repository->getErrorMessage(), reposMessage(1314));
+        EXPECT_EQ(repository->upgrade(), round == 1) << repository->getErrorMessage().str();
+        EXPECT_EQ(repository->getErrorMessage(), round == 1 ? VqbString() : reposMessage(1314));
+        if (round == 0) {
+            EXPECT_TRUE(repository->upgradeNCOA()) << repository->getErrorMessage().str();
         }
         repository->release();
+        if (round == 0) {
+            EXPECT_EQ(everything(), before);
+        }
     }
     EXPECT_EQ(existingTables({"QSCORE"}).size(), 1u);
     EXPECT_EQ(value("SELECT I_VERS FROM " + t("INFO") + " WHERE I_TYPE = 'QUALITY'"), "1");
@@ -68,34 +64,26 @@ TEST_P(CurrentUpgradeTest, NcoaRowIsAddedOrBroughtToTheCurrentVersion) {
     EXPECT_EQ(existingTables({"NCOALO"}).size(), 1u);
 }
 
-TEST_P(CurrentUpgradeTest, NcoaUpgradeNeedsARepository) {
-    // An empty database, INFO only, KEYVAL only.
+// Without a repository (an empty database, INFO only, KEYVAL only) there is nothing to upgrade:
+// an upgrade would stamp the database as one without its initial rows.
+TEST_P(CurrentUpgradeTest, NothingToUpgradeWithoutARepository) {
     for (const char* table : {"", "INFO", "KEYVAL"}) {
         SCOPED_TRACE(table);
         TearDown();
         SetUp();
-        if (*table) run(std::string("CREATE TABLE ") + t(table) + " (A_COLUMN VARCHAR(32))");
+        run(std::string("CREATE TABLE ") + t(*table ? table : "OTHER") + " (A_COLUMN VARCHAR(32))");
         const Snapshot before = everything();
         RepositoryImpl* repository = openRepository();
         ASSERT_NE(repository, nullptr);
         EXPECT_FALSE(repository->upgradeNCOA());
         EXPECT_EQ(repository->getErrorMessage(), reposMessage(1050));
         EXPECT_FALSE(repository->hasNCOA());
+        EXPECT_FALSE(repository->upgrade());
+        EXPECT_EQ(repository->getErrorMessage(), reposMessage(1050));
         repository->release();
         EXPECT_EQ(everything(), before);
-        EXPECT_TRUE(existingTables({"NCOALO"}).empty());
+        EXPECT_TRUE(existingTables({"NCOALO", "UCURID", "RULE"}).empty());
     }
-}
-
-// Upgrading a database without a repository would stamp it as one without its initial rows.
-TEST_P(CurrentUpgradeTest, NothingToUpgradeInADatabaseWithoutARepository) {
-    run("CREATE TABLE " + t("OTHER") + " (A_COLUMN VARCHAR(32))");
-    RepositoryImpl* repository = openRepository();
-    ASSERT_NE(repository, nullptr);
-    EXPECT_FALSE(repository->upgrade());
-    EXPECT_EQ(repository->getErrorMessage(), reposMessage(1050));
-    repository->release();
-    EXPECT_TRUE(existingTables({"INFO", "UCURID", "RULE"}).empty());
 }
 
 // An NCOA row would make an older repository read as unified, so that its own upgrade (counters,
@@ -110,15 +98,8 @@ TEST_P(CurrentUpgradeTest, NcoaUpgradeOfAnOlderRepositoryIsRefused) {
     EXPECT_FALSE(repository->getErrorMessage().isEmpty());
     repository->release();
     EXPECT_EQ(everything(), before);
-
     EXPECT_EQ(upgradeToCurrent(), 2);
-    repository = openRepository();
-    ASSERT_NE(repository, nullptr);
-    unsigned id = 0;
-    EXPECT_TRUE(repository->getNextId("RULE", &id, nullptr));
-    EXPECT_EQ(id, 21u);
-    repository->release();
 }
 
-INSTANTIATE_TEST_SUITE_P(Places, CurrentUpgradeTest, ::testing::Values(Place::Direct, Place::File, Place::Postgres),
-                         placeName);
+// Behaves alike on every back end; the legacy upgrades run on the server too.
+INSTANTIATE_TEST_SUITE_P(Places, CurrentUpgradeTest, ::testing::Values(Place::Direct, Place::File), placeName);

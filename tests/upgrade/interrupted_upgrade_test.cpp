@@ -11,6 +11,22 @@ namespace {
 
 using InterruptedUpgradeTest = UpgradeTest;
 
+// Counts what an upgrade shows to its status callback; kills its own process at a given count.
+class CountingCallback : public RepositoryStatusCallback {
+public:
+    explicit CountingCallback(long killAt = 0) : killAt_(killAt) {}
+    bool reportProgress(const VqbString&) override { return tick(), true; }
+    void reportMessage(const VqbString&) override { tick(); }
+    long count() const { return count_; }
+
+private:
+    void tick() {
+        if (++count_ == killAt_) kill(getpid(), SIGKILL);
+    }
+    long killAt_;
+    long count_ = 0;
+};
+
 }  // namespace
 
 TEST_P(InterruptedUpgradeTest, KilledUpgradeIsCompletedByTheNextOne) {

@@ -38,22 +38,18 @@ protected:
 
     // Writes the old repository's tables and rows.
     void build(Legacy legacy);
-    // Opened as its hosts open it: the file directly (Direct), the file through the connector
-    // (File), the server through the connector (Postgres). Not validated.
+    // Opened as its hosts open it, not validated; tryOpen reports no failure.
     RepositoryImpl* openRepository();
-    // The same without a test failure when it cannot be opened.
     RepositoryImpl* tryOpen();
     // Upgrades until the repository is current; the number of upgrades that ran (an older
     // repository needs two: the first leaves no minor version). -1 on a failure (reported).
     int upgradeToCurrent();
 
-    // A connection of the test's own, kept open; drop() ends it (before a fork, for one).
+    // A connection of the test's own to location(), kept open until dropDb() (before a fork).
     ReposDataAccess* db();
     void dropDb() { db_.reset(); }
-    // The qualified name of a repository table, through that connection.
     std::string t(const char* table);
     Rows query(const std::string& sql);
-    // The names among tables that exist, through that connection.
     std::vector<std::string> existingTables(const std::vector<std::string>& tables);
     std::string value(const std::string& sql);
     void run(const std::string& sql);
@@ -64,28 +60,10 @@ protected:
     void verifyUpgraded(Legacy legacy, const Snapshot& before);
     // Every row of every table of the repository, sorted, for "nothing changed".
     Snapshot everything();
-    // Makes inserts of that value into the column fail (a trigger, or on PostgreSQL a check
-    // that old rows need not pass), and lets them through again.
-    void refuseInserts(const char* table, const char* column, const char* value);
-    void allowInserts(const char* table);
 
 private:
     ReposHeld<ReposDataAccess> db_;
     std::string file_;
-};
-
-// Counts what an operation shows to its status callback; kills its own process at a given count.
-class CountingCallback : public RepositoryStatusCallback {
-public:
-    explicit CountingCallback(long killAt = 0) : killAt_(killAt) {}
-    bool reportProgress(const VqbString&) override;
-    void reportMessage(const VqbString&) override { tick(); }
-    long count() const { return count_; }
-
-private:
-    void tick();
-    long killAt_;
-    long count_ = 0;
 };
 
 #endif
