@@ -1,6 +1,6 @@
-// The typed data-access interfaces: one per product area, each in its own header
-// repos_<family>_rda.h, all included from here. Every one of them starts with the same operations,
-// declared once in ReposTypedDataAccess and served by one implementation for all areas.
+// The base of the typed data-access interfaces: one per product area, each in its own header
+// repos_<family>_rda.h. Every one of them starts with the same operations, declared once in
+// ReposTypedDataAccess and served by one implementation for all areas.
 //
 // Objects handed out are ended with release(), never deleted, and must be released before the
 // repository that made them: they use its connection.
@@ -30,31 +30,5 @@ public:
     virtual void setDDLCallback(ReposDDLCallback* callback) = 0;
     virtual void release() = 0;
 };
-
-// The interfaces of the areas; each header exists once its area is built. A family header
-// includes this one after its own include guard, so either may be included first.
-#if defined(__has_include)
-#if __has_include("repos_common_rda.h")
-#include "repos_common_rda.h"
-#endif
-#if __has_include("repos_explorer_rda.h")
-#include "repos_explorer_rda.h"
-#endif
-#if __has_include("repos_metadata_rda.h")
-#include "repos_metadata_rda.h"
-#endif
-#if __has_include("repos_profile_rda.h")
-#include "repos_profile_rda.h"
-#endif
-#if __has_include("repos_monitor_rda.h")
-#include "repos_monitor_rda.h"
-#endif
-#if __has_include("repos_ncoa_rda.h")
-#include "repos_ncoa_rda.h"
-#endif
-#if __has_include("repos_refdata_rda.h")
-#include "repos_refdata_rda.h"
-#endif
-#endif
 
 #endif

@@ -13,7 +13,6 @@ constexpr int kLevelNotice = 2;
 constexpr int kMaxTextLen = 65536;
 constexpr size_t kIdleStatements = 64;
 
-
 }  // namespace
 
 // ---- connection
