@@ -9,17 +9,8 @@
 #include <vector>
 
 #include "repos_dataaccess.h"
+#include "repos_held.h"
 #include "test_support.h"
-
-// Ends a connection, statement, cursor or typed object with its release().
-struct ReposReleaser {
-    template <class T>
-    void operator()(T* p) const {
-        if (p) p->release();
-    }
-};
-template <class T>
-using ReposHeld = std::unique_ptr<T, ReposReleaser>;
 
 class ReposTestRepository {
 public:
