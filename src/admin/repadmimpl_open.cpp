@@ -111,8 +111,8 @@ RepositoryImpl* RepositoryAdminImpl::openFile(const VqbString& path, bool valida
     bool error = true;
     bool viaConnector = options->get("REPOS/FORCE_FILE_BASED", force) && !force.trimmed().asBool(&error) && !error;
     VqbString openError("");
-    bool opened = viaConnector ? repository->open(false, this, REPOS_ACCESS_CONNECTOR, fileConnection(path, mayCreate), "", "",
-                                                  statusCallback_, openError)
+    bool opened = viaConnector ? repository->open(false, this, REPOS_ACCESS_CONNECTOR, fileConnection(path, mayCreate),
+                                                  "", "", statusCallback_, openError)
                                : repository->open(false, this, REPOS_ACCESS_SQLITE_FILE, path, "", "", statusCallback_,
                                                   openError);
     if (!opened) {

@@ -111,13 +111,14 @@ TEST_F(ListFile, FailuresNameTheFileAndKeepTheList) {
         {"no temporary", dir.file(std::string(250, 'n')), [] {}},
         {"no lock", path, [&] { ASSERT_EQ(mkdir((path + ".lock").c_str(), 0700), 0); }},
         {"no folder", dir.file("gone/repositories.lst"), [] {}},
-        {"list is a folder", dir.file("folder.lst"), [&] { ASSERT_EQ(mkdir(dir.file("folder.lst").c_str(), 0700), 0); }},
+        {"list is a folder", dir.file("folder.lst"),
+         [&] { ASSERT_EQ(mkdir(dir.file("folder.lst").c_str(), 0700), 0); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         c.setUp();
-        const bool plain = !std::filesystem::exists(c.list);
-        if (plain && std::filesystem::exists(std::filesystem::path(c.list).parent_path())) writeFile(c.list, kept);
+        const bool ordinary = !std::filesystem::exists(c.list);  // not made a folder by the case
+        if (ordinary && std::filesystem::exists(std::filesystem::path(c.list).parent_path())) writeFile(c.list, kept);
         // The folder's files but the lock file, which stays once made.
         auto files = [&] {
             std::vector<std::string> out;
@@ -131,7 +132,7 @@ TEST_F(ListFile, FailuresNameTheFileAndKeepTheList) {
         EXPECT_FALSE(other.addRepository("/b.db", "", "b", true) || other.setDefaultRepository("a") ||
                      other.removeRepository("a"));
         EXPECT_NE(other.getErrorMessage().str().find(c.list), std::string::npos) << other.getErrorMessage().str();
-        if (plain && fileExists(c.list)) {
+        if (ordinary && fileExists(c.list)) {
             EXPECT_EQ(readFile(c.list), kept);
         }
         EXPECT_EQ(files(), before);
