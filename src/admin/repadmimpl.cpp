@@ -58,7 +58,8 @@ RepositoryAdminImpl::RepositoryAdminImpl(unsigned flags, const char* listFile)
     if (flags & REPOS_ADMIN_NO_LIST_FILE) return;
     listPath_ = VqbString(listFile ? listFile : "");
     unsigned rc = np_fio_stat(listPath_.asCstr(), 0);
-    if (rc != NP_FIO_OK && rc != NP_FIO_ENOENT) fail(__LINE__, reposMessage(1294, listPath_.asCstr()));
+    if (rc != NP_FIO_OK && rc != NP_FIO_ENOENT)
+        fail(__LINE__, reposMessage(1294, listPath_.asCstr(), np_fio_errdesc(rc)));
 }
 
 RepositoryAdminImpl::~RepositoryAdminImpl() = default;
@@ -136,7 +137,7 @@ bool RepositoryAdminImpl::loadRepositoryList() {
     if (rc != NP_LEX_EOF) {
         if (lex) np_lex_clean(lex);
         switch (rc) {
-            case NP_LEX_ENOMEM: return fail(__LINE__, reposMessage(1298));
+            case NP_LEX_ENOMEM: return fail(__LINE__, reposMessage(1298, path));
             case NP_LEX_ELINE: return fail(__LINE__, reposMessage(1300, path, lineNo));
             case NP_LEX_EOPEN: return fail(__LINE__, reposMessage(1301, path));
             case NP_LEX_EREAD: return fail(__LINE__, reposMessage(1302, path));

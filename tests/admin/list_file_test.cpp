@@ -322,7 +322,7 @@ TEST(AdminEntry, ErrorTextIsCutAt255AndClearedAfterASuccess) {
     std::string error = getRepositoryAdminError();
     EXPECT_LE(error.size(), 255u);
     EXPECT_GE(error.size(), 250u);
-    EXPECT_EQ(error, reposMessage(1294, bad.c_str()).str().substr(0, error.size()));
+    EXPECT_EQ(error, reposMessage(1294, bad.c_str(), "Not a directory").str().substr(0, error.size()));
 
     AdminPtr ok(createRepositoryAdmin(0, dir.file("repos.lst").c_str()));
     ASSERT_TRUE(ok);
