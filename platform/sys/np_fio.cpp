@@ -1,17 +1,22 @@
 #include "np_fio.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <new>
+#include <vector>
 
 struct NpFioFile {
     FILE* fp = nullptr;
+};
+
+struct NpFioLock {
+    int fd = -1;
 };
 
 namespace {
@@ -145,4 +150,67 @@ unsigned np_fio_read_all(const char* path, std::string* out) {
     bool bad = std::ferror(fp) != 0;
     std::fclose(fp);
     return bad ? NP_FIO_EIO : NP_FIO_OK;
+}
+
+unsigned np_fio_permissions(const char* path, unsigned* permissions) {
+    if (!path || !*path || !permissions) return NP_FIO_EINVAL;
+    struct stat st {};
+    if (stat(path, &st) != 0) return fromErrno(errno);
+    *permissions = st.st_mode & 0777;
+    return NP_FIO_OK;
+}
+
+unsigned np_fio_text_open_unique(const char* prefix, unsigned permissions, NpFioFile** out, std::string* path) {
+    if (!out || !path) return NP_FIO_EINVAL;
+    *out = nullptr;
+    if (!prefix || !*prefix) return NP_FIO_EINVAL;
+    std::string name = std::string(prefix) + "XXXXXX";
+    std::vector<char> buf(name.begin(), name.end());
+    buf.push_back('\0');
+    int fd = mkostemp(buf.data(), O_CLOEXEC);
+    if (fd < 0) return fromErrno(errno);
+    unsigned rc = NP_FIO_OK;
+    FILE* fp = nullptr;
+    if (fchmod(fd, permissions & 0777) != 0 || !(fp = fdopen(fd, "wb"))) rc = fromErrno(errno);
+    NpFioFile* file = fp ? new (std::nothrow) NpFioFile{fp} : nullptr;
+    if (!file) {
+        if (rc == NP_FIO_OK) rc = NP_FIO_EGENERIC;
+        if (fp)
+            std::fclose(fp);
+        else
+            ::close(fd);
+        ::unlink(buf.data());
+        return rc;
+    }
+    *path = buf.data();
+    *out = file;
+    return NP_FIO_OK;
+}
+
+unsigned np_fio_lock(const char* path, NpFioLock** out) {
+    if (!out) return NP_FIO_EINVAL;
+    *out = nullptr;
+    if (!path || !*path) return NP_FIO_EINVAL;
+    int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return fromErrno(errno);
+    // flock, not fcntl: its locks belong to the open file, so threads of one process exclude
+    // each other too.
+    int r;
+    while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    NpFioLock* lock = r == 0 ? new (std::nothrow) NpFioLock{fd} : nullptr;
+    if (!lock) {
+        unsigned rc = r == 0 ? static_cast<unsigned>(NP_FIO_EGENERIC) : fromErrno(errno);
+        ::close(fd);
+        return rc;
+    }
+    *out = lock;
+    return NP_FIO_OK;
+}
+
+void np_fio_unlock(NpFioLock* lock) {
+    if (!lock) return;
+    // Closing the only descriptor of the open file releases its lock.
+    ::close(lock->fd);
+    delete lock;
 }

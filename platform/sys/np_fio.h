@@ -51,4 +51,18 @@ unsigned np_fio_text_close(NpFioFile* file);
 // Reads a whole file into out; 0 or an error code.
 unsigned np_fio_read_all(const char* path, std::string* out);
 
+// The permission bits (the 0777 part of the mode) of an existing path.
+unsigned np_fio_permissions(const char* path, unsigned* permissions);
+// Creates a new text file named prefix and six unique characters, with the given permission bits
+// (whatever the umask), open for writing; its name in *path.
+unsigned np_fio_text_open_unique(const char* prefix, unsigned permissions, NpFioFile** out, std::string* path);
+
+// An exclusive lock on a lock file, which is created (owner only) when missing and stays. Two
+// locks on one file exclude each other whether they are taken by two processes or by two threads
+// of one; a process that ends loses its locks.
+struct NpFioLock;
+// Waits until the lock is free and takes it.
+unsigned np_fio_lock(const char* path, NpFioLock** out);
+void np_fio_unlock(NpFioLock* lock);
+
 #endif

@@ -1,7 +1,9 @@
 #include "repadmimpl.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
+#include <string>
 
 #include "np_fio.h"
 #include "np_lex.h"
@@ -11,6 +13,8 @@
 namespace {
 
 const char kSource[] = "repadmimpl";
+// The list line of this name names the default repository.
+const char kDefaultKey[] = "$defaultrepos";
 
 // Shared by every caller of createRepositoryAdmin; the host serialises them.
 char g_adminError[256];
@@ -54,7 +58,8 @@ RepositoryAdminImpl::RepositoryAdminImpl(unsigned flags, const char* listFile)
     if (flags & REPOS_ADMIN_NO_LIST_FILE) return;
     listPath_ = VqbString(listFile ? listFile : "");
     unsigned rc = np_fio_stat(listPath_.asCstr(), 0);
-    if (rc != NP_FIO_OK && rc != NP_FIO_ENOENT) fail(__LINE__, reposMessage(1294, listPath_.asCstr()));
+    if (rc != NP_FIO_OK && rc != NP_FIO_ENOENT)
+        fail(__LINE__, reposMessage(1294, listPath_.asCstr(), np_fio_errdesc(rc)));
 }
 
 RepositoryAdminImpl::~RepositoryAdminImpl() = default;
@@ -110,7 +115,7 @@ bool RepositoryAdminImpl::loadRepositoryList() {
                 if (i) name.append(' ');
                 name.append(line.names[i].c_str());
             }
-            if (name.equals("$defaultrepos", false)) {
+            if (name.equals(kDefaultKey, false)) {
                 defaultName = VqbString(line.values[0]);
                 haveDefault = true;
             } else {
@@ -132,7 +137,7 @@ bool RepositoryAdminImpl::loadRepositoryList() {
     if (rc != NP_LEX_EOF) {
         if (lex) np_lex_clean(lex);
         switch (rc) {
-            case NP_LEX_ENOMEM: return fail(__LINE__, reposMessage(1298));
+            case NP_LEX_ENOMEM: return fail(__LINE__, reposMessage(1298, path));
             case NP_LEX_ELINE: return fail(__LINE__, reposMessage(1300, path, lineNo));
             case NP_LEX_EOPEN: return fail(__LINE__, reposMessage(1301, path));
             case NP_LEX_EREAD: return fail(__LINE__, reposMessage(1302, path));
@@ -153,7 +158,7 @@ VqbString RepositoryAdminImpl::formatRepositoryList(const std::vector<ReposListE
     VqbString defaultName = entries.front().name;
     for (const auto& e : entries)
         if (e.isDefault) defaultName = e.name;
-    text.append("$defaultrepos=").append(quoted(defaultName)).append("\r\n");
+    text.append(kDefaultKey).append("=").append(quoted(defaultName)).append("\r\n");
     for (const auto& e : entries) {
         text.append(quoted(e.name)).append("=").append(quoted(e.connection)).append(" ");
         text.append(quoted(e.tablePrefix)).append(e.isFile ? " 'F'" : " 'C'").append("\r\n");
@@ -161,30 +166,62 @@ VqbString RepositoryAdminImpl::formatRepositoryList(const std::vector<ReposListE
     return text;
 }
 
-// The list is written to a temporary file that then replaces the list in one rename, so a
-// failure at any step leaves the old list as it was.
+// The list is written to a temporary file of its own that then replaces the list in one rename,
+// so a failure at any step leaves the old list as it was.
 bool RepositoryAdminImpl::saveRepositoryList() {
     if (listPath_.isEmpty()) return fail(__LINE__, reposMessage(1295));
+    const char* path = listPath_.asCstr();
     VqbString text = formatRepositoryList(list_);
-    VqbString tmp = listPath_ + ".t";
+    // The list holds connection texts with their passwords: only its owner reads it, or fewer
+    // when the owner made it stricter.
+    unsigned permissions = 0600, existing = 0;
+    if (np_fio_permissions(path, &existing) == NP_FIO_OK) permissions &= existing;
     NpFioFile* file = nullptr;
-    unsigned rc = np_fio_text_open(tmp.asCstr(), NP_FIO_NEWTEXT, &file);
-    if (rc != NP_FIO_OK) return fail(__LINE__, VqbString(np_fio_errdesc(rc)));
-    if (np_fio_text_write(file, text.asCstr(), -1) < 0) {
-        np_fio_text_close(file);
-        np_fio_unlink(tmp.asCstr());
-        return fail(__LINE__, reposMessage(1044));
-    }
-    rc = np_fio_text_close(file);
+    std::string tmp;
+    unsigned rc = np_fio_text_open_unique((listPath_ + ".t").asCstr(), permissions, &file, &tmp);
+    if (rc != NP_FIO_OK) return fail(__LINE__, reposMessage(1044, path, np_fio_errdesc(rc)));
+    if (np_fio_text_write(file, text.asCstr(), static_cast<int>(text.cStrSize())) < 0) rc = NP_FIO_EIO;
+    unsigned closed = np_fio_text_close(file);
+    if (rc == NP_FIO_OK) rc = closed;
+    if (rc == NP_FIO_OK) rc = np_fio_rename(tmp.c_str(), path);
     if (rc != NP_FIO_OK) {
-        np_fio_unlink(tmp.asCstr());
-        return fail(__LINE__, VqbString::format("%s (%s)", reposMessage(1044).asCstr(), np_fio_errdesc(rc)));
+        np_fio_unlink(tmp.c_str());
+        return fail(__LINE__, reposMessage(1044, path, np_fio_errdesc(rc)));
     }
-    rc = np_fio_rename(tmp.asCstr(), listPath_.asCstr());
-    if (rc != NP_FIO_OK) {
-        np_fio_unlink(tmp.asCstr());
-        return fail(__LINE__, VqbString::format("%s (%s)", reposMessage(1044).asCstr(), np_fio_errdesc(rc)));
-    }
+    return true;
+}
+
+bool RepositoryAdminImpl::changeRepositoryList(const std::function<bool()>& change) {
+    if (listPath_.isEmpty()) return fail(__LINE__, reposMessage(1295));
+    // Held from reading the list to replacing it, so a concurrent writer's change is read, not lost.
+    VqbString lockPath = listPath_ + ".lock";
+    NpFioLock* lock = nullptr;
+    unsigned rc = np_fio_lock(lockPath.asCstr(), &lock);
+    if (rc != NP_FIO_OK)
+        return fail(__LINE__, reposMessage(1328, listPath_.asCstr(), lockPath.asCstr(), np_fio_errdesc(rc)));
+    std::unique_ptr<NpFioLock, void (*)(NpFioLock*)> held(lock, np_fio_unlock);
+    return loadRepositoryList() && change() && saveRepositoryList();
+}
+
+bool RepositoryAdminImpl::nameUnlisted(const VqbString& name) {
+    for (const auto& e : list_)
+        if (e.name.equals(name, false)) return fail(__LINE__, reposMessage(1305, name.asCstr(), listPath_.asCstr()));
+    return true;
+}
+
+bool RepositoryAdminImpl::listableTexts(const VqbString& name, const VqbString& connection,
+                                        const VqbString& tablePrefix) {
+    // A line break ends the entry's line and a zero byte ends the file's text: either leaves a list
+    // that no longer reads as a whole.
+    static const std::string kBreaks("\r\n\0", 3);
+    const struct {
+        const VqbString& text;
+        const char* what;
+    } parts[] = {{name, "name"}, {connection, "connection text"}, {tablePrefix, "table prefix"}};
+    for (const auto& part : parts)
+        if (part.text.str().find_first_of(kBreaks) != std::string::npos)
+            return fail(__LINE__, reposMessage(1326, part.what));
+    if (name.equals(kDefaultKey, false)) return fail(__LINE__, reposMessage(1327, name.asCstr()));
     return true;
 }
 
@@ -198,8 +235,7 @@ bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) {
         e.version = -1;
         e.kind = 0;
         if (!probe) continue;
-        Repository* repo = e.isFile ? openFileRepository(e.connection, false)
-                                    : connectRepository(e.connection, e.tablePrefix, false, nullptr);
+        Repository* repo = openForProbe(e);
         if (!repo) {
             e.description = "Failed to connect";
             e.versionText = "n/a";
@@ -231,32 +267,37 @@ bool RepositoryAdminImpl::getNextRepository(VqbString& name, bool& isDefault, Vq
 
 bool RepositoryAdminImpl::addRepository(const VqbString& connection, const VqbString& tablePrefix,
                                         const VqbString& name, bool isFile) {
-    if (!loadRepositoryList()) return false;
-    for (const auto& e : list_)
-        if (e.name.equals(name, false)) return fail(__LINE__, reposMessage(1305));
-    if (!isFile && !checkConnectorRepository(connection, tablePrefix)) return false;
-    ReposListEntry e;
-    e.name = name;
-    e.connection = connection;
-    e.tablePrefix = tablePrefix;
-    e.isFile = isFile;
-    list_.push_back(e);
-    return saveRepositoryList();
+    if (!listableTexts(name, connection, tablePrefix)) return false;
+    // The connection is tried without holding the list's lock; the name is looked for again under it.
+    if (!isFile && !(loadRepositoryList() && nameUnlisted(name) && checkConnectorRepository(connection, tablePrefix)))
+        return false;
+    return changeRepositoryList([&] {
+        if (!nameUnlisted(name)) return false;
+        ReposListEntry e;
+        e.name = name;
+        e.connection = connection;
+        e.tablePrefix = tablePrefix;
+        e.isFile = isFile;
+        list_.push_back(e);
+        return true;
+    });
 }
 
 bool RepositoryAdminImpl::removeRepository(const VqbString& name) {
-    if (!loadRepositoryList()) return false;
-    for (auto it = list_.begin(); it != list_.end(); ++it) {
-        if (it->name.equals(name, false)) {
-            list_.erase(it);
-            break;
+    return changeRepositoryList([&] {
+        for (auto it = list_.begin(); it != list_.end(); ++it) {
+            if (it->name.equals(name, false)) {
+                list_.erase(it);
+                break;
+            }
         }
-    }
-    return saveRepositoryList();
+        return true;
+    });
 }
 
 bool RepositoryAdminImpl::setDefaultRepository(const VqbString& name) {
-    if (!loadRepositoryList()) return false;
-    for (auto& e : list_) e.isDefault = e.name.equals(name, false);
-    return saveRepositoryList();
+    return changeRepositoryList([&] {
+        for (auto& e : list_) e.isDefault = e.name.equals(name, false);
+        return true;
+    });
 }

@@ -1,6 +1,7 @@
 #ifndef REPADMIMPL_H
 #define REPADMIMPL_H
 
+#include <functional>
 #include <vector>
 
 #include "repos_admin.h"
@@ -95,16 +96,27 @@ public:
     bool createTablesIn(RepositoryImpl* repository, const VqbString& ddlFile);
     // Drops every table of the repository (which stays open).
     bool dropTablesIn(RepositoryImpl* repository);
-    // The connector's connection text for a SQLite repository file.
-    static VqbString fileConnection(const VqbString& path);
+    // The connector's connection text for a SQLite repository file, made when missing with create.
+    static VqbString fileConnection(const VqbString& path, bool create = true);
 
 private:
     bool fail(int line, const VqbString& text);
     bool notAvailable(int line, const char* what);
+    // Reads the list, applies the change and writes the list back, as one step among every
+    // writer of the list file.
+    bool changeRepositoryList(const std::function<bool()>& change);
+    // False with 1305 when the name is in the list read last.
+    bool nameUnlisted(const VqbString& name);
+    // False when a text of a new entry could not be written to the list file and read back.
+    bool listableTexts(const VqbString& name, const VqbString& connection, const VqbString& tablePrefix);
     // The connection's reason (its detail, else its general text) as last error; false.
     bool connectionFailure(int line, ReposDataAccess* db);
     // The version checks of a validating open; false releases the repository.
     bool validated(RepositoryImpl* repository);
+    // openFileRepository; through the connector a missing file is made only with mayCreate.
+    RepositoryImpl* openFile(const VqbString& path, bool validate, bool mayCreate);
+    // Opens a list entry without validation and never makes a database that is not there.
+    Repository* openForProbe(const ReposListEntry& entry);
     // Fills the probe columns of an entry from an opened repository and releases it.
     void probeRepository(Repository* repo, ReposListEntry& entry);
     // A connector entry is listed only when it can be opened and can hold a repository.

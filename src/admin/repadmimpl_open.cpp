@@ -23,9 +23,24 @@ const char kSource[] = "repadmimpl";
 // tables of older versions.
 const char* const kLooseTables[] = {"FRQDST", "CURID", "KEYVAL", "REDUN"};
 
+// Whether a part of a connection text sets CREATE. A braced value that holds such a part counts
+// too, which only costs an override that changes nothing.
+bool setsCreate(const std::string& text) {
+    for (size_t start = 0;;) {
+        size_t key = text.find_first_not_of(" \t", start);
+        if (key == std::string::npos) return false;
+        size_t next = text.find_first_not_of(" \t", key + 6);
+        if (VqbString(text.substr(key, 6)).equals("CREATE", false) && next != std::string::npos && text[next] == '=')
+            return true;
+        start = text.find(';', key);
+        if (start == std::string::npos) return false;
+        ++start;
+    }
+}
+
 }  // namespace
 
-VqbString RepositoryAdminImpl::fileConnection(const VqbString& path) {
+VqbString RepositoryAdminImpl::fileConnection(const VqbString& path, bool create) {
     // A path holding the connection text's separators is braced, so it stays one value.
     const std::string& p = path.str();
     bool brace = p.find_first_of(";{}") != std::string::npos ||
@@ -39,7 +54,7 @@ VqbString RepositoryAdminImpl::fileConnection(const VqbString& path) {
         }
         value += "}";
     }
-    return VqbString::format("FILE=%s;CREATE=TRUE;VQXTYPE=SQLITE", value.c_str());
+    return VqbString::format("FILE=%s;CREATE=%s;VQXTYPE=SQLITE", value.c_str(), create ? "TRUE" : "FALSE");
 }
 
 bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
@@ -77,6 +92,10 @@ Repository* RepositoryAdminImpl::connectRepository(const VqbString& connection, 
 }
 
 Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool validate) {
+    return openFile(path, validate, true);
+}
+
+RepositoryImpl* RepositoryAdminImpl::openFile(const VqbString& path, bool validate, bool mayCreate) {
     VqbConfigOptions* options = vqbGetConfigOptions("");
     if (!options) {
         fail(__LINE__, reposMessage(292));
@@ -92,8 +111,8 @@ Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool 
     bool error = true;
     bool viaConnector = options->get("REPOS/FORCE_FILE_BASED", force) && !force.trimmed().asBool(&error) && !error;
     VqbString openError("");
-    bool opened = viaConnector ? repository->open(false, this, REPOS_ACCESS_CONNECTOR, fileConnection(path), "", "",
-                                                  statusCallback_, openError)
+    bool opened = viaConnector ? repository->open(false, this, REPOS_ACCESS_CONNECTOR, fileConnection(path, mayCreate),
+                                                  "", "", statusCallback_, openError)
                                : repository->open(false, this, REPOS_ACCESS_SQLITE_FILE, path, "", "", statusCallback_,
                                                   openError);
     if (!opened) {
@@ -292,6 +311,14 @@ bool RepositoryAdminImpl::deleteFile(const VqbString& path) {
     // A journal left by an interrupted writer belongs to the deleted file only.
     for (const char* companion : {"-journal", "-wal", "-shm"}) np_fio_unlink((path + companion).asCstr());
     return true;
+}
+
+Repository* RepositoryAdminImpl::openForProbe(const ReposListEntry& entry) {
+    if (entry.isFile) return openFile(entry.connection, false, false);
+    // The connector takes a key's first value: one put in front overrides the entry's own.
+    if (setsCreate(entry.connection.str()))
+        return connectRepository(VqbString("CREATE=FALSE;") + entry.connection, entry.tablePrefix, false, nullptr);
+    return connectRepository(entry.connection, entry.tablePrefix, false, nullptr);
 }
 
 void RepositoryAdminImpl::probeRepository(Repository* repository, ReposListEntry& entry) {

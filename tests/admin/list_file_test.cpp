@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "repadmimpl.h"
@@ -91,28 +99,159 @@ TEST_F(ListFile, MalformedListsFailWithMessageAndLineAndChangeNothing) {
     }
 }
 
-TEST_F(ListFile, FailedWriteOrRenameKeepsTheOldList) {
+// Every failure names the list file, leaves it as it was and leaves no temporary file behind.
+TEST_F(ListFile, FailuresNameTheFileAndKeepTheList) {
+    const std::string kept = "$defaultrepos='a'\r\n'a'='/a.db' '' 'F'\r\n";
+    const struct {
+        const char* what;
+        std::string list;             // the list file's path
+        std::function<void()> setUp;  // makes the write fail
+    } cases[] = {
+        // Short enough for the lock file's name, too long for a temporary's.
+        {"no temporary", dir.file(std::string(250, 'n')), [] {}},
+        {"no lock", path, [&] { ASSERT_EQ(mkdir((path + ".lock").c_str(), 0700), 0); }},
+        {"no folder", dir.file("gone/repositories.lst"), [] {}},
+        {"list is a folder", dir.file("folder.lst"),
+         [&] { ASSERT_EQ(mkdir(dir.file("folder.lst").c_str(), 0700), 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.setUp();
+        const bool ordinary = !std::filesystem::exists(c.list);  // not made a folder by the case
+        if (ordinary && std::filesystem::exists(std::filesystem::path(c.list).parent_path())) writeFile(c.list, kept);
+        // The folder's files but the lock file, which stays once made.
+        auto files = [&] {
+            std::vector<std::string> out;
+            for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+                if (f.path().string() != c.list + ".lock") out.push_back(f.path().string());
+            std::sort(out.begin(), out.end());
+            return out;
+        };
+        const std::vector<std::string> before = files();
+        RepositoryAdminImpl other(0, c.list.c_str());
+        EXPECT_FALSE(other.addRepository("/b.db", "", "b", true) || other.setDefaultRepository("a") ||
+                     other.removeRepository("a"));
+        EXPECT_NE(other.getErrorMessage().str().find(c.list), std::string::npos) << other.getErrorMessage().str();
+        if (ordinary && fileExists(c.list)) {
+            EXPECT_EQ(readFile(c.list), kept);
+        }
+        EXPECT_EQ(files(), before);
+    }
+}
+
+TEST_F(ListFile, HostileTextsAreRefusedAndTheListStays) {
     ASSERT_TRUE(admin->addRepository("/a.db", "", "a", true));
     const std::string before = readFile(path);
-
-    // The temporary file cannot be created: a directory stands in its place.
-    ASSERT_EQ(mkdir((path + ".t").c_str(), 0700), 0);
-    EXPECT_FALSE(admin->addRepository("/b.db", "", "b", true));
-    EXPECT_FALSE(admin->getErrorMessage().isEmpty());
+    const struct {
+        std::string name, connection, prefix;
+        bool isFile;
+        VqbString error;
+    } cases[] = {
+        {"a\nb", "/x.db", "", true, reposMessage(1326, "name")},
+        {"a\rb", "/x.db", "", true, reposMessage(1326, "name")},
+        {std::string("a\0b", 3), "/x.db", "", true, reposMessage(1326, "name")},
+        {"x", "/x\n.db", "", true, reposMessage(1326, "connection text")},
+        // Refused before any connection is tried.
+        {"x", "DSN=none\r\n", "P_", false, reposMessage(1326, "connection text")},
+        {"x", "DSN=none", "P\n_", false, reposMessage(1326, "table prefix")},
+        {"$defaultrepos", "/x.db", "", true, reposMessage(1327, "$defaultrepos")},
+        {"$DefaultRepos", "DSN=none", "P_", false, reposMessage(1327, "$DefaultRepos")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(admin->addRepository(VqbString(c.connection), VqbString(c.prefix), VqbString(c.name), c.isFile));
+        EXPECT_EQ(admin->getErrorMessage().str(), c.error.str()) << c.name << c.connection << c.prefix;
+    }
     EXPECT_EQ(readFile(path), before);
-    rmdir((path + ".t").c_str());
+    EXPECT_EQ(listAll(*admin), (Lines{"a|/a.db||1|1"}));
+}
 
-    // The rename cannot replace the list: make the list a non-empty directory after reading.
-    std::string other = dir.file("other.lst");
-    std::unique_ptr<RepositoryAdminImpl> second(new RepositoryAdminImpl(0, other.c_str()));
-    ASSERT_EQ(mkdir(other.c_str(), 0700), 0);
-    writeFile(other + "/keep", "x");
-    EXPECT_FALSE(second->addRepository("/c.db", "", "c", true));
-    EXPECT_FALSE(second->getErrorMessage().isEmpty());
-    EXPECT_EQ(readFile(other + "/keep"), "x");
-    EXPECT_FALSE(fileExists(other + ".t"));
+// Passwords are in the list: only its owner may read it, and an owner's stricter mode stays.
+TEST_F(ListFile, ListIsReadableByItsOwnerOnly) {
+    auto mode = [](const std::string& p) {
+        struct stat st {};
+        return stat(p.c_str(), &st) == 0 ? st.st_mode & 0777 : 01000u;
+    };
+    const struct {
+        unsigned existing;  // 0: no list yet
+        unsigned written;
+    } cases[] = {{0, 0600}, {0644, 0600}, {0640, 0600}, {0400, 0400}, {0600, 0600}};
+    for (const auto& c : cases) {
+        std::remove(path.c_str());
+        if (c.existing) {
+            writeFile(path, "");
+            ASSERT_EQ(chmod(path.c_str(), c.existing), 0);
+        }
+        ASSERT_TRUE(admin->addRepository("/a.db", "", "a", true)) << admin->getErrorMessage().str();
+        EXPECT_EQ(mode(path), c.written) << std::oct << c.existing;
+        EXPECT_EQ(mode(path + ".lock"), 0600u);
+    }
+}
 
-    EXPECT_EQ(listAll(*admin), (Lines{"a|/a.db||1|1"}));  // the old list is whole and usable
+// Adds from several processes, and from threads of each, on one list: each answered true stays.
+TEST_F(ListFile, ConcurrentWritersLoseNoEntry) {
+    constexpr int kProcesses = 8, kThreads = 2, kAdds = 20;
+    auto entry = [](int p, int t, int i) {
+        return "r" + std::to_string(p) + "_" + std::to_string(t) + "_" + std::to_string(i);
+    };
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::atomic<int> failed{0};
+            std::vector<std::thread> threads;
+            for (int t = 0; t < kThreads; ++t)
+                threads.emplace_back([&, t] {
+                    RepositoryAdminImpl own(0, path.c_str());
+                    for (int i = 0; i < kAdds; ++i) {
+                        std::string name = entry(p, t, i);
+                        if (!own.addRepository(VqbString("/" + name + ".db"), "", VqbString(name), true)) ++failed;
+                    }
+                });
+            for (auto& thread : threads) thread.join();
+            _exit(failed.load());
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "adds answered false: " << WEXITSTATUS(status);
+    }
+    Lines expected;
+    for (int p = 0; p < kProcesses; ++p)
+        for (int t = 0; t < kThreads; ++t)
+            for (int i = 0; i < kAdds; ++i) expected.push_back(entry(p, t, i) + "|/" + entry(p, t, i) + ".db||0|1");
+    Lines listed = listAll(*admin);
+    for (auto& line : listed) line[line.size() - 3] = '0';  // whichever came first is the default
+    std::sort(expected.begin(), expected.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, expected);
+}
+
+// Probing opens what is there and never makes a database, whatever the entry's connection asks.
+TEST_F(ListFile, ProbingCreatesNothing) {
+    const std::string made = dir.file("made.db");
+    ASSERT_TRUE(admin->createFileRepository(made.c_str())) << admin->getErrorMessage().str();
+    const std::string a = dir.file("a.db"), b = dir.file("b.db"), c = dir.file("c.db"), d = dir.file("d;x.db");
+    writeFile(path, "'file'='" + a + "' '' 'F'\r\n"
+                    "'conn'='VQXTYPE=SQLITE;FILE=" + b + ";CREATE=TRUE' '' 'C'\r\n"
+                    "'first'=' create = true;FILE=" + c + ";VQXTYPE=SQLITE' '' 'C'\r\n"
+                    "'braced'='FILE={" + d + "};CREATE=TRUE;VQXTYPE=SQLITE' '' 'C'\r\n"
+                    "'there'='VQXTYPE=SQLITE;FILE=" + made + ";CREATE=TRUE' '' 'C'\r\n");
+    for (const char* viaConnector : {"", "false"}) {
+        ConfigScope config;
+        if (*viaConnector) config.set("REPOS/FORCE_FILE_BASED", viaConnector);
+        ASSERT_TRUE(admin->beginRepositoryList(true, false));
+        Lines seen;
+        VqbString name, conn, prefix, desc, version;
+        bool isDefault = false, isFile = false;
+        while (admin->getNextRepository(name, isDefault, conn, prefix, desc, version, isFile))
+            seen.push_back(name.str() + "|" + desc.str());
+        EXPECT_EQ(seen, (Lines{"file|Failed to connect", "conn|Failed to connect", "first|Failed to connect",
+                               "braced|Failed to connect", "there|Velqorin repository"}));
+        for (const std::string& f : {a, b, c, d}) EXPECT_FALSE(fileExists(f)) << f;
+    }
 }
 
 TEST_F(ListFile, DuplicateNamesRemovalDefaultsAndOnlyCurrent) {
@@ -123,7 +262,7 @@ TEST_F(ListFile, DuplicateNamesRemovalDefaultsAndOnlyCurrent) {
 
     ASSERT_TRUE(admin->addRepository("/a.db", "", "Alpha", true));
     EXPECT_FALSE(admin->addRepository("/b.db", "", "ALPHA", true));
-    EXPECT_EQ(admin->getErrorMessage(), reposMessage(1305));
+    EXPECT_EQ(admin->getErrorMessage(), reposMessage(1305, "ALPHA", path.c_str()));
     ASSERT_TRUE(admin->addRepository("/b.db", "", "Beta", true));
     // Without a marked default the file names the first entry.
     EXPECT_EQ(readFile(path).substr(0, 24), "$defaultrepos='Alpha'\r\n'");
@@ -183,7 +322,7 @@ TEST(AdminEntry, ErrorTextIsCutAt255AndClearedAfterASuccess) {
     std::string error = getRepositoryAdminError();
     EXPECT_LE(error.size(), 255u);
     EXPECT_GE(error.size(), 250u);
-    EXPECT_EQ(error, reposMessage(1294, bad.c_str()).str().substr(0, error.size()));
+    EXPECT_EQ(error, reposMessage(1294, bad.c_str(), "Not a directory").str().substr(0, error.size()));
 
     AdminPtr ok(createRepositoryAdmin(0, dir.file("repos.lst").c_str()));
     ASSERT_TRUE(ok);
