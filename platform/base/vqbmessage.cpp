@@ -94,6 +94,10 @@ const MessageDef kMessages[] = {
     {VQB_MOD_REPOS, 1686, "Element \"%s\" has no attribute \"%s\"."},
     {VQB_MOD_REPOS, 1687, "The macro \"%s\" refers to itself, directly or through other macros."},
     {VQB_MOD_REPOS, 1688, "Expanding the macros of a text goes beyond %u bytes or %u replacements."},
+    {VQB_MOD_REPOS, 1689,
+     "Table set \"%s\" is refused: the repository keeps its own version under that name, which the set's "
+     "version would overwrite."},
+    {VQB_MOD_REPOS, 1690, "Table \"%s\" of table set \"%s\" is refused: the repository has a table of that name."},
     {VQB_MOD_REPOS, 1900, "The data-access connector is not available."},
     {VQB_MOD_REPOS, 1901, "No id could be reserved from counter \"%s\": other writers kept moving it."},
     {VQB_MOD_REPOS, 1902, "The id counter \"%s\" has no ids left."},
