@@ -106,6 +106,8 @@ const MessageDef kMessages[] = {
     {VQB_MOD_REPOS, 1920, "\"%s\" is not the name of a legacy frequency table; it was skipped."},
     {VQB_MOD_REPOS, 1921, "Inserting a row into table \"%s\" failed: %s"},
     {VQB_MOD_REPOS, 1922, "The legacy file has no table \"%s\"; nothing was copied into table \"%s\"."},
+    {VQB_MOD_REPOS, 1923, "\"%s\" of the legacy file is a view, not a table; it was not read."},
+    {VQB_MOD_REPOS, 1924, "it yielded more rows than the %lld it holds"},
     {VQB_MOD_REPOS, 1930, "Key field \"%s\" of the mapped table was not given a value."},
     {VQB_MOD_REPOS, 1931, "The mapped table has no key field, so no source row can be identified."},
     {VQB_MOD_REPOS, 1932, "Key field \"%s\" is given more than once."},
