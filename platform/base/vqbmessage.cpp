@@ -79,6 +79,9 @@ const MessageDef kMessages[] = {
     {VQB_MOD_REPOS, 1313, "A value of an unsupported type cannot be bound."},
     {VQB_MOD_REPOS, 1314, "The repository is up to date; no upgrade is needed."},
     {VQB_MOD_REPOS, 1316, "Updating the repository's data failed."},
+    {VQB_MOD_REPOS, 1317,
+     "A copy into this repository did not finish, so it may hold a mix of its old rows and copied ones. Run the "
+     "copy into it again (opened without validation) to complete it."},
     {VQB_MOD_REPOS, 1395, "Element \"%s\" is missing."},
     {VQB_MOD_REPOS, 1396, "Unexpected element or name \"%s\"."},
     {VQB_MOD_REPOS, 1415, "Attribute \"%s\" is missing or invalid."},
