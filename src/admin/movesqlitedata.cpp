@@ -451,6 +451,10 @@ CopyEnd LegacyRebuild::copyRows(TableRead& reader, SqliteStatement& insert, size
 bool LegacyRebuild::listFrequencyTables(std::vector<VqbString>& names) {
     if (version_ < kFrequencyTablesPerField && sourceIsView("frqdist"))
         return incomplete(__LINE__, reposMessage(1923, "frqdist"));
+    if (version_ >= kFrequencyTablesPerField)
+        for (const std::string& view : sourceViews_)
+            if (legacyFrequencyFieldId(VqbString(view), nullptr))
+                incomplete(__LINE__, reposMessage(1923, view.c_str()));
     VqbString sql(version_ < kFrequencyTablesPerField
                       ? "SELECT 'frqdist' || fld_id from frqdist group by fld_id"
                       : "SELECT name FROM sqlite_master where type='table' and name like 'frqdist%' and "
