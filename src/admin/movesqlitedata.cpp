@@ -25,6 +25,9 @@ const char kNoSource[] = "";
 constexpr double kFrequencyTablesPerField = 1.9;
 constexpr double kQueryTableSqlKept = 1.8;
 
+// The host can stop the rebuild in the middle of a big table at least this often.
+constexpr int kProgressRows = 10000;
+
 using D = LegacyDefaultValue;
 const D kReportRow[] = {{"RPT_ID", D::Integer, 1, nullptr},      {"FLDR_ID", D::Integer, 0, nullptr},
                         {"RPT_NAME", D::Text, 0, "Default"},     {"RPT_CRDT", D::Now, 0, nullptr},
@@ -138,8 +141,8 @@ const LegacySource* chooseSource(const LegacyTableDef& def, double version) {
 
 bool sameName(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
-// The failures of a table's rows.
-enum class CopyEnd { Done, ReadError, WriteError };
+// How the rows of a table ended.
+enum class CopyEnd { Done, ReadError, WriteError, Stopped };
 
 class LegacyRebuild {
 public:
@@ -160,16 +163,22 @@ private:
     bool copyFrequencyTables();
     bool copyFrequencyTable(const VqbString& legacyName, const VqbString& fieldId);
     bool listFrequencyTables(std::vector<VqbString>& names);
-    bool copyTable(TableRead& reader, SqliteStatement& insert, const char* table, size_t columns);
+    bool copyTable(TableRead& reader, SqliteStatement& insert, const char* table, const char* legacyTable,
+                   size_t columns);
     // A table not copied whole: shown, and the rebuild's result becomes false with the text.
     bool incomplete(int line, const VqbString& text);
-    CopyEnd copyRows(TableRead& reader, SqliteStatement& insert, size_t parameters, int& rows, VqbString& why);
+    // limit: the rows the legacy table holds, -1 for rows the reader makes itself.
+    CopyEnd copyRows(TableRead& reader, SqliteStatement& insert, size_t parameters, const char* table,
+                     long long limit, int& rows, VqbString& why);
+    // The rows a real table of the legacy file holds; -1 when they cannot be counted (why set).
+    long long sourceRowCount(const char* table, VqbString& why);
 
     // Shows and runs a statement on the destination; failure as fail().
     bool execTarget(int line, const VqbString& sql);
     void rollback();
     SqliteStatement* prepareTarget(int line, const VqbString& sql);
     bool sourceHas(const char* table) const;
+    bool sourceIsView(const char* table) const;
 
     // The reason as error text: shown, logged at level 5; false.
     bool fail(int line, const VqbString& text);
@@ -188,7 +197,10 @@ private:
     SqliteDatabase* source_ = nullptr;
     SqliteDatabase* target_ = nullptr;
     double version_ = 0;
-    std::set<std::string> sourceTables_;  // lower case
+    // Lower case. Views are never read: every read runs them again, and one that recurses never
+    // ends.
+    std::set<std::string> sourceTables_;
+    std::set<std::string> sourceViews_;
     // A table the file holds could not be copied whole; the walk went on.
     bool incomplete_ = false;
     VqbString incompleteReason_;
@@ -227,17 +239,35 @@ SqliteStatement* LegacyRebuild::prepareTarget(int line, const VqbString& sql) {
     return statement;
 }
 
-bool LegacyRebuild::sourceHas(const char* table) const {
+namespace {
+bool holds(const std::set<std::string>& names, const char* table) {
     VqbString name(table);
     name.lowercase();
-    return sourceTables_.count(name.str()) != 0;
+    return names.count(name.str()) != 0;
+}
+}  // namespace
+
+bool LegacyRebuild::sourceHas(const char* table) const { return holds(sourceTables_, table); }
+bool LegacyRebuild::sourceIsView(const char* table) const { return holds(sourceViews_, table); }
+
+long long LegacyRebuild::sourceRowCount(const char* table, VqbString& why) {
+    SqliteCursor* cursor = source_->query(VqbString::format("SELECT count(*) FROM \"%s\"", table));
+    if (!cursor) {
+        source_->getErrorMessage(why);
+        return -1;
+    }
+    long long count = -1;
+    if (cursor->next() == 1)
+        count = cursor->getInt64(0);
+    else
+        cursor->getErrorMessage(why);
+    cursor->release();
+    return count;
 }
 
 bool LegacyRebuild::run(const VqbString& sourcePath, const VqbString& targetPath) {
     error_ = VqbString("");
-    if (!openFiles(sourcePath, targetPath) || !readSourceTables() || !copyCatalogueTables() ||
-        !copyFrequencyTables())
-        return false;
+    if (!openFiles(sourcePath, targetPath) || !copyCatalogueTables() || !copyFrequencyTables()) return false;
     if (incomplete_) return fail(__LINE__, incompleteReason_);
     return true;
 }
@@ -245,6 +275,8 @@ bool LegacyRebuild::run(const VqbString& sourcePath, const VqbString& targetPath
 bool LegacyRebuild::openFiles(const VqbString& sourcePath, const VqbString& targetPath) {
     source_ = openSqliteDatabase(sourcePath.asCstr(), 0);
     if (!source_) return fail(__LINE__, getSqliteErrorMessage());
+    if (!readSourceTables()) return false;
+    if (sourceIsView("info")) return fail(__LINE__, reposMessage(1289, reposMessage(1923, "info").asCstr()));
     VqbString versionSql("SELECT i_version FROM info WHERE i_type='PROFILE_RESULTSET'");
     callback_->reportMessage(versionSql);
     if (!source_->queryReal(versionSql, &version_)) {
@@ -257,17 +289,23 @@ bool LegacyRebuild::openFiles(const VqbString& sourcePath, const VqbString& targ
     return true;
 }
 
+// A file whose table list cannot be read (no database at all) has no readable version either.
 bool LegacyRebuild::readSourceTables() {
-    SqliteCursor* cursor = source_->query("SELECT name FROM sqlite_master WHERE type IN ('table', 'view')");
-    if (!cursor) return fail(__LINE__, reposMessage(1287));
+    VqbString why;
+    SqliteCursor* cursor = source_->query("SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view')");
+    if (!cursor) {
+        source_->getErrorMessage(why);
+        return fail(__LINE__, reposMessage(1289, why.asCstr()));
+    }
     int state;
     while ((state = cursor->next()) == 1) {
         VqbString name = cursor->getText(0);
         name.lowercase();
-        sourceTables_.insert(name.str());
+        (cursor->getText(1) == VqbString("view") ? sourceViews_ : sourceTables_).insert(name.str());
     }
+    if (state == 2) cursor->getErrorMessage(why);
     cursor->release();
-    if (state == 2) return fail(__LINE__, reposMessage(1287));
+    if (state == 2) return fail(__LINE__, reposMessage(1289, why.asCstr()));
     return true;
 }
 
@@ -306,6 +344,7 @@ bool LegacyRebuild::copyCatalogueTable(const ReposColumnDef* first) {
     // this version is worth a word.
     const char* legacyTable = source->table ? source->table : table;
     bool madeRows = source->sql && !source->sql[0];
+    if (!madeRows && sourceIsView(legacyTable)) return incomplete(__LINE__, reposMessage(1923, legacyTable));
     if (!madeRows && !sourceHas(legacyTable)) {
         if (source->sql) note(__LINE__, reposMessage(1922, legacyTable, table));
         return true;
@@ -317,7 +356,8 @@ bool LegacyRebuild::copyCatalogueTable(const ReposColumnDef* first) {
     if (!insert) return false;
     setup.insert = insert;
     TableReadHolder reader = createTableRead(setup, table);
-    bool ok = reader ? copyTable(*reader, *insert, table, columns.size()) : fail(__LINE__, reposMessage(530));
+    bool ok = reader ? copyTable(*reader, *insert, table, madeRows ? nullptr : legacyTable, columns.size())
+                     : fail(__LINE__, reposMessage(530));
     if (reader && logger_->getLevel() <= 1)
         reposLog(logger_, 1, kSource, __LINE__, "Table %s from %s (version %g) by %s", table, legacyTable, version_,
                  def.reader);
@@ -328,8 +368,11 @@ bool LegacyRebuild::copyCatalogueTable(const ReposColumnDef* first) {
 
 // A table the file holds but that cannot be read whole is reported and passed over; the walk
 // goes on and the result tells at the end.
-bool LegacyRebuild::copyTable(TableRead& reader, SqliteStatement& insert, const char* table, size_t columns) {
+bool LegacyRebuild::copyTable(TableRead& reader, SqliteStatement& insert, const char* table, const char* legacyTable,
+                              size_t columns) {
     VqbString why;
+    long long limit = legacyTable ? sourceRowCount(legacyTable, why) : -1;
+    if (legacyTable && limit < 0) return incomplete(__LINE__, reposMessage(1290, table, why.asCstr()));
     bool opened = reader.buildQuery();
     if (opened && !reader.query().isEmpty()) {
         callback_->reportMessage(reader.query());
@@ -338,13 +381,16 @@ bool LegacyRebuild::copyTable(TableRead& reader, SqliteStatement& insert, const 
     if (!opened) return incomplete(__LINE__, reposMessage(1290, table, why.asCstr()));
     if (!execTarget(__LINE__, "BEGIN TRANSACTION")) return false;
     int rows = 0;
-    switch (copyRows(reader, insert, columns, rows, why)) {
+    switch (copyRows(reader, insert, columns, table, limit, rows, why)) {
         case CopyEnd::ReadError:
             rollback();
             return incomplete(__LINE__, reposMessage(1291, table, why.asCstr()));
         case CopyEnd::WriteError:
             rollback();
             return fail(__LINE__, reposMessage(1921, table, why.asCstr()));
+        case CopyEnd::Stopped:
+            rollback();
+            return false;
         case CopyEnd::Done:
             break;
     }
@@ -363,14 +409,21 @@ bool LegacyRebuild::incomplete(int line, const VqbString& text) {
     return true;
 }
 
-CopyEnd LegacyRebuild::copyRows(TableRead& reader, SqliteStatement& insert, size_t parameters, int& rows,
-                                VqbString& why) {
+CopyEnd LegacyRebuild::copyRows(TableRead& reader, SqliteStatement& insert, size_t parameters, const char* table,
+                                long long limit, int& rows, VqbString& why) {
     rows = 0;
     for (;;) {
+        if (rows > 0 && rows % kProgressRows == 0 &&
+            !callback_->reportProgress(VqbString::format("Table %s: %d rows", table, rows)))
+            return CopyEnd::Stopped;
         if (reader.hasSource()) {
             int state = reader.nextSourceRow(why);
             if (state == 0) return CopyEnd::Done;
             if (state != 1) return CopyEnd::ReadError;
+            if (limit >= 0 && rows >= limit) {
+                why = reposMessage(1924, limit);
+                return CopyEnd::ReadError;
+            }
         }
         for (size_t i = 0; i < parameters; ++i) {
             if (!insert.bindNull(static_cast<int>(i))) {
@@ -396,6 +449,12 @@ CopyEnd LegacyRebuild::copyRows(TableRead& reader, SqliteStatement& insert, size
 }
 
 bool LegacyRebuild::listFrequencyTables(std::vector<VqbString>& names) {
+    if (version_ < kFrequencyTablesPerField && sourceIsView("frqdist"))
+        return incomplete(__LINE__, reposMessage(1923, "frqdist"));
+    if (version_ >= kFrequencyTablesPerField)
+        for (const std::string& view : sourceViews_)
+            if (legacyFrequencyFieldId(VqbString(view), nullptr))
+                incomplete(__LINE__, reposMessage(1923, view.c_str()));
     VqbString sql(version_ < kFrequencyTablesPerField
                       ? "SELECT 'frqdist' || fld_id from frqdist group by fld_id"
                       : "SELECT name FROM sqlite_master where type='table' and name like 'frqdist%' and "
@@ -453,15 +512,21 @@ bool LegacyRebuild::copyFrequencyTable(const VqbString& legacyName, const VqbStr
     TableReadHolder reader(new (std::nothrow) TR_FRQDST(setup, legacyName));
     if (!reader) return fail(__LINE__, reposMessage(530));
     VqbString why;
+    // Before 1.9 the rows of every field share the one table.
+    const VqbString legacyTable = version_ < kFrequencyTablesPerField ? VqbString("frqdist") : legacyName;
+    long long limit = sourceRowCount(legacyTable.asCstr(), why);
+    if (limit < 0) return fail(__LINE__, reposMessage(1292, legacyName.asCstr(), why.asCstr()));
     if (!reader->buildQuery()) return fail(__LINE__, reposMessage(1292, legacyName.asCstr(), "no query"));
     callback_->reportMessage(reader->query());
     if (!reader->openSource(why)) return fail(__LINE__, reposMessage(1292, legacyName.asCstr(), why.asCstr()));
     int rows = 0;
-    switch (copyRows(*reader, *insert, columns.size(), rows, why)) {
+    switch (copyRows(*reader, *insert, columns.size(), legacyName.asCstr(), limit, rows, why)) {
         case CopyEnd::ReadError:
             return fail(__LINE__, reposMessage(1293, legacyName.asCstr(), why.asCstr()));
         case CopyEnd::WriteError:
             return fail(__LINE__, reposMessage(1921, t, why.asCstr()));
+        case CopyEnd::Stopped:
+            return false;
         case CopyEnd::Done:
             break;
     }

@@ -149,10 +149,12 @@ bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target)
     if (!sameRepository(from, to, &same)) return false;
     if (same) return fail(__LINE__, reposMessage(1960));
 
+    if (!to->markCopyUnfinished(true)) return fail(__LINE__, to->getErrorMessage());
     copySource_ = from;
     copyTarget_ = to;
     bool ok =
         clearBigStrings() && copyHistogramTables() && copyFreqDistTables() && copyCatalogTables() && copySpecTables();
+    if (ok && !to->markCopyUnfinished(false)) ok = fail(__LINE__, to->getErrorMessage());
     copySource_ = nullptr;
     copyTarget_ = nullptr;
     return ok;

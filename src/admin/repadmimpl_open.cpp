@@ -63,9 +63,17 @@ bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
 }
 
 bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {
-    if (repository->isVersionAcceptable() && repository->isMinorVersionAcceptable()) return true;
+    VqbString refused("");
+    bool unfinishedCopy = false;
+    if (!repository->isVersionAcceptable() || !repository->isMinorVersionAcceptable())
+        refused = reposMessage(1052);
+    else if (!repository->isCopyUnfinished(&unfinishedCopy))
+        refused = repository->getErrorMessage();
+    else if (unfinishedCopy)
+        refused = reposMessage(1317);
+    if (refused.isEmpty()) return true;
     repository->release();
-    return fail(__LINE__, reposMessage(1052));
+    return fail(__LINE__, refused);
 }
 
 RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connection, const VqbString& tablePrefix,

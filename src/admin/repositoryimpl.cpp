@@ -18,6 +18,8 @@ const char kUnified[] = "VQREPOSITORY";
 const char kNcoa[] = "NCOA";
 const char kProfile[] = "PROFILE_RESULTSET";
 const char kMonitor[] = "MONITOR";
+// The KEYVAL row of an unfinished copy; KEYVAL is the one table a copy never replaces.
+const char kCopyMark[] = "~COPY UNFINISHED";
 
 // Reads an integer key of the default section; fallback when absent or not a number.
 int configInt(VqbConfigOptions* options, const char* key, int fallback) {
@@ -214,6 +216,28 @@ bool RepositoryImpl::getTypeVersion(const VqbString& typeName, int* version) {
         *version = found == typeVersions_.end() ? 0 : found->second;
     }
     return true;
+}
+
+bool RepositoryImpl::isCopyUnfinished(bool* unfinished) {
+    *unfinished = false;
+    if (!connection_) return fail(__LINE__, reposMessage(1161));
+    VqbDatavar key(kCopyMark);
+    int count = 0;
+    if (!singletonInt(__LINE__, "SELECT COUNT(*) FROM " + table("KEYVAL") + " WHERE V_KEY=?", &count, &key))
+        return false;
+    *unfinished = count > 0;
+    return true;
+}
+
+bool RepositoryImpl::markCopyUnfinished(bool unfinished) {
+    if (!connection_) return fail(__LINE__, reposMessage(1161));
+    VqbDatavar key(kCopyMark);
+    if (!unfinished) return exec(__LINE__, "DELETE FROM " + table("KEYVAL") + " WHERE V_KEY=?", &key);
+    // The mark of an earlier copy is kept, never replaced: there would be a moment without one.
+    bool marked = false;
+    if (!isCopyUnfinished(&marked)) return false;
+    VqbDatavar value("a copy into this repository has not finished");
+    return marked || exec(__LINE__, "INSERT INTO " + table("KEYVAL") + " (V_KEY, V_VALUE) VALUES (?,?)", &key, &value);
 }
 
 bool RepositoryImpl::isFileDatabase() {

@@ -160,6 +160,11 @@ public:
     ReposDataAccessCursor* selectFieldIdsByJobDate(const VqbDate& from, const VqbDate& to);
     ReposDataAccessCursor* selectMetricIdsByExecDate(const VqbDate& from, const VqbDate& to);
 
+    // A copy into this repository marks it before its first table and clears the mark after its
+    // last: it runs in no transaction, and a target it left half copied must not pass for whole.
+    bool markCopyUnfinished(bool unfinished);
+    bool isCopyUnfinished(bool* unfinished);
+
     ReposDataAccess* connection() const { return connection_; }
     RepositoryAdminImpl* admin() const { return admin_; }
 

@@ -42,16 +42,6 @@ const PropertyRow kExceptionProperties[] = {
     {"REASON", "USAGE"},       {"REASON", "USER ERROR"},
 };
 
-// INFO types written by the library itself; every other entry of the type-version map is an
-// XML table set.
-const char* const kFixedTypes[] = {"NCOA", "VQREPOSITORY", "PROFILE_RESULTSET", "MONITOR"};
-
-bool isFixedType(const VqbString& type) {
-    for (const char* fixed : kFixedTypes)
-        if (type == VqbString(fixed)) return true;
-    return false;
-}
-
 }  // namespace
 
 bool RepositoryImpl::installInitialProfileData() {
@@ -121,7 +111,7 @@ bool RepositoryImpl::createInfoRows() {
     if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Setting NCOA version.");
     if (!insertInfoRow("NCOA", REPOS_CURRENT_NCOA_VERSION, nullptr, nullptr, nullptr)) ok = false;
     for (const auto& entry : typeVersions_) {
-        if (isFixedType(entry.first)) continue;
+        if (reposIsOwnInfoType(entry.first)) continue;
         if (logger_->getLevel() <= 1)
             reposLog(logger_, 1, kSource, __LINE__, "Setting %s version.", entry.first.asCstr());
         if (!insertInfoRow(entry.first.asCstr(), entry.second, nullptr, nullptr, nullptr)) ok = false;

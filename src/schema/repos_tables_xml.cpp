@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "repos_tables.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 #include "vqdom.h"
@@ -18,6 +19,8 @@ constexpr size_t kDelimiterSize = 2;
 constexpr size_t kMaxTableName = 6;
 constexpr size_t kMaxColumnName = 8;
 constexpr int32_t kDefaultTextLength = 255;
+
+const char* const kOwnInfoTypes[] = {"VQREPOSITORY", "NCOA", "PROFILE_RESULTSET", "MONITOR"};
 
 bool isNamed(const VqDomNode& node, const char* name) { return node.getName().equals(VqbString(name), false); }
 
@@ -101,6 +104,7 @@ private:
         VqbString name = node.getAttributeValue("name");
         if (name.isEmpty()) return missing("name");
         name.uppercase();
+        if (reposIsOwnInfoType(name)) return fail(reposMessage(1689, name.asCstr()));
         VqbString versionText = node.getAttributeValue("version");
         if (versionText.isEmpty()) return missing("version");
 
@@ -165,6 +169,8 @@ private:
         if (name.isEmpty()) return missing("name");
         name.uppercase();
         if (name.length() > kMaxTableName || !isIdentifier(name)) return unexpected(name);
+        // Created with drop-first and emptied by copies: a catalogue table of that name would be lost.
+        if (findReposTable(name.asCstr())) return fail(reposMessage(1690, name.asCstr(), set.name.asCstr()));
 
         ReposTableDefSpec* def = nullptr;
         for (ReposTableDefSpec& existing : set.tables)
@@ -381,6 +387,12 @@ bool expandSpecMacros(const VqbString& text, const ReposMacroMap& macros, VqbStr
     }
     out = VqbString(std::move(s));
     return true;
+}
+
+bool reposIsOwnInfoType(const VqbString& type) {
+    for (const char* own : kOwnInfoTypes)
+        if (type.equals(VqbString(own), false)) return true;
+    return false;
 }
 
 ReposTableSpecReader::ReposTableSpecReader() = default;

@@ -85,6 +85,10 @@ constexpr unsigned REPOS_MACRO_MAX_REPLACEMENTS = 10000;
 // the expansion outgrows the limits.
 bool expandSpecMacros(const VqbString& text, const ReposMacroMap& macros, VqbString& out, VqbString& error);
 
+// The INFO types under which the repository keeps its own versions. A table set records its version
+// under its name, so a set of one of these names is refused.
+bool reposIsOwnInfoType(const VqbString& type);
+
 class ReposTableSpecReader {
 public:
     ReposTableSpecReader();

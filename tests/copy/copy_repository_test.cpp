@@ -1,7 +1,15 @@
 // Copying a whole repository between files and the server, and the copies that must be refused.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
 
 #include "copy_fixture.h"
+#include "repos_held.h"
 #include "repos_tables.h"
 #include "vqbmessage.h"
 
@@ -17,6 +25,21 @@ long long takeBigStringCounter(Snapshot& shot) {
     rows.erase(at);
     return counter;
 }
+
+// Counts what a copy shows to its status callback; kills its own process at a given count.
+class KillingCallback : public RepositoryStatusCallback {
+public:
+    explicit KillingCallback(long killAt = 0) : killAt_(killAt) {}
+    bool reportProgress(const VqbString&) override { return tick(), true; }
+    void reportMessage(const VqbString&) override { tick(); }
+    long count = 0;
+
+private:
+    void tick() {
+        if (++count == killAt_) kill(getpid(), SIGKILL);
+    }
+    long killAt_;
+};
 
 }  // namespace
 
@@ -175,6 +198,8 @@ TEST_F(RepositoryCopy, RefusedRowFailsTheCopyAndKeepsTheTable) {
     EXPECT_NE(error.find("FOLDER"), std::string::npos) << error;
     EXPECT_NE(error.find("row refused"), std::string::npos) << error;
     EXPECT_EQ(select(t, "SELECT FLDR_ID, FLDR_NAM FROM FOLDER"), (Rows{{"9", "old"}}));
+    bool unfinished = false;
+    EXPECT_TRUE(t->isCopyUnfinished(&unfinished) && unfinished) << "a failed copy left the target unmarked";
 }
 
 // A work-table row the server refuses (text in a number column, which a file accepts) fails the
@@ -190,6 +215,8 @@ TEST_F(RepositoryCopy, RefusedWorkTableRowFailsTheCopy) {
     std::string error = admin_->getErrorMessage().str();
     EXPECT_NE(error.find("FRQDST1"), std::string::npos) << error;
     EXPECT_EQ(select(t, "SELECT COUNT(*) FROM " + this->t(t, "FRQDST1")), (Rows{{"0"}}));
+    bool unfinished = false;
+    EXPECT_TRUE(t->isCopyUnfinished(&unfinished) && unfinished) << "a failed copy left the target unmarked";
     // The target has no field 1 yet, so dropping the repository would leave the table behind.
     EXPECT_TRUE(t->connection()->dropTable("FRQDST1"));
 }
@@ -205,4 +232,86 @@ TEST_F(RepositoryCopy, EmptySourceEmptiesTheTargetButKeepsItsSettings) {
     EXPECT_FALSE(hasTable(t, "FRQDST1"));
     EXPECT_FALSE(hasTable(t, "HSM1"));
     EXPECT_EQ(snapshot(t, true), settings);
+}
+
+// The copy runs in no transaction of its own. Killed at any point, it leaves a target that an open with validation
+// refuses, or one still as it was or already complete, never a silent mix; a copy run again completes it.
+TEST_F(RepositoryCopy, KilledCopyLeavesATargetRefusedUntilACopyCompletes) {
+    std::string source, target;
+    ASSERT_TRUE(create(Place::File, source) && create(Place::File, target));
+    for (int seed : {0, 1}) {
+        RepositoryImpl* r = open(Place::File, seed ? target : source, true);
+        ASSERT_NE(r, nullptr);
+        fill(r, seed);
+        close(r);
+    }
+    auto contents = [&](Repository* r) {
+        Snapshot shot = snapshot(static_cast<RepositoryImpl*>(r));
+        takeBigStringCounter(shot);
+        return shot;
+    };
+    auto copy = [&](KillingCallback* callback, bool validateTarget) {
+        admin_->setStatusCallback(callback);
+        ReposHeld<Repository> s(admin_->openFileRepository(source, true));
+        ReposHeld<Repository> t(admin_->openFileRepository(target, validateTarget));
+        bool ok = s && t && admin_->copyRepository(s.get(), t.get());
+        admin_->setStatusCallback(nullptr);
+        return ok;
+    };
+    const std::string original = target + ".orig";
+    std::filesystem::copy_file(target, original);
+    Snapshot old, copied;
+    {
+        ReposHeld<Repository> s(admin_->openFileRepository(source, true)), t(admin_->openFileRepository(target, true));
+        ASSERT_TRUE(s && t);
+        old = contents(t.get());
+        copied = contents(s.get());
+        ASSERT_NE(old, copied);
+    }
+    // The kill points are drawn from what a whole copy shows, or from the time it takes.
+    KillingCallback counter;
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(copy(&counter, true)) << admin_->getErrorMessage().str();
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_GT(counter.count, 100);
+
+    std::mt19937 random(std::random_device{}());
+    int refused = 0;
+    for (int round = 0; round < 6; ++round) {
+        const bool atStatement = round % 3 != 2;
+        const long killAt = std::uniform_int_distribution<long>(1, counter.count)(random);
+        const auto delay = std::uniform_int_distribution<long long>(0, took.count())(random);
+        SCOPED_TRACE(atStatement ? "killed at statement " + std::to_string(killAt)
+                                 : "killed after " + std::to_string(delay) + " us");
+        ASSERT_TRUE(admin_->deleteFile(target));
+        std::filesystem::copy_file(original, target);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            KillingCallback killer(atStatement ? killAt : 0);
+            _exit(copy(&killer, true) ? 0 : 3);
+        }
+        if (!atStatement) {
+            usleep(static_cast<useconds_t>(delay));
+            kill(child, SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (!WIFSIGNALED(status)) {
+            ASSERT_EQ(WEXITSTATUS(status), 0);
+        }
+
+        if (ReposHeld<Repository> opened{admin_->openFileRepository(target, true)}) {
+            Snapshot now = contents(opened.get());
+            EXPECT_TRUE(now == old || now == copied) << "a mix of old and copied rows passed validation";
+        } else {
+            EXPECT_EQ(admin_->getErrorMessage(), reposMessage(1317));
+            ++refused;
+        }
+        ASSERT_TRUE(copy(nullptr, false)) << admin_->getErrorMessage().str();
+        ReposHeld<Repository> completed(admin_->openFileRepository(target, true));
+        ASSERT_TRUE(completed) << admin_->getErrorMessage().str();
+        EXPECT_EQ(contents(completed.get()), copied);
+    }
+    EXPECT_GT(refused, 0);
 }

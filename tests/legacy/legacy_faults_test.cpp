@@ -33,8 +33,18 @@ std::string probe(RawFile& file, const std::string& what) {
 
 const char kFrequencyTables[] = "SELECT group_concat(name) FROM (SELECT name FROM sqlite_master WHERE type = 'table' "
                                 "AND name LIKE 'FRQDST_%' ORDER BY name)";
-// An integer overflow raised while the row is read, as a damaged file would fail mid-table.
+// An integer overflow raised while the row is read, as a damaged file would fail mid-table: a real table whose
+// column is computed on reading.
 const std::string kOverflow = "abs(-9223372036854775807 - 1)";
+std::string failingColumn(const std::string& table, const std::string& column, const std::string& when) {
+    return "ALTER TABLE " + table + " RENAME COLUMN " + column + " TO raw; ALTER TABLE " + table + " ADD COLUMN " +
+           column + " AS (CASE WHEN " + when + " THEN " + kOverflow + " ELSE raw END)";
+}
+// A view that never ends, where the file's table was.
+std::string endlessView(const std::string& table) {
+    return "ALTER TABLE " + table + " RENAME TO old_rows; CREATE VIEW " + table +
+           " AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT old_rows.* FROM r, old_rows";
+}
 
 TEST(LegacyFaults, DamagedFilesAndRefusingTargetsLeaveWholeTablesOnly) {
     const std::vector<std::string> hostile = {"frqdist1; DROP TABLE FLD", "frqdist1\"x", "frqdist_old",
@@ -77,10 +87,8 @@ TEST(LegacyFaults, DamagedFilesAndRefusingTargetsLeaveWholeTablesOnly) {
         {"table without its columns fails after the walk", 1.6, "ALTER TABLE dsn DROP COLUMN dsn_textfile", "", {},
          false, {"Table \"DSN\" could not be read", "dsn_textfile"}, {}, {}, {"tbl", "fld", "alert", "tf_info"},
          {{"DSN", "0"}, {"FRQDST3", "3"}}},
-        {"read error mid-table keeps none of its rows", 1.4,
-         "ALTER TABLE patdist RENAME TO patdist_rows; CREATE VIEW patdist AS SELECT fld_id, pa_value, CASE WHEN "
-         "fld_id = 2 THEN " + kOverflow + " ELSE pa_count2 END AS pa_count2 FROM patdist_rows",
-         "", {}, false, {"Reading the legacy rows of table \"PATDST\" failed"}, {}, {},
+        {"read error mid-table keeps none of its rows", 1.4, failingColumn("patdist", "pa_count2", "fld_id = 2"), "",
+         {}, false, {"Reading the legacy rows of table \"PATDST\" failed"}, {}, {},
          {"fld", "ptile", "outlier", "fld_notes"}, {{"PATDST", "0"}, {"FRQDST2500000", "3"}}},
         // A refused insert used to end the table quietly with the result still true. The table is whole or
         // empty; tables before it stay, nothing after it is written.
@@ -91,11 +99,19 @@ TEST(LegacyFaults, DamagedFilesAndRefusingTargetsLeaveWholeTablesOnly) {
          {"fld"}, {{"PATDST", "0"}, {"PTILE", "0"}, {kFrequencyTables, ""}}},
         // Neither the failed table nor any part of it stays, so the rebuild can be run again.
         {"frequency read error leaves only whole tables", 1.7,
-         "ALTER TABLE frqdist RENAME TO frq_rows; CREATE VIEW frqdist AS SELECT fld_id, fr_value, CASE WHEN fld_id = "
-         "17 AND fr_count = 2 THEN " + kOverflow + " ELSE fr_count END AS fr_count FROM frq_rows",
-         "", {}, false, {"Reading the rows of legacy table \"frqdist17\" failed"}, {}, {}, {},
+         failingColumn("frqdist", "fr_count", "fld_id = 17 AND raw = 2"), "", {}, false,
+         {"Reading the rows of legacy table \"frqdist17\" failed"}, {}, {}, {},
          {{"FRQDST3", "3"}, {"SELECT count(*) FROM sqlite_master WHERE name = 'FRQDST3_fr_count'", "1"},
           {"SELECT count(*) FROM sqlite_master WHERE name LIKE 'FRQDST17%' OR name LIKE 'FRQDST25%'", "0"}}},
+        // Every read of a view runs it again; this one never ends. Only real tables are read.
+        {"a view where a table belongs is skipped and reported", 2.0,
+         endlessView("fld") + "; CREATE VIEW frqdist9 AS SELECT * FROM frqdist3", "", {}, false,
+         {"of the legacy file is a view"},
+         {"\"fld\" of the legacy file is a view", "\"frqdist9\" of the legacy file is a view"}, {},
+         {"tbl", "patdist"},
+         {{"FLD", "0"}, {kFrequencyTables, "FRQDST17,FRQDST2500000,FRQDST3"}}},
+        {"a view for the shared frequency table is skipped", 1.8, endlessView("frqdist"), "", {}, false,
+         {"\"frqdist\" of the legacy file is a view"}, {}, {}, {"tbl", "fld"}, {{kFrequencyTables, ""}}},
         {"an existing frequency table is left alone", 1.9, "",
          "CREATE TABLE FRQDST17 (fr_value TEXT, fr_count INTEGER, fr_mcval TEXT); "
          "INSERT INTO FRQDST17 VALUES ('kept', 1, NULL)",
@@ -131,7 +147,9 @@ TEST(LegacyFaults, UnreadableSourcesAndTargetsTouchNothing) {
         {"noinfo", "CREATE TABLE fld (x)"},
         {"norow", "CREATE TABLE info (i_type TEXT, i_version REAL)"},
         {"null", "CREATE TABLE info (i_type, i_version); INSERT INTO info VALUES ('PROFILE_RESULTSET', NULL)"},
-        {"text", "CREATE TABLE info (i_type, i_version); INSERT INTO info VALUES ('PROFILE_RESULTSET', 'one')"}};
+        {"text", "CREATE TABLE info (i_type, i_version); INSERT INTO info VALUES ('PROFILE_RESULTSET', 'one')"},
+        {"view", "CREATE VIEW info AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) "
+                 "SELECT 'OTHER' AS i_type, n AS i_version FROM r"}};
     std::vector<std::vector<std::string>> cases;  // source, target, part of the reason
     for (const auto& [name, sql] : versionless) {
         RawFile(dir.file(std::string("v_") + name + ".db"), true).exec(sql);
@@ -160,21 +178,33 @@ TEST(LegacyFaults, UnreadableSourcesAndTargetsTouchNothing) {
     EXPECT_EQ(empty.names("%", "%"), (std::vector<std::string>{"other"}));
 }
 
-// Stopped at a table, or among the frequency tables: tables before it stay, nothing of it or after it is written.
+// Stopped at a table, within a big one, or among the frequency tables: tables before it stay, nothing of it or
+// after it is written.
 TEST(LegacyFaults, StoppedByTheCallback) {
     TempDir dir;
     LegacyFile file(dir.file("legacy.db"), 2.0);
-    for (const char* stop : {"Table FLD", "Table frqdist17"}) {
-        SCOPED_TRACE(stop);
+    LegacyFile big(dir.file("big.db"), 2.0);
+    big.raw().exec("INSERT INTO frqdist3 WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r "
+                   "WHERE n < 25000) SELECT 'v' || n, n FROM r");
+    const struct {
+        LegacyFile& file;
+        const char* stop;
+        int fld;
+        const char* frequencyTables;
+    } cases[] = {{file, "Table FLD", 0, ""},
+                 {file, "Table frqdist17", 3, "FRQDST3"},
+                 {big, "Table frqdist3: 20000 rows", 3, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stop);
         ReposTestRepository repo;
         RecordingCallback callback;
-        callback.stopAt = stop;
-        EXPECT_FALSE(rebuild(file.path(), repo.file(), &callback).ok);
-        EXPECT_EQ(callback.progress.back(), stop);
+        callback.stopAt = c.stop;
+        EXPECT_FALSE(rebuild(c.file.path(), repo.file(), &callback).ok);
+        EXPECT_EQ(callback.progress.back(), c.stop);
         RawFile target(repo.file());
-        expectCopied(file, target, {"tbl"});
-        EXPECT_EQ(target.count("FLD"), stop[6] == 'F' ? 0 : 3);
-        EXPECT_EQ(probe(target, kFrequencyTables), stop[6] == 'F' ? "" : "FRQDST3");
+        expectCopied(c.file, target, {"tbl"});
+        EXPECT_EQ(target.count("FLD"), c.fld);
+        EXPECT_EQ(probe(target, kFrequencyTables), c.frequencyTables);
     }
 }
 

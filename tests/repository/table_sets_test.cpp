@@ -168,3 +168,37 @@ TEST(TableSets, RefusedInfoRowIsReportedAndTheOthersStillWritten) {
     EXPECT_EQ(r.rows("SELECT I_TYPE, I_VERS FROM INFO ORDER BY I_TYPE"),
               (Rows{{"NCOA", "1"}, {"VQREPOSITORY", "8"}, {"ZZZ", "5"}}));
 }
+
+// A set recording its version under one of the repository's own INFO types would overwrite that
+// row (and every upgrade would reset and re-apply it); a set table named like a catalogue table
+// would replace it. The spec files are refused, naming the set, and nothing is applied.
+TEST(TableSets, SetsThatWouldOverwriteTheRepositorysOwnRowsOrTablesAreRefused) {
+    OpenedRepository r;
+    ASSERT_TRUE(r->createInfoRows()) << r->getErrorMessage().str();
+    const Rows info = r.rows("SELECT I_TYPE, I_VERS FROM INFO ORDER BY I_TYPE");
+    const std::string table = "<tabledef name='HOSTIL'><column name='H_ID' type='integer'/></tabledef>";
+    const struct {
+        std::string set;
+        VqbString error;
+    } cases[] = {
+        {"<tableset name='NCOA' version='5'>" + table, reposMessage(1689, "NCOA")},
+        {"<tableset name='vqrepository' version='9'>" + table, reposMessage(1689, "VQREPOSITORY")},
+        {"<tableset name='Profile_ResultSet' version='2'>", reposMessage(1689, "PROFILE_RESULTSET")},
+        {"<tableset name='MONITOR' version='2'>", reposMessage(1689, "MONITOR")},
+        {"<tableset name='EXTRA' version='2'><tabledef name='keyval'><column name='V_KEY' type='string'/></tabledef>",
+         reposMessage(1690, "KEYVAL", "EXTRA")},
+        {"<tableset name='EXTRA' version='2'><tabledef name='INFO'><column name='I_TYPE' type='string'/></tabledef>",
+         reposMessage(1690, "INFO", "EXTRA")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.set);
+        r.writeSpec("a.xml", c.set + "</tableset>");
+        VqbString error;
+        EXPECT_FALSE(r.reopen(&error));
+        EXPECT_EQ(error.str().rfind(c.error.str(), 0), 0u) << error.str();
+    }
+    r.writeSpec("a.xml", "<tableset name='NCOA2' version='5'/>");
+    ASSERT_TRUE(r.reopen());
+    ASSERT_TRUE(r->applyTableSpecs(false, false, true, false, nullptr)) << r->getErrorMessage().str();
+    EXPECT_EQ(r.rows("SELECT I_TYPE, I_VERS FROM INFO WHERE I_TYPE <> 'NCOA2' ORDER BY I_TYPE"), info);
+}
