@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -138,6 +139,30 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool* broken) {
         out += "[" + st + "] " + text;
     }
     return out.empty() ? std::string("the ODBC call failed without a diagnostic") : out;
+}
+
+// Whether one of the handle's diagnostics carries one of the states.
+bool hasState(SQLSMALLINT type, SQLHANDLE handle, std::initializer_list<const char*> states) {
+    for (SQLSMALLINT rec = 1; rec < 20; ++rec) {
+        SQLWCHAR state[6] = {0};
+        SQLINTEGER native = 0;
+        SQLSMALLINT len = 0;
+        SQLWCHAR msg[8];
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, rec, state, &native, msg, 8, &len))) break;
+        std::string st = toUtf8(state, 5);
+        for (const char* wanted : states)
+            if (st == wanted) return true;
+    }
+    return false;
+}
+
+uint64_t fnv1a64(const std::string& text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
 }
 
 // Options a driver needs so that it behaves as the connector promises, found by the driver's
@@ -772,6 +797,42 @@ public:
         }
         core_->inTransaction = true;
         return true;
+    }
+
+    bool beginExclusiveTransaction(const VqbString& resource, bool* busy) override {
+        if (busy) *busy = false;
+        if (!beginTransaction()) return false;
+        if (core_->dialect != DAC_DIALECT_POSTGRESQL) return true;
+        bool waitedOut = false;
+        if (dacGuarded<bool>(error_, false, [&] { return lockResource(resource, waitedOut); })) return true;
+        VqbString reason = error_;
+        endTransaction(false);
+        error_ = reason;
+        if (busy) *busy = waitedOut;
+        return false;
+    }
+
+    // A transaction-scoped advisory lock, so COMMIT and ROLLBACK release it. The server keeps
+    // one set of them per database: the key need only tell the repositories of this one apart.
+    // lock_timeout bounds the wait (a deadlock the server breaks counts as a wait that ran out)
+    // and is put back for the statements that follow.
+    bool lockResource(const VqbString& resource, bool& waitedOut) {
+        const int wait = std::max(1, dacBusyTimeout());
+        const long long key = static_cast<long long>(fnv1a64(resource.str()));
+        const std::string sql = "SET LOCAL lock_timeout = " + std::to_string(wait) +
+                                "; SELECT pg_advisory_xact_lock(" + std::to_string(key) +
+                                "); SET LOCAL lock_timeout TO DEFAULT";
+        StmtRef s = newStmt(core_, error_);
+        if (!s) return false;
+        u16 text = toWide(sql);
+        SQLRETURN r = SQLExecDirectW(s->h, wptr(text), SQL_NTS);
+        while (ok(r) && r != SQL_NO_DATA) r = SQLMoreResults(s->h);
+        if (ok(r)) return true;
+        waitedOut = hasState(SQL_HANDLE_STMT, s->h, {"55P03", "40P01"});
+        error_ = waitedOut ? VqbString::format(
+                                 "another connection held the repository's write lock for longer than %d ms", wait)
+                           : core_->error(SQL_HANDLE_STMT, s->h, "locking the repository failed");
+        return false;
     }
 
     bool endTransaction(bool commit) override {
