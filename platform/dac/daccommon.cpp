@@ -1,6 +1,5 @@
 // Connection texts, password masking and the small pieces both drivers use.
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -125,13 +124,6 @@ bool dacParseInt(const std::string& text, int& out) {
     out = static_cast<int>(v);
     return true;
 }
-
-namespace {
-std::atomic<int> busyTimeoutMs{5000};
-}  // namespace
-
-void dacSetBusyTimeout(int milliseconds) { busyTimeoutMs.store(milliseconds < 0 ? 0 : milliseconds); }
-int dacBusyTimeout() { return busyTimeoutMs.load(); }
 
 VqbString dacMaskConnectionText(const VqbString& text) {
     if (text.isNull()) return text;

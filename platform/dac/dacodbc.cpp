@@ -15,6 +15,7 @@
 #include <string>
 
 #include "dacimpl.h"
+#include "vqsqlite.h"
 
 namespace {
 
@@ -817,7 +818,7 @@ public:
     // lock_timeout bounds the wait (a deadlock the server breaks counts as a wait that ran out)
     // and is put back for the statements that follow.
     bool lockResource(const VqbString& resource, bool& waitedOut) {
-        const int wait = std::max(1, dacBusyTimeout());
+        const int wait = std::max(1, sqliteBusyTimeout());
         const long long key = static_cast<long long>(fnv1a64(resource.str()));
         const std::string sql = "SET LOCAL lock_timeout = " + std::to_string(wait) +
                                 "; SELECT pg_advisory_xact_lock(" + std::to_string(key) +

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "dacimpl.h"
+#include "vqsqlite.h"
 
 namespace {
 
@@ -583,7 +584,7 @@ DacConnection* dacSqliteConnect(const DacConnText& text, const DacOptions& optio
         return nullptr;
     }
     sqlite3_extended_result_codes(core->db, 0);
-    sqlite3_busy_timeout(core->db, dacBusyTimeout());
+    sqlite3_busy_timeout(core->db, sqliteBusyTimeout());
     // Reading the schema also tells a file that is not a database.
     static const char* const setup[] = {"PRAGMA journal_mode=DELETE", "PRAGMA synchronous=FULL",
                                         "SELECT count(*) FROM sqlite_master"};

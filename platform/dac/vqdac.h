@@ -208,7 +208,7 @@ public:
     virtual bool beginTransaction() = 0;
     // A begin that also takes, until the transaction ends, the lock that serialises the
     // exclusive writers of resource (one repository of this database), waiting for it up to the
-    // busy timeout. A wait that runs out sets busy (when given) and leaves no transaction open.
+    // busy timeout of SQLite files (sqliteBusyTimeout; a file takes it when it opens). A wait that runs out sets busy (when given) and leaves no transaction open.
     // A SQLite file is locked whole; a DBMS without such a lock begins a plain transaction.
     virtual bool beginExclusiveTransaction(const VqbString& resource, bool* busy) = 0;
     virtual bool endTransaction(bool commit) = 0;
@@ -248,12 +248,6 @@ public:
 };
 
 DacDataSource* dacCreateDataSource(int flags);
-
-// How long a connection waits for a lock another connection holds before it fails busy
-// (milliseconds, 5000 unless set). A SQLite file takes it when it is opened, a server at each
-// exclusive begin. Tests shorten it.
-void dacSetBusyTimeout(int milliseconds);
-int dacBusyTimeout();
 
 // The text with the values of PWD= and PASSWORD= replaced by ***, for logs and messages.
 VqbString dacMaskConnectionText(const VqbString& text);

@@ -9,16 +9,17 @@
 #include "dac_rda_fixture.h"
 #include "meta_rdaimpl.h"
 #include "repos_held.h"
+#include "vqsqlite.h"
 
 namespace {
 
 class BusyTimeout {
 public:
-    explicit BusyTimeout(int ms) { dacSetBusyTimeout(ms); }
-    ~BusyTimeout() { dacSetBusyTimeout(previous_); }
+    explicit BusyTimeout(int ms) { sqliteSetBusyTimeout(ms); }
+    ~BusyTimeout() { sqliteSetBusyTimeout(previous_); }
 
 private:
-    int previous_ = dacBusyTimeout();
+    int previous_ = sqliteBusyTimeout();
 };
 
 std::vector<std::string> linesOf(const std::string& path) {
