@@ -121,9 +121,9 @@ std::shared_ptr<Env> environment(std::string& error) {
     return env;
 }
 
-// The diagnostics of a handle as one text; broken is set when the link to the DBMS is lost.
-std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool* broken) {
-    std::string out;
+// Calls f(state, text) for each diagnostic record of a handle.
+template <class F>
+void eachDiagnostic(SQLSMALLINT type, SQLHANDLE handle, F&& f) {
     for (SQLSMALLINT rec = 1; rec < 20; ++rec) {
         SQLWCHAR state[6] = {0};
         SQLINTEGER native = 0;
@@ -131,30 +131,29 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool* broken) {
         SQLWCHAR msg[1024];
         SQLRETURN r = SQLGetDiagRecW(type, handle, rec, state, &native, msg, 1024, &len);
         if (!SQL_SUCCEEDED(r)) break;
-        std::string st = toUtf8(state, 5);
-        std::string text = toUtf8(msg, std::min<size_t>(len < 0 ? 0 : len, 1023));
+        f(toUtf8(state, 5), toUtf8(msg, std::min<size_t>(len < 0 ? 0 : len, 1023)));
+    }
+}
+
+// The diagnostics of a handle as one text; broken is set when the link to the DBMS is lost.
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool* broken) {
+    std::string out;
+    eachDiagnostic(type, handle, [&](const std::string& st, std::string text) {
         std::replace(text.begin(), text.end(), '\n', ' ');
         while (!text.empty() && (text.back() == ' ' || text.back() == ';')) text.pop_back();
         if (broken && st.compare(0, 2, "08") == 0) *broken = true;
         if (!out.empty()) out += "; ";
         out += "[" + st + "] " + text;
-    }
+    });
     return out.empty() ? std::string("the ODBC call failed without a diagnostic") : out;
 }
 
-// Whether one of the handle's diagnostics carries one of the states.
 bool hasState(SQLSMALLINT type, SQLHANDLE handle, std::initializer_list<const char*> states) {
-    for (SQLSMALLINT rec = 1; rec < 20; ++rec) {
-        SQLWCHAR state[6] = {0};
-        SQLINTEGER native = 0;
-        SQLSMALLINT len = 0;
-        SQLWCHAR msg[8];
-        if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, rec, state, &native, msg, 8, &len))) break;
-        std::string st = toUtf8(state, 5);
-        for (const char* wanted : states)
-            if (st == wanted) return true;
-    }
-    return false;
+    bool found = false;
+    eachDiagnostic(type, handle, [&](const std::string& st, const std::string&) {
+        for (const char* wanted : states) found = found || st == wanted;
+    });
+    return found;
 }
 
 uint64_t fnv1a64(const std::string& text) {
