@@ -131,6 +131,7 @@ const MessageDef kMessages[] = {
     {VQB_MOD_REPOS, 1963, "Row %d of the table file holds %d values for %d fields."},
     {VQB_MOD_REPOS, 1964, "Value \"%s\" of field \"%s\" in row %d is not a valid %s."},
     {VQB_MOD_REPOS, 1965, "The repository is not open, or was not opened by this library."},
+    {VQB_MOD_REPOS, 1980, "The table file \"%s\" does not read back as written; table \"%s\" is kept. %s"},
     {VQB_MOD_MONITOR, 1085, "The object is still in use and cannot be deleted."},
     {VQB_MOD_MONITOR, 1088, "The task has executions and cannot be deleted."},
     {VQB_MOD_MONITOR, 1211, "The row already exists."},

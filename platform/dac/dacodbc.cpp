@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
 
 #include "dacimpl.h"
+#include "vqsqlite.h"
 
 namespace {
 
@@ -119,9 +121,9 @@ std::shared_ptr<Env> environment(std::string& error) {
     return env;
 }
 
-// The diagnostics of a handle as one text; broken is set when the link to the DBMS is lost.
-std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool* broken) {
-    std::string out;
+// Calls f(state, text) for each diagnostic record of a handle.
+template <class F>
+void eachDiagnostic(SQLSMALLINT type, SQLHANDLE handle, F&& f) {
     for (SQLSMALLINT rec = 1; rec < 20; ++rec) {
         SQLWCHAR state[6] = {0};
         SQLINTEGER native = 0;
@@ -129,15 +131,38 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool* broken) {
         SQLWCHAR msg[1024];
         SQLRETURN r = SQLGetDiagRecW(type, handle, rec, state, &native, msg, 1024, &len);
         if (!SQL_SUCCEEDED(r)) break;
-        std::string st = toUtf8(state, 5);
-        std::string text = toUtf8(msg, std::min<size_t>(len < 0 ? 0 : len, 1023));
+        f(toUtf8(state, 5), toUtf8(msg, std::min<size_t>(len < 0 ? 0 : len, 1023)));
+    }
+}
+
+// The diagnostics of a handle as one text; broken is set when the link to the DBMS is lost.
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool* broken) {
+    std::string out;
+    eachDiagnostic(type, handle, [&](const std::string& st, std::string text) {
         std::replace(text.begin(), text.end(), '\n', ' ');
         while (!text.empty() && (text.back() == ' ' || text.back() == ';')) text.pop_back();
         if (broken && st.compare(0, 2, "08") == 0) *broken = true;
         if (!out.empty()) out += "; ";
         out += "[" + st + "] " + text;
-    }
+    });
     return out.empty() ? std::string("the ODBC call failed without a diagnostic") : out;
+}
+
+bool hasState(SQLSMALLINT type, SQLHANDLE handle, std::initializer_list<const char*> states) {
+    bool found = false;
+    eachDiagnostic(type, handle, [&](const std::string& st, const std::string&) {
+        for (const char* wanted : states) found = found || st == wanted;
+    });
+    return found;
+}
+
+uint64_t fnv1a64(const std::string& text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
 }
 
 // Options a driver needs so that it behaves as the connector promises, found by the driver's
@@ -772,6 +797,42 @@ public:
         }
         core_->inTransaction = true;
         return true;
+    }
+
+    bool beginExclusiveTransaction(const VqbString& resource, bool* busy) override {
+        if (busy) *busy = false;
+        if (!beginTransaction()) return false;
+        if (core_->dialect != DAC_DIALECT_POSTGRESQL) return true;
+        bool waitedOut = false;
+        if (dacGuarded<bool>(error_, false, [&] { return lockResource(resource, waitedOut); })) return true;
+        VqbString reason = error_;
+        endTransaction(false);
+        error_ = reason;
+        if (busy) *busy = waitedOut;
+        return false;
+    }
+
+    // A transaction-scoped advisory lock, so COMMIT and ROLLBACK release it. The server keeps
+    // one set of them per database: the key need only tell the repositories of this one apart.
+    // lock_timeout bounds the wait (a deadlock the server breaks counts as a wait that ran out)
+    // and is put back for the statements that follow.
+    bool lockResource(const VqbString& resource, bool& waitedOut) {
+        const int wait = std::max(1, sqliteBusyTimeout());
+        const long long key = static_cast<long long>(fnv1a64(resource.str()));
+        const std::string sql = "SET LOCAL lock_timeout = " + std::to_string(wait) +
+                                "; SELECT pg_advisory_xact_lock(" + std::to_string(key) +
+                                "); SET LOCAL lock_timeout TO DEFAULT";
+        StmtRef s = newStmt(core_, error_);
+        if (!s) return false;
+        u16 text = toWide(sql);
+        SQLRETURN r = SQLExecDirectW(s->h, wptr(text), SQL_NTS);
+        while (ok(r) && r != SQL_NO_DATA) r = SQLMoreResults(s->h);
+        if (ok(r)) return true;
+        waitedOut = hasState(SQL_HANDLE_STMT, s->h, {"55P03", "40P01"});
+        error_ = waitedOut ? VqbString::format(
+                                 "another connection held the repository's write lock for longer than %d ms", wait)
+                           : core_->error(SQL_HANDLE_STMT, s->h, "locking the repository failed");
+        return false;
     }
 
     bool endTransaction(bool commit) override {

@@ -7,10 +7,9 @@
 #include <new>
 
 #include "dacimpl.h"
+#include "vqsqlite.h"
 
 namespace {
-
-const int busyTimeoutMs = 5000;
 
 // The database handle, shared by the connection and everything made from it, so that a
 // statement or cursor released after its connection still finds a valid handle.
@@ -354,13 +353,20 @@ public:
             error_, nullptr, [&] { return openIndexStatisticsImpl(unique, accuracy, table, schema, catalog); });
     }
 
-    bool beginTransaction() override {
+    // Every transaction takes the file's write lock at once: one that only read first could
+    // find another writer ahead of it when it writes, and fail instead of waiting.
+    bool beginTransaction() override { return beginExclusiveTransaction(VqbString(), nullptr); }
+
+    bool beginExclusiveTransaction(const VqbString& /*resource*/, bool* busy) override {
+        if (busy) *busy = false;
         if (core_->inTransaction) {
             error_ = VqbString("a transaction is already open on this connection");
             return false;
         }
-        if (sqlite3_exec(core_->db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        int rc = sqlite3_exec(core_->db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
             error_ = core_->dbError("beginning a transaction failed");
+            if (busy) *busy = rc == SQLITE_BUSY;
             return false;
         }
         core_->inTransaction = true;
@@ -578,7 +584,7 @@ DacConnection* dacSqliteConnect(const DacConnText& text, const DacOptions& optio
         return nullptr;
     }
     sqlite3_extended_result_codes(core->db, 0);
-    sqlite3_busy_timeout(core->db, busyTimeoutMs);
+    sqlite3_busy_timeout(core->db, sqliteBusyTimeout());
     // Reading the schema also tells a file that is not a database.
     static const char* const setup[] = {"PRAGMA journal_mode=DELETE", "PRAGMA synchronous=FULL",
                                         "SELECT count(*) FROM sqlite_master"};

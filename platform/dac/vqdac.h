@@ -206,6 +206,12 @@ public:
     virtual DacStatement* prepareBatch(const VqbString& sql) = 0;
     // One level only: a begin while a transaction is open fails.
     virtual bool beginTransaction() = 0;
+    // A begin that also takes, until the transaction ends, the lock that serialises the
+    // exclusive writers of resource (one repository of this database), waiting for it as long
+    // as SQLite files wait (sqliteBusyTimeout). A wait that runs out sets busy (when given) and
+    // leaves no transaction open. A SQLite file is locked whole; a DBMS without such a lock
+    // begins a plain transaction.
+    virtual bool beginExclusiveTransaction(const VqbString& resource, bool* busy) = 0;
     virtual bool endTransaction(bool commit) = 0;
     virtual bool isInTransaction() = 0;
     // An existing table (null with an empty error text when there is none), or, with three

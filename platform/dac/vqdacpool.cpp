@@ -23,6 +23,9 @@ public:
     DacStatement* prepare(const VqbString& sql) override { return target_->prepare(sql); }
     DacStatement* prepareBatch(const VqbString& sql) override { return target_->prepareBatch(sql); }
     bool beginTransaction() override { return target_->beginTransaction(); }
+    bool beginExclusiveTransaction(const VqbString& resource, bool* busy) override {
+        return target_->beginExclusiveTransaction(resource, busy);
+    }
     bool endTransaction(bool commit) override { return target_->endTransaction(commit); }
     bool isInTransaction() override { return target_->isInTransaction(); }
     DacTable* openTable(const VqbString& t, const VqbString& s, const VqbString& c) override {

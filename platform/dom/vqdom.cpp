@@ -19,9 +19,20 @@ pugi::xml_node elementFrom(pugi::xml_node node) {
     return node;
 }
 
+// A carriage return written as itself reads back as a line feed, so it goes out as its character
+// reference. Only text can hold one here: attributes are written with the reference already, and
+// a parsed document has none left.
 struct StringWriter : pugi::xml_writer {
     std::string text;
-    void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+    void write(const void* data, size_t size) override {
+        const char* bytes = static_cast<const char*>(data);
+        for (const char* cr; size > 0 && (cr = static_cast<const char*>(std::memchr(bytes, '\r', size)));) {
+            text.append(bytes, cr - bytes).append("&#13;");
+            size -= cr - bytes + 1;
+            bytes = cr + 1;
+        }
+        text.append(bytes, size);
+    }
 };
 
 }  // namespace

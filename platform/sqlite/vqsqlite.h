@@ -125,7 +125,8 @@ SqliteDatabase* openSqliteDatabase(const char* path, int flags);
 VqbString getSqliteErrorMessage();
 
 // How long a statement waits for another connection's lock before it fails busy; applies to
-// databases opened afterwards. Tests shorten it.
+// databases opened afterwards, and to each exclusive begin of the connector on a server. Tests
+// shorten it.
 void sqliteSetBusyTimeout(int milliseconds);
 int sqliteBusyTimeout();
 

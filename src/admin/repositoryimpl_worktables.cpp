@@ -109,7 +109,9 @@ bool isWorkTableName(const VqbString& name) {
         size_t length = std::strlen(family);
         if (text.compare(0, length, family) != 0) continue;
         std::string digits = text.substr(length);
-        if (digits.empty() || digits.size() > 10) return false;
+        // The number as the library writes it: with a leading zero the table would be one that
+        // nothing looks up by its number.
+        if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && digits.size() > 1)) return false;
         for (char c : digits)
             if (c < '0' || c > '9') return false;
         return std::stoll(digits) <= INT_MAX;
@@ -117,24 +119,8 @@ bool isWorkTableName(const VqbString& name) {
     return false;
 }
 
-// A carriage return does not survive an XML text (it reads back as a line feed), so a value
-// holding one travels in base64.
+// Files of earlier writers carry a value holding a carriage return in base64.
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-VqbString toBase64(const std::string& in) {
-    std::string out;
-    out.reserve((in.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < in.size(); i += 3) {
-        unsigned v = static_cast<unsigned char>(in[i]) << 16;
-        if (i + 1 < in.size()) v |= static_cast<unsigned char>(in[i + 1]) << 8;
-        if (i + 2 < in.size()) v |= static_cast<unsigned char>(in[i + 2]);
-        out.push_back(kBase64[(v >> 18) & 63]);
-        out.push_back(kBase64[(v >> 12) & 63]);
-        out.push_back(i + 1 < in.size() ? kBase64[(v >> 6) & 63] : '=');
-        out.push_back(i + 2 < in.size() ? kBase64[v & 63] : '=');
-    }
-    return VqbString(std::move(out));
-}
 
 bool fromBase64(const std::string& in, std::string& out) {
     out.clear();
@@ -208,6 +194,38 @@ bool readFields(VqDomNode fields, TableFile& file, VqbString& error) {
     return true;
 }
 
+// The value a file's text gives a field of the type; false when the text is no such value.
+bool parseValue(const VqbString& text, int type, VqbDatavar& value) {
+    bool bad = false;
+    switch (type) {
+        case VQB_TYPE_BOOL:
+            value = VqbDatavar::fromBool(text.asBool(&bad));
+            break;
+        case VQB_TYPE_INT:
+            value = VqbDatavar(static_cast<long long>(text.asInt64(&bad)));
+            break;
+        case VQB_TYPE_REAL:
+        case VQB_TYPE_DATE:
+            value = VqbDatavar(text.asDouble(&bad));
+            value.setType(type);
+            break;
+        default:
+            value = VqbDatavar(text);
+            break;
+    }
+    return !bad;
+}
+
+// Whether a field of the type brings the value's text back unchanged: "007" or "1" read as a
+// number or a truth value would come back as "7" or "true".
+bool carries(int type, const VqbString& text) {
+    VqbDatavar parsed;
+    return type == VQB_TYPE_STRING || (parseValue(text, type, parsed) && parsed.asString() == text);
+}
+
+// The next type that may carry what a narrower one did not; texts carry everything.
+int widerType(int type) { return type == VQB_TYPE_INT ? VQB_TYPE_REAL : VQB_TYPE_STRING; }
+
 bool readValue(VqDomNode node, const ColumnSpec& column, int row, VqbDatavar& value, VqbString& error) {
     if (node.getName() != VqbString("value")) return badName(node.getName(), error);
     VqbString isNull = node.getAttributeValue("is_null");
@@ -225,24 +243,7 @@ bool readValue(VqDomNode node, const ColumnSpec& column, int row, VqbDatavar& va
     } else if (!encoding.isEmpty()) {
         return badName(encoding, error);
     }
-    bool bad = false;
-    switch (column.type) {
-        case VQB_TYPE_BOOL:
-            value = VqbDatavar::fromBool(text.asBool(&bad));
-            break;
-        case VQB_TYPE_INT:
-            value = VqbDatavar(static_cast<long long>(text.asInt64(&bad)));
-            break;
-        case VQB_TYPE_REAL:
-        case VQB_TYPE_DATE:
-            value = VqbDatavar(text.asDouble(&bad));
-            value.setType(column.type);
-            break;
-        default:
-            value = VqbDatavar(text);
-            break;
-    }
-    if (!bad) return true;
+    if (parseValue(text, column.type, value)) return true;
     error = reposMessage(1964, text.left(64).asCstr(), column.name, row, vqbTypeToString(column.type));
     return false;
 }
@@ -509,16 +510,23 @@ bool RepositoryImpl::writeTableXml(const VqbString& name, const VqbString& direc
     root.addChild("repos_version").setValue(VqbString::format("%d", version_));
     root.addChild("table_name").setValue(name);
     VqDomNode fields = root.addChild("fields");
+    std::vector<VqDomNode> fieldNodes;
+    // A column of a type the back end does not name (a DATE in a file) reads as an integer column
+    // yet may hold reals or texts: each field gets the narrowest type that carries all its values.
+    std::vector<int> types;
     for (const ColumnSpec& column : columns) {
         VqDomNode field = fields.addChild("field");
         field.setAttributeValue("name", nameOf(column));
-        field.setAttributeValue("type", vqbTypeToString(column.type));
         field.setAttributeValue("len", VqbString::format("%d", column.size));
+        fieldNodes.push_back(field);
+        types.push_back(column.type >= VQB_TYPE_BOOL && column.type <= VQB_TYPE_DATE ? column.type : VQB_TYPE_STRING);
     }
     VqDomNode data = root.addChild("data");
     const int count = static_cast<int>(columns.size());
+    size_t rowCount = 0;
     int state;
     while ((state = cursor->next()) == 1) {
+        ++rowCount;
         VqDomNode row = data.addChild("row");
         for (int i = 0; i < count; ++i) {
             VqDomNode node = row.addChild("value");
@@ -526,15 +534,13 @@ bool RepositoryImpl::writeTableXml(const VqbString& name, const VqbString& direc
             node.setAttributeValue("is_null", value.isNull() ? "1" : "0");
             if (value.isNull()) continue;
             VqbString text = value.asString();
-            if (text.str().find('\r') != std::string::npos) {
-                node.setAttributeValue("encoding", "base64");
-                text = toBase64(text.str());
-            }
+            while (!carries(types[i], text)) types[i] = widerType(types[i]);
             node.setValue(text);
         }
     }
     if (state == 2) return failFromConnection(__LINE__);
     cursor.reset();
+    for (int i = 0; i < count; ++i) fieldNodes[i].setAttributeValue("type", vqbTypeToString(types[i]));
 
     Held<ReposDataAccessCursor> indexList(connection_->getIndexes(name));
     if (!indexList) return failFromConnection(__LINE__);
@@ -551,8 +557,17 @@ bool RepositoryImpl::writeTableXml(const VqbString& name, const VqbString& direc
     unsigned rc = np_fio_pcat(path, sizeof path, directory.asCstr(), (physical + ".xml").asCstr());
     if (rc != NP_FIO_OK) return fail(__LINE__, reposMessage(482, static_cast<int>(rc), np_fio_errdesc(rc)));
     if (!dom.createFile(path, true)) return fail(__LINE__, dom.getErrorMessage());
-    if (dropAfter && (!connection_->checkTableIndexes(name) || !connection_->dropTable(name)))
-        return failFromConnection(__LINE__);
+    if (!dropAfter) return true;
+    // The file is the only copy once the table is gone: it must import before the table goes.
+    VqDom written;
+    TableFile check;
+    VqbString error;
+    if (!written.loadFile(path) || !readTableFile(written, check, error) || check.table != name ||
+        check.rows.size() != rowCount) {
+        if (error.isEmpty()) error = written.getErrorMessage();
+        return fail(__LINE__, reposMessage(1980, path, physical.asCstr(), error.asCstr()));
+    }
+    if (!connection_->checkTableIndexes(name) || !connection_->dropTable(name)) return failFromConnection(__LINE__);
     return true;
 }
 

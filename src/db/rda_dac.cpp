@@ -246,16 +246,32 @@ VqbString RDA_DAC::columnName(const char* name) {
 
 // ---- transactions (the frame counts the levels; the connector's transaction is single-level)
 
-bool RDA_DAC::beginTransaction_INT(bool /*exclusive*/, bool* busy) {
+bool RDA_DAC::beginTransaction_INT(bool exclusive, bool* busy) {
     lastError_.setNull();
     if (busy) *busy = false;
     if (scriptMode()) return true;
+    // A level nested in an open one takes nothing: the outermost begin decided the locking.
     if (!enterLevel()) return true;
-    RDA_TRACE("RDA_DAC::beginTransaction_INT [%s]", tag().asCstr());
-    if (connection_ && connection_->beginTransaction()) return true;
+    RDA_TRACE("RDA_DAC::beginTransaction_INT [%s] exclusive [%d]", tag().asCstr(), exclusive ? 1 : 0);
+    if (!connection_) {
+        undoLevel();
+        return fail(kSource, __LINE__, reposMessage(1161));
+    }
+    if (beginOnConnection(exclusive, busy)) return true;
     undoLevel();
-    return connection_ ? failConnector(__LINE__, connection_->getErrorText())
-                       : fail(kSource, __LINE__, reposMessage(1161));
+    return failConnector(__LINE__, connection_->getErrorText());
+}
+
+bool RDA_DAC::beginOnConnection(bool exclusive, bool* busy) {
+    exclusiveOpen_ = exclusive;
+    if (!exclusive) return connection_->beginTransaction();
+    // Every connection to one repository names it alike: its schema (none for the default)
+    // and the prefix without it.
+    VqbString repository = getSchemaName_INT();
+    if (repository.isNull()) repository = VqbString("");
+    repository.append('.');
+    repository.append(prefixAfterDot());
+    return connection_->beginExclusiveTransaction(repository, busy);
 }
 
 bool RDA_DAC::endTransaction_INT(bool commit) {

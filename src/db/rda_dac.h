@@ -87,6 +87,8 @@ private:
     friend class RDA_DACCursor;
 
     int dbmsKind() { return connection_ ? connection_->getDbmsKind() : 0; }
+    // BEGIN on the connection; an exclusive one also takes the repository's write lock.
+    bool beginOnConnection(bool exclusive, bool* busy);
     bool scriptMode() const { return ddlCallback_ != nullptr; }
     // The last error from a connector object's text, logged; false.
     bool failConnector(int line, const VqbString& text);
@@ -146,6 +148,7 @@ private:
     DacConnection* bigStringConnection_ = nullptr;
     DacBulkLoader* bulkLoader_ = nullptr;
     bool connectionMode3_ = false;
+    bool exclusiveOpen_ = false;  // the open transaction holds the repository's write lock
     bool separateBigStrings_ = false;
     std::unique_ptr<ConnShareSingleton> pool_;
     bool pooled_ = false;

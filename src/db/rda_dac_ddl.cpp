@@ -120,7 +120,7 @@ bool RDA_DAC::runDdl(const VqbString& sql, bool fatal, int line) {
 bool RDA_DAC::commitAndBegin(int line) {
     if (dbmsKind() != RDA_DAC_KIND_PRIMARY_INDEX || depth_ <= 0 || scriptMode()) return true;
     // That DBMS wants DDL alone in its transaction; the caller's level stays open.
-    if (connection_->endTransaction(true) && connection_->beginTransaction()) return true;
+    if (connection_->endTransaction(true) && beginOnConnection(exclusiveOpen_, nullptr)) return true;
     return failConnector(line, connection_->getErrorText());
 }
 
