@@ -23,7 +23,7 @@ demo: build
 check: deps
 	@cmake -S . -B $(CHECK_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DREPOS_SANITIZE=ON -DREPOS_BUILD_TESTS=ON >/dev/null
 	@cmake --build $(CHECK_BUILD) -j $(JOBS)
-	@scripts/run-tests $(CHECK_BUILD)
+	@JOBS=$(JOBS) scripts/run-tests $(CHECK_BUILD)
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DREPOS_BUILD_TESTS=OFF -DREPOS_BUILD_BENCH=ON >/dev/null

@@ -1,5 +1,5 @@
-// Copying a file repository whose frequency tables hold many rows (REPOS_BENCH_COPY_ROWS, one
-// million by default) through the administrator, beside the same copy done by SQLite itself: the
+// Copying a file repository whose frequency tables hold many rows (REPOS_BENCH_COPY_ROWS, else
+// REPOS_BENCH_ROWS, one million by default) through the administrator, beside the same copy done by SQLite itself: the
 // source attached to the target and each table emptied and refilled with INSERT ... SELECT, one
 // transaction per table as the library commits them.
 #include <filesystem>
@@ -19,7 +19,7 @@ constexpr int kTables = 10;
 long copyRows() {
     const char* text = getenv("REPOS_BENCH_COPY_ROWS");
     long n = text ? atol(text) : 0;
-    return n > 0 ? n : 1000000;
+    return n > 0 ? n : benchdb::rows(1000000);
 }
 
 benchdb::ScratchDir& scratch() {
@@ -189,11 +189,12 @@ void BM_CopyRepository_Raw(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * copyRows());
 }
 
-BENCHMARK(BM_CopyRepository_Library)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-BENCHMARK(BM_CopyRepository_Raw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_CopyRepository_Library)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_CopyRepository_Raw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    return benchdb::runWithRatios(argc, argv, {{"BM_CopyRepository_Library", "BM_CopyRepository_Raw"}});
+    return bench::runPairs(argc, argv, "bench_copy_repository",
+                           {{"copy repository rows", "BM_CopyRepository_Library", "BM_CopyRepository_Raw"}});
 }

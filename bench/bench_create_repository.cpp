@@ -162,7 +162,8 @@ BENCHMARK(BM_CreateFileRepository_Raw)->Unit(benchmark::kMillisecond)->UseRealTi
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
-    return benchdb::runWithRatios(argc, argv,
-                                  {{"BM_CreateFileRepository_Library", "BM_CreateFileRepository_Raw"},
-                                   {"BM_CreateFileRepository_Direct", "BM_CreateFileRepository_Raw"}});
+    return bench::runPairs(
+        argc, argv, "bench_create_repository",
+        {{"create file repository", "BM_CreateFileRepository_Library", "BM_CreateFileRepository_Raw"},
+         {"create file repository, direct", "BM_CreateFileRepository_Direct", "BM_CreateFileRepository_Raw"}});
 }

@@ -1,19 +1,18 @@
 // Writing two-column rows into PostgreSQL: the connector's bulk loader and one prepared
 // statement per row, each beside the server's own bulk path (psql \copy) in the same run.
 //   REPOS_TEST_PG             the server (scripts/pg-test-server start); unset: nothing runs
-//   REPOS_BENCH_DAC_ROWS      rows of the bulk loader and \copy runs (default 1000000)
+//   REPOS_BENCH_DAC_ROWS      rows of the bulk loader and \copy runs (else REPOS_BENCH_ROWS,
+//                             default 1000000)
 //   REPOS_BENCH_DAC_ROW_ROWS  rows of the row-by-row run (default a tenth of the above)
-#include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
+#include "bench_harness.h"
 #include "dacimpl.h"
 #include "vqdac.h"
 
@@ -25,10 +24,8 @@ long envRows(const char* name, long fallback) {
     return n > 0 ? n : fallback;
 }
 
-long bulkRows() { return envRows("REPOS_BENCH_DAC_ROWS", 1000000); }
+long bulkRows() { return envRows("REPOS_BENCH_DAC_ROWS", envRows("REPOS_BENCH_ROWS", 1000000)); }
 long rowByRowRows() { return envRows("REPOS_BENCH_DAC_ROW_ROWS", std::max(1L, bulkRows() / 10)); }
-
-std::map<std::string, double> rowsPerSecond;
 
 DacConnection* connect() {
     DacDataSource* ds = dacCreateDataSource(0);
@@ -47,11 +44,6 @@ bool freshTable(DacConnection* c) {
 
 std::string value(long i) { return "value " + std::to_string(i * 7919 % 1000003); }
 
-void record(benchmark::State& state, const std::string& name, long rows, double seconds) {
-    state.SetItemsProcessed(rows);
-    if (seconds > 0) rowsPerSecond[name] = rows / seconds;
-}
-
 void BM_BulkLoader(benchmark::State& state) {
     long rows = bulkRows();
     DacConnection* c = connect();
@@ -60,7 +52,6 @@ void BM_BulkLoader(benchmark::State& state) {
         state.PauseTiming();
         freshTable(c);
         state.ResumeTiming();
-        auto start = std::chrono::steady_clock::now();
         DacBulkLoader* l = c->openBulkLoader(VqbString("SELECT \"fr_value\", \"fr_count\" FROM \"bench_dac_rows\""),
                                              static_cast<int>(state.range(0)));
         for (long i = 0; l && i < rows; ++i) {
@@ -73,9 +64,8 @@ void BM_BulkLoader(benchmark::State& state) {
         }
         if (l && !l->flush()) state.SkipWithError(l->getErrorText().asCstr());
         if (l) l->close();
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        record(state, "bulk" + std::to_string(state.range(0)), rows, s);
     }
+    state.SetItemsProcessed(state.iterations() * rows);
     c->close();
 }
 
@@ -87,7 +77,6 @@ void BM_RowByRow(benchmark::State& state) {
         state.PauseTiming();
         freshTable(c);
         state.ResumeTiming();
-        auto start = std::chrono::steady_clock::now();
         DacStatement* s = c->prepare(VqbString("INSERT INTO bench_dac_rows (fr_value, fr_count) VALUES (?, ?)"));
         c->beginTransaction();
         for (long i = 0; s && i < rows; ++i) {
@@ -100,9 +89,8 @@ void BM_RowByRow(benchmark::State& state) {
         }
         c->endTransaction(true);
         if (s) s->release();
-        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        record(state, "row", rows, secs);
     }
+    state.SetItemsProcessed(state.iterations() * rows);
     c->close();
 }
 
@@ -127,11 +115,9 @@ void BM_PsqlCopy(benchmark::State& state) {
         state.PauseTiming();
         freshTable(c);
         state.ResumeTiming();
-        auto start = std::chrono::steady_clock::now();
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("psql \\copy failed");
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        record(state, "copy", rows, s);
     }
+    state.SetItemsProcessed(state.iterations() * rows);
     std::filesystem::remove(csv);
     c->close();
 }
@@ -154,15 +140,8 @@ int main(int argc, char** argv) {
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    auto copy = rowsPerSecond.find("copy");
-    if (copy == rowsPerSecond.end()) return 0;
-    std::printf("\nrows per second beside psql \\copy (%.0f rows/s):\n", copy->second);
-    for (const auto& kv : rowsPerSecond) {
-        if (kv.first == "copy") continue;
-        std::printf("  %-10s %12.0f rows/s  copy/this = %.1f\n", kv.first.c_str(), kv.second, copy->second / kv.second);
-    }
-    return 0;
+    return bench::runPairs(argc, argv, "bench_dac_bulk",
+                           {{"PostgreSQL bulk loader, batch 100", "BulkLoader/batch/100", "PsqlCopy"},
+                            {"PostgreSQL bulk loader, batch 1000", "BulkLoader/batch/1000", "PsqlCopy"},
+                            {"PostgreSQL row by row", "PreparedRowByRow", "PsqlCopy"}});
 }

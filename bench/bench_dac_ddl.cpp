@@ -2,8 +2,6 @@
 // connector back end, beside psql running the creation script the back end writes for the same
 // catalogue, each into a fresh schema in the same run.
 //   REPOS_TEST_PG             the server (scripts/pg-test-server start); unset: nothing runs
-//   REPOS_BENCH_DDL_RUNS      creations per side (default 3)
-#include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,9 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
+#include "bench_harness.h"
 #include "dacimpl.h"
 #include "rda_factory.h"
 #include "repos_dataaccess.h"
@@ -24,14 +22,7 @@ namespace {
 const char* const kSchema = "bench_ddl";
 const char* const kPrefix = "bench_ddl.P_";
 
-std::map<std::string, double> secondsPerRun;
 std::string scriptPath;
-
-int runs() {
-    const char* v = std::getenv("REPOS_BENCH_DDL_RUNS");
-    int n = v ? std::atoi(v) : 0;
-    return n > 0 ? n : 3;
-}
 
 std::string server() { return std::getenv("REPOS_TEST_PG"); }
 
@@ -92,10 +83,8 @@ bool writeScript() {
     return ok;
 }
 
-void record(benchmark::State& state, const std::string& name, double seconds) {
-    state.SetIterationTime(seconds);
-    secondsPerRun[name] += seconds / runs();
-}
+// Only the creation is timed, not the fresh schema before it.
+void record(benchmark::State& state, double seconds) { state.SetIterationTime(seconds); }
 
 void BM_Connector(benchmark::State& state) {
     DacConnection* c = rawConnect();
@@ -113,7 +102,7 @@ void BM_Connector(benchmark::State& state) {
         }
         auto start = std::chrono::steady_clock::now();
         if (!createCatalogue(conn)) state.SkipWithError(conn->getLastErrorMessage().asCstr());
-        record(state, "connector", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        record(state, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     conn->release();
     c->close();
@@ -135,7 +124,7 @@ void BM_PsqlScript(benchmark::State& state) {
         }
         auto start = std::chrono::steady_clock::now();
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("psql could not run the script");
-        record(state, "psql", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        record(state, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     freshSchema(c);
     c->executeDirect(VqbString(std::string("DROP SCHEMA \"") + kSchema + "\" CASCADE"), 0);
@@ -165,21 +154,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     benchmark::RegisterBenchmark("CatalogueThroughConnector", BM_Connector)
-        ->Iterations(runs())
+        ->Iterations(1)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("CatalogueScriptThroughPsql", BM_PsqlScript)
-        ->Iterations(runs())
+        ->Iterations(1)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    int rc = bench::runPairs(argc, argv, "bench_dac_ddl",
+                             {{"PostgreSQL catalogue creation", "CatalogueThroughConnector", "CatalogueScriptThroughPsql"}});
     std::filesystem::remove(scriptPath);
-    auto psql = secondsPerRun.find("psql");
-    auto conn = secondsPerRun.find("connector");
-    if (psql != secondsPerRun.end() && conn != secondsPerRun.end() && psql->second > 0)
-        std::printf("\nwhole catalogue: connector %.0f ms, psql script %.0f ms, connector/psql = %.2f\n",
-                    conn->second * 1000, psql->second * 1000, conn->second / psql->second);
-    return 0;
+    return rc;
 }

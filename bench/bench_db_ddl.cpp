@@ -87,7 +87,8 @@ BENCHMARK(BM_Catalogue_Raw_Autocommit)->Iterations(2)->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
-    return benchdb::runWithRatios(argc, argv,
-                                  {{"BM_Catalogue_Library_OneTransaction", "BM_Catalogue_Raw_OneTransaction"},
-                                   {"BM_Catalogue_Library_Autocommit", "BM_Catalogue_Raw_Autocommit"}});
+    return bench::runPairs(
+        argc, argv, "bench_db_ddl",
+        {{"catalogue DDL, one transaction", "BM_Catalogue_Library_OneTransaction", "BM_Catalogue_Raw_OneTransaction"},
+         {"catalogue DDL, autocommit", "BM_Catalogue_Library_Autocommit", "BM_Catalogue_Raw_Autocommit"}});
 }

@@ -92,7 +92,7 @@ BENCHMARK(BM_Ids_Raw_Block100);
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
-    return benchdb::runWithRatios(argc, argv,
-                                  {{"BM_Ids_Library_Single", "BM_Ids_Raw_Single"},
-                                   {"BM_Ids_Library_Block100", "BM_Ids_Raw_Block100"}});
+    return bench::runPairs(argc, argv, "bench_db_ids",
+                           {{"ids one at a time", "BM_Ids_Library_Single", "BM_Ids_Raw_Single"},
+                            {"ids in blocks of 100", "BM_Ids_Library_Block100", "BM_Ids_Raw_Block100"}});
 }

@@ -77,5 +77,5 @@ BENCHMARK(BM_Insert_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealT
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
-    return benchdb::runWithRatios(argc, argv, {{"BM_Insert_Library", "BM_Insert_Raw"}});
+    return bench::runPairs(argc, argv, "bench_db_insert", {{"insert rows", "BM_Insert_Library", "BM_Insert_Raw"}});
 }

@@ -1,19 +1,18 @@
-// Shared parts of the database-layer benchmarks: a scratch folder, row counts, and a reporter
-// that prints each library rate beside its raw SQLite baseline from the same run.
+// Shared parts of the database-layer benchmarks: a scratch folder, row counts and raw SQLite
+// helpers for the baselines.
 #ifndef BENCH_DB_SUPPORT_H
 #define BENCH_DB_SUPPORT_H
 
-#include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "bench_harness.h"
 
 namespace benchdb {
 
@@ -67,40 +66,19 @@ inline void rawExec(sqlite3* db, const char* sql) {
     }
 }
 
-// Collects items_per_second per benchmark name while printing as usual.
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            auto it = run.counters.find("items_per_second");
-            if (run.error_occurred || it == run.counters.end()) continue;
-            rates_[run.run_name.function_name] = it->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
+// n rows inserted in one transaction; bind sets the parameters of row i.
+template <class Bind>
+void fillRows(sqlite3* db, const char* insertSql, long n, Bind bind) {
+    rawExec(db, "BEGIN");
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, insertSql, -1, &insert, nullptr);
+    for (long i = 0; i < n; ++i) {
+        bind(insert, i);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
     }
-    // One line per pair: library rate, raw rate, library / raw.
-    void printRatios(const std::vector<std::pair<std::string, std::string>>& pairs) const {
-        std::printf("\n%-40s %16s %16s %8s\n", "library vs raw SQLite", "library/s", "raw/s", "ratio");
-        for (const auto& p : pairs) {
-            auto lib = rates_.find(p.first);
-            auto raw = rates_.find(p.second);
-            if (lib == rates_.end() || raw == rates_.end() || raw->second <= 0) continue;
-            std::printf("%-40s %16.0f %16.0f %8.2f\n", p.first.c_str(), lib->second, raw->second,
-                        lib->second / raw->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> rates_;
-};
-
-inline int runWithRatios(int argc, char** argv, const std::vector<std::pair<std::string, std::string>>& pairs) {
-    benchmark::Initialize(&argc, argv);
-    RateReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios(pairs);
-    benchmark::Shutdown();
-    return 0;
+    sqlite3_finalize(insert);
+    rawExec(db, "COMMIT");
 }
 
 }  // namespace benchdb

@@ -1,17 +1,29 @@
 #include "vqbconfig.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
+#include <set>
 
 namespace {
 
 struct ConfigStore {
     std::mutex mutex;
     std::map<std::string, std::unique_ptr<VqbConfigOptions>> sections;
+    std::map<std::pair<std::string, std::string>, std::string> origins;  // (section, key) -> "file:line"
     bool loaded = false;
 };
+
+// Problems are told once per process: a reload of the same file must not repeat them.
+std::mutex g_reportMutex;
+std::set<std::string>& reported() {
+    static std::set<std::string>* r = new std::set<std::string>();
+    return *r;
+}
 
 ConfigStore& store() {
     static ConfigStore* s = new ConfigStore();  // lives for the process, like the platform's own
@@ -37,21 +49,32 @@ VqbConfigOptions* sectionLocked(ConfigStore& s, const std::string& name) {
 
 void loadFileLocked(ConfigStore& s) {
     s.loaded = true;
+    s.origins.clear();
     const char* path = std::getenv("REPOSADMIN_CONFIG");
     if (!path || !*path) return;
     std::ifstream in(path);
-    if (!in) return;
+    if (!in) {
+        vqbConfigReport(std::string("configuration file ") + path + " (REPOSADMIN_CONFIG) cannot be read: " +
+                        std::strerror(errno) + "; using the defaults");
+        return;
+    }
     std::string line, section;
-    while (std::getline(in, line)) {
+    for (int number = 1; std::getline(in, line); ++number) {
         std::string t = trim(line);
         if (t.empty() || t[0] == '#' || t[0] == ';') continue;
+        const std::string where = std::string(path) + ":" + std::to_string(number);
         if (t.front() == '[' && t.back() == ']') {
             section = trim(t.substr(1, t.size() - 2));
             continue;
         }
         size_t eq = t.find('=');
-        if (eq == std::string::npos) continue;
-        sectionLocked(s, section)->set(VqbString(trim(t.substr(0, eq))), VqbString(trim(t.substr(eq + 1))));
+        std::string key = eq == std::string::npos ? std::string() : trim(t.substr(0, eq));
+        if (key.empty()) {
+            vqbConfigReport(where + ": not a key=value line, ignored: " + t);
+            continue;
+        }
+        sectionLocked(s, section)->set(VqbString(key), VqbString(trim(t.substr(eq + 1))));
+        s.origins[{section, key}] = where;
     }
 }
 
@@ -113,6 +136,19 @@ void vqbConfigClear() {
 }
 
 void vqbConfigSetUnavailable(bool unavailable) { g_unavailable.store(unavailable); }
+
+std::string vqbConfigOrigin(const char* section, const char* key) {
+    ConfigStore& s = store();
+    std::lock_guard<std::mutex> g(s.mutex);
+    auto it = s.origins.find({section ? section : "", key ? key : ""});
+    return it == s.origins.end() ? std::string("configuration") : it->second;
+}
+
+void vqbConfigReport(const std::string& text) {
+    std::lock_guard<std::mutex> g(g_reportMutex);
+    if (!reported().insert(text).second) return;
+    std::fprintf(stderr, "reposadmin: %s\n", text.c_str());
+}
 
 VqbString vqbConfigValue(const char* key, const char* fallback) {
     VqbConfigOptions* opts = vqbGetConfigOptions("");

@@ -39,6 +39,11 @@ bool vqbConfigReload();
 void vqbConfigClear();
 // Makes vqbGetConfigOptions answer null (for tests of that failure).
 void vqbConfigSetUnavailable(bool unavailable);
+// Where a key was read, as "file:line" ("configuration" for a key set by the program).
+std::string vqbConfigOrigin(const char* section, const char* key);
+// Tells the user of a configuration problem on stderr, once per process for the same text; the
+// run goes on with the defaults.
+void vqbConfigReport(const std::string& text);
 // Convenience: the value of a key of the default section, or the fallback when absent.
 VqbString vqbConfigValue(const char* key, const char* fallback = "");
 

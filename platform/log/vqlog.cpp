@@ -1,6 +1,10 @@
 #include "vqlog.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -12,11 +16,41 @@
 
 namespace {
 
+// Without a LOG/LEVEL, a log file takes warnings and up; stderr, which the host's user reads,
+// takes errors only.
+constexpr int kLevelInFile = 4;
+constexpr int kLevelOnStderr = 5;
+
+// A threshold read from the configuration; a bad value is told to the user and leaves the level.
+bool configuredLevel(VqbConfigOptions* opts, const std::string& key, int& level) {
+    VqbString v;
+    if (!opts || !opts->get(VqbString(key), v)) return false;
+    bool err = false;
+    int l = v.trimmed().asInt(&err);
+    if (err || l < 1 || l > 6) {
+        vqbConfigReport(vqbConfigOrigin("", key.c_str()) + ": " + key + "=" + v.str() +
+                        " is not a level from 1 to 6, ignored");
+        return false;
+    }
+    level = l;
+    return true;
+}
+
+// The folder of the log file must exist and take new files; otherwise entries go to stderr.
+bool usableLogFile(const std::string& file) {
+    size_t slash = file.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    if (access(folder.c_str(), W_OK | X_OK) == 0 || access(file.c_str(), W_OK) == 0) return true;
+    vqbConfigReport(vqbConfigOrigin("", "LOG/FILE") + ": LOG/FILE=" + file + " cannot be written (" +
+                    std::strerror(errno) + "); logging to standard error");
+    return false;
+}
+
 struct LogState {
     std::mutex mutex;
     std::map<std::string, std::unique_ptr<VqLogger>> loggers;
     std::vector<std::pair<std::string, int>> overrides;  // name prefix -> level, later wins
-    int defaultLevel = 4;
+    int defaultLevel = kLevelOnStderr;
     std::string file;
     bool configured = false;
     std::function<void(const VqLogEntry&)> hook;
@@ -47,17 +81,13 @@ int levelFor(const LogState& s, const std::string& name) {
 void configureLocked(LogState& s) {
     s.configured = true;
     s.overrides.clear();
-    s.defaultLevel = 4;
     s.file.clear();
     VqbConfigOptions* opts = vqbGetConfigOptions("");
-    if (!opts) return;
     VqbString v;
-    bool err = false;
-    if (opts->get("LOG/LEVEL", v)) {
-        int l = v.asInt(&err);
-        if (!err) s.defaultLevel = l;
-    }
-    if (opts->get("LOG/FILE", v)) s.file = v.str();
+    if (opts && opts->get("LOG/FILE", v) && !v.trimmed().isEmpty() && usableLogFile(v.trimmed().str()))
+        s.file = v.trimmed().str();
+    s.defaultLevel = s.file.empty() ? kLevelOnStderr : kLevelInFile;
+    configuredLevel(opts, "LOG/LEVEL", s.defaultLevel);
     for (auto& kv : s.loggers) kv.second->setLevel(levelFor(s, kv.first));
 }
 
@@ -71,13 +101,7 @@ VqLogger* vqlogGetLogger(const char* name) {
     auto it = s.loggers.find(n);
     if (it != s.loggers.end()) return it->second.get();
     int level = levelFor(s, n);
-    VqbConfigOptions* opts = vqbGetConfigOptions("");
-    VqbString v;
-    bool err = false;
-    if (opts && opts->get(VqbString(("LOG/LEVEL/" + n).c_str()), v)) {
-        int l = v.asInt(&err);
-        if (!err) level = l;
-    }
+    configuredLevel(vqbGetConfigOptions(""), "LOG/LEVEL/" + n, level);
     auto* logger = new VqLogger(n, level);
     s.loggers.emplace(n, std::unique_ptr<VqLogger>(logger));
     return logger;

@@ -1,5 +1,6 @@
 // Named loggers with a threshold. Thresholds and destination come from the configuration:
-//   LOG/LEVEL          default threshold (1..6, default 4; 6 turns logging off)
+//   LOG/LEVEL          default threshold (1..6; 6 turns logging off); without it 4 into a log
+//                      file and 5 onto stderr
 //   LOG/LEVEL/<name>   threshold of one logger (its name or any dotted prefix of it)
 //   LOG/FILE           append entries to this file instead of stderr
 #ifndef VQ_LOG_H

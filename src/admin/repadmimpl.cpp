@@ -38,16 +38,20 @@ extern "C" RepositoryAdmin* createRepositoryAdmin(unsigned int flags, const char
     if (!admin) return nullptr;
     VqbString error = admin->getErrorMessage();
     if (!error.isEmpty()) {
-        size_t n = error.cStrSize();
-        if (n > sizeof g_adminError - 1) n = sizeof g_adminError - 1;
-        // Never leave half a UTF-8 character at the cut.
-        while (n > 0 && n < error.cStrSize() && (static_cast<unsigned char>(error.asCstr()[n]) & 0xC0) == 0x80) --n;
-        std::memcpy(g_adminError, error.asCstr(), n);
-        g_adminError[n] = '\0';
+        reposSetAdminError(error);
         admin->release();
         return nullptr;
     }
     return admin;
+}
+
+void reposSetAdminError(const VqbString& error) {
+    size_t n = error.cStrSize();
+    if (n > sizeof g_adminError - 1) n = sizeof g_adminError - 1;
+    // Never leave half a UTF-8 character at the cut.
+    while (n > 0 && n < error.cStrSize() && (static_cast<unsigned char>(error.asCstr()[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(g_adminError, error.asCstr(), n);
+    g_adminError[n] = '\0';
 }
 
 extern "C" const char* getRepositoryAdminError() { return g_adminError; }

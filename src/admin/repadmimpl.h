@@ -35,6 +35,9 @@ private:
     bool failed_ = false;
 };
 
+// The text getRepositoryAdminError() gives, cut to its buffer; for the C entry points.
+void reposSetAdminError(const VqbString& error);
+
 // One repository of the list file.
 struct ReposListEntry {
     VqbString name;

@@ -6,6 +6,7 @@
 
 #include "np_fio.h"
 #include "np_uchar.h"
+#include "rda_factory.h"
 #include "repadmimpl.h"
 #include "repos_tables.h"
 #include "repositoryimpl.h"
@@ -58,8 +59,7 @@ VqbString RepositoryAdminImpl::fileConnection(const VqbString& path, bool create
 }
 
 bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
-    VqbString detail = db->getLastErrorMessage();
-    return fail(line, detail.isEmpty() ? db->getGeneralErrorMessage() : detail);
+    return fail(line, reposFailureText(db));
 }
 
 bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {

@@ -70,16 +70,18 @@ bool RepositoryImpl::open(bool createFile, RepositoryAdminImpl* admin, Repositor
 
     // The table sets are read before connecting: a spec file that cannot be read must not leave a
     // new empty database behind.
-    VqbString directory;
-    if (!options->get("REPOS/TABLE_LIST_PATH", directory) || directory.isEmpty()) {
-        VqbString home, etc;
-        options->get("VQEXEC_HOME", home);
+    VqbString directory, home;
+    bool configured = options->get("REPOS/TABLE_LIST_PATH", directory) && !directory.isEmpty();
+    if (!configured) {
+        VqbString etc;
+        configured = options->get("VQEXEC_HOME", home) && !home.isEmpty();
         vqbConcatPath(etc, home, "etc");
         vqbConcatPath(directory, etc, "reposcreate");
     }
     specReader_.reset(new (std::nothrow) ReposTableSpecReader());
     if (!specReader_) return failOpen(__LINE__, reposMessage(530));
-    if (!specReader_->openSpecDirectory(directory))
+    // Table sets are optional: only a folder someone named is worth a word when it is missing.
+    if (!specReader_->openSpecDirectory(directory) && configured)
         reposLog(logger_, 4, kSource, __LINE__, "%s", specReader_->getErrorMessage().asCstr());
     if (!specReader_->loadSpecDirectory()) return failOpen(__LINE__, specReader_->getErrorMessage());
 

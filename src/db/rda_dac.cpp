@@ -6,6 +6,7 @@
 #include <new>
 
 #include "rda_dac_factory.h"
+#include "rda_factory.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
@@ -393,7 +394,7 @@ ReposDataAccess* createDacDataAccess(const VqbString& connection, const VqbStrin
         return nullptr;
     }
     if (dac->init(connection, tablePrefix, false, callback)) return dac;
-    error = dac->getGeneralErrorMessage();
+    error = reposFailureText(dac);
     dac->release();
     return nullptr;
 }

@@ -6,6 +6,7 @@
 #include "rda_sqlite.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
+#include "vqdac.h"
 
 namespace {
 
@@ -18,12 +19,17 @@ ReposDataAccess* sqliteDataAccess(const VqbString& file, bool create, Repository
         return nullptr;
     }
     if (connection->init(file, VqbString(""), create, callback)) return connection;
-    error = connection->getGeneralErrorMessage();
+    error = reposFailureText(connection);
     connection->release();
     return nullptr;
 }
 
 }  // namespace
+
+VqbString reposFailureText(ReposDataAccess* db) {
+    VqbString detail = db->getLastErrorMessage();
+    return detail.isEmpty() ? db->getGeneralErrorMessage() : dacMaskConnectionText(detail);
+}
 
 ReposDataAccess* createSqliteDataAccess(const VqbString& file, RepositoryStatusCallback* callback, VqbString& error) {
     return sqliteDataAccess(file, true, callback, error);

@@ -45,7 +45,6 @@ bool RDA_Sqlite::init_INT(const VqbString& file, const VqbString& /*prefix*/, bo
     if (!db_) {
         fail(kSource, __LINE__,
              reposMessage(create ? 1284 : 1285, getSqliteErrorMessage().asCstr(), file.asCstr()));
-        logError(kSource, __LINE__, lastError_);
         return false;
     }
     return true;

@@ -285,11 +285,18 @@ bool validateColumnDefArrays(const ReposColumnDef* const* arrays, size_t arrayCo
 }
 
 bool validateTableCatalog() {
-    const ReposColumnDef* const arrays[] = {reposColumnDefs, ncoaColumnDefs};
-    size_t walked[2] = {0, 0};
-    bool result = validateColumnDefArrays(arrays, 2, walked);
+    // The built-in catalogue never changes while the process runs: its verdict, and its warnings
+    // (which say nothing about the host's data), are given once.
+    static const struct Verdict {
+        bool result;
+        size_t walked[2] = {0, 0};
+        Verdict() {
+            const ReposColumnDef* const arrays[] = {reposColumnDefs, ncoaColumnDefs};
+            result = validateColumnDefArrays(arrays, 2, walked);
+        }
+    } verdict;
     // The shared walks end where a walk through them would have ended.
-    g_mainPosition.store(static_cast<int32_t>(walked[0]), std::memory_order_relaxed);
-    g_ncoaPosition.store(static_cast<int32_t>(walked[1]), std::memory_order_relaxed);
-    return result;
+    g_mainPosition.store(static_cast<int32_t>(verdict.walked[0]), std::memory_order_relaxed);
+    g_ncoaPosition.store(static_cast<int32_t>(verdict.walked[1]), std::memory_order_relaxed);
+    return verdict.result;
 }

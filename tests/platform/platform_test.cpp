@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <set>
 
@@ -149,6 +151,57 @@ TEST(Config, AbsentEmptyFalseAndNonBooleanKeys) {
     EXPECT_TRUE(vqbGetConfigOptions("demo")->get("key", v));
     EXPECT_EQ(v.str(), "a=b");
     vqbConfigReload();
+}
+
+// Each problem is told once on stderr with its file and line; the run goes on with the defaults
+// (errors only on stderr, warnings too in a log file).
+TEST(Config, ProblemsAreToldOnceWithFileAndLineAndDefaultsHold) {
+    TempDir dir;
+    const std::string ini = dir.file("repos.ini");
+    const struct {
+        const char* name;
+        const char* text;  // null: no file at all
+        std::vector<std::string> told;
+        int level;  // a new logger's threshold afterwards
+    } cases[] = {
+        {"missing file", nullptr, {ini + " (REPOSADMIN_CONFIG) cannot be read"}, 5},
+        {"clean, stderr", "# nothing wrong\n", {}, 5},
+        {"clean, log file", "LOG/FILE=@/log.txt\n", {}, 4},
+        {"clean, level", "LOG/LEVEL= 2\n", {}, 2},
+        {"bad lines and levels", "[S]\nno equals sign\n=value\nLOG/LEVEL=abc\n",
+         {ini + ":2: not a key=value line", ini + ":3: not a key=value line"}, 5},
+        {"bad default level", "\nLOG/LEVEL=9\n", {ini + ":2: LOG/LEVEL=9 is not a level"}, 5},
+        {"log folder missing", "LOG/LEVEL=abc\nLOG/FILE=@/none/log.txt\n",
+         {ini + ":1: LOG/LEVEL=abc is not a level", ini + ":2: LOG/FILE=" + dir.file("none/log.txt") + " cannot be written"},
+         5},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(ini);
+        if (c.text) writeFile(ini, std::regex_replace(c.text, std::regex("@"), dir.path()));
+        setenv("REPOSADMIN_CONFIG", ini.c_str(), 1);
+        testing::internal::CaptureStderr();
+        for (int reload = 0; reload < 2; ++reload) {
+            vqbConfigReload();
+            vqlogConfigure();
+        }
+        std::string err = testing::internal::GetCapturedStderr();
+        for (const std::string& fragment : c.told) {
+            size_t at = err.find(fragment);
+            EXPECT_NE(at, std::string::npos) << fragment << " not in: " << err;
+            EXPECT_EQ(err.find(fragment, at + 1), std::string::npos) << "told twice: " << fragment;
+        }
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), static_cast<long>(c.told.size())) << err;
+        EXPECT_EQ(vqlogGetLogger(("VQ.Cfg.Logger" + std::to_string(++n)).c_str())->getLevel(), c.level);
+    }
+    // A file that cannot be used is no log file: entries go to stderr.
+    testing::internal::CaptureStderr();
+    vqlogGetLogger("VQ.Cfg.Fallback")->log(5, "platform_test", __LINE__, "still told");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("still told"), std::string::npos);
+    unsetenv("REPOSADMIN_CONFIG");
+    vqbConfigReload();
+    vqlogConfigure();
 }
 
 TEST(Lexer, QuotedValuesDoubledQuotesAndSyntaxErrors) {

@@ -186,3 +186,29 @@ TEST_F(RepositoryAdminFiles, PathWithConnectionTextSeparatorsStaysOnePath) {
     auto entries = std::filesystem::directory_iterator(dir.path());
     EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
 }
+
+// A connection that cannot be made says why in the driver's words, never with the password.
+TEST(RepositoryAdminConnection, FailureNamesTheDriversReasonWithoutThePassword) {
+    const struct {
+        const char* connection;
+        const char* reason;
+    } cases[] = {
+        {"DSN=no_such_source_here;UID=me;PWD=s3cret", "Data source name not found"},
+        {"DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=1;DATABASE=x;UID=me;PASSWORD=s3cret", "Connection refused"},
+        {"UID=me;PWD=s3cret;just words", "has no '='"},
+        {"VQXTYPE=SQLITE;FILE=/no/such/folder/r.db", "unable to open"},
+        {"VQXTYPE=SQLITE;FILE=/tmp/r.db;PWD=s3cret", "does not know these keys: PWD=***"},
+    };
+    LogCapture log(1);
+    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    ASSERT_NE(admin, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connection);
+        EXPECT_FALSE(admin->createRepository(c.connection, ""));
+        EXPECT_NE(admin->getErrorMessage().str().find(c.reason), std::string::npos) << admin->getErrorMessage().str();
+        EXPECT_EQ(admin->connectRepository(c.connection, "", true, nullptr), nullptr);
+        EXPECT_NE(admin->getErrorMessage().str().find(c.reason), std::string::npos) << admin->getErrorMessage().str();
+    }
+    admin->release();
+    EXPECT_FALSE(log.contains("s3cret"));
+}

@@ -36,6 +36,12 @@ TEST(TableValidator, BuiltInArraysPassWithOnlyTheLongColumnWarning) {
     EXPECT_EQ(nextReposColumn(), reposColumnDefs + reposColumnDefCount);
     EXPECT_EQ(nextNcoaColumn(false), ncoaColumnDefs + ncoaColumnDefCount);
     resetReposColumns();
+    // Every later creation and open asks again: the same verdict, without the warning again.
+    log.clear();
+    EXPECT_TRUE(validateTableCatalog());
+    EXPECT_TRUE(tableEntries(log).empty());
+    EXPECT_EQ(nextReposColumn(), reposColumnDefs + reposColumnDefCount);
+    resetReposColumns();
     resetNcoaColumns();
 }
 
