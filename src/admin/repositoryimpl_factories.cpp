@@ -5,6 +5,7 @@
 #include "common_rdaimpl.h"
 #include "explorer_rdaimpl.h"
 #include "meta_rdaimpl.h"
+#include "prof_rdaimpl.h"
 #include "repeventqueueimpl.h"
 #include "repfldrmgrimpl.h"
 #include "repmappingimpl.h"
@@ -26,13 +27,15 @@ ExplorerRepositoryDataAccess* RepositoryImpl::createExplorerRepositoryDataAccess
 MetadataRepositoryDataAccess* RepositoryImpl::createMetadataRepositoryDataAccess() {
     return connection_ ? new (std::nothrow) MetadataRDAImpl(connection_) : nullptr;
 }
+ProfileRepositoryDataAccess* RepositoryImpl::createProfileRepositoryDataAccess() {
+    return connection_ ? new (std::nothrow) ProfileRDAImpl(connection_) : nullptr;
+}
 RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() {
     return new (std::nothrow) RepositoryFolderManagerImpl(this);
 }
 RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager() {
     return new (std::nothrow) RepositoryEventQueueManagerImpl(this);
 }
-ProfileRepositoryDataAccess* RepositoryImpl::createProfileRepositoryDataAccess() { return nullptr; }
 MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() { return nullptr; }
 RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
 RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }

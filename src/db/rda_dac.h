@@ -177,6 +177,7 @@ private:
     RDA_DAC* dac_;
     // Type letters of the values bound through this statement (none for prepared statements).
     VqbString types_;
+    bool query_;
     bool handedOver_ = false;
     DacStatement* statement_;
 };

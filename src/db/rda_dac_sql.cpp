@@ -1,5 +1,8 @@
 // The SQL path of the connector back end: binding values, the parameterised operations (or their
 // text in script mode), statements, cursors and big strings.
+#include <strings.h>
+
+#include <cctype>
 #include <new>
 #include <string>
 
@@ -50,6 +53,13 @@ size_t fitBytes(const char* text, size_t bytes, size_t limit, size_t* lastStart)
     }
     if (lastStart) *lastStart = last;
     return taken;
+}
+
+// Whether a statement's text is a query (SELECT first, past blanks and opening brackets).
+bool isQuery(const VqbString& sql) {
+    const char* p = sql.asCstr();
+    while (std::isspace(static_cast<unsigned char>(*p)) || *p == '(') ++p;
+    return strncasecmp(p, "select", 6) == 0 && !std::isalnum(static_cast<unsigned char>(p[6])) && p[6] != '_';
 }
 
 void removeMarkers(std::string& text) {
@@ -359,7 +369,7 @@ bool RDA_DAC::getBigString_INT(const VqbString& value, VqbString* out, VqbString
 // ---- statements
 
 RDA_DACStatement::RDA_DACStatement(RDA_DAC* owner, const VqbString& sql, DacStatement* statement)
-    : RDA_BaseStatementImpl(owner, sql), dac_(owner), types_(""), statement_(statement) {
+    : RDA_BaseStatementImpl(owner, sql), dac_(owner), types_(""), query_(isQuery(sql)), statement_(statement) {
     if (logger_->getLevel() <= kLevelNotice)
         reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_DACStatement [%s] sql [%s]", tag().asCstr(),
                  sql_.asCstr());
@@ -381,7 +391,8 @@ bool RDA_DACStatement::setParameterInfo_INT(int index, int type, int size) {
 bool RDA_DACStatement::setParameter_INT(int index, const VqbDatavar& value) {
     RDA_TRACE("RDA_DACStatement::setParameter_INT [%s]", tag().asCstr());
     if (!usable(__LINE__)) return false;
-    return dac_->setParameter_INT(statement_, &value, index, true, false, types_, VqbString(""));
+    // A query compares its texts as given: a big-string reference would never match.
+    return dac_->setParameter_INT(statement_, &value, index, !query_, false, types_, VqbString(""));
 }
 
 bool RDA_DACStatement::setParameterBulk_INT(int index, int row, const VqbDatavar& value) {

@@ -142,6 +142,24 @@ TEST_P(Sql, PreparedStatementsBindRunAndHandTheirCursorOver) {
     EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("VALS") + " WHERE K >= 10"), "3");
 }
 
+TEST_P(Sql, PreparedQueriesCompareLongTextsAsGiven) {
+    // Wider than the back end's own text columns, so the text is stored whole.
+    ASSERT_TRUE(rawExec("CREATE TABLE " + q("LONGS") + " (K INTEGER, S VARCHAR(1000))"));
+    std::string longText(600, 'q');
+    ASSERT_TRUE(rawExec("INSERT INTO " + q("LONGS") + " (K, S) VALUES (1, '" + longText + "')"));
+    std::string longs = conn->getTableName("LONGS", true, -1).str();
+    // Any spelling of a query: the first word decides.
+    for (const std::string& sql :
+         {"SELECT K FROM " + longs + " WHERE S = ?", "\n select K FROM " + longs + " WHERE S=?"}) {
+        Stmt select(conn->createStatement(sql));
+        ASSERT_TRUE(select) << conn->getLastErrorMessage().str();
+        ASSERT_TRUE(select->setParameterInfo(0, VQB_TYPE_STRING, 1000));
+        ASSERT_TRUE(select->setParameter(0, VqbDatavar(longText)));
+        EXPECT_EQ(rdaRows(select->select()), (Rows{{"1"}})) << sql;
+    }
+    EXPECT_EQ(rawScalar("SELECT COUNT(*) FROM " + q("BIGSTR")), "0");
+}
+
 TEST_P(Sql, BigStringsAtTheLimitSplitWholeCharacters) {
     ASSERT_EQ(conn->getMaxTextLen(), 255);
     std::string exact(255, 'a');

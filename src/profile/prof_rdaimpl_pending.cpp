@@ -1,0 +1,412 @@
+// Operations that are not available yet: each logs so and gives its failure value.
+#include "prof_rdaimpl.h"
+
+bool ProfileRDAImpl::addMatchDefinition(const VqbString&, const VqbString&, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addTextFileInfo(const VqbString&, const VqbString&, const VqbString&, const VqbString&, int, int,
+                                     int, bool, int, int, bool) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addTextFileField(const VqbString&, const VqbString&, const VqbString&, int, int, int) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobSetup(const VqbString&, const VqbString&, const VqbString&, double, double,
+                                     const VqbString&, const VqbString&, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobKeyValue(uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobRedundancyConfig(uint32_t, const VqbString&, const VqbString&, const VqbString&,
+                                                const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobDataSource(uint32_t, const VqbString&, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobTable(uint32_t, int, const VqbString&, const VqbString&, const VqbString&,
+                                     const VqbString&, const VqbString&, const VqbString&, int, const VqbString&,
+                                     const VqbString&, const VqbString&, int, int, int, const VqbString&, int, int,
+                                     const VqbString&, bool) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobField(uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&, int) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobFieldRedundancy(uint32_t, uint32_t, const VqbString&, const VqbString&, const VqbString&,
+                                           const VqbString&, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobFieldMetric(uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobFieldProperty(uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobLinkedField(uint32_t, uint32_t, const VqbString&, const VqbString&, const VqbString&,
+                                       const VqbString&, const VqbString&, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobTableCustomMetric(uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobCustomMetricMapping(uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&,
+                                               const VqbString&, const VqbString&, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::insertJobBusinessRule(uint32_t, uint32_t, uint32_t, const VqbString&, int, int,
+                                               const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobRuleFieldMapping(uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&,
+                                            const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobGlobalMetric(uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobAlert(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                                     const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                                     const VqbString&, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::setJobAlertProperty(uint32_t, uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+uint32_t ProfileRDAImpl::addJobChart(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                                     const VqbString&, const VqbString&, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobChartProperty(uint32_t, uint32_t, const VqbString&, int, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::setReportJobSetup(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addJobCustomMetricMappingEx(uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&,
+                                                 const VqbString&, const VqbString&, const VqbString&,
+                                                 const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addReport(uint32_t, uint32_t, const VqbString&, double, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJob(const VqbString&, double, uint32_t, uint32_t*) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addExecutionLog(uint32_t, uint32_t, const VqbString&, const VqbString&, int, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addJobConfigValue(uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addDataSource(uint32_t, const VqbString&, const VqbString&, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addTable(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                              const VqbString&, const VqbString&, int, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addTableNote(uint32_t, char, const VqbString&, const VqbString&, uint32_t, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addField(uint32_t, uint32_t, const VqbString&, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addFieldNote(uint32_t, const VqbString&, const VqbString&, uint32_t, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addPercentile(uint32_t, const VqbReal&, const VqbReal&) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addOutlier(uint32_t, bool, int, const VqbString&) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addFieldProperty(uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addFieldCategory(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addPrimaryForeignKey(uint32_t, uint32_t, double) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addAlert(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                              const VqbString&, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                              const VqbString&, const VqbString&, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addAlertProperty(uint32_t, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addChart(uint32_t, uint32_t, const VqbString&, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addChartTable(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                                   const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addChartCategory(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addChartData(uint32_t, const VqbString&, int, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addRedundancyConfig(uint32_t, const VqbString&, const VqbString&, uint32_t, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addRedundancyField(uint32_t, uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addRedundancyResult(uint32_t, uint32_t, uint32_t, uint32_t, int, int, int, int, int, int, int) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addCustomMetricOutput(uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&,
+                                           const VqbString&, const VqbString&, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addBusinessRuleOutput(uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&,
+                                           uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::getMatchDefinition(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getMatchDefinitionBySettings(const VqbString&, const VqbString&,
+                                                                    const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listTextFileInfos() { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listTextFileFields(const VqbString&) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobSetups() { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getJobSetup(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::findJobSetup(int, const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobKeyValues(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobDataSources(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobTables(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobFields(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobFieldMetrics(uint32_t, uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobCustomMetricMappingsOfMetric(uint32_t, uint32_t, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobCustomMetricMappings(uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobCustomMetricInputs(const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobFieldProperties(uint32_t, uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobLinkedFields(uint32_t, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobTableCustomMetrics(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobTableBusinessRules(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobRuleFieldMappings(uint32_t, uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobRedundancyConfigs(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getJobRedundancyConfigBySettings(uint32_t, const VqbString&, const VqbString&,
+                                                                        const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobFieldRedundancies(uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobGlobalMetrics(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobAlerts(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobAlertProperties(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobCharts(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobChartProperties(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listReportsOfJobSetup(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobBusinessRules(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobSetupSources(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listUnassignedReports() { return pending(__func__, __LINE__); }
+uint32_t ProfileRDAImpl::getJobCount(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobs(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listExecutionLog(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getJobConfigValue(uint32_t, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listJobsOfTable(const VqbString&, const VqbString&, const VqbString&,
+                                                       const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::getReport(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listJobsOfSources(const VqbString*, const VqbString*, const VqbString*,
+                                                         const VqbString*) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listReportsInFolder(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listDataSources(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getDataSource(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listTables(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getTable(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listTableFieldCategories(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listFieldMetrics(uint32_t, uint32_t, uint32_t, int) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::getFieldByName(uint32_t, const VqbString&, const VqbString&, const VqbString&,
+                                                      const VqbString&, const VqbString&, char) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::getFieldSource(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listFieldMetricHistory(uint32_t, uint32_t, const VqbString&, const VqbString&,
+                                                              const VqbString&, const VqbString&, const VqbString&,
+                                                              char, int) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listPercentiles(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listOutliers(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getFieldPropertyValue(uint32_t, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::getFieldMetricValue(uint32_t, int) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listFieldCategories(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listCategoryFields(uint32_t, uint32_t, int) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listCategoryFieldsWithKeys(uint32_t, int, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listPrimaryForeignKeys(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listFrequencyOuterValues(uint32_t, uint32_t, bool) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listTableNotes(uint32_t, char, uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listFieldNotes(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listFrequencyDistribution(uint32_t, bool, bool, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listFrequencyIntersection(uint32_t, uint32_t, bool, bool, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listFrequencyDifference(uint32_t, uint32_t, bool, bool, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listPatternDistribution(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listAlerts(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listAlertProperties(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listCategoryCharts(const VqbString&, uint32_t, uint32_t, uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listTableCharts(const VqbString&, uint32_t, uint32_t, uint32_t, const VqbString&,
+                                                       const VqbString&, const VqbString&, const VqbString&,
+                                                       const VqbString&, char) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listChartData(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listRedundancyConfigsOfJob(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::getRedundancyConfigByName(const VqbString&, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::getRedundancyConfig(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listRedundancyConfigsOfField(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listRedundancyFields(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listRedundancyFieldsByMatch(uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listRedundancyResults(uint32_t, uint32_t, uint32_t, bool) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listCustomMetricOutputs(uint32_t) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listReportCustomMetricOutputs(uint32_t, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listCustomMetricOutputsBySource(uint32_t, const VqbString&, const VqbString&,
+                                                                       const VqbString&, const VqbString&,
+                                                                       const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleOutputs(uint32_t, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleLog(uint32_t, uint32_t, bool) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listReportBusinessRuleOutputs(uint32_t, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleOutputsBySource(uint32_t, const VqbString&, const VqbString&,
+                                                                       const VqbString&, const VqbString&,
+                                                                       const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+ReposDataAccessCursor* ProfileRDAImpl::listTableFieldSummary(uint32_t, int) { return pending(__func__, __LINE__); }
+ReposDataAccessCursor* ProfileRDAImpl::listTableNotesOfJob(int) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteRedundancyConfig(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::updateRedundancyConfig(uint32_t, const VqbString&, const VqbString&, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::deleteRedundancyField(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteRedundancyFields(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::existsRedundancyField(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::getJobDataSourceIdByName(uint32_t, const VqbString&, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::getJobTableIdByName(uint32_t, int, const VqbString&, const VqbString&, const VqbString&,
+                                         const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                                         uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::deleteRedundancyResult(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::getFrequencyRightOnlyStatistics(uint32_t, uint32_t, uint32_t*, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::getFrequencyJoinStatistics(uint32_t, uint32_t, uint32_t*, uint32_t*, uint32_t*, uint32_t*,
+                                                uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::deleteTextFileInfo(const VqbString&) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::existsJobFieldRedundancy(uint32_t, const VqbString&, const VqbString&, const VqbString&,
+                                              const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::clearJobSetup(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteJobSetup(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::moveReportToJobSetup(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::updateJobSetup(uint32_t, const VqbString&, const VqbString&, double, const VqbString&, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::existsJobSetup(const VqbString&, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteReportJobs(uint32_t, uint32_t, uint32_t, bool) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteTableNote(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::updateReport(uint32_t, uint32_t, const VqbString&, const VqbString&, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::updateTableRowCounts(uint32_t, int, int) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::setTableDecisionTree(uint32_t, const VqbString&) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::setFieldMetricValue(uint32_t, int, const VqbDatavar&) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteFieldNote(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteFieldProperty(uint32_t, const VqbString&) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteFieldCategory(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deletePrimaryForeignKey(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::setChartName(uint32_t, const VqbString&) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::setChartCategory(uint32_t, const VqbString&, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::updateChartTable(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
+                                      const VqbString&, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::deleteChartsOfJob(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteChart(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteChartData(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::updateRedundancyConfigEx(uint32_t, const VqbString&, const VqbString&, uint32_t) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::deleteRedundancyConfigEx(uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteRedundancyFieldsEx(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteMatchCodeDistribution(int) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::deleteRedundancyResults(uint32_t, uint32_t, uint32_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::getFrequencyOverlapStatistics(uint32_t, uint32_t, bool, uint32_t, bool, uint32_t*, uint32_t*,
+                                                   uint32_t*, uint32_t*, uint32_t*, uint32_t*, uint32_t*) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::getFrequencyValueCount(uint32_t, bool, uint32_t*) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::getFrequencyTotal(uint32_t, bool, int64_t*) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::getPatternValueCount(uint32_t, uint32_t*) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::beginFrequencyDistribution(int, bool, int) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::beginPatternDistribution(int) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::beginMatchCodeDistribution(int) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addFrequencyValue(int, const VqbString&, const VqbString&, int64_t) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::addPatternValue(int, const VqbString&, int64_t) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addMatchCodeValue(int, const VqbString&, const VqbString&, int64_t, int) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::endFrequencyDistribution(int) { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::endPatternDistribution() { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::endMatchCodeDistribution() { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::beginBusinessRuleLog() { return pending(__func__, __LINE__); }
+bool ProfileRDAImpl::addBusinessRuleLogEntry(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&) {
+    return pending(__func__, __LINE__);
+}
+bool ProfileRDAImpl::endBusinessRuleLog() { return pending(__func__, __LINE__); }
