@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "objecttypes.h"
+#include "repos_held.h"
 #include "repos_announce.h"
 #include "reposlog.h"
 #include "vqbutil.h"
@@ -57,34 +58,6 @@ const ExplorerInsertSpec kInserts[kExplorerInsertCount] = {
       {"FLD_CL6", S}, {"MASN_ID6", I}}},
 };
 
-// Enough for the widest insert; the connection reads only as many as it is told.
-constexpr size_t kMaxParams = kExplorerMaxColumns;
-
-struct ParamList {
-    const VqbDatavar* at[kMaxParams] = {};
-    int count = 0;
-};
-
-// False when the values do not fit the list.
-bool paramList(const VqbDatavar* values, size_t count, ParamList& list) {
-    if (count > kMaxParams) return false;
-    for (size_t i = 0; i < count; ++i) list.at[i] = &values[i];
-    list.count = static_cast<int>(count);
-    return true;
-}
-
-template <size_t... N>
-bool paramExecList(ReposDataAccess* c, const VqbString& sql, int* rows, const ParamList& p,
-                   std::index_sequence<N...>) {
-    return c->paramExec(sql, rows, p.count, p.at[N]...);
-}
-
-template <size_t... N>
-ReposDataAccessCursor* paramSelectList(ReposDataAccess* c, const VqbString& sql, const ParamList& p,
-                                       std::index_sequence<N...>) {
-    return c->paramSelect(sql, p.count, p.at[N]...);
-}
-
 // Sample types as stored: 0 column-name sampling, 1 data sampling.
 int sampleType(bool nameSampling) { return nameSampling ? 0 : 1; }
 
@@ -97,13 +70,15 @@ enum { kProjectName = 1, kProjectUuid = 8, kProjectFolder = 9 };
 
 }  // namespace
 
-const ExplorerProjectTable explorerProjectTables[] = {
-    {"MIDDEF", I}, {"MDEFVL", I}, {"MPKEY", I},  {"MPKFLD", I}, {"MFKEY", I},  {"MFKFLD", I},
-    {"MSP", I},    {"MSPFLD", I}, {"MINDEX", I}, {"MSMPLG", I}, {"MDRLMD", I}, {"MPRJDB", I},
-    {"MPJTBL", I}, {"MPJFLD", I}, {"MPJPRF", I}, {"MNOTES", I}, {"MMATC1", I}, {"MMATC2", I},
-    {"MMATC3", I}, {"MMATC4", I}, {"MMATC5", S}, {"MMATC6", I}, {"MMDEFS", I}, {"MPJFL2", I},
+// What a project owns, in the order it is cleared. MMATC5 keeps the project id as text.
+const ReposKeyedTable kProjectTables[] = {
+    {"MIDDEF", "PRJ_ID"}, {"MDEFVL", "PRJ_ID"}, {"MPKEY", "PRJ_ID"},  {"MPKFLD", "PRJ_ID"},
+    {"MFKEY", "PRJ_ID"},  {"MFKFLD", "PRJ_ID"}, {"MSP", "PRJ_ID"},    {"MSPFLD", "PRJ_ID"},
+    {"MINDEX", "PRJ_ID"}, {"MSMPLG", "PRJ_ID"}, {"MDRLMD", "PRJ_ID"}, {"MPRJDB", "PRJ_ID"},
+    {"MPJTBL", "PRJ_ID"}, {"MPJFLD", "PRJ_ID"}, {"MPJPRF", "PRJ_ID"}, {"MNOTES", "PRJ_ID"},
+    {"MMATC1", "PRJ_ID"}, {"MMATC2", "PRJ_ID"}, {"MMATC3", "PRJ_ID"}, {"MMATC4", "PRJ_ID"},
+    {"MMATC5", "PRJ_ID", true}, {"MMATC6", "PRJ_ID"}, {"MMDEFS", "PRJ_ID"}, {"MPJFL2", "PRJ_ID"},
 };
-const size_t explorerProjectTableCount = sizeof(explorerProjectTables) / sizeof(explorerProjectTables[0]);
 
 const ExplorerInsertSpec& explorerInsertSpec(ExplorerInsert which) { return kInserts[static_cast<size_t>(which)]; }
 
@@ -155,77 +130,24 @@ ExplorerRDAImpl::ExplorerRDAImpl(ReposDataAccess* connection) : BaseRDAImpl(conn
 
 ExplorerRDAImpl::~ExplorerRDAImpl() = default;
 
-// ---- shared statement helpers
-
-bool ExplorerRDAImpl::run(int line, const VqbString& sql, int* rowsAffected,
-                          std::initializer_list<VqbDatavar> values) {
-    return run(line, sql, rowsAffected, values.begin(), values.size());
-}
-
-bool ExplorerRDAImpl::run(int line, const VqbString& sql, int* rowsAffected, const VqbDatavar* values,
-                          size_t count) {
-    if (!checkConnection(kSource, line)) return false;
-    ParamList params;
-    if (!paramList(values, count, params)) return tooManyValues(line, count);
-    if (paramExecList(getConnection(), sql, rowsAffected, params, std::make_index_sequence<kMaxParams>()))
-        return true;
-    return logFailure(kSource, line);
-}
-
-ReposDataAccessCursor* ExplorerRDAImpl::select(int line, const VqbString& sql,
-                                               std::initializer_list<VqbDatavar> values) {
-    if (!checkConnection(kSource, line)) return nullptr;
-    ParamList params;
-    if (!paramList(values.begin(), values.size(), params)) {
-        tooManyValues(line, values.size());
-        return nullptr;
-    }
-    ReposDataAccessCursor* live =
-        paramSelectList(getConnection(), sql, params, std::make_index_sequence<kMaxParams>());
-    if (!live) {
-        logFailure(kSource, line);
-        return nullptr;
-    }
-    ReposDataAccessCursor* cached = cacheCursor(live, 0);
-    if (!cached) logFailure(kSource, line);
-    return cached;
-}
-
-ReposDataAccessCursor* ExplorerRDAImpl::selectAll(int line, const char* table, const char* rest,
-                                                  std::initializer_list<VqbDatavar> values) {
-    if (!checkConnection(kSource, line)) return nullptr;
-    VqbString sql = VqbString::format("SELECT %s FROM %s %s",
-                                      getConnection()->getColumnList(VqbString(table), "").asCstr(),
-                                      tableName(table).asCstr(), rest);
-    return select(line, sql, values);
-}
-
-bool ExplorerRDAImpl::tooManyValues(int line, size_t count) {
-    reposLog(getLogger(), 5, kSource, line, "%d statement values, more than %d", static_cast<int>(count),
-             static_cast<int>(kMaxParams));
-    return false;
-}
-
-int ExplorerRDAImpl::hasRow(int line, const VqbString& sql, std::initializer_list<VqbDatavar> values) {
-    ReposDataAccessCursor* cursor = select(line, sql, values);
-    if (!cursor) return -1;
-    int state = cursor->next();
-    cursor->release();
-    return state == 1 ? 1 : state == 0 ? 0 : -1;
-}
+// ---- shared helpers
 
 int ExplorerRDAImpl::nameTaken(const VqbString& name, int folderId, uint32_t except) {
-    ReposDataAccessCursor* cursor = select(
-        __LINE__,
-        VqbString::format("SELECT PRJ_ID FROM %s WHERE PRJ_NM=? AND FLDR_ID=?", tableName("MPRJ").asCstr()),
-        {VqbDatavar(name), VqbDatavar(folderId)});
+    ReposHeld<ReposDataAccessCursor> cursor(select(
+        kSource, __LINE__, Sql(onTable("SELECT PRJ_ID FROM", "MPRJ", " WHERE PRJ_NM=? AND FLDR_ID=?"), {name, folderId})));
     if (!cursor) return -1;
     int taken = 0;
-    int state;
-    while ((state = cursor->next()) == 1)
+    while (cursor->next() == 1)
         if (except == 0 || static_cast<uint32_t>(cursor->getInt(0)) != except) taken = 1;
-    cursor->release();
-    return state == 2 ? -1 : taken;
+    return taken;
+}
+
+bool ExplorerRDAImpl::refuseTakenName(int line, const VqbString& name, int folderId, uint32_t except) {
+    int taken = nameTaken(name, folderId, except);
+    if (taken > 0)
+        reposLog(getLogger(), 5, kSource, line, "An exploration project named '%s' already exists in folder %d",
+                 name.asCstr(), folderId);
+    return taken != 0;
 }
 
 bool ExplorerRDAImpl::insertRow(ExplorerInsert which, std::initializer_list<VqbDatavar> values, uint32_t* id) {
@@ -238,24 +160,6 @@ bool ExplorerRDAImpl::insertRow(ExplorerInsert which, std::initializer_list<VqbD
         return false;
     }
 
-    // Values are made to fit first, so a refused value costs no id.
-    VqbDatavar bound[kExplorerMaxColumns];
-    const VqbDatavar* next = values.begin();
-    for (size_t i = 0; i < spec.columnCount; ++i) {
-        if (static_cast<int>(i) == spec.idColumn) continue;
-        if (!explorerColumnValue(*next, spec.columns[i].type, bound[i])) {
-            reposLog(getLogger(), 5, kSource, __LINE__, "Insert into %s: '%s' is no value for column %s",
-                     spec.table, next->asString().asCstr(), spec.columns[i].name);
-            return false;
-        }
-        ++next;
-    }
-    uint32_t newId = 0;
-    if (spec.idColumn >= 0) {
-        if (!nextId(kSource, __LINE__, spec.idKey, newId)) return false;
-        bound[spec.idColumn] = VqbDatavar(newId);
-    }
-
     VqbString columns("");
     VqbString markers("");
     for (size_t i = 0; i < spec.columnCount; ++i) {
@@ -266,10 +170,26 @@ bool ExplorerRDAImpl::insertRow(ExplorerInsert which, std::initializer_list<VqbD
         columns.append(spec.columns[i].name);
         markers.append('?');
     }
-    VqbString sql = VqbString::format("INSERT INTO %s (%s) VALUES (%s)", tableName(spec.table).asCstr(),
-                                      columns.asCstr(), markers.asCstr());
-    if (!run(__LINE__, sql, nullptr, bound, spec.columnCount)) return false;
-    if (id && spec.idColumn >= 0) *id = newId;
+    Sql insert(VqbString::format("INSERT INTO %s (%s) VALUES (%s)", tableName(spec.table).asCstr(), columns.asCstr(),
+                                 markers.asCstr()));
+    // Values are made to fit first, so a refused value costs no id.
+    const VqbDatavar* next = values.begin();
+    for (size_t i = 0; i < spec.columnCount; ++i) {
+        if (static_cast<int>(i) == spec.idColumn) continue;
+        VqbDatavar fitted;
+        if (!explorerColumnValue(*next, spec.columns[i].type, fitted)) {
+            reposLog(getLogger(), 5, kSource, __LINE__, "Insert into %s: '%s' is no value for column %s",
+                     spec.table, next->asString().asCstr(), spec.columns[i].name);
+            return false;
+        }
+        insert.bind(fitted);
+        ++next;
+    }
+    if (spec.idColumn < 0) return run(kSource, __LINE__, insert);
+    uint32_t newId = 0;
+    if (!insertKeyed(kSource, __LINE__, spec.idKey, std::move(insert), static_cast<size_t>(spec.idColumn), newId))
+        return false;
+    if (id) *id = newId;
     return true;
 }
 
@@ -284,20 +204,17 @@ bool ExplorerRDAImpl::addProject(const VqbString& name, const VqbString& comment
         reposLog(getLogger(), 5, kSource, __LINE__, "An exploration project needs a name");
         return false;
     }
-    int taken = nameTaken(name, folderId, 0);
-    if (taken != 0) {
-        if (taken > 0)
-            reposLog(getLogger(), 5, kSource, __LINE__,
-                     "An exploration project named '%s' already exists in folder %d", name.asCstr(), folderId);
-        return false;
-    }
     VqbDatavar now(VqbDate::currentDate().asDouble());
     VqbString uuid = vqbNewUUID();
     uint32_t newId = 0;
-    if (!insertRow(ExplorerInsert::Project,
-                   {name, comment, now, now, now, user, user, uuid, VqbDatavar(folderId), VqbDatavar(0.0),
-                    VqbDatavar(0), VqbDatavar(-1)},
-                   &newId))
+    // Two adders of one name must not both find it free.
+    if (!exclusively(kSource, __LINE__, [&] {
+            return !refuseTakenName(__LINE__, name, folderId, 0) &&
+                   insertRow(ExplorerInsert::Project,
+                             {name, comment, now, now, now, user, user, uuid, VqbDatavar(folderId), VqbDatavar(0.0),
+                              VqbDatavar(0), VqbDatavar(-1)},
+                             &newId);
+        }))
         return false;
     if (id) *id = newId;
     reposAnnounce(getConnection(), REPOS_CHANGE_CREATE, ReposObjectTypeName::DataExploration, newId, uuid);
@@ -409,10 +326,10 @@ bool ExplorerRDAImpl::addProjectFieldMatches(uint32_t projectId, uint32_t fieldI
 
 // ---- reads
 
-ReposDataAccessCursor* ExplorerRDAImpl::listProjects() { return selectAll(__LINE__, "MPRJ", "ORDER BY PRJ_ID", {}); }
+ReposDataAccessCursor* ExplorerRDAImpl::listProjects() { return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " ORDER BY PRJ_ID", {})); }
 
 ReposDataAccessCursor* ExplorerRDAImpl::getProject(uint32_t projectId) {
-    return selectAll(__LINE__, "MPRJ", "WHERE PRJ_ID=?", {projectId});
+    return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " WHERE PRJ_ID=?", {projectId}));
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::listProjectTables(uint32_t projectId) {
@@ -421,23 +338,21 @@ ReposDataAccessCursor* ExplorerRDAImpl::listProjectTables(uint32_t projectId) {
         "SELECT a.PRJ_ID, b.TBL_NM, b.TBL_SCH, c.CON_CNSTR, b.TBL_CAT FROM %s a LEFT OUTER JOIN %s b "
         "ON a.TBL_ID=b.TBL_ID LEFT OUTER JOIN %s c ON b.DB_ID=c.DB_ID WHERE a.PRJ_ID=?",
         tableName("MPJTBL").asCstr(), tableName("MTABLE").asCstr(), tableName("MDBCON").asCstr());
-    return select(__LINE__, sql, {projectId});
+    return select(kSource, __LINE__, Sql(sql, {projectId}));
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::getIdentificationDefinition(uint32_t projectId, const VqbString& name,
                                                                     const VqbString& locale, uint32_t definitionId,
                                                                     bool nameSampling) {
-    return selectAll(__LINE__, "MIDDEF", "WHERE IDENT_ID=? AND IDENT_NM=? AND PRJ_ID=? AND SMPTYP=? AND LOCALE=?",
-                     {definitionId, name, projectId, sampleType(nameSampling), locale});
+    return select(kSource, __LINE__, Sql(rowSelect("MIDDEF") + " WHERE IDENT_ID=? AND IDENT_NM=? AND PRJ_ID=? AND SMPTYP=? AND LOCALE=?", {definitionId, name, projectId, sampleType(nameSampling), locale}));
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationDefinitions(uint32_t projectId, bool nameSampling) {
-    return selectAll(__LINE__, "MIDDEF", "WHERE PRJ_ID=? AND SMPTYP=? ORDER BY ID_UID",
-                     {projectId, sampleType(nameSampling)});
+    return select(kSource, __LINE__, Sql(rowSelect("MIDDEF") + " WHERE PRJ_ID=? AND SMPTYP=? ORDER BY ID_UID", {projectId, sampleType(nameSampling)}));
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationValues(uint32_t projectId, uint32_t definitionId) {
-    return selectAll(__LINE__, "MDEFVL", "WHERE PRJ_ID=? AND IDENT_ID=? ORDER BY IDVALRID", {projectId, definitionId});
+    return select(kSource, __LINE__, Sql(rowSelect("MDEFVL") + " WHERE PRJ_ID=? AND IDENT_ID=? ORDER BY IDVALRID", {projectId, definitionId}));
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, uint32_t valueRecordId) {
@@ -449,11 +364,11 @@ ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, ui
         "AND smp.PRJ_ID=? ORDER BY fld.FLD_NM",
         tableName("MDFLD").asCstr(), tableName("MDBCON").asCstr(), tableName("MTABLE").asCstr(),
         tableName("MSMPLG").asCstr());
-    return select(__LINE__, sql, {valueRecordId, projectId});
+    return select(kSource, __LINE__, Sql(sql, {valueRecordId, projectId}));
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::listMatchDefinitions(uint32_t projectId) {
-    return selectAll(__LINE__, "MMDEFS", "WHERE PRJ_ID=? ORDER BY MASN_ID", {projectId});
+    return select(kSource, __LINE__, Sql(rowSelect("MMDEFS") + " WHERE PRJ_ID=? ORDER BY MASN_ID", {projectId}));
 }
 
 bool ExplorerRDAImpl::getProjectByName(const VqbString& name, int folderId) {
@@ -462,28 +377,15 @@ bool ExplorerRDAImpl::getProjectByName(const VqbString& name, int folderId) {
 
 bool ExplorerRDAImpl::existsProject(uint32_t projectId) {
     if (!checkConnection(kSource, __LINE__)) return false;
-    return hasRow(__LINE__,
-                  VqbString::format("SELECT PRJ_ID FROM %s WHERE PRJ_ID=?", tableName("MPRJ").asCstr()),
-                  {projectId}) == 1;
+    return lookup(kSource, __LINE__, Sql(onTable("SELECT PRJ_ID FROM", "MPRJ")).where("PRJ_ID", projectId)) ==
+           Lookup::Found;
 }
 
 // ---- clear, delete, update
 
 bool ExplorerRDAImpl::clearProject(uint32_t projectId) {
-    if (!checkConnection(kSource, __LINE__)) return false;
-    Transaction transaction(this);
-    if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    for (size_t i = 0; i < explorerProjectTableCount; ++i) {
-        const ExplorerProjectTable& table = explorerProjectTables[i];
-        VqbDatavar id;
-        explorerColumnValue(VqbDatavar(projectId), table.projectIdType, id);
-        // A failure rolls the level back as the transaction goes out of scope.
-        if (!run(__LINE__, VqbString::format("DELETE FROM %s WHERE PRJ_ID=?", tableName(table.table).asCstr()),
-                 nullptr, {id}))
-            return false;
-    }
-    if (!transaction.commit()) return logFailure(kSource, __LINE__);
-    return true;
+    return deleteKeyed(kSource, __LINE__, kProjectTables, sizeof kProjectTables / sizeof kProjectTables[0],
+                       VqbDatavar(projectId));
 }
 
 bool ExplorerRDAImpl::deleteProject(uint32_t projectId) {
@@ -492,9 +394,7 @@ bool ExplorerRDAImpl::deleteProject(uint32_t projectId) {
     Transaction transaction(this);
     if (!transaction.begun()) return logFailure(kSource, __LINE__);
     if (!clearProject(projectId)) return false;
-    if (!run(__LINE__, VqbString::format("DELETE FROM %s WHERE PRJ_ID=?", tableName("MPRJ").asCstr()), nullptr,
-             {projectId}))
-        return false;
+    if (!run(kSource, __LINE__, Sql(onTable("DELETE FROM", "MPRJ")).where("PRJ_ID", projectId))) return false;
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     announcement.post();
     return true;
@@ -506,47 +406,41 @@ bool ExplorerRDAImpl::updateProject(uint32_t projectId, const VqbString& name, c
         reposLog(getLogger(), 5, kSource, __LINE__, "An exploration project needs a name");
         return false;
     }
-    ReposDataAccessCursor* cursor = getProject(projectId);
-    if (!cursor) return false;
-    const bool found = cursor->next() == 1;
     VqbString oldName, uuid;
-    int folderId = 0;
-    if (found) {
-        oldName = nullableText(cursor, kProjectName);
-        uuid = nullableText(cursor, kProjectUuid);
-        folderId = cursor->getInt(kProjectFolder);
-    }
-    cursor->release();
-    if (!found) {
-        reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
+    // The name check and the rename are one step: paths, and with them the delete announcements,
+    // would no longer tell two projects apart.
+    if (!exclusively(kSource, __LINE__, [&] {
+            ReposHeld<ReposDataAccessCursor> cursor(getProject(projectId));
+            if (!cursor) return false;
+            if (cursor->next() != 1) {
+                reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
+                return false;
+            }
+            oldName = nullableText(cursor.get(), kProjectName);
+            uuid = nullableText(cursor.get(), kProjectUuid);
+            const int folderId = cursor->getInt(kProjectFolder);
+            cursor.reset();
+            if (refuseTakenName(__LINE__, name, folderId, projectId)) return false;
+            int rows = 0;
+            if (!run(kSource, __LINE__,
+                     Sql(onTable("UPDATE", "MPRJ", " SET PRJ_NM=?, PRJ_COMM=? WHERE PRJ_ID=?"), {name, comment, projectId}),
+                     &rows))
+                return false;
+            if (rows == 1) return true;
+            reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
+            return false;
+        }))
         return false;
-    }
-    // Paths, and with them the delete announcements, would no longer tell two projects apart.
-    int taken = nameTaken(name, folderId, projectId);
-    if (taken != 0) {
-        if (taken > 0)
-            reposLog(getLogger(), 5, kSource, __LINE__,
-                     "An exploration project named '%s' already exists in folder %d", name.asCstr(), folderId);
-        return false;
-    }
-    int rows = 0;
-    if (!run(__LINE__,
-             VqbString::format("UPDATE %s SET PRJ_NM=?, PRJ_COMM=? WHERE PRJ_ID=?", tableName("MPRJ").asCstr()),
-             &rows, {name, comment, projectId}))
-        return false;
-    if (rows != 1) {
-        reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
-        return false;
-    }
     reposAnnounceUpdate(getConnection(), ReposObjectTypeName::DataExploration, projectId, uuid, oldName, name);
     return true;
 }
 
 bool ExplorerRDAImpl::setProjectLastRun(uint32_t projectId, double lastRunDate, int duration, int state) {
     int rows = 0;
-    if (!run(__LINE__,
-             VqbString::format("UPDATE %s SET LRDATE=?, LRDUR=?, LRST=? WHERE PRJ_ID=?", tableName("MPRJ").asCstr()),
-             &rows, {lastRunDate, duration, state, projectId}))
+    if (!run(kSource, __LINE__,
+             Sql(onTable("UPDATE", "MPRJ", " SET LRDATE=?, LRDUR=?, LRST=? WHERE PRJ_ID=?"),
+                 {lastRunDate, duration, state, projectId}),
+             &rows))
         return false;
     if (rows != 1) {
         reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);

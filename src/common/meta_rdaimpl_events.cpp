@@ -107,21 +107,10 @@ bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& 
 
 // ---- resources
 
-VqbString MetadataRDAImpl::resourceSelect() {
-    VqbString columns = getConnection() ? getConnection()->getColumnList("IMPRCS", "") : VqbString("*");
-    return VqbString::format("SELECT %s FROM %s", columns.asCstr(), tableName("IMPRCS").asCstr());
-}
-
 bool MetadataRDAImpl::resourceExists(const VqbString& type, const VqbString& identity, bool* found) {
-    *found = false;
-    VqbDatavar vIdentity(identity), vType(type);
-    VqbString sql = resourceSelect();
-    sql.append(" WHERE RCS_IDTY=? AND RCS_TYPE=?");
-    ReposDataAccessCursor* cursor = selectRows(kSource, __LINE__, sql, &vIdentity, &vType);
-    if (!cursor) return false;
-    *found = cursor->next() == 1;
-    cursor->release();
-    return true;
+    Lookup got = lookup(kSource, __LINE__, Sql(rowSelect("IMPRCS") + " WHERE RCS_IDTY=? AND RCS_TYPE=?", {identity, type}));
+    *found = got == Lookup::Found;
+    return got != Lookup::Failed;
 }
 
 bool MetadataRDAImpl::getResourceIdByIdentity(const VqbString& type, const VqbString& identity) {
@@ -132,19 +121,16 @@ bool MetadataRDAImpl::getResourceIdByIdentity(const VqbString& type, const VqbSt
 bool MetadataRDAImpl::addResource(const VqbString& name, const VqbString& identity, const VqbString& type, int* id) {
     if (!checkConnection(kSource, __LINE__)) return false;
     // Identity and type stay unique only if no other writer adds the pair between test and insert.
-    Transaction transaction(this, true);
-    if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    bool found = false;
-    if (!resourceExists(type, identity, &found) || found) return false;
     uint32_t newId = 0;
-    if (!nextId(kSource, __LINE__, "IMPRCS", newId)) return false;
-    VqbDatavar vId(newId), vName(name), vIdentity(identity), vType(type);
-    if (!execute(kSource, __LINE__,
-                 VqbString::format("INSERT INTO %s (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES(?,?,?,?)",
-                                   tableName("IMPRCS").asCstr()),
-                 nullptr, &vId, &vName, &vIdentity, &vType))
+    if (!exclusively(kSource, __LINE__, [&] {
+            bool found = false;
+            if (!resourceExists(type, identity, &found) || found) return false;
+            return insertKeyed(kSource, __LINE__, "IMPRCS",
+                               Sql(onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES(?,?,?,?)"),
+                                   {name, identity, type}),
+                               0, newId);
+        }))
         return false;
-    if (!transaction.commit()) return logFailure(kSource, __LINE__);
     if (id) *id = static_cast<int>(newId);
     return true;
 }
@@ -158,28 +144,28 @@ bool MetadataRDAImpl::addDependency(int first, int second) {
 
 ReposDataAccessCursor* MetadataRDAImpl::getResourceByIdentity(const VqbString& identity, const VqbString& type) {
     VqbDatavar vIdentity(identity), vType(type);
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(" WHERE RCS_IDTY=? AND RCS_TYPE=?");
     return selectRows(kSource, __LINE__, sql, &vIdentity, &vType);
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::getResource(int id) {
     VqbDatavar vId(id);
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(" WHERE RCS_ID=?");
     return selectRows(kSource, __LINE__, sql, &vId);
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listResourcesOfType(const VqbString& type) {
     VqbDatavar vType(type);
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(" WHERE RCS_TYPE=?");
     return selectRows(kSource, __LINE__, sql, &vType);
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsedBy(int id) {
     VqbString resources = tableName("IMPRCS"), dependencies = tableName("IMPDEP");
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(VqbString::format(" WHERE %s.RCS_ID IN (SELECT %s.RCS_USED FROM %s WHERE %s.RCS_ID = ?)",
                                  resources.asCstr(), dependencies.asCstr(), dependencies.asCstr(),
                                  dependencies.asCstr()));
@@ -188,7 +174,7 @@ ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsedBy(int id) {
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsing(int id) {
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(VqbString::format(" WHERE RCS_ID IN (SELECT RCS_ID FROM %s WHERE RCS_USED = ?)",
                                  tableName("IMPDEP").asCstr()));
     VqbDatavar vId(id);
@@ -196,14 +182,14 @@ ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsing(int id) {
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listResourcesOfTypeUsing(int id, const VqbString& type) {
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(VqbString::format(" WHERE RCS_TYPE = ? AND RCS_ID IN (SELECT RCS_ID FROM %s WHERE RCS_USED = ?)",
                                  tableName("IMPDEP").asCstr()));
     VqbDatavar vType(type), vId(id);
     return selectRows(kSource, __LINE__, sql, &vType, &vId);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listResources() { return selectRows(kSource, __LINE__, resourceSelect()); }
+ReposDataAccessCursor* MetadataRDAImpl::listResources() { return selectRows(kSource, __LINE__, rowSelect("IMPRCS")); }
 
 ReposDataAccessCursor* MetadataRDAImpl::listResourceTypes() {
     return selectRows(kSource, __LINE__,

@@ -51,14 +51,14 @@ int connectMode(int type) { return type >= 1 && type <= 3 ? type : 0; }
 // scope end.
 struct SourceWrite {
     DacConnection* connection = nullptr;
-    DacStatement* statement = nullptr;
+    ReposHeld<DacStatement> statement;
     bool inTransaction = false;
 
     SourceWrite() = default;
     SourceWrite(const SourceWrite&) = delete;
     SourceWrite& operator=(const SourceWrite&) = delete;
     ~SourceWrite() {
-        if (statement) statement->release();
+        statement.reset();
         if (!connection) return;
         if (inTransaction) connection->endTransaction(false);
         connection->close();
@@ -116,37 +116,32 @@ FieldMappingObject* FieldMappingAdminImpl::openFieldMapping(VqbString* error, in
         fail(logger_, __LINE__, error, reposMessage(1532));
         return nullptr;
     }
-    ReposDataAccessCursor* row = common_->listFieldMappings(static_cast<unsigned int>(mapId));
+    ReposHeld<ReposDataAccessCursor> row(common_->listFieldMappings(static_cast<unsigned int>(mapId)));
     if (!row) {
         fail(logger_, __LINE__, error, common_->getErrorMessage());
         return nullptr;
     }
     if (row->next() != 1) {
-        row->release();
         fail(logger_, __LINE__, error, reposMessage(1532));
         return nullptr;
     }
-    FieldMappingImpl* mapping = nullptr;
+    ReposHeld<FieldMappingImpl> mapping;
     try {
-        mapping = new FieldMappingImpl(row);
+        mapping.reset(new FieldMappingImpl(row.get()));
     } catch (const std::bad_alloc&) {
     }
-    row->release();
     if (!mapping || !mapping->initialise(connection_)) {
-        if (mapping) mapping->release();
         fail(logger_, __LINE__, error, reposMessage(530));
         return nullptr;
     }
     // A mapping whose fields cannot be read is not handed out.
-    ReposDataAccessCursor* fields =
-        common_->listMappingConnections(static_cast<unsigned int>(mapId), "", "", "", "", kNone, false);
+    ReposHeld<ReposDataAccessCursor> fields(
+        common_->listMappingConnections(static_cast<unsigned int>(mapId), "", "", "", "", kNone, false));
     if (!fields) {
-        mapping->release();
         fail(logger_, __LINE__, error, common_->getErrorMessage());
         return nullptr;
     }
-    fields->release();
-    return mapping;
+    return mapping.release();
 }
 
 // ---- FieldMappingImpl
@@ -192,10 +187,13 @@ bool FieldMappingImpl::addField(VqbString* error, const VqbString& dsn, const Vq
                                 const VqbString& schema, const VqbString& table, const VqbString& field, bool isKey,
                                 int type) {
     if (!common_) return fail(logger_, __LINE__, error, reposMessage(3));
+    // The check and the add are one step: two adders of one field must not both find it missing.
+    CommonRDAImpl::Transaction transaction(common_.get(), true);
+    if (!transaction.begun()) return commonFailure(__LINE__, error);
     // The listing's filters ignore empty names and compare the data source exactly; the table is
     // matched here as the write-back groups it: data source ignoring case, the rest exactly.
-    ReposDataAccessCursor* rows = common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", table,
-                                                                  static_cast<unsigned int>(type), false);
+    ReposHeld<ReposDataAccessCursor> rows(common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "",
+                                                                          table, static_cast<unsigned int>(type), false));
     if (!rows) return commonFailure(__LINE__, error);
     bool mapped = false, otherRole = false, otherValueField = false;
     while (rows->next() == 1) {
@@ -213,13 +211,14 @@ bool FieldMappingImpl::addField(VqbString* error, const VqbString& dsn, const Vq
             otherValueField = true;
         }
     }
-    rows->release();
+    rows.reset();
     if (mapped) return true;
     // One column cannot be both a key and the value written under that key.
     if (otherRole) return fail(logger_, __LINE__, error, reposMessage(1936, field.asCstr(), isKey ? "value" : "key"));
     if (otherValueField) return fail(logger_, __LINE__, error, reposMessage(1433, field.asCstr()));
     if (!common_->addMappingConnection(static_cast<unsigned int>(id_), dsn, catalog, schema, table, field, type, isKey))
         return commonFailure(__LINE__, error);
+    if (!transaction.commit()) return commonFailure(__LINE__, error);
     return true;
 }
 
@@ -271,19 +270,18 @@ bool FieldMappingImpl::storeHeader(VqbString* error, const VqbString& name, cons
         return commonFailure(__LINE__, error);
     // The update changes no row of a mapping deleted meanwhile; the stored row also gives the
     // modification date exactly as kept.
-    ReposDataAccessCursor* row = common_->listFieldMappings(static_cast<unsigned int>(id_));
+    ReposHeld<ReposDataAccessCursor> row(common_->listFieldMappings(static_cast<unsigned int>(id_)));
     if (!row) return commonFailure(__LINE__, error);
     bool found = row->next() == 1;
-    if (found) readHeader(row);
-    row->release();
+    if (found) readHeader(row.get());
     if (!found) return fail(logger_, __LINE__, error, reposMessage(1532));
     return true;
 }
 
 bool FieldMappingImpl::loadTables(VqbString* error, std::vector<SourceGroup>& groups) {
     groups.clear();
-    ReposDataAccessCursor* rows =
-        common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", "", kNone, false);
+    ReposHeld<ReposDataAccessCursor> rows(
+        common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", "", kNone, false));
     if (!rows) return commonFailure(__LINE__, error);
     while (rows->next() == 1) {
         VqbString dsn = rows->getString(kConDsn);
@@ -300,7 +298,6 @@ bool FieldMappingImpl::loadTables(VqbString* error, std::vector<SourceGroup>& gr
         if (entry.fields.empty()) std::tie(entry.catalog, entry.schema, entry.table) = key;
         entry.fields.push_back(MappedField{rows->getString(kConField), rows->getInt(kConKey) != 0});
     }
-    rows->release();
     return true;
 }
 
@@ -395,7 +392,7 @@ bool FieldMappingImpl::writeSource(VqbString* error, const WritePlan& plan, cons
     }
     if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "%s", sql.asCstr());
 
-    write.statement = write.connection->prepare(sql);
+    write.statement.reset(write.connection->prepare(sql));
     if (!write.statement) return fail(logger_, __LINE__, error, write.connection->getErrorText());
     bool bound = write.statement->bindValue(0, value);
     for (size_t k = 0; bound && k < plan.keyValues.size(); ++k)

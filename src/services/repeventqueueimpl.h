@@ -3,9 +3,8 @@
 #ifndef REPEVENTQUEUEIMPL_H
 #define REPEVENTQUEUEIMPL_H
 
-#include <memory>
-
 #include "repos_eventqueue.h"
+#include "repos_held.h"
 #include "repos_metadata_rda.h"
 #include "repos_repository.h"
 #include "vqlog.h"
@@ -25,13 +24,9 @@ public:
     void release() override;
 
 private:
-    struct Releaser {
-        void operator()(MetadataRepositoryDataAccess* p) const { p->release(); }
-    };
-
     Repository* repository_;
     VqLogger* logger_;
-    std::unique_ptr<MetadataRepositoryDataAccess, Releaser> meta_;
+    ReposHeld<MetadataRepositoryDataAccess> meta_;
 };
 
 #endif

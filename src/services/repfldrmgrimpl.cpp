@@ -142,11 +142,9 @@ bool RepositoryFolderManagerImpl::moveFolder(unsigned folderId, unsigned newPare
 
 bool RepositoryFolderManagerImpl::isFolderEmpty(unsigned folderId, bool& empty) {
     if (!meta_) return false;
-    auto hasRow = [](ReposDataAccessCursor* cursor) {
-        if (!cursor) return false;
-        bool row = cursor->next() == 1;
-        cursor->release();
-        return row;
+    auto hasRow = [](ReposDataAccessCursor* rows) {
+        ReposHeld<ReposDataAccessCursor> cursor(rows);
+        return cursor && cursor->next() == 1;
     };
     empty = !hasRow(listItemsInFolder(folderId)) && !hasRow(listChildFolders(folderId));
     return true;
@@ -235,18 +233,18 @@ bool RepositoryFolderManagerImpl::moveObjectToFolder(int objectId, const VqbStri
     return true;
 }
 
-bool RepositoryFolderManagerImpl::findObjectRow(ReposDataAccessCursor* cursor, const VqbString& typeName,
+bool RepositoryFolderManagerImpl::findObjectRow(ReposDataAccessCursor* rows, const VqbString& typeName,
                                                 const VqbString& name, int& objectId, VqbString* uuid) {
+    ReposHeld<ReposDataAccessCursor> cursor(rows);
     if (!cursor) return false;
     bool found = false;
     // Every row is read: with duplicates the last one wins.
     while (cursor->next() == 1) {
-        if (!rowMatches(cursor, typeName, name)) continue;
+        if (!rowMatches(cursor.get(), typeName, name)) continue;
         objectId = cursor->getInt(2);
         if (uuid) *uuid = cursor->getString(1);
         found = true;
     }
-    cursor->release();
     return found;
 }
 
@@ -284,15 +282,16 @@ bool RepositoryFolderManagerImpl::objectExistsAtPath(const VqbString& path, cons
 
 bool RepositoryFolderManagerImpl::getObjectPath(unsigned objectId, const VqbString& typeName, VqbString& path) {
     if (!meta_) return false;
-    ReposDataAccessCursor* cursor = meta_->getObject(static_cast<int>(objectId), typeName, lastError_);
-    if (!cursor) return false;
     VqbString name("");
     int folderId = -1;
-    if (cursor->next() == 1) {
-        name = cursor->getString(3);
-        folderId = cursor->getInt(4);
+    {
+        ReposHeld<ReposDataAccessCursor> cursor(meta_->getObject(static_cast<int>(objectId), typeName, lastError_));
+        if (!cursor) return false;
+        if (cursor->next() == 1) {
+            name = cursor->getString(3);
+            folderId = cursor->getInt(4);
+        }
     }
-    cursor->release();
     if (name.isEmpty()) return false;
     VqbString folderPath, folderName;
     if (!getPathFromId(static_cast<unsigned>(folderId), folderPath, folderName)) return false;
