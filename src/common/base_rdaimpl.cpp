@@ -62,33 +62,41 @@ BaseRDAImpl::BaseRDAImpl(ReposDataAccess* connection)
 
 BaseRDAImpl::~BaseRDAImpl() = default;
 
-bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) {
+bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) try {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return false;
     }
     return connection_->beginTransaction(exclusive, busy);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool BaseRDAImpl::endTransaction(bool commit) {
+bool BaseRDAImpl::endTransaction(bool commit) try {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return false;
     }
     return connection_->endTransaction(commit);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-VqbString BaseRDAImpl::getErrorMessage() {
+VqbString BaseRDAImpl::getErrorMessage() try {
     if (caughtText_[0]) return VqbString(caughtText_);
     return connection_ ? connection_->getGeneralErrorMessage() : VqbString(kNoConnection);
+} catch (...) {
+    return caught(__LINE__, VqbString());
 }
 
-void BaseRDAImpl::setDDLCallback(ReposDDLCallback* callback) {
+void BaseRDAImpl::setDDLCallback(ReposDDLCallback* callback) try {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return;
     }
     connection_->setDDLCallback(callback);
+} catch (...) {
+    caught(__LINE__);
 }
 
 void BaseRDAImpl::release() {
@@ -114,7 +122,7 @@ bool BaseRDAImpl::logFailure(const char* source, int line) {
     return false;
 }
 
-ReposDataAccessCursor* BaseRDAImpl::cacheCursor(ReposDataAccessCursor* live, unsigned maxRows) {
+ReposDataAccessCursor* BaseRDAImpl::cacheCursor(ReposDataAccessCursor* live, unsigned maxRows) try {
     // A part-read live cursor would look like a complete result to the caller: it ends here.
     ReposHeld<ReposDataAccessCursor> source(live);
     if (!source) {
@@ -137,9 +145,11 @@ ReposDataAccessCursor* BaseRDAImpl::cacheCursor(ReposDataAccessCursor* live, uns
         return nullptr;
     }
     return cache.release();
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool BaseRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) {
+bool BaseRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) try {
     if (!connection_) return noConnection(__LINE__);
     path = VqbString("");
     if (folderId == 0) return true;
@@ -178,9 +188,11 @@ bool BaseRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folder
     path.append(joined);
     folderName = names.front();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* BaseRDAImpl::getObjectRow(int id, const VqbString& typeName, VqbString& error) {
+ReposDataAccessCursor* BaseRDAImpl::getObjectRow(int id, const VqbString& typeName, VqbString& error) try {
     if (!connection_) {
         noConnection(__LINE__);
         return nullptr;
@@ -193,10 +205,12 @@ ReposDataAccessCursor* BaseRDAImpl::getObjectRow(int id, const VqbString& typeNa
         return nullptr;
     }
     return select(kSource, __LINE__, Sql(objectRowSelect(*type)).where(type->getIdColumn().asCstr(), id));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 bool BaseRDAImpl::getObjectPath(int id, const VqbString& typeName, VqbString& path, VqbString& uuid,
-                                VqbString& error) {
+                                VqbString& error) try {
     VqbString rowError;
     ReposHeld<ReposDataAccessCursor> cursor(getObjectRow(id, typeName, rowError));
     if (!cursor) return false;
@@ -219,6 +233,8 @@ bool BaseRDAImpl::getObjectPath(int id, const VqbString& typeName, VqbString& pa
     if (!folderPath.isEmpty()) path.append('/');
     path.append(name);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 VqbString BaseRDAImpl::tableName(const char* table) {

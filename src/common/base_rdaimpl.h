@@ -8,7 +8,8 @@
 //   class CommonRDAImpl : public BaseRDAImpl, public CommonRepositoryDataAccess { ... };
 //
 // Failures of the typed operations are logged at level 5 with the connection's general error
-// text, which is also what getErrorMessage gives the caller.
+// text, which is also what getErrorMessage gives the caller. No exception leaves an operation: each
+// public one catches at its outermost level (caught()), and its text is then the error text.
 #ifndef BASE_RDAIMPL_H
 #define BASE_RDAIMPL_H
 

@@ -30,7 +30,7 @@ unsigned int CommonRDAImpl::insertWithNewId(int line, const char* idKey, Sql ins
 unsigned int CommonRDAImpl::addRule(const VqbString& name, const VqbString& type, const VqbString& expression,
                                     const VqbString& group, const VqbString& meta, const VqbString& user,
                                     const VqbString& uuid, int folderId, const VqbString& comment,
-                                    const VqbString& displayName) {
+                                    const VqbString& displayName) try {
     if (!checkConnection(kSource, __LINE__)) return kNone;
     unsigned int id = kNone;
     const bool added = exclusively(kSource, __LINE__, [&] {
@@ -49,13 +49,15 @@ unsigned int CommonRDAImpl::addRule(const VqbString& name, const VqbString& type
     if (!added) return 0;
     if (id > 0) reposAnnounce(getConnection(), REPOS_CHANGE_CREATE, ReposObjectTypeName::Rule, id, uuid);
     return id;
+} catch (...) {
+    return caught(__LINE__, 0);
 }
 
 bool CommonRDAImpl::updateRule(unsigned int id, const VqbString& name, const VqbString& type,
                                const VqbString& expression, const VqbString& group, const VqbString& meta,
                                const VqbString& user, double createdDate, double editDate,
                                const VqbString& createdUser, const VqbString& uuid, int folderId,
-                               const VqbString& comment, const VqbString& displayName) {
+                               const VqbString& comment, const VqbString& displayName) try {
     VqbDatavar vName(name), vType(type), vExpression(expression), vGroup(group), vMeta(meta), vUser(user);
     VqbDatavar vCreated(createdDate), vEdited(editDate), vCreatedUser(createdUser), vUuid(uuid), vFolder(folderId);
     VqbDatavar vComment(comment), vDisplay(displayName), vId(id);
@@ -68,20 +70,30 @@ bool CommonRDAImpl::updateRule(unsigned int id, const VqbString& name, const Vqb
         return false;
     reposAnnounce(getConnection(), REPOS_CHANGE_MODIFY, ReposObjectTypeName::Rule, id, uuid);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::findRule(int id, const VqbString& name, const VqbString& uuid) {
+ReposDataAccessCursor* CommonRDAImpl::findRule(int id, const VqbString& name, const VqbString& uuid) try {
     return findByKey(kSource, __LINE__, {"RULE", "RU_ID", "RU_UUID", "RU_DESC"}, id, name, uuid);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listRules() { return selectRows(kSource, __LINE__, rowSelect("RULE")); }
+ReposDataAccessCursor* CommonRDAImpl::listRules() try {
+    return selectRows(kSource, __LINE__, rowSelect("RULE"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 
-bool CommonRDAImpl::clearRule(unsigned int id) {
+bool CommonRDAImpl::clearRule(unsigned int id) try {
     return deleteKeyed(kSource, __LINE__, {{"CMFMAP", "RU_ID"}, {"RUFIME", "RU_ID"}, {"RUCMME", "RU_ID"}},
                                VqbDatavar(id));
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteRule(unsigned int id) {
+bool CommonRDAImpl::deleteRule(unsigned int id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     ReposDeleteAnnouncement announcement(this, ReposObjectTypeName::Rule, id, kSource, __LINE__);
     // Links from global categories, execution properties and profile settings stay: they belong
@@ -100,4 +112,6 @@ bool CommonRDAImpl::deleteRule(unsigned int id) {
         return false;
     announcement.post();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -58,7 +58,7 @@ CommonRDAImpl::Lookup CommonRDAImpl::exactGlobalCategoryField(unsigned int gcId,
 
 // ---- adds
 
-unsigned int CommonRDAImpl::addGlobalCategory(const VqbString& name, const VqbString& description) {
+unsigned int CommonRDAImpl::addGlobalCategory(const VqbString& name, const VqbString& description) try {
     if (!checkConnection(kSource, __LINE__)) return kNone;
     // A category of that name already there is the answer, whoever added it.
     unsigned int id = kNone;
@@ -71,12 +71,14 @@ unsigned int CommonRDAImpl::addGlobalCategory(const VqbString& name, const VqbSt
         return id != kNone;
     });
     return done ? id : kNone;
+} catch (...) {
+    return caught(__LINE__, kNone);
 }
 
 unsigned int CommonRDAImpl::addGlobalCategoryDefinition(unsigned int gcId, const VqbString& locale, int tsId,
                                                         const VqbString& tsName, int tokenId,
                                                         const VqbString& tokenName,
-                                                        const VqbString& tokenDescription) {
+                                                        const VqbString& tokenDescription) try {
     if (!checkConnection(kSource, __LINE__)) return kNone;
     unsigned int id = kNone;
     const bool done = exclusively(kSource, __LINE__, [&] {
@@ -90,12 +92,14 @@ unsigned int CommonRDAImpl::addGlobalCategoryDefinition(unsigned int gcId, const
         return id != kNone;
     });
     return done ? id : kNone;
+} catch (...) {
+    return caught(__LINE__, kNone);
 }
 
 bool CommonRDAImpl::addGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
                                            const VqbString& schema, const VqbString& table, const VqbString& field,
                                            bool include, const VqbString& fieldType, int fieldLength,
-                                           int fieldPosition) {
+                                           int fieldPosition) try {
     return exclusively(kSource, __LINE__, [&] {
         Lookup found = exactGlobalCategoryField(gcId, dsn, catalog, schema, table, field, include);
         if (found != Lookup::Missing) return found == Lookup::Found;
@@ -106,129 +110,167 @@ bool CommonRDAImpl::addGlobalCategoryField(unsigned int gcId, const VqbString& d
                        {gcId, dsn, catalog, schema, table, field, include ? 1 : 0, fieldType, fieldLength,
                         fieldPosition}));
     });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::addGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+bool CommonRDAImpl::addGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) try {
     return exclusively(kSource, __LINE__, [&] {
         Lookup found = globalCategoryRule(gcId, ruleId);
         if (found != Lookup::Missing) return found == Lookup::Found;
         return run(kSource, __LINE__,
                    Sql(onTable("INSERT INTO", "GCRUL", " (GC_ID, RU_ID) VALUES (?,?)"), {gcId, ruleId}));
     });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- reads
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategories() {
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategories() try {
     return selectRows(kSource, __LINE__, rowSelect("GCATS"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitions() {
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitions() try {
     return selectRows(kSource, __LINE__,
                       onTable("SELECT DISTINCT DEF_ID, GC_ID, DEF_LOC, TS_ID, TS_NM FROM", "GCDEF", ""));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::getGlobalCategory(unsigned int gcId) {
+ReposDataAccessCursor* CommonRDAImpl::getGlobalCategory(unsigned int gcId) try {
     VqbDatavar vCategory(gcId);
     return selectRows(kSource, __LINE__, rowSelect("GCATS") + " WHERE GC_ID=?", &vCategory);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::findGlobalCategory(int id, const VqbString& name, const VqbString& uuid) {
+ReposDataAccessCursor* CommonRDAImpl::findGlobalCategory(int id, const VqbString& name, const VqbString& uuid) try {
     return findByKey(kSource, __LINE__, {"GCATS", "GC_ID", nullptr, "GCNAME"}, id, name, uuid);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitionsOfCategory(unsigned int gcId) {
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitionsOfCategory(unsigned int gcId) try {
     VqbDatavar vCategory(gcId);
     return selectRows(kSource, __LINE__, rowSelect("GCDEF") + " WHERE GC_ID=?", &vCategory);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryFields(unsigned int gcId, const VqbString& dsn,
                                                                const VqbString& catalog, const VqbString& schema,
-                                                               const VqbString& table) {
+                                                               const VqbString& table) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
     Sql sql(rowSelect("GCFLD"));
     if (gcId != kNone) sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, VqbString());
     return select(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryRules() {
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryRules() try {
     return selectRows(kSource, __LINE__, rowSelect("GCRUL"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool CommonRDAImpl::getGlobalCategoryIdByName(const VqbString& name, unsigned int* gcId) {
+bool CommonRDAImpl::getGlobalCategoryIdByName(const VqbString& name, unsigned int* gcId) try {
     unsigned int id = kNone;
     if (globalCategoryIdByName(name, id) != Lookup::Found) return false;
     if (gcId) *gcId = id;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::getGlobalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId,
-                                                  int tokenId, unsigned int* defId) {
+                                                  int tokenId, unsigned int* defId) try {
     unsigned int id = kNone;
     if (globalCategoryDefinitionId(gcId, locale, tsId, tokenId, id) != Lookup::Found) return false;
     if (defId) *defId = id;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::existsGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
                                               const VqbString& schema, const VqbString& table,
-                                              const VqbString& field, bool include) {
+                                              const VqbString& field, bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     Sql sql(rowSelect("GCFLD"));
     sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, field);
     sql.where("MAP_INC", VqbDatavar(include ? 1 : 0));
     return lookup(kSource, __LINE__, sql) == Lookup::Found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::existsGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+bool CommonRDAImpl::existsGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) try {
     return globalCategoryRule(gcId, ruleId) == Lookup::Found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- changes
 
-bool CommonRDAImpl::updateGlobalCategory(unsigned int gcId, const VqbString& name, const VqbString& description) {
+bool CommonRDAImpl::updateGlobalCategory(unsigned int gcId, const VqbString& name, const VqbString& description) try {
     VqbDatavar vName(name), vDescription(description), vCategory(gcId);
     return execute(kSource, __LINE__, onTable("UPDATE", "GCATS", " SET GCNAME=?, GCDESC=? WHERE GC_ID=?"), nullptr,
                    &vName, &vDescription, &vCategory);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::setGlobalCategoryFieldInclude(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
                                                   const VqbString& schema, const VqbString& table,
-                                                  const VqbString& field, bool include) {
+                                                  const VqbString& field, bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     Sql sql(onTable("UPDATE", "GCFLD", " SET MAP_INC=?"));
     sql.bind(VqbDatavar(include ? 1 : 0));
     sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, field);
     return run(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteGlobalCategory(unsigned int gcId) {
+bool CommonRDAImpl::deleteGlobalCategory(unsigned int gcId) try {
     return deleteKeyed(kSource, __LINE__, {{"GCDEF", "GC_ID"}, {"GCFLD", "GC_ID"}, {"GCRUL", "GC_ID"}, {"GCATS", "GC_ID"}},
         VqbDatavar(gcId));
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteGlobalCategoryDefinition(unsigned int defId) {
+bool CommonRDAImpl::deleteGlobalCategoryDefinition(unsigned int defId) try {
     if (defId == kNone) return false;
     VqbDatavar vDefinition(defId);
     return execute(kSource, __LINE__, onTable("DELETE FROM", "GCDEF", " WHERE DEF_ID=?"), nullptr, &vDefinition);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::deleteGlobalCategoryFields(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
                                                const VqbString& schema, const VqbString& table,
-                                               const VqbString& field, bool include) {
+                                               const VqbString& field, bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     Sql sql(onTable("DELETE FROM", "GCFLD", ""));
     sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, field);
     sql.where("MAP_INC", VqbDatavar(include ? 1 : 0));
     return run(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+bool CommonRDAImpl::deleteGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) try {
     VqbDatavar vCategory(gcId), vRule(ruleId);
     return execute(kSource, __LINE__, onTable("DELETE FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), nullptr,
                    &vCategory, &vRule);
+} catch (...) {
+    return caught(__LINE__, false);
 }

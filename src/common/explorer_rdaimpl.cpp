@@ -196,7 +196,7 @@ bool ExplorerRDAImpl::insertRow(ExplorerInsert which, std::initializer_list<VqbD
 // ---- inserts
 
 bool ExplorerRDAImpl::addProject(const VqbString& name, const VqbString& comment, const VqbString& user,
-                                 const VqbString& /*reserved*/, int folderId, uint32_t* id) {
+                                 const VqbString& /*reserved*/, int folderId, uint32_t* id) try {
     if (folderId < 0) folderId = 0;
     if (!checkConnection(kSource, __LINE__)) return false;
     // A nameless project could never be found by its path.
@@ -219,143 +219,197 @@ bool ExplorerRDAImpl::addProject(const VqbString& name, const VqbString& comment
     if (id) *id = newId;
     reposAnnounce(getConnection(), REPOS_CHANGE_CREATE, ReposObjectTypeName::DataExploration, newId, uuid);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addConnection(const VqbString& databaseName, const VqbString& connectionString,
-                                    const VqbString& connectionType, uint32_t* id) {
+                                    const VqbString& connectionType, uint32_t* id) try {
     return insertRow(ExplorerInsert::Connection, {databaseName, connectionString, connectionType}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addTable(uint32_t dbId, const VqbString& name, const VqbString& schema,
-                               const VqbString& tableType, const VqbString& catalog, uint32_t* id) {
+                               const VqbString& tableType, const VqbString& catalog, uint32_t* id) try {
     return insertRow(ExplorerInsert::Table, {dbId, name, schema, tableType, catalog}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addField(uint32_t tableId, uint32_t dbId, const VqbString& name, const VqbString& fieldType,
-                               int length, int position, uint32_t* id) {
+                               int length, int position, uint32_t* id) try {
     return insertRow(ExplorerInsert::Field, {name, fieldType, length, position, tableId, dbId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectDatabase(uint32_t projectId, uint32_t dbId, int dbVersion) {
+bool ExplorerRDAImpl::addProjectDatabase(uint32_t projectId, uint32_t dbId, int dbVersion) try {
     return insertRow(ExplorerInsert::ProjectDatabase, {projectId, dbId, dbVersion}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectTable(uint32_t projectId, uint32_t tableId) {
+bool ExplorerRDAImpl::addProjectTable(uint32_t projectId, uint32_t tableId) try {
     return insertRow(ExplorerInsert::ProjectTable, {projectId, tableId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectField(uint32_t projectId, uint32_t fieldId) {
+bool ExplorerRDAImpl::addProjectField(uint32_t projectId, uint32_t fieldId) try {
     return insertRow(ExplorerInsert::ProjectField, {projectId, fieldId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addIndex(uint32_t projectId, uint32_t dbId, const VqbString& name, const VqbString& expression,
-                               uint32_t* id) {
+                               uint32_t* id) try {
     return insertRow(ExplorerInsert::Index, {name, expression, projectId, dbId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addPrimaryKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) {
+bool ExplorerRDAImpl::addPrimaryKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) try {
     return insertRow(ExplorerInsert::PrimaryKey, {keyName, tableId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addPrimaryKeyField(uint32_t projectId, uint32_t dbId, uint32_t tableId,
-                                         const VqbString& keyName, uint32_t fieldId) {
+                                         const VqbString& keyName, uint32_t fieldId) try {
     return insertRow(ExplorerInsert::PrimaryKeyField, {fieldId, keyName, tableId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addForeignKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) {
+bool ExplorerRDAImpl::addForeignKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) try {
     return insertRow(ExplorerInsert::ForeignKey, {keyName, tableId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addForeignKeyField(uint32_t projectId, const VqbString& keyName, uint32_t dbId,
                                          uint32_t fkTableId, uint32_t fkFieldId, uint32_t /*pkDbId*/,
-                                         uint32_t pkTableId, uint32_t pkFieldId) {
+                                         uint32_t pkTableId, uint32_t pkFieldId) try {
     return insertRow(ExplorerInsert::ForeignKeyField,
                      {1, pkTableId, pkFieldId, fkTableId, fkFieldId, keyName, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addStoredProcedure(uint32_t projectId, uint32_t dbId, const VqbString& name,
-                                         const VqbString& remarks, const VqbString& procedureType, uint32_t* id) {
+                                         const VqbString& remarks, const VqbString& procedureType, uint32_t* id) try {
     return insertRow(ExplorerInsert::StoredProcedure, {name, remarks, procedureType, projectId, dbId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addStoredProcedureField(uint32_t projectId, uint32_t dbId, uint32_t procedureId,
-                                              const VqbString& name, const VqbString& fieldType) {
+                                              const VqbString& name, const VqbString& fieldType) try {
     return insertRow(ExplorerInsert::StoredProcedureField, {name, fieldType, procedureId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addIdentificationDefinition(uint32_t projectId, uint32_t definitionId, const VqbString& name,
-                                                  bool nameSampling, const VqbString& locale, uint32_t* id) {
+                                                  bool nameSampling, const VqbString& locale, uint32_t* id) try {
     return insertRow(ExplorerInsert::IdentificationDefinition,
                      {definitionId, name, projectId, sampleType(nameSampling), locale}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addIdentificationValue(uint32_t projectId, uint32_t definitionId, int valueId,
                                              const VqbString& value, const VqbString& description, bool sampleFlag,
-                                             uint32_t* id) {
+                                             uint32_t* id) try {
     return insertRow(ExplorerInsert::IdentificationValue,
                      {definitionId, valueId, value, description, projectId, sampleFlag ? 1 : 0}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addSample(uint32_t projectId, uint32_t fieldId, uint32_t valueRecordId, int sampleType, int n,
-                                int size, int matches, uint32_t* id) {
+                                int size, int matches, uint32_t* id) try {
     return insertRow(ExplorerInsert::Sample, {fieldId, valueRecordId, sampleType, n, size, matches, projectId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addProjectFieldSample(uint32_t projectId, uint32_t fieldId, uint32_t valueRecordId,
-                                            bool sampleFlag, uint32_t sampleId) {
+                                            bool sampleFlag, uint32_t sampleId) try {
     return insertRow(ExplorerInsert::ProjectFieldSample,
                      {projectId, fieldId, valueRecordId, sampleId, sampleFlag ? 1 : 0}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addMatchDefinition(uint32_t projectId, int userMatch, int definitionId, const VqbString& name,
-                                         const VqbString& locale, int sensitivity, uint32_t* id) {
+                                         const VqbString& locale, int sensitivity, uint32_t* id) try {
     return insertRow(ExplorerInsert::MatchDefinition,
                      {projectId, userMatch, definitionId, name, sensitivity, locale}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addProjectFieldMatches(uint32_t projectId, uint32_t fieldId, const VqbString& class1,
                                              int match1, const VqbString& class2, int match2,
                                              const VqbString& class3, int match3, const VqbString& class4,
                                              int match4, const VqbString& class5, int match5,
-                                             const VqbString& class6) {
+                                             const VqbString& class6) try {
     return insertRow(ExplorerInsert::ProjectFieldMatches,
                      {projectId, fieldId, class1, match1, class2, match2, class3, match3, class4, match4, class5,
                       match5, class6, VqbDatavar()},
                      nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- reads
 
-ReposDataAccessCursor* ExplorerRDAImpl::listProjects() { return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " ORDER BY PRJ_ID", {})); }
-
-ReposDataAccessCursor* ExplorerRDAImpl::getProject(uint32_t projectId) {
-    return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " WHERE PRJ_ID=?", {projectId}));
+ReposDataAccessCursor* ExplorerRDAImpl::listProjects() try {
+    return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " ORDER BY PRJ_ID"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listProjectTables(uint32_t projectId) {
+ReposDataAccessCursor* ExplorerRDAImpl::getProject(uint32_t projectId) try {
+    return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " WHERE PRJ_ID=?", {projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
+
+ReposDataAccessCursor* ExplorerRDAImpl::listProjectTables(uint32_t projectId) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
     VqbString sql = VqbString::format(
         "SELECT a.PRJ_ID, b.TBL_NM, b.TBL_SCH, c.CON_CNSTR, b.TBL_CAT FROM %s a LEFT OUTER JOIN %s b "
         "ON a.TBL_ID=b.TBL_ID LEFT OUTER JOIN %s c ON b.DB_ID=c.DB_ID WHERE a.PRJ_ID=?",
         tableName("MPJTBL").asCstr(), tableName("MTABLE").asCstr(), tableName("MDBCON").asCstr());
     return select(kSource, __LINE__, Sql(sql, {projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::getIdentificationDefinition(uint32_t projectId, const VqbString& name,
                                                                     const VqbString& locale, uint32_t definitionId,
-                                                                    bool nameSampling) {
+                                                                    bool nameSampling) try {
     return select(kSource, __LINE__, Sql(rowSelect("MIDDEF") + " WHERE IDENT_ID=? AND IDENT_NM=? AND PRJ_ID=? AND SMPTYP=? AND LOCALE=?", {definitionId, name, projectId, sampleType(nameSampling), locale}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationDefinitions(uint32_t projectId, bool nameSampling) {
+ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationDefinitions(uint32_t projectId, bool nameSampling) try {
     return select(kSource, __LINE__, Sql(rowSelect("MIDDEF") + " WHERE PRJ_ID=? AND SMPTYP=? ORDER BY ID_UID", {projectId, sampleType(nameSampling)}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationValues(uint32_t projectId, uint32_t definitionId) {
+ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationValues(uint32_t projectId, uint32_t definitionId) try {
     return select(kSource, __LINE__, Sql(rowSelect("MDEFVL") + " WHERE PRJ_ID=? AND IDENT_ID=? ORDER BY IDVALRID", {projectId, definitionId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, uint32_t valueRecordId) {
+ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, uint32_t valueRecordId) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
     VqbString sql = VqbString::format(
         "SELECT fld.FLD_ID, fld.FLD_NM, fld.DB_ID, fld.TBL_ID, fld.FLD_TYP, fld.FLD_LEN, db.CON_DBNM, tbl.TBL_NM, "
@@ -365,30 +419,40 @@ ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, ui
         tableName("MDFLD").asCstr(), tableName("MDBCON").asCstr(), tableName("MTABLE").asCstr(),
         tableName("MSMPLG").asCstr());
     return select(kSource, __LINE__, Sql(sql, {valueRecordId, projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listMatchDefinitions(uint32_t projectId) {
+ReposDataAccessCursor* ExplorerRDAImpl::listMatchDefinitions(uint32_t projectId) try {
     return select(kSource, __LINE__, Sql(rowSelect("MMDEFS") + " WHERE PRJ_ID=? ORDER BY MASN_ID", {projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool ExplorerRDAImpl::getProjectByName(const VqbString& name, int folderId) {
+bool ExplorerRDAImpl::getProjectByName(const VqbString& name, int folderId) try {
     return nameTaken(name, folderId, 0) == 1;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::existsProject(uint32_t projectId) {
+bool ExplorerRDAImpl::existsProject(uint32_t projectId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     return lookup(kSource, __LINE__, Sql(onTable("SELECT PRJ_ID FROM", "MPRJ")).where("PRJ_ID", projectId)) ==
            Lookup::Found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- clear, delete, update
 
-bool ExplorerRDAImpl::clearProject(uint32_t projectId) {
+bool ExplorerRDAImpl::clearProject(uint32_t projectId) try {
     return deleteKeyed(kSource, __LINE__, kProjectTables, sizeof kProjectTables / sizeof kProjectTables[0],
                        VqbDatavar(projectId));
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::deleteProject(uint32_t projectId) {
+bool ExplorerRDAImpl::deleteProject(uint32_t projectId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     ReposDeleteAnnouncement announcement(this, ReposObjectTypeName::DataExploration, projectId, kSource, __LINE__);
     Transaction transaction(this);
@@ -398,9 +462,11 @@ bool ExplorerRDAImpl::deleteProject(uint32_t projectId) {
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     announcement.post();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::updateProject(uint32_t projectId, const VqbString& name, const VqbString& comment) {
+bool ExplorerRDAImpl::updateProject(uint32_t projectId, const VqbString& name, const VqbString& comment) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (name.isEmpty()) {
         reposLog(getLogger(), 5, kSource, __LINE__, "An exploration project needs a name");
@@ -433,9 +499,11 @@ bool ExplorerRDAImpl::updateProject(uint32_t projectId, const VqbString& name, c
         return false;
     reposAnnounceUpdate(getConnection(), ReposObjectTypeName::DataExploration, projectId, uuid, oldName, name);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::setProjectLastRun(uint32_t projectId, double lastRunDate, int duration, int state) {
+bool ExplorerRDAImpl::setProjectLastRun(uint32_t projectId, double lastRunDate, int duration, int state) try {
     int rows = 0;
     if (!run(kSource, __LINE__,
              Sql(onTable("UPDATE", "MPRJ", " SET LRDATE=?, LRDUR=?, LRST=? WHERE PRJ_ID=?"),
@@ -447,4 +515,6 @@ bool ExplorerRDAImpl::setProjectLastRun(uint32_t projectId, double lastRunDate, 
         return false;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -89,7 +89,7 @@ bool MetadataRDAImpl::insertFolder(int parentId, const VqbString& name, int* id)
     return true;
 }
 
-bool MetadataRDAImpl::addFolder(int parentId, const VqbString& name, int* id) {
+bool MetadataRDAImpl::addFolder(int parentId, const VqbString& name, int* id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (!checkFolderName(name, __LINE__)) return false;
     // The parent must still be there when the row lands.
@@ -99,17 +99,21 @@ bool MetadataRDAImpl::addFolder(int parentId, const VqbString& name, int* id) {
         return false;
     if (id) *id = newId;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listFolders(int parentId) {
+ReposDataAccessCursor* MetadataRDAImpl::listFolders(int parentId) try {
     VqbString sql = VqbString::format("SELECT FLDR_ID, FLDR_NAM, FLDR_PAR FROM %s ", tableName("FOLDER").asCstr());
     if (parentId == -1) return selectRows(kSource, __LINE__, sql);
     sql.append("WHERE FLDR_PAR=?");
     VqbDatavar vParent(parentId);
     return selectRows(kSource, __LINE__, sql, &vParent);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listFoldersByName(int parentId, const VqbString& name) {
+ReposDataAccessCursor* MetadataRDAImpl::listFoldersByName(int parentId, const VqbString& name) try {
     VqbString sql = VqbString::format("SELECT FLDR_ID, FLDR_NAM, FLDR_PAR FROM %s ", tableName("FOLDER").asCstr());
     VqbDatavar vName(normalised(name));
     if (parentId == -1) {
@@ -119,9 +123,11 @@ ReposDataAccessCursor* MetadataRDAImpl::listFoldersByName(int parentId, const Vq
     sql.append("WHERE FLDR_PAR=? AND NAM_NORM=?");
     VqbDatavar vParent(parentId);
     return selectRows(kSource, __LINE__, sql, &vParent, &vName);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbString& error) {
+bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     VqbString sql = VqbString::format("SELECT FLDR_ID FROM %s WHERE NAM_NORM=? AND FLDR_PAR=?",
                                       tableName("FOLDER").asCstr());
@@ -148,17 +154,21 @@ bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbStrin
     }
     if (id) *id = parent;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::getFolderParentId(int folderId, int* parentId) {
+bool MetadataRDAImpl::getFolderParentId(int folderId, int* parentId) try {
     int parent = 0;
     bool found = false;
     if (!readFolderParent(folderId, &parent, &found) || !found) return false;
     if (parentId) *parentId = parent;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::getSharedDataFolderId(int* id) {
+bool MetadataRDAImpl::getSharedDataFolderId(int* id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     // Two callers that both find it missing would otherwise both create it.
     int folderId = 0;
@@ -175,13 +185,17 @@ bool MetadataRDAImpl::getSharedDataFolderId(int* id) {
         return false;
     if (id) *id = folderId;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) {
+bool MetadataRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) try {
     return BaseRDAImpl::getFolderPath(folderId, path, folderName, error);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::deleteFolder(int folderId, VqbString& error) {
+bool MetadataRDAImpl::deleteFolder(int folderId, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (folderId == 0) {
         error = VqbString("Root level folder cannot be deleted");
@@ -213,9 +227,11 @@ bool MetadataRDAImpl::deleteFolder(int folderId, VqbString& error) {
         return false;
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::renameFolder(int folderId, const VqbString& newName) {
+bool MetadataRDAImpl::renameFolder(int folderId, const VqbString& newName) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (newName.isEmpty()) return false;
     if (!checkFolderName(newName, __LINE__)) return false;
@@ -231,9 +247,11 @@ bool MetadataRDAImpl::renameFolder(int folderId, const VqbString& newName) {
         return false;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::moveFolder(int folderId, int newParentId) {
+bool MetadataRDAImpl::moveFolder(int folderId, int newParentId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (folderId == newParentId) return false;
     // The walk and the update see the same tree: no other writer can move the new parent under
@@ -276,9 +294,11 @@ bool MetadataRDAImpl::moveFolder(int folderId, int newParentId) {
         return false;
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, VqbString& error) {
+bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, VqbString& error) try {
     reposLog(getLogger(), 1, kSource, __LINE__, "Ensure normalized folder names for search and uniqueness.");
     if (!checkConnection(kSource, __LINE__)) {
         error = VqbString(kNoConnection);
@@ -305,6 +325,8 @@ bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, V
         }
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- locks
@@ -320,14 +342,16 @@ bool MetadataRDAImpl::readLockId(int objectId, const VqbString& objectType, int*
     return got != Lookup::Failed;
 }
 
-bool MetadataRDAImpl::getObjectLockId(int objectId, const VqbString& objectType) {
+bool MetadataRDAImpl::getObjectLockId(int objectId, const VqbString& objectType) try {
     int lockId = 0;
     bool found = false;
     return readLockId(objectId, objectType, &lockId, &found) && found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool MetadataRDAImpl::lockObject(int objectId, const VqbString& objectType, const VqbString& user,
-                                 const VqbString& uuid) {
+                                 const VqbString& uuid) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     // The test for a lock, the largest id and the insert form one step: two lockers can neither
     // take the same id nor both insert a row for the object.
@@ -356,10 +380,12 @@ bool MetadataRDAImpl::lockObject(int objectId, const VqbString& objectType, cons
         return false;
     reposAnnounce(getConnection(), REPOS_CHANGE_LOCK, objectType, static_cast<uint32_t>(objectId), uuid);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool MetadataRDAImpl::getObjectLock(int objectId, const VqbString& objectType, VqbString& uuid, VqbString& user,
-                                    VqbDatavar& date) {
+                                    VqbDatavar& date) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     VqbDatavar vId(objectId), vType(objectType);
     ReposHeld<ReposDataAccessCursor> cursor(
@@ -373,9 +399,11 @@ bool MetadataRDAImpl::getObjectLock(int objectId, const VqbString& objectType, V
         date = VqbDatavar(cursor->getDouble(4));
     }
     return found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::unlockObject(int objectId, const VqbString& objectType) {
+bool MetadataRDAImpl::unlockObject(int objectId, const VqbString& objectType) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     int lockId = 0;
     bool found = false;
@@ -389,4 +417,6 @@ bool MetadataRDAImpl::unlockObject(int objectId, const VqbString& objectType) {
     if (rows == 0) return false;
     reposAnnounce(getConnection(), REPOS_CHANGE_UNLOCK, objectType, static_cast<uint32_t>(objectId), VqbString(""));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -42,14 +42,16 @@ ReposDataAccessCursor* MetadataRDAImpl::selectObjectRows(int line, const std::ve
     return select(kSource, line, statement);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listObjects(int folderId) {
+ReposDataAccessCursor* MetadataRDAImpl::listObjects(int folderId) try {
     ObjectTypeCatalog catalog(this);
     VqbDatavar vFolder(folderId);
     if (folderId == -1) return selectObjectRows(__LINE__, folderListedTypes(catalog), kAnyFolder, false, nullptr);
     return selectObjectRows(__LINE__, folderListedTypes(catalog), kInFolder, false, &vFolder);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const VqbString& typeName) {
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const VqbString& typeName) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
     ObjectTypeCatalog catalog(this);
     const ObjectTypeInfo* type = catalog.findType(typeName);
@@ -60,18 +62,24 @@ ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const Vq
     VqbDatavar vFolder(folderId);
     if (folderId == -1) return selectObjectRows(__LINE__, {type}, kAnyFolder, false, nullptr);
     return selectObjectRows(__LINE__, {type}, kInFolder, false, &vFolder);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listObjectsWithoutFolder() {
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsWithoutFolder() try {
     ObjectTypeCatalog catalog(this);
     return selectObjectRows(__LINE__, folderListedTypes(catalog), kWithoutFolder, true, nullptr);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::getObject(int id, const VqbString& typeName, VqbString& error) {
+ReposDataAccessCursor* MetadataRDAImpl::getObject(int id, const VqbString& typeName, VqbString& error) try {
     return getObjectRow(id, typeName, error);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool MetadataRDAImpl::getObjectFolderId(const VqbString& typeName, int id, int* folderId) {
+bool MetadataRDAImpl::getObjectFolderId(const VqbString& typeName, int id, int* folderId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     ObjectTypeCatalog catalog(this);
     const ObjectTypeInfo* type = catalog.findType(typeName);
@@ -90,9 +98,11 @@ bool MetadataRDAImpl::getObjectFolderId(const VqbString& typeName, int id, int* 
     if (found != Lookup::Found) return false;
     if (folderId) *folderId = folder.isNull() ? 0 : static_cast<int>(folder.asInt64());
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::setObjectAttribute(int objectId, const VqbString& typeName, int folderId, VqbString& error) {
+bool MetadataRDAImpl::setObjectAttribute(int objectId, const VqbString& typeName, int folderId, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     ObjectTypeCatalog catalog(this);
     const ObjectTypeInfo* type = catalog.findType(typeName);
@@ -122,4 +132,6 @@ bool MetadataRDAImpl::setObjectAttribute(int objectId, const VqbString& typeName
     }
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

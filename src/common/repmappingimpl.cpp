@@ -3,6 +3,7 @@
 #include <cctype>
 #include <new>
 
+#include "repos_guard.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 #include "vqbutil.h"
@@ -19,6 +20,19 @@ bool fail(VqLogger* logger, int line, VqbString* error, const VqbString& text) {
     reposLog(logger, 5, kSource, line, "%s", text.asCstr());
     if (error) *error = text;
     return false;
+}
+
+// The handler of an entry point's function-try-block: the caught exception's text as the
+// operation's error, logged at level 5.
+template <class T>
+T caught(VqLogger* logger, int line, VqbString* error, T failure) noexcept {
+    const char* text = reposCaughtText();
+    try {
+        fail(logger, line, error, VqbString(text));
+    } catch (...) {
+        // The failure value still reaches the caller.
+    }
+    return failure;
 }
 
 VqbDate dateAt(ReposDataAccessCursor* row, int column) {
@@ -83,7 +97,7 @@ void FieldMappingAdminImpl::initialise(ReposDataAccess* connection) {
 void FieldMappingAdminImpl::release() { delete this; }
 
 bool FieldMappingAdminImpl::addFieldMapping(VqbString* error, const VqbString& name, const VqbString& description,
-                                            const VqbString& user, int folderId, int* id) {
+                                            const VqbString& user, int folderId, int* id) try {
     if (!common_) return fail(logger_, __LINE__, error, reposMessage(3));
     VqbString uuid;
     vqbGetUUID(uuid);
@@ -94,9 +108,11 @@ bool FieldMappingAdminImpl::addFieldMapping(VqbString* error, const VqbString& n
         return fail(logger_, __LINE__, error, common_->getErrorMessage());
     if (id) *id = static_cast<int>(newId);
     return true;
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-ReposDataAccessCursor* FieldMappingAdminImpl::listFieldMappings(VqbString* error) {
+ReposDataAccessCursor* FieldMappingAdminImpl::listFieldMappings(VqbString* error) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
@@ -104,9 +120,11 @@ ReposDataAccessCursor* FieldMappingAdminImpl::listFieldMappings(VqbString* error
     ReposDataAccessCursor* rows = common_->listFieldMappings(kNone);
     if (!rows) fail(logger_, __LINE__, error, common_->getErrorMessage());
     return rows;
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
-FieldMappingObject* FieldMappingAdminImpl::openFieldMapping(VqbString* error, int mapId) {
+FieldMappingObject* FieldMappingAdminImpl::openFieldMapping(VqbString* error, int mapId) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
@@ -142,6 +160,8 @@ FieldMappingObject* FieldMappingAdminImpl::openFieldMapping(VqbString* error, in
         return nullptr;
     }
     return mapping.release();
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
 // ---- FieldMappingImpl
@@ -185,7 +205,7 @@ ReposDataAccessCursor* FieldMappingImpl::cursorOrFailure(int line, VqbString* er
 
 bool FieldMappingImpl::addField(VqbString* error, const VqbString& dsn, const VqbString& catalog,
                                 const VqbString& schema, const VqbString& table, const VqbString& field, bool isKey,
-                                int type) {
+                                int type) try {
     if (!common_) return fail(logger_, __LINE__, error, reposMessage(3));
     // The check and the add are one step: two adders of one field must not both find it missing.
     CommonRDAImpl::Transaction transaction(common_.get(), true);
@@ -220,19 +240,23 @@ bool FieldMappingImpl::addField(VqbString* error, const VqbString& dsn, const Vq
         return commonFailure(__LINE__, error);
     if (!transaction.commit()) return commonFailure(__LINE__, error);
     return true;
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-ReposDataAccessCursor* FieldMappingImpl::listTables(VqbString* error) {
+ReposDataAccessCursor* FieldMappingImpl::listTables(VqbString* error) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
     }
     return cursorOrFailure(__LINE__, error, common_->listMappingTables(static_cast<unsigned int>(id_)));
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
 ReposDataAccessCursor* FieldMappingImpl::listTableFields(VqbString* error, const VqbString& dsn,
                                                          const VqbString& catalog, const VqbString& schema,
-                                                         const VqbString& table, int type) {
+                                                         const VqbString& table, int type) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
@@ -240,27 +264,37 @@ ReposDataAccessCursor* FieldMappingImpl::listTableFields(VqbString* error, const
     return cursorOrFailure(__LINE__, error,
                            common_->listMappingConnections(static_cast<unsigned int>(id_), dsn, catalog, schema, table,
                                                            static_cast<unsigned int>(type), true));
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
-ReposDataAccessCursor* FieldMappingImpl::listFields(VqbString* error) {
+ReposDataAccessCursor* FieldMappingImpl::listFields(VqbString* error) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
     }
     return cursorOrFailure(
         __LINE__, error, common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", "", kNone, false));
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
-bool FieldMappingImpl::setName(VqbString* error, const VqbString& value, const VqbString& user) {
+bool FieldMappingImpl::setName(VqbString* error, const VqbString& value, const VqbString& user) try {
     return storeHeader(error, value, description_, folderId_, user);
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-bool FieldMappingImpl::setDescription(VqbString* error, const VqbString& value, const VqbString& user) {
+bool FieldMappingImpl::setDescription(VqbString* error, const VqbString& value, const VqbString& user) try {
     return storeHeader(error, name_, value, folderId_, user);
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-bool FieldMappingImpl::setFolderId(VqbString* error, int value, const VqbString& user) {
+bool FieldMappingImpl::setFolderId(VqbString* error, int value, const VqbString& user) try {
     return storeHeader(error, name_, description_, value, user);
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
 bool FieldMappingImpl::storeHeader(VqbString* error, const VqbString& name, const VqbString& description, int folderId,
@@ -357,7 +391,7 @@ std::vector<const VqbString*> FieldMappingImpl::WritePlan::names() const {
 
 bool FieldMappingImpl::updateSourceValue(VqbString* error, const VqbDatavar& value, const VqbString& dsn,
                                          const VqbString& catalog, const VqbString& schema, const VqbString& table,
-                                         int type, int keyCount, const FieldMappingKey* keys) {
+                                         int type, int keyCount, const FieldMappingKey* keys) try {
     if (!common_) return fail(logger_, __LINE__, error, reposMessage(3));
     if (keyCount < 0 || !keys) keyCount = 0;
     try {
@@ -367,6 +401,8 @@ bool FieldMappingImpl::updateSourceValue(VqbString* error, const VqbDatavar& val
     } catch (const std::bad_alloc&) {
         return fail(logger_, __LINE__, error, reposMessage(530));
     }
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
 bool FieldMappingImpl::writeSource(VqbString* error, const WritePlan& plan, const VqbDatavar& value,

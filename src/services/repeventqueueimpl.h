@@ -24,6 +24,15 @@ public:
     void release() override;
 
 private:
+    // The handler of an entry point's function-try-block: the caught exception's text as the
+    // operation's error, logged at level 5.
+    template <class T>
+    T caught(int line, VqbString& error, T failure) noexcept {
+        recordCaught(line, error);
+        return failure;
+    }
+    void recordCaught(int line, VqbString& error) noexcept;
+
     Repository* repository_;
     VqLogger* logger_;
     ReposHeld<MetadataRepositoryDataAccess> meta_;

@@ -53,6 +53,14 @@ private:
     // empty, the data access's error text) as the last error and logs that too.
     bool failed(int line, const VqbString& detail, const char* format, ...) __attribute__((format(printf, 4, 5)));
     void takeError(int line, const VqbString& detail);
+    // The handler of an entry point's function-try-block: the caught exception's text becomes the
+    // last error, logged at level 5.
+    template <class T>
+    T caught(int line, T failure) noexcept {
+        recordCaught(line);
+        return failure;
+    }
+    void recordCaught(int line) noexcept;
     // Object rows of the cursor (released here) whose type and name match, ignoring case; the id
     // and uuid of the last such row.
     static bool findObjectRow(ReposDataAccessCursor* cursor, const VqbString& typeName, const VqbString& name,
