@@ -63,23 +63,31 @@ BaseRDAImpl::BaseRDAImpl(ReposDataAccess* connection)
 BaseRDAImpl::~BaseRDAImpl() = default;
 
 bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) try {
-    if (!connection_) {
-        reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
-        return false;
-    }
-    return connection_->beginTransaction(exclusive, busy);
+    return beginLevel(exclusive, busy);
 } catch (...) {
     return caught(__LINE__, false);
 }
 
 bool BaseRDAImpl::endTransaction(bool commit) try {
+    return endLevel(commit);
+} catch (...) {
+    return caught(__LINE__, false);
+}
+
+bool BaseRDAImpl::beginLevel(bool exclusive, bool* busy) {
+    if (!connection_) {
+        reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
+        return false;
+    }
+    return connection_->beginTransaction(exclusive, busy);
+}
+
+bool BaseRDAImpl::endLevel(bool commit) {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return false;
     }
     return connection_->endTransaction(commit);
-} catch (...) {
-    return caught(__LINE__, false);
 }
 
 VqbString BaseRDAImpl::getErrorMessage() try {
@@ -420,18 +428,24 @@ bool BaseRDAImpl::nextId(const char* source, int line, const char* key, uint32_t
 }
 
 BaseRDAImpl::Transaction::Transaction(BaseRDAImpl* owner, bool exclusive)
-    : owner_(owner), open_(owner->beginTransaction(exclusive)) {}
+    : owner_(owner), open_(owner->beginLevel(exclusive, nullptr)) {}
 
-BaseRDAImpl::Transaction::~Transaction() { rollback(); }
+BaseRDAImpl::Transaction::~Transaction() {
+    try {
+        rollback();
+    } catch (...) {
+        // Ending a level while an exception unwinds must not end the process.
+    }
+}
 
 bool BaseRDAImpl::Transaction::commit() {
     if (!open_) return false;
     open_ = false;
-    return owner_->endTransaction(true);
+    return owner_->endLevel(true);
 }
 
 void BaseRDAImpl::Transaction::rollback() {
     if (!open_) return;
     open_ = false;
-    owner_->endTransaction(false);
+    owner_->endLevel(false);
 }

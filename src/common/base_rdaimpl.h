@@ -226,6 +226,10 @@ private:
         for (size_t i = 0; i < sizeof...(Values); ++i) statement.bind(given[i] ? *given[i] : VqbDatavar());
         return statement;
     }
+    // The connection's levels for the operations' own transactions: an exception reaches the
+    // operation's handler rather than the transaction entry's.
+    bool beginLevel(bool exclusive, bool* busy);
+    bool endLevel(bool commit);
     // Logged as no connection; false.
     bool noConnection(int line);
     void recordCaught(int line) noexcept;
