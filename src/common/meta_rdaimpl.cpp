@@ -405,16 +405,17 @@ bool MetadataRDAImpl::getObjectLock(int objectId, const VqbString& objectType, V
 
 bool MetadataRDAImpl::unlockObject(int objectId, const VqbString& objectType) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    int lockId = 0;
-    bool found = false;
-    if (!readLockId(objectId, objectType, &lockId, &found) || !found) return false;
-    VqbDatavar vLock(lockId);
-    int rows = 0;
-    if (!execute(kSource, __LINE__,
-                 VqbString::format("DELETE FROM %s WHERE LCK_ID=?", tableName("OBJLCK").asCstr()), &rows, &vLock))
+    // A lock id read and then deleted may meanwhile belong to another locker's new lock (ids are
+    // MAX+1): the read and the delete are one step.
+    if (!exclusively(kSource, __LINE__, [&] {
+            int lockId = 0;
+            bool found = false;
+            if (!readLockId(objectId, objectType, &lockId, &found) || !found) return false;
+            int rows = 0;
+            return run(kSource, __LINE__, Sql(onTable("DELETE FROM", "OBJLCK")).where("LCK_ID", lockId), &rows) &&
+                   rows > 0;
+        }))
         return false;
-    // Another unlocker got there first.
-    if (rows == 0) return false;
     reposAnnounce(getConnection(), REPOS_CHANGE_UNLOCK, objectType, static_cast<uint32_t>(objectId), VqbString(""));
     return true;
 } catch (...) {
