@@ -62,15 +62,11 @@ BaseRDAImpl::BaseRDAImpl(ReposDataAccess* connection)
 
 BaseRDAImpl::~BaseRDAImpl() = default;
 
-bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) try {
-    return beginLevel(exclusive, busy);
-} catch (...) {
+bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) try { return beginLevel(exclusive, busy); } catch (...) {
     return caught(__LINE__, false);
 }
 
-bool BaseRDAImpl::endTransaction(bool commit) try {
-    return endLevel(commit);
-} catch (...) {
+bool BaseRDAImpl::endTransaction(bool commit) try { return endLevel(commit); } catch (...) {
     return caught(__LINE__, false);
 }
 
@@ -271,8 +267,7 @@ void BaseRDAImpl::recordCaught(int line) noexcept {
 
 // ---- the statement engine
 
-BaseRDAImpl::Sql::Sql(const VqbString& text, std::initializer_list<VqbDatavar> values)
-    : text_(text), values_(values) {}
+BaseRDAImpl::Sql::Sql(const VqbString& text, std::initializer_list<VqbDatavar> values) : text_(text), values_(values) {}
 
 BaseRDAImpl::Sql& BaseRDAImpl::Sql::condition(const char* text) {
     text_.append(hasWhere_ ? " AND " : " WHERE ");
@@ -354,8 +349,7 @@ bool BaseRDAImpl::insertKeyed(const char* source, int line, const char* idKey, S
     uint32_t newId = 0;
     if (!nextId(source, line, idKey, newId)) return false;
     std::vector<VqbDatavar>& values = insert.values();
-    values.insert(values.begin() + static_cast<std::ptrdiff_t>(std::min(idPosition, values.size())),
-                  VqbDatavar(newId));
+    values.insert(values.begin() + static_cast<std::ptrdiff_t>(std::min(idPosition, values.size())), VqbDatavar(newId));
     if (!run(source, line, insert)) return false;
     id = newId;
     return true;
@@ -370,7 +364,8 @@ bool BaseRDAImpl::deleteKeyed(const char* source, int line, const KeyedTable* ta
     const VqbDatavar asText = key.isNull() ? key : VqbDatavar(key.asString());
     for (size_t i = 0; i < count; ++i) {
         const KeyedTable& keyed = tables[i];
-        if (!run(source, line, Sql(onTable("DELETE FROM", keyed.table)).where(keyed.column, keyed.keyAsText ? asText : key)))
+        if (!run(source, line,
+                 Sql(onTable("DELETE FROM", keyed.table)).where(keyed.column, keyed.keyAsText ? asText : key)))
             return false;
     }
     if (!transaction.commit()) return logFailure(source, line);

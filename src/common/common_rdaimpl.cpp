@@ -34,7 +34,8 @@ unsigned int CommonRDAImpl::addRule(const VqbString& name, const VqbString& type
     if (!checkConnection(kSource, __LINE__)) return kNone;
     unsigned int id = kNone;
     const bool added = exclusively(kSource, __LINE__, [&] {
-        Lookup taken = lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", "RULE", " WHERE RU_DESC=?"), {name}));
+        Lookup taken =
+            lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", "RULE", " WHERE RU_DESC=?"), {name}));
         if (taken == Lookup::Found) return refuse(kSource, __LINE__, vqb_get_message(VQB_MOD_MONADMIN, 1385));
         if (taken == Lookup::Failed) return false;
         VqbDatavar vNow(now());
@@ -55,16 +56,16 @@ unsigned int CommonRDAImpl::addRule(const VqbString& name, const VqbString& type
 
 bool CommonRDAImpl::updateRule(unsigned int id, const VqbString& name, const VqbString& type,
                                const VqbString& expression, const VqbString& group, const VqbString& meta,
-                               const VqbString& user, double createdDate, double editDate,
-                               const VqbString& createdUser, const VqbString& uuid, int folderId,
-                               const VqbString& comment, const VqbString& displayName) try {
+                               const VqbString& user, double createdDate, double editDate, const VqbString& createdUser,
+                               const VqbString& uuid, int folderId, const VqbString& comment,
+                               const VqbString& displayName) try {
     VqbDatavar vName(name), vType(type), vExpression(expression), vGroup(group), vMeta(meta), vUser(user);
     VqbDatavar vCreated(createdDate), vEdited(editDate), vCreatedUser(createdUser), vUuid(uuid), vFolder(folderId);
     VqbDatavar vComment(comment), vDisplay(displayName), vId(id);
     if (!execute(kSource, __LINE__,
                  onTable("UPDATE", "RULE",
-                           " SET RU_DESC=?, RU_TYPE=?, RU_EXPR=?, RU_GROUP=?, RU_META=?, RU_USER=?, RU_CRDAT=?, "
-                           "RU_EDDAT=?, RU_CRUSR=?, RU_UUID=?, FLDR_ID=?, RU_COMM=?, RU_DISP=? WHERE RU_ID=?"),
+                         " SET RU_DESC=?, RU_TYPE=?, RU_EXPR=?, RU_GROUP=?, RU_META=?, RU_USER=?, RU_CRDAT=?, "
+                         "RU_EDDAT=?, RU_CRUSR=?, RU_UUID=?, FLDR_ID=?, RU_COMM=?, RU_DISP=? WHERE RU_ID=?"),
                  nullptr, &vName, &vType, &vExpression, &vGroup, &vMeta, &vUser, &vCreated, &vEdited, &vCreatedUser,
                  &vUuid, &vFolder, &vComment, &vDisplay, &vId))
         return false;
@@ -88,7 +89,7 @@ ReposDataAccessCursor* CommonRDAImpl::listRules() try {
 
 bool CommonRDAImpl::clearRule(unsigned int id) try {
     return deleteKeyed(kSource, __LINE__, {{"CMFMAP", "RU_ID"}, {"RUFIME", "RU_ID"}, {"RUCMME", "RU_ID"}},
-                               VqbDatavar(id));
+                       VqbDatavar(id));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -99,16 +100,16 @@ bool CommonRDAImpl::deleteRule(unsigned int id) try {
     // Links from global categories, execution properties and profile settings stay: they belong
     // to those objects.
     if (!deleteKeyed(kSource, __LINE__,
-                             {{"RURSME", "RU_ID"},
-                              {"TRIG", "RU_ID"},
-                              {"ROWLOG", "RU_ID"},
-                              {"JBRUME", "RU_ID"},
-                              {"RULEVT", "RU_ID"},
-                              {"RUFIME", "RU_ID"},
-                              {"RUCMME", "RU_ID"},
-                              {"CMFMAP", "RU_ID"},
-                              {"RULE", "RU_ID"}},
-                             VqbDatavar(id)))
+                     {{"RURSME", "RU_ID"},
+                      {"TRIG", "RU_ID"},
+                      {"ROWLOG", "RU_ID"},
+                      {"JBRUME", "RU_ID"},
+                      {"RULEVT", "RU_ID"},
+                      {"RUFIME", "RU_ID"},
+                      {"RUCMME", "RU_ID"},
+                      {"CMFMAP", "RU_ID"},
+                      {"RULE", "RU_ID"}},
+                     VqbDatavar(id)))
         return false;
     announcement.post();
     return true;

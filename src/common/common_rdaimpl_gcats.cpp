@@ -15,11 +15,11 @@ CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryIdByName(const VqbString& nam
 CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId,
                                                                 int tokenId, unsigned int& defId) {
     int64_t id = 0;
-    Lookup found = lookupInt(
-        kSource, __LINE__,
-        Sql(onTable("SELECT DEF_ID FROM", "GCDEF", " WHERE GC_ID=? AND DEF_LOC=? AND TS_ID=? AND TKN_ID=?"),
-            {gcId, locale, tsId, tokenId}),
-        id);
+    Lookup found =
+        lookupInt(kSource, __LINE__,
+                  Sql(onTable("SELECT DEF_ID FROM", "GCDEF", " WHERE GC_ID=? AND DEF_LOC=? AND TS_ID=? AND TKN_ID=?"),
+                      {gcId, locale, tsId, tokenId}),
+                  id);
     if (found == Lookup::Found) defId = static_cast<unsigned int>(id);
     return found;
 }
@@ -29,8 +29,8 @@ CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryRule(unsigned int gcId, unsig
                   Sql(onTable("SELECT GC_ID FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), {gcId, ruleId}));
 }
 
-void CommonRDAImpl::fieldFilters(Sql& sql, const VqbString& dsn, const VqbString& catalog,
-                                 const VqbString& schema, const VqbString& table, const VqbString& field) {
+void CommonRDAImpl::fieldFilters(Sql& sql, const VqbString& dsn, const VqbString& catalog, const VqbString& schema,
+                                 const VqbString& table, const VqbString& field) {
     const struct {
         const char* column;
         const VqbString& value;
@@ -65,9 +65,9 @@ unsigned int CommonRDAImpl::addGlobalCategory(const VqbString& name, const VqbSt
     const bool done = exclusively(kSource, __LINE__, [&] {
         Lookup found = globalCategoryIdByName(name, id);
         if (found != Lookup::Missing) return found == Lookup::Found;
-        id = insertWithNewId(__LINE__, "GCATS",
-                             Sql(onTable("INSERT INTO", "GCATS", " (GC_ID, GCNAME, GCDESC) VALUES (?,?,?)"),
-                                 {name, description}));
+        id = insertWithNewId(
+            __LINE__, "GCATS",
+            Sql(onTable("INSERT INTO", "GCATS", " (GC_ID, GCNAME, GCDESC) VALUES (?,?,?)"), {name, description}));
         return id != kNone;
     });
     return done ? id : kNone;
@@ -103,12 +103,12 @@ bool CommonRDAImpl::addGlobalCategoryField(unsigned int gcId, const VqbString& d
     return exclusively(kSource, __LINE__, [&] {
         Lookup found = exactGlobalCategoryField(gcId, dsn, catalog, schema, table, field, include);
         if (found != Lookup::Missing) return found == Lookup::Found;
-        return run(kSource, __LINE__,
-                   Sql(onTable("INSERT INTO", "GCFLD",
-                               " (GC_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_INC, FLD_TYPE, FLD_LEN, "
-                               "FLD_POS) VALUES (?,?,?,?,?,?,?,?,?,?)"),
-                       {gcId, dsn, catalog, schema, table, field, include ? 1 : 0, fieldType, fieldLength,
-                        fieldPosition}));
+        return run(
+            kSource, __LINE__,
+            Sql(onTable("INSERT INTO", "GCFLD",
+                        " (GC_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_INC, FLD_TYPE, FLD_LEN, "
+                        "FLD_POS) VALUES (?,?,?,?,?,?,?,?,?,?)"),
+                {gcId, dsn, catalog, schema, table, field, include ? 1 : 0, fieldType, fieldLength, fieldPosition}));
     });
 } catch (...) {
     return caught(__LINE__, false);
@@ -187,8 +187,8 @@ bool CommonRDAImpl::getGlobalCategoryIdByName(const VqbString& name, unsigned in
     return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::getGlobalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId,
-                                                  int tokenId, unsigned int* defId) try {
+bool CommonRDAImpl::getGlobalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId, int tokenId,
+                                                  unsigned int* defId) try {
     unsigned int id = kNone;
     if (globalCategoryDefinitionId(gcId, locale, tsId, tokenId, id) != Lookup::Found) return false;
     if (defId) *defId = id;
@@ -198,8 +198,8 @@ bool CommonRDAImpl::getGlobalCategoryDefinitionId(unsigned int gcId, const VqbSt
 }
 
 bool CommonRDAImpl::existsGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
-                                              const VqbString& schema, const VqbString& table,
-                                              const VqbString& field, bool include) try {
+                                              const VqbString& schema, const VqbString& table, const VqbString& field,
+                                              bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     Sql sql(rowSelect("GCFLD"));
     sql.where("GC_ID", VqbDatavar(gcId));
@@ -240,8 +240,9 @@ bool CommonRDAImpl::setGlobalCategoryFieldInclude(unsigned int gcId, const VqbSt
 }
 
 bool CommonRDAImpl::deleteGlobalCategory(unsigned int gcId) try {
-    return deleteKeyed(kSource, __LINE__, {{"GCDEF", "GC_ID"}, {"GCFLD", "GC_ID"}, {"GCRUL", "GC_ID"}, {"GCATS", "GC_ID"}},
-        VqbDatavar(gcId));
+    return deleteKeyed(kSource, __LINE__,
+                       {{"GCDEF", "GC_ID"}, {"GCFLD", "GC_ID"}, {"GCRUL", "GC_ID"}, {"GCATS", "GC_ID"}},
+                       VqbDatavar(gcId));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -255,8 +256,8 @@ bool CommonRDAImpl::deleteGlobalCategoryDefinition(unsigned int defId) try {
 }
 
 bool CommonRDAImpl::deleteGlobalCategoryFields(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
-                                               const VqbString& schema, const VqbString& table,
-                                               const VqbString& field, bool include) try {
+                                               const VqbString& schema, const VqbString& table, const VqbString& field,
+                                               bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     Sql sql(onTable("DELETE FROM", "GCFLD", ""));
     sql.where("GC_ID", VqbDatavar(gcId));

@@ -28,8 +28,8 @@ bool CommonRDAImpl::addMappingConnection(unsigned int mapId, const VqbString& ds
         vKey(primaryKey ? 1 : 0), vType(type);
     return execute(kSource, __LINE__,
                    onTable("INSERT INTO", "MAPCON",
-                             " (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
-                             "VALUES (?,?,?,?,?,?,?,?)"),
+                           " (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
+                           "VALUES (?,?,?,?,?,?,?,?)"),
                    nullptr, &vMap, &vDsn, &vCatalog, &vSchema, &vTable, &vField, &vKey, &vType);
 } catch (...) {
     return caught(__LINE__, false);
@@ -64,11 +64,10 @@ ReposDataAccessCursor* CommonRDAImpl::listMappingConnections(unsigned int mapId,
 
 ReposDataAccessCursor* CommonRDAImpl::listMappingTables(unsigned int mapId) try {
     VqbDatavar vMap(mapId);
-    return selectRows(
-        kSource, __LINE__,
-        onTable("SELECT DISTINCT MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_TYPE FROM", "MAPCON",
-                  " WHERE MAP_ID=?"),
-        &vMap);
+    return selectRows(kSource, __LINE__,
+                      onTable("SELECT DISTINCT MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_TYPE FROM", "MAPCON",
+                              " WHERE MAP_ID=?"),
+                      &vMap);
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -77,10 +76,10 @@ bool CommonRDAImpl::updateFieldMapping(unsigned int mapId, const VqbString& name
                                        const VqbString& editedUser, int folderId) try {
     VqbDatavar vName(name), vDescription(description), vNow(now()), vEditedUser(editedUser), vFolder(folderId),
         vMap(mapId);
-    return execute(kSource, __LINE__,
-                   onTable("UPDATE", "FLDMAP",
-                             " SET MAP_NAME=?, MAP_DESC=?, MAP_EDDT=?, MAP_EDUS=?, FLDR_ID=? WHERE MAP_ID=?"),
-                   nullptr, &vName, &vDescription, &vNow, &vEditedUser, &vFolder, &vMap);
+    return execute(
+        kSource, __LINE__,
+        onTable("UPDATE", "FLDMAP", " SET MAP_NAME=?, MAP_DESC=?, MAP_EDDT=?, MAP_EDUS=?, FLDR_ID=? WHERE MAP_ID=?"),
+        nullptr, &vName, &vDescription, &vNow, &vEditedUser, &vFolder, &vMap);
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -93,8 +92,8 @@ bool CommonRDAImpl::deleteFieldMapping(unsigned int mapId) try {
 }
 
 bool CommonRDAImpl::deleteMappingConnection(unsigned int mapId, const VqbString& dsn, const VqbString& catalog,
-                                            const VqbString& schema, const VqbString& table,
-                                            const VqbString& field, int type) try {
+                                            const VqbString& schema, const VqbString& table, const VqbString& field,
+                                            int type) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     Sql sql(onTable("DELETE FROM", "MAPCON", ""));
     sql.where("MAP_ID", VqbDatavar(mapId));
@@ -113,8 +112,8 @@ bool CommonRDAImpl::deleteMappingConnection(unsigned int mapId, const VqbString&
 
 bool CommonRDAImpl::setKeyValue(const VqbString& key, const VqbString& value) try {
     return exclusively(kSource, __LINE__, [&] {
-        switch (lookupCount(kSource, __LINE__,
-                            Sql(onTable("SELECT COUNT(*) FROM", "KEYVAL", " WHERE V_KEY=?"), {key}))) {
+        switch (
+            lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", "KEYVAL", " WHERE V_KEY=?"), {key}))) {
             case Lookup::Failed:
                 return false;
             case Lookup::Found:

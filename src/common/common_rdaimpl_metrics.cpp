@@ -80,10 +80,11 @@ unsigned int CommonRDAImpl::addCustomMetric(const VqbString& name, const VqbStri
             lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", "CUSTM", " WHERE CM_DESC=?"), {name}));
         if (taken == Lookup::Found) return refuse(kSource, __LINE__, vqb_get_message(VQB_MOD_MONADMIN, 1356));
         if (taken == Lookup::Failed) return false;
-        id = insertWithNewId(__LINE__, "CUSTM",
-                             Sql(onTable("INSERT INTO", "CUSTM",
-                                         " (CM_ID, CM_DESC, CM_PREXP, CM_EXP, CM_POSTXP, CM_UUID) VALUES (?,?,?,?,?,?)"),
-                                 {name, preExpression, expression, postExpression, uuid}));
+        id =
+            insertWithNewId(__LINE__, "CUSTM",
+                            Sql(onTable("INSERT INTO", "CUSTM",
+                                        " (CM_ID, CM_DESC, CM_PREXP, CM_EXP, CM_POSTXP, CM_UUID) VALUES (?,?,?,?,?,?)"),
+                                {name, preExpression, expression, postExpression, uuid}));
         return id != kNone;
     });
     return added ? id : kNone;
@@ -93,10 +94,10 @@ unsigned int CommonRDAImpl::addCustomMetric(const VqbString& name, const VqbStri
 
 bool CommonRDAImpl::addCustomMetricField(unsigned int cmId, const VqbString& fieldName, const VqbString& type) try {
     return exclusively(kSource, __LINE__, [&] {
-        Lookup taken = lookupCount(
-            kSource, __LINE__,
-            Sql(onTable("SELECT COUNT(*) FROM", "CMFLD", " WHERE CM_ID=? AND CM_FLDNM=? AND CM_TYPE=?"),
-                {cmId, fieldName, type}));
+        Lookup taken =
+            lookupCount(kSource, __LINE__,
+                        Sql(onTable("SELECT COUNT(*) FROM", "CMFLD", " WHERE CM_ID=? AND CM_FLDNM=? AND CM_TYPE=?"),
+                            {cmId, fieldName, type}));
         if (taken == Lookup::Found) return refuse(kSource, __LINE__, vqb_get_message(VQB_MOD_MONADMIN, 1356));
         if (taken == Lookup::Failed) return false;
         return run(kSource, __LINE__,
@@ -112,23 +113,24 @@ bool CommonRDAImpl::addCustomMetricFieldMap(unsigned int ruleId, unsigned int cm
                                             const VqbString& type) try {
     VqbDatavar vRule(ruleId), vMetric(cmId), vSeq(seq), vField(fieldName), vMetricField(metricFieldName),
         vType(type);
-    return execute(kSource, __LINE__,
-                   onTable("INSERT INTO", "CMFMAP",
-                             " (RU_ID, CM_ID, RM_SEQ, FI_NAME, CM_FLDNM, CM_TYPE) VALUES (?,?,?,?,?,?)"),
-                   nullptr, &vRule, &vMetric, &vSeq, &vField, &vMetricField, &vType);
+    return execute(
+        kSource, __LINE__,
+        onTable("INSERT INTO", "CMFMAP", " (RU_ID, CM_ID, RM_SEQ, FI_NAME, CM_FLDNM, CM_TYPE) VALUES (?,?,?,?,?,?)"),
+        nullptr, &vRule, &vMetric, &vSeq, &vField, &vMetricField, &vType);
 } catch (...) {
     return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::addRuleCustomMetric(unsigned int ruleId, unsigned int cmId, unsigned int seq) try {
     return exclusively(kSource, __LINE__, [&] {
-        Lookup taken = lookupCount(
-            kSource, __LINE__,
-            Sql(onTable("SELECT COUNT(*) FROM", "RUCMME", " WHERE CM_ID=? AND RU_ID=?"), {cmId, ruleId}));
+        Lookup taken =
+            lookupCount(kSource, __LINE__,
+                        Sql(onTable("SELECT COUNT(*) FROM", "RUCMME", " WHERE CM_ID=? AND RU_ID=?"), {cmId, ruleId}));
         if (taken == Lookup::Found) return refuse(kSource, __LINE__, vqb_get_message(VQB_MOD_MONADMIN, 1356));
         if (taken == Lookup::Failed) return false;
-        return run(kSource, __LINE__,
-                   Sql(onTable("INSERT INTO", "RUCMME", " (CM_ID, RM_SEQ, RU_ID) VALUES (?,?,?)"), {cmId, seq, ruleId}));
+        return run(
+            kSource, __LINE__,
+            Sql(onTable("INSERT INTO", "RUCMME", " (CM_ID, RM_SEQ, RU_ID) VALUES (?,?,?)"), {cmId, seq, ruleId}));
     });
 } catch (...) {
     return caught(__LINE__, false);
@@ -159,8 +161,7 @@ ReposDataAccessCursor* CommonRDAImpl::listCustomMetricFields(int cmId) try {
     if (cmId < 0) return nullptr;
     VqbDatavar vMetric(cmId);
     return selectRows(kSource, __LINE__,
-                      onTable("SELECT CM_FLDNM, CM_TYPE FROM", "CMFLD", " WHERE CM_ID=? ORDER BY CM_FLDNM"),
-                      &vMetric);
+                      onTable("SELECT CM_FLDNM, CM_TYPE FROM", "CMFLD", " WHERE CM_ID=? ORDER BY CM_FLDNM"), &vMetric);
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -168,8 +169,8 @@ ReposDataAccessCursor* CommonRDAImpl::listCustomMetricFields(int cmId) try {
 ReposDataAccessCursor* CommonRDAImpl::listCustomMetricFieldMaps(unsigned int ruleId, int cmId) try {
     if (cmId < 0) return nullptr;
     VqbDatavar vMetric(cmId), vRule(ruleId);
-    return selectRows(kSource, __LINE__, rowSelect("CMFMAP") + " WHERE CM_ID=? AND RU_ID=? ORDER BY CM_FLDNM",
-                      &vMetric, &vRule);
+    return selectRows(kSource, __LINE__, rowSelect("CMFMAP") + " WHERE CM_ID=? AND RU_ID=? ORDER BY CM_FLDNM", &vMetric,
+                      &vRule);
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -187,8 +188,9 @@ ReposDataAccessCursor* CommonRDAImpl::findCustomMetric(int id, const VqbString& 
 }
 
 bool CommonRDAImpl::deleteCustomMetric(unsigned int cmId) try {
-    return deleteKeyed(kSource, __LINE__, {{"CMFMAP", "CM_ID"}, {"RUCMME", "CM_ID"}, {"CMFLD", "CM_ID"}, {"CUSTM", "CM_ID"}},
-        VqbDatavar(cmId));
+    return deleteKeyed(kSource, __LINE__,
+                       {{"CMFMAP", "CM_ID"}, {"RUCMME", "CM_ID"}, {"CMFLD", "CM_ID"}, {"CUSTM", "CM_ID"}},
+                       VqbDatavar(cmId));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -198,10 +200,10 @@ bool CommonRDAImpl::updateCustomMetric(unsigned int cmId, const VqbString& name,
                                        const VqbString& uuid) try {
     VqbDatavar vName(name), vPre(preExpression), vExpression(expression), vPost(postExpression), vUuid(uuid),
         vId(cmId);
-    if (!execute(kSource, __LINE__,
-                 onTable("UPDATE", "CUSTM",
-                           " SET CM_DESC=?, CM_PREXP=?, CM_EXP=?, CM_POSTXP=?, CM_UUID=? WHERE CM_ID=?"),
-                 nullptr, &vName, &vPre, &vExpression, &vPost, &vUuid, &vId))
+    if (!execute(
+            kSource, __LINE__,
+            onTable("UPDATE", "CUSTM", " SET CM_DESC=?, CM_PREXP=?, CM_EXP=?, CM_POSTXP=?, CM_UUID=? WHERE CM_ID=?"),
+            nullptr, &vName, &vPre, &vExpression, &vPost, &vUuid, &vId))
         return false;
     reposAnnounce(getConnection(), REPOS_CHANGE_MODIFY, ReposObjectTypeName::CustomMetric, cmId, uuid);
     return true;

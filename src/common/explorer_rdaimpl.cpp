@@ -77,7 +77,8 @@ const ReposKeyedTable kProjectTables[] = {
     {"MINDEX", "PRJ_ID"}, {"MSMPLG", "PRJ_ID"}, {"MDRLMD", "PRJ_ID"}, {"MPRJDB", "PRJ_ID"},
     {"MPJTBL", "PRJ_ID"}, {"MPJFLD", "PRJ_ID"}, {"MPJPRF", "PRJ_ID"}, {"MNOTES", "PRJ_ID"},
     {"MMATC1", "PRJ_ID"}, {"MMATC2", "PRJ_ID"}, {"MMATC3", "PRJ_ID"}, {"MMATC4", "PRJ_ID"},
-    {"MMATC5", "PRJ_ID", true}, {"MMATC6", "PRJ_ID"}, {"MMDEFS", "PRJ_ID"}, {"MPJFL2", "PRJ_ID"},
+    {"MMATC5", "PRJ_ID", true},                 {"MMATC6", "PRJ_ID"}, {"MMDEFS", "PRJ_ID"},
+    {"MPJFL2", "PRJ_ID"},
 };
 
 const ExplorerInsertSpec& explorerInsertSpec(ExplorerInsert which) { return kInserts[static_cast<size_t>(which)]; }
@@ -133,8 +134,9 @@ ExplorerRDAImpl::~ExplorerRDAImpl() = default;
 // ---- shared helpers
 
 int ExplorerRDAImpl::nameTaken(const VqbString& name, int folderId, uint32_t except) {
-    ReposHeld<ReposDataAccessCursor> cursor(select(
-        kSource, __LINE__, Sql(onTable("SELECT PRJ_ID FROM", "MPRJ", " WHERE PRJ_NM=? AND FLDR_ID=?"), {name, folderId})));
+    ReposHeld<ReposDataAccessCursor> cursor(
+        select(kSource, __LINE__,
+               Sql(onTable("SELECT PRJ_ID FROM", "MPRJ", " WHERE PRJ_NM=? AND FLDR_ID=?"), {name, folderId})));
     if (!cursor) return -1;
     int taken = 0;
     while (cursor->next() == 1)
@@ -275,8 +277,8 @@ bool ExplorerRDAImpl::addPrimaryKey(uint32_t projectId, uint32_t dbId, uint32_t 
     return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addPrimaryKeyField(uint32_t projectId, uint32_t dbId, uint32_t tableId,
-                                         const VqbString& keyName, uint32_t fieldId) try {
+bool ExplorerRDAImpl::addPrimaryKeyField(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName,
+                                         uint32_t fieldId) try {
     return insertRow(ExplorerInsert::PrimaryKeyField, {fieldId, keyName, tableId, projectId, dbId}, nullptr);
 } catch (...) {
     return caught(__LINE__, false);
@@ -351,10 +353,9 @@ bool ExplorerRDAImpl::addMatchDefinition(uint32_t projectId, int userMatch, int 
     return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectFieldMatches(uint32_t projectId, uint32_t fieldId, const VqbString& class1,
-                                             int match1, const VqbString& class2, int match2,
-                                             const VqbString& class3, int match3, const VqbString& class4,
-                                             int match4, const VqbString& class5, int match5,
+bool ExplorerRDAImpl::addProjectFieldMatches(uint32_t projectId, uint32_t fieldId, const VqbString& class1, int match1,
+                                             const VqbString& class2, int match2, const VqbString& class3, int match3,
+                                             const VqbString& class4, int match4, const VqbString& class5, int match5,
                                              const VqbString& class6) try {
     return insertRow(ExplorerInsert::ProjectFieldMatches,
                      {projectId, fieldId, class1, match1, class2, match2, class3, match3, class4, match4, class5,
@@ -392,19 +393,25 @@ ReposDataAccessCursor* ExplorerRDAImpl::listProjectTables(uint32_t projectId) tr
 ReposDataAccessCursor* ExplorerRDAImpl::getIdentificationDefinition(uint32_t projectId, const VqbString& name,
                                                                     const VqbString& locale, uint32_t definitionId,
                                                                     bool nameSampling) try {
-    return select(kSource, __LINE__, Sql(rowSelect("MIDDEF") + " WHERE IDENT_ID=? AND IDENT_NM=? AND PRJ_ID=? AND SMPTYP=? AND LOCALE=?", {definitionId, name, projectId, sampleType(nameSampling), locale}));
+    return select(kSource, __LINE__,
+                  Sql(rowSelect("MIDDEF") + " WHERE IDENT_ID=? AND IDENT_NM=? AND PRJ_ID=? AND SMPTYP=? AND LOCALE=?",
+                      {definitionId, name, projectId, sampleType(nameSampling), locale}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationDefinitions(uint32_t projectId, bool nameSampling) try {
-    return select(kSource, __LINE__, Sql(rowSelect("MIDDEF") + " WHERE PRJ_ID=? AND SMPTYP=? ORDER BY ID_UID", {projectId, sampleType(nameSampling)}));
+    return select(kSource, __LINE__,
+                  Sql(rowSelect("MIDDEF") + " WHERE PRJ_ID=? AND SMPTYP=? ORDER BY ID_UID",
+                      {projectId, sampleType(nameSampling)}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationValues(uint32_t projectId, uint32_t definitionId) try {
-    return select(kSource, __LINE__, Sql(rowSelect("MDEFVL") + " WHERE PRJ_ID=? AND IDENT_ID=? ORDER BY IDVALRID", {projectId, definitionId}));
+    return select(
+        kSource, __LINE__,
+        Sql(rowSelect("MDEFVL") + " WHERE PRJ_ID=? AND IDENT_ID=? ORDER BY IDVALRID", {projectId, definitionId}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -489,7 +496,8 @@ bool ExplorerRDAImpl::updateProject(uint32_t projectId, const VqbString& name, c
             if (refuseTakenName(__LINE__, name, folderId, projectId)) return false;
             int rows = 0;
             if (!run(kSource, __LINE__,
-                     Sql(onTable("UPDATE", "MPRJ", " SET PRJ_NM=?, PRJ_COMM=? WHERE PRJ_ID=?"), {name, comment, projectId}),
+                     Sql(onTable("UPDATE", "MPRJ", " SET PRJ_NM=?, PRJ_COMM=? WHERE PRJ_ID=?"),
+                         {name, comment, projectId}),
                      &rows))
                 return false;
             if (rows == 1) return true;

@@ -49,7 +49,8 @@ bool MetadataRDAImpl::checkFolderName(const VqbString& name, int line) {
 
 bool MetadataRDAImpl::readFolderParent(int folderId, int* parent, bool* found) {
     VqbDatavar value;
-    Lookup got = lookup(kSource, __LINE__, Sql(onTable("SELECT FLDR_PAR FROM", "FOLDER")).where("FLDR_ID", folderId), &value);
+    Lookup got =
+        lookup(kSource, __LINE__, Sql(onTable("SELECT FLDR_PAR FROM", "FOLDER")).where("FLDR_ID", folderId), &value);
     *found = got == Lookup::Found;
     if (*found) *parent = static_cast<int>(value.asInt64());
     return got != Lookup::Failed;
@@ -68,7 +69,8 @@ bool MetadataRDAImpl::checkFolderExists(int folderId, int line) {
 bool MetadataRDAImpl::folderHasContents(int folderId, bool* hasContents) {
     *hasContents = false;
     for (const auto& ref : kFolderReferences) {
-        Lookup used = lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", ref.table)).where(ref.column, folderId));
+        Lookup used =
+            lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", ref.table)).where(ref.column, folderId));
         if (used == Lookup::Failed) return false;
         if (used == Lookup::Found) {
             *hasContents = true;
@@ -139,9 +141,8 @@ bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbStrin
         if (end == std::string::npos) end = text.size();
         if (end > start) {
             VqbDatavar child;
-            Lookup found =
-                lookup(kSource, __LINE__, Sql(sql, {normalised(VqbString(text.substr(start, end - start))), parent}),
-                       &child);
+            Lookup found = lookup(kSource, __LINE__,
+                                  Sql(sql, {normalised(VqbString(text.substr(start, end - start))), parent}), &child);
             if (found == Lookup::Failed) return false;
             if (found == Lookup::Found) parent = static_cast<int>(child.asInt64());
             if (found == Lookup::Missing) {
@@ -333,10 +334,10 @@ bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, V
 
 bool MetadataRDAImpl::readLockId(int objectId, const VqbString& objectType, int* lockId, bool* found) {
     VqbDatavar value;
-    Lookup got = lookup(kSource, __LINE__,
-                        Sql(onTable("SELECT LCK_ID FROM", "OBJLCK", " WHERE OBJ_ID = ? AND OBJ_TYPE = ?"),
-                            {objectId, objectType}),
-                        &value);
+    Lookup got = lookup(
+        kSource, __LINE__,
+        Sql(onTable("SELECT LCK_ID FROM", "OBJLCK", " WHERE OBJ_ID = ? AND OBJ_TYPE = ?"), {objectId, objectType}),
+        &value);
     *found = got == Lookup::Found;
     if (*found) *lockId = static_cast<int>(value.asInt64());
     return got != Lookup::Failed;
@@ -362,10 +363,11 @@ bool MetadataRDAImpl::lockObject(int objectId, const VqbString& objectType, cons
             bool found = false;
             if (!readLockId(objectId, objectType, &lockId, &found)) return false;
             if (found)
-                return run(kSource, __LINE__,
-                           Sql(VqbString::format("UPDATE %s SET LCK_USR = ? , LCK_CDAT = ? WHERE OBJ_ID = ? AND OBJ_TYPE = ?",
-                                                 table.asCstr()),
-                               {user, vNow, objectId, objectType}));
+                return run(
+                    kSource, __LINE__,
+                    Sql(VqbString::format("UPDATE %s SET LCK_USR = ? , LCK_CDAT = ? WHERE OBJ_ID = ? AND OBJ_TYPE = ?",
+                                          table.asCstr()),
+                        {user, vNow, objectId, objectType}));
             // An empty table gives a null maximum: the first lock is 1.
             int64_t largest = 0;
             if (lookupInt(kSource, __LINE__, Sql(VqbString::format("Select MAX(LCK_ID) from %s ", table.asCstr())),

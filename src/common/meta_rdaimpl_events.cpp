@@ -114,7 +114,8 @@ bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& 
 // ---- resources
 
 bool MetadataRDAImpl::resourceExists(const VqbString& type, const VqbString& identity, bool* found) {
-    Lookup got = lookup(kSource, __LINE__, Sql(rowSelect("IMPRCS") + " WHERE RCS_IDTY=? AND RCS_TYPE=?", {identity, type}));
+    Lookup got =
+        lookup(kSource, __LINE__, Sql(rowSelect("IMPRCS") + " WHERE RCS_IDTY=? AND RCS_TYPE=?", {identity, type}));
     *found = got == Lookup::Found;
     return got != Lookup::Failed;
 }
@@ -126,17 +127,19 @@ bool MetadataRDAImpl::getResourceIdByIdentity(const VqbString& type, const VqbSt
     return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::addResource(const VqbString& name, const VqbString& identity, const VqbString& type, int* id) try {
+bool MetadataRDAImpl::addResource(const VqbString& name, const VqbString& identity, const VqbString& type,
+                                  int* id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     // Identity and type stay unique only if no other writer adds the pair between test and insert.
     uint32_t newId = 0;
     if (!exclusively(kSource, __LINE__, [&] {
             bool found = false;
             if (!resourceExists(type, identity, &found) || found) return false;
-            return insertKeyed(kSource, __LINE__, "IMPRCS",
-                               Sql(onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES(?,?,?,?)"),
-                                   {name, identity, type}),
-                               0, newId);
+            return insertKeyed(
+                kSource, __LINE__, "IMPRCS",
+                Sql(onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES(?,?,?,?)"),
+                    {name, identity, type}),
+                0, newId);
         }))
         return false;
     if (id) *id = static_cast<int>(newId);

@@ -212,8 +212,8 @@ bool FieldMappingImpl::addField(VqbString* error, const VqbString& dsn, const Vq
     if (!transaction.begun()) return commonFailure(__LINE__, error);
     // The listing's filters ignore empty names and compare the data source exactly; the table is
     // matched here as the write-back groups it: data source ignoring case, the rest exactly.
-    ReposHeld<ReposDataAccessCursor> rows(common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "",
-                                                                          table, static_cast<unsigned int>(type), false));
+    ReposHeld<ReposDataAccessCursor> rows(common_->listMappingConnections(
+        static_cast<unsigned int>(id_), "", "", "", table, static_cast<unsigned int>(type), false));
     if (!rows) return commonFailure(__LINE__, error);
     bool mapped = false, otherRole = false, otherValueField = false;
     while (rows->next() == 1) {

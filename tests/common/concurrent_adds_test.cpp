@@ -68,29 +68,37 @@ std::string name(const char* prefix, int n) { return prefix + std::to_string(n);
 
 const std::vector<Race>& races() {
     static const std::vector<Race> all = {
-        {"setKeyValue", [](CommonRDAImpl& c, int n, int w) {
+        {"setKeyValue",
+         [](CommonRDAImpl& c, int n, int w) {
              return std::to_string(c.setKeyValue(name("key", n), std::to_string(w)));
-         }, "KEYVAL", "V_KEY", "key", 1, 1, Told::Same},
-        {"addRule", [](CommonRDAImpl& c, int n, int) {
+         },
+         "KEYVAL", "V_KEY", "key", 1, 1, Told::Same},
+        {"addRule",
+         [](CommonRDAImpl& c, int n, int) {
              return std::to_string(c.addRule(name("rule", n), "T", "x>1", "", "", "u", "", 0, "", "") != 0);
-         }, "RULE", "RU_DESC", "rule", 1, 1, Told::OneSucceeded},
-        {"addGlobalCategory", [](CommonRDAImpl& c, int n, int) {
-             return std::to_string(c.addGlobalCategory(name("gc", n), "d"));
-         }, "GCATS", "GCNAME", "gc", 1, 1, Told::Same},
+         },
+         "RULE", "RU_DESC", "rule", 1, 1, Told::OneSucceeded},
+        {"addGlobalCategory",
+         [](CommonRDAImpl& c, int n, int) { return std::to_string(c.addGlobalCategory(name("gc", n), "d")); }, "GCATS",
+         "GCNAME", "gc", 1, 1, Told::Same},
         // Half the writers set the key, half delete it.
-        {"set and delete", [](CommonRDAImpl& c, int n, int w) {
-             if (w % 2) c.deleteKeyValue(name("sd", n));
-             else c.setKeyValue(name("sd", n), "v");
+        {"set and delete",
+         [](CommonRDAImpl& c, int n, int w) {
+             if (w % 2)
+                 c.deleteKeyValue(name("sd", n));
+             else
+                 c.setKeyValue(name("sd", n), "v");
              return std::string("-");
-         }, "KEYVAL", "V_KEY", "sd", 0, 1, Told::Anything},
+         },
+         "KEYVAL", "V_KEY", "sd", 0, 1, Told::Anything},
     };
     return all;
 }
 
 void writeInChild(const Place& place, int readyFd, const std::string& out, int writer) {
     VqbString error;
-    ReposHeld<ReposDataAccess> c(createReposDataAccess(place.kind, VqbString(place.where), VqbString(place.prefix),
-                                                       nullptr, error));
+    ReposHeld<ReposDataAccess> c(
+        createReposDataAccess(place.kind, VqbString(place.where), VqbString(place.prefix), nullptr, error));
     ReposHeld<CommonRDAImpl> rda(c ? new CommonRDAImpl(c.get()) : nullptr);
     char go;
     // Every writer starts when the parent closes the pipe.

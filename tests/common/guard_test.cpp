@@ -54,28 +54,33 @@ struct Operation {
 };
 
 const Operation kOperations[] = {
-    {"addRule", [](Objects& o, const VqbString& name, VqbString& error) {
+    {"addRule",
+     [](Objects& o, const VqbString& name, VqbString& error) {
          bool failed = o.common->addRule(name, "T", "x>1", "", "", "u", "", 0, "", "") == 0;
          error = o.common->getErrorMessage();
          return failed;
      }},
-    {"setKeyValue", [](Objects& o, const VqbString& name, VqbString& error) {
+    {"setKeyValue",
+     [](Objects& o, const VqbString& name, VqbString& error) {
          bool failed = !o.common->setKeyValue(name, "v");
          error = o.common->getErrorMessage();
          return failed;
      }},
-    {"listRules", [](Objects& o, const VqbString&, VqbString& error) {
+    {"listRules",
+     [](Objects& o, const VqbString&, VqbString& error) {
          ReposHeld<ReposDataAccessCursor> rows(o.common->listRules());
          error = o.common->getErrorMessage();
          return !rows;
      }},
-    {"addProject", [](Objects& o, const VqbString& name, VqbString& error) {
+    {"addProject",
+     [](Objects& o, const VqbString& name, VqbString& error) {
          uint32_t id = 0;
          bool failed = !o.explorer->addProject(name, "", "u", "", 0, &id);
          error = o.explorer->getErrorMessage();
          return failed;
      }},
-    {"addFolder", [](Objects& o, const VqbString& name, VqbString& error) {
+    {"addFolder",
+     [](Objects& o, const VqbString& name, VqbString& error) {
          int id = 0;
          bool failed = !o.meta->addFolder(0, name, &id);
          error = o.meta->getErrorMessage();

@@ -58,10 +58,10 @@ TEST_P(Layer, LookupsKeyedInsertsSignedIdsAndColumnNames) {
 
     // A refused insert leaves the caller's id as it was.
     uint32_t id = 77;
-    EXPECT_FALSE(layer->insertKeyed("test", __LINE__, "NOTCAT",
-                                    LayerProbe::Sql(layer->onTable("INSERT INTO", "NOTCAT", " (NCAT_ID, NO_SUCH) VALUES (?,?)"),
-                                                    {VqbDatavar("x")}),
-                                    0, id));
+    EXPECT_FALSE(layer->insertKeyed(
+        "test", __LINE__, "NOTCAT",
+        LayerProbe::Sql(layer->onTable("INSERT INTO", "NOTCAT", " (NCAT_ID, NO_SUCH) VALUES (?,?)"), {VqbDatavar("x")}),
+        0, id));
     EXPECT_EQ(id, 77u);
 
     // The "none" id is stored as -1 and found back by its lower-case column name.
@@ -69,9 +69,9 @@ TEST_P(Layer, LookupsKeyedInsertsSignedIdsAndColumnNames) {
                            LayerProbe::Sql(layer->onTable("INSERT INTO", "NOTCAT", " (NCAT_ID, NCAT_DSC) VALUES (?,?)"),
                                            {LayerProbe::idValue(0xFFFFFFFFu), VqbDatavar("none")})));
     EXPECT_EQ(repo->count("NOTCAT", "NCAT_ID=-1"), 1);
-    ReposHeld<ReposDataAccessCursor> rows(
-        layer->select("test", __LINE__,
-                      LayerProbe::Sql(layer->onTable("SELECT NCAT_DSC, NCAT_ID FROM", "NOTCAT")).where("NCAT_DSC", "none")));
+    ReposHeld<ReposDataAccessCursor> rows(layer->select(
+        "test", __LINE__,
+        LayerProbe::Sql(layer->onTable("SELECT NCAT_DSC, NCAT_ID FROM", "NOTCAT")).where("NCAT_DSC", "none")));
     ASSERT_TRUE(rows && rows->next() == 1);
     EXPECT_EQ(LayerProbe::columnIndex(rows.get(), "ncat_id"), 1);
     EXPECT_EQ(LayerProbe::columnIndex(rows.get(), "NCAT_DSC"), 0);
