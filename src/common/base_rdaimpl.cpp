@@ -114,13 +114,14 @@ bool BaseRDAImpl::noConnection(int line) {
 }
 
 bool BaseRDAImpl::checkConnection(const char* source, int line) {
+    // Each statement starts afresh: the text of an exception caught before is no longer the last error.
+    caughtText_[0] = '\0';
     if (connection_) return true;
     reposLog(logger_, 5, source, line, "%s", kNoConnection);
     return false;
 }
 
 bool BaseRDAImpl::logFailure(const char* source, int line) {
-    caughtText_[0] = '\0';
     if (!connection_) return checkConnection(source, line);
     reposLog(logger_, 5, source, line, "%s", connection_->getGeneralErrorMessage().asCstr());
     return false;

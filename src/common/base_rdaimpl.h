@@ -236,7 +236,7 @@ private:
 
     ReposDataAccess* connection_;
     VqLogger* logger_;
-    // The text of an exception caught at an entry point, until the next failure; fixed storage
+    // The text of an exception caught at an entry point, until the next statement; fixed storage
     // so that recording it needs no allocation.
     char caughtText_[256] = {};
 };
