@@ -1,10 +1,15 @@
 #include "base_rdaimpl.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "repos_cursors.h"
+#include "repos_guard.h"
+#include "repos_held.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 
@@ -13,6 +18,43 @@ namespace {
 const char* const kSource = "base_rdaimpl";
 const char* const kNoConnection = "Repository Data Access object is null";
 
+// The connection's parameterised calls take their values as a variable argument list: one call per
+// count, chosen from a table, passes a statement's values however many it has.
+constexpr size_t kMaxValues = 40;
+
+template <size_t... N>
+ReposDataAccessCursor* selectWith(ReposDataAccess* c, const VqbString& sql, const VqbDatavar* v,
+                                  std::index_sequence<N...>) {
+    return c->paramSelect(sql, static_cast<int>(sizeof...(N)), &v[N]...);
+}
+template <size_t... N>
+bool execWith(ReposDataAccess* c, const VqbString& sql, int* rows, const VqbDatavar* v, std::index_sequence<N...>) {
+    return c->paramExec(sql, rows, static_cast<int>(sizeof...(N)), &v[N]...);
+}
+template <size_t Count>
+ReposDataAccessCursor* selectCount(ReposDataAccess* c, const VqbString& sql, const VqbDatavar* v) {
+    return selectWith(c, sql, v, std::make_index_sequence<Count>());
+}
+template <size_t Count>
+bool execCount(ReposDataAccess* c, const VqbString& sql, int* rows, const VqbDatavar* v) {
+    return execWith(c, sql, rows, v, std::make_index_sequence<Count>());
+}
+
+using SelectCall = ReposDataAccessCursor* (*)(ReposDataAccess*, const VqbString&, const VqbDatavar*);
+using ExecCall = bool (*)(ReposDataAccess*, const VqbString&, int*, const VqbDatavar*);
+
+template <size_t... Counts>
+constexpr std::array<SelectCall, sizeof...(Counts)> selectCalls(std::index_sequence<Counts...>) {
+    return {{&selectCount<Counts>...}};
+}
+template <size_t... Counts>
+constexpr std::array<ExecCall, sizeof...(Counts)> execCalls(std::index_sequence<Counts...>) {
+    return {{&execCount<Counts>...}};
+}
+
+const auto kSelectCalls = selectCalls(std::make_index_sequence<kMaxValues + 1>());
+const auto kExecCalls = execCalls(std::make_index_sequence<kMaxValues + 1>());
+
 }  // namespace
 
 BaseRDAImpl::BaseRDAImpl(ReposDataAccess* connection)
@@ -20,7 +62,15 @@ BaseRDAImpl::BaseRDAImpl(ReposDataAccess* connection)
 
 BaseRDAImpl::~BaseRDAImpl() = default;
 
-bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) {
+bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) try { return beginLevel(exclusive, busy); } catch (...) {
+    return caught(__LINE__, false);
+}
+
+bool BaseRDAImpl::endTransaction(bool commit) try { return endLevel(commit); } catch (...) {
+    return caught(__LINE__, false);
+}
+
+bool BaseRDAImpl::beginLevel(bool exclusive, bool* busy) {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return false;
@@ -28,7 +78,7 @@ bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) {
     return connection_->beginTransaction(exclusive, busy);
 }
 
-bool BaseRDAImpl::endTransaction(bool commit) {
+bool BaseRDAImpl::endLevel(bool commit) {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return false;
@@ -36,16 +86,21 @@ bool BaseRDAImpl::endTransaction(bool commit) {
     return connection_->endTransaction(commit);
 }
 
-VqbString BaseRDAImpl::getErrorMessage() {
+VqbString BaseRDAImpl::getErrorMessage() try {
+    if (caughtText_[0]) return VqbString(caughtText_);
     return connection_ ? connection_->getGeneralErrorMessage() : VqbString(kNoConnection);
+} catch (...) {
+    return caught(__LINE__, VqbString());
 }
 
-void BaseRDAImpl::setDDLCallback(ReposDDLCallback* callback) {
+void BaseRDAImpl::setDDLCallback(ReposDDLCallback* callback) try {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return;
     }
     connection_->setDDLCallback(callback);
+} catch (...) {
+    caught(__LINE__);
 }
 
 void BaseRDAImpl::release() {
@@ -59,6 +114,8 @@ bool BaseRDAImpl::noConnection(int line) {
 }
 
 bool BaseRDAImpl::checkConnection(const char* source, int line) {
+    // Each statement starts afresh: the text of an exception caught before is no longer the last error.
+    caughtText_[0] = '\0';
     if (connection_) return true;
     reposLog(logger_, 5, source, line, "%s", kNoConnection);
     return false;
@@ -70,60 +127,54 @@ bool BaseRDAImpl::logFailure(const char* source, int line) {
     return false;
 }
 
-ReposDataAccessCursor* BaseRDAImpl::cacheCursor(ReposDataAccessCursor* live, unsigned maxRows) {
-    if (!live) {
+ReposDataAccessCursor* BaseRDAImpl::cacheCursor(ReposDataAccessCursor* live, unsigned maxRows) try {
+    // A part-read live cursor would look like a complete result to the caller: it ends here.
+    ReposHeld<ReposDataAccessCursor> source(live);
+    if (!source) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return nullptr;
     }
-    ReposCacheCursor* cache = new (std::nothrow) ReposCacheCursor();
+    ReposHeld<ReposCacheCursor> cache(new (std::nothrow) ReposCacheCursor());
     if (!cache) {
-        live->release();
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(530).asCstr());
         return nullptr;
     }
     bool loaded = false;
     try {
-        loaded = cache->loadFrom(live, maxRows);
+        loaded = cache->loadFrom(source.get(), maxRows);
     } catch (const std::bad_alloc&) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(530).asCstr());
     }
-    // A part-read live cursor would look like a complete result to the caller.
-    live->release();
     if (!loaded) {
-        cache->release();
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(485).asCstr());
         return nullptr;
     }
-    return cache;
+    return cache.release();
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool BaseRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) {
+bool BaseRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) try {
     if (!connection_) return noConnection(__LINE__);
     path = VqbString("");
     if (folderId == 0) return true;
     if (folderId < 0) return false;
 
-    VqbString sql = VqbString::format("SELECT FLDR_NAM, FLDR_PAR FROM %s WHERE FLDR_ID = ?",
-                                      tableName("FOLDER").asCstr());
+    const VqbString sql = onTable("SELECT FLDR_NAM, FLDR_PAR FROM", "FOLDER", " WHERE FLDR_ID = ?");
     std::vector<VqbString> names;  // leaf first
     std::vector<int> visited;
     int current = folderId;
     for (;;) {
         visited.push_back(current);
-        VqbDatavar id(current);
-        ReposDataAccessCursor* cursor = connection_->paramSelect(sql, 1, &id);
-        if (!cursor) return logFailure(kSource, __LINE__);
-        int state = cursor->next();
-        if (state != 1) {
-            cursor->release();
-            if (state == 2) return logFailure(kSource, __LINE__);
+        ReposHeld<ReposDataAccessCursor> cursor(select(kSource, __LINE__, Sql(sql, {current}), 1));
+        if (!cursor) return false;
+        if (cursor->next() != 1) {
             error = reposMessage(1167);
             reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
             return false;
         }
         names.push_back(cursor->getString(0));
         int parent = cursor->getInt(1);
-        cursor->release();
         if (parent == 0) break;
         // A parent met before, or one that can be no folder, would make the walk endless.
         if (parent < 0 || std::find(visited.begin(), visited.end(), parent) != visited.end()) {
@@ -142,9 +193,11 @@ bool BaseRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folder
     path.append(joined);
     folderName = names.front();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* BaseRDAImpl::getObjectRow(int id, const VqbString& typeName, VqbString& error) {
+ReposDataAccessCursor* BaseRDAImpl::getObjectRow(int id, const VqbString& typeName, VqbString& error) try {
     if (!connection_) {
         noConnection(__LINE__);
         return nullptr;
@@ -156,16 +209,15 @@ ReposDataAccessCursor* BaseRDAImpl::getObjectRow(int id, const VqbString& typeNa
         reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
         return nullptr;
     }
-    VqbString sql = objectRowSelect(*type);
-    sql.append(VqbString::format(" WHERE %s=?", type->getIdColumn().asCstr()));
-    VqbDatavar value(id);
-    return selectRows(kSource, __LINE__, sql, &value);
+    return select(kSource, __LINE__, Sql(objectRowSelect(*type)).where(type->getIdColumn().asCstr(), id));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 bool BaseRDAImpl::getObjectPath(int id, const VqbString& typeName, VqbString& path, VqbString& uuid,
-                                VqbString& error) {
+                                VqbString& error) try {
     VqbString rowError;
-    ReposDataAccessCursor* cursor = getObjectRow(id, typeName, rowError);
+    ReposHeld<ReposDataAccessCursor> cursor(getObjectRow(id, typeName, rowError));
     if (!cursor) return false;
     VqbString name("");
     VqbString objectUuid("");
@@ -175,7 +227,7 @@ bool BaseRDAImpl::getObjectPath(int id, const VqbString& typeName, VqbString& pa
         folderId = cursor->getInt(REPOS_OBJROW_FOLDER);
         objectUuid = cursor->getString(REPOS_OBJROW_UUID);
     }
-    cursor->release();
+    cursor.reset();
     if (!objectUuid.isEmpty()) uuid = objectUuid;
     if (name.isEmpty()) return false;
 
@@ -186,6 +238,8 @@ bool BaseRDAImpl::getObjectPath(int id, const VqbString& typeName, VqbString& pa
     if (!folderPath.isEmpty()) path.append('/');
     path.append(name);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 VqbString BaseRDAImpl::tableName(const char* table) {
@@ -196,8 +250,61 @@ VqbString BaseRDAImpl::objectRowSelect(const ObjectTypeInfo& type) {
     return type.objectRowSelect(tableName(type.getTable().asCstr()));
 }
 
-ReposDataAccessCursor* BaseRDAImpl::cacheSelected(const char* source, int line, unsigned maxRows,
-                                                  ReposDataAccessCursor* live) {
+bool BaseRDAImpl::refuse(const char* source, int line, const VqbString& message) {
+    reposLog(logger_, 5, source, line, "%s", message.asCstr());
+    return false;
+}
+
+void BaseRDAImpl::recordCaught(int line) noexcept {
+    const char* text = reposCaughtText();
+    std::strncpy(caughtText_, text, sizeof caughtText_ - 1);
+    caughtText_[sizeof caughtText_ - 1] = '\0';
+    try {
+        reposLog(logger_, 5, kSource, line, "%s", caughtText_);
+    } catch (...) {
+        // The failure value and the text still reach the caller.
+    }
+}
+
+// ---- the statement engine
+
+BaseRDAImpl::Sql::Sql(const VqbString& text, std::initializer_list<VqbDatavar> values) : text_(text), values_(values) {}
+
+BaseRDAImpl::Sql& BaseRDAImpl::Sql::condition(const char* text) {
+    text_.append(hasWhere_ ? " AND " : " WHERE ");
+    text_.append(text);
+    hasWhere_ = true;
+    return *this;
+}
+
+BaseRDAImpl::Sql& BaseRDAImpl::Sql::where(const char* column, const VqbDatavar& value) {
+    condition(column);
+    text_.append("=?");
+    return bind(value);
+}
+
+BaseRDAImpl::Sql& BaseRDAImpl::Sql::whereText(const char* column, const VqbString& text) {
+    return text.isEmpty() ? *this : where(column, VqbDatavar(text));
+}
+
+BaseRDAImpl::Sql& BaseRDAImpl::Sql::bind(const VqbDatavar& value) {
+    values_.push_back(value);
+    return *this;
+}
+
+BaseRDAImpl::Sql& BaseRDAImpl::Sql::append(const char* text) {
+    text_.append(text);
+    return *this;
+}
+
+ReposDataAccessCursor* BaseRDAImpl::select(const char* source, int line, const Sql& sql, unsigned maxRows) {
+    if (!checkConnection(source, line)) return nullptr;
+    const size_t count = sql.values().size();
+    if (count > kMaxValues) {
+        refuse(source, line, VqbString::format("A statement takes at most %d values", static_cast<int>(kMaxValues)));
+        return nullptr;
+    }
+    ReposDataAccessCursor* live = kSelectCalls[count](connection_, sql.text(), sql.values().data());
     if (!live) {
         logFailure(source, line);
         return nullptr;
@@ -205,6 +312,107 @@ ReposDataAccessCursor* BaseRDAImpl::cacheSelected(const char* source, int line, 
     ReposDataAccessCursor* cached = cacheCursor(live, maxRows);
     if (!cached) logFailure(source, line);
     return cached;
+}
+
+bool BaseRDAImpl::run(const char* source, int line, const Sql& sql, int* rowsAffected) {
+    if (!checkConnection(source, line)) return false;
+    const size_t count = sql.values().size();
+    if (count > kMaxValues)
+        return refuse(source, line,
+                      VqbString::format("A statement takes at most %d values", static_cast<int>(kMaxValues)));
+    if (kExecCalls[count](connection_, sql.text(), rowsAffected, sql.values().data())) return true;
+    return logFailure(source, line);
+}
+
+BaseRDAImpl::Lookup BaseRDAImpl::lookup(const char* source, int line, const Sql& sql, VqbDatavar* first) {
+    ReposHeld<ReposDataAccessCursor> rows(select(source, line, sql, 1));
+    if (!rows) return Lookup::Failed;
+    if (rows->next() != 1) return Lookup::Missing;
+    if (first) *first = rows->getValue(0);
+    return Lookup::Found;
+}
+
+BaseRDAImpl::Lookup BaseRDAImpl::lookupInt(const char* source, int line, const Sql& sql, int64_t& out) {
+    VqbDatavar value;
+    Lookup found = lookup(source, line, sql, &value);
+    if (found == Lookup::Found) out = value.isNull() ? 0 : value.asInt64();
+    return found;
+}
+
+BaseRDAImpl::Lookup BaseRDAImpl::lookupCount(const char* source, int line, const Sql& sql) {
+    int64_t count = 0;
+    Lookup found = lookupInt(source, line, sql, count);
+    return found == Lookup::Found && count < 1 ? Lookup::Missing : found;
+}
+
+bool BaseRDAImpl::insertKeyed(const char* source, int line, const char* idKey, Sql insert, size_t idPosition,
+                              uint32_t& id) {
+    uint32_t newId = 0;
+    if (!nextId(source, line, idKey, newId)) return false;
+    std::vector<VqbDatavar>& values = insert.values();
+    values.insert(values.begin() + static_cast<std::ptrdiff_t>(std::min(idPosition, values.size())), VqbDatavar(newId));
+    if (!run(source, line, insert)) return false;
+    id = newId;
+    return true;
+}
+
+bool BaseRDAImpl::deleteKeyed(const char* source, int line, const KeyedTable* tables, size_t count,
+                              const VqbDatavar& key) {
+    if (!checkConnection(source, line)) return false;
+    // A begin that failed opened no level, so the scope ends none.
+    Transaction transaction(this);
+    if (!transaction.begun()) return logFailure(source, line);
+    const VqbDatavar asText = key.isNull() ? key : VqbDatavar(key.asString());
+    for (size_t i = 0; i < count; ++i) {
+        const KeyedTable& keyed = tables[i];
+        if (!run(source, line,
+                 Sql(onTable("DELETE FROM", keyed.table)).where(keyed.column, keyed.keyAsText ? asText : key)))
+            return false;
+    }
+    if (!transaction.commit()) return logFailure(source, line);
+    return true;
+}
+
+VqbString BaseRDAImpl::rowSelect(const char* table) {
+    if (!connection_) return VqbString("");
+    return VqbString::format("SELECT %s FROM %s", connection_->getColumnList(VqbString(table), "").asCstr(),
+                             tableName(table).asCstr());
+}
+
+VqbString BaseRDAImpl::onTable(const char* verb, const char* table, const char* rest) {
+    return VqbString::format("%s %s%s", verb, tableName(table).asCstr(), rest);
+}
+
+int BaseRDAImpl::columnIndex(ReposDataAccessCursor* cursor, const char* name) {
+    const int columns = cursor ? cursor->getNumCols() : 0;
+    for (int i = 0; i < columns; ++i)
+        if (cursor->getColName(i).equals(VqbString(name), false)) return i;
+    return -1;
+}
+
+ReposDataAccessCursor* BaseRDAImpl::findByKey(const char* source, int line, const KeyColumns& columns, int id,
+                                              const VqbString& name, const VqbString& uuid) {
+    const char* column;
+    VqbDatavar key;
+    if (id >= 1) {
+        column = columns.id;
+        key = VqbDatavar(id);
+    } else if (!uuid.isEmpty() && columns.uuid) {
+        column = columns.uuid;
+        key = VqbDatavar(uuid);
+    } else if (!name.isEmpty()) {
+        column = columns.name;
+        key = VqbDatavar(name);
+    } else {
+        if (!uuid.isEmpty())
+            reposLog(logger_, 2, source, line, "%s rows have no uuid; a lookup by uuid alone finds none",
+                     columns.table);
+        return nullptr;
+    }
+    const VqbString whole = rowSelect(columns.table);
+    ReposDataAccessCursor* rows = select(source, line, Sql(whole).where(column, key));
+    if (rows || column == columns.name || name.isEmpty()) return rows;
+    return select(source, line, Sql(whole).where(columns.name, VqbDatavar(name)));
 }
 
 bool BaseRDAImpl::nextId(const char* source, int line, const char* key, uint32_t& id) {
@@ -216,18 +424,24 @@ bool BaseRDAImpl::nextId(const char* source, int line, const char* key, uint32_t
 }
 
 BaseRDAImpl::Transaction::Transaction(BaseRDAImpl* owner, bool exclusive)
-    : owner_(owner), open_(owner->beginTransaction(exclusive)) {}
+    : owner_(owner), open_(owner->beginLevel(exclusive, nullptr)) {}
 
-BaseRDAImpl::Transaction::~Transaction() { rollback(); }
+BaseRDAImpl::Transaction::~Transaction() {
+    try {
+        rollback();
+    } catch (...) {
+        // Ending a level while an exception unwinds must not end the process.
+    }
+}
 
 bool BaseRDAImpl::Transaction::commit() {
     if (!open_) return false;
     open_ = false;
-    return owner_->endTransaction(true);
+    return owner_->endLevel(true);
 }
 
 void BaseRDAImpl::Transaction::rollback() {
     if (!open_) return;
     open_ = false;
-    owner_->endTransaction(false);
+    owner_->endLevel(false);
 }

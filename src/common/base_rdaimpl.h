@@ -8,17 +8,28 @@
 //   class CommonRDAImpl : public BaseRDAImpl, public CommonRepositoryDataAccess { ... };
 //
 // Failures of the typed operations are logged at level 5 with the connection's general error
-// text, which is also what getErrorMessage gives the caller.
+// text, which is also what getErrorMessage gives the caller. No exception leaves an operation: each
+// public one catches at its outermost level (caught()), and its text is then the error text.
 #ifndef BASE_RDAIMPL_H
 #define BASE_RDAIMPL_H
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <type_traits>
+#include <vector>
 
 #include "objecttypes.h"
 #include "repos_dataaccess.h"
 #include "repos_typed.h"
 #include "vqlog.h"
+
+// One table of a delete spread over several tables, with the column holding the key.
+struct ReposKeyedTable {
+    const char* table;
+    const char* column;
+    bool keyAsText = false;  // the column keeps the key as text
+};
 
 class BaseRDAImpl : public virtual ReposTypedDataAccess {
 public:
@@ -31,6 +42,25 @@ public:
     void setDDLCallback(ReposDDLCallback* callback) override;
     // Forgets the connection (it belongs to the repository) and deletes the object.
     void release() override;
+
+    // One transaction level of an operation (or of an owner's operation over this object), rolled
+    // back at scope end unless committed.
+    class Transaction {
+    public:
+        explicit Transaction(BaseRDAImpl* owner, bool exclusive = false);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        bool begun() const { return open_; }
+        // False when the level was not open or the commit failed (the connection rolled back).
+        bool commit();
+        // Ends the level early without committing.
+        void rollback();
+
+    private:
+        BaseRDAImpl* owner_;
+        bool open_;
+    };
 
     VqLogger* getLogger() const { return logger_; }
     ReposDataAccess* getConnection() const { return connection_; }
@@ -57,41 +87,125 @@ public:
 protected:
     ~BaseRDAImpl() override;
 
-    // Shared by the typed classes. source is the caller's component name for the log. Each
-    // failure is logged at level 5 (the general error text, or the missing connection) and
-    // reported as null or false.
+    // The helper layer of the typed classes. source is the caller's component name for the log.
+    // Each failure is logged at level 5 (the general error text, or the missing connection) and
+    // reported as null, false or Lookup::Failed.
+
+    // What a lookup of one row found.
+    enum class Lookup { Found, Missing, Failed };
+
+    // A statement text with its values in "?" order. Optional conditions join with " WHERE " and
+    // then " AND " by a flag kept while the text grows: the text itself is never searched, since a
+    // schema or prefix may hold the word.
+    class Sql {
+    public:
+        explicit Sql(const VqbString& text, std::initializer_list<VqbDatavar> values = {});
+        // "<column>=?" as the next condition.
+        Sql& where(const char* column, const VqbDatavar& value);
+        // The same only for a present (non-empty) text.
+        Sql& whereText(const char* column, const VqbString& text);
+        // A condition of the caller's own; its values follow through bind().
+        Sql& condition(const char* text);
+        // The value of the next "?".
+        Sql& bind(const VqbDatavar& value);
+        Sql& append(const char* text);
+        Sql& append(const VqbString& text) { return append(text.asCstr()); }
+        const VqbString& text() const { return text_; }
+        const std::vector<VqbDatavar>& values() const { return values_; }
+        std::vector<VqbDatavar>& values() { return values_; }
+
+    private:
+        VqbString text_;
+        std::vector<VqbDatavar> values_;
+        bool hasWhere_ = false;
+    };
+
+    // Runs a select and returns its rows in memory, at most maxRows of them (0: all).
+    ReposDataAccessCursor* select(const char* source, int line, const Sql& sql, unsigned maxRows = 0);
+    // Runs a statement; rowsAffected may be null.
+    bool run(const char* source, int line, const Sql& sql, int* rowsAffected = nullptr);
+    // Whether the select yields a row; first (when given) takes the first row's first value.
+    Lookup lookup(const char* source, int line, const Sql& sql, VqbDatavar* first = nullptr);
+    // The first row's first value as an integer (a NULL reads as 0).
+    Lookup lookupInt(const char* source, int line, const Sql& sql, int64_t& out);
+    // Whether a COUNT(*) select counts one row or more.
+    Lookup lookupCount(const char* source, int line, const Sql& sql);
+
+    // A new id from the counter idKey, then the insert with the new id as value idPosition; id is
+    // written only when the insert succeeded. An operation that commits afterwards hands its
+    // caller the id only after the commit.
+    bool insertKeyed(const char* source, int line, const char* idKey, Sql insert, size_t idPosition, uint32_t& id);
+
+    using KeyedTable = ReposKeyedTable;
+    // Deletes the key's rows from each table in order, in one transaction: all or none.
+    bool deleteKeyed(const char* source, int line, const KeyedTable* tables, size_t count, const VqbDatavar& key);
+    bool deleteKeyed(const char* source, int line, std::initializer_list<KeyedTable> tables, const VqbDatavar& key) {
+        return deleteKeyed(source, line, tables.begin(), tables.size(), key);
+    }
+
+    // "SELECT <the catalogue columns> FROM <qualified table>": callers read the row by position.
+    VqbString rowSelect(const char* table);
+    // "<verb> <qualified table><rest>", e.g. onTable("DELETE FROM", "GCRUL", " WHERE GC_ID=?").
+    VqbString onTable(const char* verb, const char* table, const char* rest = "");
+
+    // A 32-bit id as stored: signed, so the "none" id 0xFFFFFFFF is kept as -1.
+    static VqbDatavar idValue(uint32_t id) { return VqbDatavar(static_cast<int32_t>(id)); }
+    // The position of a result column, its name compared ignoring case; -1 when there is none.
+    static int columnIndex(ReposDataAccessCursor* cursor, const char* name);
+
+    // The columns of a lookup by id, uuid or name; uuid null for a table without one.
+    struct KeyColumns {
+        const char* table;
+        const char* id;
+        const char* uuid;
+        const char* name;
+    };
+    // The whole rows of the object found by id (when >= 1), else by uuid, else by name; a lookup
+    // by id or uuid that fails falls back on the name. Null when no key is given.
+    ReposDataAccessCursor* findByKey(const char* source, int line, const KeyColumns& columns, int id,
+                                     const VqbString& name, const VqbString& uuid);
+
+    // A check and the write that depends on it, in one exclusive transaction of their own (nested
+    // in the caller's when there is one), so that concurrent writers cannot both pass the check.
+    // checkAndWrite answers whether to commit; false rolls the level back.
+    template <class F>
+    bool exclusively(const char* source, int line, F&& checkAndWrite) {
+        if (!checkConnection(source, line)) return false;
+        Transaction transaction(this, true);
+        if (!transaction.begun()) return logFailure(source, line);
+        if (!checkAndWrite()) return false;
+        if (!transaction.commit()) return logFailure(source, line);
+        return true;
+    }
+
+    // The handler of an entry point's function-try-block: records the caught exception as the
+    // object's error text, logs it at level 5 and gives the operation's failure value.
+    //   bool X::op(...) try { ... } catch (...) { return caught(__LINE__, false); }
+    template <class T>
+    T caught(int line, T failure) noexcept {
+        recordCaught(line);
+        return failure;
+    }
+    void caught(int line) noexcept { recordCaught(line); }
 
     // The table's qualified name on this connection (no suffix); empty without a connection.
     VqbString tableName(const char* table);
     // The object row select of a type on this connection's table, for the caller's condition.
     VqbString objectRowSelect(const ObjectTypeInfo& type);
-    // Runs a select and returns its rows in memory. The values are VqbDatavar pointers, one per
-    // "?" in order; a null pointer binds NULL.
+    // Conveniences over select() and run(): the values are VqbDatavar pointers, one per "?" in
+    // order; a null pointer binds NULL.
     template <class... Values>
     ReposDataAccessCursor* selectRows(const char* source, int line, const VqbString& sql, Values... values) {
-        return selectRowsLimited(source, line, 0, sql, values...);
+        return select(source, line, pointed(sql, values...));
     }
-    // The same, keeping at most maxRows rows (0: all).
     template <class... Values>
     ReposDataAccessCursor* selectRowsLimited(const char* source, int line, unsigned maxRows, const VqbString& sql,
                                              Values... values) {
-        static_assert((std::is_convertible<Values, const VqbDatavar*>::value && ...),
-                      "statement parameters are VqbDatavar pointers");
-        if (!checkConnection(source, line)) return nullptr;
-        return cacheSelected(source, line, maxRows,
-                             connection_->paramSelect(sql, static_cast<int>(sizeof...(Values)),
-                                                      static_cast<const VqbDatavar*>(values)...));
+        return select(source, line, pointed(sql, values...), maxRows);
     }
-    // Runs a statement with parameters as above; rowsAffected may be null.
     template <class... Values>
     bool execute(const char* source, int line, const VqbString& sql, int* rowsAffected, Values... values) {
-        static_assert((std::is_convertible<Values, const VqbDatavar*>::value && ...),
-                      "statement parameters are VqbDatavar pointers");
-        if (!checkConnection(source, line)) return false;
-        if (connection_->paramExec(sql, rowsAffected, static_cast<int>(sizeof...(Values)),
-                                   static_cast<const VqbDatavar*>(values)...))
-            return true;
-        return logFailure(source, line);
+        return run(source, line, pointed(sql, values...), rowsAffected);
     }
     // A new row id from the id counter of the key (the table's short name).
     bool nextId(const char* source, int line, const char* key, uint32_t& id);
@@ -99,33 +213,32 @@ protected:
     bool logFailure(const char* source, int line);
     // Logs "Repository Data Access object is null" at level 5 when there is no connection.
     bool checkConnection(const char* source, int line);
-
-    // One transaction level of an operation, rolled back at scope end unless committed.
-    class Transaction {
-    public:
-        explicit Transaction(BaseRDAImpl* owner, bool exclusive = false);
-        ~Transaction();
-        Transaction(const Transaction&) = delete;
-        Transaction& operator=(const Transaction&) = delete;
-        bool begun() const { return open_; }
-        // False when the level was not open or the commit failed (the connection rolled back).
-        bool commit();
-        // Ends the level early without committing.
-        void rollback();
-
-    private:
-        BaseRDAImpl* owner_;
-        bool open_;
-    };
+    // Logs a refusal (a catalogue message) at level 5; false.
+    bool refuse(const char* source, int line, const VqbString& message);
 
 private:
+    template <class... Values>
+    static Sql pointed(const VqbString& sql, Values... values) {
+        static_assert((std::is_convertible<Values, const VqbDatavar*>::value && ...),
+                      "statement parameters are VqbDatavar pointers");
+        Sql statement(sql);
+        const VqbDatavar* given[] = {static_cast<const VqbDatavar*>(values)..., nullptr};
+        for (size_t i = 0; i < sizeof...(Values); ++i) statement.bind(given[i] ? *given[i] : VqbDatavar());
+        return statement;
+    }
+    // The connection's levels for the operations' own transactions: an exception reaches the
+    // operation's handler rather than the transaction entry's.
+    bool beginLevel(bool exclusive, bool* busy);
+    bool endLevel(bool commit);
     // Logged as no connection; false.
     bool noConnection(int line);
-    // The rows of a select's cursor in memory; a null cursor is logged.
-    ReposDataAccessCursor* cacheSelected(const char* source, int line, unsigned maxRows, ReposDataAccessCursor* live);
+    void recordCaught(int line) noexcept;
 
     ReposDataAccess* connection_;
     VqLogger* logger_;
+    // The text of an exception caught at an entry point, until the next statement; fixed storage
+    // so that recording it needs no allocation.
+    char caughtText_[256] = {};
 };
 
 #endif

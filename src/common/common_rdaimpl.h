@@ -9,8 +9,6 @@
 #define COMMON_RDAIMPL_H
 
 #include <cstdint>
-#include <initializer_list>
-#include <vector>
 
 #include "base_rdaimpl.h"
 #include "repos_common_rda.h"
@@ -125,88 +123,15 @@ private:
     static constexpr const char* kSource = "common_rdaimpl";
     static constexpr unsigned int kNone = 0xFFFFFFFFu;
 
-    // What a lookup of one row found.
-    enum class Lookup { Found, Missing, Failed };
-
-    // A statement whose conditions depend on the caller's filters, with its values in "?" order.
-    // The base text holds no condition: the first where() opens the WHERE clause.
-    class FilteredSql {
-    public:
-        explicit FilteredSql(const VqbString& base);
-        // " WHERE" before the first condition, " AND" before the others; then " <column>=?".
-        void where(const char* column, const VqbDatavar& value);
-        // The same only for a present (non-empty) text.
-        void whereText(const char* column, const VqbString& text);
-        // The value of a "?" the text already holds.
-        void bind(const VqbDatavar& value) { values_.push_back(value); }
-        void append(const char* text) { sql_.append(text); }
-        const VqbString& sql() const { return sql_; }
-        const std::vector<VqbDatavar>& values() const { return values_; }
-
-    private:
-        VqbString sql_;
-        std::vector<VqbDatavar> values_;
-        bool hasWhere_;
-    };
-
-    // One table of a delete spread over several tables, with the column holding the key.
-    struct KeyedTable {
-        const char* table;
-        const char* column;
-    };
-
-    // The columns of a lookup by id, uuid or name; uuid null for a table without one.
-    struct LookupColumns {
-        const char* table;
-        const char* id;
-        const char* uuid;
-        const char* name;
-    };
-
     static bool present(const VqbString& text) { return !text.isEmpty(); }
     // A caller's date as a real; NULL for a null date.
     static VqbDatavar dateValue(const VqbDate& date);
     static VqbDatavar now();
-
-    // "SELECT <the catalogue columns> FROM <table>"; the catalogue's columns are what callers read
-    // by position.
-    VqbString selectAll(const char* table);
-    // "<verb> <qualified table><rest>", e.g. statement("DELETE FROM", "GCRUL", " WHERE GC_ID=?").
-    VqbString statement(const char* verb, const char* table, const char* rest);
-
-    // The first row's first column as an integer.
-    template <class... Values>
-    Lookup lookupInt(int line, const VqbString& sql, int64_t& out, Values... values) {
-        ReposDataAccessCursor* cursor = selectRowsLimited(kSource, line, 1, sql, values...);
-        return readFirstInt(cursor, out);
-    }
-    // Whether a COUNT(*) select counts one row or more.
-    template <class... Values>
-    Lookup lookupCount(int line, const VqbString& sql, Values... values) {
-        int64_t count = 0;
-        Lookup found = lookupInt(line, sql, count, values...);
-        if (found == Lookup::Found && count < 1) return Lookup::Missing;
-        return found;
-    }
-    Lookup readFirstInt(ReposDataAccessCursor* cursor, int64_t& out);
-
-    // A refused duplicate: the catalogue message logged at level 5; false.
-    bool refuse(int line, const VqbString& message);
-
-    // Prepares the statement and binds its values; null (logged) on failure.
-    ReposDataAccessStatement* prepare(int line, const FilteredSql& sql);
-    ReposDataAccessCursor* selectFiltered(int line, const FilteredSql& sql);
-    bool executeFiltered(int line, const FilteredSql& sql);
-    Lookup existsFiltered(int line, const FilteredSql& sql);
-
-    // Deletes the key's rows from each table in order, in one transaction: all or none.
-    bool deleteInTransaction(int line, std::initializer_list<KeyedTable> tables, const VqbDatavar& key);
-
-    ReposDataAccessCursor* findByKey(int line, const LookupColumns& columns, int id, const VqbString& name,
-                                     const VqbString& uuid);
+    // A new id from the key's counter, then the insert with it as the first value; kNone on failure.
+    unsigned int insertWithNewId(int line, const char* idKey, Sql insert);
 
     // Shared by the global-category field operations: a condition for each present name.
-    void fieldFilters(FilteredSql& sql, const VqbString& dsn, const VqbString& catalog, const VqbString& schema,
+    void fieldFilters(Sql& sql, const VqbString& dsn, const VqbString& catalog, const VqbString& schema,
                       const VqbString& table, const VqbString& field);
     // Whether exactly this field (empty and NULL names alike) is mapped with this flag.
     Lookup exactGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
@@ -216,15 +141,6 @@ private:
     Lookup globalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId, int tokenId,
                                       unsigned int& defId);
     Lookup globalCategoryRule(unsigned int gcId, unsigned int ruleId);
-    // A new id from the key's counter, then the insert with it as the first value; kNone on failure.
-    template <class... Values>
-    unsigned int insertWithNewId(int line, const char* idKey, const VqbString& sql, Values... valuesAfterId) {
-        uint32_t id = 0;
-        if (!nextId(kSource, line, idKey, id)) return kNone;
-        VqbDatavar newId(id);
-        if (!execute(kSource, line, sql, nullptr, &newId, valuesAfterId...)) return kNone;
-        return id;
-    }
 };
 
 #endif

@@ -5,33 +5,32 @@
 // ---- lookups the adds share
 
 CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryIdByName(const VqbString& name, unsigned int& gcId) {
-    VqbDatavar vName(name);
     int64_t id = 0;
-    Lookup found = lookupInt(__LINE__, statement("SELECT GC_ID FROM", "GCATS", " WHERE GCNAME=?"), id, &vName);
+    Lookup found =
+        lookupInt(kSource, __LINE__, Sql(onTable("SELECT GC_ID FROM", "GCATS", " WHERE GCNAME=?"), {name}), id);
     if (found == Lookup::Found) gcId = static_cast<unsigned int>(id);
     return found;
 }
 
 CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId,
                                                                 int tokenId, unsigned int& defId) {
-    VqbDatavar vCategory(gcId), vLocale(locale), vDefinition(tsId), vToken(tokenId);
     int64_t id = 0;
-    Lookup found = lookupInt(
-        __LINE__, statement("SELECT DEF_ID FROM", "GCDEF", " WHERE GC_ID=? AND DEF_LOC=? AND TS_ID=? AND TKN_ID=?"),
-        id, &vCategory, &vLocale, &vDefinition, &vToken);
+    Lookup found =
+        lookupInt(kSource, __LINE__,
+                  Sql(onTable("SELECT DEF_ID FROM", "GCDEF", " WHERE GC_ID=? AND DEF_LOC=? AND TS_ID=? AND TKN_ID=?"),
+                      {gcId, locale, tsId, tokenId}),
+                  id);
     if (found == Lookup::Found) defId = static_cast<unsigned int>(id);
     return found;
 }
 
 CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryRule(unsigned int gcId, unsigned int ruleId) {
-    VqbDatavar vCategory(gcId), vRule(ruleId);
-    int64_t id = 0;
-    return lookupInt(__LINE__, statement("SELECT GC_ID FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), id,
-                     &vCategory, &vRule);
+    return lookup(kSource, __LINE__,
+                  Sql(onTable("SELECT GC_ID FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), {gcId, ruleId}));
 }
 
-void CommonRDAImpl::fieldFilters(FilteredSql& sql, const VqbString& dsn, const VqbString& catalog,
-                                 const VqbString& schema, const VqbString& table, const VqbString& field) {
+void CommonRDAImpl::fieldFilters(Sql& sql, const VqbString& dsn, const VqbString& catalog, const VqbString& schema,
+                                 const VqbString& table, const VqbString& field) {
     const struct {
         const char* column;
         const VqbString& value;
@@ -49,182 +48,230 @@ CommonRDAImpl::Lookup CommonRDAImpl::exactGlobalCategoryField(unsigned int gcId,
     auto name = [](const VqbString& text) { return VqbDatavar(text.isNull() ? VqbString("") : text); };
     VqbDatavar vCategory(gcId), vDsn(name(dsn)), vCatalog(name(catalog)), vSchema(name(schema)),
         vTable(name(table)), vField(name(field)), vInclude(include ? 1 : 0);
-    return lookupCount(__LINE__,
-                       statement("SELECT COUNT(*) FROM", "GCFLD",
-                                 " WHERE GC_ID=? AND COALESCE(MAP_DSN,'')=? AND COALESCE(MAP_CAT,'')=? AND "
-                                 "COALESCE(MAP_SCH,'')=? AND COALESCE(MAP_TBL,'')=? AND COALESCE(MAP_FLD,'')=? "
-                                 "AND MAP_INC=?"),
-                       &vCategory, &vDsn, &vCatalog, &vSchema, &vTable, &vField, &vInclude);
+    return lookupCount(kSource, __LINE__,
+                       Sql(onTable("SELECT COUNT(*) FROM", "GCFLD",
+                                   " WHERE GC_ID=? AND COALESCE(MAP_DSN,'')=? AND COALESCE(MAP_CAT,'')=? AND "
+                                   "COALESCE(MAP_SCH,'')=? AND COALESCE(MAP_TBL,'')=? AND COALESCE(MAP_FLD,'')=? "
+                                   "AND MAP_INC=?"),
+                           {vCategory, vDsn, vCatalog, vSchema, vTable, vField, vInclude}));
 }
 
 // ---- adds
 
-unsigned int CommonRDAImpl::addGlobalCategory(const VqbString& name, const VqbString& description) {
+unsigned int CommonRDAImpl::addGlobalCategory(const VqbString& name, const VqbString& description) try {
     if (!checkConnection(kSource, __LINE__)) return kNone;
-    unsigned int existing = kNone;
-    Lookup found = globalCategoryIdByName(name, existing);
-    if (found != Lookup::Missing) return existing;
-    VqbDatavar vName(name), vDescription(description);
-    return insertWithNewId(__LINE__, "GCATS",
-                           statement("INSERT INTO", "GCATS", " (GC_ID, GCNAME, GCDESC) VALUES (?,?,?)"), &vName,
-                           &vDescription);
+    // A category of that name already there is the answer, whoever added it.
+    unsigned int id = kNone;
+    const bool done = exclusively(kSource, __LINE__, [&] {
+        Lookup found = globalCategoryIdByName(name, id);
+        if (found != Lookup::Missing) return found == Lookup::Found;
+        id = insertWithNewId(
+            __LINE__, "GCATS",
+            Sql(onTable("INSERT INTO", "GCATS", " (GC_ID, GCNAME, GCDESC) VALUES (?,?,?)"), {name, description}));
+        return id != kNone;
+    });
+    return done ? id : kNone;
+} catch (...) {
+    return caught(__LINE__, kNone);
 }
 
 unsigned int CommonRDAImpl::addGlobalCategoryDefinition(unsigned int gcId, const VqbString& locale, int tsId,
                                                         const VqbString& tsName, int tokenId,
                                                         const VqbString& tokenName,
-                                                        const VqbString& tokenDescription) {
+                                                        const VqbString& tokenDescription) try {
     if (!checkConnection(kSource, __LINE__)) return kNone;
-    unsigned int existing = kNone;
-    Lookup found = globalCategoryDefinitionId(gcId, locale, tsId, tokenId, existing);
-    if (found != Lookup::Missing) return existing;
-    VqbDatavar vCategory(gcId), vLocale(locale), vDefinition(tsId), vDefinitionName(tsName), vToken(tokenId),
-        vTokenName(tokenName), vTokenDescription(tokenDescription);
-    return insertWithNewId(__LINE__, "GCDEF",
-                           statement("INSERT INTO", "GCDEF",
-                                     " (DEF_ID, GC_ID, DEF_LOC, TS_ID, TS_NM, TKN_ID, TKN_NM, TKN_DESC) "
-                                     "VALUES (?,?,?,?,?,?,?,?)"),
-                           &vCategory, &vLocale, &vDefinition, &vDefinitionName, &vToken, &vTokenName,
-                           &vTokenDescription);
+    unsigned int id = kNone;
+    const bool done = exclusively(kSource, __LINE__, [&] {
+        Lookup found = globalCategoryDefinitionId(gcId, locale, tsId, tokenId, id);
+        if (found != Lookup::Missing) return found == Lookup::Found;
+        id = insertWithNewId(__LINE__, "GCDEF",
+                             Sql(onTable("INSERT INTO", "GCDEF",
+                                         " (DEF_ID, GC_ID, DEF_LOC, TS_ID, TS_NM, TKN_ID, TKN_NM, TKN_DESC) "
+                                         "VALUES (?,?,?,?,?,?,?,?)"),
+                                 {gcId, locale, tsId, tsName, tokenId, tokenName, tokenDescription}));
+        return id != kNone;
+    });
+    return done ? id : kNone;
+} catch (...) {
+    return caught(__LINE__, kNone);
 }
 
 bool CommonRDAImpl::addGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
                                            const VqbString& schema, const VqbString& table, const VqbString& field,
                                            bool include, const VqbString& fieldType, int fieldLength,
-                                           int fieldPosition) {
-    Lookup found = exactGlobalCategoryField(gcId, dsn, catalog, schema, table, field, include);
-    if (found != Lookup::Missing) return found == Lookup::Found;
-    VqbDatavar vCategory(gcId), vDsn(dsn), vCatalog(catalog), vSchema(schema), vTable(table), vField(field),
-        vInclude(include ? 1 : 0), vType(fieldType), vLength(fieldLength), vPosition(fieldPosition);
-    return execute(kSource, __LINE__,
-                   statement("INSERT INTO", "GCFLD",
-                             " (GC_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_INC, FLD_TYPE, FLD_LEN, "
-                             "FLD_POS) VALUES (?,?,?,?,?,?,?,?,?,?)"),
-                   nullptr, &vCategory, &vDsn, &vCatalog, &vSchema, &vTable, &vField, &vInclude, &vType, &vLength,
-                   &vPosition);
+                                           int fieldPosition) try {
+    return exclusively(kSource, __LINE__, [&] {
+        Lookup found = exactGlobalCategoryField(gcId, dsn, catalog, schema, table, field, include);
+        if (found != Lookup::Missing) return found == Lookup::Found;
+        return run(
+            kSource, __LINE__,
+            Sql(onTable("INSERT INTO", "GCFLD",
+                        " (GC_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_INC, FLD_TYPE, FLD_LEN, "
+                        "FLD_POS) VALUES (?,?,?,?,?,?,?,?,?,?)"),
+                {gcId, dsn, catalog, schema, table, field, include ? 1 : 0, fieldType, fieldLength, fieldPosition}));
+    });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::addGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
-    Lookup found = globalCategoryRule(gcId, ruleId);
-    if (found != Lookup::Missing) return found == Lookup::Found;
-    VqbDatavar vCategory(gcId), vRule(ruleId);
-    return execute(kSource, __LINE__, statement("INSERT INTO", "GCRUL", " (GC_ID, RU_ID) VALUES (?,?)"), nullptr,
-                   &vCategory, &vRule);
+bool CommonRDAImpl::addGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) try {
+    return exclusively(kSource, __LINE__, [&] {
+        Lookup found = globalCategoryRule(gcId, ruleId);
+        if (found != Lookup::Missing) return found == Lookup::Found;
+        return run(kSource, __LINE__,
+                   Sql(onTable("INSERT INTO", "GCRUL", " (GC_ID, RU_ID) VALUES (?,?)"), {gcId, ruleId}));
+    });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- reads
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategories() {
-    return selectRows(kSource, __LINE__, selectAll("GCATS"));
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategories() try {
+    return selectRows(kSource, __LINE__, rowSelect("GCATS"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitions() {
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitions() try {
     return selectRows(kSource, __LINE__,
-                      statement("SELECT DISTINCT DEF_ID, GC_ID, DEF_LOC, TS_ID, TS_NM FROM", "GCDEF", ""));
+                      onTable("SELECT DISTINCT DEF_ID, GC_ID, DEF_LOC, TS_ID, TS_NM FROM", "GCDEF", ""));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::getGlobalCategory(unsigned int gcId) {
+ReposDataAccessCursor* CommonRDAImpl::getGlobalCategory(unsigned int gcId) try {
     VqbDatavar vCategory(gcId);
-    return selectRows(kSource, __LINE__, selectAll("GCATS") + " WHERE GC_ID=?", &vCategory);
+    return selectRows(kSource, __LINE__, rowSelect("GCATS") + " WHERE GC_ID=?", &vCategory);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::findGlobalCategory(int id, const VqbString& name, const VqbString& uuid) {
-    return findByKey(__LINE__, {"GCATS", "GC_ID", nullptr, "GCNAME"}, id, name, uuid);
+ReposDataAccessCursor* CommonRDAImpl::findGlobalCategory(int id, const VqbString& name, const VqbString& uuid) try {
+    return findByKey(kSource, __LINE__, {"GCATS", "GC_ID", nullptr, "GCNAME"}, id, name, uuid);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitionsOfCategory(unsigned int gcId) {
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryDefinitionsOfCategory(unsigned int gcId) try {
     VqbDatavar vCategory(gcId);
-    return selectRows(kSource, __LINE__, selectAll("GCDEF") + " WHERE GC_ID=?", &vCategory);
+    return selectRows(kSource, __LINE__, rowSelect("GCDEF") + " WHERE GC_ID=?", &vCategory);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryFields(unsigned int gcId, const VqbString& dsn,
                                                                const VqbString& catalog, const VqbString& schema,
-                                                               const VqbString& table) {
+                                                               const VqbString& table) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
-    FilteredSql sql(selectAll("GCFLD"));
+    Sql sql(rowSelect("GCFLD"));
     if (gcId != kNone) sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, VqbString());
-    return selectFiltered(__LINE__, sql);
+    return select(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryRules() {
-    return selectRows(kSource, __LINE__, selectAll("GCRUL"));
+ReposDataAccessCursor* CommonRDAImpl::listGlobalCategoryRules() try {
+    return selectRows(kSource, __LINE__, rowSelect("GCRUL"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool CommonRDAImpl::getGlobalCategoryIdByName(const VqbString& name, unsigned int* gcId) {
+bool CommonRDAImpl::getGlobalCategoryIdByName(const VqbString& name, unsigned int* gcId) try {
     unsigned int id = kNone;
     if (globalCategoryIdByName(name, id) != Lookup::Found) return false;
     if (gcId) *gcId = id;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::getGlobalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId,
-                                                  int tokenId, unsigned int* defId) {
+bool CommonRDAImpl::getGlobalCategoryDefinitionId(unsigned int gcId, const VqbString& locale, int tsId, int tokenId,
+                                                  unsigned int* defId) try {
     unsigned int id = kNone;
     if (globalCategoryDefinitionId(gcId, locale, tsId, tokenId, id) != Lookup::Found) return false;
     if (defId) *defId = id;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::existsGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
-                                              const VqbString& schema, const VqbString& table,
-                                              const VqbString& field, bool include) {
+                                              const VqbString& schema, const VqbString& table, const VqbString& field,
+                                              bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    FilteredSql sql(selectAll("GCFLD"));
+    Sql sql(rowSelect("GCFLD"));
     sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, field);
     sql.where("MAP_INC", VqbDatavar(include ? 1 : 0));
-    return existsFiltered(__LINE__, sql) == Lookup::Found;
+    return lookup(kSource, __LINE__, sql) == Lookup::Found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::existsGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+bool CommonRDAImpl::existsGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) try {
     return globalCategoryRule(gcId, ruleId) == Lookup::Found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- changes
 
-bool CommonRDAImpl::updateGlobalCategory(unsigned int gcId, const VqbString& name, const VqbString& description) {
+bool CommonRDAImpl::updateGlobalCategory(unsigned int gcId, const VqbString& name, const VqbString& description) try {
     VqbDatavar vName(name), vDescription(description), vCategory(gcId);
-    return execute(kSource, __LINE__, statement("UPDATE", "GCATS", " SET GCNAME=?, GCDESC=? WHERE GC_ID=?"), nullptr,
+    return execute(kSource, __LINE__, onTable("UPDATE", "GCATS", " SET GCNAME=?, GCDESC=? WHERE GC_ID=?"), nullptr,
                    &vName, &vDescription, &vCategory);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::setGlobalCategoryFieldInclude(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
                                                   const VqbString& schema, const VqbString& table,
-                                                  const VqbString& field, bool include) {
+                                                  const VqbString& field, bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    FilteredSql sql(statement("UPDATE", "GCFLD", " SET MAP_INC=?"));
+    Sql sql(onTable("UPDATE", "GCFLD", " SET MAP_INC=?"));
     sql.bind(VqbDatavar(include ? 1 : 0));
     sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, field);
-    return executeFiltered(__LINE__, sql);
+    return run(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteGlobalCategory(unsigned int gcId) {
-    return deleteInTransaction(
-        __LINE__, {{"GCDEF", "GC_ID"}, {"GCFLD", "GC_ID"}, {"GCRUL", "GC_ID"}, {"GCATS", "GC_ID"}},
-        VqbDatavar(gcId));
+bool CommonRDAImpl::deleteGlobalCategory(unsigned int gcId) try {
+    return deleteKeyed(kSource, __LINE__,
+                       {{"GCDEF", "GC_ID"}, {"GCFLD", "GC_ID"}, {"GCRUL", "GC_ID"}, {"GCATS", "GC_ID"}},
+                       VqbDatavar(gcId));
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteGlobalCategoryDefinition(unsigned int defId) {
+bool CommonRDAImpl::deleteGlobalCategoryDefinition(unsigned int defId) try {
     if (defId == kNone) return false;
     VqbDatavar vDefinition(defId);
-    return execute(kSource, __LINE__, statement("DELETE FROM", "GCDEF", " WHERE DEF_ID=?"), nullptr, &vDefinition);
+    return execute(kSource, __LINE__, onTable("DELETE FROM", "GCDEF", " WHERE DEF_ID=?"), nullptr, &vDefinition);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::deleteGlobalCategoryFields(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
-                                               const VqbString& schema, const VqbString& table,
-                                               const VqbString& field, bool include) {
+                                               const VqbString& schema, const VqbString& table, const VqbString& field,
+                                               bool include) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    FilteredSql sql(statement("DELETE FROM", "GCFLD", ""));
+    Sql sql(onTable("DELETE FROM", "GCFLD", ""));
     sql.where("GC_ID", VqbDatavar(gcId));
     fieldFilters(sql, dsn, catalog, schema, table, field);
     sql.where("MAP_INC", VqbDatavar(include ? 1 : 0));
-    return executeFiltered(__LINE__, sql);
+    return run(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) {
+bool CommonRDAImpl::deleteGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) try {
     VqbDatavar vCategory(gcId), vRule(ruleId);
-    return execute(kSource, __LINE__, statement("DELETE FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), nullptr,
+    return execute(kSource, __LINE__, onTable("DELETE FROM", "GCRUL", " WHERE GC_ID=? AND RU_ID=?"), nullptr,
                    &vCategory, &vRule);
+} catch (...) {
+    return caught(__LINE__, false);
 }

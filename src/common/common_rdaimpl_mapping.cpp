@@ -1,90 +1,101 @@
 // The tables behind the field-mapping objects (FLDMAP, MAPCON) and the repository's key/values.
 #include "common_rdaimpl.h"
 
+#include "repos_held.h"
+
 // ---- field mappings
 
 bool CommonRDAImpl::addFieldMapping(const VqbString& name, const VqbString& description, const VqbString& uuid,
                                     const VqbDate& created, const VqbDate& edited, const VqbString& createdUser,
-                                    const VqbString& editedUser, int folderId, unsigned int* id) {
-    VqbDatavar vName(name), vDescription(description), vUuid(uuid), vCreated(dateValue(created)),
-        vEdited(dateValue(edited)), vCreatedUser(createdUser), vEditedUser(editedUser), vFolder(folderId);
+                                    const VqbString& editedUser, int folderId, unsigned int* id) try {
     unsigned int added = insertWithNewId(
         __LINE__, "FLDMAP",
-        statement("INSERT INTO", "FLDMAP",
-                  " (MAP_ID, MAP_NAME, MAP_DESC, MAP_UUID, MAP_CRDT, MAP_EDDT, MAP_CRUS, MAP_EDUS, FLDR_ID) "
-                  "VALUES (?,?,?,?,?,?,?,?,?)"),
-        &vName, &vDescription, &vUuid, &vCreated, &vEdited, &vCreatedUser, &vEditedUser, &vFolder);
+        Sql(onTable("INSERT INTO", "FLDMAP",
+                    " (MAP_ID, MAP_NAME, MAP_DESC, MAP_UUID, MAP_CRDT, MAP_EDDT, MAP_CRUS, MAP_EDUS, FLDR_ID) "
+                    "VALUES (?,?,?,?,?,?,?,?,?)"),
+            {name, description, uuid, dateValue(created), dateValue(edited), createdUser, editedUser, folderId}));
     if (added == kNone) return false;
     if (id) *id = added;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::addMappingConnection(unsigned int mapId, const VqbString& dsn, const VqbString& catalog,
                                          const VqbString& schema, const VqbString& table, const VqbString& field,
-                                         int type, bool primaryKey) {
+                                         int type, bool primaryKey) try {
     VqbDatavar vMap(mapId), vDsn(dsn), vCatalog(catalog), vSchema(schema), vTable(table), vField(field),
         vKey(primaryKey ? 1 : 0), vType(type);
     return execute(kSource, __LINE__,
-                   statement("INSERT INTO", "MAPCON",
-                             " (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
-                             "VALUES (?,?,?,?,?,?,?,?)"),
+                   onTable("INSERT INTO", "MAPCON",
+                           " (MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_PK, MAP_TYPE) "
+                           "VALUES (?,?,?,?,?,?,?,?)"),
                    nullptr, &vMap, &vDsn, &vCatalog, &vSchema, &vTable, &vField, &vKey, &vType);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listFieldMappings(unsigned int mapId) {
-    VqbString sql = selectAll("FLDMAP");
-    if (mapId == kNone) return selectRows(kSource, __LINE__, sql);
-    VqbDatavar vMap(mapId);
-    sql.append(" WHERE MAP_ID=?");
-    return selectRows(kSource, __LINE__, sql, &vMap);
+ReposDataAccessCursor* CommonRDAImpl::listFieldMappings(unsigned int mapId) try {
+    Sql sql(rowSelect("FLDMAP"));
+    if (mapId != kNone) sql.where("MAP_ID", mapId);
+    return select(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* CommonRDAImpl::listMappingConnections(unsigned int mapId, const VqbString& dsn,
                                                              const VqbString& catalog, const VqbString& schema,
                                                              const VqbString& table, unsigned int type,
-                                                             bool primaryKeyOnly) {
+                                                             bool primaryKeyOnly) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
-    FilteredSql sql(selectAll("MAPCON"));
+    Sql sql(rowSelect("MAPCON"));
     sql.where("MAP_ID", VqbDatavar(mapId));
     sql.whereText("MAP_DSN", dsn);
     sql.whereText("MAP_CAT", catalog);
     sql.whereText("MAP_SCH", schema);
     sql.whereText("MAP_TBL", table);
     if (type != kNone) sql.where("MAP_TYPE", VqbDatavar(type));
-    if (primaryKeyOnly) sql.append(" AND MAP_PK=1");
+    if (primaryKeyOnly) sql.condition("MAP_PK=1");
     sql.append(" ORDER BY MAP_TYPE, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL");
-    return selectFiltered(__LINE__, sql);
+    return select(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listMappingTables(unsigned int mapId) {
+ReposDataAccessCursor* CommonRDAImpl::listMappingTables(unsigned int mapId) try {
     VqbDatavar vMap(mapId);
-    return selectRows(
-        kSource, __LINE__,
-        statement("SELECT DISTINCT MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_TYPE FROM", "MAPCON",
-                  " WHERE MAP_ID=?"),
-        &vMap);
+    return selectRows(kSource, __LINE__,
+                      onTable("SELECT DISTINCT MAP_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_TYPE FROM", "MAPCON",
+                              " WHERE MAP_ID=?"),
+                      &vMap);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 bool CommonRDAImpl::updateFieldMapping(unsigned int mapId, const VqbString& name, const VqbString& description,
-                                       const VqbString& editedUser, int folderId) {
+                                       const VqbString& editedUser, int folderId) try {
     VqbDatavar vName(name), vDescription(description), vNow(now()), vEditedUser(editedUser), vFolder(folderId),
         vMap(mapId);
-    return execute(kSource, __LINE__,
-                   statement("UPDATE", "FLDMAP",
-                             " SET MAP_NAME=?, MAP_DESC=?, MAP_EDDT=?, MAP_EDUS=?, FLDR_ID=? WHERE MAP_ID=?"),
-                   nullptr, &vName, &vDescription, &vNow, &vEditedUser, &vFolder, &vMap);
+    return execute(
+        kSource, __LINE__,
+        onTable("UPDATE", "FLDMAP", " SET MAP_NAME=?, MAP_DESC=?, MAP_EDDT=?, MAP_EDUS=?, FLDR_ID=? WHERE MAP_ID=?"),
+        nullptr, &vName, &vDescription, &vNow, &vEditedUser, &vFolder, &vMap);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::deleteFieldMapping(unsigned int mapId) {
+bool CommonRDAImpl::deleteFieldMapping(unsigned int mapId) try {
     // Both tables or neither: a mapping without its connection rows would be a different mapping.
-    return deleteInTransaction(__LINE__, {{"MAPCON", "MAP_ID"}, {"FLDMAP", "MAP_ID"}}, VqbDatavar(mapId));
+    return deleteKeyed(kSource, __LINE__, {{"MAPCON", "MAP_ID"}, {"FLDMAP", "MAP_ID"}}, VqbDatavar(mapId));
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool CommonRDAImpl::deleteMappingConnection(unsigned int mapId, const VqbString& dsn, const VqbString& catalog,
-                                            const VqbString& schema, const VqbString& table,
-                                            const VqbString& field, int type) {
+                                            const VqbString& schema, const VqbString& table, const VqbString& field,
+                                            int type) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    FilteredSql sql(statement("DELETE FROM", "MAPCON", ""));
+    Sql sql(onTable("DELETE FROM", "MAPCON", ""));
     sql.where("MAP_ID", VqbDatavar(mapId));
     sql.where("MAP_DSN", VqbDatavar(dsn));
     sql.where("MAP_TBL", VqbDatavar(table));
@@ -92,46 +103,62 @@ bool CommonRDAImpl::deleteMappingConnection(unsigned int mapId, const VqbString&
     sql.where("MAP_TYPE", VqbDatavar(type));
     sql.whereText("MAP_CAT", catalog);
     sql.whereText("MAP_SCH", schema);
-    return executeFiltered(__LINE__, sql);
+    return run(kSource, __LINE__, sql);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- key/values
 
-bool CommonRDAImpl::setKeyValue(const VqbString& key, const VqbString& value) {
-    VqbDatavar vKey(key), vValue(value);
-    switch (lookupCount(__LINE__, statement("SELECT COUNT(*) FROM", "KEYVAL", " WHERE V_KEY=?"), &vKey)) {
-        case Lookup::Failed:
-            return false;
-        case Lookup::Found:
-            return execute(kSource, __LINE__, statement("UPDATE", "KEYVAL", " SET V_VALUE=? WHERE V_KEY=?"), nullptr,
-                           &vValue, &vKey);
-        case Lookup::Missing:
-            break;
-    }
-    return execute(kSource, __LINE__, statement("INSERT INTO", "KEYVAL", " (V_KEY, V_VALUE) VALUES (?,?)"), nullptr,
-                   &vKey, &vValue);
+bool CommonRDAImpl::setKeyValue(const VqbString& key, const VqbString& value) try {
+    return exclusively(kSource, __LINE__, [&] {
+        switch (
+            lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", "KEYVAL", " WHERE V_KEY=?"), {key}))) {
+            case Lookup::Failed:
+                return false;
+            case Lookup::Found:
+                return run(kSource, __LINE__,
+                           Sql(onTable("UPDATE", "KEYVAL", " SET V_VALUE=? WHERE V_KEY=?"), {value, key}));
+            case Lookup::Missing:
+                break;
+        }
+        return run(kSource, __LINE__,
+                   Sql(onTable("INSERT INTO", "KEYVAL", " (V_KEY, V_VALUE) VALUES (?,?)"), {key, value}));
+    });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool CommonRDAImpl::getKeyValue(const VqbString& key, VqbString* value) {
+bool CommonRDAImpl::getKeyValue(const VqbString& key, VqbString* value) try {
     if (!value) return false;
-    VqbDatavar vKey(key);
-    ReposDataAccessCursor* rows =
-        selectRowsLimited(kSource, __LINE__, 1, statement("SELECT V_VALUE FROM", "KEYVAL", " WHERE V_KEY=?"), &vKey);
+    ReposHeld<ReposDataAccessCursor> rows(
+        select(kSource, __LINE__, Sql(onTable("SELECT V_VALUE FROM", "KEYVAL", " WHERE V_KEY=?"), {key}), 1));
     if (!rows) return false;
     if (rows->next() == 1) *value = rows->getString(0);
-    rows->release();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listKeyValueKeys() {
-    return selectRows(kSource, __LINE__, statement("SELECT DISTINCT V_KEY FROM", "KEYVAL", ""));
+ReposDataAccessCursor* CommonRDAImpl::listKeyValueKeys() try {
+    return selectRows(kSource, __LINE__, onTable("SELECT DISTINCT V_KEY FROM", "KEYVAL", ""));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* CommonRDAImpl::listKeyValues() { return selectRows(kSource, __LINE__, selectAll("KEYVAL")); }
+ReposDataAccessCursor* CommonRDAImpl::listKeyValues() try {
+    return selectRows(kSource, __LINE__, rowSelect("KEYVAL"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 
-bool CommonRDAImpl::deleteKeyValue(const VqbString& key) {
-    VqbDatavar vKey(key);
-    if (lookupCount(__LINE__, statement("SELECT COUNT(*) FROM", "KEYVAL", " WHERE V_KEY=?"), &vKey) != Lookup::Found)
-        return false;
-    return execute(kSource, __LINE__, statement("DELETE FROM", "KEYVAL", " WHERE V_KEY=?"), nullptr, &vKey);
+bool CommonRDAImpl::deleteKeyValue(const VqbString& key) try {
+    return exclusively(kSource, __LINE__, [&] {
+        if (lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", "KEYVAL", " WHERE V_KEY=?"), {key})) !=
+            Lookup::Found)
+            return false;
+        return run(kSource, __LINE__, Sql(onTable("DELETE FROM", "KEYVAL", " WHERE V_KEY=?"), {key}));
+    });
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "objecttypes.h"
+#include "repos_held.h"
 #include "repos_announce.h"
 #include "reposlog.h"
 #include "vqbutil.h"
@@ -57,34 +58,6 @@ const ExplorerInsertSpec kInserts[kExplorerInsertCount] = {
       {"FLD_CL6", S}, {"MASN_ID6", I}}},
 };
 
-// Enough for the widest insert; the connection reads only as many as it is told.
-constexpr size_t kMaxParams = kExplorerMaxColumns;
-
-struct ParamList {
-    const VqbDatavar* at[kMaxParams] = {};
-    int count = 0;
-};
-
-// False when the values do not fit the list.
-bool paramList(const VqbDatavar* values, size_t count, ParamList& list) {
-    if (count > kMaxParams) return false;
-    for (size_t i = 0; i < count; ++i) list.at[i] = &values[i];
-    list.count = static_cast<int>(count);
-    return true;
-}
-
-template <size_t... N>
-bool paramExecList(ReposDataAccess* c, const VqbString& sql, int* rows, const ParamList& p,
-                   std::index_sequence<N...>) {
-    return c->paramExec(sql, rows, p.count, p.at[N]...);
-}
-
-template <size_t... N>
-ReposDataAccessCursor* paramSelectList(ReposDataAccess* c, const VqbString& sql, const ParamList& p,
-                                       std::index_sequence<N...>) {
-    return c->paramSelect(sql, p.count, p.at[N]...);
-}
-
 // Sample types as stored: 0 column-name sampling, 1 data sampling.
 int sampleType(bool nameSampling) { return nameSampling ? 0 : 1; }
 
@@ -97,13 +70,16 @@ enum { kProjectName = 1, kProjectUuid = 8, kProjectFolder = 9 };
 
 }  // namespace
 
-const ExplorerProjectTable explorerProjectTables[] = {
-    {"MIDDEF", I}, {"MDEFVL", I}, {"MPKEY", I},  {"MPKFLD", I}, {"MFKEY", I},  {"MFKFLD", I},
-    {"MSP", I},    {"MSPFLD", I}, {"MINDEX", I}, {"MSMPLG", I}, {"MDRLMD", I}, {"MPRJDB", I},
-    {"MPJTBL", I}, {"MPJFLD", I}, {"MPJPRF", I}, {"MNOTES", I}, {"MMATC1", I}, {"MMATC2", I},
-    {"MMATC3", I}, {"MMATC4", I}, {"MMATC5", S}, {"MMATC6", I}, {"MMDEFS", I}, {"MPJFL2", I},
+// What a project owns, in the order it is cleared. MMATC5 keeps the project id as text.
+const ReposKeyedTable kProjectTables[] = {
+    {"MIDDEF", "PRJ_ID"}, {"MDEFVL", "PRJ_ID"}, {"MPKEY", "PRJ_ID"},  {"MPKFLD", "PRJ_ID"},
+    {"MFKEY", "PRJ_ID"},  {"MFKFLD", "PRJ_ID"}, {"MSP", "PRJ_ID"},    {"MSPFLD", "PRJ_ID"},
+    {"MINDEX", "PRJ_ID"}, {"MSMPLG", "PRJ_ID"}, {"MDRLMD", "PRJ_ID"}, {"MPRJDB", "PRJ_ID"},
+    {"MPJTBL", "PRJ_ID"}, {"MPJFLD", "PRJ_ID"}, {"MPJPRF", "PRJ_ID"}, {"MNOTES", "PRJ_ID"},
+    {"MMATC1", "PRJ_ID"}, {"MMATC2", "PRJ_ID"}, {"MMATC3", "PRJ_ID"}, {"MMATC4", "PRJ_ID"},
+    {"MMATC5", "PRJ_ID", true},                 {"MMATC6", "PRJ_ID"}, {"MMDEFS", "PRJ_ID"},
+    {"MPJFL2", "PRJ_ID"},
 };
-const size_t explorerProjectTableCount = sizeof(explorerProjectTables) / sizeof(explorerProjectTables[0]);
 
 const ExplorerInsertSpec& explorerInsertSpec(ExplorerInsert which) { return kInserts[static_cast<size_t>(which)]; }
 
@@ -155,77 +131,25 @@ ExplorerRDAImpl::ExplorerRDAImpl(ReposDataAccess* connection) : BaseRDAImpl(conn
 
 ExplorerRDAImpl::~ExplorerRDAImpl() = default;
 
-// ---- shared statement helpers
-
-bool ExplorerRDAImpl::run(int line, const VqbString& sql, int* rowsAffected,
-                          std::initializer_list<VqbDatavar> values) {
-    return run(line, sql, rowsAffected, values.begin(), values.size());
-}
-
-bool ExplorerRDAImpl::run(int line, const VqbString& sql, int* rowsAffected, const VqbDatavar* values,
-                          size_t count) {
-    if (!checkConnection(kSource, line)) return false;
-    ParamList params;
-    if (!paramList(values, count, params)) return tooManyValues(line, count);
-    if (paramExecList(getConnection(), sql, rowsAffected, params, std::make_index_sequence<kMaxParams>()))
-        return true;
-    return logFailure(kSource, line);
-}
-
-ReposDataAccessCursor* ExplorerRDAImpl::select(int line, const VqbString& sql,
-                                               std::initializer_list<VqbDatavar> values) {
-    if (!checkConnection(kSource, line)) return nullptr;
-    ParamList params;
-    if (!paramList(values.begin(), values.size(), params)) {
-        tooManyValues(line, values.size());
-        return nullptr;
-    }
-    ReposDataAccessCursor* live =
-        paramSelectList(getConnection(), sql, params, std::make_index_sequence<kMaxParams>());
-    if (!live) {
-        logFailure(kSource, line);
-        return nullptr;
-    }
-    ReposDataAccessCursor* cached = cacheCursor(live, 0);
-    if (!cached) logFailure(kSource, line);
-    return cached;
-}
-
-ReposDataAccessCursor* ExplorerRDAImpl::selectAll(int line, const char* table, const char* rest,
-                                                  std::initializer_list<VqbDatavar> values) {
-    if (!checkConnection(kSource, line)) return nullptr;
-    VqbString sql = VqbString::format("SELECT %s FROM %s %s",
-                                      getConnection()->getColumnList(VqbString(table), "").asCstr(),
-                                      tableName(table).asCstr(), rest);
-    return select(line, sql, values);
-}
-
-bool ExplorerRDAImpl::tooManyValues(int line, size_t count) {
-    reposLog(getLogger(), 5, kSource, line, "%d statement values, more than %d", static_cast<int>(count),
-             static_cast<int>(kMaxParams));
-    return false;
-}
-
-int ExplorerRDAImpl::hasRow(int line, const VqbString& sql, std::initializer_list<VqbDatavar> values) {
-    ReposDataAccessCursor* cursor = select(line, sql, values);
-    if (!cursor) return -1;
-    int state = cursor->next();
-    cursor->release();
-    return state == 1 ? 1 : state == 0 ? 0 : -1;
-}
+// ---- shared helpers
 
 int ExplorerRDAImpl::nameTaken(const VqbString& name, int folderId, uint32_t except) {
-    ReposDataAccessCursor* cursor = select(
-        __LINE__,
-        VqbString::format("SELECT PRJ_ID FROM %s WHERE PRJ_NM=? AND FLDR_ID=?", tableName("MPRJ").asCstr()),
-        {VqbDatavar(name), VqbDatavar(folderId)});
+    ReposHeld<ReposDataAccessCursor> cursor(
+        select(kSource, __LINE__,
+               Sql(onTable("SELECT PRJ_ID FROM", "MPRJ", " WHERE PRJ_NM=? AND FLDR_ID=?"), {name, folderId})));
     if (!cursor) return -1;
     int taken = 0;
-    int state;
-    while ((state = cursor->next()) == 1)
+    while (cursor->next() == 1)
         if (except == 0 || static_cast<uint32_t>(cursor->getInt(0)) != except) taken = 1;
-    cursor->release();
-    return state == 2 ? -1 : taken;
+    return taken;
+}
+
+bool ExplorerRDAImpl::refuseTakenName(int line, const VqbString& name, int folderId, uint32_t except) {
+    int taken = nameTaken(name, folderId, except);
+    if (taken > 0)
+        reposLog(getLogger(), 5, kSource, line, "An exploration project named '%s' already exists in folder %d",
+                 name.asCstr(), folderId);
+    return taken != 0;
 }
 
 bool ExplorerRDAImpl::insertRow(ExplorerInsert which, std::initializer_list<VqbDatavar> values, uint32_t* id) {
@@ -238,24 +162,6 @@ bool ExplorerRDAImpl::insertRow(ExplorerInsert which, std::initializer_list<VqbD
         return false;
     }
 
-    // Values are made to fit first, so a refused value costs no id.
-    VqbDatavar bound[kExplorerMaxColumns];
-    const VqbDatavar* next = values.begin();
-    for (size_t i = 0; i < spec.columnCount; ++i) {
-        if (static_cast<int>(i) == spec.idColumn) continue;
-        if (!explorerColumnValue(*next, spec.columns[i].type, bound[i])) {
-            reposLog(getLogger(), 5, kSource, __LINE__, "Insert into %s: '%s' is no value for column %s",
-                     spec.table, next->asString().asCstr(), spec.columns[i].name);
-            return false;
-        }
-        ++next;
-    }
-    uint32_t newId = 0;
-    if (spec.idColumn >= 0) {
-        if (!nextId(kSource, __LINE__, spec.idKey, newId)) return false;
-        bound[spec.idColumn] = VqbDatavar(newId);
-    }
-
     VqbString columns("");
     VqbString markers("");
     for (size_t i = 0; i < spec.columnCount; ++i) {
@@ -266,17 +172,33 @@ bool ExplorerRDAImpl::insertRow(ExplorerInsert which, std::initializer_list<VqbD
         columns.append(spec.columns[i].name);
         markers.append('?');
     }
-    VqbString sql = VqbString::format("INSERT INTO %s (%s) VALUES (%s)", tableName(spec.table).asCstr(),
-                                      columns.asCstr(), markers.asCstr());
-    if (!run(__LINE__, sql, nullptr, bound, spec.columnCount)) return false;
-    if (id && spec.idColumn >= 0) *id = newId;
+    Sql insert(VqbString::format("INSERT INTO %s (%s) VALUES (%s)", tableName(spec.table).asCstr(), columns.asCstr(),
+                                 markers.asCstr()));
+    // Values are made to fit first, so a refused value costs no id.
+    const VqbDatavar* next = values.begin();
+    for (size_t i = 0; i < spec.columnCount; ++i) {
+        if (static_cast<int>(i) == spec.idColumn) continue;
+        VqbDatavar fitted;
+        if (!explorerColumnValue(*next, spec.columns[i].type, fitted)) {
+            reposLog(getLogger(), 5, kSource, __LINE__, "Insert into %s: '%s' is no value for column %s",
+                     spec.table, next->asString().asCstr(), spec.columns[i].name);
+            return false;
+        }
+        insert.bind(fitted);
+        ++next;
+    }
+    if (spec.idColumn < 0) return run(kSource, __LINE__, insert);
+    uint32_t newId = 0;
+    if (!insertKeyed(kSource, __LINE__, spec.idKey, std::move(insert), static_cast<size_t>(spec.idColumn), newId))
+        return false;
+    if (id) *id = newId;
     return true;
 }
 
 // ---- inserts
 
 bool ExplorerRDAImpl::addProject(const VqbString& name, const VqbString& comment, const VqbString& user,
-                                 const VqbString& /*reserved*/, int folderId, uint32_t* id) {
+                                 const VqbString& /*reserved*/, int folderId, uint32_t* id) try {
     if (folderId < 0) folderId = 0;
     if (!checkConnection(kSource, __LINE__)) return false;
     // A nameless project could never be found by its path.
@@ -284,163 +206,217 @@ bool ExplorerRDAImpl::addProject(const VqbString& name, const VqbString& comment
         reposLog(getLogger(), 5, kSource, __LINE__, "An exploration project needs a name");
         return false;
     }
-    int taken = nameTaken(name, folderId, 0);
-    if (taken != 0) {
-        if (taken > 0)
-            reposLog(getLogger(), 5, kSource, __LINE__,
-                     "An exploration project named '%s' already exists in folder %d", name.asCstr(), folderId);
-        return false;
-    }
     VqbDatavar now(VqbDate::currentDate().asDouble());
     VqbString uuid = vqbNewUUID();
     uint32_t newId = 0;
-    if (!insertRow(ExplorerInsert::Project,
-                   {name, comment, now, now, now, user, user, uuid, VqbDatavar(folderId), VqbDatavar(0.0),
-                    VqbDatavar(0), VqbDatavar(-1)},
-                   &newId))
+    // Two adders of one name must not both find it free.
+    if (!exclusively(kSource, __LINE__, [&] {
+            return !refuseTakenName(__LINE__, name, folderId, 0) &&
+                   insertRow(ExplorerInsert::Project,
+                             {name, comment, now, now, now, user, user, uuid, VqbDatavar(folderId), VqbDatavar(0.0),
+                              VqbDatavar(0), VqbDatavar(-1)},
+                             &newId);
+        }))
         return false;
     if (id) *id = newId;
     reposAnnounce(getConnection(), REPOS_CHANGE_CREATE, ReposObjectTypeName::DataExploration, newId, uuid);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addConnection(const VqbString& databaseName, const VqbString& connectionString,
-                                    const VqbString& connectionType, uint32_t* id) {
+                                    const VqbString& connectionType, uint32_t* id) try {
     return insertRow(ExplorerInsert::Connection, {databaseName, connectionString, connectionType}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addTable(uint32_t dbId, const VqbString& name, const VqbString& schema,
-                               const VqbString& tableType, const VqbString& catalog, uint32_t* id) {
+                               const VqbString& tableType, const VqbString& catalog, uint32_t* id) try {
     return insertRow(ExplorerInsert::Table, {dbId, name, schema, tableType, catalog}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addField(uint32_t tableId, uint32_t dbId, const VqbString& name, const VqbString& fieldType,
-                               int length, int position, uint32_t* id) {
+                               int length, int position, uint32_t* id) try {
     return insertRow(ExplorerInsert::Field, {name, fieldType, length, position, tableId, dbId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectDatabase(uint32_t projectId, uint32_t dbId, int dbVersion) {
+bool ExplorerRDAImpl::addProjectDatabase(uint32_t projectId, uint32_t dbId, int dbVersion) try {
     return insertRow(ExplorerInsert::ProjectDatabase, {projectId, dbId, dbVersion}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectTable(uint32_t projectId, uint32_t tableId) {
+bool ExplorerRDAImpl::addProjectTable(uint32_t projectId, uint32_t tableId) try {
     return insertRow(ExplorerInsert::ProjectTable, {projectId, tableId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectField(uint32_t projectId, uint32_t fieldId) {
+bool ExplorerRDAImpl::addProjectField(uint32_t projectId, uint32_t fieldId) try {
     return insertRow(ExplorerInsert::ProjectField, {projectId, fieldId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addIndex(uint32_t projectId, uint32_t dbId, const VqbString& name, const VqbString& expression,
-                               uint32_t* id) {
+                               uint32_t* id) try {
     return insertRow(ExplorerInsert::Index, {name, expression, projectId, dbId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addPrimaryKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) {
+bool ExplorerRDAImpl::addPrimaryKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) try {
     return insertRow(ExplorerInsert::PrimaryKey, {keyName, tableId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addPrimaryKeyField(uint32_t projectId, uint32_t dbId, uint32_t tableId,
-                                         const VqbString& keyName, uint32_t fieldId) {
+bool ExplorerRDAImpl::addPrimaryKeyField(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName,
+                                         uint32_t fieldId) try {
     return insertRow(ExplorerInsert::PrimaryKeyField, {fieldId, keyName, tableId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addForeignKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) {
+bool ExplorerRDAImpl::addForeignKey(uint32_t projectId, uint32_t dbId, uint32_t tableId, const VqbString& keyName) try {
     return insertRow(ExplorerInsert::ForeignKey, {keyName, tableId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addForeignKeyField(uint32_t projectId, const VqbString& keyName, uint32_t dbId,
                                          uint32_t fkTableId, uint32_t fkFieldId, uint32_t /*pkDbId*/,
-                                         uint32_t pkTableId, uint32_t pkFieldId) {
+                                         uint32_t pkTableId, uint32_t pkFieldId) try {
     return insertRow(ExplorerInsert::ForeignKeyField,
                      {1, pkTableId, pkFieldId, fkTableId, fkFieldId, keyName, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addStoredProcedure(uint32_t projectId, uint32_t dbId, const VqbString& name,
-                                         const VqbString& remarks, const VqbString& procedureType, uint32_t* id) {
+                                         const VqbString& remarks, const VqbString& procedureType, uint32_t* id) try {
     return insertRow(ExplorerInsert::StoredProcedure, {name, remarks, procedureType, projectId, dbId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addStoredProcedureField(uint32_t projectId, uint32_t dbId, uint32_t procedureId,
-                                              const VqbString& name, const VqbString& fieldType) {
+                                              const VqbString& name, const VqbString& fieldType) try {
     return insertRow(ExplorerInsert::StoredProcedureField, {name, fieldType, procedureId, projectId, dbId}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addIdentificationDefinition(uint32_t projectId, uint32_t definitionId, const VqbString& name,
-                                                  bool nameSampling, const VqbString& locale, uint32_t* id) {
+                                                  bool nameSampling, const VqbString& locale, uint32_t* id) try {
     return insertRow(ExplorerInsert::IdentificationDefinition,
                      {definitionId, name, projectId, sampleType(nameSampling), locale}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addIdentificationValue(uint32_t projectId, uint32_t definitionId, int valueId,
                                              const VqbString& value, const VqbString& description, bool sampleFlag,
-                                             uint32_t* id) {
+                                             uint32_t* id) try {
     return insertRow(ExplorerInsert::IdentificationValue,
                      {definitionId, valueId, value, description, projectId, sampleFlag ? 1 : 0}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addSample(uint32_t projectId, uint32_t fieldId, uint32_t valueRecordId, int sampleType, int n,
-                                int size, int matches, uint32_t* id) {
+                                int size, int matches, uint32_t* id) try {
     return insertRow(ExplorerInsert::Sample, {fieldId, valueRecordId, sampleType, n, size, matches, projectId}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addProjectFieldSample(uint32_t projectId, uint32_t fieldId, uint32_t valueRecordId,
-                                            bool sampleFlag, uint32_t sampleId) {
+                                            bool sampleFlag, uint32_t sampleId) try {
     return insertRow(ExplorerInsert::ProjectFieldSample,
                      {projectId, fieldId, valueRecordId, sampleId, sampleFlag ? 1 : 0}, nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool ExplorerRDAImpl::addMatchDefinition(uint32_t projectId, int userMatch, int definitionId, const VqbString& name,
-                                         const VqbString& locale, int sensitivity, uint32_t* id) {
+                                         const VqbString& locale, int sensitivity, uint32_t* id) try {
     return insertRow(ExplorerInsert::MatchDefinition,
                      {projectId, userMatch, definitionId, name, sensitivity, locale}, id);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::addProjectFieldMatches(uint32_t projectId, uint32_t fieldId, const VqbString& class1,
-                                             int match1, const VqbString& class2, int match2,
-                                             const VqbString& class3, int match3, const VqbString& class4,
-                                             int match4, const VqbString& class5, int match5,
-                                             const VqbString& class6) {
+bool ExplorerRDAImpl::addProjectFieldMatches(uint32_t projectId, uint32_t fieldId, const VqbString& class1, int match1,
+                                             const VqbString& class2, int match2, const VqbString& class3, int match3,
+                                             const VqbString& class4, int match4, const VqbString& class5, int match5,
+                                             const VqbString& class6) try {
     return insertRow(ExplorerInsert::ProjectFieldMatches,
                      {projectId, fieldId, class1, match1, class2, match2, class3, match3, class4, match4, class5,
                       match5, class6, VqbDatavar()},
                      nullptr);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- reads
 
-ReposDataAccessCursor* ExplorerRDAImpl::listProjects() { return selectAll(__LINE__, "MPRJ", "ORDER BY PRJ_ID", {}); }
-
-ReposDataAccessCursor* ExplorerRDAImpl::getProject(uint32_t projectId) {
-    return selectAll(__LINE__, "MPRJ", "WHERE PRJ_ID=?", {projectId});
+ReposDataAccessCursor* ExplorerRDAImpl::listProjects() try {
+    return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " ORDER BY PRJ_ID"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listProjectTables(uint32_t projectId) {
+ReposDataAccessCursor* ExplorerRDAImpl::getProject(uint32_t projectId) try {
+    return select(kSource, __LINE__, Sql(rowSelect("MPRJ") + " WHERE PRJ_ID=?", {projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
+
+ReposDataAccessCursor* ExplorerRDAImpl::listProjectTables(uint32_t projectId) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
     VqbString sql = VqbString::format(
         "SELECT a.PRJ_ID, b.TBL_NM, b.TBL_SCH, c.CON_CNSTR, b.TBL_CAT FROM %s a LEFT OUTER JOIN %s b "
         "ON a.TBL_ID=b.TBL_ID LEFT OUTER JOIN %s c ON b.DB_ID=c.DB_ID WHERE a.PRJ_ID=?",
         tableName("MPJTBL").asCstr(), tableName("MTABLE").asCstr(), tableName("MDBCON").asCstr());
-    return select(__LINE__, sql, {projectId});
+    return select(kSource, __LINE__, Sql(sql, {projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* ExplorerRDAImpl::getIdentificationDefinition(uint32_t projectId, const VqbString& name,
                                                                     const VqbString& locale, uint32_t definitionId,
-                                                                    bool nameSampling) {
-    return selectAll(__LINE__, "MIDDEF", "WHERE IDENT_ID=? AND IDENT_NM=? AND PRJ_ID=? AND SMPTYP=? AND LOCALE=?",
-                     {definitionId, name, projectId, sampleType(nameSampling), locale});
+                                                                    bool nameSampling) try {
+    return select(kSource, __LINE__,
+                  Sql(rowSelect("MIDDEF") + " WHERE IDENT_ID=? AND IDENT_NM=? AND PRJ_ID=? AND SMPTYP=? AND LOCALE=?",
+                      {definitionId, name, projectId, sampleType(nameSampling), locale}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationDefinitions(uint32_t projectId, bool nameSampling) {
-    return selectAll(__LINE__, "MIDDEF", "WHERE PRJ_ID=? AND SMPTYP=? ORDER BY ID_UID",
-                     {projectId, sampleType(nameSampling)});
+ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationDefinitions(uint32_t projectId, bool nameSampling) try {
+    return select(kSource, __LINE__,
+                  Sql(rowSelect("MIDDEF") + " WHERE PRJ_ID=? AND SMPTYP=? ORDER BY ID_UID",
+                      {projectId, sampleType(nameSampling)}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationValues(uint32_t projectId, uint32_t definitionId) {
-    return selectAll(__LINE__, "MDEFVL", "WHERE PRJ_ID=? AND IDENT_ID=? ORDER BY IDVALRID", {projectId, definitionId});
+ReposDataAccessCursor* ExplorerRDAImpl::listIdentificationValues(uint32_t projectId, uint32_t definitionId) try {
+    return select(
+        kSource, __LINE__,
+        Sql(rowSelect("MDEFVL") + " WHERE PRJ_ID=? AND IDENT_ID=? ORDER BY IDVALRID", {projectId, definitionId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, uint32_t valueRecordId) {
+ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, uint32_t valueRecordId) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
     VqbString sql = VqbString::format(
         "SELECT fld.FLD_ID, fld.FLD_NM, fld.DB_ID, fld.TBL_ID, fld.FLD_TYP, fld.FLD_LEN, db.CON_DBNM, tbl.TBL_NM, "
@@ -449,108 +425,104 @@ ReposDataAccessCursor* ExplorerRDAImpl::listSampledFields(uint32_t projectId, ui
         "AND smp.PRJ_ID=? ORDER BY fld.FLD_NM",
         tableName("MDFLD").asCstr(), tableName("MDBCON").asCstr(), tableName("MTABLE").asCstr(),
         tableName("MSMPLG").asCstr());
-    return select(__LINE__, sql, {valueRecordId, projectId});
+    return select(kSource, __LINE__, Sql(sql, {valueRecordId, projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ExplorerRDAImpl::listMatchDefinitions(uint32_t projectId) {
-    return selectAll(__LINE__, "MMDEFS", "WHERE PRJ_ID=? ORDER BY MASN_ID", {projectId});
+ReposDataAccessCursor* ExplorerRDAImpl::listMatchDefinitions(uint32_t projectId) try {
+    return select(kSource, __LINE__, Sql(rowSelect("MMDEFS") + " WHERE PRJ_ID=? ORDER BY MASN_ID", {projectId}));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool ExplorerRDAImpl::getProjectByName(const VqbString& name, int folderId) {
+bool ExplorerRDAImpl::getProjectByName(const VqbString& name, int folderId) try {
     return nameTaken(name, folderId, 0) == 1;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::existsProject(uint32_t projectId) {
+bool ExplorerRDAImpl::existsProject(uint32_t projectId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    return hasRow(__LINE__,
-                  VqbString::format("SELECT PRJ_ID FROM %s WHERE PRJ_ID=?", tableName("MPRJ").asCstr()),
-                  {projectId}) == 1;
+    return lookup(kSource, __LINE__, Sql(onTable("SELECT PRJ_ID FROM", "MPRJ")).where("PRJ_ID", projectId)) ==
+           Lookup::Found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- clear, delete, update
 
-bool ExplorerRDAImpl::clearProject(uint32_t projectId) {
-    if (!checkConnection(kSource, __LINE__)) return false;
-    Transaction transaction(this);
-    if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    for (size_t i = 0; i < explorerProjectTableCount; ++i) {
-        const ExplorerProjectTable& table = explorerProjectTables[i];
-        VqbDatavar id;
-        explorerColumnValue(VqbDatavar(projectId), table.projectIdType, id);
-        // A failure rolls the level back as the transaction goes out of scope.
-        if (!run(__LINE__, VqbString::format("DELETE FROM %s WHERE PRJ_ID=?", tableName(table.table).asCstr()),
-                 nullptr, {id}))
-            return false;
-    }
-    if (!transaction.commit()) return logFailure(kSource, __LINE__);
-    return true;
+bool ExplorerRDAImpl::clearProject(uint32_t projectId) try {
+    return deleteKeyed(kSource, __LINE__, kProjectTables, sizeof kProjectTables / sizeof kProjectTables[0],
+                       VqbDatavar(projectId));
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::deleteProject(uint32_t projectId) {
+bool ExplorerRDAImpl::deleteProject(uint32_t projectId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     ReposDeleteAnnouncement announcement(this, ReposObjectTypeName::DataExploration, projectId, kSource, __LINE__);
     Transaction transaction(this);
     if (!transaction.begun()) return logFailure(kSource, __LINE__);
     if (!clearProject(projectId)) return false;
-    if (!run(__LINE__, VqbString::format("DELETE FROM %s WHERE PRJ_ID=?", tableName("MPRJ").asCstr()), nullptr,
-             {projectId}))
-        return false;
+    if (!run(kSource, __LINE__, Sql(onTable("DELETE FROM", "MPRJ")).where("PRJ_ID", projectId))) return false;
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     announcement.post();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::updateProject(uint32_t projectId, const VqbString& name, const VqbString& comment) {
+bool ExplorerRDAImpl::updateProject(uint32_t projectId, const VqbString& name, const VqbString& comment) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (name.isEmpty()) {
         reposLog(getLogger(), 5, kSource, __LINE__, "An exploration project needs a name");
         return false;
     }
-    ReposDataAccessCursor* cursor = getProject(projectId);
-    if (!cursor) return false;
-    const bool found = cursor->next() == 1;
     VqbString oldName, uuid;
-    int folderId = 0;
-    if (found) {
-        oldName = nullableText(cursor, kProjectName);
-        uuid = nullableText(cursor, kProjectUuid);
-        folderId = cursor->getInt(kProjectFolder);
-    }
-    cursor->release();
-    if (!found) {
-        reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
+    // The name check and the rename are one step: paths, and with them the delete announcements,
+    // would no longer tell two projects apart.
+    if (!exclusively(kSource, __LINE__, [&] {
+            ReposHeld<ReposDataAccessCursor> cursor(getProject(projectId));
+            if (!cursor) return false;
+            if (cursor->next() != 1) {
+                reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
+                return false;
+            }
+            oldName = nullableText(cursor.get(), kProjectName);
+            uuid = nullableText(cursor.get(), kProjectUuid);
+            const int folderId = cursor->getInt(kProjectFolder);
+            cursor.reset();
+            if (refuseTakenName(__LINE__, name, folderId, projectId)) return false;
+            int rows = 0;
+            if (!run(kSource, __LINE__,
+                     Sql(onTable("UPDATE", "MPRJ", " SET PRJ_NM=?, PRJ_COMM=? WHERE PRJ_ID=?"),
+                         {name, comment, projectId}),
+                     &rows))
+                return false;
+            if (rows == 1) return true;
+            reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
+            return false;
+        }))
         return false;
-    }
-    // Paths, and with them the delete announcements, would no longer tell two projects apart.
-    int taken = nameTaken(name, folderId, projectId);
-    if (taken != 0) {
-        if (taken > 0)
-            reposLog(getLogger(), 5, kSource, __LINE__,
-                     "An exploration project named '%s' already exists in folder %d", name.asCstr(), folderId);
-        return false;
-    }
-    int rows = 0;
-    if (!run(__LINE__,
-             VqbString::format("UPDATE %s SET PRJ_NM=?, PRJ_COMM=? WHERE PRJ_ID=?", tableName("MPRJ").asCstr()),
-             &rows, {name, comment, projectId}))
-        return false;
-    if (rows != 1) {
-        reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
-        return false;
-    }
     reposAnnounceUpdate(getConnection(), ReposObjectTypeName::DataExploration, projectId, uuid, oldName, name);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool ExplorerRDAImpl::setProjectLastRun(uint32_t projectId, double lastRunDate, int duration, int state) {
+bool ExplorerRDAImpl::setProjectLastRun(uint32_t projectId, double lastRunDate, int duration, int state) try {
     int rows = 0;
-    if (!run(__LINE__,
-             VqbString::format("UPDATE %s SET LRDATE=?, LRDUR=?, LRST=? WHERE PRJ_ID=?", tableName("MPRJ").asCstr()),
-             &rows, {lastRunDate, duration, state, projectId}))
+    if (!run(kSource, __LINE__,
+             Sql(onTable("UPDATE", "MPRJ", " SET LRDATE=?, LRDUR=?, LRST=? WHERE PRJ_ID=?"),
+                 {lastRunDate, duration, state, projectId}),
+             &rows))
         return false;
     if (rows != 1) {
         reposLog(getLogger(), 5, kSource, __LINE__, "No exploration project with id %u", projectId);
         return false;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

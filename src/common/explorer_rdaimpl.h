@@ -52,14 +52,6 @@ struct ExplorerInsertSpec {
 
 const ExplorerInsertSpec& explorerInsertSpec(ExplorerInsert which);
 
-// What a project owns, in the order it is cleared, with the type of each table's PRJ_ID.
-struct ExplorerProjectTable {
-    const char* table;
-    int projectIdType;
-};
-extern const ExplorerProjectTable explorerProjectTables[];
-extern const size_t explorerProjectTableCount;
-
 // The value as the column type wants it. Texts become integers only when they are whole decimal
 // numbers (an empty text becomes a null); false for any other value that does not fit.
 bool explorerColumnValue(const VqbDatavar& value, int type, VqbDatavar& out);
@@ -131,18 +123,10 @@ private:
     // Runs the insert with the values of its columns in order, the new id left out; the new id
     // goes to id when given.
     bool insertRow(ExplorerInsert which, std::initializer_list<VqbDatavar> values, uint32_t* id);
-    // Whether a select yields a row: 1 yes, 0 no, -1 the select failed.
-    int hasRow(int line, const VqbString& sql, std::initializer_list<VqbDatavar> values);
     // Whether another project of the folder has the name (-1 on failure); except 0 excludes none.
     int nameTaken(const VqbString& name, int folderId, uint32_t except);
-    // "SELECT <all columns> FROM <table> <rest>" with the values bound in order.
-    ReposDataAccessCursor* selectAll(int line, const char* table, const char* rest,
-                                     std::initializer_list<VqbDatavar> values);
-    ReposDataAccessCursor* select(int line, const VqbString& sql, std::initializer_list<VqbDatavar> values);
-    bool run(int line, const VqbString& sql, int* rowsAffected, std::initializer_list<VqbDatavar> values);
-    bool run(int line, const VqbString& sql, int* rowsAffected, const VqbDatavar* values, size_t count);
-    // Logged; false.
-    bool tooManyValues(int line, size_t count);
+    // True (logged when taken) when the name is taken or the check failed.
+    bool refuseTakenName(int line, const VqbString& name, int folderId, uint32_t except);
 };
 
 #endif

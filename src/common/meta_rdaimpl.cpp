@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "repos_announce.h"
+#include "repos_held.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 #include "vqrepevent.h"
@@ -47,18 +48,12 @@ bool MetadataRDAImpl::checkFolderName(const VqbString& name, int line) {
 }
 
 bool MetadataRDAImpl::readFolderParent(int folderId, int* parent, bool* found) {
-    *found = false;
-    VqbDatavar vId(folderId);
-    ReposDataAccessCursor* cursor = selectRows(
-        kSource, __LINE__,
-        VqbString::format("SELECT FLDR_PAR FROM %s WHERE FLDR_ID=?", tableName("FOLDER").asCstr()), &vId);
-    if (!cursor) return false;
-    if (cursor->next() == 1) {
-        *found = true;
-        *parent = cursor->getInt(0);
-    }
-    cursor->release();
-    return true;
+    VqbDatavar value;
+    Lookup got =
+        lookup(kSource, __LINE__, Sql(onTable("SELECT FLDR_PAR FROM", "FOLDER")).where("FLDR_ID", folderId), &value);
+    *found = got == Lookup::Found;
+    if (*found) *parent = static_cast<int>(value.asInt64());
+    return got != Lookup::Failed;
 }
 
 bool MetadataRDAImpl::checkFolderExists(int folderId, int line) {
@@ -73,13 +68,11 @@ bool MetadataRDAImpl::checkFolderExists(int folderId, int line) {
 
 bool MetadataRDAImpl::folderHasContents(int folderId, bool* hasContents) {
     *hasContents = false;
-    VqbDatavar vId(folderId);
     for (const auto& ref : kFolderReferences) {
-        VqbString sql = VqbString::format("SELECT COUNT(*) FROM %s WHERE %s=?", tableName(ref.table).asCstr(),
-                                          ref.column);
-        int64_t count = 0;
-        if (!getConnection()->paramSingleton(sql, &count, 1, &vId)) return logFailure(kSource, __LINE__);
-        if (count > 0) {
+        Lookup used =
+            lookupCount(kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", ref.table)).where(ref.column, folderId));
+        if (used == Lookup::Failed) return false;
+        if (used == Lookup::Found) {
             *hasContents = true;
             return true;
         }
@@ -89,38 +82,40 @@ bool MetadataRDAImpl::folderHasContents(int folderId, bool* hasContents) {
 
 bool MetadataRDAImpl::insertFolder(int parentId, const VqbString& name, int* id) {
     uint32_t newId = 0;
-    if (!nextId(kSource, __LINE__, "FOLDER", newId)) return false;
-    VqbDatavar vId(newId), vParent(parentId), vName(name), vNorm(normalised(name));
-    VqbString sql = VqbString::format("INSERT INTO %s (FLDR_ID, FLDR_PAR, FLDR_NAM, NAM_NORM) VALUES (?,?,?,?)",
-                                      tableName("FOLDER").asCstr());
-    if (!execute(kSource, __LINE__, sql, nullptr, &vId, &vParent, &vName, &vNorm)) return false;
+    if (!insertKeyed(kSource, __LINE__, "FOLDER",
+                     Sql(onTable("INSERT INTO", "FOLDER", " (FLDR_ID, FLDR_PAR, FLDR_NAM, NAM_NORM) VALUES (?,?,?,?)"),
+                         {parentId, name, normalised(name)}),
+                     0, newId))
+        return false;
     if (id) *id = static_cast<int>(newId);
     return true;
 }
 
-bool MetadataRDAImpl::addFolder(int parentId, const VqbString& name, int* id) {
+bool MetadataRDAImpl::addFolder(int parentId, const VqbString& name, int* id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (!checkFolderName(name, __LINE__)) return false;
     // The parent must still be there when the row lands.
-    Transaction transaction(this, true);
-    if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    if (!checkFolderExists(parentId, __LINE__)) return false;
     int newId = 0;
-    if (!insertFolder(parentId, name, &newId)) return false;
-    if (!transaction.commit()) return logFailure(kSource, __LINE__);
+    if (!exclusively(kSource, __LINE__,
+                     [&] { return checkFolderExists(parentId, __LINE__) && insertFolder(parentId, name, &newId); }))
+        return false;
     if (id) *id = newId;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listFolders(int parentId) {
+ReposDataAccessCursor* MetadataRDAImpl::listFolders(int parentId) try {
     VqbString sql = VqbString::format("SELECT FLDR_ID, FLDR_NAM, FLDR_PAR FROM %s ", tableName("FOLDER").asCstr());
     if (parentId == -1) return selectRows(kSource, __LINE__, sql);
     sql.append("WHERE FLDR_PAR=?");
     VqbDatavar vParent(parentId);
     return selectRows(kSource, __LINE__, sql, &vParent);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listFoldersByName(int parentId, const VqbString& name) {
+ReposDataAccessCursor* MetadataRDAImpl::listFoldersByName(int parentId, const VqbString& name) try {
     VqbString sql = VqbString::format("SELECT FLDR_ID, FLDR_NAM, FLDR_PAR FROM %s ", tableName("FOLDER").asCstr());
     VqbDatavar vName(normalised(name));
     if (parentId == -1) {
@@ -130,9 +125,11 @@ ReposDataAccessCursor* MetadataRDAImpl::listFoldersByName(int parentId, const Vq
     sql.append("WHERE FLDR_PAR=? AND NAM_NORM=?");
     VqbDatavar vParent(parentId);
     return selectRows(kSource, __LINE__, sql, &vParent, &vName);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbString& error) {
+bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     VqbString sql = VqbString::format("SELECT FLDR_ID FROM %s WHERE NAM_NORM=? AND FLDR_PAR=?",
                                       tableName("FOLDER").asCstr());
@@ -143,13 +140,12 @@ bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbStrin
         size_t end = text.find('/', start);
         if (end == std::string::npos) end = text.size();
         if (end > start) {
-            VqbDatavar vName(normalised(VqbString(text.substr(start, end - start)))), vParent(parent);
-            ReposDataAccessCursor* cursor = selectRows(kSource, __LINE__, sql, &vName, &vParent);
-            if (!cursor) return false;
-            bool found = cursor->next() == 1;
-            if (found) parent = cursor->getInt(0);
-            cursor->release();
-            if (!found) {
+            VqbDatavar child;
+            Lookup found = lookup(kSource, __LINE__,
+                                  Sql(sql, {normalised(VqbString(text.substr(start, end - start))), parent}), &child);
+            if (found == Lookup::Failed) return false;
+            if (found == Lookup::Found) parent = static_cast<int>(child.asInt64());
+            if (found == Lookup::Missing) {
                 error = VqbString::format("Unable to find folder/object by path: \"%s\"", path.asCstr());
                 reposLog(getLogger(), 4, kSource, __LINE__, "%s", error.asCstr());
                 return false;
@@ -159,42 +155,48 @@ bool MetadataRDAImpl::getFolderIdByPath(const VqbString& path, int* id, VqbStrin
     }
     if (id) *id = parent;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::getFolderParentId(int folderId, int* parentId) {
+bool MetadataRDAImpl::getFolderParentId(int folderId, int* parentId) try {
     int parent = 0;
     bool found = false;
     if (!readFolderParent(folderId, &parent, &found) || !found) return false;
     if (parentId) *parentId = parent;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::getSharedDataFolderId(int* id) {
+bool MetadataRDAImpl::getSharedDataFolderId(int* id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     // Two callers that both find it missing would otherwise both create it.
-    Transaction transaction(this, true);
-    if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    VqbDatavar vName(kSharedDataFolder), vRoot(0);
-    ReposDataAccessCursor* cursor = selectRows(
-        kSource, __LINE__,
-        VqbString::format("SELECT FLDR_ID FROM %s WHERE FLDR_NAM = ? AND FLDR_PAR = ?", tableName("FOLDER").asCstr()),
-        &vName, &vRoot);
-    if (!cursor) return false;
     int folderId = 0;
-    bool found = cursor->next() == 1;
-    if (found) folderId = cursor->getInt(0);
-    cursor->release();
-    if (!found && !insertFolder(0, VqbString(kSharedDataFolder), &folderId)) return false;
-    if (!transaction.commit()) return logFailure(kSource, __LINE__);
+    if (!exclusively(kSource, __LINE__, [&] {
+            VqbDatavar existing;
+            Lookup found = lookup(kSource, __LINE__,
+                                  Sql(onTable("SELECT FLDR_ID FROM", "FOLDER", " WHERE FLDR_NAM = ? AND FLDR_PAR = ?"),
+                                      {kSharedDataFolder, 0}),
+                                  &existing);
+            if (found == Lookup::Found) folderId = static_cast<int>(existing.asInt64());
+            if (found != Lookup::Missing) return found == Lookup::Found;
+            return insertFolder(0, VqbString(kSharedDataFolder), &folderId);
+        }))
+        return false;
     if (id) *id = folderId;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) {
+bool MetadataRDAImpl::getFolderPath(int folderId, VqbString& path, VqbString& folderName, VqbString& error) try {
     return BaseRDAImpl::getFolderPath(folderId, path, folderName, error);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::deleteFolder(int folderId, VqbString& error) {
+bool MetadataRDAImpl::deleteFolder(int folderId, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (folderId == 0) {
         error = VqbString("Root level folder cannot be deleted");
@@ -226,9 +228,11 @@ bool MetadataRDAImpl::deleteFolder(int folderId, VqbString& error) {
         return false;
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::renameFolder(int folderId, const VqbString& newName) {
+bool MetadataRDAImpl::renameFolder(int folderId, const VqbString& newName) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (newName.isEmpty()) return false;
     if (!checkFolderName(newName, __LINE__)) return false;
@@ -244,9 +248,11 @@ bool MetadataRDAImpl::renameFolder(int folderId, const VqbString& newName) {
         return false;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::moveFolder(int folderId, int newParentId) {
+bool MetadataRDAImpl::moveFolder(int folderId, int newParentId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (folderId == newParentId) return false;
     // The walk and the update see the same tree: no other writer can move the new parent under
@@ -289,9 +295,11 @@ bool MetadataRDAImpl::moveFolder(int folderId, int newParentId) {
         return false;
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, VqbString& error) {
+bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, VqbString& error) try {
     reposLog(getLogger(), 1, kSource, __LINE__, "Ensure normalized folder names for search and uniqueness.");
     if (!checkConnection(kSource, __LINE__)) {
         error = VqbString(kNoConnection);
@@ -301,7 +309,7 @@ bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, V
     VqbString select =
         VqbString::format("SELECT FLDR_ID, FLDR_NAM FROM %s WHERE NAM_NORM IS NULL OR NAM_NORM = ''", table.asCstr());
     if (callback) callback->reportMessage(select);
-    ReposDataAccessCursor* cursor = selectRows(kSource, __LINE__, select);
+    ReposHeld<ReposDataAccessCursor> cursor(selectRows(kSource, __LINE__, select));
     if (!cursor) {
         error = getErrorMessage();
         return false;
@@ -314,89 +322,76 @@ bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, V
         VqbDatavar vNorm(normalised(name)), vId(cursor->getInt(0));
         if (!execute(kSource, __LINE__, update, nullptr, &vNorm, &vId)) {
             error = getErrorMessage();
-            cursor->release();
             return false;
         }
     }
-    cursor->release();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- locks
 
 bool MetadataRDAImpl::readLockId(int objectId, const VqbString& objectType, int* lockId, bool* found) {
-    *found = false;
-    VqbDatavar vId(objectId), vType(objectType);
-    ReposDataAccessCursor* cursor = selectRows(
+    VqbDatavar value;
+    Lookup got = lookup(
         kSource, __LINE__,
-        VqbString::format("SELECT LCK_ID FROM %s WHERE OBJ_ID = ? AND OBJ_TYPE = ?", tableName("OBJLCK").asCstr()),
-        &vId, &vType);
-    if (!cursor) return false;
-    if (cursor->next() == 1) {
-        *found = true;
-        *lockId = cursor->getInt(0);
-    }
-    cursor->release();
-    return true;
+        Sql(onTable("SELECT LCK_ID FROM", "OBJLCK", " WHERE OBJ_ID = ? AND OBJ_TYPE = ?"), {objectId, objectType}),
+        &value);
+    *found = got == Lookup::Found;
+    if (*found) *lockId = static_cast<int>(value.asInt64());
+    return got != Lookup::Failed;
 }
 
-bool MetadataRDAImpl::getObjectLockId(int objectId, const VqbString& objectType) {
+bool MetadataRDAImpl::getObjectLockId(int objectId, const VqbString& objectType) try {
     int lockId = 0;
     bool found = false;
     return readLockId(objectId, objectType, &lockId, &found) && found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool MetadataRDAImpl::lockObject(int objectId, const VqbString& objectType, const VqbString& user,
-                                 const VqbString& uuid) {
+                                 const VqbString& uuid) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     // The test for a lock, the largest id and the insert form one step: two lockers can neither
     // take the same id nor both insert a row for the object.
-    Transaction transaction(this, true);
-    if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    int lockId = 0;
-    bool found = false;
-    if (!readLockId(objectId, objectType, &lockId, &found)) return false;
-
-    VqbString table = tableName("OBJLCK");
-    VqbDatavar vId(objectId), vType(objectType), vUser(user), vUuid(uuid);
-    VqbDatavar vNow(VqbDate::currentDate().asDouble());
-    if (found) {
-        if (!execute(kSource, __LINE__,
-                     VqbString::format("UPDATE %s SET LCK_USR = ? , LCK_CDAT = ? WHERE OBJ_ID = ? AND OBJ_TYPE = ?",
-                                       table.asCstr()),
-                     nullptr, &vUser, &vNow, &vId, &vType))
-            return false;
-    } else {
-        ReposDataAccessCursor* cursor =
-            selectRows(kSource, __LINE__, VqbString::format("Select MAX(LCK_ID) from %s ", table.asCstr()));
-        if (!cursor) return false;
-        // An empty table gives a null maximum: the first lock is 1.
-        int64_t largest = 0;
-        if (cursor->next() == 1 && !cursor->isNull(0)) largest = cursor->getValue(0).asInt64();
-        cursor->release();
-        VqbDatavar vLock(largest + 1);
-        if (!execute(kSource, __LINE__,
-                     VqbString::format("INSERT INTO %s (LCK_ID, OBJ_ID, OBJ_TYPE, OBJ_UUID, LCK_CDAT, LCK_USR) "
-                                       "VALUES (?, ?, ?, ?, ?, ? )",
-                                       table.asCstr()),
-                     nullptr, &vLock, &vId, &vType, &vUuid, &vNow, &vUser))
-            return false;
-    }
-    if (!transaction.commit()) return logFailure(kSource, __LINE__);
+    const VqbString table = tableName("OBJLCK");
+    const VqbDatavar vNow(VqbDate::currentDate().asDouble());
+    if (!exclusively(kSource, __LINE__, [&] {
+            int lockId = 0;
+            bool found = false;
+            if (!readLockId(objectId, objectType, &lockId, &found)) return false;
+            if (found)
+                return run(
+                    kSource, __LINE__,
+                    Sql(VqbString::format("UPDATE %s SET LCK_USR = ? , LCK_CDAT = ? WHERE OBJ_ID = ? AND OBJ_TYPE = ?",
+                                          table.asCstr()),
+                        {user, vNow, objectId, objectType}));
+            // An empty table gives a null maximum: the first lock is 1.
+            int64_t largest = 0;
+            if (lookupInt(kSource, __LINE__, Sql(VqbString::format("Select MAX(LCK_ID) from %s ", table.asCstr())),
+                          largest) == Lookup::Failed)
+                return false;
+            return run(kSource, __LINE__,
+                       Sql(VqbString::format("INSERT INTO %s (LCK_ID, OBJ_ID, OBJ_TYPE, OBJ_UUID, LCK_CDAT, LCK_USR) "
+                                             "VALUES (?, ?, ?, ?, ?, ? )",
+                                             table.asCstr()),
+                           {largest + 1, objectId, objectType, uuid, vNow, user}));
+        }))
+        return false;
     reposAnnounce(getConnection(), REPOS_CHANGE_LOCK, objectType, static_cast<uint32_t>(objectId), uuid);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool MetadataRDAImpl::getObjectLock(int objectId, const VqbString& objectType, VqbString& uuid, VqbString& user,
-                                    VqbDatavar& date) {
+                                    VqbDatavar& date) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     VqbDatavar vId(objectId), vType(objectType);
-    ReposDataAccessCursor* cursor =
-        selectRows(kSource, __LINE__,
-                   VqbString::format("SELECT %s FROM %s WHERE OBJ_ID = ? AND OBJ_TYPE = ?",
-                                     getConnection()->getColumnList("OBJLCK", "").asCstr(),
-                                     tableName("OBJLCK").asCstr()),
-                   &vId, &vType);
+    ReposHeld<ReposDataAccessCursor> cursor(
+        select(kSource, __LINE__, Sql(rowSelect("OBJLCK") + " WHERE OBJ_ID = ? AND OBJ_TYPE = ?", {vId, vType})));
     if (!cursor) return false;
     bool found = cursor->next() == 1;
     if (found) {
@@ -405,22 +400,26 @@ bool MetadataRDAImpl::getObjectLock(int objectId, const VqbString& objectType, V
         user = cursor->getString(5);
         date = VqbDatavar(cursor->getDouble(4));
     }
-    cursor->release();
     return found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::unlockObject(int objectId, const VqbString& objectType) {
+bool MetadataRDAImpl::unlockObject(int objectId, const VqbString& objectType) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    int lockId = 0;
-    bool found = false;
-    if (!readLockId(objectId, objectType, &lockId, &found) || !found) return false;
-    VqbDatavar vLock(lockId);
-    int rows = 0;
-    if (!execute(kSource, __LINE__,
-                 VqbString::format("DELETE FROM %s WHERE LCK_ID=?", tableName("OBJLCK").asCstr()), &rows, &vLock))
+    // A lock id read and then deleted may meanwhile belong to another locker's new lock (ids are
+    // MAX+1): the read and the delete are one step.
+    if (!exclusively(kSource, __LINE__, [&] {
+            int lockId = 0;
+            bool found = false;
+            if (!readLockId(objectId, objectType, &lockId, &found) || !found) return false;
+            int rows = 0;
+            return run(kSource, __LINE__, Sql(onTable("DELETE FROM", "OBJLCK")).where("LCK_ID", lockId), &rows) &&
+                   rows > 0;
+        }))
         return false;
-    // Another unlocker got there first.
-    if (rows == 0) return false;
     reposAnnounce(getConnection(), REPOS_CHANGE_UNLOCK, objectType, static_cast<uint32_t>(objectId), VqbString(""));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -77,8 +77,6 @@ private:
 
     // Resources (meta_rdaimpl_events.cpp).
     bool resourceExists(const VqbString& type, const VqbString& identity, bool* found);
-    // "SELECT <IMPRCS columns> FROM <IMPRCS>", for the caller to add its condition.
-    VqbString resourceSelect();
 
     // Object queries (meta_rdaimpl_objects.cpp).
     // The object rows of several types joined by " UNION ", each part followed by its condition;

@@ -14,7 +14,7 @@ const char* const kNoConnection = "Repository Data Access object is null";
 // ---- events
 
 bool MetadataRDAImpl::addRepositoryEvent(const VqbString& subject, int changeType, const VqbString& other,
-                                         const VqbString& source, int* id, VqbString& error) {
+                                         const VqbString& source, int* id, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) {
         error = VqbString(kNoConnection);
         return false;
@@ -44,10 +44,12 @@ bool MetadataRDAImpl::addRepositoryEvent(const VqbString& subject, int changeTyp
     if (!transaction.commit()) return failed(__LINE__);
     if (id) *id = static_cast<int>(newId);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listRepositoryEventsSince(int, double time, const VqbString& source,
-                                                                  VqbString& error) {
+                                                                  VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) {
         error = VqbString(kNoConnection);
         return nullptr;
@@ -67,9 +69,11 @@ ReposDataAccessCursor* MetadataRDAImpl::listRepositoryEventsSince(int, double ti
         reposLog(getLogger(), 5, kSource, __LINE__, "%s", error.asCstr());
     }
     return cursor;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& error) {
+bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) {
         error = VqbString(kNoConnection);
         return false;
@@ -103,128 +107,147 @@ bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& 
     if (!ok || !transaction.commit()) return failed(__LINE__);
     reposLog(getLogger(), 2, kSource, __LINE__, "Removed %d repository events", rows);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- resources
 
-VqbString MetadataRDAImpl::resourceSelect() {
-    VqbString columns = getConnection() ? getConnection()->getColumnList("IMPRCS", "") : VqbString("*");
-    return VqbString::format("SELECT %s FROM %s", columns.asCstr(), tableName("IMPRCS").asCstr());
-}
-
 bool MetadataRDAImpl::resourceExists(const VqbString& type, const VqbString& identity, bool* found) {
-    *found = false;
-    VqbDatavar vIdentity(identity), vType(type);
-    VqbString sql = resourceSelect();
-    sql.append(" WHERE RCS_IDTY=? AND RCS_TYPE=?");
-    ReposDataAccessCursor* cursor = selectRows(kSource, __LINE__, sql, &vIdentity, &vType);
-    if (!cursor) return false;
-    *found = cursor->next() == 1;
-    cursor->release();
-    return true;
+    Lookup got =
+        lookup(kSource, __LINE__, Sql(rowSelect("IMPRCS") + " WHERE RCS_IDTY=? AND RCS_TYPE=?", {identity, type}));
+    *found = got == Lookup::Found;
+    return got != Lookup::Failed;
 }
 
-bool MetadataRDAImpl::getResourceIdByIdentity(const VqbString& type, const VqbString& identity) {
+bool MetadataRDAImpl::getResourceIdByIdentity(const VqbString& type, const VqbString& identity) try {
     bool found = false;
     return resourceExists(type, identity, &found) && found;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::addResource(const VqbString& name, const VqbString& identity, const VqbString& type, int* id) {
+bool MetadataRDAImpl::addResource(const VqbString& name, const VqbString& identity, const VqbString& type,
+                                  int* id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     // Identity and type stay unique only if no other writer adds the pair between test and insert.
-    Transaction transaction(this, true);
-    if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    bool found = false;
-    if (!resourceExists(type, identity, &found) || found) return false;
     uint32_t newId = 0;
-    if (!nextId(kSource, __LINE__, "IMPRCS", newId)) return false;
-    VqbDatavar vId(newId), vName(name), vIdentity(identity), vType(type);
-    if (!execute(kSource, __LINE__,
-                 VqbString::format("INSERT INTO %s (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES(?,?,?,?)",
-                                   tableName("IMPRCS").asCstr()),
-                 nullptr, &vId, &vName, &vIdentity, &vType))
+    if (!exclusively(kSource, __LINE__, [&] {
+            bool found = false;
+            if (!resourceExists(type, identity, &found) || found) return false;
+            return insertKeyed(
+                kSource, __LINE__, "IMPRCS",
+                Sql(onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES(?,?,?,?)"),
+                    {name, identity, type}),
+                0, newId);
+        }))
         return false;
-    if (!transaction.commit()) return logFailure(kSource, __LINE__);
     if (id) *id = static_cast<int>(newId);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::addDependency(int first, int second) {
+bool MetadataRDAImpl::addDependency(int first, int second) try {
     VqbDatavar vResource(second), vUser(first);
     return execute(kSource, __LINE__,
                    VqbString::format("INSERT INTO %s (RCS_ID,RCS_USED) VALUES (?,?)", tableName("IMPDEP").asCstr()),
                    nullptr, &vResource, &vUser);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::getResourceByIdentity(const VqbString& identity, const VqbString& type) {
+ReposDataAccessCursor* MetadataRDAImpl::getResourceByIdentity(const VqbString& identity, const VqbString& type) try {
     VqbDatavar vIdentity(identity), vType(type);
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(" WHERE RCS_IDTY=? AND RCS_TYPE=?");
     return selectRows(kSource, __LINE__, sql, &vIdentity, &vType);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::getResource(int id) {
+ReposDataAccessCursor* MetadataRDAImpl::getResource(int id) try {
     VqbDatavar vId(id);
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(" WHERE RCS_ID=?");
     return selectRows(kSource, __LINE__, sql, &vId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listResourcesOfType(const VqbString& type) {
+ReposDataAccessCursor* MetadataRDAImpl::listResourcesOfType(const VqbString& type) try {
     VqbDatavar vType(type);
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(" WHERE RCS_TYPE=?");
     return selectRows(kSource, __LINE__, sql, &vType);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsedBy(int id) {
+ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsedBy(int id) try {
     VqbString resources = tableName("IMPRCS"), dependencies = tableName("IMPDEP");
-    VqbString sql = resourceSelect();
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(VqbString::format(" WHERE %s.RCS_ID IN (SELECT %s.RCS_USED FROM %s WHERE %s.RCS_ID = ?)",
                                  resources.asCstr(), dependencies.asCstr(), dependencies.asCstr(),
                                  dependencies.asCstr()));
     VqbDatavar vId(id);
     return selectRows(kSource, __LINE__, sql, &vId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsing(int id) {
-    VqbString sql = resourceSelect();
+ReposDataAccessCursor* MetadataRDAImpl::listResourcesUsing(int id) try {
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(VqbString::format(" WHERE RCS_ID IN (SELECT RCS_ID FROM %s WHERE RCS_USED = ?)",
                                  tableName("IMPDEP").asCstr()));
     VqbDatavar vId(id);
     return selectRows(kSource, __LINE__, sql, &vId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listResourcesOfTypeUsing(int id, const VqbString& type) {
-    VqbString sql = resourceSelect();
+ReposDataAccessCursor* MetadataRDAImpl::listResourcesOfTypeUsing(int id, const VqbString& type) try {
+    VqbString sql = rowSelect("IMPRCS");
     sql.append(VqbString::format(" WHERE RCS_TYPE = ? AND RCS_ID IN (SELECT RCS_ID FROM %s WHERE RCS_USED = ?)",
                                  tableName("IMPDEP").asCstr()));
     VqbDatavar vType(type), vId(id);
     return selectRows(kSource, __LINE__, sql, &vType, &vId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listResources() { return selectRows(kSource, __LINE__, resourceSelect()); }
+ReposDataAccessCursor* MetadataRDAImpl::listResources() try {
+    return selectRows(kSource, __LINE__, rowSelect("IMPRCS"));
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 
-ReposDataAccessCursor* MetadataRDAImpl::listResourceTypes() {
+ReposDataAccessCursor* MetadataRDAImpl::listResourceTypes() try {
     return selectRows(kSource, __LINE__,
                       VqbString::format("SELECT DISTINCT RCS_TYPE FROM %s", tableName("IMPRCS").asCstr()));
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool MetadataRDAImpl::deleteDependenciesOnResource(int id) {
+bool MetadataRDAImpl::deleteDependenciesOnResource(int id) try {
     VqbDatavar vId(id);
     return execute(kSource, __LINE__,
                    VqbString::format("DELETE FROM %s WHERE RCS_USED = ?", tableName("IMPDEP").asCstr()), nullptr,
                    &vId);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::deleteDependency(int first, int second) {
+bool MetadataRDAImpl::deleteDependency(int first, int second) try {
     VqbDatavar vResource(second), vUser(first);
     return execute(kSource, __LINE__,
                    VqbString::format("DELETE FROM %s WHERE RCS_ID = ? AND RCS_USED = ?", tableName("IMPDEP").asCstr()),
                    nullptr, &vResource, &vUser);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::setResourceAnalysisDate(int id, double date) {
+bool MetadataRDAImpl::setResourceAnalysisDate(int id, double date) try {
     VqbDatavar vDate(date), vId(id);
     int rows = 0;
     if (!execute(kSource, __LINE__,
@@ -236,4 +259,6 @@ bool MetadataRDAImpl::setResourceAnalysisDate(int id, double date) {
         return false;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

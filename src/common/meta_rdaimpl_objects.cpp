@@ -35,40 +35,23 @@ ReposDataAccessCursor* MetadataRDAImpl::selectObjectRows(int line, const std::ve
         sql.append(columnTwice ? VqbString::format(conditionFormat, column, column)
                                : VqbString::format(conditionFormat, column));
     }
-    if (!value) return selectRows(kSource, line, sql);
-
     // The same value once per part: the number of parts is the caller's.
-    ReposDataAccessStatement* statement = getConnection()->createStatement(sql);
-    if (!statement) {
-        logFailure(kSource, line);
-        return nullptr;
-    }
-    for (size_t i = 0; i < types.size(); ++i) {
-        if (!statement->setParameter(static_cast<int>(i), *value)) {
-            statement->release();
-            logFailure(kSource, line);
-            return nullptr;
-        }
-    }
-    ReposDataAccessCursor* live = statement->select();
-    statement->release();
-    if (!live) {
-        logFailure(kSource, line);
-        return nullptr;
-    }
-    ReposDataAccessCursor* cached = cacheCursor(live, 0);
-    if (!cached) logFailure(kSource, line);
-    return cached;
+    Sql statement(sql);
+    if (value)
+        for (size_t i = 0; i < types.size(); ++i) statement.bind(*value);
+    return select(kSource, line, statement);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listObjects(int folderId) {
+ReposDataAccessCursor* MetadataRDAImpl::listObjects(int folderId) try {
     ObjectTypeCatalog catalog(this);
     VqbDatavar vFolder(folderId);
     if (folderId == -1) return selectObjectRows(__LINE__, folderListedTypes(catalog), kAnyFolder, false, nullptr);
     return selectObjectRows(__LINE__, folderListedTypes(catalog), kInFolder, false, &vFolder);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const VqbString& typeName) {
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const VqbString& typeName) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
     ObjectTypeCatalog catalog(this);
     const ObjectTypeInfo* type = catalog.findType(typeName);
@@ -79,18 +62,24 @@ ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const Vq
     VqbDatavar vFolder(folderId);
     if (folderId == -1) return selectObjectRows(__LINE__, {type}, kAnyFolder, false, nullptr);
     return selectObjectRows(__LINE__, {type}, kInFolder, false, &vFolder);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::listObjectsWithoutFolder() {
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsWithoutFolder() try {
     ObjectTypeCatalog catalog(this);
     return selectObjectRows(__LINE__, folderListedTypes(catalog), kWithoutFolder, true, nullptr);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* MetadataRDAImpl::getObject(int id, const VqbString& typeName, VqbString& error) {
+ReposDataAccessCursor* MetadataRDAImpl::getObject(int id, const VqbString& typeName, VqbString& error) try {
     return getObjectRow(id, typeName, error);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool MetadataRDAImpl::getObjectFolderId(const VqbString& typeName, int id, int* folderId) {
+bool MetadataRDAImpl::getObjectFolderId(const VqbString& typeName, int id, int* folderId) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     ObjectTypeCatalog catalog(this);
     const ObjectTypeInfo* type = catalog.findType(typeName);
@@ -99,21 +88,21 @@ bool MetadataRDAImpl::getObjectFolderId(const VqbString& typeName, int id, int* 
                  typeName.asCstr());
         return false;
     }
-    VqbDatavar vId(id);
-    ReposDataAccessCursor* cursor =
-        selectRows(kSource, __LINE__,
-                   VqbString::format("SELECT %s FROM %s WHERE %s=?", type->getFolderIdColumn().asCstr(),
-                                     tableName(type->getTable().asCstr()).asCstr(), type->getIdColumn().asCstr()),
-                   &vId);
-    if (!cursor) return false;
+    VqbDatavar folder;
+    Lookup found = lookup(kSource, __LINE__,
+                          Sql(VqbString::format("SELECT %s FROM %s", type->getFolderIdColumn().asCstr(),
+                                                tableName(type->getTable().asCstr()).asCstr()))
+                              .where(type->getIdColumn().asCstr(), id),
+                          &folder);
     // No object, no folder: a caller must not take its own initial value for an answer.
-    bool found = cursor->next() == 1;
-    if (found && folderId) *folderId = cursor->getInt(0);
-    cursor->release();
-    return found;
+    if (found != Lookup::Found) return false;
+    if (folderId) *folderId = folder.isNull() ? 0 : static_cast<int>(folder.asInt64());
+    return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool MetadataRDAImpl::setObjectAttribute(int objectId, const VqbString& typeName, int folderId, VqbString& error) {
+bool MetadataRDAImpl::setObjectAttribute(int objectId, const VqbString& typeName, int folderId, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     ObjectTypeCatalog catalog(this);
     const ObjectTypeInfo* type = catalog.findType(typeName);
@@ -143,4 +132,6 @@ bool MetadataRDAImpl::setObjectAttribute(int objectId, const VqbString& typeName
     }
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <new>
 
+#include "repos_guard.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 #include "vqbutil.h"
@@ -19,6 +20,19 @@ bool fail(VqLogger* logger, int line, VqbString* error, const VqbString& text) {
     reposLog(logger, 5, kSource, line, "%s", text.asCstr());
     if (error) *error = text;
     return false;
+}
+
+// The handler of an entry point's function-try-block: the caught exception's text as the
+// operation's error, logged at level 5.
+template <class T>
+T caught(VqLogger* logger, int line, VqbString* error, T failure) noexcept {
+    const char* text = reposCaughtText();
+    try {
+        fail(logger, line, error, VqbString(text));
+    } catch (...) {
+        // The failure value still reaches the caller.
+    }
+    return failure;
 }
 
 VqbDate dateAt(ReposDataAccessCursor* row, int column) {
@@ -51,14 +65,14 @@ int connectMode(int type) { return type >= 1 && type <= 3 ? type : 0; }
 // scope end.
 struct SourceWrite {
     DacConnection* connection = nullptr;
-    DacStatement* statement = nullptr;
+    ReposHeld<DacStatement> statement;
     bool inTransaction = false;
 
     SourceWrite() = default;
     SourceWrite(const SourceWrite&) = delete;
     SourceWrite& operator=(const SourceWrite&) = delete;
     ~SourceWrite() {
-        if (statement) statement->release();
+        statement.reset();
         if (!connection) return;
         if (inTransaction) connection->endTransaction(false);
         connection->close();
@@ -83,7 +97,7 @@ void FieldMappingAdminImpl::initialise(ReposDataAccess* connection) {
 void FieldMappingAdminImpl::release() { delete this; }
 
 bool FieldMappingAdminImpl::addFieldMapping(VqbString* error, const VqbString& name, const VqbString& description,
-                                            const VqbString& user, int folderId, int* id) {
+                                            const VqbString& user, int folderId, int* id) try {
     if (!common_) return fail(logger_, __LINE__, error, reposMessage(3));
     VqbString uuid;
     vqbGetUUID(uuid);
@@ -94,9 +108,11 @@ bool FieldMappingAdminImpl::addFieldMapping(VqbString* error, const VqbString& n
         return fail(logger_, __LINE__, error, common_->getErrorMessage());
     if (id) *id = static_cast<int>(newId);
     return true;
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-ReposDataAccessCursor* FieldMappingAdminImpl::listFieldMappings(VqbString* error) {
+ReposDataAccessCursor* FieldMappingAdminImpl::listFieldMappings(VqbString* error) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
@@ -104,9 +120,11 @@ ReposDataAccessCursor* FieldMappingAdminImpl::listFieldMappings(VqbString* error
     ReposDataAccessCursor* rows = common_->listFieldMappings(kNone);
     if (!rows) fail(logger_, __LINE__, error, common_->getErrorMessage());
     return rows;
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
-FieldMappingObject* FieldMappingAdminImpl::openFieldMapping(VqbString* error, int mapId) {
+FieldMappingObject* FieldMappingAdminImpl::openFieldMapping(VqbString* error, int mapId) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
@@ -116,37 +134,34 @@ FieldMappingObject* FieldMappingAdminImpl::openFieldMapping(VqbString* error, in
         fail(logger_, __LINE__, error, reposMessage(1532));
         return nullptr;
     }
-    ReposDataAccessCursor* row = common_->listFieldMappings(static_cast<unsigned int>(mapId));
+    ReposHeld<ReposDataAccessCursor> row(common_->listFieldMappings(static_cast<unsigned int>(mapId)));
     if (!row) {
         fail(logger_, __LINE__, error, common_->getErrorMessage());
         return nullptr;
     }
     if (row->next() != 1) {
-        row->release();
         fail(logger_, __LINE__, error, reposMessage(1532));
         return nullptr;
     }
-    FieldMappingImpl* mapping = nullptr;
+    ReposHeld<FieldMappingImpl> mapping;
     try {
-        mapping = new FieldMappingImpl(row);
+        mapping.reset(new FieldMappingImpl(row.get()));
     } catch (const std::bad_alloc&) {
     }
-    row->release();
     if (!mapping || !mapping->initialise(connection_)) {
-        if (mapping) mapping->release();
         fail(logger_, __LINE__, error, reposMessage(530));
         return nullptr;
     }
     // A mapping whose fields cannot be read is not handed out.
-    ReposDataAccessCursor* fields =
-        common_->listMappingConnections(static_cast<unsigned int>(mapId), "", "", "", "", kNone, false);
+    ReposHeld<ReposDataAccessCursor> fields(
+        common_->listMappingConnections(static_cast<unsigned int>(mapId), "", "", "", "", kNone, false));
     if (!fields) {
-        mapping->release();
         fail(logger_, __LINE__, error, common_->getErrorMessage());
         return nullptr;
     }
-    fields->release();
-    return mapping;
+    return mapping.release();
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
 // ---- FieldMappingImpl
@@ -190,12 +205,15 @@ ReposDataAccessCursor* FieldMappingImpl::cursorOrFailure(int line, VqbString* er
 
 bool FieldMappingImpl::addField(VqbString* error, const VqbString& dsn, const VqbString& catalog,
                                 const VqbString& schema, const VqbString& table, const VqbString& field, bool isKey,
-                                int type) {
+                                int type) try {
     if (!common_) return fail(logger_, __LINE__, error, reposMessage(3));
+    // The check and the add are one step: two adders of one field must not both find it missing.
+    CommonRDAImpl::Transaction transaction(common_.get(), true);
+    if (!transaction.begun()) return commonFailure(__LINE__, error);
     // The listing's filters ignore empty names and compare the data source exactly; the table is
     // matched here as the write-back groups it: data source ignoring case, the rest exactly.
-    ReposDataAccessCursor* rows = common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", table,
-                                                                  static_cast<unsigned int>(type), false);
+    ReposHeld<ReposDataAccessCursor> rows(common_->listMappingConnections(
+        static_cast<unsigned int>(id_), "", "", "", table, static_cast<unsigned int>(type), false));
     if (!rows) return commonFailure(__LINE__, error);
     bool mapped = false, otherRole = false, otherValueField = false;
     while (rows->next() == 1) {
@@ -213,27 +231,32 @@ bool FieldMappingImpl::addField(VqbString* error, const VqbString& dsn, const Vq
             otherValueField = true;
         }
     }
-    rows->release();
+    rows.reset();
     if (mapped) return true;
     // One column cannot be both a key and the value written under that key.
     if (otherRole) return fail(logger_, __LINE__, error, reposMessage(1936, field.asCstr(), isKey ? "value" : "key"));
     if (otherValueField) return fail(logger_, __LINE__, error, reposMessage(1433, field.asCstr()));
     if (!common_->addMappingConnection(static_cast<unsigned int>(id_), dsn, catalog, schema, table, field, type, isKey))
         return commonFailure(__LINE__, error);
+    if (!transaction.commit()) return commonFailure(__LINE__, error);
     return true;
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-ReposDataAccessCursor* FieldMappingImpl::listTables(VqbString* error) {
+ReposDataAccessCursor* FieldMappingImpl::listTables(VqbString* error) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
     }
     return cursorOrFailure(__LINE__, error, common_->listMappingTables(static_cast<unsigned int>(id_)));
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
 ReposDataAccessCursor* FieldMappingImpl::listTableFields(VqbString* error, const VqbString& dsn,
                                                          const VqbString& catalog, const VqbString& schema,
-                                                         const VqbString& table, int type) {
+                                                         const VqbString& table, int type) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
@@ -241,27 +264,37 @@ ReposDataAccessCursor* FieldMappingImpl::listTableFields(VqbString* error, const
     return cursorOrFailure(__LINE__, error,
                            common_->listMappingConnections(static_cast<unsigned int>(id_), dsn, catalog, schema, table,
                                                            static_cast<unsigned int>(type), true));
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
-ReposDataAccessCursor* FieldMappingImpl::listFields(VqbString* error) {
+ReposDataAccessCursor* FieldMappingImpl::listFields(VqbString* error) try {
     if (!common_) {
         fail(logger_, __LINE__, error, reposMessage(3));
         return nullptr;
     }
     return cursorOrFailure(
         __LINE__, error, common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", "", kNone, false));
+} catch (...) {
+    return caught(logger_, __LINE__, error, nullptr);
 }
 
-bool FieldMappingImpl::setName(VqbString* error, const VqbString& value, const VqbString& user) {
+bool FieldMappingImpl::setName(VqbString* error, const VqbString& value, const VqbString& user) try {
     return storeHeader(error, value, description_, folderId_, user);
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-bool FieldMappingImpl::setDescription(VqbString* error, const VqbString& value, const VqbString& user) {
+bool FieldMappingImpl::setDescription(VqbString* error, const VqbString& value, const VqbString& user) try {
     return storeHeader(error, name_, value, folderId_, user);
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
-bool FieldMappingImpl::setFolderId(VqbString* error, int value, const VqbString& user) {
+bool FieldMappingImpl::setFolderId(VqbString* error, int value, const VqbString& user) try {
     return storeHeader(error, name_, description_, value, user);
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
 bool FieldMappingImpl::storeHeader(VqbString* error, const VqbString& name, const VqbString& description, int folderId,
@@ -271,19 +304,18 @@ bool FieldMappingImpl::storeHeader(VqbString* error, const VqbString& name, cons
         return commonFailure(__LINE__, error);
     // The update changes no row of a mapping deleted meanwhile; the stored row also gives the
     // modification date exactly as kept.
-    ReposDataAccessCursor* row = common_->listFieldMappings(static_cast<unsigned int>(id_));
+    ReposHeld<ReposDataAccessCursor> row(common_->listFieldMappings(static_cast<unsigned int>(id_)));
     if (!row) return commonFailure(__LINE__, error);
     bool found = row->next() == 1;
-    if (found) readHeader(row);
-    row->release();
+    if (found) readHeader(row.get());
     if (!found) return fail(logger_, __LINE__, error, reposMessage(1532));
     return true;
 }
 
 bool FieldMappingImpl::loadTables(VqbString* error, std::vector<SourceGroup>& groups) {
     groups.clear();
-    ReposDataAccessCursor* rows =
-        common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", "", kNone, false);
+    ReposHeld<ReposDataAccessCursor> rows(
+        common_->listMappingConnections(static_cast<unsigned int>(id_), "", "", "", "", kNone, false));
     if (!rows) return commonFailure(__LINE__, error);
     while (rows->next() == 1) {
         VqbString dsn = rows->getString(kConDsn);
@@ -300,7 +332,6 @@ bool FieldMappingImpl::loadTables(VqbString* error, std::vector<SourceGroup>& gr
         if (entry.fields.empty()) std::tie(entry.catalog, entry.schema, entry.table) = key;
         entry.fields.push_back(MappedField{rows->getString(kConField), rows->getInt(kConKey) != 0});
     }
-    rows->release();
     return true;
 }
 
@@ -360,7 +391,7 @@ std::vector<const VqbString*> FieldMappingImpl::WritePlan::names() const {
 
 bool FieldMappingImpl::updateSourceValue(VqbString* error, const VqbDatavar& value, const VqbString& dsn,
                                          const VqbString& catalog, const VqbString& schema, const VqbString& table,
-                                         int type, int keyCount, const FieldMappingKey* keys) {
+                                         int type, int keyCount, const FieldMappingKey* keys) try {
     if (!common_) return fail(logger_, __LINE__, error, reposMessage(3));
     if (keyCount < 0 || !keys) keyCount = 0;
     try {
@@ -370,6 +401,8 @@ bool FieldMappingImpl::updateSourceValue(VqbString* error, const VqbDatavar& val
     } catch (const std::bad_alloc&) {
         return fail(logger_, __LINE__, error, reposMessage(530));
     }
+} catch (...) {
+    return caught(logger_, __LINE__, error, false);
 }
 
 bool FieldMappingImpl::writeSource(VqbString* error, const WritePlan& plan, const VqbDatavar& value,
@@ -395,7 +428,7 @@ bool FieldMappingImpl::writeSource(VqbString* error, const WritePlan& plan, cons
     }
     if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "%s", sql.asCstr());
 
-    write.statement = write.connection->prepare(sql);
+    write.statement.reset(write.connection->prepare(sql));
     if (!write.statement) return fail(logger_, __LINE__, error, write.connection->getErrorText());
     bool bound = write.statement->bindValue(0, value);
     for (size_t k = 0; bound && k < plan.keyValues.size(); ++k)

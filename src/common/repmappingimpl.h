@@ -9,17 +9,10 @@
 #include <vector>
 
 #include "common_rdaimpl.h"
+#include "repos_held.h"
 #include "repos_fieldmapping.h"
 #include "vqdacpool.h"
 #include "vqlog.h"
-
-// Ends a typed data-access object with its release().
-struct CommonRDAReleaser {
-    void operator()(CommonRDAImpl* common) const {
-        if (common) common->release();
-    }
-};
-using CommonRDAHolder = std::unique_ptr<CommonRDAImpl, CommonRDAReleaser>;
 
 class FieldMappingAdminImpl final : public FieldMappingAdminObject {
 public:
@@ -41,7 +34,7 @@ private:
 
     VqLogger* logger_;
     ReposDataAccess* connection_ = nullptr;  // the repository's
-    CommonRDAHolder common_;
+    ReposHeld<CommonRDAImpl> common_;
     bool initialised_ = false;
 };
 
@@ -138,7 +131,7 @@ private:
     VqbDate modifiedDate_;
     VqLogger* logger_ = nullptr;
     std::unique_ptr<ConnCacheSingleton> connections_;
-    CommonRDAHolder common_;
+    ReposHeld<CommonRDAImpl> common_;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "base_rdaimpl.h"
+#include "repos_held.h"
 #include "reposlog.h"
 #include "vqrepevent.h"
 #include "vqreposuri.h"
@@ -71,10 +72,7 @@ ReposDeleteAnnouncement::ReposDeleteAnnouncement(BaseRDAImpl* owner, const char*
         reposLog(owner_->getLogger(), 5, source, line, "Error building path for %s=%d", type.lowercase().asCstr(),
                  signedId(objectId));
     }
-    std::unique_ptr<VqResourceManager, void (*)(VqResourceManager*)> resources(
-        createVqResourceManager(), [](VqResourceManager* m) {
-            if (m) m->release();
-        });
+    ReposHeld<VqResourceManager> resources(createVqResourceManager());
     if (resources &&
         !resources->getObjectIdentity(VqbString(""), typeName_, VqbString::format("%d", signedId(objectId)), uuid,
                                       identity_))

@@ -1,5 +1,6 @@
 #include "repeventqueueimpl.h"
 
+#include "repos_guard.h"
 #include "reposlog.h"
 
 namespace {
@@ -18,8 +19,18 @@ RepositoryEventQueueManagerImpl::~RepositoryEventQueueManagerImpl() {
 
 void RepositoryEventQueueManagerImpl::release() { delete this; }
 
+void RepositoryEventQueueManagerImpl::recordCaught(int line, VqbString& error) noexcept {
+    const char* text = reposCaughtText();
+    try {
+        error = VqbString(text);
+        reposLog(logger_, 5, kSource, line, "%s", text);
+    } catch (...) {
+        // The failure value still reaches the caller.
+    }
+}
+
 bool RepositoryEventQueueManagerImpl::addEvent(const VqbString& subject, int changeType, const VqbString& other,
-                                               const VqbString& source, int& newId, VqbString& error) {
+                                               const VqbString& source, int& newId, VqbString& error) try {
     if (!meta_) return false;
     int id = 0;
     if (!meta_->addRepositoryEvent(subject, changeType, other, source, &id, error)) {
@@ -29,21 +40,27 @@ bool RepositoryEventQueueManagerImpl::addEvent(const VqbString& subject, int cha
     newId = id;
     reposLog(logger_, 1, kSource, __LINE__, "Added EventId=%d to repository event queue", id);
     return true;
+} catch (...) {
+    return caught(__LINE__, error, false);
 }
 
 ReposDataAccessCursor* RepositoryEventQueueManagerImpl::listEventsSince(int reserved, double eventTime,
-                                                                        const VqbString& source, VqbString& error) {
+                                                                        const VqbString& source, VqbString& error) try {
     if (!meta_) return nullptr;
     ReposDataAccessCursor* cursor = meta_->listRepositoryEventsSince(reserved, eventTime, source, error);
     if (!cursor) reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
     return cursor;
+} catch (...) {
+    return caught(__LINE__, error, nullptr);
 }
 
-bool RepositoryEventQueueManagerImpl::deleteEvents(int eventId, double eventTime, VqbString& error) {
+bool RepositoryEventQueueManagerImpl::deleteEvents(int eventId, double eventTime, VqbString& error) try {
     if (!meta_) return false;
     if (!meta_->deleteRepositoryEvents(eventId, eventTime, error)) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
         return false;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, error, false);
 }

@@ -3,9 +3,8 @@
 #ifndef REPEVENTQUEUEIMPL_H
 #define REPEVENTQUEUEIMPL_H
 
-#include <memory>
-
 #include "repos_eventqueue.h"
+#include "repos_held.h"
 #include "repos_metadata_rda.h"
 #include "repos_repository.h"
 #include "vqlog.h"
@@ -25,13 +24,18 @@ public:
     void release() override;
 
 private:
-    struct Releaser {
-        void operator()(MetadataRepositoryDataAccess* p) const { p->release(); }
-    };
+    // The handler of an entry point's function-try-block: the caught exception's text as the
+    // operation's error, logged at level 5.
+    template <class T>
+    T caught(int line, VqbString& error, T failure) noexcept {
+        recordCaught(line, error);
+        return failure;
+    }
+    void recordCaught(int line, VqbString& error) noexcept;
 
     Repository* repository_;
     VqLogger* logger_;
-    std::unique_ptr<MetadataRepositoryDataAccess, Releaser> meta_;
+    ReposHeld<MetadataRepositoryDataAccess> meta_;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <string>
 
+#include "repos_guard.h"
 #include "reposlog.h"
 
 namespace {
@@ -29,11 +30,25 @@ RepositoryFolderManagerImpl::~RepositoryFolderManagerImpl() {
 
 void RepositoryFolderManagerImpl::release() { delete this; }
 
-VqbString RepositoryFolderManagerImpl::getErrorMessage() { return lastError_; }
+VqbString RepositoryFolderManagerImpl::getErrorMessage() try {
+    return lastError_;
+} catch (...) {
+    return caught(__LINE__, VqbString());
+}
 
 void RepositoryFolderManagerImpl::takeError(int line, const VqbString& detail) {
     lastError_ = detail.isEmpty() ? meta_->getErrorMessage() : detail;
     if (!lastError_.isEmpty()) reposLog(logger_, 5, kSource, line, "%s", lastError_.asCstr());
+}
+
+void RepositoryFolderManagerImpl::recordCaught(int line) noexcept {
+    const char* text = reposCaughtText();
+    try {
+        lastError_ = VqbString(text);
+        reposLog(logger_, 5, kSource, line, "%s", text);
+    } catch (...) {
+        // The failure value still reaches the caller.
+    }
 }
 
 bool RepositoryFolderManagerImpl::failed(int line, const VqbString& detail, const char* format, ...) {
@@ -48,31 +63,37 @@ bool RepositoryFolderManagerImpl::failed(int line, const VqbString& detail, cons
     return false;
 }
 
-ReposDataAccessCursor* RepositoryFolderManagerImpl::listItemsInFolder(unsigned folderId) {
+ReposDataAccessCursor* RepositoryFolderManagerImpl::listItemsInFolder(unsigned folderId) try {
     if (!meta_) return nullptr;
     ReposDataAccessCursor* cursor = meta_->listObjects(static_cast<int>(folderId));
     if (!cursor) failed(__LINE__, VqbString(), "Error getting items in folder id=%d", static_cast<int>(folderId));
     return cursor;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* RepositoryFolderManagerImpl::listChildFolders(unsigned folderId) {
+ReposDataAccessCursor* RepositoryFolderManagerImpl::listChildFolders(unsigned folderId) try {
     if (!meta_) return nullptr;
     ReposDataAccessCursor* cursor = meta_->listFolders(static_cast<int>(folderId));
     if (!cursor)
         failed(__LINE__, VqbString(), "Error getting child folders in folder id=%d", static_cast<int>(folderId));
     return cursor;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* RepositoryFolderManagerImpl::getChildFolder(unsigned parentId, const VqbString& name) {
+ReposDataAccessCursor* RepositoryFolderManagerImpl::getChildFolder(unsigned parentId, const VqbString& name) try {
     if (!meta_) return nullptr;
     ReposDataAccessCursor* cursor = meta_->listFoldersByName(static_cast<int>(parentId), name);
     if (!cursor)
         failed(__LINE__, VqbString(), "Error getting child folder name=\"%s\" in folder id=%d", name.asCstr(),
                static_cast<int>(parentId));
     return cursor;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool RepositoryFolderManagerImpl::addFolder(unsigned parentId, const VqbString& name, unsigned& newId) {
+bool RepositoryFolderManagerImpl::addFolder(unsigned parentId, const VqbString& name, unsigned& newId) try {
     if (!meta_) return false;
     int id = 0;
     if (!meta_->addFolder(static_cast<int>(parentId), name, &id))
@@ -80,17 +101,21 @@ bool RepositoryFolderManagerImpl::addFolder(unsigned parentId, const VqbString& 
     newId = static_cast<unsigned>(id);
     reposLog(logger_, 1, kSource, __LINE__, "Created folder %s with id=%d", name.asCstr(), id);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::getPathFromId(unsigned folderId, VqbString& path, VqbString& folderName) {
+bool RepositoryFolderManagerImpl::getPathFromId(unsigned folderId, VqbString& path, VqbString& folderName) try {
     if (!meta_) return false;
     VqbString detail;
     if (!meta_->getFolderPath(static_cast<int>(folderId), path, folderName, detail))
         return failed(__LINE__, detail, "Error getting path from id=%d", static_cast<int>(folderId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::getIdFromPath(const VqbString& path, unsigned& folderId) {
+bool RepositoryFolderManagerImpl::getIdFromPath(const VqbString& path, unsigned& folderId) try {
     if (!meta_) return false;
     VqbString detail;
     int id = 0;
@@ -98,9 +123,11 @@ bool RepositoryFolderManagerImpl::getIdFromPath(const VqbString& path, unsigned&
         return failed(__LINE__, detail, "Error getting id from path=%s", path.asCstr());
     folderId = static_cast<unsigned>(id);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::splitPath(const VqbString& path, VqbString& folderPath, VqbString& name) {
+bool RepositoryFolderManagerImpl::splitPath(const VqbString& path, VqbString& folderPath, VqbString& name) try {
     const std::string& text = path.str();
     size_t slash = text.rfind('/');
     if (slash == std::string::npos) {
@@ -111,26 +138,32 @@ bool RepositoryFolderManagerImpl::splitPath(const VqbString& path, VqbString& fo
         name = VqbString(text.substr(slash + 1));
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::deleteFolder(unsigned folderId) {
+bool RepositoryFolderManagerImpl::deleteFolder(unsigned folderId) try {
     if (!meta_) return false;
     VqbString detail;
     if (!meta_->deleteFolder(static_cast<int>(folderId), detail))
         return failed(__LINE__, detail, "Error deleting folder with id=%d", static_cast<int>(folderId));
     reposLog(logger_, 1, kSource, __LINE__, "Deleted folder with id=%d", static_cast<int>(folderId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::renameFolder(unsigned folderId, const VqbString& newName) {
+bool RepositoryFolderManagerImpl::renameFolder(unsigned folderId, const VqbString& newName) try {
     if (!meta_) return false;
     if (!meta_->renameFolder(static_cast<int>(folderId), newName))
         return failed(__LINE__, VqbString(), "Error renaming folder to %s with id=%d", newName.asCstr(),
                       static_cast<int>(folderId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::moveFolder(unsigned folderId, unsigned newParentId) {
+bool RepositoryFolderManagerImpl::moveFolder(unsigned folderId, unsigned newParentId) try {
     if (!meta_ || folderId == newParentId) return false;
     if (!meta_->moveFolder(static_cast<int>(folderId), static_cast<int>(newParentId)))
         return failed(__LINE__, VqbString(), "Error moving folder to %d with id=%d", static_cast<int>(newParentId),
@@ -138,21 +171,23 @@ bool RepositoryFolderManagerImpl::moveFolder(unsigned folderId, unsigned newPare
     reposLog(logger_, 1, kSource, __LINE__, "Move folder to %d with id=%d", static_cast<int>(newParentId),
              static_cast<int>(folderId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::isFolderEmpty(unsigned folderId, bool& empty) {
+bool RepositoryFolderManagerImpl::isFolderEmpty(unsigned folderId, bool& empty) try {
     if (!meta_) return false;
-    auto hasRow = [](ReposDataAccessCursor* cursor) {
-        if (!cursor) return false;
-        bool row = cursor->next() == 1;
-        cursor->release();
-        return row;
+    auto hasRow = [](ReposDataAccessCursor* rows) {
+        ReposHeld<ReposDataAccessCursor> cursor(rows);
+        return cursor && cursor->next() == 1;
     };
     empty = !hasRow(listItemsInFolder(folderId)) && !hasRow(listChildFolders(folderId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::getParentFolder(unsigned folderId, unsigned& parentId) {
+bool RepositoryFolderManagerImpl::getParentFolder(unsigned folderId, unsigned& parentId) try {
     if (!meta_ || static_cast<int>(folderId) < 0) return false;
     int parent = 0;
     if (!meta_->getFolderParentId(static_cast<int>(folderId), &parent))
@@ -160,10 +195,12 @@ bool RepositoryFolderManagerImpl::getParentFolder(unsigned folderId, unsigned& p
                       static_cast<int>(folderId));
     parentId = static_cast<unsigned>(parent);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryFolderManagerImpl::getFolderForObject(const VqbString& typeName, unsigned objectId,
-                                                     unsigned& folderId) {
+                                                     unsigned& folderId) try {
     if (!meta_) return false;
     int folder = 0;
     if (!meta_->getObjectFolderId(typeName, static_cast<int>(objectId), &folder))
@@ -171,18 +208,22 @@ bool RepositoryFolderManagerImpl::getFolderForObject(const VqbString& typeName, 
                       static_cast<int>(objectId));
     folderId = static_cast<unsigned>(folder);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::getOrphanedObjectsFolderId(unsigned& folderId) {
+bool RepositoryFolderManagerImpl::getOrphanedObjectsFolderId(unsigned& folderId) try {
     if (!meta_) return false;
     int id = 0;
     if (!meta_->getSharedDataFolderId(&id))
         return failed(__LINE__, VqbString(), "Error getting orphaned objects folder id");
     folderId = static_cast<unsigned>(id);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* RepositoryFolderManagerImpl::listItemsNotInFolder() {
+ReposDataAccessCursor* RepositoryFolderManagerImpl::listItemsNotInFolder() try {
     if (!meta_) return nullptr;
     ReposDataAccessCursor* cursor = meta_->listObjectsWithoutFolder();
     if (!cursor) {
@@ -190,14 +231,18 @@ ReposDataAccessCursor* RepositoryFolderManagerImpl::listItemsNotInFolder() {
         takeError(__LINE__, VqbString());
     }
     return cursor;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool RepositoryFolderManagerImpl::isObjectLocked(unsigned objectId, const VqbString& typeName) {
+bool RepositoryFolderManagerImpl::isObjectLocked(unsigned objectId, const VqbString& typeName) try {
     return meta_ && meta_->getObjectLockId(static_cast<int>(objectId), typeName);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryFolderManagerImpl::lockObject(unsigned objectId, const VqbString& typeName, const VqbString& user,
-                                             const VqbString& uuid) {
+                                             const VqbString& uuid) try {
     if (!meta_) return false;
     if (!meta_->lockObject(static_cast<int>(objectId), typeName, user, uuid))
         return failed(__LINE__, VqbString(), "Error locking %s object with id=%d to user %s", typeName.asCstr(),
@@ -205,9 +250,11 @@ bool RepositoryFolderManagerImpl::lockObject(unsigned objectId, const VqbString&
     reposLog(logger_, 1, kSource, __LINE__, "Locked %s object with id=%d to user %s", typeName.asCstr(),
              static_cast<int>(objectId), user.asCstr());
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::unlockObject(unsigned objectId, const VqbString& typeName) {
+bool RepositoryFolderManagerImpl::unlockObject(unsigned objectId, const VqbString& typeName) try {
     if (!meta_) return false;
     if (!meta_->unlockObject(static_cast<int>(objectId), typeName))
         return failed(__LINE__, VqbString(), "Error unlocking %s object with id=%d", typeName.asCstr(),
@@ -215,44 +262,50 @@ bool RepositoryFolderManagerImpl::unlockObject(unsigned objectId, const VqbStrin
     reposLog(logger_, 1, kSource, __LINE__, "Unlocked %s object with id=%d", typeName.asCstr(),
              static_cast<int>(objectId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryFolderManagerImpl::getLockInfo(unsigned objectId, const VqbString& typeName, VqbString& uuid,
-                                              VqbString& user, VqbDatavar& date) {
+                                              VqbString& user, VqbDatavar& date) try {
     if (!meta_) return false;
     if (!meta_->getObjectLock(static_cast<int>(objectId), typeName, uuid, user, date))
         return failed(__LINE__, VqbString(), "Error getting lock information for %s object with id=%d",
                       typeName.asCstr(), static_cast<int>(objectId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::moveObjectToFolder(int objectId, const VqbString& typeName, unsigned folderId) {
+bool RepositoryFolderManagerImpl::moveObjectToFolder(int objectId, const VqbString& typeName, unsigned folderId) try {
     if (!meta_) return false;
     VqbString detail;
     if (!meta_->setObjectAttribute(objectId, typeName, static_cast<int>(folderId), detail))
         return failed(__LINE__, detail, "Error moving %s object with id=%d to folder %d", typeName.asCstr(), objectId,
                       static_cast<int>(folderId));
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::findObjectRow(ReposDataAccessCursor* cursor, const VqbString& typeName,
+bool RepositoryFolderManagerImpl::findObjectRow(ReposDataAccessCursor* rows, const VqbString& typeName,
                                                 const VqbString& name, int& objectId, VqbString* uuid) {
+    ReposHeld<ReposDataAccessCursor> cursor(rows);
     if (!cursor) return false;
     bool found = false;
     // Every row is read: with duplicates the last one wins.
     while (cursor->next() == 1) {
-        if (!rowMatches(cursor, typeName, name)) continue;
+        if (!rowMatches(cursor.get(), typeName, name)) continue;
         objectId = cursor->getInt(2);
         if (uuid) *uuid = cursor->getString(1);
         found = true;
     }
-    cursor->release();
     return found;
 }
 
 bool RepositoryFolderManagerImpl::getObjectIdFromPath(const VqbString& path, const VqbString& typeName,
                                                       unsigned& folderId, int& objectId, VqbString& name,
-                                                      VqbString& uuid, VqbString& error) {
+                                                      VqbString& uuid, VqbString& error) try {
     objectId = -1;
     folderId = 0xFFFFFFFFu;
     VqbString folderPath;
@@ -271,31 +324,38 @@ bool RepositoryFolderManagerImpl::getObjectIdFromPath(const VqbString& path, con
         return false;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::objectExistsAtPath(const VqbString& path, const VqbString& typeName) {
+bool RepositoryFolderManagerImpl::objectExistsAtPath(const VqbString& path, const VqbString& typeName) try {
     VqbString folderPath, name;
     splitPath(path, folderPath, name);
     unsigned folder = 0;
     if (!getIdFromPath(folderPath, folder)) return false;
     int objectId = -1;
     return findObjectRow(listItemsInFolder(folder), typeName, name, objectId, nullptr) && objectId >= 0;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryFolderManagerImpl::getObjectPath(unsigned objectId, const VqbString& typeName, VqbString& path) {
+bool RepositoryFolderManagerImpl::getObjectPath(unsigned objectId, const VqbString& typeName, VqbString& path) try {
     if (!meta_) return false;
-    ReposDataAccessCursor* cursor = meta_->getObject(static_cast<int>(objectId), typeName, lastError_);
-    if (!cursor) return false;
     VqbString name("");
     int folderId = -1;
-    if (cursor->next() == 1) {
-        name = cursor->getString(3);
-        folderId = cursor->getInt(4);
+    {
+        ReposHeld<ReposDataAccessCursor> cursor(meta_->getObject(static_cast<int>(objectId), typeName, lastError_));
+        if (!cursor) return false;
+        if (cursor->next() == 1) {
+            name = cursor->getString(3);
+            folderId = cursor->getInt(4);
+        }
     }
-    cursor->release();
     if (name.isEmpty()) return false;
     VqbString folderPath, folderName;
     if (!getPathFromId(static_cast<unsigned>(folderId), folderPath, folderName)) return false;
     path = folderPath.isEmpty() ? name : folderPath + VqbString("/") + name;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

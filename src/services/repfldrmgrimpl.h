@@ -4,9 +4,8 @@
 #ifndef REPFLDRMGRIMPL_H
 #define REPFLDRMGRIMPL_H
 
-#include <memory>
-
 #include "repos_foldermgr.h"
+#include "repos_held.h"
 #include "repos_metadata_rda.h"
 #include "repos_repository.h"
 #include "vqlog.h"
@@ -50,14 +49,18 @@ protected:
     ~RepositoryFolderManagerImpl() override;
 
 private:
-    struct Releaser {
-        void operator()(MetadataRepositoryDataAccess* p) const { p->release(); }
-    };
-
     // Logs the operation's failure message at level 5, then takes the detail text (or, when it is
     // empty, the data access's error text) as the last error and logs that too.
     bool failed(int line, const VqbString& detail, const char* format, ...) __attribute__((format(printf, 4, 5)));
     void takeError(int line, const VqbString& detail);
+    // The handler of an entry point's function-try-block: the caught exception's text becomes the
+    // last error, logged at level 5.
+    template <class T>
+    T caught(int line, T failure) noexcept {
+        recordCaught(line);
+        return failure;
+    }
+    void recordCaught(int line) noexcept;
     // Object rows of the cursor (released here) whose type and name match, ignoring case; the id
     // and uuid of the last such row.
     static bool findObjectRow(ReposDataAccessCursor* cursor, const VqbString& typeName, const VqbString& name,
@@ -66,7 +69,7 @@ private:
     Repository* repository_;
     VqLogger* logger_;
     VqbString lastError_;
-    std::unique_ptr<MetadataRepositoryDataAccess, Releaser> meta_;
+    ReposHeld<MetadataRepositoryDataAccess> meta_;
 };
 
 #endif
