@@ -39,8 +39,6 @@ void openSqlite(Place& p) {
 }
 
 void openPostgres(Place& p) {
-    // On the server only a lock taken by the connector's exclusive begin keeps the writers apart.
-    GTEST_SKIP() << "the connector's exclusive begin does not serialise writers on PostgreSQL yet";
     p.pg = std::make_unique<PgTestRepository>();
     p.kind = REPOS_BACKEND_CONNECTOR;
     p.where = pgConnection();
