@@ -379,6 +379,23 @@ VqbString BaseRDAImpl::rowSelect(const char* table) {
                              tableName(table).asCstr());
 }
 
+ReposDataAccessCursor* BaseRDAImpl::readRows(const char* source, int line, const RowRead& read,
+                                             std::initializer_list<VqbDatavar> keyValues, unsigned maxRows) {
+    if (!checkConnection(source, line)) return nullptr;
+    Sql sql(rowSelect(read.table));
+    const VqbDatavar* value = keyValues.begin();
+    for (const char* key : read.keys) {
+        if (!key) break;
+        if (value == keyValues.end()) {
+            reposLog(logger_, 5, source, line, "A read of %s has fewer values than key columns", read.table);
+            return nullptr;
+        }
+        sql.where(key, *value++);
+    }
+    if (read.orderBy) sql.append(" ORDER BY ").append(read.orderBy);
+    return select(source, line, sql, maxRows);
+}
+
 VqbString BaseRDAImpl::onTable(const char* verb, const char* table, const char* rest) {
     return VqbString::format("%s %s%s", verb, tableName(table).asCstr(), rest);
 }

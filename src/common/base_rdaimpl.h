@@ -31,6 +31,15 @@ struct ReposKeyedTable {
     bool keyAsText = false;  // the column keeps the key as text
 };
 
+// A read of whole catalogue rows, one row of a constant table of reads: the rows of table whose key
+// columns equal the caller's values (in this order), sorted by orderBy. The columns come in
+// catalogue order, so callers read them by position.
+struct ReposRowRead {
+    const char* table;
+    const char* keys[4];  // trailing entries null
+    const char* orderBy;  // null: no order
+};
+
 class BaseRDAImpl : public virtual ReposTypedDataAccess {
 public:
     explicit BaseRDAImpl(ReposDataAccess* connection);
@@ -145,6 +154,11 @@ protected:
 
     // "SELECT <the catalogue columns> FROM <qualified table>": callers read the row by position.
     VqbString rowSelect(const char* table);
+    using RowRead = ReposRowRead;
+    // The rows of a whole-row read, at most maxRows of them (0: all); one value per key column.
+    ReposDataAccessCursor* readRows(const char* source, int line, const RowRead& read,
+                                    std::initializer_list<VqbDatavar> keyValues, unsigned maxRows = 0);
+
     // "<verb> <qualified table><rest>", e.g. onTable("DELETE FROM", "GCRUL", " WHERE GC_ID=?").
     VqbString onTable(const char* verb, const char* table, const char* rest = "");
 

@@ -17,6 +17,7 @@ public:
     using BaseRDAImpl::Lookup;
     using BaseRDAImpl::lookup;
     using BaseRDAImpl::onTable;
+    using BaseRDAImpl::readRows;
     using BaseRDAImpl::run;
     using BaseRDAImpl::select;
     using BaseRDAImpl::Sql;
@@ -77,6 +78,14 @@ TEST_P(Layer, LookupsKeyedInsertsSignedIdsAndColumnNames) {
     EXPECT_EQ(LayerProbe::columnIndex(rows.get(), "NCAT_DSC"), 0);
     EXPECT_EQ(LayerProbe::columnIndex(rows.get(), "NCAT"), -1);
     EXPECT_EQ(rows->getInt(1), -1);
+
+    // Whole-row reads: keyed, ordered, and refused when a key has no value.
+    ASSERT_TRUE(repo->exec("INSERT INTO " + repo->table("KEYVAL") + " (V_KEY, V_VALUE) VALUES ('j', 'v')"));
+    const ReposRowRead byValue{"KEYVAL", {"V_VALUE"}, "V_KEY"};
+    ReposHeld<ReposDataAccessCursor> whole(layer->readRows("test", __LINE__, byValue, {VqbDatavar("v")}));
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(cursorRows(whole.get()), (std::vector<std::vector<std::string>>{{"j", "v"}, {"k", "v"}}));
+    EXPECT_EQ(layer->readRows("test", __LINE__, byValue, {}), nullptr);
 }
 
 COMMON_RDA_BACKENDS(Layer);
