@@ -9,7 +9,7 @@
 
 inline std::string xmlDataFile(const std::string& name) {
     const char* root = std::getenv("REPOS_SOURCE_DIR");
-    return std::string(root ? root : ".") + "/tests/xml/data/" + name;
+    return std::string(root ? root : ".") + "/tests/schema/data/" + name;
 }
 
 #endif

@@ -18,12 +18,12 @@ enum class Legacy {
     Unified0,  // unified 8 with minor version 0
 };
 
-struct LegacyTable {
+struct OldTable {
     std::string name;
     std::string columns;  // "NAME TYPE, ..."
     std::vector<std::string> rows;     // SQL value lists
 };
-std::vector<LegacyTable> legacyTables(Legacy legacy);
+std::vector<OldTable> oldTables(Legacy legacy);
 
 using Rows = std::vector<std::vector<std::string>>;
 using Snapshot = std::map<std::string, Rows>;  // table -> rows of its old columns

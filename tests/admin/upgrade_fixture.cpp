@@ -12,7 +12,7 @@
 namespace {
 
 // Tables of a profile result-set repository, under their old column names where they had them.
-std::vector<LegacyTable> profileTables() {
+std::vector<OldTable> profileTables() {
     return {
         // JOB, TBL, FLD, NOTCAT, REPORT, FOLDER; DSN (2) has no row.
         {"CURID", "NI_KEY INTEGER, NI_VAL INTEGER", {"1, 12", "3, 40", "4, 77", "10, 3", "11, 9", "12, 5"}},
@@ -45,7 +45,7 @@ std::vector<LegacyTable> profileTables() {
     };
 }
 
-std::vector<LegacyTable> monitorTables() {
+std::vector<OldTable> monitorTables() {
     return {
         // RULE, MJOB, EXEC, CUSTM, EXSRC.
         {"MCURID", "NI_KEY INTEGER, NI_VAL INTEGER", {"1, 20", "5, 8", "6, 30", "8, 4", "10, 2"}},
@@ -65,12 +65,12 @@ std::vector<LegacyTable> monitorTables() {
     };
 }
 
-LegacyTable legacyInfo(const std::vector<std::string>& rows) {
+OldTable legacyInfo(const std::vector<std::string>& rows) {
     return {"INFO", "I_TYPE VARCHAR(32), I_VERSION DOUBLE PRECISION, I_DESC VARCHAR(255)", rows};
 }
 
 // The names of "A TYPE, B TYPE(n)".
-std::vector<std::string> columnNames(const LegacyTable& table) {
+std::vector<std::string> columnNames(const OldTable& table) {
     std::vector<std::string> names;
     std::stringstream in(table.columns);
     for (std::string column; std::getline(in >> std::ws, column, ',');)
@@ -138,9 +138,9 @@ const char* const kFiledTables[] = {"MJOB", "RULE", "MPRJ", "JSETUP"};
 
 }  // namespace
 
-std::vector<LegacyTable> legacyTables(Legacy legacy) {
-    std::vector<LegacyTable> tables;
-    auto add = [&](const std::vector<LegacyTable>& more) { tables.insert(tables.end(), more.begin(), more.end()); };
+std::vector<OldTable> oldTables(Legacy legacy) {
+    std::vector<OldTable> tables;
+    auto add = [&](const std::vector<OldTable>& more) { tables.insert(tables.end(), more.begin(), more.end()); };
     switch (legacy) {
         case Legacy::Profile:
             tables.push_back(legacyInfo({"'PROFILE_RESULTSET', 1.7, 'Profile result set'"}));
@@ -165,7 +165,7 @@ std::vector<LegacyTable> legacyTables(Legacy legacy) {
             add(profileTables());
             add(monitorTables());
             tables.erase(std::remove_if(tables.begin() + 2, tables.end(),
-                                        [](const LegacyTable& table) {
+                                        [](const OldTable& table) {
                                             return std::string(" PATDST MIDDEF MDEFVL MPRJ RULE MJOB ")
                                                        .find(" " + table.name + " ") == std::string::npos;
                                         }),
@@ -178,9 +178,8 @@ std::vector<LegacyTable> legacyTables(Legacy legacy) {
 void UpgradeTest::TearDown() {
     if (place() == Place::Postgres && !pgConnection().empty()) {
         // Whatever the test left, old tables included.
-        VqbDatavar pattern(prefix() + "%");
-        ReposHeld<ReposDataAccessCursor> cursor(db()->paramSelect(
-            "SELECT table_schema, table_name FROM information_schema.tables WHERE table_name LIKE ?", 1, &pattern));
+        ReposHeld<ReposDataAccessCursor> cursor(
+            db()->paramSelect(pgOwnTables("public", prefix()) + "SELECT 'public', relname FROM own", 0));
         Rows tables = cursor ? cursorRows(cursor.get()) : Rows();
         cursor.reset();
         for (const auto& row : tables)
@@ -230,7 +229,7 @@ void UpgradeTest::run(const std::string& sql) {
 }
 
 void UpgradeTest::build(Legacy legacy) {
-    for (const LegacyTable& table : legacyTables(legacy)) {
+    for (const OldTable& table : oldTables(legacy)) {
         run("CREATE TABLE " + t(table.name.c_str()) + " (" + table.columns + ")");
         for (const std::string& row : table.rows)
             run("INSERT INTO " + t(table.name.c_str()) + " (" + joined(columnNames(table)) + ") VALUES (" + row + ")");
@@ -274,7 +273,7 @@ int UpgradeTest::upgradeToCurrent() {
 
 Snapshot UpgradeTest::snapshot(Legacy legacy) {
     Snapshot result;
-    for (const LegacyTable& table : legacyTables(legacy)) {
+    for (const OldTable& table : oldTables(legacy)) {
         Rows rows = query("SELECT " + joined(columnNames(table)) + " FROM " + t(table.name.c_str()));
         std::sort(rows.begin(), rows.end());
         result[table.name] = rows;
@@ -298,9 +297,9 @@ Snapshot UpgradeTest::everything() {
 }
 
 void UpgradeTest::verifyUpgraded(Legacy legacy, const Snapshot& before) {
-    const std::vector<LegacyTable> tables = legacyTables(legacy);
+    const std::vector<OldTable> tables = oldTables(legacy);
     auto has = [&](const std::string& name) {
-        return std::any_of(tables.begin(), tables.end(), [&](const LegacyTable& table) { return table.name == name; });
+        return std::any_of(tables.begin(), tables.end(), [&](const OldTable& table) { return table.name == name; });
     };
     auto count = [&](const char* table, const std::string& where) {
         return value(std::string("SELECT COUNT(*) FROM ") + t(table) + " WHERE " + where);
@@ -318,7 +317,7 @@ void UpgradeTest::verifyUpgraded(Legacy legacy, const Snapshot& before) {
     // No old row lost or doubled: each is still there with every value it had (a value it lacked
     // may have been filled); only the rows the upgrade adds are new. Version rows, event types
     // and counters are rewritten by design.
-    for (const LegacyTable& table : tables) {
+    for (const OldTable& table : tables) {
         if (table.name == "INFO" || table.name == "EVENT" || table.name == "UCURID") continue;
         const std::vector<std::string> names = columnNames(table);
         Rows after = query("SELECT " + joined(names) + " FROM " + t(table.name.c_str()));

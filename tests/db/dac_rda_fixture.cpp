@@ -151,7 +151,7 @@ std::vector<std::string> RdaDacTest::tables() {
     std::string lead = bareName("");
     Rows rows =
         isPg()
-            ? rawRows("SELECT table_name FROM information_schema.tables WHERE table_schema = '" + serverSchema() + "'")
+            ? rawRows(pgOwnTables(serverSchema(), lead) + "SELECT relname FROM own")
             : rawRows("SELECT name FROM sqlite_master WHERE type = 'table'");
     std::vector<std::string> out;
     for (const auto& row : rows)
