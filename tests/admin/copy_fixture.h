@@ -16,15 +16,8 @@
 #include "repositoryimpl.h"
 #include "test_support.h"
 
-inline void PrintTo(const VqbString& text, std::ostream* os) {
-    *os << '"' << text.str() << '"';
-}
-
-using Rows = std::vector<std::vector<std::string>>;
 // Table name -> its rows (sorted), plus "<table>#indexes" -> the indexed columns of a work table.
 using Snapshot = std::map<std::string, Rows>;
-
-enum class Place { File, Postgres };
 
 // The XML table set every test repository carries.
 extern const char* const kSpecTable;

@@ -1,5 +1,5 @@
 // Creating, opening and deleting repositories through the administrator.
-#include "repository_fixture.h"
+#include "repos_fixture.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
 
@@ -27,7 +27,6 @@ const char kSets[] =
     "<tableset name='SKIPPED' version='0'><tabledef name='SKIPT'><column name='S_ID' type='integer'/></tabledef>"
     "</tableset>";
 
-using Rows = std::vector<std::vector<std::string>>;
 
 }  // namespace
 

@@ -8,12 +8,11 @@
 #include <random>
 
 #include "rda_factory.h"
-#include "repository_fixture.h"
+#include "repos_fixture.h"
 #include "vqbmessage.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
 
 const char kBrokenSpec[] = "<velqorindocument class='ReposTableCreateSpec' version='1.0'><tableset name='B'>";
 

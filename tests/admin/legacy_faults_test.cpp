@@ -15,8 +15,8 @@ struct Outcome {
     std::string error;
 };
 
-Outcome rebuild(const std::string& source, const std::string& target, RecordingCallback* callback = nullptr) {
-    RecordingCallback own;
+Outcome rebuild(const std::string& source, const std::string& target, Recorder* callback = nullptr) {
+    Recorder own;
     VqbString error;
     LogCapture log;
     bool ok = reposMoveSqliteData(source, target, callback ? callback : &own, error);
@@ -27,7 +27,7 @@ Outcome rebuild(const std::string& source, const std::string& target, RecordingC
 
 // A table's row count, or the first value of a select ("" for NULL), as text.
 std::string probe(RawFile& file, const std::string& what) {
-    Rows rows = file.rows(what.rfind("SELECT", 0) == 0 ? what : "SELECT count(*) FROM " + RawFile::quoted(what));
+    ValueRows rows = file.rows(what.rfind("SELECT", 0) == 0 ? what : "SELECT count(*) FROM " + RawFile::quoted(what));
     return rows.empty() || !rows[0][0] ? "" : *rows[0][0];
 }
 
@@ -108,15 +108,15 @@ TEST(LegacyFaults, DamagedFilesAndRefusingTargetsLeaveWholeTablesOnly) {
         LegacyFile file(dir.file("legacy.db"), c.version);
         for (const std::string& name : c.frequencyTables) file.addFrequencyTable(name);
         if (!c.sourceSql.empty()) file.raw().exec(c.sourceSql);
-        ReposTestRepository repo;
+        TestRepository repo;
         if (!c.targetSql.empty()) RawFile(repo.file()).exec(c.targetSql);
-        RecordingCallback callback;
+        Recorder callback;
         Outcome outcome = rebuild(file.path(), repo.file(), &callback);
         EXPECT_EQ(outcome.ok, c.ok) << outcome.error;
         for (const std::string& part : c.errorParts)
             EXPECT_NE(outcome.error.find(part), std::string::npos) << outcome.error;
-        for (const std::string& message : c.messages) EXPECT_TRUE(callback.saw(message)) << message;
-        for (const std::string& message : c.absentMessages) EXPECT_FALSE(callback.saw(message)) << message;
+        for (const std::string& message : c.messages) EXPECT_TRUE(callback.sawMessage(message)) << message;
+        for (const std::string& message : c.absentMessages) EXPECT_FALSE(callback.sawMessage(message)) << message;
         RawFile target(repo.file());
         expectCopied(file, target, c.copied);
         for (const auto& [what, expected] : c.probes) EXPECT_EQ(probe(target, what), expected) << what;
@@ -140,7 +140,7 @@ TEST(LegacyFaults, UnreadableSourcesAndTargetsTouchNothing) {
     LegacyFile file(dir.file("legacy.db"), 2.0);
     writeFile(dir.file("text.db"), "this is not a database, just text that is long enough to be read\n");
     RawFile(dir.file("empty.db"), true).exec("CREATE TABLE other (x)");
-    ReposTestRepository repo;
+    TestRepository repo;
     cases.insert(cases.end(), {{dir.file("missing.db"), repo.file(), ""}, {dir.file("text.db"), repo.file(), ""},
                                {"", repo.file(), ""}, {file.path(), dir.file("missing-target.db"), ""},
                                {file.path(), dir.file("text.db"), ""},
@@ -166,8 +166,8 @@ TEST(LegacyFaults, StoppedByTheCallback) {
     LegacyFile file(dir.file("legacy.db"), 2.0);
     for (const char* stop : {"Table FLD", "Table frqdist17"}) {
         SCOPED_TRACE(stop);
-        ReposTestRepository repo;
-        RecordingCallback callback;
+        TestRepository repo;
+        Recorder callback;
         callback.stopAt = stop;
         EXPECT_FALSE(rebuild(file.path(), repo.file(), &callback).ok);
         EXPECT_EQ(callback.progress.back(), stop);

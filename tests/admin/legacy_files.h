@@ -16,7 +16,7 @@
 
 using Value = std::optional<std::string>;  // nullopt: NULL
 using Row = std::vector<Value>;
-using Rows = std::vector<Row>;
+using ValueRows = std::vector<Row>;
 
 // One column of a legacy table and the destination column it fills.
 struct LegacyColumn {
@@ -131,8 +131,8 @@ public:
     }
     // Runs a statement with the values bound in order as text (the declared column types convert them); every
     // row as text.
-    Rows rows(const std::string& sql, const Row& values = {}) {
-        Rows out;
+    ValueRows rows(const std::string& sql, const Row& values = {}) {
+        ValueRows out;
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
             ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
@@ -173,7 +173,7 @@ public:
         return out;
     }
     long long count(const std::string& table) {
-        Rows rows = this->rows("SELECT count(*) FROM " + quoted(table));
+        ValueRows rows = this->rows("SELECT count(*) FROM " + quoted(table));
         return rows.empty() ? -1 : std::stoll(*rows[0][0]);
     }
     // A name in double quotes, its own quotes doubled.
@@ -269,7 +269,7 @@ private:
 // destination columns) and rows, sorted.
 struct Expected {
     std::vector<std::string> columns;
-    Rows rows;
+    ValueRows rows;
 };
 inline Expected expectedRows(LegacyFile& file, const LegacyTable& table) {
     Expected expected;
@@ -299,10 +299,10 @@ inline Expected expectedRows(LegacyFile& file, const LegacyTable& table) {
 }
 
 // The target's rows of the given columns, sorted.
-inline Rows targetRows(RawFile& target, const std::string& table, const std::vector<std::string>& columns) {
+inline ValueRows targetRows(RawFile& target, const std::string& table, const std::vector<std::string>& columns) {
     std::string select;
     for (const std::string& column : columns) select += (select.empty() ? "" : ", ") + column;
-    Rows rows = target.rows("SELECT " + select + " FROM " + RawFile::quoted(table));
+    ValueRows rows = target.rows("SELECT " + select + " FROM " + RawFile::quoted(table));
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -315,24 +315,5 @@ inline void expectCopied(LegacyFile& file, RawFile& target, const std::vector<co
         EXPECT_EQ(targetRows(target, legacyTable(name).dest, expected.columns), expected.rows);
     }
 }
-
-// Records what a rebuild shows; may stop it at a progress line.
-class RecordingCallback : public RepositoryStatusCallback {
-public:
-    bool reportProgress(const VqbString& text) override {
-        progress.push_back(text.str());
-        return text.str() != stopAt;
-    }
-    void reportMessage(const VqbString& text) override { messages.push_back(text.str()); }
-    bool saw(const std::string& fragment) const {
-        for (const std::string& message : messages)
-            if (message.find(fragment) != std::string::npos) return true;
-        return false;
-    }
-
-    std::vector<std::string> progress;
-    std::vector<std::string> messages;
-    std::string stopAt;  // a progress line that answers false
-};
 
 #endif

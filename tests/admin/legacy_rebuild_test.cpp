@@ -25,18 +25,18 @@ TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
     const double version = GetParam();
     TempDir dir;
     LegacyFile file(dir.file("legacy.db"), version);
-    ReposTestRepository repo;
+    TestRepository repo;
     std::map<std::string, long long> before;
     {
         RawFile target(repo.file());
         before = rowCounts(target);
     }
-    RecordingCallback callback;
+    Recorder callback;
     VqbString error;
     ASSERT_TRUE(reposMoveSqliteData(file.path(), repo.file(), &callback, error)) << error.str();
     EXPECT_TRUE(error.isEmpty()) << error.str();
-    EXPECT_FALSE(callback.saw("legacy file has no table")) << "every table the version has was read";
-    EXPECT_TRUE(callback.saw("3 rows inserted"));
+    EXPECT_FALSE(callback.sawMessage("legacy file has no table")) << "every table the version has was read";
+    EXPECT_TRUE(callback.sawMessage("3 rows inserted"));
 
     RawFile target(repo.file());
     std::set<std::string> filled = {"REPORT", "JOB"};
@@ -57,14 +57,14 @@ TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
 
     // REPORT always, and JOB before 1.4, get one row of their own.
     double today = VqbDate::currentDate().asDouble();
-    Rows report = target.rows("SELECT RPT_ID, FLDR_ID, RPT_NAME, RPT_USER, SU_ID, RPT_CRDT, RPT_MODT FROM REPORT");
+    ValueRows report = target.rows("SELECT RPT_ID, FLDR_ID, RPT_NAME, RPT_USER, SU_ID, RPT_CRDT, RPT_MODT FROM REPORT");
     ASSERT_EQ(report.size(), 1u);
     EXPECT_EQ(Row(report[0].begin(), report[0].begin() + 5),
               (Row{std::string("1"), std::string("0"), std::string("Default"), std::string("UPGRADE"), Value()}));
     EXPECT_LT(std::fabs(std::stod(*report[0][5]) - today), 1.0);
     EXPECT_EQ(report[0][5], report[0][6]);
     if (version < 1.4) {
-        Rows job = target.rows("SELECT JOB_ID, RPT_ID, JOB_DESC, JOB_DATE FROM JOB");
+        ValueRows job = target.rows("SELECT JOB_ID, RPT_ID, JOB_DESC, JOB_DATE FROM JOB");
         ASSERT_EQ(job.size(), 1u);
         EXPECT_EQ(Row(job[0].begin(), job[0].begin() + 3),
                   (Row{std::string("1"), std::string("1"), std::string("Default")}));
@@ -76,7 +76,7 @@ TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
         std::string name = "FRQDST" + std::to_string(field);
         SCOPED_TRACE(name);
         filled.insert(name);
-        Rows expected;
+        ValueRows expected;
         for (int row = 0; row < 3; ++row) {
             expected.push_back(LegacyFile::frequencyRow(field, row));
             expected.back().push_back(Value());  // fr_mcval
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, LegacyRebuildTest,
 TEST(LegacyRebuild, RepositoryEntryRebuildsAndKeepsTheReason) {
     TempDir dir;
     LegacyFile file(dir.file("legacy.db"), 2.0);
-    ReposTestRepository repo;
+    TestRepository repo;
     RepositoryImpl* repository = new RepositoryImpl();
     EXPECT_TRUE(repository->moveSqliteData(file.path(), repo.file())) << repository->getErrorMessage().str();
     EXPECT_FALSE(repository->moveSqliteData(dir.file("missing.db"), repo.file()));

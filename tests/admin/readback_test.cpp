@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <set>
 
-#include "repository_fixture.h"
+#include "repos_fixture.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 // Applying the installation's XML table sets: modes, statements and their delimiters, rows,
 // errors, and the version bookkeeping.
-#include "repository_fixture.h"
+#include "repos_fixture.h"
 #include "vqbmessage.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
 
 std::string expand(OpenedRepository& r, const std::string& text, const char* delimiter, RepositoryImpl::ExpandMode mode,
                    const char* key = "", const char* value = "", bool* ok = nullptr) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "repository_fixture.h"
+#include "repos_fixture.h"
 
 // What a repository of an older version held.
 enum class Legacy {
@@ -25,7 +25,6 @@ struct OldTable {
 };
 std::vector<OldTable> oldTables(Legacy legacy);
 
-using Rows = std::vector<std::vector<std::string>>;
 using Snapshot = std::map<std::string, Rows>;  // table -> rows of its old columns
 
 class UpgradeTest : public RepositoryTest {

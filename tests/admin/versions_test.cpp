@@ -1,10 +1,9 @@
 // Reading versions from INFO, the acceptance checks, the repository's forwarders, and the data
 // steps shared with the upgrade: id counters and dashboard defaults.
-#include "repository_fixture.h"
+#include "repos_fixture.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
 
 class RecordingDDL : public ReposDDLCallback {
 public:

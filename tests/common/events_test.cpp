@@ -62,7 +62,7 @@ TEST(MetaEvents, ReadersSeeOtherSourcesSinceATimeInOrder) {
 
     VqbString error;
     auto since = [&](double t, const char* source) {
-        return m.take(m.meta->listRepositoryEventsSince(0, t, source ? VqbString(source) : VqbString(), error));
+        return take(m.meta->listRepositoryEventsSince(0, t, source ? VqbString(source) : VqbString(), error));
     };
     Rows forA = since(150.0, "A");
     ASSERT_EQ(forA.size(), 3u);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "pg_repository.h"
 #include "repos_tables.h"
 
 namespace {
@@ -20,17 +19,13 @@ VqbDatavar typedId(const std::string& table, uint32_t id) {
 }  // namespace
 
 std::string explorerRepoKindName(const ::testing::TestParamInfo<ExplorerRepoKind>& info) {
-    const char* const names[] = {"Sqlite", "SqliteUntyped", "Postgres"};
+    const char* const names[] = {"Direct", "File", "Postgres", "Untyped"};
     return names[static_cast<int>(info.param)];
 }
 
-ExplorerTestRepository::ExplorerTestRepository(ExplorerRepoKind kind) {
-    if (kind == ExplorerRepoKind::Postgres) {
-        pg_ = std::make_unique<PgTestRepository>();
-        return;
-    }
-    sqlite_ = std::make_unique<ReposTestRepository>();
-    if (kind != ExplorerRepoKind::SqliteUntyped || !connection()) return;
+ExplorerTestRepository::ExplorerTestRepository(ExplorerRepoKind kind)
+    : TestRepository(kind == ExplorerRepoKind::Untyped ? Place::Direct : static_cast<Place>(kind)) {
+    if (kind != ExplorerRepoKind::Untyped || !connection()) return;
     EXPECT_TRUE(connection()->beginTransaction(false));
     for (const std::string& name : explorationTables()) {
         std::string columns;
@@ -39,66 +34,6 @@ ExplorerTestRepository::ExplorerTestRepository(ExplorerRepoKind kind) {
         exec("CREATE TABLE " + table(name.c_str()) + " (" + columns + ")");
     }
     EXPECT_TRUE(connection()->endTransaction(true));
-}
-
-ExplorerTestRepository::~ExplorerTestRepository() = default;
-
-ReposDataAccess* ExplorerTestRepository::connection() { return pg_ ? pg_->connection() : sqlite_->connection(); }
-
-std::string ExplorerTestRepository::uuid() { return pg_ ? pg_->uuid() : sqlite_->uuid(); }
-
-bool ExplorerTestRepository::refuseDeletes(const char* name) {
-    if (pg_) return pg_->refuseDeletes(name);
-    return exec("CREATE TRIGGER refuse_" + std::string(name) + " BEFORE DELETE ON " + table(name) +
-                " BEGIN SELECT RAISE(ABORT, 'deletes refused'); END");
-}
-
-bool ExplorerTestRepository::allowDeletes(const char* name) {
-    return pg_ ? pg_->allowDeletes(name) : exec("DROP TRIGGER refuse_" + std::string(name));
-}
-
-std::string ExplorerTestRepository::table(const char* name) {
-    return connection() ? connection()->getTableName(name, true, -1).str() : std::string(name);
-}
-
-ReposDataAccessStatement* ExplorerTestRepository::prepare(const std::string& sql,
-                                                          std::initializer_list<VqbDatavar> values) {
-    std::string text = sql;
-    for (size_t open = text.find('{'); open != std::string::npos; open = text.find('{', open)) {
-        size_t close = text.find('}', open);
-        if (close == std::string::npos) break;
-        text.replace(open, close - open + 1, table(text.substr(open + 1, close - open - 1).c_str()));
-    }
-    ReposDataAccessStatement* statement = connection() ? connection()->createStatement(text) : nullptr;
-    int i = 0;
-    for (const VqbDatavar& value : values)
-        if (statement && !statement->setParameter(i++, value)) {
-            statement->release();
-            statement = nullptr;
-        }
-    if (!statement) ADD_FAILURE() << text << ": " << (connection() ? connection()->getLastErrorMessage().str() : "");
-    return statement;
-}
-
-bool ExplorerTestRepository::exec(const std::string& sql, std::initializer_list<VqbDatavar> values) {
-    ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
-    bool ok = statement && statement->execute();
-    EXPECT_TRUE(ok || !statement) << sql << ": " << connection()->getLastErrorMessage().str();
-    return ok;
-}
-
-Rows ExplorerTestRepository::rows(const std::string& sql, std::initializer_list<VqbDatavar> values) {
-    ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
-    ReposHeld<ReposDataAccessCursor> cursor(statement ? statement->select() : nullptr);
-    EXPECT_TRUE(cursor || !statement) << sql << ": " << connection()->getLastErrorMessage().str();
-    return cursorRows(cursor.get());
-}
-
-bool ExplorerTestRepository::addFolder(int id, int parent, const std::string& name) {
-    VqbString normalised(name);
-    normalised.lowercase();
-    return exec("INSERT INTO {FOLDER} (FLDR_ID, FLDR_PAR, FLDR_NAM, NAM_NORM) VALUES (?, ?, ?, ?)",
-                {VqbDatavar(id), VqbDatavar(parent), VqbDatavar(name), VqbDatavar(normalised)});
 }
 
 std::vector<std::string> explorationTables() {

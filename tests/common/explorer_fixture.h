@@ -15,45 +15,15 @@
 #include "explorer_rdaimpl.h"
 #include "repos_fixture.h"
 
-using Rows = std::vector<std::vector<std::string>>;
-
-enum class ExplorerRepoKind {
-    Sqlite,
-    // The exploration tables have columns without declared types: SQLite then keeps each value
-    // with the type it was bound with and compares without conversion, as a server DBMS would
-    // refuse a value of the wrong type.
-    SqliteUntyped,
-    // Created by the administrator in the PostgreSQL test database, with a table prefix.
-    Postgres,
-};
+// The places of the repository tests, and a SQLite file whose exploration tables have columns
+// without declared types: SQLite then keeps each value with the type it was bound with and
+// compares without conversion, as a server DBMS would refuse a value of the wrong type.
+enum class ExplorerRepoKind { Direct, File, Postgres, Untyped };
 std::string explorerRepoKindName(const ::testing::TestParamInfo<ExplorerRepoKind>& info);
 
-class ReposTestRepository;
-class PgTestRepository;
-
-// A repository of the kind (the test is skipped when its server is missing). Statements name its
-// tables in braces ("SELECT * FROM {MPRJ}"), which become the names the back end gives them.
-class ExplorerTestRepository {
+class ExplorerTestRepository : public TestRepository {
 public:
     explicit ExplorerTestRepository(ExplorerRepoKind kind);
-    ~ExplorerTestRepository();
-    ReposDataAccess* connection();
-    std::string uuid();
-    // Every delete of a row of the table fails while the refusal stands.
-    bool refuseDeletes(const char* table);
-    bool allowDeletes(const char* table);
-
-    std::string table(const char* name);
-    // Runs a statement with its values bound in order; false (and a test failure) on error.
-    bool exec(const std::string& sql, std::initializer_list<VqbDatavar> values = {});
-    // The rows of a select, each value as text ("<null>" for NULL).
-    Rows rows(const std::string& sql, std::initializer_list<VqbDatavar> values = {});
-    bool addFolder(int id, int parent, const std::string& name);
-
-private:
-    ReposDataAccessStatement* prepare(const std::string& sql, std::initializer_list<VqbDatavar> values);
-    std::unique_ptr<ReposTestRepository> sqlite_;
-    std::unique_ptr<PgTestRepository> pg_;
 };
 
 // The catalogue's exploration tables in catalogue order, their columns with their types, and the

@@ -185,7 +185,7 @@ TEST_P(Explorer, AFailurePartWayThroughLeavesEveryRow) {
     ASSERT_TRUE(p.ok);
     const auto before = explorationContent(*repo);
     // One of the last tables cleared, so most deletes have run when it fails.
-    ASSERT_TRUE(repo->refuseDeletes("MMDEFS"));
+    ASSERT_TRUE(repo->refuse(Refused::Delete, "MMDEFS"));
 
     ScopedRecordingEventManager events;
     LogCapture log(5);
@@ -203,7 +203,7 @@ TEST_P(Explorer, AFailurePartWayThroughLeavesEveryRow) {
     EXPECT_TRUE(x->endTransaction(false));
     EXPECT_EQ(explorationContent(*repo), before);
 
-    ASSERT_TRUE(repo->allowDeletes("MMDEFS"));
+    ASSERT_TRUE(repo->allow(Refused::Delete, "MMDEFS"));
     EXPECT_TRUE(x->deleteProject(p.id));
     EXPECT_FALSE(x->existsProject(p.id));
 }
@@ -265,12 +265,12 @@ TEST_P(Explorer, HostileTextsAreStoredAsGivenAndWrongNumbersRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Repositories, Explorer,
-                         ::testing::Values(ExplorerRepoKind::Sqlite, ExplorerRepoKind::SqliteUntyped,
-                                           ExplorerRepoKind::Postgres),
+                         ::testing::Values(ExplorerRepoKind::Direct, ExplorerRepoKind::File,
+                                           ExplorerRepoKind::Postgres, ExplorerRepoKind::Untyped),
                          explorerRepoKindName);
 
 TEST(ExplorerTypes, EveryStoredValueHasItsColumnsType) {
-    ExplorerTestRepository repo(ExplorerRepoKind::SqliteUntyped);
+    ExplorerTestRepository repo(ExplorerRepoKind::Untyped);
     ReposHeld<ExplorerRepositoryDataAccess> x(new ExplorerRDAImpl(repo.connection()));
     FilledProject p = fillProject(x.get(), repo, "Typed", 0);
     ASSERT_TRUE(p.ok);

@@ -13,51 +13,25 @@
 #include "repos_fixture.h"
 #include "vqdac.h"
 
-using Rows = std::vector<std::vector<std::string>>;
-
 // A source database of the user's: a connection of its own, for setting tables up and reading
-// them back (every value as text, "<null>" for NULL).
+// them back.
 class SourceDb {
 public:
     explicit SourceDb(const std::string& connectionText) {
-        DacDataSource* source = dacCreateDataSource(0);
-        VqbString info;
-        if (source && source->configure(VqbString(connectionText), info, 0, 0))
-            connection_ = source->openConnection(info, 0, 0);
-        if (!connection_) ADD_FAILURE() << "connecting to the source: " << (source ? source->getErrorText().str() : "");
-        if (source) source->destroy();
+        std::string error;
+        connection_.reset(dacOpen(connectionText, &error));
+        if (!connection_) ADD_FAILURE() << "connecting to the source: " << error;
     }
-    ~SourceDb() {
-        if (connection_) connection_->close();
-    }
-    SourceDb(const SourceDb&) = delete;
-    SourceDb& operator=(const SourceDb&) = delete;
     bool ok() const { return connection_ != nullptr; }
     bool exec(const std::string& sql) {
-        DacStatement* statement = connection_ ? connection_->prepare(VqbString(sql)) : nullptr;
-        bool done = statement && statement->execute(nullptr);
-        if (!done) ADD_FAILURE() << sql << ": " << (statement ? statement->getErrorText() : VqbString("")).str();
-        if (statement) statement->release();
+        bool done = connection_ && connection_->executeDirect(VqbString(sql), 0);
+        if (!done) ADD_FAILURE() << sql << ": " << (connection_ ? connection_->getErrorText().str() : "");
         return done;
     }
-    Rows rows(const std::string& sql) {
-        Rows result;
-        DacCursor* cursor = connection_ ? connection_->openCursorDirect(VqbString(sql)) : nullptr;
-        if (!cursor) ADD_FAILURE() << sql;
-        while (cursor && cursor->fetch() == DAC_FETCH_ROW) {
-            std::vector<std::string> row;
-            for (int i = 0; i < cursor->getColumnCount(); ++i) {
-                VqbDatavar v = cursor->getValue(i);
-                row.push_back(v.isNull() ? std::string("<null>") : v.asString().str());
-            }
-            result.push_back(row);
-        }
-        if (cursor) cursor->close();
-        return result;
-    }
+    Rows rows(const std::string& sql) { return dacRows(connection_.get(), sql); }
 
 private:
-    DacConnection* connection_ = nullptr;
+    DacHeld connection_;
 };
 
 class FieldMappingTest : public ::testing::Test {
@@ -82,15 +56,8 @@ protected:
         return mapping;
     }
 
-    ReposTestRepository repo;
+    TestRepository repo;
     ReposHeld<FieldMappingAdminImpl> admin;
 };
-
-// The rows of a cursor handed out, which is released; null fails the test.
-inline Rows take(ReposDataAccessCursor* cursor) {
-    EXPECT_NE(cursor, nullptr);
-    ReposHeld<ReposDataAccessCursor> held(cursor);
-    return cursor ? cursorRows(cursor) : Rows{};
-}
 
 #endif

@@ -39,12 +39,12 @@ TEST(MetaFolders, PathsResolveIgnoringCaseAndEmptyPartsAndComeBack) {
     EXPECT_EQ(id, 77);
     EXPECT_EQ(error.str(), "Unable to find folder/object by path: \"Sales/West\"");
 
-    EXPECT_EQ(MetaRepository::column(t.take(t.meta->listFolders(0)), 1),
+    EXPECT_EQ(column(take(t.meta->listFolders(0)), 1),
               (std::set<std::string>{"Sales", "Marketing"}));
-    EXPECT_EQ(t.take(t.meta->listFolders(-1)).size(), 5u);
-    EXPECT_EQ(t.take(t.meta->listFoldersByName(t.sales, VqbString("q1"))),
+    EXPECT_EQ(take(t.meta->listFolders(-1)).size(), 5u);
+    EXPECT_EQ(take(t.meta->listFoldersByName(t.sales, VqbString("q1"))),
               (Rows{{std::to_string(t.q1), "Q1", std::to_string(t.sales)}}));
-    EXPECT_TRUE(t.take(t.meta->listFoldersByName(t.marketing, VqbString("Q1"))).empty());
+    EXPECT_TRUE(take(t.meta->listFoldersByName(t.marketing, VqbString("Q1"))).empty());
     int parent = -1;
     EXPECT_TRUE(t.meta->getFolderParentId(t.west, &parent) && parent == t.q1);
 }

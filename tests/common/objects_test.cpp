@@ -47,27 +47,27 @@ const std::set<std::string> kListed = {"DataExploration", "ProfileJob", "Rule", 
 TEST(MetaObjects, ListedByFolderByTypeAndWithoutFolder) {
     Filed f;
     // Folder listings hold the four listed types only, filed anywhere (-1) or in one folder.
-    Rows inBox = f.take(f.meta->listObjects(f.box)), all = f.take(f.meta->listObjects(-1));
-    EXPECT_EQ(MetaRepository::column(inBox, 0), kListed);
-    EXPECT_EQ(MetaRepository::column(inBox, 4), (std::set<std::string>{std::to_string(f.box)}));
+    Rows inBox = take(f.meta->listObjects(f.box)), all = take(f.meta->listObjects(-1));
+    EXPECT_EQ(column(inBox, 0), kListed);
+    EXPECT_EQ(column(inBox, 4), (std::set<std::string>{std::to_string(f.box)}));
     EXPECT_EQ(inBox.size(), 4u);
-    EXPECT_EQ(MetaRepository::column(f.take(f.meta->listObjects(0)), 3),
+    EXPECT_EQ(column(take(f.meta->listObjects(0)), 3),
               (std::set<std::string>{"DataExploration at root", "ProfileJob at root", "Rule at root", "Task at root"}));
     EXPECT_EQ(all.size(), 12u);
-    EXPECT_EQ(MetaRepository::column(all, 0), kListed);
-    EXPECT_TRUE(f.take(f.meta->listObjects(999)).empty());
+    EXPECT_EQ(column(all, 0), kListed);
+    EXPECT_TRUE(take(f.meta->listObjects(999)).empty());
 
     // By type, every type.
     int n = 0;
     for (const TestObjectTable& t : kTestObjectTables) {
         SCOPED_TRACE(t.type);
         const std::string type = t.type;
-        Rows typed = f.take(f.meta->listObjectsOfType(f.box, VqbString(t.type)));
+        Rows typed = take(f.meta->listObjectsOfType(f.box, VqbString(t.type)));
         ASSERT_EQ(typed.size(), 1u);
         EXPECT_EQ(typed[0][0] + "/" + typed[0][2], type + "/" + std::to_string(10 + n));
-        EXPECT_EQ(f.take(f.meta->listObjectsOfType(-1, VqbString(t.type))).size(), 3u);
+        EXPECT_EQ(take(f.meta->listObjectsOfType(-1, VqbString(t.type))).size(), 3u);
         VqbString error;
-        Rows one = f.take(f.meta->getObject(20 + n, VqbString(t.type), error));
+        Rows one = take(f.meta->getObject(20 + n, VqbString(t.type), error));
         ASSERT_EQ(one.size(), 1u);
         EXPECT_EQ(one[0][1] + "|" + one[0][3] + "|" + one[0][4], type + "-" + type + " at root|" + type + " at root|0");
         int folderId = -1;
@@ -76,7 +76,7 @@ TEST(MetaObjects, ListedByFolderByTypeAndWithoutFolder) {
     }
     // An empty text in the folder column files the object nowhere as well.
     f.addObject("Rule", 40, "blank", VqbDatavar(""));
-    EXPECT_EQ(MetaRepository::column(f.take(f.meta->listObjectsWithoutFolder()), 2),
+    EXPECT_EQ(column(take(f.meta->listObjectsWithoutFolder()), 2),
               (std::set<std::string>{"30", "31", "32", "33", "40"}));
 }
 
@@ -107,7 +107,7 @@ TEST(MetaObjects, FilingAnObjectNeedsTheObjectAndTheFolder) {
     ASSERT_TRUE(f.meta->setObjectAttribute(22, VqbString("Rule"), shelf, error));
     ASSERT_TRUE(f.meta->getObjectFolderId(VqbString("Rule"), 22, &folderId));
     EXPECT_EQ(folderId, shelf);
-    EXPECT_EQ(f.take(f.meta->listObjects(shelf)).size(), 1u);
+    EXPECT_EQ(take(f.meta->listObjects(shelf)).size(), 1u);
 
     // A missing object is not reported as moved, nor its folder as some value.
     EXPECT_FALSE(f.meta->setObjectAttribute(99, VqbString("Rule"), shelf, error));
@@ -122,7 +122,7 @@ TEST(MetaObjects, FilingAnObjectNeedsTheObjectAndTheFolder) {
     ASSERT_TRUE(f.meta->getObjectFolderId(VqbString("Rule"), 22, &folderId));
     EXPECT_EQ(folderId, shelf);
     ASSERT_TRUE(f.meta->setObjectAttribute(33, VqbString("Task"), 0, error));
-    EXPECT_EQ(f.take(f.meta->listObjectsWithoutFolder()).size(), 3u);
+    EXPECT_EQ(take(f.meta->listObjectsWithoutFolder()).size(), 3u);
 }
 
 TEST(MetaLineage, DependenciesReadInBothDirections) {
@@ -154,17 +154,17 @@ TEST(MetaLineage, ResourcesAreUniqueByIdentityAndType) {
     EXPECT_NE(g.add("ORDERS", "db://sales/ORDERS", "View"), g.orders);
     EXPECT_TRUE(g.meta->getResourceIdByIdentity(VqbString("View"), VqbString("db://sales/ORDERS")));
     EXPECT_FALSE(g.meta->getResourceIdByIdentity(VqbString("db://sales/ORDERS"), VqbString("View")));
-    EXPECT_EQ(g.take(g.meta->getResourceByIdentity(VqbString("db://sales/ORDERS"), VqbString("Table"))),
+    EXPECT_EQ(take(g.meta->getResourceByIdentity(VqbString("db://sales/ORDERS"), VqbString("Table"))),
               (Rows{{std::to_string(g.orders), "ORDERS", "db://sales/ORDERS", "Table", "<null>"}}));
     EXPECT_EQ(g.names(g.meta->listResourcesOfType(VqbString("Job"))), (Names{"Load", "Weekly"}));
 
     // Identities are long structured texts; quotes and the like are data.
     const std::string hostile = "db://x'; DELETE FROM IMPRCS; --/\"T\"";
     int odd = g.add("odd", hostile, "Table");
-    EXPECT_EQ(g.take(g.meta->getResource(odd))[0][2], hostile);
-    EXPECT_EQ(g.take(g.meta->listResources()).size(), 7u);
+    EXPECT_EQ(take(g.meta->getResource(odd))[0][2], hostile);
+    EXPECT_EQ(take(g.meta->listResources()).size(), 7u);
 
     ASSERT_TRUE(g.meta->setResourceAnalysisDate(g.orders, 45000.5));
-    EXPECT_EQ(g.take(g.meta->getResource(g.orders))[0][4], "45000.5");
+    EXPECT_EQ(take(g.meta->getResource(g.orders))[0][4], "45000.5");
     EXPECT_FALSE(g.meta->setResourceAnalysisDate(999, 45000.5));
 }

@@ -20,11 +20,10 @@
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
 
 // Two interfaces over one connection, handed out as a factory does.
 struct Typed {
-    ReposTestRepository repo;
+    TestRepository repo;
     ReposHeld<ExplorerRepositoryDataAccess> projects{new ExplorerRDAImpl(repo.connection())};
     ReposHeld<MetadataRepositoryDataAccess> meta{new MetadataRDAImpl(repo.connection())};
     BaseRDAImpl* base() { return dynamic_cast<BaseRDAImpl*>(projects.get()); }
@@ -272,7 +271,7 @@ namespace {
 // or that the announcing connection was still inside a transaction.
 class CommittedStateRecorder : public ScopedRecordingEventManager {
 public:
-    explicit CommittedStateRecorder(ReposTestRepository& repo) : repo_(repo) {
+    explicit CommittedStateRecorder(TestRepository& repo) : repo_(repo) {
         sqlite3_open_v2(repo.file().c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
     }
     ~CommittedStateRecorder() override { sqlite3_close_v2(db_); }
@@ -308,7 +307,7 @@ private:
         states.push_back(state);
     }
 
-    ReposTestRepository& repo_;
+    TestRepository& repo_;
     sqlite3* db_ = nullptr;
 };
 

@@ -3,27 +3,9 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
-
-const ReposColumnDef kEndRecord = {"", nullptr, 0, 0, 0, 0, 0, 0, nullptr};
-
-}  // namespace
-
 std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
     static const char* const names[] = {"Native", "Pg", "PgSchema"};
     return names[static_cast<int>(info.param)];
-}
-
-Rows rdaRows(ReposDataAccessCursor* cursor) {
-    Rows out;
-    Cursor c(cursor);
-    EXPECT_TRUE(c) << "no cursor";
-    while (c && c->next() == 1) {
-        out.emplace_back();
-        for (int i = 0; i < c->getNumCols(); ++i)
-            out.back().push_back(c->isNull(i) ? "NULL" : c->getValue(i).asString().str());
-    }
-    return out;
 }
 
 Conn openRda(const std::string& text, const char* prefix, Recorder* recorder) {
@@ -31,25 +13,6 @@ Conn openRda(const std::string& text, const char* prefix, Recorder* recorder) {
     Conn c(createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(text), prefix, recorder, error));
     EXPECT_TRUE(c) << error.str();
     return c;
-}
-
-Excerpt::Excerpt(std::initializer_list<const char*> tables) {
-    for (const char* table : tables) {
-        const ReposColumnDef* first = findReposTable(table);
-        EXPECT_NE(first, nullptr) << table;
-        for (const ReposColumnDef* r = first; r && !isReposEndRecord(r); ++r) records_.push_back(*r);
-        if (first) records_.push_back(kEndRecord);
-    }
-    if (records_.empty()) records_.push_back(kEndRecord);
-    records_.push_back(kEndRecord);
-}
-
-ReposTableRequest Excerpt::request(bool create, bool dropFirst) const {
-    ReposTableRequest r;
-    r.create = create;
-    r.dropFirst = dropFirst;
-    r.start = records_.data();
-    return r;
 }
 
 bool createCatalogue(ReposDataAccess* conn, bool create, bool dropFirst) {

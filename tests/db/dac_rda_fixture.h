@@ -17,45 +17,12 @@
 
 enum class Driver { Native, Pg, PgSchema };
 
-// Records what a connection shows and the statements of script mode.
-class Recorder : public RepositoryStatusCallback, public ReposDDLCallback {
-public:
-    bool reportProgress(const VqbString&) override { return true; }
-    void reportMessage(const VqbString& text) override { messages.push_back(text.str()); }
-    void writeDDL(const VqbString& statement) override { script.push_back(statement.str()); }
-    static size_t with(const std::vector<std::string>& list, const std::string& fragment) {
-        return std::count_if(list.begin(), list.end(),
-                             [&](const std::string& m) { return m.find(fragment) != std::string::npos; });
-    }
-    size_t messagesWith(const std::string& fragment) const { return with(messages, fragment); }
-    size_t scriptWith(const std::string& fragment) const { return with(script, fragment); }
-
-    std::vector<std::string> messages;
-    std::vector<std::string> script;
-};
-
-struct RdaEnd {
-    template <class T>
-    void operator()(T* p) const { p->release(); }
-};
-using Conn = std::unique_ptr<ReposDataAccess, RdaEnd>;
-using Cursor = std::unique_ptr<ReposDataAccessCursor, RdaEnd>;
-using Stmt = std::unique_ptr<ReposDataAccessStatement, RdaEnd>;
+using Conn = ReposHeld<ReposDataAccess>;
+using Cursor = ReposHeld<ReposDataAccessCursor>;
+using Stmt = ReposHeld<ReposDataAccessStatement>;
 using DacPtr = ConnPtr;
 
-// The rest of a cursor's rows as texts ("NULL" for null); the cursor is released.
-Rows rdaRows(ReposDataAccessCursor* cursor);
 Conn openRda(const std::string& text, const char* prefix = "", Recorder* recorder = nullptr);
-
-// The records of the named catalogue tables laid out like the catalogue.
-class Excerpt {
-public:
-    Excerpt(std::initializer_list<const char*> tables);
-    ReposTableRequest request(bool create = true, bool dropFirst = false) const;
-
-private:
-    std::vector<ReposColumnDef> records_;
-};
 
 // Both catalogues in one call per catalogue.
 bool createCatalogue(ReposDataAccess* conn, bool create = true, bool dropFirst = false);
@@ -74,7 +41,7 @@ protected:
     DacConnection* raw();
     bool rawExec(const std::string& sql);
     Rows rawRows(const std::string& sql) { return raw() ? dacRows(raw(), sql) : Rows(); }
-    std::string rawScalar(const std::string& sql) { return raw() ? single(raw(), sql) : "<none>"; }
+    std::string rawScalar(const std::string& sql) { return raw() ? dacScalar(raw(), sql) : "<none>"; }
     // Creates the named catalogue tables through the connection.
     void createTables(ReposDataAccess* conn, std::initializer_list<const char*> tables);
     // Tables of the database that belong to this test, names as stored, sorted.

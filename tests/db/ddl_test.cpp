@@ -40,7 +40,7 @@ protected:
     // Index name to its column list, from the connection's own listing.
     std::map<std::string, std::string> indexesOf(ReposDataAccess* conn, const char* table) {
         std::map<std::string, std::string> out;
-        for (const auto& row : rdaRows(conn->getIndexes(table))) out[row[0]] = VqbString(row[1]).lowercase().str();
+        for (const auto& row : take(conn->getIndexes(table))) out[row[0]] = VqbString(row[1]).lowercase().str();
         return out;
     }
     std::string lead() const { return bareName(""); }

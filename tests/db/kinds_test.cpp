@@ -13,7 +13,7 @@ protected:
     }
     std::string scalar(const std::string& sql) {
         if (!raw) raw.reset(dacOpen("VQXTYPE=SQLITE;CREATE=TRUE;FILE=" + file));
-        return single(raw.get(), sql);
+        return dacScalar(raw.get(), sql);
     }
     std::string statementFor(const std::string& fragment) const {
         for (const std::string& s : recorder.script)
@@ -93,7 +93,7 @@ TEST_F(Kinds, KindFourteenCommitsAfterEachIndexInsideATransaction) {
     ASSERT_TRUE(insert("k4"));
     ASSERT_TRUE(conn->endTransaction(false));
     EXPECT_EQ(committed(), "3");
-    Rows indexes = rdaRows(conn->getIndexes("FRQDST3"));
+    Rows indexes = take(conn->getIndexes("FRQDST3"));
     ASSERT_EQ(indexes.size(), 1u);
     EXPECT_EQ(indexes[0][0], "P_F3C");
 
@@ -108,7 +108,7 @@ TEST_F(Kinds, KindTwelveFindsLowerCaseTablesOnTheSecondLookup) {
     ASSERT_TRUE(exact);
     EXPECT_EQ(exact->getTableName("FRQDST", false, 3).str(), "P_FRQDST3");
     ASSERT_TRUE(exact->createFrqDstIndexes(3)) << exact->getLastErrorMessage().str();
-    Rows indexes = rdaRows(exact->getIndexes("FRQDST3"));
+    Rows indexes = take(exact->getIndexes("FRQDST3"));
     ASSERT_EQ(indexes.size(), 2u);
     EXPECT_EQ(indexes[0][0] + " " + indexes[1][0], "P_F3C P_F3V");
     ASSERT_TRUE(exact->checkFrqDstTableColumns("FRQDST3", 3));

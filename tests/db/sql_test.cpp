@@ -71,11 +71,11 @@ TEST_P(Sql, ParametersKeepTheirValuesNullsAndTypes) {
     EXPECT_EQ(c->getValue(1).getType(), VQB_TYPE_INT);
     c.reset();
     // Dates are stored as reals.
-    EXPECT_EQ(rdaRows(conn->paramSelect("SELECT K, I, R, S, D FROM " + vals + " ORDER BY K", 0)),
+    EXPECT_EQ(take(conn->paramSelect("SELECT K, I, R, S, D FROM " + vals + " ORDER BY K", 0)),
               (Rows{{"1", "4000000000", "2.5", "it's", "45000.25"},
-                    {"2", "NULL", "NULL", "NULL", "NULL"},
-                    {"3", "NULL", "NULL", "NULL", "NULL"},
-                    {"4", "NULL", "NULL", "", "NULL"}}));
+                    {"2", "<null>", "<null>", "<null>", "<null>"},
+                    {"3", "<null>", "<null>", "<null>", "<null>"},
+                    {"4", "<null>", "<null>", "", "<null>"}}));
 
     int rows = -1;
     VqbDatavar newR(7.0);

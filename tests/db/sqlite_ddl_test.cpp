@@ -93,7 +93,7 @@ int64_t tableCount(RawDb& raw) {
 
 TEST(SqliteDdl, NewFileGetsEveryCatalogueTableExactly) {
     TempDir dir;
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(newRepository(dir.file("r.db"), &callback));
     ASSERT_TRUE(createCatalogue(c.get())) << c->getLastErrorMessage().str();
     c.reset();
@@ -131,7 +131,7 @@ TEST(SqliteDdl, CheckAddsExactlyTheMissingTableAndColumnIgnoringCase) {
                              "INSERT INTO FLD (FLD_ID, TBL_ID) VALUES (1, 2); ALTER TABLE INFO RENAME TO tmp; "
                              "ALTER TABLE tmp RENAME TO info; ALTER TABLE info RENAME COLUMN I_UUID TO i_uuid"));
     }
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(openRepository(path, &callback));
     ReposTableRequest check;
     ASSERT_TRUE(c->checkTable(check)) << c->getLastErrorMessage().str();
@@ -199,7 +199,7 @@ TEST(SqliteDdl, MissingNotNullColumnIsAddedToATableWithRows) {
 
 TEST(SqliteDdl, RefusedProgressStopsWithoutAnErrorText) {
     TempDir dir;
-    RecordingCallback callback;
+    Recorder callback;
     callback.refuseAfter = 1;
     Conn c(newRepository(dir.file("r.db"), &callback));
     ReposTableRequest all;
@@ -221,13 +221,13 @@ TEST(SqliteDdl, RefusedProgressStopsWithoutAnErrorText) {
 // dropping first replaces it.
 TEST(SqliteDdl, ExistingTablesFailUnlessDroppedFirst) {
     TempDir dir;
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(newRepositoryWith(dir.file("r.db"), {"UCURID"}, &callback));
     VqbDatavar id;
     ASSERT_TRUE(c->getNextId("K", &id));
     callback.messages.clear();
     LogCapture log;
-    CatalogExcerpt again({"UCURID"});
+    Excerpt again({"UCURID"});
     EXPECT_FALSE(c->createTable(again.request(true, false)));
     ASSERT_EQ(callback.messages.size(), 2u);
     EXPECT_EQ(callback.messages[0].rfind("CREATE TABLE \"UCURID\"", 0), 0u);
@@ -252,7 +252,7 @@ TEST(SqliteDdl, ExistingTablesFailUnlessDroppedFirst) {
 TEST(SqliteDdl, RunTimeTablesAndTheirIndexes) {
     TempDir dir;
     std::string path = dir.file("r.db");
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(newRepository(path, &callback));
     ASSERT_TRUE(
         c->createTableFromColumns("FRQDST7", specs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}}, 255)))

@@ -49,7 +49,7 @@ TEST_P(DacDriverTest, ValuesOfEachTypeAndNullsRoundTrip) {
     EXPECT_TRUE(c->getValue(9).isNull());
     c.reset();
     sel->bindValue(0, VqbDatavar(0));
-    EXPECT_EQ(readAll(sel->openCursor()), (Rows{{"5000000000", "2.5", "it's", "1"}, {"NULL", "45000.25", "", "NULL"}}));
+    EXPECT_EQ(dacRows(sel->openCursor()), (Rows{{"5000000000", "2.5", "it's", "1"}, {"<null>", "45000.25", "", "<null>"}}));
 
     // A text compared with an integer column and an update that matches nothing.
     StmtPtr upd(conn_->prepare(VqbString("UPDATE " + q("v") + " SET s = ? WHERE id = ?")));
@@ -185,7 +185,7 @@ TEST_P(DacDriverTest, BulkLoaderWritesBatchesAndRefusesShortRows) {
     ASSERT_TRUE(l->addRow()) << l->getErrorText().str();
     ASSERT_TRUE(l->flush()) << l->getErrorText().str();
     EXPECT_EQ(count("bulk"), 8);
-    EXPECT_EQ(single(conn_.get(), "SELECT COUNT(*) FROM " + q("bulk") + " WHERE fr_value = 'half'"), "0");
+    EXPECT_EQ(dacScalar(conn_.get(), "SELECT COUNT(*) FROM " + q("bulk") + " WHERE fr_value = 'half'"), "0");
 
     // Rows queued but not flushed are dropped at close.
     l->setValue(0, VqbDatavar("dropped"));
@@ -206,7 +206,7 @@ TEST_P(DacDriverTest, BulkLoaderWritesBatchesAndRefusesShortRows) {
     EXPECT_EQ(count("bulk"), 1200);
     ASSERT_TRUE(big->flush());
     EXPECT_EQ(count("bulk"), 1201);
-    EXPECT_EQ(single(conn_.get(), "SELECT SUM(fr_count) FROM " + q("bulk")), "720600");
+    EXPECT_EQ(dacScalar(conn_.get(), "SELECT SUM(fr_count) FROM " + q("bulk")), "720600");
 
     EXPECT_EQ(conn_->openBulkLoader(VqbString("SELECT a FROM t; DROP TABLE t"), 10), nullptr);
     EXPECT_FALSE(conn_->getErrorText().isEmpty());

@@ -23,8 +23,8 @@ TEST(DacNative, FilesAreMadeOnlyWhenAsked) {
     ConnPtr c(dacOpen(sqliteText(dir, "CREATE=TRUE"), &error));
     ASSERT_TRUE(c) << error;
     EXPECT_TRUE(fileExists(dir.file("n.db")));
-    EXPECT_EQ(single(c.get(), "PRAGMA journal_mode"), "delete");
-    EXPECT_EQ(single(c.get(), "PRAGMA synchronous"), "2");
+    EXPECT_EQ(dacScalar(c.get(), "PRAGMA journal_mode"), "delete");
+    EXPECT_EQ(dacScalar(c.get(), "PRAGMA synchronous"), "2");
     c.reset();
     ConnPtr again(dacOpen(sqliteText(dir), &error));
     EXPECT_TRUE(again) << error;
@@ -43,7 +43,7 @@ TEST(DacNative, OneStatementPerPrepareAndSeveralPerDirectRun) {
     EXPECT_TRUE(c->executeDirect(VqbString("CREATE TABLE a (x INTEGER); CREATE TABLE b (y INTEGER);"), 0));
     EXPECT_EQ(c->prepare(VqbString("DELETE FROM a; DROP TABLE b")), nullptr);
     EXPECT_NE(c->getErrorText().str().find("more than one"), std::string::npos);
-    EXPECT_EQ(single(c.get(), "SELECT COUNT(*) FROM sqlite_master WHERE name = 'b'"), "1");
+    EXPECT_EQ(dacScalar(c.get(), "SELECT COUNT(*) FROM sqlite_master WHERE name = 'b'"), "1");
     EXPECT_EQ(c->prepare(VqbString("   ")), nullptr);
     EXPECT_TRUE(c->setCatalog(VqbString("main")));
     EXPECT_FALSE(c->setCatalog(VqbString("other")));
@@ -109,7 +109,7 @@ TEST(DacPostgres, FailedStatementNeverTakesTheTransactionWithIt) {
         EXPECT_FALSE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (1)"), 0));
         ASSERT_TRUE(c->executeDirect(VqbString("INSERT INTO dac_pg_rollback VALUES (2)"), 0)) << c->getErrorText().str();
         ASSERT_TRUE(c->endTransaction(true));
-        EXPECT_EQ(single(c.get(), "SELECT COUNT(*) FROM dac_pg_rollback"), "2") << text;
+        EXPECT_EQ(dacScalar(c.get(), "SELECT COUNT(*) FROM dac_pg_rollback"), "2") << text;
     }
     unsetenv("ODBCINI");
 }
@@ -130,7 +130,7 @@ TEST(DacPostgres, UnquotedNamesFoldToLowerCase) {
     EXPECT_TRUE(
         c->executeDirect(VqbString("INSERT INTO \"DAC_FOLD_T\" (V_KEY, V_VALUE) VALUES ('MAX_TEXT_LEN', '2000')"), 0))
         << c->getErrorText().str();
-    EXPECT_EQ(single(c.get(), "SELECT V_VALUE FROM \"DAC_FOLD_T\" WHERE V_KEY = 'MAX_TEXT_LEN'"), "2000");
+    EXPECT_EQ(dacScalar(c.get(), "SELECT V_VALUE FROM \"DAC_FOLD_T\" WHERE V_KEY = 'MAX_TEXT_LEN'"), "2000");
     EXPECT_EQ(c->openTable(VqbString("dac_fold_t"), VqbString(""), VqbString("")), nullptr);
     c->executeDirect(VqbString("DROP TABLE \"DAC_FOLD_T\""), 0);
 }

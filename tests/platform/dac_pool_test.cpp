@@ -21,7 +21,7 @@ TEST(DacPool, UsersOfOnePoolShareOneConnection) {
         ASSERT_TRUE(ca->beginTransaction());
         ASSERT_TRUE(ca->executeDirect(VqbString("INSERT INTO t VALUES (1)"), 0));
         EXPECT_TRUE(cb->isInTransaction());
-        EXPECT_EQ(single(cb, "SELECT COUNT(*) FROM t"), "1");
+        EXPECT_EQ(dacScalar(cb, "SELECT COUNT(*) FROM t"), "1");
         ASSERT_TRUE(ca->endTransaction(true));
 
         // A pool serving another text gives nothing, so the caller opens its own.
@@ -37,7 +37,7 @@ TEST(DacPool, UsersOfOnePoolShareOneConnection) {
         EXPECT_TRUE(a.disconnect(VqbString("P1")));
         EXPECT_FALSE(a.disconnect(VqbString("P1")));
         EXPECT_EQ(ConnShareSingleton::openPoolCount(), 1);
-        EXPECT_EQ(single(cb, "SELECT COUNT(*) FROM t"), "1");
+        EXPECT_EQ(dacScalar(cb, "SELECT COUNT(*) FROM t"), "1");
         // Closing the handed-out object gives the share back as well.
         cb->close();
         EXPECT_EQ(ConnShareSingleton::openPoolCount(), 0);
@@ -75,7 +75,7 @@ TEST(DacCache, ConnectionsComeBackForTheSameSource) {
         ASSERT_TRUE(d);
         EXPECT_EQ(ConnCacheSingleton::idleCount(), 1);
         EXPECT_FALSE(d->isInTransaction());
-        EXPECT_EQ(single(d, "SELECT COUNT(*) FROM src"), "0");
+        EXPECT_EQ(dacScalar(d, "SELECT COUNT(*) FROM src"), "0");
         d->close();
         EXPECT_EQ(cache.connect(VqbString(""), 0), nullptr);
         EXPECT_EQ(cache.connect(VqbString(dir.file("missing.db")), 2), nullptr);

@@ -96,7 +96,7 @@ TEST(FolderManager, EmptinessUnsignedIdsObjectsAndLocks) {
     EXPECT_EQ(s.path(orphans), "Shared Data");
 
     s.addObject("ProfileJob", 3, "Profile customers", VqbDatavar(), "p-3");
-    EXPECT_EQ(MetaRepository::column(s.take(s.folders->listItemsNotInFolder()), 2), (std::set<std::string>{"3"}));
+    EXPECT_EQ(column(take(s.folders->listItemsNotInFolder()), 2), (std::set<std::string>{"3"}));
     ASSERT_TRUE(s.folders->moveObjectToFolder(3, VqbString("ProfileJob"), q1));
     unsigned folderId = 0;
     ASSERT_TRUE(s.folders->getFolderForObject(VqbString("ProfileJob"), 3, folderId));
@@ -141,7 +141,7 @@ TEST(EventQueue, OtherSourcesEventsSinceATimeAndPurges) {
     delete writer;  // ended through its destructor
 
     ReposHeld<RepositoryEventQueueManager> reader(s.repository->createRepositoryEventQueueManager());
-    Rows rows = s.take(reader->listEventsSince(0, 0.0, VqbString("designer"), error));
+    Rows rows = take(reader->listEventsSince(0, 0.0, VqbString("designer"), error));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0] + "|" + rows[0][2] + "|" + rows[0][6], std::to_string(second) + "|Delete|monitor");
     EXPECT_FALSE(reader->deleteEvents(0, 0.0, error));

@@ -45,19 +45,6 @@ int MetaRepository::folder(int parent, const std::string& name) {
     return id;
 }
 
-Rows MetaRepository::take(ReposDataAccessCursor* cursor) {
-    EXPECT_NE(cursor, nullptr);
-    ReposHeld<ReposDataAccessCursor> held(cursor);
-    return cursor ? cursorRows(cursor) : Rows{};
-}
-
-std::set<std::string> MetaRepository::column(const Rows& rows, size_t c) {
-    std::set<std::string> values;
-    for (const auto& row : rows)
-        if (c < row.size()) values.insert(row[c]);
-    return values;
-}
-
 long long MetaRepository::count(const std::string& table) {
     Rows rows = repo.rows("SELECT COUNT(*) FROM " + table);
     return rows.empty() ? -1 : std::stoll(rows[0][0]);

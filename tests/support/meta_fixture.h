@@ -14,8 +14,6 @@
 #include "repos_fixture.h"
 #include "repos_metadata_rda.h"
 
-using Rows = std::vector<std::vector<std::string>>;
-
 // Object types and where their rows live, written down independently of the library's catalogue.
 struct TestObjectTable {
     const char *type, *table, *id, *name, *uuid, *desc;
@@ -29,12 +27,9 @@ struct MetaRepository {
                    const std::string& uuid = "");
     // A folder through the data access; fails the test when refused.
     int folder(int parent, const std::string& name);
-    // Rows of a cursor handed out by the data access (released here); fails on a null cursor.
-    Rows take(ReposDataAccessCursor* cursor);
-    static std::set<std::string> column(const Rows& rows, size_t c);
     long long count(const std::string& table);
 
-    ReposTestRepository repo;
+    TestRepository repo;
     ReposHeld<MetadataRepositoryDataAccess> meta;
 };
 
