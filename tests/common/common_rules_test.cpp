@@ -194,12 +194,3 @@ TEST_P(CommonRules, LookupsNamesInUseHostileTextsAndMissingRules) {
 
 REPOS_EVERY_PLACE(CommonRules);
 
-TEST(CommonWithoutConnection, EveryOperationFailsAndSaysWhy) {
-    LogCapture log;
-    ReposHeld<CommonRDAImpl> rda(new CommonRDAImpl(nullptr));
-    VqbString value;
-    EXPECT_EQ(addRule(*rda, "Totals", "u"), 0xFFFFFFFFu);
-    EXPECT_EQ(rda->findRule(1, "", ""), nullptr);
-    EXPECT_FALSE(rda->deleteRule(1) || rda->getKeyValue("k", &value));
-    EXPECT_TRUE(log.contains("Repository Data Access object is null", 5));
-}

@@ -289,15 +289,3 @@ TEST(ExplorerTypes, EveryStoredValueHasItsColumnsType) {
     }
 }
 
-TEST(ExplorerTypes, WithoutAConnectionEveryOperationFails) {
-    ReposHeld<ExplorerRepositoryDataAccess> x(new ExplorerRDAImpl(nullptr));
-    LogCapture log(5);
-    uint32_t id = 0;
-    EXPECT_FALSE(x->addProject("p", "", "u", "", 0, &id) || x->addConnection("d", "c", "t", &id) ||
-                 x->addProjectFieldMatches(1, 1, "a", 1, "b", 2, "c", 3, "d", 4, "e", 5, "f") ||
-                 x->existsProject(1) || x->clearProject(1) || x->deleteProject(1) || x->updateProject(1, "n", "c") ||
-                 x->setProjectLastRun(1, 1.0, 1, 1));
-    EXPECT_EQ(x->listProjects(), nullptr);
-    EXPECT_EQ(x->listSampledFields(1, 1), nullptr);
-    EXPECT_GE(log.count("Repository Data Access object is null", 5), 10u);
-}

@@ -144,19 +144,3 @@ TEST(MetaFolders, SharedDataIsCreatedOnceAndOldRowsGetTheirSearchNames) {
     EXPECT_EQ(id, 102);
 }
 
-TEST(MetaFolders, WithoutAConnectionEveryOperationFailsAndSaysWhy) {
-    LogCapture log;
-    ReposHeld<MetadataRepositoryDataAccess> meta(newMetadataAccess(nullptr));
-    VqbString uuid, user, error;
-    VqbDatavar date;
-    int id = 0;
-    EXPECT_FALSE(meta->getObjectLock(1, VqbString("Rule"), uuid, user, date));
-    EXPECT_FALSE(meta->lockObject(1, VqbString("Rule"), VqbString("u"), VqbString("x")));
-    EXPECT_FALSE(meta->unlockObject(1, VqbString("Rule")));
-    EXPECT_FALSE(meta->normalizeFolderNames(nullptr, error));
-    EXPECT_EQ(error.str(), "Repository Data Access object is null");
-    EXPECT_EQ(log.count("Repository Data Access object is null", 5), 4u);
-    EXPECT_FALSE(meta->addFolder(0, VqbString("A"), &id));
-    EXPECT_EQ(meta->listObjects(-1), nullptr);
-    EXPECT_FALSE(meta->addRepositoryEvent(VqbString("s"), 0, VqbString(""), VqbString("A"), &id, error));
-}

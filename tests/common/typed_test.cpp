@@ -86,20 +86,6 @@ TEST(TypedBase, TransactionsOfEveryInterfaceNestOnTheOneConnection) {
     EXPECT_FALSE(t.projects->getErrorMessage().isEmpty());
 }
 
-TEST(TypedBase, WithoutAConnectionEveryOperationFailsAndLogs) {
-    LogCapture log;
-    ReposHeld<ExplorerRDAImpl> base(new ExplorerRDAImpl(nullptr));
-    EXPECT_FALSE(base->beginTransaction(false));
-    EXPECT_FALSE(base->endTransaction(true));
-    EXPECT_EQ(log.count(reposMessage(1161).str(), 5), 2u);
-    VqbString path("kept"), name("kept"), error("kept");
-    EXPECT_FALSE(base->getFolderPath(3, path, name, error));
-    EXPECT_EQ(base->getObjectRow(1, "Rule", error), nullptr);
-    EXPECT_FALSE(base->getObjectPath(1, "Rule", path, name, error));
-    EXPECT_EQ(path.str() + error.str(), "keptkept");
-    EXPECT_EQ(log.count("Repository Data Access object is null", 5), 3u);
-}
-
 TEST(TypedBase, CacheCursorCopiesAllRowsOrTheLimitOrNothing) {
     Typed t;
     ASSERT_NE(t.repo.connection(), nullptr);

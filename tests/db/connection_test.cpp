@@ -81,7 +81,10 @@ TEST_P(Connection, PrefixEdgesGiveSoundNames) {
     EXPECT_EQ(empty->getTableName("RULE", true, -1).str(), "\"P_RULE\"");
 }
 
-TEST_P(Connection, NestedLevelsMakeOneTransactionAndAFailureRollsBackWhole) {
+class TransactionContract : public RdaDacTest {};
+RDA_BACKENDS(TransactionContract);
+
+TEST_P(TransactionContract, NestedLevelsMakeOneTransactionAndAFailureRollsBackWhole) {
     ASSERT_TRUE(conn->createTableFromColumns("TX", columnSpecs({{"A", VQB_TYPE_INT}})));
     auto insert = [&](VqbDatavar v) {
         return conn->paramExec("INSERT INTO " + conn->getTableName("TX", true, -1) + " (A) VALUES (?)", nullptr, 1, &v);

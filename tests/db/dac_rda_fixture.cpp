@@ -4,7 +4,7 @@
 #include <functional>
 
 std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
-    static const char* const names[] = {"Native", "Pg", "PgSchema"};
+    static const char* const names[] = {"Native", "Pg", "PgSchema", "Direct"};
     return names[static_cast<int>(info.param)];
 }
 
@@ -50,7 +50,9 @@ void RdaDacTest::SetUp() {
                   static_cast<unsigned>(std::hash<std::string>()(std::string(info->test_suite_name()) + "." +
                                                                  info->name()) & 0xffffffffu));
     tag_ = hex;
-    if (GetParam() == Driver::Native) {
+    if (GetParam() == Driver::Direct) {
+        prefix_ = stored_ = "";
+    } else if (GetParam() == Driver::Native) {
         prefix_ = "p_";
         stored_ = "P_";
     } else if (GetParam() == Driver::Pg) {
@@ -83,8 +85,11 @@ std::string RdaDacTest::text(const std::string& extra) const {
 
 ReposDataAccess* RdaDacTest::open(const std::string& extra, const std::string* prefix) {
     VqbString error;
-    ReposDataAccess* c = createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(text(extra)),
-                                               VqbString(prefix ? *prefix : prefix_), &recorder, error);
+    ReposDataAccess* c =
+        GetParam() == Driver::Direct
+            ? createReposDataAccess(REPOS_BACKEND_SQLITE_CREATE, dir_.file("repo.db"), "", &recorder, error)
+            : createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(text(extra)),
+                                    VqbString(prefix ? *prefix : prefix_), &recorder, error);
     lastError = error.str();
     return c;
 }

@@ -15,7 +15,8 @@
 #include "repos_tables.h"
 #include "dac_fixture.h"
 
-enum class Driver { Native, Pg, PgSchema };
+// Direct: a SQLite file through the SQLite back end, for the contract every back end keeps.
+enum class Driver { Native, Pg, PgSchema, Direct };
 
 using Conn = ReposHeld<ReposDataAccess>;
 using Cursor = ReposHeld<ReposDataAccessCursor>;
@@ -32,7 +33,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    bool isPg() const { return GetParam() != Driver::Native; }
+    bool isPg() const { return GetParam() == Driver::Pg || GetParam() == Driver::PgSchema; }
     // The connection text of this test's database, with extra keys (VQXKIND=...) appended.
     std::string text(const std::string& extra = "") const;
     // A connector connection through the factory; null with the reason in lastError.
@@ -68,6 +69,11 @@ private:
 std::string driverName(const ::testing::TestParamInfo<Driver>& info);
 #define RDA_DRIVERS(Suite)                                                                                       \
     INSTANTIATE_TEST_SUITE_P(Drivers, Suite, ::testing::Values(Driver::Native, Driver::Pg, Driver::PgSchema), \
+                             driverName)
+// The database layer's contract, on the SQLite back end as well.
+#define RDA_BACKENDS(Suite)                                                                                    \
+    INSTANTIATE_TEST_SUITE_P(Backends, Suite,                                                                  \
+                             ::testing::Values(Driver::Direct, Driver::Native, Driver::Pg, Driver::PgSchema), \
                              driverName)
 
 // Columns of a run-time table.

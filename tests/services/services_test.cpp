@@ -108,25 +108,6 @@ TEST(FolderManager, EmptinessUnsignedIdsObjectsAndLocks) {
     EXPECT_EQ(events.count(), 2u);
 }
 
-TEST(FolderManager, WithoutMetadataAccessEverythingFailsQuietly) {
-    LogCapture log;
-    // A repository that cannot supply the data access leaves the services as they are without one.
-    ReposHeld<RepositoryFolderManager> folders(new RepositoryFolderManagerImpl(nullptr));
-    ReposHeld<RepositoryEventQueueManager> queue(new RepositoryEventQueueManagerImpl(nullptr));
-    unsigned id = 0;
-    bool empty = false;
-    VqbString path, name, error;
-    int newId = 0;
-    EXPECT_FALSE(folders->addFolder(0, VqbString("A"), id));
-    EXPECT_FALSE(folders->getIdFromPath(VqbString(""), id));
-    EXPECT_FALSE(folders->isFolderEmpty(0, empty));
-    EXPECT_EQ(folders->listItemsNotInFolder(), nullptr);
-    EXPECT_FALSE(folders->objectExistsAtPath(VqbString("A/b"), VqbString("Rule")));
-    EXPECT_FALSE(queue->addEvent(VqbString("s"), 0, VqbString(""), VqbString("A"), newId, error));
-    EXPECT_EQ(queue->listEventsSince(0, 0.0, VqbString("A"), error), nullptr);
-    EXPECT_TRUE(log.entries().empty());
-}
-
 TEST(EventQueue, OtherSourcesEventsSinceATimeAndPurges) {
     Services s;
     ASSERT_NE(s.repository, nullptr);
