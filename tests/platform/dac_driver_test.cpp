@@ -4,22 +4,6 @@
 
 #include "dac_fixture.h"
 
-TEST_P(DacDriverTest, InfoKindQuoteAndMode) {
-    VqbDatavar v;
-    ASSERT_TRUE(conn_->getInfo(DAC_INFO_DBMS_NAME, v));
-    EXPECT_EQ(v.asString().str(), isPg() ? "PostgreSQL" : "SQLite");
-    ASSERT_TRUE(conn_->getInfo(DAC_INFO_MAX_IDENTIFIER, v));
-    EXPECT_EQ(v.asInt64(), isPg() ? 63 : 0);
-    ASSERT_TRUE(conn_->getInfo(DAC_INFO_MAX_CHAR_LENGTH, v));
-    EXPECT_GE(v.asInt64(), 255);
-    EXPECT_FALSE(conn_->getInfo(99, v));
-    EXPECT_FALSE(conn_->getErrorText().isEmpty());
-    EXPECT_EQ(conn_->getDbmsKind(), isPg() ? DAC_DBMS_POSTGRESQL : DAC_DBMS_SQLITE);
-    EXPECT_EQ(conn_->getConnectionMode(), isPg() ? DAC_MODE_BULK : DAC_MODE_EMBEDDED);
-    EXPECT_EQ(conn_->handOut(), 1);
-    EXPECT_EQ(conn_->handOut(), 2);
-}
-
 TEST_P(DacDriverTest, ValuesOfEachTypeAndNullsRoundTrip) {
     fresh("v", "id BIGINT, r DOUBLE PRECISION, s VARCHAR(40), b VARCHAR(5)");
     StmtPtr ins(conn_->prepare(VqbString("INSERT INTO " + q("v") + " (id, r, s, b) VALUES (?, ?, ?, ?)")));

@@ -100,23 +100,6 @@ TEST(DacBulkText, InsertFromSelectKeepsIdentifiersAndRefusesTheRest) {
     }
 }
 
-TEST(DacTypes, CatalogueTypesMapToOurCodes) {
-    int code = 0, size = 0;
-    struct {
-        const char* text;
-        int code, size;
-    } declared[] = {{"bigint", 2, 0}, {"", 4, 0}, {"NUMERIC(10,2)", 3, 0}, {"DATETIME", 5, 0},
-                    {"character(12)", 4, 12}, {"VARCHAR(junk)", 4, 0}};
-    for (const auto& d : declared) {
-        dacTypeFromDeclared(d.text, code, size);
-        EXPECT_EQ(std::make_pair(code, size), std::make_pair(d.code, d.size)) << d.text;
-    }
-    // numeric without and with decimals; an unknown type reads as text.
-    EXPECT_EQ(dacTypeCodeFromSqlType(2, 0), 2);
-    EXPECT_EQ(dacTypeCodeFromSqlType(2, 4), 3);
-    EXPECT_EQ(dacTypeCodeFromSqlType(-4, 0), 4);
-}
-
 TEST(DacBuilder, TextsOfEachDialectQuoteHostileNames) {
     struct {
         DacDialectId dialect;
