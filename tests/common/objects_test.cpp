@@ -2,6 +2,7 @@
 // by folder, by type and without a folder, read one by one and moved), and the lineage graph.
 #include <gtest/gtest.h>
 
+#include "base_rdaimpl.h"
 #include "meta_fixture.h"
 
 namespace {
@@ -82,9 +83,19 @@ TEST(MetaObjects, ListedByFolderByTypeAndWithoutFolder) {
 
 TEST(MetaObjects, UnknownTypesAreRefusedWithoutReachingTheDatabase) {
     Filed f;
-    for (const char* name : {"", "Field", "CustomMetric", "rule", "Rule' UNION SELECT 1,2,3,4,5,6,7,8,9,10 --"}) {
+    BaseRDAImpl* base = dynamic_cast<BaseRDAImpl*>(f.meta.get());
+    ASSERT_NE(base, nullptr);
+    LogCapture quiet;
+    for (const char* name : {"", "Field", "CustomMetric", "Collection", "rule", "RULE", " Rule", "Rule\n",
+                             "Rule' UNION SELECT 1,2,3,4,5,6,7,8,9,10 --", "Rule; DROP TABLE RULE"}) {
         SCOPED_TRACE(name);
         const std::string unknown = std::string("Unable to find type: ") + name;
+        VqbString rowError, path("kept"), uuid("kept"), pathError("kept");
+        EXPECT_EQ(base->getObjectRow(10, name, rowError), nullptr);
+        EXPECT_EQ(rowError.str(), unknown);
+        EXPECT_TRUE(quiet.contains(unknown, 5));
+        EXPECT_FALSE(base->getObjectPath(10, name, path, uuid, pathError));
+        EXPECT_EQ(pathError.str() + path.str(), "keptkept");
         EXPECT_EQ(f.meta->listObjectsOfType(f.box, VqbString(name)), nullptr);
         VqbString error;
         EXPECT_EQ(f.meta->getObject(10, VqbString(name), error), nullptr);

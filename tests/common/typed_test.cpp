@@ -94,13 +94,11 @@ TEST(TypedBase, CacheCursorCopiesAllRowsOrTheLimitOrNothing) {
             VqbString::format("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 5) %s", sql),
             0);
     };
-    ReposHeld<ReposDataAccessCursor> all(t.base()->cacheCursor(live("SELECT x, 'r' || x AS NAME FROM n"), 0));
+    // What the copy holds is the memory cursor's concern; here the back-end cursor must be gone,
+    // so the connection can write at once.
     ReposHeld<ReposDataAccessCursor> limited(t.base()->cacheCursor(live("SELECT x, 'r' || x FROM n"), 3));
-    ASSERT_TRUE(all && limited);
-    EXPECT_EQ(all->getColName(1).str(), "NAME");
-    EXPECT_EQ(cursorRows(all.get()), (Rows{{"1", "r1"}, {"2", "r2"}, {"3", "r3"}, {"4", "r4"}, {"5", "r5"}}));
+    ASSERT_TRUE(limited);
     EXPECT_EQ(cursorRows(limited.get()), (Rows{{"1", "r1"}, {"2", "r2"}, {"3", "r3"}}));
-    // The back-end cursors are gone: the connection can write at once.
     EXPECT_TRUE(t.repo.exec("DELETE FROM RULE"));
     ReposHeld<ReposDataAccessCursor> none(t.base()->cacheCursor(live("SELECT x, x FROM n WHERE x > 9"), 0));
     ASSERT_TRUE(none) << "an empty result is a result";
@@ -216,21 +214,9 @@ TEST(TypedBase, ObjectRowsAndPathsOfEveryType) {
     EXPECT_EQ(listed, (std::vector<std::string>{"DataExploration", "ProfileJob", "Rule", "Task"}));
 }
 
-TEST(TypedBase, ObjectLookupsRefuseUnknownTypesAndMissingObjects) {
+TEST(TypedBase, MissingObjectsAndFoldersGiveNoPath) {
     Typed t;
     ASSERT_NE(t.repo.connection(), nullptr);
-    LogCapture quiet;
-    for (const char* type : {"rule", "RULE", " Rule", "Rule\n", "Field", "CustomMetric", "Collection", "",
-                             "Rule' OR '1'='1", "Rule; DROP TABLE RULE"}) {
-        VqbString error, path("kept"), uuid("kept"), pathError("kept");
-        EXPECT_EQ(t.base()->getObjectRow(1, type, error), nullptr) << type;
-        EXPECT_EQ(error.str(), std::string("Unable to find type: ") + type);
-        EXPECT_TRUE(quiet.contains(std::string("Unable to find type: ") + type, 5));
-        EXPECT_FALSE(t.base()->getObjectPath(1, type, path, uuid, pathError));
-        EXPECT_EQ(pathError.str(), "kept");
-    }
-    EXPECT_EQ(t.repo.rows("SELECT COUNT(*) FROM RULE"), (Rows{{"0"}}));
-
     // No such object: an empty row set, no path.
     VqbString error("kept"), path("kept"), uuid("kept");
     ReposHeld<ReposDataAccessCursor> none(t.base()->getObjectRow(404, "Rule", error));
