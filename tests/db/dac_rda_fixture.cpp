@@ -15,34 +15,6 @@ Conn openRda(const std::string& text, const char* prefix, Recorder* recorder) {
     return c;
 }
 
-bool createCatalogue(ReposDataAccess* conn, bool create, bool dropFirst) {
-    // One transaction, so a file database syncs once.
-    if (!conn->beginTransaction(false)) return false;
-    for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
-        ReposTableRequest request;
-        request.catalog = catalog;
-        request.create = create;
-        request.dropFirst = dropFirst;
-        if (!conn->createTable(request)) {
-            conn->endTransaction(false);
-            return false;
-        }
-    }
-    return conn->endTransaction(true);
-}
-
-ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> columns) {
-    ColumnSpecList list;
-    for (const auto& c : columns) {
-        ColumnSpec spec{};
-        std::snprintf(spec.name, sizeof spec.name, "%s", c.first);
-        spec.type = c.second;
-        spec.size = 255;
-        list.push_back(spec);
-    }
-    return list;
-}
-
 void RdaDacTest::SetUp() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     char hex[16];

@@ -25,8 +25,6 @@ using DacPtr = ConnPtr;
 
 Conn openRda(const std::string& text, const char* prefix = "", Recorder* recorder = nullptr);
 
-// Both catalogues in one call per catalogue.
-bool createCatalogue(ReposDataAccess* conn, bool create = true, bool dropFirst = false);
 
 class RdaDacTest : public ::testing::TestWithParam<Driver> {
 protected:
@@ -76,7 +74,5 @@ std::string driverName(const ::testing::TestParamInfo<Driver>& info);
                              ::testing::Values(Driver::Direct, Driver::Native, Driver::Pg, Driver::PgSchema), \
                              driverName)
 
-// Columns of a run-time table.
-ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> columns);
 
 #endif

@@ -1,6 +1,7 @@
 #include "test_rows.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -105,6 +106,34 @@ ReposTableRequest Excerpt::request(bool create, bool dropFirst) const {
     r.dropFirst = dropFirst;
     r.start = records_.data();
     return r;
+}
+
+bool createCatalogue(ReposDataAccess* conn, bool create, bool dropFirst) {
+    // One transaction, so a file database syncs once.
+    if (!conn->beginTransaction(false)) return false;
+    for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
+        ReposTableRequest request;
+        request.catalog = catalog;
+        request.create = create;
+        request.dropFirst = dropFirst;
+        if (!conn->createTable(request)) {
+            conn->endTransaction(false);
+            return false;
+        }
+    }
+    return conn->endTransaction(true);
+}
+
+ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> columns, int size) {
+    ColumnSpecList list;
+    for (const auto& c : columns) {
+        ColumnSpec spec{};
+        std::snprintf(spec.name, sizeof spec.name, "%s", c.first);
+        spec.type = c.second;
+        spec.size = size;
+        list.push_back(spec);
+    }
+    return list;
 }
 
 RawDb::RawDb(const std::string& path) {

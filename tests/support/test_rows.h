@@ -66,6 +66,11 @@ private:
     std::vector<ReposColumnDef> records_;
 };
 
+// Both catalogues in one transaction (a file syncs once).
+bool createCatalogue(ReposDataAccess* conn, bool create = true, bool dropFirst = false);
+// Columns of a run-time table.
+ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> columns, int size = 255);
+
 // A plain SQLite connection for reading files back without the library.
 class RawDb {
 public:
