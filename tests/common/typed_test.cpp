@@ -2,7 +2,6 @@
 // transactions, cached cursors, folder paths, object rows and the announcements of changes
 // (change, commit, announce).
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <stdexcept>
 #include <string>
@@ -243,10 +242,7 @@ namespace {
 // or that the announcing connection was still inside a transaction.
 class CommittedStateRecorder : public ScopedRecordingEventManager {
 public:
-    explicit CommittedStateRecorder(TestRepository& repo) : repo_(repo) {
-        sqlite3_open_v2(repo.file().c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
-    }
-    ~CommittedStateRecorder() override { sqlite3_close_v2(db_); }
+    explicit CommittedStateRecorder(TestRepository& repo) : repo_(repo), outside_(repo.file()) {}
 
     void postEvent(const VqbString& r, int change, const VqbString& type, int id, const VqbString& uuid) override {
         snapshot();
@@ -266,21 +262,14 @@ public:
 
 private:
     void snapshot() {
-        if (repo_.connection()->isInTransaction()) return states.push_back("in transaction");
-        sqlite3_stmt* stmt = nullptr;
-        std::string state = "?";
-        if (sqlite3_prepare_v2(db_,
-                               "SELECT (SELECT PRJ_NM FROM MPRJ) || ', ' || (SELECT COUNT(*) FROM OBJLCK) || ' locks'",
-                               -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            state = sqlite3_column_type(stmt, 0) == SQLITE_NULL ? "none"
-                                                                : reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        sqlite3_finalize(stmt);
-        states.push_back(state);
+        states.push_back(repo_.connection()->isInTransaction()
+                             ? "in transaction"
+                             : outside_.scalar("SELECT coalesce((SELECT PRJ_NM FROM MPRJ) || ', ' || "
+                                               "(SELECT COUNT(*) FROM OBJLCK) || ' locks', 'none')"));
     }
 
     TestRepository& repo_;
-    sqlite3* db_ = nullptr;
+    RawDb outside_;
 };
 
 const char* const kType = "DataExploration";
@@ -386,16 +375,16 @@ TEST(Announce, FailedOrRefusedChangesAnnounceNothing) {
     EXPECT_EQ(recorder.count(), 0u);
 
     // A reader in an open transaction keeps the writer from committing.
-    sqlite3* reader = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(t.repo.file().c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT COUNT(*) FROM MPRJ;", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_FALSE(t.add("Refused", added));
-    EXPECT_FALSE(t.projects->updateProject(id, "Renamed", ""));
-    EXPECT_FALSE(t.projects->deleteProject(id));
-    EXPECT_FALSE(t.repo.connection()->isInTransaction());
-    EXPECT_TRUE(log.contains("database is locked", 5));
-    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(reader);
+    {
+        RawDb reader(t.repo.file());
+        ASSERT_TRUE(reader.exec("BEGIN; SELECT COUNT(*) FROM MPRJ;"));
+        EXPECT_FALSE(t.add("Refused", added));
+        EXPECT_FALSE(t.projects->updateProject(id, "Renamed", ""));
+        EXPECT_FALSE(t.projects->deleteProject(id));
+        EXPECT_FALSE(t.repo.connection()->isInTransaction());
+        EXPECT_TRUE(log.contains("database is locked", 5));
+        ASSERT_TRUE(reader.exec("COMMIT"));
+    }
     EXPECT_EQ(recorder.count(), 0u);
     EXPECT_EQ(t.names(), (Rows{{"First"}}));
 
