@@ -100,9 +100,12 @@ TEST_P(TransactionContract, NestedLevelsMakeOneTransactionAndAFailureRollsBackWh
     EXPECT_FALSE(conn->isInTransaction());
     EXPECT_EQ(seenByOthers(), "1");
 
-    // A fourth end finds no level: it fails, and the depth stays at 0.
+    // A fourth end finds no level: it fails, and the depth stays at 0; a fifth names the error
+    // before it.
     EXPECT_FALSE(conn->endTransaction(true));
     EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1065));
+    EXPECT_FALSE(conn->endTransaction(false));
+    EXPECT_EQ(conn->getLastErrorMessage(), reposMessage(1068, reposMessage(1065).asCstr()));
     ASSERT_TRUE(conn->beginTransaction(false));
     ASSERT_TRUE(insert(2));
     ASSERT_TRUE(conn->endTransaction(true)) << conn->getLastErrorMessage().str();

@@ -37,9 +37,17 @@ protected:
 
 }  // namespace
 
-// A begin refused because another connection holds the file leaves no level behind. A caller
+// A begin refused, or busy because another connection holds the file, leaves no level behind. A caller
 // that ends the level anyway gets a clean failure, and the connection stays sound.
-TEST_F(Transactions, BusyExclusiveBeginLeavesTheConnectionUsable) {
+TEST_F(Transactions, RefusedAndBusyBeginsLeaveTheConnectionUsable) {
+    // A transaction opened behind the connection's back refuses its BEGIN, and not as busy.
+    ASSERT_TRUE(conn->paramExec("BEGIN", nullptr, 0));
+    bool refusedBusy = true;
+    EXPECT_FALSE(conn->beginTransaction(false, &refusedBusy));
+    EXPECT_FALSE(refusedBusy || conn->isInTransaction());
+    ASSERT_TRUE(conn->paramExec("ROLLBACK", nullptr, 0));
+    expectUsable(conn.get(), 4);
+
     Conn busyConn(openImpatient(path, 50));
     ASSERT_TRUE(busyConn);
     {
