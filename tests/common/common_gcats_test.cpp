@@ -177,11 +177,11 @@ TEST_P(CommonGlobalCategories, ACategoryIsDeletedWithEverythingItHoldsOrNotAtAll
     EXPECT_EQ(held(categories[0]), 0);
     EXPECT_EQ(held(categories[1]), 4);
 
-    ASSERT_TRUE(repo->failDeletesFrom("GCRUL"));
+    ASSERT_TRUE(repo->refuse(Refused::Delete, "GCRUL"));
     EXPECT_FALSE(rda->deleteGlobalCategory(categories[1]));
     EXPECT_EQ(held(categories[1]), 4);
     EXPECT_EQ(held(categories[2]), 4);
     EXPECT_FALSE(repo->connection()->isInTransaction());
 }
 
-COMMON_RDA_BACKENDS(CommonGlobalCategories);
+REPOS_EVERY_PLACE(CommonGlobalCategories);

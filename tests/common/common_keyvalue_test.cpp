@@ -47,4 +47,4 @@ TEST_P(CommonKeyValues, SetReadListAndDelete) {
     EXPECT_EQ(sorted(take(rda->listKeyValueKeys())), withOwn(ownKeys, {{"plain"}}));
 }
 
-COMMON_RDA_BACKENDS(CommonKeyValues);
+REPOS_EVERY_PLACE(CommonKeyValues);

@@ -61,10 +61,10 @@ TEST_P(CommonMappings, DeletingTakesTheMappingWithItsConnectionsOrNothing) {
     EXPECT_EQ(repo->count("FLDMAP"), 1);
     EXPECT_EQ(repo->count("MAPCON"), 2);
     // Connections go first: a refused mapping delete must bring them back.
-    ASSERT_TRUE(repo->failDeletesFrom("FLDMAP"));
+    ASSERT_TRUE(repo->refuse(Refused::Delete, "FLDMAP"));
     EXPECT_FALSE(rda->deleteFieldMapping(customers));
     EXPECT_EQ(repo->count("FLDMAP"), 1);
     EXPECT_EQ(repo->count("MAPCON", "MAP_ID=?", {VqbDatavar(customers)}), 2);
 }
 
-COMMON_RDA_ON(Sqlite, CommonMappings);
+REPOS_EVERY_PLACE(CommonMappings);

@@ -94,7 +94,7 @@ TEST_P(CommonMetrics, DuplicatesLookupsUpdatesAndDeletes) {
                 rda->addCustomMetricFieldMap(r, gone, 2, "F", "A", "I"));
     EXPECT_TRUE(rda->deleteCustomMetric(gone));
     EXPECT_EQ(metricRows(gone), 0);
-    ASSERT_TRUE(repo->failDeletesFrom("CMFLD"));
+    ASSERT_TRUE(repo->refuse(Refused::Delete, "CMFLD"));
     EXPECT_FALSE(rda->deleteCustomMetric(metric));
     EXPECT_EQ(metricRows(metric), 5);
 }
@@ -132,4 +132,4 @@ TEST_P(CommonMetrics, RuleFieldsMonitorFieldsAndNoteCategories) {
               (Rows{{tricky}}));
 }
 
-COMMON_RDA_ON(Sqlite, CommonMetrics);
+REPOS_EVERY_PLACE(CommonMetrics);

@@ -16,7 +16,7 @@ unsigned addRule(CommonRDAImpl& rda, const char* name, const char* uuid, int fol
 }
 
 // One row in each member table, for the rule.
-void addMembers(CommonTestRepository& repo, CommonRDAImpl& rda, unsigned rule, unsigned metric) {
+void addMembers(TestRepository& repo, CommonRDAImpl& rda, unsigned rule, unsigned metric) {
     const std::pair<const char*, const char*> rows[] = {
         {"RURSME", "(RU_ID, RS_ID) VALUES (?, 9)"},
         {"TRIG", "(RU_ID, EX_ID, TR_CNT) VALUES (?, 4, 12)"},
@@ -30,7 +30,7 @@ void addMembers(CommonTestRepository& repo, CommonRDAImpl& rda, unsigned rule, u
     ASSERT_TRUE(rda.addCustomMetricFieldMap(rule, metric, 1, "PRICE", "A", "I"));
 }
 
-std::vector<int> memberCounts(CommonTestRepository& repo, unsigned rule) {
+std::vector<int> memberCounts(TestRepository& repo, unsigned rule) {
     std::vector<int> counts;
     for (const char* table : kMembers) counts.push_back(repo.count(table, "RU_ID=?", {VqbDatavar(rule)}));
     return counts;
@@ -98,12 +98,12 @@ TEST_P(CommonRules, ADeleteBrokenInAnyTableLeavesEveryRow) {
     tables.push_back("RULE");
     for (const char* broken : tables) {
         SCOPED_TRACE(broken);
-        std::unique_ptr<CommonTestRepository> spoilt = another();
+        std::unique_ptr<TestRepository> spoilt = another();
         ReposHeld<CommonRDAImpl> common(new CommonRDAImpl(spoilt->connection()));
         ASSERT_TRUE(spoilt->addFolder(3, 0, "Sales"));
         unsigned id = addRule(*common, "Totals", "uuid-t", 3);
         addMembers(*spoilt, *common, id, common->addCustomMetric("Ratio", "", "A/B", ""));
-        ASSERT_TRUE(spoilt->failDeletesFrom(broken));
+        ASSERT_TRUE(spoilt->refuse(Refused::Delete, broken));
 
         ScopedRecordingEventManager recorder;
         LogCapture log;
@@ -192,14 +192,5 @@ TEST_P(CommonRules, LookupsNamesInUseHostileTextsAndMissingRules) {
     EXPECT_EQ(repo->count("RULE"), 3);
 }
 
-COMMON_RDA_BACKENDS(CommonRules);
+REPOS_EVERY_PLACE(CommonRules);
 
-TEST(CommonWithoutConnection, EveryOperationFailsAndSaysWhy) {
-    LogCapture log;
-    ReposHeld<CommonRDAImpl> rda(new CommonRDAImpl(nullptr));
-    VqbString value;
-    EXPECT_EQ(addRule(*rda, "Totals", "u"), 0xFFFFFFFFu);
-    EXPECT_EQ(rda->findRule(1, "", ""), nullptr);
-    EXPECT_FALSE(rda->deleteRule(1) || rda->getKeyValue("k", &value));
-    EXPECT_TRUE(log.contains("Repository Data Access object is null", 5));
-}

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "common_rda_fixture.h"
-#include "pg_repository.h"
 #include "rda_factory.h"
 
 namespace {
@@ -24,26 +23,25 @@ constexpr int kWriters = 8;
 constexpr int kNames = 20;
 
 // Where the burst runs: the parent's repository, and how a child opens one of its own on it.
-struct Place {
-    std::unique_ptr<ReposTestRepository> file;
-    std::unique_ptr<PgTestRepository> pg;
+struct Where {
+    std::unique_ptr<TestRepository> repo;
     int kind = REPOS_BACKEND_SQLITE_OPEN;
     std::string where, prefix;
     ReposDataAccess* connection = nullptr;
 };
 
-void openSqlite(Place& p) {
-    p.file = std::make_unique<ReposTestRepository>();
-    p.where = p.file->file();
-    p.connection = p.file->connection();
+void openSqlite(Where& p) {
+    p.repo = std::make_unique<TestRepository>(Place::Direct);
+    p.where = p.repo->file();
+    p.connection = p.repo->connection();
 }
 
-void openPostgres(Place& p) {
-    p.pg = std::make_unique<PgTestRepository>();
+void openPostgres(Where& p) {
+    p.repo = std::make_unique<TestRepository>(Place::Postgres);
     p.kind = REPOS_BACKEND_CONNECTOR;
     p.where = pgConnection();
-    p.prefix = p.pg->prefix();
-    p.connection = p.pg->connection();
+    p.prefix = p.repo->prefix();
+    p.connection = p.repo->connection();
 }
 
 // What the writers were told for one name.
@@ -93,7 +91,7 @@ const std::vector<Race>& races() {
     return all;
 }
 
-void writeInChild(const Place& place, int readyFd, const std::string& out, int writer) {
+void writeInChild(const Where& place, int readyFd, const std::string& out, int writer) {
     VqbString error;
     ReposHeld<ReposDataAccess> c(
         createReposDataAccess(place.kind, VqbString(place.where), VqbString(place.prefix), nullptr, error));
@@ -110,10 +108,10 @@ void writeInChild(const Place& place, int readyFd, const std::string& out, int w
     _exit(0);
 }
 
-class ConcurrentAdds : public ::testing::TestWithParam<void (*)(Place&)> {};
+class ConcurrentAdds : public ::testing::TestWithParam<void (*)(Where&)> {};
 
 TEST_P(ConcurrentAdds, OneRowPerNameAndOneAnswerPerFindOrInsert) {
-    Place place;
+    Where place;
     GetParam()(place);
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_NE(place.connection, nullptr);
@@ -167,7 +165,7 @@ TEST_P(ConcurrentAdds, OneRowPerNameAndOneAnswerPerFindOrInsert) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, ConcurrentAdds, ::testing::Values(&openSqlite, &openPostgres),
-                         [](const ::testing::TestParamInfo<void (*)(Place&)>& info) {
+                         [](const ::testing::TestParamInfo<void (*)(Where&)>& info) {
                              return std::string(info.index == 0 ? "SqliteFile" : "Postgres");
                          });
 

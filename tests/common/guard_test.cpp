@@ -89,7 +89,7 @@ const Operation kOperations[] = {
 };
 
 TEST(EntryGuards, AThrowingStepGivesTheFailureValueAndItsText) {
-    ReposTestRepository repo;
+    TestRepository repo;
     ReposHeld<ThrowingConnection> connection(new ThrowingConnection());
     ASSERT_TRUE(connection->init(VqbString(repo.file()), "", false, nullptr));
     LogCapture quiet(6);

@@ -88,6 +88,6 @@ TEST_P(Layer, LookupsKeyedInsertsSignedIdsAndColumnNames) {
     EXPECT_EQ(layer->readRows("test", __LINE__, byValue, {}), nullptr);
 }
 
-COMMON_RDA_BACKENDS(Layer);
+REPOS_EVERY_PLACE(Layer);
 
 }  // namespace

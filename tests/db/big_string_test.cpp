@@ -44,39 +44,6 @@ protected:
 
 }  // namespace
 
-TEST_F(BigStrings, InlineUpToTheMaximumThenChunksOf65535Bytes) {
-    std::string atMax(kMax, 'a');
-    EXPECT_EQ(store(atMax), atMax);
-    EXPECT_TRUE(chunks().empty());
-
-    std::string over(kMax + 1, 'b');
-    over[0] = 'X';
-    over.back() = 'Y';
-    EXPECT_EQ(store(over), "_~_velqorinRef_1_~_");
-    auto rows = chunks();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0][0] + "/" + rows[0][1] + " " + rows[1][0] + "/" + rows[1][1], "0/65535 1/2");
-    // The reference id came from the BIGSTR counter.
-    VqbDatavar next;
-    ASSERT_TRUE(conn->getNextId("BIGSTR", &next));
-    EXPECT_EQ(next.asInt64(), 2);
-
-    EXPECT_EQ(store(std::string(3 * kMax, 'k')), "_~_velqorinRef_3_~_");
-    EXPECT_EQ(chunks().size(), 2u + 4u);
-}
-
-TEST_F(BigStrings, ACharacterOnTheCutGoesWholeIntoTheEarlierChunk) {
-    const std::string euro = "\xE2\x82\xAC";
-    std::string text(kMax - 2, 'a');  // the euro sign starts at byte 65534, below the cut
-    text += euro + "tail";
-    store(text);
-    auto rows = chunks();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0][1], std::to_string(kMax - 2 + 3));
-    EXPECT_EQ(rows[0][2].substr(rows[0][2].size() - 3), euro);
-    EXPECT_EQ(rows[1][2], "tail");
-}
-
 TEST_F(BigStrings, GetValueResolvesGetStringDoesNot) {
     std::string text(200000, 'z');
     text += "\xC3\xA9nd";

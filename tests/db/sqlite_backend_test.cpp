@@ -63,65 +63,6 @@ TEST(ConnectionFactory, KindsAndFailures) {
     EXPECT_TRUE(opened);
 }
 
-// Live and cached rows keep their types; 64-bit integers survive whole.
-TEST_F(SqliteBackend, ValuesKeepTheirTypesAnd64BitIntegersSurvive) {
-    const long long big = 5000000000LL;  // beyond 32 bits
-    insert(VqbDatavar(big), VqbDatavar("five"), VqbDatavar(2.5));
-    insert(VqbDatavar(VqbDate(45000.5)), VqbDatavar(), VqbDatavar::fromBool(true));
-    for (bool cached : {false, true}) {
-        Cursor c(conn->paramSelect("SELECT ID, NAME, AMOUNT FROM T ORDER BY ROWID", 0));
-        ASSERT_TRUE(c && (!cached || c->cacheAll()));
-        ASSERT_EQ(c->next(), 1);
-        EXPECT_EQ(c->getValue(0).getType(), VQB_TYPE_INT);
-        EXPECT_EQ(c->getValue(0).asInt64(), big);
-        EXPECT_EQ(c->getString(0).str(), "5000000000");
-        EXPECT_EQ(c->getInt(0), static_cast<int>(static_cast<uint32_t>(big)));  // the low 32 bits
-        EXPECT_EQ(c->getValue(1).getType(), VQB_TYPE_STRING);
-        EXPECT_EQ(c->getValue(2).getType(), VQB_TYPE_REAL);
-        EXPECT_DOUBLE_EQ(c->getDouble(2), 2.5);
-        ASSERT_EQ(c->next(), 1);
-        EXPECT_DOUBLE_EQ(c->getDouble(0), 45000.5);  // dates are stored as reals
-        EXPECT_TRUE(c->isNull(1) && c->getValue(1).isNull() && c->getString(1).str().empty());
-        EXPECT_EQ(c->getInt(2), 1);
-        EXPECT_EQ(c->next(), 0);
-    }
-
-    int64_t single = 0;
-    VqbDatavar key(big);
-    ASSERT_TRUE(conn->paramSingleton("SELECT ID FROM T WHERE ID = ?", &single, 1, &key));
-    EXPECT_EQ(single, big);
-    int low = 0;
-    ASSERT_TRUE(conn->paramSingletonInt("SELECT ID FROM T WHERE ID = ?", &low, 1, &key));
-    EXPECT_EQ(low, static_cast<int>(static_cast<uint32_t>(big)));
-    VqbDatavar name("five");
-    ASSERT_TRUE(conn->paramSingletonWTypes("SELECT COUNT(*) FROM T WHERE NAME = ?", &low, "S", 1, &name));
-    EXPECT_EQ(low, 1);
-}
-
-TEST_F(SqliteBackend, PreparedStatementRunsAgainWithNewValuesAndHandsItselfToItsCursor) {
-    ReposHeld<ReposDataAccessStatement> insertRow(conn->createStatement("INSERT INTO T (ID, NAME) VALUES (?, ?)"));
-    ASSERT_TRUE(insertRow);
-    EXPECT_TRUE(insertRow->setParameterInfo(0, 2, 0));
-    for (int i = 0; i < 50; ++i) {
-        ASSERT_TRUE(insertRow->setParameter(0, VqbDatavar(i)));
-        ASSERT_TRUE(insertRow->setParameter(1, VqbDatavar(VqbString::format("n%d", i))));
-        ASSERT_TRUE(insertRow->execute());
-    }
-    EXPECT_FALSE(insertRow->setParameterBulk(0, 0, VqbDatavar(1)));
-    EXPECT_EQ(insertRow->getErrorMessage(), conn->getGeneralErrorMessage());
-
-    ReposDataAccessStatement* query = conn->createStatement("SELECT NAME FROM T WHERE ID >= ? ORDER BY ID");
-    ASSERT_NE(query, nullptr);
-    ASSERT_TRUE(query->setParameter(0, VqbDatavar(47)));
-    Cursor rows(query->select());
-    ASSERT_TRUE(rows);
-    LogCapture log;
-    EXPECT_FALSE(query->execute());  // the cursor owns the statement now
-    EXPECT_EQ(query->select(), nullptr);
-    query->release();  // before the cursor is read
-    EXPECT_EQ(columnTexts(rows.get(), 0), (std::vector<std::string>{"n47", "n48", "n49"}));
-}
-
 TEST_F(SqliteBackend, FailuresAndEmptyResultsLeaveTheConnectionUsable) {
     Cursor c(conn->paramSelect("SELECT * FROM T", 0));
     ASSERT_TRUE(c);

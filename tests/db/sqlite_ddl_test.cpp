@@ -65,26 +65,6 @@ void expectSameTable(const TableShape& expected, const TableShape& actual, const
     EXPECT_EQ(actual.indexes, expected.indexes) << table;
 }
 
-bool createCatalogue(ReposDataAccess* c) {
-    ReposTableRequest r;
-    r.dropFirst = r.create = 1;
-    if (!c->beginTransaction(false) || !c->createTable(r)) return false;
-    r.catalog = 1;
-    return c->createTable(r) && c->endTransaction(true);
-}
-
-ColumnSpecList specs(std::initializer_list<std::pair<const char*, int32_t>> cols, int32_t size = 0) {
-    ColumnSpecList list;
-    for (const auto& c : cols) {
-        ColumnSpec spec{};
-        std::strncpy(spec.name, c.first, sizeof spec.name - 1);
-        spec.type = c.second;
-        spec.size = size;
-        list.push_back(spec);
-    }
-    return list;
-}
-
 int64_t tableCount(RawDb& raw) {
     return std::stoll(raw.scalar("SELECT COUNT(*) FROM sqlite_master WHERE type='table'"));
 }
@@ -93,9 +73,9 @@ int64_t tableCount(RawDb& raw) {
 
 TEST(SqliteDdl, NewFileGetsEveryCatalogueTableExactly) {
     TempDir dir;
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(newRepository(dir.file("r.db"), &callback));
-    ASSERT_TRUE(createCatalogue(c.get())) << c->getLastErrorMessage().str();
+    ASSERT_TRUE(createCatalogue(c.get(), true, true)) << c->getLastErrorMessage().str();
     c.reset();
 
     RawDb raw(dir.file("r.db"));
@@ -124,14 +104,14 @@ TEST(SqliteDdl, NewFileGetsEveryCatalogueTableExactly) {
 TEST(SqliteDdl, CheckAddsExactlyTheMissingTableAndColumnIgnoringCase) {
     TempDir dir;
     std::string path = dir.file("r.db");
-    ASSERT_TRUE(createCatalogue(Conn(newRepository(path)).get()));
+    ASSERT_TRUE(createCatalogue(Conn(newRepository(path)).get(), true, true));
     {
         RawDb raw(path);
         ASSERT_TRUE(raw.exec("DROP TABLE RULE; ALTER TABLE FLD DROP COLUMN FLD_NAME; "
                              "INSERT INTO FLD (FLD_ID, TBL_ID) VALUES (1, 2); ALTER TABLE INFO RENAME TO tmp; "
                              "ALTER TABLE tmp RENAME TO info; ALTER TABLE info RENAME COLUMN I_UUID TO i_uuid"));
     }
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(openRepository(path, &callback));
     ReposTableRequest check;
     ASSERT_TRUE(c->checkTable(check)) << c->getLastErrorMessage().str();
@@ -199,7 +179,7 @@ TEST(SqliteDdl, MissingNotNullColumnIsAddedToATableWithRows) {
 
 TEST(SqliteDdl, RefusedProgressStopsWithoutAnErrorText) {
     TempDir dir;
-    RecordingCallback callback;
+    Recorder callback;
     callback.refuseAfter = 1;
     Conn c(newRepository(dir.file("r.db"), &callback));
     ReposTableRequest all;
@@ -221,13 +201,13 @@ TEST(SqliteDdl, RefusedProgressStopsWithoutAnErrorText) {
 // dropping first replaces it.
 TEST(SqliteDdl, ExistingTablesFailUnlessDroppedFirst) {
     TempDir dir;
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(newRepositoryWith(dir.file("r.db"), {"UCURID"}, &callback));
     VqbDatavar id;
     ASSERT_TRUE(c->getNextId("K", &id));
     callback.messages.clear();
     LogCapture log;
-    CatalogExcerpt again({"UCURID"});
+    Excerpt again({"UCURID"});
     EXPECT_FALSE(c->createTable(again.request(true, false)));
     ASSERT_EQ(callback.messages.size(), 2u);
     EXPECT_EQ(callback.messages[0].rfind("CREATE TABLE \"UCURID\"", 0), 0u);
@@ -252,10 +232,10 @@ TEST(SqliteDdl, ExistingTablesFailUnlessDroppedFirst) {
 TEST(SqliteDdl, RunTimeTablesAndTheirIndexes) {
     TempDir dir;
     std::string path = dir.file("r.db");
-    RecordingCallback callback;
+    Recorder callback;
     Conn c(newRepository(path, &callback));
     ASSERT_TRUE(
-        c->createTableFromColumns("FRQDST7", specs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}}, 255)))
+        c->createTableFromColumns("FRQDST7", columnSpecs({{"fr_value", VQB_TYPE_STRING}, {"fr_count", VQB_TYPE_INT}})))
         << c->getLastErrorMessage().str();
     EXPECT_TRUE(callback.sawMessage("CREATE TABLE \"FRQDST7\" (\"fr_value\" VARCHAR, \"fr_count\" INTEGER)"));
     ASSERT_TRUE(c->createFrqDstIndexes(7));
@@ -275,10 +255,10 @@ TEST(SqliteDdl, RunTimeTablesAndTheirIndexes) {
                                                                               {"fk_frqdist_fr_val7", "fr_value"}}));
 
     // HSM3 with two group fields: three indexes named after table and column.
-    ASSERT_TRUE(c->createTableFromColumns("HSM3", specs({{"FIELDIDX", VQB_TYPE_INT}, {"GRPFLD1", VQB_TYPE_INT},
-                                                         {"GRPFLD2", VQB_TYPE_INT}})));
+    ASSERT_TRUE(c->createTableFromColumns("HSM3", columnSpecs({{"FIELDIDX", VQB_TYPE_INT}, {"GRPFLD1", VQB_TYPE_INT},
+                                                               {"GRPFLD2", VQB_TYPE_INT}}, 0)));
     ASSERT_TRUE(c->createHsmIndexes(3, 2));
-    ColumnSpecList hcm = specs({{"GRPFLD1", VQB_TYPE_STRING}, {"GRPFLD2", VQB_TYPE_STRING}});
+    ColumnSpecList hcm = columnSpecs({{"GRPFLD1", VQB_TYPE_STRING}, {"GRPFLD2", VQB_TYPE_STRING}}, 0);
     ASSERT_TRUE(c->createTableFromColumns("HCM3", hcm));
     ASSERT_TRUE(c->createHcmIndexes(3, 2));
     RawDb raw(path);
@@ -294,7 +274,7 @@ TEST(SqliteDdl, RunTimeTablesAndTheirIndexes) {
     EXPECT_TRUE(log.contains("no such column: GRPFLD3", 5));
     EXPECT_FALSE(c->createHcmIndexes(3, 2));
     EXPECT_TRUE(log.contains("already exists", 5));
-    EXPECT_FALSE(c->createTableFromColumns("HSM9", specs({{"X", 6}})));
+    EXPECT_FALSE(c->createTableFromColumns("HSM9", columnSpecs({{"X", 6}}, 0)));
     EXPECT_EQ(c->getLastErrorMessage(), reposMessage(1062));
 
     ASSERT_TRUE(c->dropTable("FRQDST7"));
@@ -327,7 +307,7 @@ TEST(SqliteDdl, HostileNamesStayNames) {
     EXPECT_FALSE(c->createIndex("T", "NOSUCH", "i1"));
     EXPECT_FALSE(c->createIndex("T", "A) ; DROP TABLE T; --", ""));
     EXPECT_TRUE(c->createIndex("T", "A", "x\"; DROP TABLE T; --"));
-    EXPECT_TRUE(c->createTableFromColumns("W\"1", specs({{"v\"); DROP TABLE T; --", VQB_TYPE_STRING}})));
+    EXPECT_TRUE(c->createTableFromColumns("W\"1", columnSpecs({{"v\"); DROP TABLE T; --", VQB_TYPE_STRING}}, 0)));
     EXPECT_FALSE(c->dropTable("T\"; DROP TABLE T; --"));
     RawDb raw(path);
     EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name='T'"), "1");

@@ -16,7 +16,7 @@ namespace {
 
 // A file repository opened by the administrator, as a host opens it.
 struct Opened {
-    ReposTestRepository file;
+    TestRepository file;
     ReposHeld<RepositoryAdmin> admin{createRepositoryAdmin(1, nullptr)};
     ReposHeld<Repository> repository{admin ? admin->openFileRepository(VqbString(file.file()), false) : nullptr};
     ReposHeld<ProfileRepositoryDataAccess> make() {

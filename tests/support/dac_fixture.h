@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "test_rows.h"
 #include "test_support.h"
 #include "vqdac.h"
 
@@ -29,46 +30,6 @@ using CursorPtr = std::unique_ptr<DacCursor, DacEnd>;
 using StmtPtr = std::unique_ptr<DacStatement, DacEnd>;
 using TablePtr = std::unique_ptr<DacTable, DacEnd>;
 using LoaderPtr = std::unique_ptr<DacBulkLoader, DacEnd>;
-using Rows = std::vector<std::vector<std::string>>;
-
-// Opens a connection through a data source; null with the reason in error.
-inline DacConnection* dacOpen(const std::string& text, std::string* error = nullptr) {
-    DacDataSource* ds = dacCreateDataSource(0);
-    VqbString info;
-    DacConnection* c = nullptr;
-    if (ds->configure(VqbString(text), info, 0, 0)) c = ds->openConnection(info, 0, 0);
-    if (!c && error) *error = ds->getErrorText().str();
-    ds->destroy();
-    return c;
-}
-
-// Every row a cursor gives, as texts ("NULL" for null); the cursor is closed.
-inline Rows readAll(DacCursor* cursor) {
-    Rows out;
-    CursorPtr c(cursor);
-    int f = DAC_FETCH_END;
-    while (c && (f = c->fetch()) == DAC_FETCH_ROW) {
-        out.emplace_back();
-        for (int i = 0; i < c->getColumnCount(); ++i) {
-            VqbDatavar v = c->getValue(i);
-            out.back().push_back(v.isNull() ? "NULL" : v.asString().str());
-        }
-    }
-    EXPECT_EQ(f, DAC_FETCH_END);
-    EXPECT_TRUE(!c || f != DAC_FETCH_END || c->fetch() == DAC_FETCH_END) << "a read past the end must stay at the end";
-    return out;
-}
-
-inline Rows dacRows(DacConnection* conn, const std::string& sql) {
-    DacCursor* c = conn->openCursorDirect(VqbString(sql));
-    EXPECT_TRUE(c) << conn->getErrorText().str();
-    return readAll(c);
-}
-
-inline std::string single(DacConnection* conn, const std::string& sql) {
-    Rows r = dacRows(conn, sql);
-    return r.empty() ? "<none>" : r[0][0];
-}
 
 class DacDriverTest : public ::testing::TestWithParam<Backend> {
 protected:
@@ -114,7 +75,7 @@ protected:
     }
     Rows rows(const std::string& sql) { return dacRows(conn_.get(), sql); }
     long long count(const std::string& base) {
-        return std::atoll(single(conn_.get(), "SELECT COUNT(*) FROM " + q(base)).c_str());
+        return std::atoll(dacScalar(conn_.get(), "SELECT COUNT(*) FROM " + q(base)).c_str());
     }
 
     TempDir dir_;

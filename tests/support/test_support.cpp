@@ -98,6 +98,17 @@ std::string pgConnection() {
     return c ? std::string(c) : std::string();
 }
 
+std::string pgOwnTables(const std::string& schema, const std::string& lead) {
+    auto literal = [](const std::string& text) {
+        std::string out = "'";
+        for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+        return out + "'";
+    };
+    return "WITH own AS MATERIALIZED (SELECT c.oid, c.relname FROM pg_catalog.pg_class c JOIN "
+           "pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE c.relkind = 'r' AND n.nspname = " +
+           literal(schema) + " AND left(c.relname, " + std::to_string(lead.size()) + ") = " + literal(lead) + ") ";
+}
+
 // LeakSanitizer reads its options from here in every test program, however the program is run,
 // so the suppressions of leaks inside the ODBC driver always apply.
 extern "C" const char* __lsan_default_options() { return "suppressions=" REPOS_LSAN_SUPP; }

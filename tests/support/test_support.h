@@ -61,6 +61,10 @@ bool fileExists(const std::string& path);
 // The connection string of the PostgreSQL test server (REPOS_TEST_PG), or empty. Tests that
 // need it call REPOS_REQUIRE_PG(), which fails under CI and skips elsewhere.
 std::string pgConnection();
+// "WITH own AS MATERIALIZED (...)": the oid and name of the tables of one schema whose names start
+// with lead. Tests share the server and drop tables all the time; reading the catalogue through
+// this first keeps a query from opening another test's relation while it is being dropped.
+std::string pgOwnTables(const std::string& schema, const std::string& lead);
 #define REPOS_REQUIRE_PG()                                                                   \
     do {                                                                                     \
         if (pgConnection().empty()) {                                                        \
