@@ -84,21 +84,8 @@ VqbDatavar ReposRowStore::getValue(int i) const {
 
 bool ReposCacheCursor::loadFrom(ReposDataAccessCursor* source, unsigned maxRows) {
     if (!source) return false;
-    int cols = source->getNumCols();
-    rows_.setColumns(cols);
-    if (cols <= 0) return false;
-    if (maxRows != 0) limit_ = maxRows;
-    for (int i = 0; i < cols; ++i) rows_.setColName(i, source->getColName(i));
-    unsigned copied = 0;
-    int state;
-    while ((state = source->next()) == 1) {
-        if (limit_ != 0 && copied >= limit_) break;
-        rows_.addRow();
-        for (int i = 0; i < cols; ++i) rows_.moveValue(i, source->getValue(i));
-        ++copied;
-    }
-    rows_.reset();
-    return state != 2;
+    if (auto* bulk = dynamic_cast<ReposRowSource*>(source)) return bulk->copyRowsInto(rows_, maxRows);
+    return rows_.load(*source, maxRows);
 }
 
 bool ReposDataCursor::setNumCols(int n) {

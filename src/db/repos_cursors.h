@@ -38,6 +38,13 @@ public:
     bool isNull(int i) const;
     VqbDatavar getValue(int i) const;
 
+    // Columns, names and the source's remaining rows (up to maxRows, 0 for all), each value as
+    // the source's getValue gives it; no current row afterwards. False when the source has no
+    // columns or reports an error; rows read before an error stay. Source: anything with the
+    // cursor's next, getNumCols, getColName and getValue.
+    template <class Source>
+    bool load(Source& source, unsigned maxRows);
+
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
     // Rows live in blocks that never move, so a large result grows without copying itself.
@@ -53,6 +60,36 @@ private:
     std::vector<std::unique_ptr<VqbDatavar[]>> blocks_;
     size_t rows_ = 0;
     size_t current_ = kNone;
+};
+
+template <class Source>
+bool ReposRowStore::load(Source& source, unsigned maxRows) {
+    int cols = source.getNumCols();
+    setColumns(cols);
+    if (cols <= 0) return false;
+    for (int i = 0; i < cols; ++i) setColName(i, source.getColName(i));
+    unsigned copied = 0;
+    int state;
+    while ((state = source.next()) == 1) {
+        if (maxRows != 0 && copied >= maxRows) break;
+        addRow();
+        VqbDatavar* row = slot(current_, 0);
+        for (int i = 0; i < cols; ++i) row[i] = source.getValue(i);
+        ++copied;
+    }
+    reset();
+    return state != 2;
+}
+
+// A cursor that copies its remaining rows into a store in one call, without the lock and the
+// virtual call its interface costs per value.
+class ReposRowSource {
+public:
+    // As ReposRowStore::load over the cursor.
+    virtual bool copyRowsInto(ReposRowStore& store, unsigned maxRows) = 0;
+
+protected:
+    ~ReposRowSource() = default;
 };
 
 // The read operations of both in-memory cursors.
@@ -85,7 +122,6 @@ public:
 
 private:
     ~ReposCacheCursor() override = default;
-    unsigned limit_ = 0;
 };
 
 // Filled row by row by code: setNumCols, setColName, then addRow and setValue per row, then
