@@ -884,14 +884,10 @@ VqbString RDA_BaseCursorImpl::getString_INT(int i) {
 
 VqbDatavar RDA_BaseCursorImpl::getValue_INT(int i) {
     RDA_TRACE("%s::getValue_INT [%s]", name_, tag().asCstr());
-    if (cached_) {
-        VqbDatavar value = cache_.getValue(i);
-        if (cachedReferences_) resolveBigString(value);
-        return value;
-    }
+    // One named result, built in place, so the value is never moved on its way out.
     bool reference = false;
-    VqbDatavar value = liveValue(i, &reference);
-    if (reference) resolveBigString(value);
+    VqbDatavar value = cached_ ? cache_.getValue(i) : liveValue(i, &reference);
+    if (cached_ ? cachedReferences_ : reference) resolveBigString(value);
     return value;
 }
 
