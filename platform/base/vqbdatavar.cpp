@@ -91,22 +91,6 @@ void VqbDatavar::freeText(Text* text) {
     ::operator delete(text);
 }
 
-VqbDatavar& VqbDatavar::operator=(const VqbDatavar& other) {
-    if (this == &other) return *this;
-    other.share();
-    drop();
-    take(other);
-    return *this;
-}
-
-VqbDatavar& VqbDatavar::operator=(VqbDatavar&& other) noexcept {
-    if (this == &other) return *this;
-    drop();
-    take(other);
-    other.type_ = VQB_TYPE_NULL;
-    return *this;
-}
-
 const char* VqbDatavar::textData() const {
     if (type_ != VQB_TYPE_STRING) return "";
     return small_ == kShared ? text_->bytes : bytes_;

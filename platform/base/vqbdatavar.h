@@ -76,8 +76,20 @@ public:
         take(other);
         other.type_ = VQB_TYPE_NULL;
     }
-    VqbDatavar& operator=(const VqbDatavar& other);
-    VqbDatavar& operator=(VqbDatavar&& other) noexcept;
+    VqbDatavar& operator=(const VqbDatavar& other) {
+        if (this == &other) return *this;
+        other.share();
+        drop();
+        take(other);
+        return *this;
+    }
+    VqbDatavar& operator=(VqbDatavar&& other) noexcept {
+        if (this == &other) return *this;
+        drop();
+        take(other);
+        other.type_ = VQB_TYPE_NULL;
+        return *this;
+    }
     ~VqbDatavar() { drop(); }
 
     int getType() const { return type_; }

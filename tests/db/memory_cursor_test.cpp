@@ -133,3 +133,25 @@ TEST(CacheCursor, CopiesBackEndRowsAsTheirGetValueReadsThem) {
         }
     }
 }
+
+// A value that fails to build half way through a row (memory running out) leaves the whole rows
+// before it, and neither leaks nor frees twice what the broken row had built.
+TEST(CacheCursor, AValueFailingMidRowKeepsOnlyWholeRows) {
+    struct Failing {
+        int row = 0;
+        int next() { return ++row <= 5 ? 1 : 0; }
+        int getNumCols() { return 2; }
+        VqbString getColName(int) { return "C"; }
+        VqbDatavar getValue(int i) {
+            if (row == 3 && i == 1) throw std::bad_alloc();
+            return VqbDatavar(std::string(40, static_cast<char>('a' + row)));
+        }
+    } source;
+    ReposRowStore store;
+    EXPECT_THROW(store.load(source, 0), std::bad_alloc);
+    ASSERT_EQ(store.rowCount(), 2);
+    store.reset();
+    ASSERT_EQ(store.next(), 1);
+    ASSERT_EQ(store.next(), 1);
+    EXPECT_EQ(store.getString(1).str(), std::string(40, 'c'));
+}
