@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <ctime>
+#include <new>
 
 namespace {
 
