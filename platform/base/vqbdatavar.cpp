@@ -1,9 +1,13 @@
 #include "vqbdatavar.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <new>
 
 namespace {
 
@@ -67,6 +71,36 @@ VqbString VqbDate::asString() const {
     return VqbString(buf);
 }
 
+void VqbDatavar::setText(const char* bytes, size_t size) {
+    if (size <= kInPlace) {
+        if (size) std::memcpy(bytes_, bytes, size);
+        small_ = static_cast<uint8_t>(size);
+        return;
+    }
+    Text* text = static_cast<Text*>(::operator new(offsetof(Text, bytes) + size + 1));
+    new (&text->refs) std::atomic<uint32_t>(1);
+    text->size = size;
+    std::memcpy(text->bytes, bytes, size);
+    text->bytes[size] = '\0';
+    text_ = text;
+    small_ = kShared;
+}
+
+void VqbDatavar::freeText(Text* text) {
+    text->refs.~atomic();
+    ::operator delete(text);
+}
+
+const char* VqbDatavar::textData() const {
+    if (type_ != VQB_TYPE_STRING) return "";
+    return small_ == kShared ? text_->bytes : bytes_;
+}
+
+size_t VqbDatavar::textSize() const {
+    if (type_ != VQB_TYPE_STRING) return 0;
+    return small_ == kShared ? text_->size : small_;
+}
+
 VqbDatavar::VqbDatavar(const VqbReal& v) {
     if (!v.isNull()) {
         type_ = VQB_TYPE_REAL;
@@ -86,16 +120,20 @@ VqbDatavar::VqbDatavar(const VqbDate& v) {
 VqbDatavar::VqbDatavar(const char* v) {
     declared_ = VQB_TYPE_STRING;
     if (v) {
+        setText(v, std::strlen(v));
         type_ = VQB_TYPE_STRING;
-        str_ = VqbString(v);
     }
+}
+
+VqbDatavar::VqbDatavar(const char* v, size_t bytes) : type_(VQB_TYPE_STRING), declared_(VQB_TYPE_STRING) {
+    setText(v, v ? bytes : 0);
 }
 
 VqbDatavar::VqbDatavar(const VqbString& v) {
     declared_ = VQB_TYPE_STRING;
     if (!v.isNull()) {
+        setText(v.asCstr(), v.cStrSize());
         type_ = VQB_TYPE_STRING;
-        str_ = v;
     }
 }
 
@@ -107,10 +145,10 @@ VqbDatavar VqbDatavar::fromBool(bool v) {
 }
 
 void VqbDatavar::setNull() {
+    drop();
     type_ = VQB_TYPE_NULL;
+    small_ = 0;
     int_ = 0;
-    real_ = 0.0;
-    str_.setNull();
 }
 
 void VqbDatavar::setType(int type) {
@@ -128,15 +166,15 @@ void VqbDatavar::setType(int type) {
         case VQB_TYPE_DATE: {
             double v = asDouble();
             setNull();
-            type_ = type;
+            type_ = static_cast<uint8_t>(type);
             real_ = v;
             break;
         }
         case VQB_TYPE_STRING: {
             VqbString s = asString();
             setNull();
+            setText(s.asCstr(), s.cStrSize());
             type_ = VQB_TYPE_STRING;
-            str_ = s;
             break;
         }
         case VQB_TYPE_BOOL: {
@@ -162,10 +200,11 @@ int64_t VqbDatavar::asInt64() const {
             if (std::isnan(real_) || real_ >= 9.2e18 || real_ <= -9.2e18) return 0;
             return static_cast<int64_t>(real_);
         case VQB_TYPE_STRING: {
+            VqbString text = asString();
             bool err = false;
-            int64_t v = str_.asInt64(&err);
+            int64_t v = text.asInt64(&err);
             if (!err) return v;
-            double d = str_.asDouble(&err);
+            double d = text.asDouble(&err);
             return (err || std::isnan(d) || d >= 9.2e18 || d <= -9.2e18) ? 0 : static_cast<int64_t>(d);
         }
         default:
@@ -182,7 +221,7 @@ double VqbDatavar::asDouble() const {
         case VQB_TYPE_DATE:
             return real_;
         case VQB_TYPE_STRING:
-            return str_.asDouble();
+            return asString().asDouble();
         default:
             return 0.0;
     }
@@ -212,14 +251,14 @@ VqbString VqbDatavar::asString() const {
             return VqbString(buf);
         }
         case VQB_TYPE_STRING:
-            return str_;
+            return VqbString(textData(), textSize());
         default:
             return VqbString();
     }
 }
 
 bool VqbDatavar::asBool() const {
-    if (type_ == VQB_TYPE_STRING) return str_.asBool();
+    if (type_ == VQB_TYPE_STRING) return asString().asBool();
     return asInt64() != 0 || (type_ == VQB_TYPE_REAL && real_ != 0.0);
 }
 
@@ -240,6 +279,6 @@ bool VqbDatavar::operator==(const VqbDatavar& other) const {
         case VQB_TYPE_DATE:
             return real_ == other.real_;
         default:
-            return str_ == other.str_;
+            return textSize() == other.textSize() && std::memcmp(textData(), other.textData(), textSize()) == 0;
     }
 }

@@ -2,7 +2,10 @@
 #ifndef VQB_DATAVAR_H
 #define VQB_DATAVAR_H
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "vqbstring.h"
 
@@ -46,6 +49,9 @@ private:
     bool null_ = true;
 };
 
+// The type codes and one payload in 24 bytes. A short text lives in place; a longer one is an
+// immutable shared block. Either way copying a value (a cursor handing out a cached row)
+// allocates nothing.
 class VqbDatavar {
 public:
     VqbDatavar() = default;  // null
@@ -59,9 +65,32 @@ public:
     VqbDatavar(const VqbReal& v);
     VqbDatavar(const VqbDate& v);
     VqbDatavar(const char* v);
+    // A text of the given bytes, never null.
+    VqbDatavar(const char* v, size_t bytes);
     VqbDatavar(const VqbString& v);
-    VqbDatavar(const std::string& v) : type_(VQB_TYPE_STRING), str_(v) {}
+    VqbDatavar(const std::string& v) : type_(VQB_TYPE_STRING) { setText(v.data(), v.size()); }
     static VqbDatavar fromBool(bool v);
+
+    VqbDatavar(const VqbDatavar& other) { take(other); share(); }
+    VqbDatavar(VqbDatavar&& other) noexcept {
+        take(other);
+        other.type_ = VQB_TYPE_NULL;
+    }
+    VqbDatavar& operator=(const VqbDatavar& other) {
+        if (this == &other) return *this;
+        other.share();
+        drop();
+        take(other);
+        return *this;
+    }
+    VqbDatavar& operator=(VqbDatavar&& other) noexcept {
+        if (this == &other) return *this;
+        drop();
+        take(other);
+        other.type_ = VQB_TYPE_NULL;
+        return *this;
+    }
+    ~VqbDatavar() { drop(); }
 
     int getType() const { return type_; }
     bool isNull() const { return type_ == VQB_TYPE_NULL; }
@@ -77,16 +106,48 @@ public:
     VqbString asString() const;  // integers in decimal, reals with up to 17 significant digits
     bool asBool() const;
     VqbDate asDate() const;
+    // The bytes of a text value without copying them; empty for other types.
+    const char* textData() const;
+    size_t textSize() const;
 
     bool operator==(const VqbDatavar& other) const;
     bool operator!=(const VqbDatavar& other) const { return !(*this == other); }
 
 private:
-    int type_ = VQB_TYPE_NULL;
+    struct Text {
+        std::atomic<uint32_t> refs;
+        size_t size;
+        char bytes[1];
+    };
+    static constexpr uint8_t kInPlace = 16;
+    static constexpr uint8_t kShared = 0xFF;
+    // Type must be set to a text by the caller.
+    void setText(const char* bytes, size_t size);
+    static void freeText(Text* text);
+    bool shared() const { return type_ == VQB_TYPE_STRING && small_ == kShared; }
+    void take(const VqbDatavar& other) {
+        type_ = other.type_;
+        small_ = other.small_;
+        declared_ = other.declared_;
+        std::memcpy(bytes_, other.bytes_, kInPlace);
+    }
+    void share() const {
+        if (shared()) text_->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    void drop() {
+        if (shared() && text_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) freeText(text_);
+    }
+
+    uint8_t type_ = VQB_TYPE_NULL;
+    // Bytes of a text held in place, or kShared.
+    uint8_t small_ = 0;
     int declared_ = VQB_TYPE_NULL;
-    int64_t int_ = 0;
-    double real_ = 0.0;
-    VqbString str_;
+    union {
+        int64_t int_ = 0;
+        double real_;
+        Text* text_;
+        char bytes_[kInPlace];
+    };
 };
 
 #endif

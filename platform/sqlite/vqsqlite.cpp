@@ -80,10 +80,17 @@ int SqliteCursor::getColumnType(int i) const {
 }
 
 VqbString SqliteCursor::getText(int i) const {
-    if (!inRange(i)) return VqbString();
+    size_t bytes = 0;
+    const char* text = getTextBytes(i, &bytes);
+    return text ? VqbString(text, bytes) : VqbString();
+}
+
+const char* SqliteCursor::getTextBytes(int i, size_t* bytes) const {
+    *bytes = 0;
+    if (!inRange(i)) return nullptr;
     const unsigned char* text = sqlite3_column_text(stmt_, i);
-    if (!text) return VqbString();
-    return VqbString(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(stmt_, i)));
+    if (text) *bytes = static_cast<size_t>(sqlite3_column_bytes(stmt_, i));
+    return reinterpret_cast<const char*>(text);
 }
 
 int SqliteCursor::getInt(int i) const { return inRange(i) ? sqlite3_column_int(stmt_, i) : 0; }

@@ -3,6 +3,7 @@
 #ifndef VQ_SQLITE_H
 #define VQ_SQLITE_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vqbstring.h"
@@ -33,6 +34,9 @@ public:
     VqbString getColumnName(int i) const;
     int getColumnType(int i) const;
     VqbString getText(int i) const;
+    // The text of column i as SQLite holds it, valid until the next call on the cursor; null for
+    // a null value or a column out of range.
+    const char* getTextBytes(int i, size_t* bytes) const;
     int getInt(int i) const;
     int64_t getInt64(int i) const;
     double getDouble(int i) const;

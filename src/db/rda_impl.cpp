@@ -847,6 +847,18 @@ bool RDA_BaseCursorImpl::cacheAll() {
     return cacheAll_INT();
 }
 
+bool RDA_BaseCursorImpl::copyRowsInto(ReposRowStore& store, unsigned maxRows) {
+    RDA_CURS_LOCKED;
+    struct Unlocked {
+        RDA_BaseCursorImpl* cursor;
+        int next() { return cursor->next_INT(); }
+        int getNumCols() { return cursor->getNumCols_INT(); }
+        VqbString getColName(int i) { return cursor->getColName_INT(i); }
+        VqbDatavar getValue(int i) { return cursor->getValue_INT(i); }
+    } source{this};
+    return store.load(source, maxRows);
+}
+
 #undef RDA_CURS_LOCKED
 
 int RDA_BaseCursorImpl::next_INT() {
@@ -872,37 +884,32 @@ VqbString RDA_BaseCursorImpl::getString_INT(int i) {
 
 VqbDatavar RDA_BaseCursorImpl::getValue_INT(int i) {
     RDA_TRACE("%s::getValue_INT [%s]", name_, tag().asCstr());
-    if (cached_) {
-        VqbDatavar value = cache_.getValue(i);
-        if (cachedReferences_) resolveBigString(value);
-        return value;
-    }
+    // One named result, built in place, so the value is never moved on its way out.
     bool reference = false;
-    VqbDatavar value = liveValue(i, &reference);
-    if (reference) resolveBigString(value);
+    VqbDatavar value = cached_ ? cache_.getValue(i) : liveValue(i, &reference);
+    if (cached_ ? cachedReferences_ : reference) resolveBigString(value);
     return value;
 }
 
 bool RDA_BaseCursorImpl::cacheAll_INT() {
     RDA_TRACE("%s::cacheAll_INT [%s]", name_, tag().asCstr());
     if (cached_) return true;
-    int cols = liveNumCols();
-    if (cols <= 0) return false;
-    cached_ = true;
-    cache_.setColumns(cols);
-    for (int i = 0; i < cols; ++i) cache_.setColName(i, liveColName(i));
-    int state;
-    while ((state = liveNext()) == 1) {
-        cache_.addRow();
-        for (int i = 0; i < cols; ++i) {
+    if (liveNumCols() <= 0) return false;
+    // Values are kept as stored; reads resolve references, and only when one was seen.
+    struct Live {
+        RDA_BaseCursorImpl* cursor;
+        int next() { return cursor->liveNext(); }
+        int getNumCols() { return cursor->liveNumCols(); }
+        VqbString getColName(int i) { return cursor->liveColName(i); }
+        VqbDatavar getValue(int i) {
             bool reference = false;
-            VqbDatavar value = liveValue(i, &reference);
-            if (reference) cachedReferences_ = true;
-            cache_.moveValue(i, std::move(value));
+            VqbDatavar value = cursor->liveValue(i, &reference);
+            if (reference) cursor->cachedReferences_ = true;
+            return value;
         }
-    }
-    cache_.reset();
-    return state == 0;
+    } source{this};
+    cached_ = true;
+    return cache_.load(source, 0);
 }
 
 void RDA_BaseCursorImpl::resolveBigString(VqbString& text) {

@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -67,9 +68,10 @@ constexpr const char* kPrefix = "_~_velqorinRef_";
 constexpr size_t kPrefixLength = 15;
 constexpr const char* kSuffix = "_~_";
 // A cheap test that lets ordinary texts pass without further work.
-inline bool hasPrefix(const VqbString& text) {
-    return text.cStrSize() > kPrefixLength && text.str().compare(0, kPrefixLength, kPrefix) == 0;
+inline bool hasPrefix(const char* text, size_t bytes) {
+    return bytes > kPrefixLength && std::memcmp(text, kPrefix, kPrefixLength) == 0;
 }
+inline bool hasPrefix(const VqbString& text) { return hasPrefix(text.asCstr(), text.cStrSize()); }
 // True for a whole reference text (prefix, 1 to 10 digits of a 32-bit id, suffix, nothing more).
 bool parse(const VqbString& text, uint32_t* id);
 VqbString format(uint32_t id);
@@ -302,7 +304,7 @@ protected:
     VqLogger* logger_;
 };
 
-class RDA_BaseCursorImpl : public ReposDataAccessCursor {
+class RDA_BaseCursorImpl : public ReposDataAccessCursor, public ReposRowSource {
 public:
     int next() final;
     int getNumCols() final;
@@ -315,6 +317,8 @@ public:
     VqbDatavar getValue(int i) final;
     void release() final;
     bool cacheAll() final;
+    // Values resolved as getValue resolves them, under one lock.
+    bool copyRowsInto(ReposRowStore& store, unsigned maxRows) final;
 
 protected:
     // name: the back end's class name in trace entries.

@@ -537,9 +537,11 @@ VqbDatavar RDA_SqliteCursor::liveValue(int i, bool* reference) {
         case SQLITE_COLUMN_NULL:
             return VqbDatavar();
         default: {
-            VqbString text = cursor_->getText(i);
-            *reference = RDA_BigString::hasPrefix(text);
-            return VqbDatavar(text);
+            size_t bytes = 0;
+            const char* text = cursor_->getTextBytes(i, &bytes);
+            if (!text) return VqbDatavar(static_cast<const char*>(nullptr));
+            *reference = RDA_BigString::hasPrefix(text, bytes);
+            return VqbDatavar(text, bytes);
         }
     }
 }

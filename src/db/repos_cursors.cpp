@@ -4,6 +4,8 @@
 
 void ReposRowStore::clear() {
     names_.clear();
+    for (size_t row = 0; row < rows_; ++row)
+        for (int i = 0; i < cols_; ++i) slot(row, i)->~VqbDatavar();
     blocks_.clear();
     rows_ = 0;
     current_ = kNone;
@@ -24,9 +26,19 @@ VqbString ReposRowStore::colName(int i) const {
     return names_[static_cast<size_t>(i)];
 }
 
+VqbDatavar* ReposRowStore::nextRowRoom() {
+    if (rows_ / kRowsPerBlock >= blocks_.size()) {
+        size_t values = kRowsPerBlock * static_cast<size_t>(cols_ > 0 ? cols_ : 1);
+        std::unique_ptr<VqbDatavar[], BlockFree> block(
+            static_cast<VqbDatavar*>(::operator new(values * sizeof(VqbDatavar))));
+        blocks_.push_back(std::move(block));
+    }
+    return slot(rows_, 0);
+}
+
 int ReposRowStore::addRow() {
-    if (rows_ % kRowsPerBlock == 0)
-        blocks_.emplace_back(new VqbDatavar[kRowsPerBlock * static_cast<size_t>(cols_ > 0 ? cols_ : 1)]);
+    VqbDatavar* row = nextRowRoom();
+    for (int i = 0; i < cols_; ++i) new (row + i) VqbDatavar();
     current_ = rows_++;
     return static_cast<int>(rows_);
 }
@@ -34,11 +46,6 @@ int ReposRowStore::addRow() {
 void ReposRowStore::setValue(int i, const VqbDatavar& value) {
     if (current_ == kNone || !inColumns(i)) return;
     *slot(current_, i) = value;
-}
-
-void ReposRowStore::moveValue(int i, VqbDatavar&& value) {
-    if (current_ == kNone || !inColumns(i)) return;
-    *slot(current_, i) = std::move(value);
 }
 
 int ReposRowStore::next() {
@@ -84,21 +91,8 @@ VqbDatavar ReposRowStore::getValue(int i) const {
 
 bool ReposCacheCursor::loadFrom(ReposDataAccessCursor* source, unsigned maxRows) {
     if (!source) return false;
-    int cols = source->getNumCols();
-    rows_.setColumns(cols);
-    if (cols <= 0) return false;
-    if (maxRows != 0) limit_ = maxRows;
-    for (int i = 0; i < cols; ++i) rows_.setColName(i, source->getColName(i));
-    unsigned copied = 0;
-    int state;
-    while ((state = source->next()) == 1) {
-        if (limit_ != 0 && copied >= limit_) break;
-        rows_.addRow();
-        for (int i = 0; i < cols; ++i) rows_.moveValue(i, source->getValue(i));
-        ++copied;
-    }
-    rows_.reset();
-    return state != 2;
+    if (auto* bulk = dynamic_cast<ReposRowSource*>(source)) return bulk->copyRowsInto(rows_, maxRows);
+    return rows_.load(*source, maxRows);
 }
 
 bool ReposDataCursor::setNumCols(int n) {

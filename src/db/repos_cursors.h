@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "repos_dataaccess.h"
@@ -12,6 +13,10 @@
 // in-memory cursors and by back-end cursors that cached their rows.
 class ReposRowStore {
 public:
+    ReposRowStore() = default;
+    ReposRowStore(const ReposRowStore&) = delete;
+    ReposRowStore& operator=(const ReposRowStore&) = delete;
+    ~ReposRowStore() { clear(); }
     // Frees rows and names; the column count stays.
     void clear();
     // Clears, then n empty names (none for n below 1).
@@ -23,8 +28,6 @@ public:
     int addRow();
     int rowCount() const { return static_cast<int>(rows_); }
     void setValue(int i, const VqbDatavar& value);
-    // Moves the value in; the row's slot is left null.
-    void moveValue(int i, VqbDatavar&& value);
     // No current row: the next next() starts at the first row.
     void reset() { current_ = kNone; }
     // 2 without columns; 1 a row is current; 0 past the last row (the next call starts over).
@@ -38,6 +41,13 @@ public:
     bool isNull(int i) const;
     VqbDatavar getValue(int i) const;
 
+    // Columns, names and the source's remaining rows (up to maxRows, 0 for all), each value as
+    // the source's getValue gives it; no current row afterwards. False when the source has no
+    // columns or reports an error; rows read before an error stay. Source: anything with the
+    // cursor's next, getNumCols, getColName and getValue.
+    template <class Source>
+    bool load(Source& source, unsigned maxRows);
+
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
     // Rows live in blocks that never move, so a large result grows without copying itself.
@@ -47,12 +57,55 @@ private:
         size_t offset = (row % kRowsPerBlock) * static_cast<size_t>(cols_) + static_cast<size_t>(i);
         return &blocks_[row / kRowsPerBlock][offset];
     }
+    // Room for the next row, its values not yet built; addRow or load build them and count
+    // the row, so only whole rows are ever counted and destroyed.
+    VqbDatavar* nextRowRoom();
+    struct BlockFree {
+        void operator()(VqbDatavar* block) const { ::operator delete(block); }
+    };
 
     int cols_ = 0;
     std::vector<VqbString> names_;
-    std::vector<std::unique_ptr<VqbDatavar[]>> blocks_;
+    std::vector<std::unique_ptr<VqbDatavar[], BlockFree>> blocks_;
     size_t rows_ = 0;
     size_t current_ = kNone;
+};
+
+template <class Source>
+bool ReposRowStore::load(Source& source, unsigned maxRows) {
+    int cols = source.getNumCols();
+    setColumns(cols);
+    if (cols <= 0) return false;
+    for (int i = 0; i < cols; ++i) setColName(i, source.getColName(i));
+    unsigned copied = 0;
+    int state;
+    while ((state = source.next()) == 1) {
+        if (maxRows != 0 && copied >= maxRows) break;
+        // Each value is built where it stays: no null first, no move after.
+        VqbDatavar* row = nextRowRoom();
+        int built = 0;
+        try {
+            for (; built < cols; ++built) new (row + built) VqbDatavar(source.getValue(built));
+        } catch (...) {
+            while (built > 0) row[--built].~VqbDatavar();
+            throw;
+        }
+        ++rows_;
+        ++copied;
+    }
+    reset();
+    return state != 2;
+}
+
+// A cursor that copies its remaining rows into a store in one call, without the lock and the
+// virtual call its interface costs per value.
+class ReposRowSource {
+public:
+    // As ReposRowStore::load over the cursor.
+    virtual bool copyRowsInto(ReposRowStore& store, unsigned maxRows) = 0;
+
+protected:
+    ~ReposRowSource() = default;
 };
 
 // The read operations of both in-memory cursors.
@@ -85,7 +138,6 @@ public:
 
 private:
     ~ReposCacheCursor() override = default;
-    unsigned limit_ = 0;
 };
 
 // Filled row by row by code: setNumCols, setColName, then addRow and setValue per row, then

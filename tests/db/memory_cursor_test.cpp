@@ -88,3 +88,70 @@ TEST(CacheCursor, RowsBeforeASourceErrorStay) {
     EXPECT_FALSE(cache->loadFrom(source.get()));
     EXPECT_EQ(columnTexts(cache.get(), 0), (std::vector<std::string>{"1", "2"}));
 }
+
+// The cache copies a back-end cursor in one pass under one lock: every type, nulls, references
+// resolved, the row cap, and a source that had cached its rows already.
+TEST(CacheCursor, CopiesBackEndRowsAsTheirGetValueReadsThem) {
+    TempDir dir;
+    Conn conn(newRepositoryWith(dir.file("r.db"), {"UCURID", "BIGSTR"}));
+    ASSERT_TRUE(conn && conn->paramExec("CREATE TABLE T (ID INTEGER, R FLOAT, S VARCHAR)", nullptr, 0));
+    const std::string big = std::string(70000, 'b') + "\xE2\x82\xAC";
+    VqbString ref, error;
+    ASSERT_TRUE(conn->putBigString(big, &ref, &error)) << error.str();
+    struct Row {
+        VqbDatavar id, real, text;
+        std::string shownText;  // what getValue must give for the text column
+    };
+    const Row rows[] = {
+        {VqbDatavar(1), VqbDatavar(0.5), VqbDatavar("plain"), "plain"},
+        {VqbDatavar(3000000000LL), VqbDatavar(), VqbDatavar("\xC3\xBCn\xC3\xAF \xE2\x82\xAC"), "\xC3\xBCn\xC3\xAF \xE2\x82\xAC"},
+        {VqbDatavar(), VqbDatavar(-1e300), VqbDatavar(""), ""},
+        {VqbDatavar(-5), VqbDatavar(2.25), VqbDatavar(ref), big},
+        {VqbDatavar(7), VqbDatavar(1.0), VqbDatavar(VqbString()), "<null>"},
+    };
+    for (const Row& r : rows)
+        ASSERT_TRUE(conn->paramExec("INSERT INTO T VALUES (?, ?, ?)", nullptr, 3, &r.id, &r.real, &r.text));
+
+    for (bool cachedFirst : {false, true}) {
+        for (unsigned cap : {0u, 2u}) {
+            SCOPED_TRACE(testing::Message() << "cached first " << cachedFirst << ", cap " << cap);
+            Cursor source(conn->paramSelect("SELECT ID, R, S FROM T", 0));
+            ASSERT_TRUE(source && (!cachedFirst || source->cacheAll()));
+            ReposHeld<ReposCacheCursor> cache(new ReposCacheCursor());
+            ASSERT_TRUE(cache->loadFrom(source.get(), cap));
+            EXPECT_EQ(cache->getColName(2).str(), "S");
+            size_t n = 0;
+            for (; cache->next() == 1; ++n) {
+                ASSERT_LT(n, std::size(rows));
+                const Row& want = rows[n];
+                EXPECT_EQ(cache->getValue(0), want.id) << n;
+                EXPECT_EQ(cache->getValue(1), want.real) << n;
+                VqbDatavar text = cache->getValue(2);
+                EXPECT_EQ(text.isNull() ? "<null>" : text.asString().str(), want.shownText) << n;
+            }
+            EXPECT_EQ(n, cap ? cap : std::size(rows));
+        }
+    }
+}
+
+// A value that fails to build half way through a row (memory running out) leaves the whole rows
+// before it, and neither leaks nor frees twice what the broken row had built.
+TEST(CacheCursor, AValueFailingMidRowKeepsOnlyWholeRows) {
+    struct Failing {
+        int row = 0;
+        int next() { return ++row <= 5 ? 1 : 0; }
+        int getNumCols() { return 2; }
+        VqbString getColName(int) { return "C"; }
+        VqbDatavar getValue(int i) {
+            if (row == 3 && i == 1) throw std::bad_alloc();
+            return VqbDatavar(std::string(40, static_cast<char>('a' + row)));
+        }
+    } source;
+    ReposRowStore store;
+    EXPECT_THROW(store.load(source, 0), std::bad_alloc);
+    ASSERT_EQ(store.rowCount(), 2);
+    store.reset();
+    ASSERT_EQ(store.next(), 1);
+    ASSERT_EQ(store.next(), 1);
+    EXPECT_EQ(store.getString(1).str(), std::string(40, 'c'));
+}

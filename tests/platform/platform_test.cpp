@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "np_fio.h"
 #include "np_lex.h"
@@ -130,6 +131,40 @@ TEST(Datavar, SixtyFourBitIntegersRealTextsAndDates) {
     EXPECT_EQ(VqbDate(36526.75).asString().str(), "2000-01-01 18:00:00");
     EXPECT_GT(VqbDate::currentDate().asDouble(), 46000.0);  // after 2025
     EXPECT_TRUE(VqbDate().isNull());
+}
+
+// Copies of a text value share its bytes: each copy must stay whole whatever happens to the
+// others, on any thread.
+TEST(Datavar, CopiesOfATextAreIndependentValues) {
+    const std::string text("shared text long enough to live outside any small buffer\0 and after", 67);
+    VqbDatavar original(text);
+    VqbDatavar copy(original), assigned, temporary(original);
+    VqbDatavar moved(std::move(temporary));
+    assigned = copy;
+    assigned = assigned;
+    original.setType(VQB_TYPE_INT);
+    copy = VqbDatavar(2.5);
+    for (const VqbDatavar* v : {&assigned, &moved}) {
+        EXPECT_EQ(v->getType(), VQB_TYPE_STRING);
+        EXPECT_EQ(v->asString().str(), text);
+        EXPECT_EQ(std::string(v->textData(), v->textSize()), text);
+    }
+    EXPECT_EQ(original.getType(), VQB_TYPE_INT);
+    EXPECT_NE(assigned, VqbDatavar(text.substr(0, 20)));
+    moved.setNull();
+    EXPECT_EQ(assigned.asString().str(), text);
+
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&assigned] {
+            for (int i = 0; i < 20000; ++i) {
+                VqbDatavar a(assigned), b;
+                b = a;
+                a = std::move(b);
+            }
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(assigned.asString().str(), text);
 }
 
 // Values are texts as written: "false" and non-boolean texts are kept for the caller to judge.
