@@ -5,6 +5,7 @@
 
 #include "np_fio.h"
 #include "np_lex.h"
+#include "repos_repository.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 
@@ -215,7 +216,9 @@ bool RepositoryAdminImpl::getNextRepository(VqbString& name, bool& isDefault, Vq
                                             bool& isFile) {
     if (listPos_ >= list_.size()) return false;
     if (onlyCurrent_) {
-        while (listPos_ < list_.size() && !(list_[listPos_].version == 8 && list_[listPos_].kind == 3)) ++listPos_;
+        while (listPos_ < list_.size() &&
+               !(list_[listPos_].version == REPOS_CURRENT_VERSION && list_[listPos_].kind == REPOS_KIND_UNIFIED))
+            ++listPos_;
         if (listPos_ >= list_.size()) return false;
     }
     const ReposListEntry& e = list_[listPos_++];

@@ -5,15 +5,13 @@
 #include <vector>
 
 #include "np_fio.h"
+#include "repos_repository.h"
 #include "repos_schema.h"
 #include "repos_tables.h"
 #include "vqbstring.h"
 #include "vqbutil.h"
 
 namespace {
-
-// The repository version this library creates; the dump describes that schema.
-constexpr int kCurrentReposVersion = 8;
 
 enum DumpGroup { kGroupProfile, kGroupMonitor, kGroupExplorer, kGroupNcoa, kGroupRepository, kGroupCount };
 
@@ -138,7 +136,7 @@ unsigned writeSchema(const char* path, bool sortByName, bool withDescriptions, b
     unsigned rc = np_fio_open(path, NP_FIO_WRITE, &file);
     if (rc != 0) return rc;
     try {
-        put(file, VqbString::format("VELQORIN REPOSITORY SCHEMA - VERSION %d\r\n\r\n", kCurrentReposVersion));
+        put(file, VqbString::format("VELQORIN REPOSITORY SCHEMA - VERSION %d\r\n\r\n", REPOS_CURRENT_VERSION));
         for (const std::vector<DumpTable>& group : groups) {
             for (const DumpTable& table : group) {
                 put(file, VqbString::format("TABLE: %s (%s)\r\n", table.name, table.label));
