@@ -5,6 +5,7 @@
 #include <uuid/uuid.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -99,6 +100,29 @@ int vqbTypeFromString(const char* name) {
     for (const auto& t : kTypeAliases)
         if (strcasecmp(t.name, name) == 0) return t.code;
     return 0;
+}
+
+bool vqbIsPlainIdentifier(const std::string& name) {
+    if (name.empty()) return false;
+    unsigned char first = static_cast<unsigned char>(name[0]);
+    if (!(std::isalpha(first) || first == '_')) return false;
+    for (char ch : name) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (!(std::isalnum(c) || c == '_')) return false;
+    }
+    return true;
+}
+
+std::string vqbQuoteIdentifier(const std::string& name, const char* quote) {
+    if (!quote || !*quote) return name;
+    std::string out(1, quote[0]);
+    out.reserve(name.size() + 2);
+    for (char c : name) {
+        out += c;
+        if (c == quote[0]) out += c;
+    }
+    out += quote[0];
+    return out;
 }
 
 void vqbAssertFailure(const char* expression, const char* file, int line) {
