@@ -95,7 +95,7 @@ bool isBlank(const VqbDatavar& value) {
 // The steps of RepositoryImpl::applyDataUpgrades over one repository's state.
 class ReposDataUpgrade {
 public:
-    explicit ReposDataUpgrade(RepositoryImpl& repository) : repo_(repository), db_(repository.connection_) {}
+    explicit ReposDataUpgrade(RepositoryImpl& repository) : repo_(repository), db_(repository.connection_.get()) {}
 
     bool run(bool ncoaOnly);
 
@@ -489,9 +489,6 @@ bool ReposDataUpgrade::ensureIdentityDefinitionLinkage() {
 }
 
 bool ReposDataUpgrade::ensureObjectFolders() {
-    struct ManagerReleaser {
-        void operator()(RepositoryFolderManager* manager) const { manager->release(); }
-    };
     // Folder names from older versions lack their normalised form; supplied however the moves went.
     auto normaliseFolderNames = [&]() {
         MetadataRepositoryDataAccess* metadata = repo_.createMetadataRepositoryDataAccess();
@@ -502,7 +499,7 @@ bool ReposDataUpgrade::ensureObjectFolders() {
         metadata->release();
     };
 
-    std::unique_ptr<RepositoryFolderManager, ManagerReleaser> manager(repo_.createRepositoryFolderManager());
+    ReposHeld<RepositoryFolderManager> manager(repo_.createRepositoryFolderManager());
     if (!manager) {
         normaliseFolderNames();
         return repo_.fail(__LINE__, reposMessage(530));

@@ -514,10 +514,8 @@ TableRead::TableRead(const Setup& setup, const VqbString& tag, const LegacySourc
 TableRead::~TableRead() { closeSource(); }
 
 void TableRead::closeSource() {
-    if (cursor_) cursor_->release();
-    cursor_ = nullptr;
-    if (sourceStatement_) sourceStatement_->release();
-    sourceStatement_ = nullptr;
+    cursor_.reset();
+    sourceStatement_.reset();
 }
 
 bool TableRead::buildQuery() {
@@ -536,12 +534,12 @@ bool TableRead::buildQuery() {
 
 bool TableRead::openSource(VqbString& error) {
     closeSource();
-    sourceStatement_ = sourceDb_->prepare(query_);
+    sourceStatement_.reset(sourceDb_->prepare(query_));
     if (!sourceStatement_) {
         sourceDb_->getErrorMessage(error);
         return false;
     }
-    cursor_ = sourceStatement_->select();
+    cursor_.reset(sourceStatement_->select());
     if (!cursor_) {
         sourceStatement_->getErrorMessage(error);
         return false;
@@ -624,11 +622,10 @@ bool TR_FRQDST::buildQuery() {
     return true;
 }
 
-void releaseTableRead(TableRead* reader) {
-    if (!reader) return;
-    reader->finish();
-    reader->closeSource();
-    delete reader;
+void TableRead::release() {
+    finish();
+    closeSource();
+    delete this;
 }
 
 TableReadHolder createTableRead(const TableRead::Setup& setup, const char* table) {

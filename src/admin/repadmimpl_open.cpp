@@ -7,6 +7,7 @@
 #include "np_fio.h"
 #include "np_uchar.h"
 #include "repadmimpl.h"
+#include "repos_reasons.h"
 #include "repos_tables.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -43,8 +44,7 @@ VqbString RepositoryAdminImpl::fileConnection(const VqbString& path) {
 }
 
 bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
-    VqbString detail = db->getLastErrorMessage();
-    return fail(line, detail.isEmpty() ? db->getGeneralErrorMessage() : detail);
+    return fail(line, reposConnectionReason(db));
 }
 
 bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "rda_factory.h"
+#include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
@@ -35,8 +36,7 @@ RepositoryImpl::RepositoryImpl() : lastError_(""), connectionText_(""), tablePre
 RepositoryImpl::~RepositoryImpl() = default;
 
 void RepositoryImpl::release() {
-    if (connection_) connection_->release();
-    connection_ = nullptr;
+    connection_.reset();
     specReader_.reset();
     delete this;
 }
@@ -94,7 +94,7 @@ bool RepositoryImpl::open(bool createFile, RepositoryAdminImpl* admin, Repositor
     }
     accessMode_ = mode;
     VqbString factoryError("");
-    connection_ = createReposDataAccess(backend, connection, tablePrefix, callback, factoryError);
+    connection_.reset(createReposDataAccess(backend, connection, tablePrefix, callback, factoryError));
     if (!connection_) {
         error = factoryError;
         return false;
@@ -114,8 +114,8 @@ bool RepositoryImpl::readVersionInfo() {
     ColumnSpecList infoColumns;
     if (connection_->getTableColumns("INFO", &infoColumns) == 0) return true;
     VqbString info = table("INFO");
-    ReposDataAccessCursor* cursor = connection_->paramSelect("SELECT I_TYPE, I_VERS FROM " + info, 0);
-    if (!cursor) cursor = connection_->paramSelect("SELECT I_TYPE, I_VERSION FROM " + info, 0);
+    ReposHeld<ReposDataAccessCursor> cursor(connection_->paramSelect("SELECT I_TYPE, I_VERS FROM " + info, 0));
+    if (!cursor) cursor.reset(connection_->paramSelect("SELECT I_TYPE, I_VERSION FROM " + info, 0));
     // A database without INFO holds no repository.
     if (!cursor) return true;
 
@@ -141,13 +141,12 @@ bool RepositoryImpl::readVersionInfo() {
             kind_ = REPOS_KIND_UNIFIED;
             if (version_ >= 4) {
                 VqbDatavar unifiedType(kUnified);
-                ReposDataAccessCursor* minor =
-                    connection_->paramSelect("SELECT I_MVER FROM " + info + " WHERE I_TYPE=?", 1, &unifiedType);
+                ReposHeld<ReposDataAccessCursor> minor(
+                    connection_->paramSelect("SELECT I_MVER FROM " + info + " WHERE I_TYPE=?", 1, &unifiedType));
                 if (minor) {
                     while (minor->next() == 1)
                         for (int i = 0; i < minor->getNumCols(); ++i)
                             if (minor->getColName(i).equals("I_MVER", false)) minorVersion_ = minor->getInt(i);
-                    minor->release();
                 }
             }
             typeVersions_[kUnified] = version_;
@@ -160,7 +159,6 @@ bool RepositoryImpl::readVersionInfo() {
             typeVersions_[type] = value.asInt();
         }
     }
-    cursor->release();
 
     if (!unified) {
         if (profile && monitor) {
@@ -228,9 +226,7 @@ void RepositoryImpl::setDDLCallback(ReposDDLCallback* callback) {
 }
 
 VqbString RepositoryImpl::connectionError() {
-    if (!connection_) return reposMessage(1161);
-    VqbString detail = connection_->getLastErrorMessage();
-    return detail.isEmpty() ? connection_->getGeneralErrorMessage() : detail;
+    return connection_ ? reposConnectionReason(connection_.get()) : reposMessage(1161);
 }
 
 bool RepositoryImpl::failFromConnection(int line) { return fail(line, connectionError()); }

@@ -17,6 +17,7 @@
 
 #include "repos_callbacks.h"
 #include "repos_dataaccess.h"
+#include "repos_held.h"
 #include "repos_repository.h"
 #include "repos_tables.h"
 #include "repos_tables_xml.h"
@@ -160,7 +161,7 @@ public:
     ReposDataAccessCursor* selectFieldIdsByJobDate(const VqbDate& from, const VqbDate& to);
     ReposDataAccessCursor* selectMetricIdsByExecDate(const VqbDate& from, const VqbDate& to);
 
-    ReposDataAccess* connection() const { return connection_; }
+    ReposDataAccess* connection() const { return connection_.get(); }
     RepositoryAdminImpl* admin() const { return admin_; }
 
 private:
@@ -231,7 +232,7 @@ private:
     std::map<VqbString, int> typeVersions_;
     std::unique_ptr<ReposTableSpecReader> specReader_;
     bool ddlMode_ = false;
-    ReposDataAccess* connection_ = nullptr;
+    ReposHeld<ReposDataAccess> connection_;
     DummyCallback dummyCallback_;
 };
 

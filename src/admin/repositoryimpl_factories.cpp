@@ -18,13 +18,13 @@ VqbString RepositoryImpl::getRepositoryUuid() { return connection_ ? connection_
 
 // Areas whose classes are not part of this build answer null.
 CommonRepositoryDataAccess* RepositoryImpl::createCommonRepositoryDataAccess() {
-    return connection_ ? new (std::nothrow) CommonRDAImpl(connection_) : nullptr;
+    return connection_ ? new (std::nothrow) CommonRDAImpl(connection_.get()) : nullptr;
 }
 ExplorerRepositoryDataAccess* RepositoryImpl::createExplorerRepositoryDataAccess() {
-    return connection_ ? new (std::nothrow) ExplorerRDAImpl(connection_) : nullptr;
+    return connection_ ? new (std::nothrow) ExplorerRDAImpl(connection_.get()) : nullptr;
 }
 MetadataRepositoryDataAccess* RepositoryImpl::createMetadataRepositoryDataAccess() {
-    return connection_ ? new (std::nothrow) MetadataRDAImpl(connection_) : nullptr;
+    return connection_ ? new (std::nothrow) MetadataRDAImpl(connection_.get()) : nullptr;
 }
 RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() {
     return new (std::nothrow) RepositoryFolderManagerImpl(this);
@@ -40,7 +40,7 @@ RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManag
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
 FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() {
     FieldMappingAdminImpl* admin = new (std::nothrow) FieldMappingAdminImpl();
-    if (admin) admin->initialise(connection_);
+    if (admin) admin->initialise(connection_.get());
     return admin;
 }
 
@@ -61,27 +61,27 @@ struct KeyValueAccess {
 }  // namespace
 
 bool RepositoryImpl::setKeyValue(const VqbString& key, const VqbString& value) {
-    KeyValueAccess access(connection_);
+    KeyValueAccess access(connection_.get());
     return access.common && access.common->setKeyValue(key, value);
 }
 
 bool RepositoryImpl::getKeyValue(const VqbString& key, VqbString& value) {
-    KeyValueAccess access(connection_);
+    KeyValueAccess access(connection_.get());
     return access.common && access.common->getKeyValue(key, &value);
 }
 
 bool RepositoryImpl::deleteKeyValue(const VqbString& key) {
-    KeyValueAccess access(connection_);
+    KeyValueAccess access(connection_.get());
     return access.common && access.common->deleteKeyValue(key);
 }
 
 ReposDataAccessCursor* RepositoryImpl::listKeyValueKeys() {
-    KeyValueAccess access(connection_);
+    KeyValueAccess access(connection_.get());
     return access.common ? access.common->listKeyValueKeys() : nullptr;
 }
 
 ReposDataAccessCursor* RepositoryImpl::listKeyValues() {
-    KeyValueAccess access(connection_);
+    KeyValueAccess access(connection_.get());
     return access.common ? access.common->listKeyValues() : nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "repos_reasons.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
@@ -82,10 +83,7 @@ const ReposTableSetSpec* RepositoryImpl::getSpec(int i) const {
 }
 
 VqbString RepositoryImpl::statementError(ReposDataAccessStatement* statement) {
-    VqbString text = statement->getErrorMessage();
-    VqbString detail = connection_->getLastErrorMessage();
-    if (!detail.isEmpty() && (text.isEmpty() || text == connection_->getGeneralErrorMessage())) return detail;
-    return text;
+    return reposStatementReason(statement, connection_.get());
 }
 
 bool RepositoryImpl::specFailure(int line, const VqbString& text, bool ignoreErrors) {

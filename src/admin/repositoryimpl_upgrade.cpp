@@ -18,10 +18,6 @@ const char kNcoa[] = "NCOA";
 // Version rows of the repositories from before the unified version.
 const char* const kLegacyTypes[] = {"PROFILE_RESULTSET", "MONITOR"};
 
-struct RepositoryReleaser {
-    void operator()(RepositoryImpl* repository) const { repository->release(); }
-};
-
 }  // namespace
 
 bool RepositoryImpl::updateVersionInfo(bool ncoaOnly) {
@@ -81,7 +77,7 @@ bool RepositoryImpl::upgrade() {
 
     // A file opened directly is upgraded through the connector, over a connection of its own.
     if (accessMode_ == REPOS_ACCESS_SQLITE_FILE) {
-        std::unique_ptr<RepositoryImpl, RepositoryReleaser> delegate(new (std::nothrow) RepositoryImpl());
+        ReposHeld<RepositoryImpl> delegate(new (std::nothrow) RepositoryImpl());
         if (!delegate) return fail(__LINE__, reposMessage(530));
         // The path is braced where it holds the connection text's separators, so it stays one value.
         if (!delegate->open(false, admin_, REPOS_ACCESS_CONNECTOR, RepositoryAdminImpl::fileConnection(connectionText_),

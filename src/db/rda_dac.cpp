@@ -9,6 +9,7 @@
 #include "reposlog.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
+#include "vqbutil.h"
 
 namespace {
 
@@ -29,18 +30,7 @@ bool RDA_DAC::failConnector(int line, const VqbString& text) {
     return fail(kSource, line, text.isEmpty() ? reposMessage(1161) : text);
 }
 
-VqbString RDA_DAC::quoted(const VqbString& name) {
-    VqbString quote = getIdentifierQuote_INT();
-    if (quote.isEmpty()) return name;
-    const char q = quote.str()[0];
-    std::string out(1, q);
-    for (char c : name.str()) {
-        out.push_back(c);
-        if (c == q) out.push_back(q);
-    }
-    out.push_back(q);
-    return VqbString(std::move(out));
-}
+VqbString RDA_DAC::quoted(const VqbString& name) { return vqbQuoteIdentifier(name, getIdentifierQuote_INT()); }
 
 VqbString RDA_DAC::prefixAfterDot() const {
     const std::string& p = prefix_.str();

@@ -11,6 +11,7 @@
 #include "reposlog.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
+#include "vqbutil.h"
 
 namespace {
 
@@ -90,7 +91,6 @@ RDA_BaseImpl::RDA_BaseImpl()
 }
 
 RDA_BaseImpl::~RDA_BaseImpl() {
-    if (createSpec_) createSpec_->release();
     if (lock_) vqLockDestroy(lock_);
 }
 
@@ -122,7 +122,7 @@ bool RDA_BaseImpl::init(const VqbString& connection, const VqbString& prefix, bo
 
     VqbString specPath;
     options->get("REPOS/CREATE_SPEC_PATH", specPath);
-    createSpec_ = getTableCreationSpec();
+    createSpec_.reset(getTableCreationSpec());
     if (createSpec_ && !specPath.isEmpty() && !createSpec_->loadFile(specPath))
         logError(kSource, __LINE__, createSpec_->getErrorMessage());
 
@@ -214,13 +214,7 @@ bool RDA_BaseImpl::endFailed(const char* source, int line, const VqbString& data
 }
 
 VqbString RDA_BaseImpl::quoteIdentifier(const char* name) {
-    VqbString quoted("\"");
-    for (const char* p = name ? name : ""; *p; ++p) {
-        if (*p == '"') quoted.append('"');
-        quoted.append(*p);
-    }
-    quoted.append('"');
-    return quoted;
+    return VqbString(vqbQuoteIdentifier(name ? name : "", "\""));
 }
 
 VqbString RDA_BaseImpl::scriptLiteral(const VqbDatavar* value) {
@@ -305,19 +299,18 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
     // another writer held the database is tried again; inside one, waiting could deadlock.
     auto busyAlone = [&]() { return depth_ == 0 && lastFailureBusy_INT(); };
     for (int attempt = 0; attempt < kIdTries; ++attempt) {
-        ReposDataAccessCursor* cursor = paramSelect_INT(select, {keyParam, 1});
+        ReposHeld<ReposDataAccessCursor> cursor(paramSelect_INT(select, {keyParam, 1}));
         if (!cursor) {
             if (busyAlone()) continue;
             return failed(__LINE__, VqbString());
         }
         int state = cursor->next();
         if (state == 2) {
-            cursor->release();
             if (busyAlone()) continue;
             return failed(__LINE__, VqbString());
         }
         if (state == 0) {
-            cursor->release();
+            cursor.reset();
             if (inserted) return failed(__LINE__, insertError.isNull() ? reposMessage(1161) : insertError);
             VqbDatavar zero(0);
             const VqbDatavar* row[] = {&keyValue, &zero};
@@ -331,7 +324,7 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
             continue;
         }
         VqbDatavar current = cursor->getValue(0);
-        cursor->release();
+        cursor.reset();
         if (current.isNull()) return failed(__LINE__, reposMessage(1161));
         int64_t old = current.asInt64();
         if (old < 0 || old > kLastId - step) return failed(__LINE__, reposMessage(1902, key.asCstr()));
@@ -369,16 +362,8 @@ bool RDA_BaseImpl::paramExecVA(const VqbString& sql, int* rowsAffected, int n, .
 
 // ---- table-creation command spec
 
-namespace {
-
-struct CursorRelease {
-    void operator()(VqTableCreateNS::VqCommandCursor* cursor) const { cursor->release(); }
-};
-
-}  // namespace
-
 bool RDA_BaseImpl::runSpecCommands(VqTableCreateNS::VqCommandCursor* raw) {
-    std::unique_ptr<VqTableCreateNS::VqCommandCursor, CursorRelease> cursor(raw);
+    ReposHeld<VqTableCreateNS::VqCommandCursor> cursor(raw);
     if (!cursor) {
         logError(kSource, __LINE__, createSpec_->getErrorMessage());
         return false;
@@ -695,12 +680,10 @@ VqbString RDA_BaseImpl::getRepositoryUuid() {
     VqbString table = getTableName_INT("INFO", true, -1);
     VqbDatavar type("VQREPOSITORY");
     const VqbDatavar* params[] = {&type};
-    ReposDataAccessCursor* cursor =
-        paramSelect_INT(VqbString::format("SELECT I_UUID FROM %s WHERE I_TYPE=?", table.asCstr()), {params, 1});
+    ReposHeld<ReposDataAccessCursor> cursor(
+        paramSelect_INT(VqbString::format("SELECT I_UUID FROM %s WHERE I_TYPE=?", table.asCstr()), {params, 1}));
     VqbString uuid("");
-    if (!cursor) return uuid;
-    if (cursor->next() == 1 && !cursor->isNull(0)) uuid = cursor->getString(0);
-    cursor->release();
+    if (cursor && cursor->next() == 1 && !cursor->isNull(0)) uuid = cursor->getString(0);
     return uuid;
 }
 

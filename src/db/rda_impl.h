@@ -12,6 +12,7 @@
 
 #include "repos_cursors.h"
 #include "repos_dataaccess.h"
+#include "repos_held.h"
 #include "repos_tablecreate.h"
 #include "reposlog.h"
 #include "vqlock.h"
@@ -245,7 +246,7 @@ protected:
     int32_t depth_ = 0;
     ReposDDLCallback* ddlCallback_ = nullptr;
     VqLogger* logger_;
-    VqTableCreateNS::VqCreateSpecDoc* createSpec_ = nullptr;
+    ReposHeld<VqTableCreateNS::VqCreateSpecDoc> createSpec_;
 
 private:
     friend class RDA_BaseCursorImpl;
