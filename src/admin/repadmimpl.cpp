@@ -5,7 +5,6 @@
 
 #include "np_fio.h"
 #include "np_lex.h"
-#include "repos_repository.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 

@@ -5,6 +5,7 @@
 
 #include "repos_admin.h"
 #include "repos_dataaccess.h"
+#include "repos_repository.h"
 #include "vqlog.h"
 
 class RepositoryImpl;
@@ -55,7 +56,7 @@ public:
     VqbString getErrorMessage() override { return lastError_; }
     void release() override { delete this; }
     void setStatusCallback(RepositoryStatusCallback* callback) override;
-    int getCurrentVersion() override { return 8; }
+    int getCurrentVersion() override { return REPOS_CURRENT_VERSION; }
     VqbString getConfigFile() override { return listPath_; }
 
     bool beginRepositoryList(bool probe, bool onlyCurrent) override;
@@ -110,14 +111,15 @@ private:
     // A connector entry is listed only when it can be opened and can hold a repository.
     bool checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix);
 
-    // Copy steps (repadmimpl_copy.cpp); each false leaves the reason in the last error.
-    bool clearBigStrings();
-    bool copyHistogramTables();
-    bool copyFreqDistTables();
-    bool copyCatalogTables();
-    bool keepBigStringIds();
-    bool copySpecTables();
-    bool copyTable(const ReposRowCopy& copy);
+    // Copy steps (repadmimpl_copy.cpp) from one repository into another; each false leaves the
+    // reason in the last error.
+    bool clearBigStrings(RepositoryImpl* to);
+    bool copyHistogramTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool copyFreqDistTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool copyCatalogTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool keepBigStringIds(RepositoryImpl* to);
+    bool copySpecTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool copyTable(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy);
     // Whether the two repositories are one database and prefix, seen through two objects.
     bool sameRepository(RepositoryImpl* source, RepositoryImpl* target, bool* same);
 
@@ -127,8 +129,6 @@ private:
     size_t listPos_ = 0;
     bool onlyCurrent_ = false;
     VqLogger* logger_ = nullptr;
-    RepositoryImpl* copySource_ = nullptr;
-    RepositoryImpl* copyTarget_ = nullptr;
     VqbString listPath_;
     RepositoryStatusCallback* statusCallback_ = nullptr;
 };
