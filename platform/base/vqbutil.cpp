@@ -57,19 +57,20 @@ bool VqbDirectoryListing::next(VqbString& name) {
 }
 
 std::unique_ptr<VqbDirectoryListing> vqbDirectoryOpen(const VqbString& path, unsigned, VqbString& error) {
-    DIR* dir = opendir(path.asCstr());
+    // Closed on every way out, a failed allocation while listing included.
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.asCstr()), closedir);
     if (!dir) {
         error = VqbString::format("Cannot open directory \"%s\": %s", path.asCstr(), std::strerror(errno));
         return nullptr;
     }
     std::vector<std::string> names;
-    while (struct dirent* e = readdir(dir)) {
+    while (struct dirent* e = readdir(dir.get())) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
         std::string full = path.str() + "/" + e->d_name;
         struct stat st {};
         if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.emplace_back(e->d_name);
     }
-    closedir(dir);
+    dir.reset();
     std::sort(names.begin(), names.end());
     return std::make_unique<VqbDirectoryListing>(std::move(names));
 }

@@ -5,6 +5,8 @@
 
 #include "np_fio.h"
 #include "np_lex.h"
+#include "repos_guard.h"
+#include "repos_held.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 
@@ -15,6 +17,16 @@ const char kSource[] = "repadmimpl";
 // Shared by every caller of createRepositoryAdmin; the host serialises them.
 char g_adminError[256];
 
+// The text for getRepositoryAdminError, cut to fit.
+void keepAdminError(const char* text) {
+    size_t size = std::strlen(text), n = size;
+    if (n > sizeof g_adminError - 1) n = sizeof g_adminError - 1;
+    // Never leave half a UTF-8 character at the cut.
+    while (n > 0 && n < size && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(g_adminError, text, n);
+    g_adminError[n] = '\0';
+}
+
 VqbString quoted(const VqbString& value) {
     VqbString v(value);
     v.replaceAll("'", "''");
@@ -23,27 +35,27 @@ VqbString quoted(const VqbString& value) {
 
 }  // namespace
 
-extern "C" RepositoryAdmin* createRepositoryAdmin(unsigned int flags, const char* listFile) {
+extern "C" RepositoryAdmin* createRepositoryAdmin(unsigned int flags, const char* listFile) try {
     if (!listFile && !(flags & REPOS_ADMIN_NO_LIST_FILE)) {
-        static const char kText[] = "No repository config file specified";
-        std::memcpy(g_adminError, kText, sizeof kText);
+        keepAdminError("No repository config file specified");
         return nullptr;
     }
     std::memset(g_adminError, 0, sizeof g_adminError);
-    RepositoryAdminImpl* admin = new (std::nothrow) RepositoryAdminImpl(flags, listFile ? listFile : "");
-    if (!admin) return nullptr;
-    VqbString error = admin->getErrorMessage();
-    if (!error.isEmpty()) {
-        size_t n = error.cStrSize();
-        if (n > sizeof g_adminError - 1) n = sizeof g_adminError - 1;
-        // Never leave half a UTF-8 character at the cut.
-        while (n > 0 && n < error.cStrSize() && (static_cast<unsigned char>(error.asCstr()[n]) & 0xC0) == 0x80) --n;
-        std::memcpy(g_adminError, error.asCstr(), n);
-        g_adminError[n] = '\0';
-        admin->release();
+    ReposHeld<RepositoryAdminImpl> admin(new (std::nothrow) RepositoryAdminImpl(flags, listFile ? listFile : ""));
+    if (!admin) {
+        keepAdminError(reposMessage(530).asCstr());
         return nullptr;
     }
-    return admin;
+    VqbString error = admin->getErrorMessage();
+    if (!error.isEmpty()) {
+        keepAdminError(error.asCstr());
+        return nullptr;
+    }
+    return admin.release();  // the host's now, ending through its own release()
+} catch (...) {
+    reposLogCaught(kSource, __LINE__);
+    keepAdminError(reposCaughtText());
+    return nullptr;
 }
 
 extern "C" const char* getRepositoryAdminError() { return g_adminError; }
@@ -63,6 +75,15 @@ bool RepositoryAdminImpl::fail(int line, const VqbString& text) {
     lastError_ = text;
     reposLog(logger_, 5, kSource, line, "%s", text.asCstr());
     return false;
+}
+
+void RepositoryAdminImpl::caught(int line) noexcept {
+    const char* text = reposCaughtText();
+    try {
+        fail(line, VqbString(text));
+    } catch (...) {
+        // Not even the text could be kept; the failure value still tells the caller.
+    }
 }
 
 bool RepositoryAdminImpl::notAvailable(int line, const char* what) {
@@ -188,7 +209,7 @@ bool RepositoryAdminImpl::saveRepositoryList() {
     return true;
 }
 
-bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) {
+bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) try {
     onlyCurrent_ = onlyCurrent;
     listPos_ = 0;
     if (!loadRepositoryList()) return false;
@@ -208,11 +229,13 @@ bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) {
         probeRepository(repo, e);
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::getNextRepository(VqbString& name, bool& isDefault, VqbString& connection,
                                             VqbString& tablePrefix, VqbString& description, VqbString& versionText,
-                                            bool& isFile) {
+                                            bool& isFile) try {
     if (listPos_ >= list_.size()) return false;
     if (onlyCurrent_) {
         while (listPos_ < list_.size() &&
@@ -229,10 +252,12 @@ bool RepositoryAdminImpl::getNextRepository(VqbString& name, bool& isDefault, Vq
     versionText = e.versionText;
     isFile = e.isFile;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::addRepository(const VqbString& connection, const VqbString& tablePrefix,
-                                        const VqbString& name, bool isFile) {
+                                        const VqbString& name, bool isFile) try {
     if (!loadRepositoryList()) return false;
     for (const auto& e : list_)
         if (e.name.equals(name, false)) return fail(__LINE__, reposMessage(1305));
@@ -244,9 +269,11 @@ bool RepositoryAdminImpl::addRepository(const VqbString& connection, const VqbSt
     e.isFile = isFile;
     list_.push_back(e);
     return saveRepositoryList();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::removeRepository(const VqbString& name) {
+bool RepositoryAdminImpl::removeRepository(const VqbString& name) try {
     if (!loadRepositoryList()) return false;
     for (auto it = list_.begin(); it != list_.end(); ++it) {
         if (it->name.equals(name, false)) {
@@ -255,10 +282,14 @@ bool RepositoryAdminImpl::removeRepository(const VqbString& name) {
         }
     }
     return saveRepositoryList();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::setDefaultRepository(const VqbString& name) {
+bool RepositoryAdminImpl::setDefaultRepository(const VqbString& name) try {
     if (!loadRepositoryList()) return false;
     for (auto& e : list_) e.isDefault = e.name.equals(name, false);
     return saveRepositoryList();
+} catch (...) {
+    return caught(__LINE__, false);
 }

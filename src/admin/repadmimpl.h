@@ -101,10 +101,18 @@ public:
 
 private:
     bool fail(int line, const VqbString& text);
+    // An exception stopped a public operation: its text as fail does. Call only inside a catch
+    // block.
+    void caught(int line) noexcept;
+    template <class T>
+    T caught(int line, T failure) noexcept {
+        caught(line);
+        return failure;
+    }
     bool notAvailable(int line, const char* what);
     // The connection's reason (its detail, else its general text) as last error; false.
     bool connectionFailure(int line, ReposDataAccess* db);
-    // The version checks of a validating open; false releases the repository.
+    // The version checks of a validating open.
     bool validated(RepositoryImpl* repository);
     // Fills the probe columns of an entry from an opened repository and releases it.
     void probeRepository(Repository* repo, ReposListEntry& entry);

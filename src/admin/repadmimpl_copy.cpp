@@ -99,10 +99,12 @@ bool DDLCB::close(VqbString& error) {
 }
 
 bool RepositoryAdminImpl::createRepositoryWithDDL(const VqbString& connection, const VqbString& tablePrefix,
-                                                  const VqbString& ddlFile) {
+                                                  const VqbString& ddlFile) try {
     // Without a file the creation would run for real.
     if (ddlFile.isNull() || ddlFile.isEmpty()) return fail(__LINE__, reposMessage(1961));
     return createRepositoryTables(connection, tablePrefix, ddlFile);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- repository copy
@@ -133,7 +135,7 @@ bool RepositoryAdminImpl::sameRepository(RepositoryImpl* source, RepositoryImpl*
     return true;
 }
 
-bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target) {
+bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target) try {
     if (!source) return fail(__LINE__, reposMessage(1307));
     if (!target) return fail(__LINE__, reposMessage(1308));
     RepositoryImpl* from = dynamic_cast<RepositoryImpl*>(source);
@@ -149,6 +151,8 @@ bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target)
 
     return clearBigStrings(to) && copyHistogramTables(from, to) && copyFreqDistTables(from, to) &&
            copyCatalogTables(from, to) && copySpecTables(from, to);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::copyHistogramTables(RepositoryImpl* from, RepositoryImpl* to) {

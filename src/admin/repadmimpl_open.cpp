@@ -49,13 +49,12 @@ bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
 
 bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {
     if (repository->isVersionAcceptable() && repository->isMinorVersionAcceptable()) return true;
-    repository->release();
     return fail(__LINE__, reposMessage(1052));
 }
 
 RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connection, const VqbString& tablePrefix,
                                                         bool validate, const char* poolId) {
-    RepositoryImpl* repository = new (std::nothrow) RepositoryImpl();
+    ReposHeld<RepositoryImpl> repository(new (std::nothrow) RepositoryImpl());
     if (!repository) {
         fail(__LINE__, reposMessage(530));
         return nullptr;
@@ -63,26 +62,27 @@ RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connect
     VqbString error("");
     if (!repository->open(false, this, REPOS_ACCESS_CONNECTOR, connection, tablePrefix, VqbString(poolId ? poolId : ""),
                           statusCallback_, error)) {
-        repository->release();
         fail(__LINE__, error.isEmpty() ? reposMessage(1584) : error);
         return nullptr;
     }
-    if (validate && !validated(repository)) return nullptr;
-    return repository;
+    if (validate && !validated(repository.get())) return nullptr;
+    return repository.release();  // the caller's now
 }
 
 Repository* RepositoryAdminImpl::connectRepository(const VqbString& connection, const VqbString& tablePrefix,
-                                                   bool validate, const char* poolId) {
+                                                   bool validate, const char* poolId) try {
     return openRepositoryImpl(connection, tablePrefix, validate, poolId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool validate) {
+Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool validate) try {
     VqbConfigOptions* options = vqbGetConfigOptions("");
     if (!options) {
         fail(__LINE__, reposMessage(292));
         return nullptr;
     }
-    RepositoryImpl* repository = new (std::nothrow) RepositoryImpl();
+    ReposHeld<RepositoryImpl> repository(new (std::nothrow) RepositoryImpl());
     if (!repository) {
         fail(__LINE__, reposMessage(530));
         return nullptr;
@@ -97,24 +97,27 @@ Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool 
                                : repository->open(false, this, REPOS_ACCESS_SQLITE_FILE, path, "", "", statusCallback_,
                                                   openError);
     if (!opened) {
-        repository->release();
         fail(__LINE__, openError.isEmpty() ? reposMessage(1584) : openError);
         return nullptr;
     }
-    if (validate && !validated(repository)) return nullptr;
-    return repository;
+    if (validate && !validated(repository.get())) return nullptr;
+    return repository.release();  // the caller's now
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-Repository* RepositoryAdminImpl::openRepository(const VqbString& name, bool validate, const char* poolId) {
+Repository* RepositoryAdminImpl::openRepository(const VqbString& name, bool validate, const char* poolId) try {
     VqbString connection(""), tablePrefix("");
     bool isFile = false;
     if (!lookupRepository(name, connection, tablePrefix, isFile)) return nullptr;
     if (isFile) return openFileRepository(connection, validate);
     return connectRepository(connection, tablePrefix, validate, poolId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 bool RepositoryAdminImpl::lookupRepository(const VqbString& name, VqbString& connection, VqbString& tablePrefix,
-                                           bool& isFile) {
+                                           bool& isFile) try {
     RepositoryConfigurationManager* manager = getRepositoryConfigurationManager();
     RepositoryConfiguration* configuration = manager ? manager->getRepositoryConfiguration(name) : nullptr;
     if (!configuration) {
@@ -129,14 +132,20 @@ bool RepositoryAdminImpl::lookupRepository(const VqbString& name, VqbString& con
     configuration->release();
     manager->release();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::createRepository(const VqbString& connection, const VqbString& tablePrefix) {
+bool RepositoryAdminImpl::createRepository(const VqbString& connection, const VqbString& tablePrefix) try {
     return createRepositoryTables(connection, tablePrefix, VqbString());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::createFileRepository(const VqbString& path) {
+bool RepositoryAdminImpl::createFileRepository(const VqbString& path) try {
     return createRepositoryTables(fileConnection(path), "", VqbString());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::createRepositoryTables(const VqbString& connection, const VqbString& tablePrefix,
@@ -211,12 +220,14 @@ bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbSt
     return ok;
 }
 
-bool RepositoryAdminImpl::deleteRepository(const VqbString& connection, const VqbString& tablePrefix) {
+bool RepositoryAdminImpl::deleteRepository(const VqbString& connection, const VqbString& tablePrefix) try {
     RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
     if (!repository) return false;
     bool ok = dropTablesIn(repository);
     repository->release();
     return ok;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
@@ -284,7 +295,7 @@ bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
     return ok;
 }
 
-bool RepositoryAdminImpl::deleteFile(const VqbString& path) {
+bool RepositoryAdminImpl::deleteFile(const VqbString& path) try {
     statusCallback_->reportMessage(VqbString::format("Delete file %s", path.asCstr()));
     unsigned rc = np_fio_unlink(path.asCstr());
     if (rc != NP_FIO_OK && rc != NP_FIO_ENOENT)
@@ -292,6 +303,8 @@ bool RepositoryAdminImpl::deleteFile(const VqbString& path) {
     // A journal left by an interrupted writer belongs to the deleted file only.
     for (const char* companion : {"-journal", "-wal", "-shm"}) np_fio_unlink((path + companion).asCstr());
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 void RepositoryAdminImpl::probeRepository(Repository* repository, ReposListEntry& entry) {

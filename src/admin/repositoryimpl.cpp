@@ -4,6 +4,7 @@
 #include <new>
 
 #include "rda_factory.h"
+#include "repos_guard.h"
 #include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
@@ -35,10 +36,12 @@ RepositoryImpl::RepositoryImpl() : lastError_(""), connectionText_(""), tablePre
 
 RepositoryImpl::~RepositoryImpl() = default;
 
-void RepositoryImpl::release() {
+void RepositoryImpl::release() try {
     connection_.reset();
     specReader_.reset();
     delete this;
+} catch (...) {
+    caught(__LINE__);
 }
 
 bool RepositoryImpl::open(bool createFile, RepositoryAdminImpl* admin, RepositoryAccessMode mode,
@@ -177,19 +180,23 @@ bool RepositoryImpl::readVersionInfo() {
 }
 
 void RepositoryImpl::getRepositoryInfo(RepositoryAccessMode& mode, RepositoryKind& kind, int& version,
-                                       int& secondVersion) {
+                                       int& secondVersion) try {
     mode = accessMode_;
     kind = kind_;
     version = version_;
     secondVersion = secondVersion_;
+} catch (...) {
+    caught(__LINE__);
 }
 
-void RepositoryImpl::getConnectionInfo(VqbString& connection, VqbString& tablePrefix) {
+void RepositoryImpl::getConnectionInfo(VqbString& connection, VqbString& tablePrefix) try {
     connection = connectionText_;
     tablePrefix = tablePrefix_;
+} catch (...) {
+    caught(__LINE__);
 }
 
-bool RepositoryImpl::isVersionAcceptable() {
+bool RepositoryImpl::isVersionAcceptable() try {
     if (kind_ != REPOS_KIND_UNIFIED) return false;
     if (version_ == REPOS_CURRENT_VERSION) return true;
     VqbConfigOptions* options = vqbGetConfigOptions("");
@@ -198,6 +205,8 @@ bool RepositoryImpl::isVersionAcceptable() {
     if (logger_ && logger_->getLevel() <= 1)
         reposLog(logger_, 1, kSource, __LINE__, "repository version %d : lowest %d : highest %d", version_, low, high);
     return low <= version_ && version_ <= high;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryImpl::isMinorVersionAcceptable() {
@@ -206,12 +215,14 @@ bool RepositoryImpl::isMinorVersionAcceptable() {
 
 bool RepositoryImpl::hasNCOA() { return kind_ == REPOS_KIND_UNIFIED && ncoaVersion_ == REPOS_CURRENT_NCOA_VERSION; }
 
-bool RepositoryImpl::getTypeVersion(const VqbString& typeName, int* version) {
+bool RepositoryImpl::getTypeVersion(const VqbString& typeName, int* version) try {
     if (version) {
         auto found = typeVersions_.find(typeName);
         *version = found == typeVersions_.end() ? 0 : found->second;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryImpl::isFileDatabase() {
@@ -236,6 +247,15 @@ bool RepositoryImpl::fail(int line, const VqbString& text) {
     status()->reportMessage(text);
     reposLog(logger_ ? logger_ : vqlogGetLogger(REPOS_LOGGER_REPOSITORY), 5, kSource, line, "%s", text.asCstr());
     return false;
+}
+
+void RepositoryImpl::caught(int line) noexcept {
+    const char* text = reposCaughtText();
+    try {
+        fail(line, VqbString(text));
+    } catch (...) {
+        // Not even the text could be kept; the failure value still tells the caller.
+    }
 }
 
 bool RepositoryImpl::notAvailable(int line, const char* what) {

@@ -23,6 +23,7 @@
 #include "repos_tables_xml.h"
 #include "vqlog.h"
 
+class CommonRDAImpl;
 class RepositoryAdminImpl;
 
 // The rows of one table copied from one connection into another (repositoryimpl_worktables.cpp).
@@ -177,6 +178,14 @@ private:
     bool failFromConnection(int line);
     // A text of ours as last error: shown, logged at level 5; false.
     bool fail(int line, const VqbString& text);
+    // An exception stopped a public operation: its text as fail does. Call only inside a catch
+    // block.
+    void caught(int line) noexcept;
+    template <class T>
+    T caught(int line, T failure) noexcept {
+        caught(line);
+        return failure;
+    }
     bool notAvailable(int line, const char* what);
     RepositoryStatusCallback* status() { return statusCallback_ ? statusCallback_ : &dummyCallback_; }
     VqbString table(const char* name) { return connection_->getTableName(name, true, -1); }
@@ -194,6 +203,9 @@ private:
         if (connection_->paramSingletonInt(sql, out, static_cast<int>(sizeof...(Values)), values...)) return true;
         return failFromConnection(line);
     }
+
+    // A common data access for one key/value call; null with the reason as last error.
+    ReposHeld<CommonRDAImpl> keyValueAccess();
 
     bool insertInfoRow(const char* type, int version, const VqbString* description, const VqbString* uuid,
                        const int* minorVersion);

@@ -72,7 +72,7 @@ bool RepositoryImpl::updateVersionInfo(bool ncoaOnly) {
     return true;
 }
 
-bool RepositoryImpl::upgrade() {
+bool RepositoryImpl::upgrade() try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
 
     // A file opened directly is upgraded through the connector, over a connection of its own.
@@ -142,9 +142,11 @@ bool RepositoryImpl::upgrade() {
     if (!readVersionInfo()) return failFromConnection(__LINE__);
     if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Successful finish of repository upgrade.");
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryImpl::upgradeNCOA() {
+bool RepositoryImpl::upgradeNCOA() try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Starting NCOA repository upgrade.");
 
@@ -180,4 +182,6 @@ bool RepositoryImpl::upgradeNCOA() {
     if (logger_->getLevel() <= 1)
         reposLog(logger_, 1, kSource, __LINE__, "Successful finish of NCOA repository upgrade.");
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -584,33 +584,46 @@ ReposDataAccessCursor* RepositoryImpl::selectMetricIdsByExecDate(const VqbDate& 
     return cursor;
 }
 
-bool RepositoryImpl::exportFrequencyTablesById(unsigned from, unsigned to, const VqbString& directory, bool dropAfter) {
+bool RepositoryImpl::exportFrequencyTablesById(unsigned from, unsigned to, const VqbString& directory,
+                                               bool dropAfter) try {
     return exportById("FRQDST", from, to, directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportStandardMetricTablesById(unsigned from, unsigned to, const VqbString& directory,
-                                                    bool dropAfter) {
+                                                    bool dropAfter) try {
     return exportById("HSM", from, to, directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportCustomMetricTablesById(unsigned from, unsigned to, const VqbString& directory,
-                                                  bool dropAfter) {
+                                                  bool dropAfter) try {
     return exportById("HCM", from, to, directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportFrequencyTablesByDate(const VqbDate& from, const VqbDate& to, const VqbString& directory,
-                                                 bool dropAfter) {
+                                                 bool dropAfter) try {
     return exportByDate("FRQDST", selectFieldIdsByJobDate(from, to), directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportStandardMetricTablesByDate(const VqbDate& from, const VqbDate& to,
-                                                      const VqbString& directory, bool dropAfter) {
+                                                      const VqbString& directory, bool dropAfter) try {
     return exportByDate("HSM", selectMetricIdsByExecDate(from, to), directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportCustomMetricTablesByDate(const VqbDate& from, const VqbDate& to, const VqbString& directory,
-                                                    bool dropAfter) {
+                                                    bool dropAfter) try {
     return exportByDate("HCM", selectMetricIdsByExecDate(from, to), directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- import
 
-bool RepositoryImpl::importTableFile(const VqbString& path) {
+bool RepositoryImpl::importTableFile(const VqbString& path) try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     VqDom dom;
     if (!dom.loadFile(path)) return fail(__LINE__, dom.getErrorMessage());
@@ -658,4 +671,6 @@ bool RepositoryImpl::importTableFile(const VqbString& path) {
         if (!connection_->createIndex(file.table, index.second, index.first)) return abort(__LINE__, connectionError());
     if (!connection_->endTransaction(true)) return failFromConnection(__LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

@@ -26,4 +26,8 @@ inline const char* reposCaughtText() noexcept {
     }
 }
 
+// An exception stopped an exported C entry point, which has no object to keep the text: it is
+// logged at level 5 on the library's root logger. Call only inside a catch block.
+void reposLogCaught(const char* sourceFile, int line) noexcept;
+
 #endif

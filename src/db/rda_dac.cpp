@@ -360,14 +360,5 @@ bool RDA_DAC::bulkLoadEnd_INT(bool flush) {
 
 ReposDataAccess* createDacDataAccess(const VqbString& connection, const VqbString& tablePrefix,
                                      RepositoryStatusCallback* callback, VqbString& error) {
-    RDA_DAC* dac = new (std::nothrow) RDA_DAC();
-    if (!dac) {
-        error = reposMessage(530);
-        reposLog(vqlogGetLogger(REPOS_LOGGER_RDA), 5, kSource, __LINE__, "%s", error.asCstr());
-        return nullptr;
-    }
-    if (dac->init(connection, tablePrefix, false, callback)) return dac;
-    error = dac->getGeneralErrorMessage();
-    dac->release();
-    return nullptr;
+    return RDA_BaseImpl::ready(new (std::nothrow) RDA_DAC(), kSource, connection, tablePrefix, false, callback, error);
 }

@@ -11,16 +11,8 @@ namespace {
 
 ReposDataAccess* sqliteDataAccess(const VqbString& file, bool create, RepositoryStatusCallback* callback,
                                   VqbString& error) {
-    RDA_Sqlite* connection = new (std::nothrow) RDA_Sqlite();
-    if (!connection) {
-        error = reposMessage(530);
-        reposLog(vqlogGetLogger(REPOS_LOGGER_RDA), 5, "rda_factory", __LINE__, "%s", error.asCstr());
-        return nullptr;
-    }
-    if (connection->init(file, VqbString(""), create, callback)) return connection;
-    error = connection->getGeneralErrorMessage();
-    connection->release();
-    return nullptr;
+    return RDA_BaseImpl::ready(new (std::nothrow) RDA_Sqlite(), "rda_factory", file, VqbString(""), create, callback,
+                               error);
 }
 
 }  // namespace

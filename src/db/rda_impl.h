@@ -85,6 +85,11 @@ public:
 
     // Set-up run once by the factory. On failure the factory releases the object.
     bool init(const VqbString& connection, const VqbString& prefix, bool create, RepositoryStatusCallback* callback);
+    // The factories' end: a connection just made (null when memory ran out) after its set-up, or
+    // null with the reason in error, logged under source.
+    static ReposDataAccess* ready(RDA_BaseImpl* made, const char* source, const VqbString& connection,
+                                  const VqbString& prefix, bool create, RepositoryStatusCallback* callback,
+                                  VqbString& error);
 
     void lock(const char* source, int line, const char* kind, int id);
     void unlock();
@@ -155,6 +160,15 @@ public:
                            const VqbString& columns);
     bool runCustomIndexDdl(const VqbString& dbType, const VqbString& schema, const VqbString& table,
                            const VqbString& indexName, const VqbString& columns);
+
+    // An exception stopped a public operation of the connection or of one of its statements or
+    // cursors: its text becomes the last error, logged at level 5. Call only inside a catch block.
+    void caught(int line) noexcept;
+    template <class T>
+    T caught(int line, T failure) noexcept {
+        caught(line);
+        return failure;
+    }
 
     int instanceId() const { return instanceId_; }
     const VqbString& tag() const { return tag_; }

@@ -64,13 +64,11 @@ SqliteStatement* RDA_Sqlite::takeStatement(const VqbString& sql) {
 }
 
 void RDA_Sqlite::giveBack(const VqbString& sql, SqliteStatement* statement) {
-    if (!statement) return;
-    if (idle_.size() >= kIdleStatements) {
-        statement->release();
-        return;
-    }
+    ReposHeld<SqliteStatement> held(statement);
+    if (!held || idle_.size() >= kIdleStatements) return;
     statement->clear();
     idle_.emplace(sql.str(), statement);
+    held.release();  // kept idle; ended by dropIdleStatements
 }
 
 void RDA_Sqlite::dropIdleStatements() {
@@ -206,14 +204,19 @@ ReposDataAccessCursor* RDA_Sqlite::paramSelect_INT(const VqbString& sql, const R
     lastError_.setNull();
     lastStatus_ = 0;
     SqliteStatement* prepared = nullptr;
-    SqliteCursor* cursor = openCursor(sql, params, &prepared);
+    ReposHeld<SqliteCursor> cursor(openCursor(sql, params, &prepared));
+    ReposHeld<SqliteStatement> statement(prepared);
     if (!cursor) return nullptr;
-    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(this, sql, prepared, cursor, true);
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(this, sql, prepared, cursor.get(), true);
     if (!result) {
-        cursor->release();
-        giveBack(sql, prepared);
+        cursor.reset();
+        giveBack(sql, statement.release());
         fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
     }
+    // The handles are the result's now.
+    cursor.release();
+    statement.release();
     return result;
 }
 
@@ -483,15 +486,14 @@ RDA_SqliteCursor::RDA_SqliteCursor(RDA_Sqlite* owner, const VqbString& sql, Sqli
 }
 
 void RDA_SqliteCursor::dropHandles() {
-    if (cursor_) cursor_->release();
-    if (prepared_) {
-        if (recycle_)
-            sqlite_->giveBack(sql_, prepared_);
-        else
-            prepared_->release();
-    }
-    cursor_ = nullptr;
-    prepared_ = nullptr;
+    // The members are cleared first: a give-back that throws must not leave them to end twice.
+    ReposHeld<SqliteCursor> cursor(std::exchange(cursor_, nullptr));
+    SqliteStatement* prepared = std::exchange(prepared_, nullptr);
+    cursor.reset();
+    if (recycle_)
+        sqlite_->giveBack(sql_, prepared);
+    else if (prepared)
+        prepared->release();
 }
 
 void RDA_SqliteCursor::release_INT() {

@@ -1,10 +1,10 @@
 // Text listing of the built-in repository tables for people reading the schema.
 #include <algorithm>
-#include <exception>
 #include <string>
 #include <vector>
 
 #include "np_fio.h"
+#include "repos_guard.h"
 #include "repos_repository.h"
 #include "repos_schema.h"
 #include "repos_tables.h"
@@ -156,11 +156,10 @@ unsigned writeSchema(const char* path, bool sortByName, bool withDescriptions, b
 }  // namespace
 
 extern "C" REPOS_EXPORT unsigned writeRepositorySchemaInfo(const char* path, bool sortByName, bool withDescriptions,
-                                                           bool singleGroup) {
+                                                           bool singleGroup) try {
     if (path == nullptr) return NP_FIO_EINVAL;
-    try {
-        return writeSchema(path, sortByName, withDescriptions, singleGroup);
-    } catch (const std::exception&) {
-        return NP_FIO_EGENERIC;
-    }
+    return writeSchema(path, sortByName, withDescriptions, singleGroup);
+} catch (...) {
+    reposLogCaught("schema_dump", __LINE__);
+    return NP_FIO_EGENERIC;
 }

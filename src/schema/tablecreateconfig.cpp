@@ -3,6 +3,7 @@
 #include <new>
 
 #include "np_uchar.h"
+#include "repos_guard.h"
 #include "vqbmessage.h"
 #include "vqdom.h"
 
@@ -334,6 +335,9 @@ VqCommandCursor* VqCreateSpecDocImpl::getIndexCommands(const VqbString& indexNam
 
 }  // namespace VqTableCreateNS
 
-extern "C" REPOS_EXPORT VqTableCreateNS::VqCreateSpecDoc* getTableCreationSpec() {
+extern "C" REPOS_EXPORT VqTableCreateNS::VqCreateSpecDoc* getTableCreationSpec() try {
     return new (std::nothrow) VqTableCreateNS::VqCreateSpecDocImpl();
+} catch (...) {
+    reposLogCaught("tablecreateconfig", __LINE__);
+    return nullptr;
 }
