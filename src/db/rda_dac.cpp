@@ -128,11 +128,7 @@ void RDA_DAC::loadDbmsMaxTextLen() {
 
 void RDA_DAC::loadMaxTextLen() {
     // A repository not created yet has no KEYVAL table: that is no failure worth a log entry.
-    {
-        DacTable* keyval = lookupTable(getTableName_INT("KEYVAL", false, -1));
-        if (!keyval) return;
-        keyval->release();
-    }
+    if (!reposHold(lookupTable(getTableName_INT("KEYVAL", false, -1)))) return;
     VqbString sql = VqbString::format("SELECT V_VALUE FROM %s WHERE V_KEY = 'MAX_TEXT_LEN'",
                                       getTableName_INT("KEYVAL", true, -1).asCstr());
     int64_t value = 0;
@@ -282,16 +278,17 @@ ReposDataAccessStatement* RDA_DAC::prepareStatement(const VqbString& sql, bool b
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    DacStatement* statement = batch ? connection_->prepareBatch(sql) : connection_->prepare(sql);
+    ReposHeld<DacStatement> statement(batch ? connection_->prepareBatch(sql) : connection_->prepare(sql));
     if (!statement) {
         failConnector(__LINE__, connection_->getErrorText());
         return nullptr;
     }
-    RDA_DACStatement* result = new (std::nothrow) RDA_DACStatement(this, sql, statement);
+    RDA_DACStatement* result = new (std::nothrow) RDA_DACStatement(this, sql, statement.get());
     if (!result) {
-        statement->release();
         fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
     }
+    statement.release();  // the result's now
     return result;
 }
 

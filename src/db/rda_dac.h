@@ -108,7 +108,7 @@ private:
     ReposDataAccessCursor* selectWithTypes(const char* name, const VqbString& sql, const VqbString& types,
                                            const RDA_Params& params);
     // Prepared and bound for reading (long texts are never stored); null with the last error set.
-    DacStatement* prepareBound(const VqbString& sql, const VqbString& types, const RDA_Params& params);
+    ReposHeld<DacStatement> prepareBound(const VqbString& sql, const VqbString& types, const RDA_Params& params);
     bool singleValue(const VqbString& sql, const VqbString& types, const RDA_Params& params, int64_t* out);
     DacConnection* bigStringConnection();
 

@@ -267,7 +267,8 @@ bool RDA_Sqlite::paramSingleton_INT(const VqbString& sql, int64_t* out, const RD
     lastError_.setNull();
     lastStatus_ = 0;
     SqliteStatement* prepared = nullptr;
-    SqliteCursor* cursor = openCursor(sql, params, &prepared);
+    ReposHeld<SqliteCursor> cursor(openCursor(sql, params, &prepared));
+    ReposHeld<SqliteStatement> statement(prepared);
     if (!cursor) return false;
     bool ok = false;
     switch (cursor->next()) {
@@ -284,8 +285,8 @@ bool RDA_Sqlite::paramSingleton_INT(const VqbString& sql, int64_t* out, const RD
             failWithStatus(__LINE__, text, cursor->getErrorCode());
         }
     }
-    cursor->release();
-    giveBack(sql, prepared);
+    cursor.reset();
+    giveBack(sql, statement.release());
     return ok;
 }
 
@@ -303,16 +304,17 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    SqliteStatement* statement = db_->prepare(sql);
+    ReposHeld<SqliteStatement> statement(db_->prepare(sql));
     if (!statement) {
         databaseFailure(__LINE__);
         return nullptr;
     }
-    RDA_SqliteStatement* result = new (std::nothrow) RDA_SqliteStatement(this, sql, statement);
+    RDA_SqliteStatement* result = new (std::nothrow) RDA_SqliteStatement(this, sql, statement.get());
     if (!result) {
-        statement->release();
         fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
     }
+    statement.release();  // the result's now
     return result;
 }
 
@@ -334,7 +336,7 @@ bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbStr
     if (!beginTransaction_INT(false, nullptr)) return failed();
     VqbString table = getTableName_INT("BIGSTR", true, -1);
     VqbString sql = VqbString::format("INSERT INTO %s (BS_REFID, BS_SEQ, BS_DATA) VALUES (?,?,?)", table.asCstr());
-    SqliteStatement* statement = db_->prepare(sql);
+    ReposHeld<SqliteStatement> statement(db_->prepare(sql));
     bool ok = statement != nullptr;
     if (!ok) databaseFailure(__LINE__);
     const char* rest = value.asCstr();
@@ -353,7 +355,7 @@ bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbStr
         rest += bytes;
         left -= bytes;
     }
-    if (statement) statement->release();
+    statement.reset();
     if (!ok) {
         VqbString keep = lastError_;
         endTransaction_INT(false);
@@ -382,7 +384,7 @@ bool RDA_Sqlite::getBigString_INT(const VqbString& value, VqbString* out, VqbStr
     VqbString table = getTableName_INT("BIGSTR", true, -1);
     VqbString sql = VqbString::format("SELECT BS_DATA FROM %s WHERE BS_REFID = %u ORDER BY BS_SEQ", table.asCstr(), id);
     RDA_TRACE("RDA_Sqlite::getBigString_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
-    SqliteCursor* cursor = db_ ? db_->query(sql) : nullptr;
+    ReposHeld<SqliteCursor> cursor(db_ ? db_->query(sql) : nullptr);
     if (!cursor) {
         if (db_)
             databaseFailure(__LINE__);
@@ -399,7 +401,7 @@ bool RDA_Sqlite::getBigString_INT(const VqbString& value, VqbString* out, VqbStr
         cursor->getErrorMessage(text);
         fail(kSource, __LINE__, text);
     }
-    cursor->release();
+    cursor.reset();
     if (out) *out = VqbString(std::move(joined));
     return true;
 }
@@ -446,19 +448,19 @@ bool RDA_SqliteStatement::execute_INT() {
 ReposDataAccessCursor* RDA_SqliteStatement::select_INT() {
     RDA_TRACE("RDA_SqliteStatement::select_INT [%s]", tag().asCstr());
     if (!usable(__LINE__)) return nullptr;
-    SqliteCursor* cursor = statement_->select();
+    ReposHeld<SqliteCursor> cursor(statement_->select());
     if (!cursor) {
         VqbString text;
         statement_->getErrorMessage(text);
         sqlite_->fail(kSource, __LINE__, text);
         return nullptr;
     }
-    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor, false);
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor.get(), false);
     if (!result) {
-        cursor->release();
         sqlite_->fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
     }
+    cursor.release();  // the result's now
     handedOver_ = true;
     return result;
 }
