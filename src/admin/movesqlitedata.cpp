@@ -258,7 +258,7 @@ bool LegacyRebuild::openFiles(const VqbString& sourcePath, const VqbString& targ
 }
 
 bool LegacyRebuild::readSourceTables() {
-    SqliteCursor* cursor = source_->query("SELECT name FROM sqlite_master WHERE type IN ('table', 'view')");
+    ReposHeld<SqliteCursor> cursor(source_->query("SELECT name FROM sqlite_master WHERE type IN ('table', 'view')"));
     if (!cursor) return fail(__LINE__, reposMessage(1287));
     int state;
     while ((state = cursor->next()) == 1) {
@@ -266,7 +266,7 @@ bool LegacyRebuild::readSourceTables() {
         name.lowercase();
         sourceTables_.insert(name.str());
     }
-    cursor->release();
+    cursor.reset();
     if (state == 2) return fail(__LINE__, reposMessage(1287));
     return true;
 }
@@ -313,16 +313,14 @@ bool LegacyRebuild::copyCatalogueTable(const ReposColumnDef* first) {
 
     VqbString insertSql = VqbString::format("INSERT INTO \"%s\" (%s) VALUES (%s)", table, columnList.asCstr(),
                                             placeholders.asCstr());
-    SqliteStatement* insert = prepareTarget(__LINE__, insertSql);
+    ReposHeld<SqliteStatement> insert(prepareTarget(__LINE__, insertSql));
     if (!insert) return false;
-    setup.insert = insert;
+    setup.insert = insert.get();
     TableReadHolder reader = createTableRead(setup, table);
     bool ok = reader ? copyTable(*reader, *insert, table, columns.size()) : fail(__LINE__, reposMessage(530));
     if (reader && logger_->getLevel() <= 1)
         reposLog(logger_, 1, kSource, __LINE__, "Table %s from %s (version %g) by %s", table, legacyTable, version_,
                  def.reader);
-    reader.reset();
-    insert->release();
     return ok;
 }
 
@@ -401,7 +399,7 @@ bool LegacyRebuild::listFrequencyTables(std::vector<VqbString>& names) {
                       : "SELECT name FROM sqlite_master where type='table' and name like 'frqdist%' and "
                         "name <> 'frqdist' and name <> 'FRQDIST'");
     callback_->reportMessage(sql);
-    SqliteCursor* cursor = source_->query(sql);
+    ReposHeld<SqliteCursor> cursor(source_->query(sql));
     if (!cursor) {
         // A file without frequency results.
         callback_->reportMessage("Couldn't get list of freq dist tables");
@@ -411,7 +409,7 @@ bool LegacyRebuild::listFrequencyTables(std::vector<VqbString>& names) {
     while ((state = cursor->next()) == 1) names.push_back(cursor->getText(0));
     VqbString why;
     if (state == 2) cursor->getErrorMessage(why);
-    cursor->release();
+    cursor.reset();
     if (state == 2) return fail(__LINE__, reposMessage(1293, "frqdist", why.asCstr()));
     return true;
 }
@@ -443,9 +441,8 @@ bool LegacyRebuild::copyFrequencyTable(const VqbString& legacyName, const VqbStr
         !execTarget(__LINE__,
                     VqbString::format("CREATE TABLE \"%s\" (fr_value TEXT, fr_count INTEGER, fr_mcval TEXT)", t)))
         return false;
-    std::unique_ptr<SqliteStatement, void (*)(SqliteStatement*)> insert(
-        prepareTarget(__LINE__, VqbString::format("INSERT INTO \"%s\" (fr_value, fr_count) VALUES (?,?)", t)),
-        [](SqliteStatement* s) { s->release(); });
+    ReposHeld<SqliteStatement> insert(
+        prepareTarget(__LINE__, VqbString::format("INSERT INTO \"%s\" (fr_value, fr_count) VALUES (?,?)", t)));
     if (!insert) return false;
 
     const std::vector<VqbString> columns{VqbString("fr_value"), VqbString("fr_count")};

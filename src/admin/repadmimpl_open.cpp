@@ -118,19 +118,14 @@ Repository* RepositoryAdminImpl::openRepository(const VqbString& name, bool vali
 
 bool RepositoryAdminImpl::lookupRepository(const VqbString& name, VqbString& connection, VqbString& tablePrefix,
                                            bool& isFile) try {
-    RepositoryConfigurationManager* manager = getRepositoryConfigurationManager();
-    RepositoryConfiguration* configuration = manager ? manager->getRepositoryConfiguration(name) : nullptr;
-    if (!configuration) {
-        if (manager) manager->release();
-        return fail(__LINE__, reposMessage(1306, name.asCstr()));
-    }
+    ReposHeld<RepositoryConfigurationManager> manager(getRepositoryConfigurationManager());
+    ReposHeld<RepositoryConfiguration> configuration(manager ? manager->getRepositoryConfiguration(name) : nullptr);
+    if (!configuration) return fail(__LINE__, reposMessage(1306, name.asCstr()));
     isFile = configuration->getConnectorKind() == REPOS_CONNECTOR_FILE;
     VqbString text = configuration->getConnection();
     if (!text.isNull() && !text.isEmpty()) connection = text;
     text = configuration->getTablePrefix();
     if (!text.isNull() && !text.isEmpty()) tablePrefix = text;
-    configuration->release();
-    manager->release();
     return true;
 } catch (...) {
     return caught(__LINE__, false);
@@ -151,11 +146,8 @@ bool RepositoryAdminImpl::createFileRepository(const VqbString& path) try {
 bool RepositoryAdminImpl::createRepositoryTables(const VqbString& connection, const VqbString& tablePrefix,
                                                  const VqbString& ddlFile) {
     if (!tablePrefix.isEmpty() && !np_uchar_isalpha(tablePrefix.asCstr())) return fail(__LINE__, reposMessage(1303));
-    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
-    if (!repository) return false;
-    bool ok = createTablesIn(repository, ddlFile);
-    repository->release();
-    return ok;
+    ReposHeld<RepositoryImpl> repository(openRepositoryImpl(connection, tablePrefix, false, nullptr));
+    return repository && createTablesIn(repository.get(), ddlFile);
 }
 
 bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbString& ddlFile) {
@@ -221,11 +213,8 @@ bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbSt
 }
 
 bool RepositoryAdminImpl::deleteRepository(const VqbString& connection, const VqbString& tablePrefix) try {
-    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
-    if (!repository) return false;
-    bool ok = dropTablesIn(repository);
-    repository->release();
-    return ok;
+    ReposHeld<RepositoryImpl> repository(openRepositoryImpl(connection, tablePrefix, false, nullptr));
+    return repository && dropTablesIn(repository.get());
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -337,11 +326,10 @@ void RepositoryAdminImpl::probeRepository(Repository* repository, ReposListEntry
 }
 
 bool RepositoryAdminImpl::checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix) {
-    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
+    ReposHeld<RepositoryImpl> repository(openRepositoryImpl(connection, tablePrefix, false, nullptr));
     if (!repository) return false;
     ReposDataAccess* db = repository->connection();
     bool supported = db->checkDatabaseSupported();
     if (!supported) connectionFailure(__LINE__, db);
-    repository->release();
     return supported;
 }

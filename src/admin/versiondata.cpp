@@ -57,7 +57,7 @@ bool RepositoryImpl::ensureIdCounters() {
 
     const VqbString counters = table("UCURID");
     std::map<VqbString, int64_t> values;
-    ReposDataAccessCursor* cursor = connection_->paramSelect("SELECT NI_KEY, NI_VAL FROM " + counters, 0);
+    ReposHeld<ReposDataAccessCursor> cursor(connection_->paramSelect("SELECT NI_KEY, NI_VAL FROM " + counters, 0));
     if (!cursor) return rollback(__LINE__);
     while (cursor->next() == 1) {
         VqbString key = cursor->getString(0);
@@ -65,14 +65,14 @@ bool RepositoryImpl::ensureIdCounters() {
         auto found = values.find(key);
         if (found == values.end() || value > found->second) values[key] = value;
     }
-    cursor->release();
+    cursor.reset();
 
     ReposCatalogWalk walk(ReposCatalogId::Main);
     while (const ReposColumnDef* record = walk.next()) {
         if (isReposEndRecord(record) || !record->column) continue;
         if (!(record->flags & REPOS_COL_PRIMARY) || record->type != VQB_TYPE_INT) continue;
         VqbString sql = VqbString::format("SELECT MAX(%s) FROM %s", record->column, table(record->table).asCstr());
-        ReposDataAccessCursor* highest = connection_->paramSelect(sql, 0);
+        ReposHeld<ReposDataAccessCursor> highest(connection_->paramSelect(sql, 0));
         if (!highest) {
             logFailure(__LINE__, 2);
             continue;
@@ -82,7 +82,6 @@ bool RepositoryImpl::ensureIdCounters() {
             auto found = values.find(record->table);
             if (found == values.end() || value > found->second) values[record->table] = value;
         }
-        highest->release();
     }
 
     if (!connection_->paramExec("DELETE FROM " + counters, nullptr, 0)) return rollback(__LINE__);
