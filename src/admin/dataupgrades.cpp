@@ -334,8 +334,8 @@ bool ReposDataUpgrade::fillMissing(const FillSpec& spec) {
 bool ReposDataUpgrade::ensureTaskDates() {
     const VqbString tasks = table("MJOB");
     // The users and edit date a task already has are kept; only what is missing is stamped.
-    ReposHeld<ReposDataAccessCursor> cursor = selectCached(
-        __LINE__, "SELECT JB_ID, JB_CRUSR, JB_EDDAT, JB_EDUSR FROM " + tasks + " WHERE JB_CRDAT IS NULL OR JB_CRDAT = 0.0");
+    auto cursor = selectCached(__LINE__, "SELECT JB_ID, JB_CRUSR, JB_EDDAT, JB_EDUSR FROM " + tasks +
+                                             " WHERE JB_CRDAT IS NULL OR JB_CRDAT = 0.0");
     if (!cursor) return false;
     struct Task {
         VqbDatavar createdUser, editDate, editUser;
