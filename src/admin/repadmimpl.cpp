@@ -77,15 +77,6 @@ bool RepositoryAdminImpl::fail(int line, const VqbString& text) {
     return false;
 }
 
-void RepositoryAdminImpl::caught(int line) noexcept {
-    const char* text = reposCaughtText();
-    try {
-        fail(line, VqbString(text));
-    } catch (...) {
-        // Not even the text could be kept; the failure value still tells the caller.
-    }
-}
-
 bool RepositoryAdminImpl::notAvailable(int line, const char* what) {
     return fail(line, VqbString::format("%s is not available in this build.", what));
 }

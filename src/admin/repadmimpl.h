@@ -5,6 +5,7 @@
 
 #include "repos_admin.h"
 #include "repos_dataaccess.h"
+#include "repos_guard.h"
 #include "repos_repository.h"
 #include "vqlog.h"
 
@@ -48,7 +49,7 @@ struct ReposListEntry {
     bool isFile = false;
 };
 
-class RepositoryAdminImpl : public RepositoryAdmin {
+class RepositoryAdminImpl : public RepositoryAdmin, private ReposGuard<RepositoryAdminImpl> {
 public:
     RepositoryAdminImpl(unsigned flags, const char* listFile);
     ~RepositoryAdminImpl() override;
@@ -101,14 +102,9 @@ public:
 
 private:
     bool fail(int line, const VqbString& text);
-    // An exception stopped a public operation: its text as fail does. Call only inside a catch
-    // block.
-    void caught(int line) noexcept;
-    template <class T>
-    T caught(int line, T failure) noexcept {
-        caught(line);
-        return failure;
-    }
+    // An exception stopped a public operation (caught): its text as fail does.
+    friend class ReposGuard<RepositoryAdminImpl>;
+    void keepCaught(int line, const char* text) { fail(line, VqbString(text)); }
     bool notAvailable(int line, const char* what);
     // The connection's reason (its detail, else its general text) as last error; false.
     bool connectionFailure(int line, ReposDataAccess* db);

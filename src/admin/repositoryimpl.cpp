@@ -4,7 +4,6 @@
 #include <new>
 
 #include "rda_factory.h"
-#include "repos_guard.h"
 #include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
@@ -247,15 +246,6 @@ bool RepositoryImpl::fail(int line, const VqbString& text) {
     status()->reportMessage(text);
     reposLog(logger_ ? logger_ : vqlogGetLogger(REPOS_LOGGER_REPOSITORY), 5, kSource, line, "%s", text.asCstr());
     return false;
-}
-
-void RepositoryImpl::caught(int line) noexcept {
-    const char* text = reposCaughtText();
-    try {
-        fail(line, VqbString(text));
-    } catch (...) {
-        // Not even the text could be kept; the failure value still tells the caller.
-    }
 }
 
 bool RepositoryImpl::notAvailable(int line, const char* what) {

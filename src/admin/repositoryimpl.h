@@ -17,6 +17,7 @@
 
 #include "repos_callbacks.h"
 #include "repos_dataaccess.h"
+#include "repos_guard.h"
 #include "repos_held.h"
 #include "repos_repository.h"
 #include "repos_tables.h"
@@ -39,7 +40,7 @@ struct ReposRowCopy {
 bool reposCopyRows(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy,
                    RepositoryStatusCallback* status, VqbString& error, long long* rows = nullptr);
 
-class RepositoryImpl : public Repository {
+class RepositoryImpl : public Repository, private ReposGuard<RepositoryImpl> {
 public:
     RepositoryImpl();
 
@@ -178,14 +179,9 @@ private:
     bool failFromConnection(int line);
     // A text of ours as last error: shown, logged at level 5; false.
     bool fail(int line, const VqbString& text);
-    // An exception stopped a public operation: its text as fail does. Call only inside a catch
-    // block.
-    void caught(int line) noexcept;
-    template <class T>
-    T caught(int line, T failure) noexcept {
-        caught(line);
-        return failure;
-    }
+    // An exception stopped a public operation (caught): its text as fail does.
+    friend class ReposGuard<RepositoryImpl>;
+    void keepCaught(int line, const char* text) { fail(line, VqbString(text)); }
     bool notAvailable(int line, const char* what);
     RepositoryStatusCallback* status() { return statusCallback_ ? statusCallback_ : &dummyCallback_; }
     VqbString table(const char* name) { return connection_->getTableName(name, true, -1); }

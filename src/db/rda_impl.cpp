@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "np_uchar.h"
-#include "repos_guard.h"
 #include "repos_tables.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
@@ -409,14 +408,9 @@ bool RDA_BaseImpl::runCustomIndexDdl(const VqbString& dbType, const VqbString& s
 
 // ---- connection: public operations
 
-void RDA_BaseImpl::caught(int line) noexcept {
-    const char* text = reposCaughtText();
-    try {
-        RDA_LockScope scope(this, kSource, line, "REPO", instanceId_);
-        fail(kSource, line, VqbString(text));
-    } catch (...) {
-        // Not even the text could be kept; the failure value still tells the caller.
-    }
+void RDA_BaseImpl::keepCaught(int line, const char* text) {
+    RDA_LockScope scope(this, kSource, line, "REPO", instanceId_);
+    fail(kSource, line, VqbString(text));
 }
 
 #define RDA_LOCKED RDA_LockScope scope(this, kSource, __LINE__, "REPO", instanceId_)

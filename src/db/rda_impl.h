@@ -12,6 +12,7 @@
 
 #include "repos_cursors.h"
 #include "repos_dataaccess.h"
+#include "repos_guard.h"
 #include "repos_held.h"
 #include "repos_tablecreate.h"
 #include "reposlog.h"
@@ -79,7 +80,7 @@ VqbString format(uint32_t id);
 size_t chunkBytes(const char* text, size_t bytes, size_t limit);
 }  // namespace RDA_BigString
 
-class RDA_BaseImpl : public ReposDataAccess {
+class RDA_BaseImpl : public ReposDataAccess, public ReposGuard<RDA_BaseImpl> {
 public:
     RDA_BaseImpl();
 
@@ -162,13 +163,8 @@ public:
                            const VqbString& indexName, const VqbString& columns);
 
     // An exception stopped a public operation of the connection or of one of its statements or
-    // cursors: its text becomes the last error, logged at level 5. Call only inside a catch block.
-    void caught(int line) noexcept;
-    template <class T>
-    T caught(int line, T failure) noexcept {
-        caught(line);
-        return failure;
-    }
+    // cursors (their caught): its text becomes the last error, logged at level 5.
+    void keepCaught(int line, const char* text);
 
     int instanceId() const { return instanceId_; }
     const VqbString& tag() const { return tag_; }
