@@ -200,8 +200,10 @@ private:
         return failFromConnection(line);
     }
 
-    // A common data access for one key/value call; null with the reason as last error.
-    ReposHeld<CommonRDAImpl> keyValueAccess();
+    // One key/value call on a common data access made for it alone; on failure (false, null) the
+    // reason is the last error.
+    template <class Result, class Call>
+    Result withKeyValues(Call call);
 
     bool insertInfoRow(const char* type, int version, const VqbString* description, const VqbString* uuid,
                        const int* minorVersion);
@@ -221,9 +223,9 @@ private:
     // Dashboard-default helpers (versiondata.cpp).
     bool ensureCounterAtLeast(const char* key, int value);
     // A failed connection call: its reason as last error, then as abortDashboard.
-    bool dashboardFailure(int line, ReposDataAccessCursor* cursor);
-    // Releases the cursor and rolls the step's transaction back; false.
-    bool abortDashboard(ReposDataAccessCursor* cursor);
+    bool dashboardFailure(int line, ReposHeld<ReposDataAccessCursor> cursor);
+    // Ends the cursor, then rolls the step's transaction back; false.
+    bool abortDashboard(ReposHeld<ReposDataAccessCursor> cursor);
 
     VqbString lastError_;
     RepositoryAdminImpl* admin_ = nullptr;

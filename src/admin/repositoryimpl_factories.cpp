@@ -61,47 +61,49 @@ FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() try {
 }
 
 // Each key/value call works through a common data access made for it alone.
-ReposHeld<CommonRDAImpl> RepositoryImpl::keyValueAccess() {
+template <class Result, class Call>
+Result RepositoryImpl::withKeyValues(Call call) {
     if (!connection_) {
         fail(__LINE__, reposMessage(1161));
-        return nullptr;
+        return Result();
     }
     ReposHeld<CommonRDAImpl> common(new (std::nothrow) CommonRDAImpl(connection_.get()));
-    if (!common) fail(__LINE__, reposMessage(530));
-    return common;
+    if (!common) {
+        fail(__LINE__, reposMessage(530));
+        return Result();
+    }
+    Result result = call(*common);
+    // The data access logged its reason; the caller asks this object.
+    if (!result) lastError_ = common->getErrorMessage();
+    return result;
 }
 
 bool RepositoryImpl::setKeyValue(const VqbString& key, const VqbString& value) try {
-    auto common = keyValueAccess();
-    return common && common->setKeyValue(key, value);
+    return withKeyValues<bool>([&](CommonRDAImpl& common) { return common.setKeyValue(key, value); });
 } catch (...) {
     return caught(__LINE__, false);
 }
 
 bool RepositoryImpl::getKeyValue(const VqbString& key, VqbString& value) try {
-    auto common = keyValueAccess();
-    return common && common->getKeyValue(key, &value);
+    return withKeyValues<bool>([&](CommonRDAImpl& common) { return common.getKeyValue(key, &value); });
 } catch (...) {
     return caught(__LINE__, false);
 }
 
 bool RepositoryImpl::deleteKeyValue(const VqbString& key) try {
-    auto common = keyValueAccess();
-    return common && common->deleteKeyValue(key);
+    return withKeyValues<bool>([&](CommonRDAImpl& common) { return common.deleteKeyValue(key); });
 } catch (...) {
     return caught(__LINE__, false);
 }
 
 ReposDataAccessCursor* RepositoryImpl::listKeyValueKeys() try {
-    auto common = keyValueAccess();
-    return common ? common->listKeyValueKeys() : nullptr;
+    return withKeyValues<ReposDataAccessCursor*>([](CommonRDAImpl& common) { return common.listKeyValueKeys(); });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* RepositoryImpl::listKeyValues() try {
-    auto common = keyValueAccess();
-    return common ? common->listKeyValues() : nullptr;
+    return withKeyValues<ReposDataAccessCursor*>([](CommonRDAImpl& common) { return common.listKeyValues(); });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }

@@ -2,6 +2,7 @@
 // cover every id in use, and the monitor dashboard's default objects. New repositories run them
 // too, as the end of their initial monitor data.
 #include <map>
+#include <utility>
 
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -97,13 +98,13 @@ bool RepositoryImpl::ensureIdCounters() {
     return true;
 }
 
-bool RepositoryImpl::dashboardFailure(int line, ReposDataAccessCursor* cursor) {
+bool RepositoryImpl::dashboardFailure(int line, ReposHeld<ReposDataAccessCursor> cursor) {
     failFromConnection(line);
-    return abortDashboard(cursor);
+    return abortDashboard(std::move(cursor));
 }
 
-bool RepositoryImpl::abortDashboard(ReposDataAccessCursor* cursor) {
-    if (cursor) cursor->release();
+bool RepositoryImpl::abortDashboard(ReposHeld<ReposDataAccessCursor> cursor) {
+    cursor.reset();
     connection_->endTransaction(false);
     return false;
 }
@@ -161,13 +162,13 @@ bool RepositoryImpl::ensureDashboardDefaults() {
     for (size_t i = 0; i < sizeof kDimensions / sizeof kDimensions[0]; ++i) {
         VqbDatavar name(kDimensions[i]);
         status()->reportMessage(findDimension);
-        ReposDataAccessCursor* cursor = connection_->paramSelect(findDimension, 1, &name);
+        ReposHeld<ReposDataAccessCursor> cursor(connection_->paramSelect(findDimension, 1, &name));
         if (!cursor) return dashboardFailure(__LINE__, nullptr);
         int state = cursor->next();
-        if (state == 2) return dashboardFailure(__LINE__, cursor);
+        if (state == 2) return dashboardFailure(__LINE__, std::move(cursor));
         int64_t id = 0;
         if (state == 1) id = cursor->getValue(0).asInt64();
-        cursor->release();
+        cursor.reset();
         if (state == 0) {
             if (i == 0) {
                 id = kDefaultId;
@@ -187,20 +188,19 @@ bool RepositoryImpl::ensureDashboardDefaults() {
 
         const VqbString selectGroups = "SELECT GRP_ID FROM " + groups;
         status()->reportMessage(selectGroups);
-        ReposDataAccessCursor* groupCursor = connection_->paramSelect(selectGroups, 0);
+        ReposHeld<ReposDataAccessCursor> groupCursor(connection_->paramSelect(selectGroups, 0));
         if (!groupCursor) return dashboardFailure(__LINE__, nullptr);
         // Read whole before the inserts below touch the tables.
-        if (!groupCursor->cacheAll()) return dashboardFailure(__LINE__, groupCursor);
+        if (!groupCursor->cacheAll()) return dashboardFailure(__LINE__, std::move(groupCursor));
         VqbDatavar dimension(static_cast<long long>(id)), weight(1.0);
         while ((state = groupCursor->next()) == 1) {
             VqbDatavar group(static_cast<long long>(groupCursor->getValue(0).asInt64()));
             int linked = 0;
-            if (!singletonInt(__LINE__, countLinks, &linked, &dimension, &group)) return abortDashboard(groupCursor);
+            if (!singletonInt(__LINE__, countLinks, &linked, &dimension, &group)) return abortDashboard(std::move(groupCursor));
             if (linked == 0 && !exec(__LINE__, insertLink, &dimension, &group, &one, &weight))
-                return abortDashboard(groupCursor);
+                return abortDashboard(std::move(groupCursor));
         }
-        if (state == 2) return dashboardFailure(__LINE__, groupCursor);
-        groupCursor->release();
+        if (state == 2) return dashboardFailure(__LINE__, std::move(groupCursor));
     }
 
     if (!exec(__LINE__, "UPDATE " + table("EXEC") + " SET GRP_ID=? WHERE GRP_ID IS NULL", &one))

@@ -47,11 +47,18 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 
 namespace {
 
+// Fresh objects for each run, so a text left by an earlier run cannot pass for this one's.
+struct Objects {
+    ReposHeld<RepositoryAdminImpl> admin;
+    ReposHeld<RepositoryImpl> repository;
+    ReposDataAccess* db() const { return repository->connection(); }
+};
+
 // One entry point: run answers whether it succeeded; error is the text it left for the caller.
 struct Entry {
     const char* name;
-    std::function<bool()> run;
-    std::function<std::string()> error;
+    std::function<bool(Objects&)> run;
+    std::function<std::string(Objects&)> error;
 };
 
 class Guard : public ::testing::Test {
@@ -60,19 +67,21 @@ protected:
         dir_ = new TempDir();
         config_ = new ConfigScope();
         config_->set("REPOS/TABLE_LIST_PATH", dir_->path().c_str());
-        admin_ = reposHold(static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr)));
-        ASSERT_TRUE(admin_->createFileRepository(file().c_str())) << admin_->getErrorMessage().str();
-        repository_ = reposHold(static_cast<RepositoryImpl*>(admin_->openFileRepository(file().c_str(), false)));
-        ASSERT_NE(repository_, nullptr);
-        ASSERT_TRUE(repository_->setKeyValue("guard", "value"));
+        Objects made = objects();
+        ASSERT_TRUE(made.admin->createFileRepository(file().c_str())) << made.admin->getErrorMessage().str();
     }
     static void TearDownTestSuite() {
-        repository_.reset();
-        admin_.reset();
         delete config_;
         delete dir_;
     }
     static std::string file() { return dir_->file("guard.db"); }
+    static Objects objects() {
+        Objects made;
+        made.admin = reposHold(static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr)));
+        if (fileExists(file()))
+            made.repository = reposHold(static_cast<RepositoryImpl*>(made.admin->openFileRepository(file().c_str(), false)));
+        return made;
+    }
 
     // Fails allocation 1, 2, 3, 5, 8 ... of the entry until one run needs fewer. Each failed run
     // must leave a text; some must be the guard's own, or the sweep never reached a throw.
@@ -80,16 +89,18 @@ protected:
         SCOPED_TRACE(entry.name);
         int guarded = 0;
         for (long n = 1, step = 1;; n += step, step = n - step) {
+            Objects made = objects();
+            ASSERT_NE(made.repository, nullptr);
             t_fired = false;
             t_countdown = n;
-            bool ok = entry.run();
+            bool ok = entry.run(made);
             t_countdown = 0;
             if (!t_fired) {
                 EXPECT_TRUE(ok) << "without a failed allocation";
                 break;
             }
             if (ok) continue;
-            std::string text = entry.error();
+            std::string text = entry.error(made);
             EXPECT_FALSE(text.empty()) << "allocation " << n;
             if (text == "out of memory") ++guarded;
         }
@@ -98,44 +109,41 @@ protected:
 
     static TempDir* dir_;
     static ConfigScope* config_;
-    static ReposHeld<RepositoryAdminImpl> admin_;
-    static ReposHeld<RepositoryImpl> repository_;
 };
 
 TempDir* Guard::dir_ = nullptr;
 ConfigScope* Guard::config_ = nullptr;
-ReposHeld<RepositoryAdminImpl> Guard::admin_;
-ReposHeld<RepositoryImpl> Guard::repository_;
 
 // The arguments are made before the sweep: only the entry point's own allocations may fail.
 TEST_F(Guard, EveryFamilyAnswersItsFailureValueWithAText) {
-    ReposDataAccess* db = repository_->connection();
-    RepositoryAdmin* admin = admin_.get();
-    Repository* repository = repository_.get();
-    const VqbString select = "SELECT V_KEY, V_VALUE FROM " + db->getTableName("KEYVAL", true, -1);
     const VqbString job("JOB"), key("guard"), longName("A_TABLE_NAME_LONGER_THAN_INLINE_TEXT"), path(file());
     const VqbString connection = RepositoryAdminImpl::fileConnection(path);
+    const VqbString select("SELECT I_TYPE, I_VERS FROM INFO");
     VqbString text;
-    auto dbError = [db] { return db->getLastErrorMessage().str(); };
-    auto adminError = [admin] { return admin->getErrorMessage().str(); };
-    auto repositoryError = [repository] { return repository->getErrorMessage().str(); };
-    auto cursorRead = [&](bool cache) {
-        ReposHeld<ReposDataAccessCursor> cursor(db->paramSelect(select, 0));
+    auto dbError = [](Objects& o) { return o.db()->getLastErrorMessage().str(); };
+    auto adminError = [](Objects& o) { return o.admin->getErrorMessage().str(); };
+    auto repositoryError = [](Objects& o) { return o.repository->getErrorMessage().str(); };
+    auto cursorRead = [&](Objects& o, bool cache) {
+        ReposHeld<ReposDataAccessCursor> cursor(o.db()->paramSelect(select, 0));
         return cursor && (!cache || cursor->cacheAll()) && cursor->next() == 1;
     };
     const Entry entries[] = {
-        {"connection select", [&] { return cursorRead(false); }, dbError},
-        {"cursor cache", [&] { return cursorRead(true); }, dbError},
-        {"column list", [&] { return !db->getColumnList(job, "j").isEmpty(); }, dbError},
-        {"key value read", [&] { return repository->getKeyValue(key, text) && !text.isEmpty(); }, repositoryError},
-        {"table name", [&] { return repository->getTableName(longName, true, &text) && !text.isEmpty(); }, repositoryError},
-        {"open file", [&] { return reposHold(admin->openFileRepository(path, false)) != nullptr; }, adminError},
+        {"connection select", [&](Objects& o) { return cursorRead(o, false); }, dbError},
+        {"cursor cache", [&](Objects& o) { return cursorRead(o, true); }, dbError},
+        {"column list", [&](Objects& o) { return !o.db()->getColumnList(job, "j").isEmpty(); }, dbError},
+        {"key value write", [&](Objects& o) { return o.repository->setKeyValue(key, longName); }, repositoryError},
+        {"table name", [&](Objects& o) { return o.repository->getTableName(longName, true, &text) && !text.isEmpty(); },
+         repositoryError},
+        {"open file", [&](Objects& o) { return reposHold(o.admin->openFileRepository(path, false)) != nullptr; },
+         adminError},
         {"connect",
-         [&] { return reposHold(admin->connectRepository(connection, VqbString(""), false, nullptr)) != nullptr; },
+         [&](Objects& o) {
+             return reposHold(o.admin->connectRepository(connection, VqbString(""), false, nullptr)) != nullptr;
+         },
          adminError},
         {"create administrator",
-         [] { return reposHold(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr)) != nullptr; },
-         [] { return std::string(getRepositoryAdminError()); }},
+         [](Objects&) { return reposHold(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr)) != nullptr; },
+         [](Objects&) { return std::string(getRepositoryAdminError()); }},
     };
     for (const Entry& entry : entries) sweep(entry);
 }
@@ -144,8 +152,8 @@ TEST_F(Guard, EveryFamilyAnswersItsFailureValueWithAText) {
 TEST_F(Guard, SchemaDumpLogsItsFailure) {
     const std::string schema = dir_->file("schema.txt");
     LogCapture log(5);
-    sweep({"schema dump", [&] { return writeRepositorySchemaInfo(schema.c_str(), true, true, false) == 0; },
-           [&log] { return log.contains("out of memory", 5) ? std::string("out of memory") : "logged"; }});
+    sweep({"schema dump", [&](Objects&) { return writeRepositorySchemaInfo(schema.c_str(), true, true, false) == 0; },
+           [&log](Objects&) { return log.contains("out of memory", 5) ? std::string("out of memory") : "logged"; }});
 }
 
 }  // namespace
