@@ -196,7 +196,8 @@ bool RepositoryImpl::ensureDashboardDefaults() {
         while ((state = groupCursor->next()) == 1) {
             VqbDatavar group(static_cast<long long>(groupCursor->getValue(0).asInt64()));
             int linked = 0;
-            if (!singletonInt(__LINE__, countLinks, &linked, &dimension, &group)) return abortDashboard(std::move(groupCursor));
+            if (!singletonInt(__LINE__, countLinks, &linked, &dimension, &group))
+                return abortDashboard(std::move(groupCursor));
             if (linked == 0 && !exec(__LINE__, insertLink, &dimension, &group, &one, &weight))
                 return abortDashboard(std::move(groupCursor));
         }

@@ -77,9 +77,9 @@ protected:
     static std::string file() { return dir_->file("guard.db"); }
     static Objects objects() {
         Objects made;
-        made.admin = reposHold(static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr)));
+        made.admin.reset(static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr)));
         if (fileExists(file()))
-            made.repository = reposHold(static_cast<RepositoryImpl*>(made.admin->openFileRepository(file().c_str(), false)));
+            made.repository.reset(static_cast<RepositoryImpl*>(made.admin->openFileRepository(file().c_str(), false)));
         return made;
     }
 
