@@ -210,14 +210,14 @@ bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) try 
         e.version = -1;
         e.kind = 0;
         if (!probe) continue;
-        Repository* repo = e.isFile ? openFileRepository(e.connection, false)
-                                    : connectRepository(e.connection, e.tablePrefix, false, nullptr);
+        ReposHeld<Repository> repo(e.isFile ? openFileRepository(e.connection, false)
+                                            : connectRepository(e.connection, e.tablePrefix, false, nullptr));
         if (!repo) {
             e.description = "Failed to connect";
             e.versionText = "n/a";
             continue;
         }
-        probeRepository(repo, e);
+        probeRepository(repo.get(), e);
     }
     return true;
 } catch (...) {

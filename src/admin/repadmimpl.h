@@ -110,7 +110,7 @@ private:
     bool connectionFailure(int line, ReposDataAccess* db);
     // The version checks of a validating open.
     bool validated(RepositoryImpl* repository);
-    // Fills the probe columns of an entry from an opened repository and releases it.
+    // Fills the probe columns of an entry from an opened repository.
     void probeRepository(Repository* repo, ReposListEntry& entry);
     // A connector entry is listed only when it can be opened and can hold a repository.
     bool checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix);

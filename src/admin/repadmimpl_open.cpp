@@ -301,7 +301,6 @@ void RepositoryAdminImpl::probeRepository(Repository* repository, ReposListEntry
     RepositoryKind kind;
     int version = -1, secondVersion = 0;
     repository->getRepositoryInfo(mode, kind, version, secondVersion);
-    repository->release();
     entry.version = version;
     entry.kind = kind;
     entry.description = "Velqorin repository";
