@@ -162,13 +162,23 @@ ReposDataAccessCursor* RDA_DAC::selectWithTypes(const char* name, const VqbStrin
         failConnector(__LINE__, statement->getErrorText());
         return nullptr;
     }
-    RDA_DACCursor* result = new (std::nothrow) RDA_DACCursor(this, sql, statement.get(), cursor);
+    RDA_DACCursor* result = newCursor(sql, statement.get(), cursor);
+    if (result) statement.release();  // the result's now
+    return result;
+}
+
+RDA_DACCursor* RDA_DAC::newCursor(const VqbString& sql, DacStatement* statement, DacCursor* cursor) {
+    RDA_DACCursor* result = nullptr;
+    try {
+        result = new (std::nothrow) RDA_DACCursor(this, sql, statement, cursor);
+    } catch (...) {
+        cursor->close();
+        throw;
+    }
     if (!result) {
         cursor->close();
         fail(kSource, __LINE__, reposMessage(530));
-        return nullptr;
     }
-    statement.release();  // the result's now
     return result;
 }
 
@@ -397,12 +407,8 @@ ReposDataAccessCursor* RDA_DACStatement::select_INT() {
         dac_->failConnector(__LINE__, statement_->getErrorText());
         return nullptr;
     }
-    RDA_DACCursor* result = new (std::nothrow) RDA_DACCursor(dac_, sql_, statement_, cursor);
-    if (!result) {
-        cursor->close();
-        dac_->fail(kSource, __LINE__, reposMessage(530));
-        return nullptr;
-    }
+    RDA_DACCursor* result = dac_->newCursor(sql_, statement_, cursor);
+    if (!result) return nullptr;
     handedOver_ = true;
     return result;
 }

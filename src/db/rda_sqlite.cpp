@@ -179,11 +179,11 @@ SqliteCursor* RDA_Sqlite::openCursor(const VqbString& sql, const RDA_Params& par
         if (!cursor) databaseFailure(__LINE__);
         return cursor;
     }
-    SqliteStatement* statement = takeStatement(sql);
+    ReposHeld<SqliteStatement> statement(takeStatement(sql));
     if (!statement) return nullptr;
     for (int i = 0; i < params.count; ++i) {
-        if (!setParameter_INT(statement, params.at(i), i, false, sql)) {
-            giveBack(sql, statement);
+        if (!setParameter_INT(statement.get(), params.at(i), i, false, sql)) {
+            giveBack(sql, statement.release());
             return nullptr;
         }
     }
@@ -191,11 +191,11 @@ SqliteCursor* RDA_Sqlite::openCursor(const VqbString& sql, const RDA_Params& par
     if (!cursor) {
         VqbString text;
         statement->getErrorMessage(text);
-        giveBack(sql, statement);
+        giveBack(sql, statement.release());
         fail(kSource, __LINE__, text);
         return nullptr;
     }
-    *prepared = statement;
+    *prepared = statement.release();
     return cursor;
 }
 
@@ -236,11 +236,11 @@ bool RDA_Sqlite::paramExec_INT(const VqbString& sql, int* rowsAffected, const RD
         if (rowsAffected) *rowsAffected = result;
         return true;
     }
-    SqliteStatement* statement = takeStatement(sql);
+    ReposHeld<SqliteStatement> statement(takeStatement(sql));
     if (!statement) return false;
     for (int i = 0; i < params.count; ++i) {
-        if (!setParameter_INT(statement, params.at(i), i, false, sql)) {
-            giveBack(sql, statement);
+        if (!setParameter_INT(statement.get(), params.at(i), i, false, sql)) {
+            giveBack(sql, statement.release());
             return false;
         }
     }
@@ -253,7 +253,7 @@ bool RDA_Sqlite::paramExec_INT(const VqbString& sql, int* rowsAffected, const RD
         statement->getErrorMessage(text);
         failWithStatus(__LINE__, text, statement->getErrorCode());
     }
-    giveBack(sql, statement);
+    giveBack(sql, statement.release());
     return ok;
 }
 
