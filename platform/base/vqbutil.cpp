@@ -5,6 +5,7 @@
 #include <uuid/uuid.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -56,19 +57,20 @@ bool VqbDirectoryListing::next(VqbString& name) {
 }
 
 std::unique_ptr<VqbDirectoryListing> vqbDirectoryOpen(const VqbString& path, unsigned, VqbString& error) {
-    DIR* dir = opendir(path.asCstr());
+    // Closed on every way out, a failed allocation while listing included.
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.asCstr()), closedir);
     if (!dir) {
         error = VqbString::format("Cannot open directory \"%s\": %s", path.asCstr(), std::strerror(errno));
         return nullptr;
     }
     std::vector<std::string> names;
-    while (struct dirent* e = readdir(dir)) {
+    while (struct dirent* e = readdir(dir.get())) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
         std::string full = path.str() + "/" + e->d_name;
         struct stat st {};
         if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.emplace_back(e->d_name);
     }
-    closedir(dir);
+    dir.reset();
     std::sort(names.begin(), names.end());
     return std::make_unique<VqbDirectoryListing>(std::move(names));
 }
@@ -99,6 +101,29 @@ int vqbTypeFromString(const char* name) {
     for (const auto& t : kTypeAliases)
         if (strcasecmp(t.name, name) == 0) return t.code;
     return 0;
+}
+
+bool vqbIsPlainIdentifier(const std::string& name) {
+    if (name.empty()) return false;
+    unsigned char first = static_cast<unsigned char>(name[0]);
+    if (!(std::isalpha(first) || first == '_')) return false;
+    for (char ch : name) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (!(std::isalnum(c) || c == '_')) return false;
+    }
+    return true;
+}
+
+std::string vqbQuoteIdentifier(const std::string& name, const char* quote) {
+    if (!quote || !*quote) return name;
+    std::string out(1, quote[0]);
+    out.reserve(name.size() + 2);
+    for (char c : name) {
+        out += c;
+        if (c == quote[0]) out += c;
+    }
+    out += quote[0];
+    return out;
 }
 
 void vqbAssertFailure(const char* expression, const char* file, int line) {

@@ -34,6 +34,15 @@ private:
 // flags are accepted for compatibility and ignored. Null with error set on failure.
 std::unique_ptr<VqbDirectoryListing> vqbDirectoryOpen(const VqbString& path, unsigned flags, VqbString& error);
 
+// Identifiers pasted into SQL. A plain one is a letter or '_', then letters, digits and '_'.
+bool vqbIsPlainIdentifier(const std::string& name);
+// name between the DBMS's identifier quotes, each embedded quote doubled; unchanged when the
+// DBMS has no quote (empty or null quote).
+std::string vqbQuoteIdentifier(const std::string& name, const char* quote);
+inline VqbString vqbQuoteIdentifier(const VqbString& name, const VqbString& quote) {
+    return VqbString(vqbQuoteIdentifier(name.str(), quote.str().c_str()));
+}
+
 // Value type names: "boolean", "integer", "real", "string", "date"; unknown codes give "unknown".
 const char* vqbTypeToString(int type);
 // Case-insensitive; also accepts "int", "double", "float", "text", "bool". 0 when unknown.

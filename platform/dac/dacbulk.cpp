@@ -70,7 +70,7 @@ std::string multiRowInsert(const std::string& head, const std::string& rowMarker
 bool isWord(const Token& t, const char* word) { return t.kind == Token::Word && dacKeyIs(t.text, word); }
 
 std::string emit(const Token& t, const char* quote) {
-    return t.kind == Token::Quoted ? dacQuoteIdentifier(t.text, quote) : t.text;
+    return t.kind == Token::Quoted ? vqbQuoteIdentifier(t.text, quote) : t.text;
 }
 
 // Rows wait in memory until a batch is full. A DBMS that takes several rows in one INSERT

@@ -273,28 +273,6 @@ bool dacReadOptions(const DacConnText& text, DacOptions& options, std::string& e
     return true;
 }
 
-bool dacIsPlainIdentifier(const std::string& name) {
-    if (name.empty()) return false;
-    unsigned char c0 = static_cast<unsigned char>(name[0]);
-    if (!(std::isalpha(c0) || c0 == '_')) return false;
-    for (char ch : name) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (!(std::isalnum(c) || c == '_')) return false;
-    }
-    return true;
-}
-
-std::string dacQuoteIdentifier(const std::string& name, const char* quote) {
-    if (!quote || !*quote) return name;
-    std::string out = quote;
-    for (char c : name) {
-        out += c;
-        if (c == quote[0]) out += c;
-    }
-    out += quote;
-    return out;
-}
-
 int dacTypeCodeFromSqlType(int sqlType, int decimalDigits) {
     // ODBC SQL type codes; the ODBC headers are kept out of this file.
     struct Map {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "vqbutil.h"
 #include "vqdac.h"
 
 // A connection text: key=value pairs separated by ';', a value optionally in braces where
@@ -67,10 +68,6 @@ struct DacDialect {
     int maxParameters;          // most markers of one statement
 };
 const DacDialect* dacDialect(DacDialectId id);
-
-// Identifier helpers of the DDL and the bulk loader.
-bool dacIsPlainIdentifier(const std::string& name);
-std::string dacQuoteIdentifier(const std::string& name, const char* quote);
 
 // Type codes of catalogue columns.
 int dacTypeCodeFromSqlType(int sqlType, int decimalDigits);

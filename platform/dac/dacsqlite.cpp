@@ -522,7 +522,7 @@ private:
     // SQLite itself resolves names), except when the connection stands in for a DBMS that
     // keeps names apart by case.
     bool findTable(const VqbString& table, const VqbString& schema, std::string& found) {
-        std::string master = dacQuoteIdentifier(databaseName(schema), "\"") + ".sqlite_master";
+        std::string master = vqbQuoteIdentifier(databaseName(schema), "\"") + ".sqlite_master";
         static const char* const collations[] = {"", " COLLATE NOCASE"};
         for (const char* collation : collations) {
             if (*collation && core_->emulates(12)) break;

@@ -60,24 +60,24 @@ void DacTable::addCatalogueColumn(const DacColumn& column) { columns_.push_back(
 
 VqbString DacTable::tableRef() const {
     std::string ref;
-    if (!schema_.isEmpty()) ref = dacQuoteIdentifier(schema_.str(), dialect_->quote) + ".";
-    ref += dacQuoteIdentifier(name_.str(), dialect_->quote);
+    if (!schema_.isEmpty()) ref = vqbQuoteIdentifier(schema_.str(), dialect_->quote) + ".";
+    ref += vqbQuoteIdentifier(name_.str(), dialect_->quote);
     return VqbString(ref);
 }
 
 VqbString DacTable::columnRef(const VqbString& name) const {
-    if (dacIsPlainIdentifier(name.str())) return name;
-    return VqbString(dacQuoteIdentifier(name.str(), dialect_->quote));
+    if (vqbIsPlainIdentifier(name.str())) return name;
+    return VqbString(vqbQuoteIdentifier(name.str(), dialect_->quote));
 }
 
 VqbString DacTable::indexOn(const VqbString& indexName, const VqbString& columnList) const {
     std::string q = dialect_->quote;
     std::string text = "CREATE INDEX ";
     if (dialect_->indexSchemaOnIndex) {
-        if (!schema_.isEmpty()) text += dacQuoteIdentifier(schema_.str(), q.c_str()) + ".";
-        text += dacQuoteIdentifier(indexName.str(), q.c_str()) + " ON " + dacQuoteIdentifier(name_.str(), q.c_str());
+        if (!schema_.isEmpty()) text += vqbQuoteIdentifier(schema_.str(), q.c_str()) + ".";
+        text += vqbQuoteIdentifier(indexName.str(), q.c_str()) + " ON " + vqbQuoteIdentifier(name_.str(), q.c_str());
     } else {
-        text += dacQuoteIdentifier(indexName.str(), q.c_str()) + " ON " + tableRef().str();
+        text += vqbQuoteIdentifier(indexName.str(), q.c_str()) + " ON " + tableRef().str();
     }
     text += " (" + columnList.str() + ")";
     return VqbString(text);
@@ -133,8 +133,8 @@ VqbString DacTable::getCreateIndexText(int i, const VqbString& indexName) {
 VqbString DacTable::getDropIndexText(int i, const VqbString& indexName) {
     if (indexName.isEmpty() || (i >= 0 && !markedColumn(i))) return VqbString();
     std::string text = "DROP INDEX ";
-    if (!schema_.isEmpty()) text += dacQuoteIdentifier(schema_.str(), dialect_->quote) + ".";
-    text += dacQuoteIdentifier(indexName.str(), dialect_->quote);
+    if (!schema_.isEmpty()) text += vqbQuoteIdentifier(schema_.str(), dialect_->quote) + ".";
+    text += vqbQuoteIdentifier(indexName.str(), dialect_->quote);
     return VqbString(text);
 }
 

@@ -95,7 +95,7 @@ bool isBlank(const VqbDatavar& value) {
 // The steps of RepositoryImpl::applyDataUpgrades over one repository's state.
 class ReposDataUpgrade {
 public:
-    explicit ReposDataUpgrade(RepositoryImpl& repository) : repo_(repository), db_(repository.connection_) {}
+    explicit ReposDataUpgrade(RepositoryImpl& repository) : repo_(repository), db_(repository.connection_.get()) {}
 
     bool run(bool ncoaOnly);
 
@@ -130,7 +130,7 @@ private:
     void report(const VqbString& sql) { repo_.status()->reportMessage(sql); }
     // Shows the select, runs it and reads all of it into memory, so that updates of the same
     // table cannot disturb it; null with the reason as last error.
-    ReposDataAccessCursor* selectCached(int line, const VqbString& sql);
+    ReposHeld<ReposDataAccessCursor> selectCached(int line, const VqbString& sql);
     // The connection's reason as last error; ends a transaction level of the step when one is open.
     bool failed(int line, bool inTransaction) {
         repo_.failFromConnection(line);
@@ -214,19 +214,18 @@ bool ReposDataUpgrade::migrateIdCounters(bool fromProfileCounters) {
     for (size_t i = 0; i < count; ++i) {
         report(select);
         VqbDatavar legacyKey(pairs[i].legacyKey);
-        ReposDataAccessCursor* cursor = db_->paramSelect(select, 1, &legacyKey);
+        ReposHeld<ReposDataAccessCursor> cursor(db_->paramSelect(select, 1, &legacyKey));
         if (!cursor) return failed(__LINE__, false);
         int state = cursor->next();
         if (state == 2) {
-            cursor->release();
             return repo_.fail(__LINE__, reposMessage(485));
         }
         if (state == 0) {
-            cursor->release();
+            cursor.reset();
             continue;
         }
         VqbDatavar value(static_cast<long long>(cursor->getValue(0).asInt64()));
-        cursor->release();
+        cursor.reset();
         // A key already in UCURID is inserted again: the counter reads the largest of its rows.
         VqbDatavar key(pairs[i].key);
         report(insert);
@@ -286,15 +285,14 @@ bool ReposDataUpgrade::ensureIdCounters() {
     return failed(__LINE__, false);
 }
 
-ReposDataAccessCursor* ReposDataUpgrade::selectCached(int line, const VqbString& sql) {
+ReposHeld<ReposDataAccessCursor> ReposDataUpgrade::selectCached(int line, const VqbString& sql) {
     report(sql);
-    ReposDataAccessCursor* cursor = db_->paramSelect(sql, 0);
+    ReposHeld<ReposDataAccessCursor> cursor(db_->paramSelect(sql, 0));
     if (!cursor) {
         failed(line, false);
         return nullptr;
     }
     if (!cursor->cacheAll()) {
-        cursor->release();
         repo_.fail(line, reposMessage(1316));
         return nullptr;
     }
@@ -303,7 +301,7 @@ ReposDataAccessCursor* ReposDataUpgrade::selectCached(int line, const VqbString&
 
 bool ReposDataUpgrade::fillMissing(const FillSpec& spec) {
     const VqbString target = table(spec.table);
-    ReposDataAccessCursor* cursor =
+    ReposHeld<ReposDataAccessCursor> cursor =
         selectCached(__LINE__, VqbString::format("SELECT %s FROM %s WHERE %s IS NULL OR %s = ''", spec.key,
                                                  target.asCstr(), spec.column, spec.column));
     if (!cursor) return false;
@@ -313,21 +311,19 @@ bool ReposDataUpgrade::fillMissing(const FillSpec& spec) {
     report(update);
     // One transaction for the step: one write to a file instead of one per row.
     if (!db_->beginTransaction(false)) {
-        cursor->release();
         return failed(__LINE__, false);
     }
     int state;
     while ((state = cursor->next()) == 1) {
-        VqbDatavar key = cellValue(cursor, 0, VQB_TYPE_NULL);
+        VqbDatavar key = cellValue(cursor.get(), 0, VQB_TYPE_NULL);
         // "= NULL" matches no row.
         if (key.isNull()) continue;
         VqbDatavar value(spec.value == FillValue::NewUuid ? vqbNewUUID() : user);
         if (!db_->paramExec(update, nullptr, 2, &value, &key)) {
-            cursor->release();
             return failed(__LINE__, true);
         }
     }
-    cursor->release();
+    cursor.reset();
     if (state == 2) {
         db_->endTransaction(false);
         return repo_.fail(__LINE__, reposMessage(1316));
@@ -338,8 +334,8 @@ bool ReposDataUpgrade::fillMissing(const FillSpec& spec) {
 bool ReposDataUpgrade::ensureTaskDates() {
     const VqbString tasks = table("MJOB");
     // The users and edit date a task already has are kept; only what is missing is stamped.
-    ReposDataAccessCursor* cursor = selectCached(__LINE__, "SELECT JB_ID, JB_CRUSR, JB_EDDAT, JB_EDUSR FROM " + tasks +
-                                                               " WHERE JB_CRDAT IS NULL OR JB_CRDAT = 0.0");
+    auto cursor = selectCached(__LINE__, "SELECT JB_ID, JB_CRUSR, JB_EDDAT, JB_EDUSR FROM " + tasks +
+                                             " WHERE JB_CRDAT IS NULL OR JB_CRDAT = 0.0");
     if (!cursor) return false;
     struct Task {
         VqbDatavar createdUser, editDate, editUser;
@@ -350,10 +346,10 @@ bool ReposDataUpgrade::ensureTaskDates() {
         if (cursor->isNull(0)) continue;
         int64_t id = cursor->getValue(0).asInt64();
         if (missing.count(id)) continue;
-        missing[id] = Task{cellValue(cursor, 1, VQB_TYPE_STRING), cellValue(cursor, 2, VQB_TYPE_REAL),
-                           cellValue(cursor, 3, VQB_TYPE_STRING)};
+        missing[id] = Task{cellValue(cursor.get(), 1, VQB_TYPE_STRING), cellValue(cursor.get(), 2, VQB_TYPE_REAL),
+                           cellValue(cursor.get(), 3, VQB_TYPE_STRING)};
     }
-    cursor->release();
+    cursor.reset();
     if (state == 2) return repo_.fail(__LINE__, reposMessage(1316));
     if (missing.empty()) return true;
 
@@ -417,7 +413,7 @@ bool ReposDataUpgrade::ensureIdentityDefinitionLinkage() {
     // The definitions are taken out and put back with their new ids in one transaction: a failure
     // or a stop part-way leaves them as they were.
     if (!db_->beginTransaction(false)) return failed(__LINE__, false);
-    ReposDataAccessCursor* cursor = db_->paramSelect("SELECT " + list + " FROM " + definitions, 0);
+    ReposHeld<ReposDataAccessCursor> cursor(db_->paramSelect("SELECT " + list + " FROM " + definitions, 0));
     if (!cursor) return failed(__LINE__, true);
     std::vector<std::vector<VqbDatavar>> rows;
     int state;
@@ -425,22 +421,22 @@ bool ReposDataUpgrade::ensureIdentityDefinitionLinkage() {
         std::vector<VqbDatavar> row;
         row.reserve(columns.size());
         for (size_t i = 0; i < columns.size(); ++i)
-            row.push_back(cellValue(cursor, static_cast<int>(i), columns[i].type));
+            row.push_back(cellValue(cursor.get(), static_cast<int>(i), columns[i].type));
         rows.push_back(std::move(row));
     }
-    cursor->release();
+    cursor.reset();
     if (state == 2) {
         db_->endTransaction(false);
         return repo_.fail(__LINE__, reposMessage(485));
     }
 
     if (!db_->paramExec("DELETE FROM " + definitions, nullptr, 0)) return failed(__LINE__, true);
-    ReposDataAccessStatement* insert =
-        db_->createStatement("INSERT INTO " + definitions + " (" + list + ") VALUES (" + markers + ")");
+    ReposHeld<ReposDataAccessStatement> insert(
+        db_->createStatement("INSERT INTO " + definitions + " (" + list + ") VALUES (" + markers + ")"));
     if (!insert) return failed(__LINE__, true);
     auto insertFailed = [&](int line) {
-        VqbString text = repo_.statementError(insert);
-        insert->release();
+        VqbString text = repo_.statementError(insert.get());
+        insert.reset();
         db_->endTransaction(false);
         return repo_.fail(line, text);
     };
@@ -449,7 +445,6 @@ bool ReposDataUpgrade::ensureIdentityDefinitionLinkage() {
     for (std::vector<VqbDatavar>& row : rows) {
         VqbDatavar id;
         if (!db_->getNextId("MIDDEF", &id)) {
-            insert->release();
             return failed(__LINE__, true);
         }
         row[uidCol] = VqbDatavar(static_cast<long long>(id.asInt64()));
@@ -458,7 +453,7 @@ bool ReposDataUpgrade::ensureIdentityDefinitionLinkage() {
             if (!insert->setParameter(static_cast<int>(i), row[i])) return insertFailed(__LINE__);
         if (!insert->execute()) return insertFailed(__LINE__);
     }
-    insert->release();
+    insert.reset();
 
     // Identification values point at the definition's number; they are re-pointed at its new id.
     // The sample type is matched as 1 or anything else (0).
@@ -470,11 +465,11 @@ bool ReposDataUpgrade::ensureIdentityDefinitionLinkage() {
         VqbDatavar ident(static_cast<long long>(row[identCol].asInt64()));
         VqbDatavar project(static_cast<long long>(row[projectCol].asInt64()));
         VqbDatavar sample(!row[sampleCol].isNull() && row[sampleCol].asInt64() == 1 ? 1 : 0);
-        ReposDataAccessCursor* found = db_->paramSelect(findValues, 3, &ident, &project, &sample);
+        ReposHeld<ReposDataAccessCursor> found(db_->paramSelect(findValues, 3, &ident, &project, &sample));
         if (!found) return failed(__LINE__, true);
         while ((state = found->next()) == 1)
             if (!found->isNull(0)) relink.emplace(found->getValue(0).asInt64(), row[uidCol].asInt64());
-        found->release();
+        found.reset();
         if (state == 2) {
             db_->endTransaction(false);
             return repo_.fail(__LINE__, reposMessage(485));
@@ -489,20 +484,16 @@ bool ReposDataUpgrade::ensureIdentityDefinitionLinkage() {
 }
 
 bool ReposDataUpgrade::ensureObjectFolders() {
-    struct ManagerReleaser {
-        void operator()(RepositoryFolderManager* manager) const { manager->release(); }
-    };
     // Folder names from older versions lack their normalised form; supplied however the moves went.
     auto normaliseFolderNames = [&]() {
-        MetadataRepositoryDataAccess* metadata = repo_.createMetadataRepositoryDataAccess();
+        ReposHeld<MetadataRepositoryDataAccess> metadata(repo_.createMetadataRepositoryDataAccess());
         if (!metadata) return;
         VqbString error;
         if (!metadata->normalizeFolderNames(repo_.statusCallback_, error))
             reposLog(repo_.logger_, 2, kSource, __LINE__, "%s", error.asCstr());
-        metadata->release();
     };
 
-    std::unique_ptr<RepositoryFolderManager, ManagerReleaser> manager(repo_.createRepositoryFolderManager());
+    ReposHeld<RepositoryFolderManager> manager(repo_.createRepositoryFolderManager());
     if (!manager) {
         normaliseFolderNames();
         return repo_.fail(__LINE__, reposMessage(530));
@@ -514,7 +505,7 @@ bool ReposDataUpgrade::ensureObjectFolders() {
         normaliseFolderNames();
         return repo_.fail(__LINE__, reason.isEmpty() ? repo_.connectionError() : reason);
     }
-    ReposDataAccessCursor* cursor = manager->listItemsNotInFolder();
+    ReposHeld<ReposDataAccessCursor> cursor(manager->listItemsNotInFolder());
     if (!cursor) {
         if (repo_.logger_->getLevel() <= 1)
             reposLog(repo_.logger_, 1, kSource, __LINE__, "There are no objects to migrate to folders.");
@@ -531,11 +522,10 @@ bool ReposDataUpgrade::ensureObjectFolders() {
         if (!manager->moveObjectToFolder(id, typeName, folderId)) {
             VqbString text = VqbString::format("Error moving %s to folder=\"%d\":  %s", typeName.asCstr(),
                                                static_cast<int>(folderId), manager->getErrorMessage().asCstr());
-            cursor->release();
             return repo_.fail(__LINE__, text);
         }
     }
-    cursor->release();
+    cursor.reset();
     if (state == 2) return repo_.fail(__LINE__, reposMessage(485));
     manager.reset();
     normaliseFolderNames();

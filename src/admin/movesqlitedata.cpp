@@ -292,7 +292,7 @@ bool LegacyRebuild::openFiles(const VqbString& sourcePath, const VqbString& targ
 // A file whose table list cannot be read (no database at all) has no readable version either.
 bool LegacyRebuild::readSourceTables() {
     VqbString why;
-    SqliteCursor* cursor = source_->query("SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view')");
+    ReposHeld<SqliteCursor> cursor(source_->query("SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view')"));
     if (!cursor) {
         source_->getErrorMessage(why);
         return fail(__LINE__, reposMessage(1289, why.asCstr()));
@@ -304,7 +304,7 @@ bool LegacyRebuild::readSourceTables() {
         (cursor->getText(1) == VqbString("view") ? sourceViews_ : sourceTables_).insert(name.str());
     }
     if (state == 2) cursor->getErrorMessage(why);
-    cursor->release();
+    cursor.reset();
     if (state == 2) return fail(__LINE__, reposMessage(1289, why.asCstr()));
     return true;
 }
@@ -352,17 +352,15 @@ bool LegacyRebuild::copyCatalogueTable(const ReposColumnDef* first) {
 
     VqbString insertSql = VqbString::format("INSERT INTO \"%s\" (%s) VALUES (%s)", table, columnList.asCstr(),
                                             placeholders.asCstr());
-    SqliteStatement* insert = prepareTarget(__LINE__, insertSql);
+    ReposHeld<SqliteStatement> insert(prepareTarget(__LINE__, insertSql));
     if (!insert) return false;
-    setup.insert = insert;
+    setup.insert = insert.get();
     TableReadHolder reader = createTableRead(setup, table);
     bool ok = reader ? copyTable(*reader, *insert, table, madeRows ? nullptr : legacyTable, columns.size())
                      : fail(__LINE__, reposMessage(530));
     if (reader && logger_->getLevel() <= 1)
         reposLog(logger_, 1, kSource, __LINE__, "Table %s from %s (version %g) by %s", table, legacyTable, version_,
                  def.reader);
-    reader.reset();
-    insert->release();
     return ok;
 }
 
@@ -460,7 +458,7 @@ bool LegacyRebuild::listFrequencyTables(std::vector<VqbString>& names) {
                       : "SELECT name FROM sqlite_master where type='table' and name like 'frqdist%' and "
                         "name <> 'frqdist' and name <> 'FRQDIST'");
     callback_->reportMessage(sql);
-    SqliteCursor* cursor = source_->query(sql);
+    ReposHeld<SqliteCursor> cursor(source_->query(sql));
     if (!cursor) {
         // A file without frequency results.
         callback_->reportMessage("Couldn't get list of freq dist tables");
@@ -470,7 +468,7 @@ bool LegacyRebuild::listFrequencyTables(std::vector<VqbString>& names) {
     while ((state = cursor->next()) == 1) names.push_back(cursor->getText(0));
     VqbString why;
     if (state == 2) cursor->getErrorMessage(why);
-    cursor->release();
+    cursor.reset();
     if (state == 2) return fail(__LINE__, reposMessage(1293, "frqdist", why.asCstr()));
     return true;
 }
@@ -502,9 +500,8 @@ bool LegacyRebuild::copyFrequencyTable(const VqbString& legacyName, const VqbStr
         !execTarget(__LINE__,
                     VqbString::format("CREATE TABLE \"%s\" (fr_value TEXT, fr_count INTEGER, fr_mcval TEXT)", t)))
         return false;
-    std::unique_ptr<SqliteStatement, void (*)(SqliteStatement*)> insert(
-        prepareTarget(__LINE__, VqbString::format("INSERT INTO \"%s\" (fr_value, fr_count) VALUES (?,?)", t)),
-        [](SqliteStatement* s) { s->release(); });
+    ReposHeld<SqliteStatement> insert(
+        prepareTarget(__LINE__, VqbString::format("INSERT INTO \"%s\" (fr_value, fr_count) VALUES (?,?)", t)));
     if (!insert) return false;
 
     const std::vector<VqbString> columns{VqbString("fr_value"), VqbString("fr_count")};
@@ -579,10 +576,8 @@ TableRead::TableRead(const Setup& setup, const VqbString& tag, const LegacySourc
 TableRead::~TableRead() { closeSource(); }
 
 void TableRead::closeSource() {
-    if (cursor_) cursor_->release();
-    cursor_ = nullptr;
-    if (sourceStatement_) sourceStatement_->release();
-    sourceStatement_ = nullptr;
+    cursor_.reset();
+    sourceStatement_.reset();
 }
 
 bool TableRead::buildQuery() {
@@ -601,12 +596,12 @@ bool TableRead::buildQuery() {
 
 bool TableRead::openSource(VqbString& error) {
     closeSource();
-    sourceStatement_ = sourceDb_->prepare(query_);
+    sourceStatement_.reset(sourceDb_->prepare(query_));
     if (!sourceStatement_) {
         sourceDb_->getErrorMessage(error);
         return false;
     }
-    cursor_ = sourceStatement_->select();
+    cursor_.reset(sourceStatement_->select());
     if (!cursor_) {
         sourceStatement_->getErrorMessage(error);
         return false;
@@ -689,11 +684,10 @@ bool TR_FRQDST::buildQuery() {
     return true;
 }
 
-void releaseTableRead(TableRead* reader) {
-    if (!reader) return;
-    reader->finish();
-    reader->closeSource();
-    delete reader;
+void TableRead::release() {
+    finish();
+    closeSource();
+    delete this;
 }
 
 TableReadHolder createTableRead(const TableRead::Setup& setup, const char* table) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "repos_callbacks.h"
+#include "repos_held.h"
 #include "vqbstring.h"
 #include "vqsqlite.h"
 
@@ -70,6 +71,8 @@ public:
     TableRead(const Setup& setup, const VqbString& tag, const LegacySource* source);
     virtual ~TableRead();
     TableRead(const TableRead&) = delete;
+    // finish, then the source cursor and statement, then the reader itself.
+    void release();
     TableRead& operator=(const TableRead&) = delete;
 
     // Sets the SELECT on the legacy file (empty when the reader makes its rows); false when none
@@ -103,8 +106,8 @@ protected:
     const std::vector<VqbString>* columns_;
     SqliteDatabase* sourceDb_;
     SqliteStatement* insert_;
-    SqliteStatement* sourceStatement_ = nullptr;
-    SqliteCursor* cursor_ = nullptr;
+    ReposHeld<SqliteStatement> sourceStatement_;
+    ReposHeld<SqliteCursor> cursor_;  // ends before its statement
     double version_;
     VqbString tag_;
     VqbString query_;
@@ -140,12 +143,7 @@ public:
     bool buildQuery() override;
 };
 
-// finish, then the source cursor and statement, then the reader itself.
-void releaseTableRead(TableRead* reader);
-struct TableReadReleaser {
-    void operator()(TableRead* reader) const { releaseTableRead(reader); }
-};
-using TableReadHolder = std::unique_ptr<TableRead, TableReadReleaser>;
+using TableReadHolder = ReposHeld<TableRead>;
 
 // The reader for a catalogue table at the file's version; null when the table is not copied
 // (INFO, UCURID, FOLDER, FRQDST, and tables newer than the file).

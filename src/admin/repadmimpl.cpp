@@ -7,6 +7,8 @@
 
 #include "np_fio.h"
 #include "np_lex.h"
+#include "repos_guard.h"
+#include "repos_held.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 
@@ -19,6 +21,16 @@ const char kDefaultKey[] = "$defaultrepos";
 // Shared by every caller of createRepositoryAdmin; the host serialises them.
 char g_adminError[256];
 
+// The text for getRepositoryAdminError, cut to fit.
+void keepAdminError(const char* text) {
+    size_t size = std::strlen(text), n = size;
+    if (n > sizeof g_adminError - 1) n = sizeof g_adminError - 1;
+    // Never leave half a UTF-8 character at the cut.
+    while (n > 0 && n < size && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(g_adminError, text, n);
+    g_adminError[n] = '\0';
+}
+
 VqbString quoted(const VqbString& value) {
     VqbString v(value);
     v.replaceAll("'", "''");
@@ -27,22 +39,27 @@ VqbString quoted(const VqbString& value) {
 
 }  // namespace
 
-extern "C" RepositoryAdmin* createRepositoryAdmin(unsigned int flags, const char* listFile) {
+extern "C" RepositoryAdmin* createRepositoryAdmin(unsigned int flags, const char* listFile) try {
     if (!listFile && !(flags & REPOS_ADMIN_NO_LIST_FILE)) {
-        static const char kText[] = "No repository config file specified";
-        std::memcpy(g_adminError, kText, sizeof kText);
+        keepAdminError("No repository config file specified");
         return nullptr;
     }
     std::memset(g_adminError, 0, sizeof g_adminError);
-    RepositoryAdminImpl* admin = new (std::nothrow) RepositoryAdminImpl(flags, listFile ? listFile : "");
-    if (!admin) return nullptr;
-    VqbString error = admin->getErrorMessage();
-    if (!error.isEmpty()) {
-        reposSetAdminError(error);
-        admin->release();
+    ReposHeld<RepositoryAdminImpl> admin(new (std::nothrow) RepositoryAdminImpl(flags, listFile ? listFile : ""));
+    if (!admin) {
+        keepAdminError(reposMessage(530).asCstr());
         return nullptr;
     }
-    return admin;
+    VqbString error = admin->getErrorMessage();
+    if (!error.isEmpty()) {
+        keepAdminError(error.asCstr());
+        return nullptr;
+    }
+    return admin.release();  // the host's now, ending through its own release()
+} catch (...) {
+    reposLogCaught(kSource, __LINE__);
+    keepAdminError(reposCaughtText());
+    return nullptr;
 }
 
 void reposSetAdminError(const VqbString& error) {
@@ -229,7 +246,7 @@ bool RepositoryAdminImpl::listableTexts(const VqbString& name, const VqbString& 
     return true;
 }
 
-bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) {
+bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) try {
     onlyCurrent_ = onlyCurrent;
     listPos_ = 0;
     if (!loadRepositoryList()) return false;
@@ -239,23 +256,27 @@ bool RepositoryAdminImpl::beginRepositoryList(bool probe, bool onlyCurrent) {
         e.version = -1;
         e.kind = 0;
         if (!probe) continue;
-        Repository* repo = openForProbe(e);
+        ReposHeld<Repository> repo(openForProbe(e));
         if (!repo) {
             e.description = "Failed to connect";
             e.versionText = "n/a";
             continue;
         }
-        probeRepository(repo, e);
+        probeRepository(repo.get(), e);
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::getNextRepository(VqbString& name, bool& isDefault, VqbString& connection,
                                             VqbString& tablePrefix, VqbString& description, VqbString& versionText,
-                                            bool& isFile) {
+                                            bool& isFile) try {
     if (listPos_ >= list_.size()) return false;
     if (onlyCurrent_) {
-        while (listPos_ < list_.size() && !(list_[listPos_].version == 8 && list_[listPos_].kind == 3)) ++listPos_;
+        while (listPos_ < list_.size() &&
+               !(list_[listPos_].version == REPOS_CURRENT_VERSION && list_[listPos_].kind == REPOS_KIND_UNIFIED))
+            ++listPos_;
         if (listPos_ >= list_.size()) return false;
     }
     const ReposListEntry& e = list_[listPos_++];
@@ -267,10 +288,12 @@ bool RepositoryAdminImpl::getNextRepository(VqbString& name, bool& isDefault, Vq
     versionText = e.versionText;
     isFile = e.isFile;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::addRepository(const VqbString& connection, const VqbString& tablePrefix,
-                                        const VqbString& name, bool isFile) {
+                                        const VqbString& name, bool isFile) try {
     if (!listableTexts(name, connection, tablePrefix)) return false;
     // The connection is tried without holding the list's lock; the name is looked for again under it.
     if (!isFile && !(loadRepositoryList() && nameUnlisted(name) && checkConnectorRepository(connection, tablePrefix)))
@@ -285,9 +308,11 @@ bool RepositoryAdminImpl::addRepository(const VqbString& connection, const VqbSt
         list_.push_back(e);
         return true;
     });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::removeRepository(const VqbString& name) {
+bool RepositoryAdminImpl::removeRepository(const VqbString& name) try {
     return changeRepositoryList([&] {
         for (auto it = list_.begin(); it != list_.end(); ++it) {
             if (it->name.equals(name, false)) {
@@ -297,11 +322,15 @@ bool RepositoryAdminImpl::removeRepository(const VqbString& name) {
         }
         return true;
     });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::setDefaultRepository(const VqbString& name) {
+bool RepositoryAdminImpl::setDefaultRepository(const VqbString& name) try {
     return changeRepositoryList([&] {
         for (auto& e : list_) e.isDefault = e.name.equals(name, false);
         return true;
     });
+} catch (...) {
+    return caught(__LINE__, false);
 }

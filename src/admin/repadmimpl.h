@@ -6,6 +6,8 @@
 
 #include "repos_admin.h"
 #include "repos_dataaccess.h"
+#include "repos_guard.h"
+#include "repos_repository.h"
 #include "vqlog.h"
 
 class RepositoryImpl;
@@ -51,7 +53,7 @@ struct ReposListEntry {
     bool isFile = false;
 };
 
-class RepositoryAdminImpl : public RepositoryAdmin {
+class RepositoryAdminImpl : public RepositoryAdmin, private ReposGuard<RepositoryAdminImpl> {
 public:
     RepositoryAdminImpl(unsigned flags, const char* listFile);
     ~RepositoryAdminImpl() override;
@@ -59,7 +61,7 @@ public:
     VqbString getErrorMessage() override { return lastError_; }
     void release() override { delete this; }
     void setStatusCallback(RepositoryStatusCallback* callback) override;
-    int getCurrentVersion() override { return 8; }
+    int getCurrentVersion() override { return REPOS_CURRENT_VERSION; }
     VqbString getConfigFile() override { return listPath_; }
 
     bool beginRepositoryList(bool probe, bool onlyCurrent) override;
@@ -104,6 +106,9 @@ public:
 
 private:
     bool fail(int line, const VqbString& text);
+    // An exception stopped a public operation (caught): its text as fail does.
+    friend class ReposGuard<RepositoryAdminImpl>;
+    void keepCaught(int line, const char* text) { fail(line, VqbString(text)); }
     bool notAvailable(int line, const char* what);
     // Reads the list, applies the change and writes the list back, as one step among every
     // writer of the list file.
@@ -114,25 +119,26 @@ private:
     bool listableTexts(const VqbString& name, const VqbString& connection, const VqbString& tablePrefix);
     // The connection's reason (its detail, else its general text) as last error; false.
     bool connectionFailure(int line, ReposDataAccess* db);
-    // The version checks of a validating open; false releases the repository.
+    // The version checks of a validating open.
     bool validated(RepositoryImpl* repository);
     // openFileRepository; through the connector a missing file is made only with mayCreate.
     RepositoryImpl* openFile(const VqbString& path, bool validate, bool mayCreate);
     // Opens a list entry without validation and never makes a database that is not there.
     Repository* openForProbe(const ReposListEntry& entry);
-    // Fills the probe columns of an entry from an opened repository and releases it.
+    // Fills the probe columns of an entry from an opened repository.
     void probeRepository(Repository* repo, ReposListEntry& entry);
     // A connector entry is listed only when it can be opened and can hold a repository.
     bool checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix);
 
-    // Copy steps (repadmimpl_copy.cpp); each false leaves the reason in the last error.
-    bool clearBigStrings();
-    bool copyHistogramTables();
-    bool copyFreqDistTables();
-    bool copyCatalogTables();
-    bool keepBigStringIds();
-    bool copySpecTables();
-    bool copyTable(const ReposRowCopy& copy);
+    // Copy steps (repadmimpl_copy.cpp) from one repository into another; each false leaves the
+    // reason in the last error.
+    bool clearBigStrings(RepositoryImpl* to);
+    bool copyHistogramTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool copyFreqDistTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool copyCatalogTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool keepBigStringIds(RepositoryImpl* to);
+    bool copySpecTables(RepositoryImpl* from, RepositoryImpl* to);
+    bool copyTable(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy);
     // Whether the two repositories are one database and prefix, seen through two objects.
     bool sameRepository(RepositoryImpl* source, RepositoryImpl* target, bool* same);
 
@@ -142,8 +148,6 @@ private:
     size_t listPos_ = 0;
     bool onlyCurrent_ = false;
     VqLogger* logger_ = nullptr;
-    RepositoryImpl* copySource_ = nullptr;
-    RepositoryImpl* copyTarget_ = nullptr;
     VqbString listPath_;
     RepositoryStatusCallback* statusCallback_ = nullptr;
 };

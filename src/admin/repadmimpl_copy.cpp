@@ -99,10 +99,12 @@ bool DDLCB::close(VqbString& error) {
 }
 
 bool RepositoryAdminImpl::createRepositoryWithDDL(const VqbString& connection, const VqbString& tablePrefix,
-                                                  const VqbString& ddlFile) {
+                                                  const VqbString& ddlFile) try {
     // Without a file the creation would run for real.
     if (ddlFile.isNull() || ddlFile.isEmpty()) return fail(__LINE__, reposMessage(1961));
     return createRepositoryTables(connection, tablePrefix, ddlFile);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- repository copy
@@ -133,9 +135,7 @@ bool RepositoryAdminImpl::sameRepository(RepositoryImpl* source, RepositoryImpl*
     return true;
 }
 
-bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target) {
-    copySource_ = nullptr;
-    copyTarget_ = nullptr;
+bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target) try {
     if (!source) return fail(__LINE__, reposMessage(1307));
     if (!target) return fail(__LINE__, reposMessage(1308));
     RepositoryImpl* from = dynamic_cast<RepositoryImpl*>(source);
@@ -150,53 +150,51 @@ bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target)
     if (same) return fail(__LINE__, reposMessage(1960));
 
     if (!to->markCopyUnfinished(true)) return fail(__LINE__, to->getErrorMessage());
-    copySource_ = from;
-    copyTarget_ = to;
-    bool ok =
-        clearBigStrings() && copyHistogramTables() && copyFreqDistTables() && copyCatalogTables() && copySpecTables();
+    bool ok = clearBigStrings(to) && copyHistogramTables(from, to) && copyFreqDistTables(from, to) &&
+              copyCatalogTables(from, to) && copySpecTables(from, to);
     if (ok && !to->markCopyUnfinished(false)) ok = fail(__LINE__, to->getErrorMessage());
-    copySource_ = nullptr;
-    copyTarget_ = nullptr;
     return ok;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::copyHistogramTables() {
-    int targetMax = copyTarget_->getMaxMetricSetId();
-    int sourceMax = copySource_->getMaxMetricSetId();
-    if (targetMax < 0) return connectionFailure(__LINE__, copyTarget_->connection());
-    if (sourceMax < 0) return connectionFailure(__LINE__, copySource_->connection());
+bool RepositoryAdminImpl::copyHistogramTables(RepositoryImpl* from, RepositoryImpl* to) {
+    int targetMax = to->getMaxMetricSetId();
+    int sourceMax = from->getMaxMetricSetId();
+    if (targetMax < 0) return connectionFailure(__LINE__, to->connection());
+    if (sourceMax < 0) return connectionFailure(__LINE__, from->connection());
     // Every table is tried; one failure fails the step.
     bool ok = true;
-    for (long long n = 0; n <= targetMax; ++n) ok = copyTarget_->dropMetricTables(static_cast<unsigned>(n)) && ok;
+    for (long long n = 0; n <= targetMax; ++n) ok = to->dropMetricTables(static_cast<unsigned>(n)) && ok;
     for (long long n = 0; n <= sourceMax; ++n) {
-        ok = copyTarget_->copyMetricTable(copySource_, "HSM", static_cast<unsigned>(n)) && ok;
-        ok = copyTarget_->copyMetricTable(copySource_, "HCM", static_cast<unsigned>(n)) && ok;
+        ok = to->copyMetricTable(from, "HSM", static_cast<unsigned>(n)) && ok;
+        ok = to->copyMetricTable(from, "HCM", static_cast<unsigned>(n)) && ok;
     }
-    return ok || fail(__LINE__, copyTarget_->getErrorMessage());
+    return ok || fail(__LINE__, to->getErrorMessage());
 }
 
-bool RepositoryAdminImpl::copyFreqDistTables() {
-    int targetMax = copyTarget_->getMaxFieldId();
-    int sourceMax = copySource_->getMaxFieldId();
-    if (targetMax < 0) return connectionFailure(__LINE__, copyTarget_->connection());
-    if (sourceMax < 0) return connectionFailure(__LINE__, copySource_->connection());
+bool RepositoryAdminImpl::copyFreqDistTables(RepositoryImpl* from, RepositoryImpl* to) {
+    int targetMax = to->getMaxFieldId();
+    int sourceMax = from->getMaxFieldId();
+    if (targetMax < 0) return connectionFailure(__LINE__, to->connection());
+    if (sourceMax < 0) return connectionFailure(__LINE__, from->connection());
     bool ok = true;
-    for (long long n = 0; n <= targetMax; ++n) ok = copyTarget_->dropFrequencyTable(static_cast<unsigned>(n)) && ok;
+    for (long long n = 0; n <= targetMax; ++n) ok = to->dropFrequencyTable(static_cast<unsigned>(n)) && ok;
     for (long long n = 0; n <= sourceMax; ++n)
-        ok = copyTarget_->copyFrequencyTable(copySource_, static_cast<unsigned>(n)) && ok;
-    return ok || fail(__LINE__, copyTarget_->getErrorMessage());
+        ok = to->copyFrequencyTable(from, static_cast<unsigned>(n)) && ok;
+    return ok || fail(__LINE__, to->getErrorMessage());
 }
 
-bool RepositoryAdminImpl::copyTable(const ReposRowCopy& copy) {
+bool RepositoryAdminImpl::copyTable(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy) {
     VqbString error;
-    if (reposCopyRows(copySource_->connection(), copyTarget_->connection(), copy, statusCallback_, error)) return true;
+    if (reposCopyRows(source, target, copy, statusCallback_, error)) return true;
     return fail(__LINE__, error);
 }
 
 // The target's big strings are rebuilt by the rows copied into it, the work tables' included: so
 // they go first, before any row that stores one.
-bool RepositoryAdminImpl::clearBigStrings() {
-    ReposDataAccess* target = copyTarget_->connection();
+bool RepositoryAdminImpl::clearBigStrings(RepositoryImpl* to) {
+    ReposDataAccess* target = to->connection();
     VqbString sql = "DELETE FROM " + target->getTableName("BIGSTR", true, -1);
     statusCallback_->reportMessage(sql);
     if (target->paramExec(sql, nullptr, 0)) return true;
@@ -204,9 +202,9 @@ bool RepositoryAdminImpl::clearBigStrings() {
     return fail(__LINE__, reposMessage(1311, sql.asCstr(), reason.asCstr()));
 }
 
-bool RepositoryAdminImpl::copyCatalogTables() {
-    ReposDataAccess* source = copySource_->connection();
-    ReposDataAccess* target = copyTarget_->connection();
+bool RepositoryAdminImpl::copyCatalogTables(RepositoryImpl* from, RepositoryImpl* to) {
+    ReposDataAccess* source = from->connection();
+    ReposDataAccess* target = to->connection();
     const int maxText = target->getMaxTextLen();
     const ReposCatalogId catalogs[] = {ReposCatalogId::Main, ReposCatalogId::Ncoa};
     for (ReposCatalogId catalog : catalogs) {
@@ -231,8 +229,8 @@ bool RepositoryAdminImpl::copyCatalogTables() {
                 copy.params.emplace_back(view.type, size);
             }
             buildCopy(copy, first->table, columns, source, target);
-            if (!copyTable(copy)) return false;
-            if (VqbString(first->table).equals("UCURID", false) && !keepBigStringIds()) return false;
+            if (!copyTable(source, target, copy)) return false;
+            if (VqbString(first->table).equals("UCURID", false) && !keepBigStringIds(to)) return false;
         }
     }
     return true;
@@ -240,8 +238,8 @@ bool RepositoryAdminImpl::copyCatalogTables() {
 
 // The id counters arrive from the source, but big strings stored in the target before (those of
 // the work tables) already took ids from its own counter: the next one must not hand them out again.
-bool RepositoryAdminImpl::keepBigStringIds() {
-    ReposDataAccess* target = copyTarget_->connection();
+bool RepositoryAdminImpl::keepBigStringIds(RepositoryImpl* to) {
+    ReposDataAccess* target = to->connection();
     VqbString counters = target->getTableName("UCURID", true, -1);
     VqbDatavar key("BIGSTR");
     int stored = 0, counter = 0;
@@ -262,12 +260,12 @@ bool RepositoryAdminImpl::keepBigStringIds() {
     return target->endTransaction(true) || connectionFailure(__LINE__, target);
 }
 
-bool RepositoryAdminImpl::copySpecTables() {
-    ReposDataAccess* source = copySource_->connection();
-    ReposDataAccess* target = copyTarget_->connection();
+bool RepositoryAdminImpl::copySpecTables(RepositoryImpl* from, RepositoryImpl* to) {
+    ReposDataAccess* source = from->connection();
+    ReposDataAccess* target = to->connection();
     const int maxText = target->getMaxTextLen();
-    for (int i = 0; i < copySource_->getSpecCount(); ++i) {
-        const ReposTableSetSpec* set = copySource_->getSpec(i);
+    for (int i = 0; i < from->getSpecCount(); ++i) {
+        const ReposTableSetSpec* set = from->getSpec(i);
         if (!set) return fail(__LINE__, reposMessage(1198));
         for (const ReposTableDefSpec& definition : set->tables) {
             if (definition.columns.empty()) continue;
@@ -280,7 +278,7 @@ bool RepositoryAdminImpl::copySpecTables() {
                 copy.params.emplace_back(column.type, size);
             }
             buildCopy(copy, definition.name.asCstr(), columns, source, target);
-            if (!copyTable(copy)) return false;
+            if (!copyTable(source, target, copy)) return false;
         }
     }
     return true;

@@ -8,6 +8,7 @@
 #include "np_uchar.h"
 #include "rda_factory.h"
 #include "repadmimpl.h"
+#include "repos_reasons.h"
 #include "repos_tables.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -59,7 +60,7 @@ VqbString RepositoryAdminImpl::fileConnection(const VqbString& path, bool create
 }
 
 bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
-    return fail(line, reposFailureText(db));
+    return fail(line, reposConnectionReason(db));
 }
 
 bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {
@@ -71,14 +72,12 @@ bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {
         refused = repository->getErrorMessage();
     else if (unfinishedCopy)
         refused = reposMessage(1317);
-    if (refused.isEmpty()) return true;
-    repository->release();
-    return fail(__LINE__, refused);
+    return refused.isEmpty() || fail(__LINE__, refused);
 }
 
 RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connection, const VqbString& tablePrefix,
                                                         bool validate, const char* poolId) {
-    RepositoryImpl* repository = new (std::nothrow) RepositoryImpl();
+    ReposHeld<RepositoryImpl> repository(new (std::nothrow) RepositoryImpl());
     if (!repository) {
         fail(__LINE__, reposMessage(530));
         return nullptr;
@@ -86,21 +85,24 @@ RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connect
     VqbString error("");
     if (!repository->open(false, this, REPOS_ACCESS_CONNECTOR, connection, tablePrefix, VqbString(poolId ? poolId : ""),
                           statusCallback_, error)) {
-        repository->release();
         fail(__LINE__, error.isEmpty() ? reposMessage(1584) : error);
         return nullptr;
     }
-    if (validate && !validated(repository)) return nullptr;
-    return repository;
+    if (validate && !validated(repository.get())) return nullptr;
+    return repository.release();  // the caller's now
 }
 
 Repository* RepositoryAdminImpl::connectRepository(const VqbString& connection, const VqbString& tablePrefix,
-                                                   bool validate, const char* poolId) {
+                                                   bool validate, const char* poolId) try {
     return openRepositoryImpl(connection, tablePrefix, validate, poolId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool validate) {
+Repository* RepositoryAdminImpl::openFileRepository(const VqbString& path, bool validate) try {
     return openFile(path, validate, true);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 RepositoryImpl* RepositoryAdminImpl::openFile(const VqbString& path, bool validate, bool mayCreate) {
@@ -109,7 +111,7 @@ RepositoryImpl* RepositoryAdminImpl::openFile(const VqbString& path, bool valida
         fail(__LINE__, reposMessage(292));
         return nullptr;
     }
-    RepositoryImpl* repository = new (std::nothrow) RepositoryImpl();
+    ReposHeld<RepositoryImpl> repository(new (std::nothrow) RepositoryImpl());
     if (!repository) {
         fail(__LINE__, reposMessage(530));
         return nullptr;
@@ -124,56 +126,55 @@ RepositoryImpl* RepositoryAdminImpl::openFile(const VqbString& path, bool valida
                                : repository->open(false, this, REPOS_ACCESS_SQLITE_FILE, path, "", "", statusCallback_,
                                                   openError);
     if (!opened) {
-        repository->release();
         fail(__LINE__, openError.isEmpty() ? reposMessage(1584) : openError);
         return nullptr;
     }
-    if (validate && !validated(repository)) return nullptr;
-    return repository;
+    if (validate && !validated(repository.get())) return nullptr;
+    return repository.release();  // the caller's now
 }
 
-Repository* RepositoryAdminImpl::openRepository(const VqbString& name, bool validate, const char* poolId) {
+Repository* RepositoryAdminImpl::openRepository(const VqbString& name, bool validate, const char* poolId) try {
     VqbString connection(""), tablePrefix("");
     bool isFile = false;
     if (!lookupRepository(name, connection, tablePrefix, isFile)) return nullptr;
     if (isFile) return openFileRepository(connection, validate);
     return connectRepository(connection, tablePrefix, validate, poolId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 bool RepositoryAdminImpl::lookupRepository(const VqbString& name, VqbString& connection, VqbString& tablePrefix,
-                                           bool& isFile) {
-    RepositoryConfigurationManager* manager = getRepositoryConfigurationManager();
-    RepositoryConfiguration* configuration = manager ? manager->getRepositoryConfiguration(name) : nullptr;
-    if (!configuration) {
-        if (manager) manager->release();
-        return fail(__LINE__, reposMessage(1306, name.asCstr()));
-    }
+                                           bool& isFile) try {
+    ReposHeld<RepositoryConfigurationManager> manager(getRepositoryConfigurationManager());
+    ReposHeld<RepositoryConfiguration> configuration(manager ? manager->getRepositoryConfiguration(name) : nullptr);
+    if (!configuration) return fail(__LINE__, reposMessage(1306, name.asCstr()));
     isFile = configuration->getConnectorKind() == REPOS_CONNECTOR_FILE;
     VqbString text = configuration->getConnection();
     if (!text.isNull() && !text.isEmpty()) connection = text;
     text = configuration->getTablePrefix();
     if (!text.isNull() && !text.isEmpty()) tablePrefix = text;
-    configuration->release();
-    manager->release();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::createRepository(const VqbString& connection, const VqbString& tablePrefix) {
+bool RepositoryAdminImpl::createRepository(const VqbString& connection, const VqbString& tablePrefix) try {
     return createRepositoryTables(connection, tablePrefix, VqbString());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryAdminImpl::createFileRepository(const VqbString& path) {
+bool RepositoryAdminImpl::createFileRepository(const VqbString& path) try {
     return createRepositoryTables(fileConnection(path), "", VqbString());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::createRepositoryTables(const VqbString& connection, const VqbString& tablePrefix,
                                                  const VqbString& ddlFile) {
     if (!tablePrefix.isEmpty() && !np_uchar_isalpha(tablePrefix.asCstr())) return fail(__LINE__, reposMessage(1303));
-    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
-    if (!repository) return false;
-    bool ok = createTablesIn(repository, ddlFile);
-    repository->release();
-    return ok;
+    ReposHeld<RepositoryImpl> repository(openRepositoryImpl(connection, tablePrefix, false, nullptr));
+    return repository && createTablesIn(repository.get(), ddlFile);
 }
 
 bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbString& ddlFile) {
@@ -238,12 +239,11 @@ bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbSt
     return ok;
 }
 
-bool RepositoryAdminImpl::deleteRepository(const VqbString& connection, const VqbString& tablePrefix) {
-    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
-    if (!repository) return false;
-    bool ok = dropTablesIn(repository);
-    repository->release();
-    return ok;
+bool RepositoryAdminImpl::deleteRepository(const VqbString& connection, const VqbString& tablePrefix) try {
+    ReposHeld<RepositoryImpl> repository(openRepositoryImpl(connection, tablePrefix, false, nullptr));
+    return repository && dropTablesIn(repository.get());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
@@ -311,7 +311,7 @@ bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
     return ok;
 }
 
-bool RepositoryAdminImpl::deleteFile(const VqbString& path) {
+bool RepositoryAdminImpl::deleteFile(const VqbString& path) try {
     statusCallback_->reportMessage(VqbString::format("Delete file %s", path.asCstr()));
     unsigned rc = np_fio_unlink(path.asCstr());
     if (rc != NP_FIO_OK && rc != NP_FIO_ENOENT)
@@ -319,6 +319,8 @@ bool RepositoryAdminImpl::deleteFile(const VqbString& path) {
     // A journal left by an interrupted writer belongs to the deleted file only.
     for (const char* companion : {"-journal", "-wal", "-shm"}) np_fio_unlink((path + companion).asCstr());
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 Repository* RepositoryAdminImpl::openForProbe(const ReposListEntry& entry) {
@@ -334,7 +336,6 @@ void RepositoryAdminImpl::probeRepository(Repository* repository, ReposListEntry
     RepositoryKind kind;
     int version = -1, secondVersion = 0;
     repository->getRepositoryInfo(mode, kind, version, secondVersion);
-    repository->release();
     entry.version = version;
     entry.kind = kind;
     entry.description = "Velqorin repository";
@@ -359,11 +360,10 @@ void RepositoryAdminImpl::probeRepository(Repository* repository, ReposListEntry
 }
 
 bool RepositoryAdminImpl::checkConnectorRepository(const VqbString& connection, const VqbString& tablePrefix) {
-    RepositoryImpl* repository = openRepositoryImpl(connection, tablePrefix, false, nullptr);
+    ReposHeld<RepositoryImpl> repository(openRepositoryImpl(connection, tablePrefix, false, nullptr));
     if (!repository) return false;
     ReposDataAccess* db = repository->connection();
     bool supported = db->checkDatabaseSupported();
     if (!supported) connectionFailure(__LINE__, db);
-    repository->release();
     return supported;
 }

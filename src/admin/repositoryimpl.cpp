@@ -4,6 +4,7 @@
 #include <new>
 
 #include "rda_factory.h"
+#include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
@@ -36,11 +37,12 @@ RepositoryImpl::RepositoryImpl() : lastError_(""), connectionText_(""), tablePre
 
 RepositoryImpl::~RepositoryImpl() = default;
 
-void RepositoryImpl::release() {
-    if (connection_) connection_->release();
-    connection_ = nullptr;
+void RepositoryImpl::release() try {
+    connection_.reset();
     specReader_.reset();
     delete this;
+} catch (...) {
+    caught(__LINE__);
 }
 
 bool RepositoryImpl::open(bool createFile, RepositoryAdminImpl* admin, RepositoryAccessMode mode,
@@ -98,7 +100,7 @@ bool RepositoryImpl::open(bool createFile, RepositoryAdminImpl* admin, Repositor
     }
     accessMode_ = mode;
     VqbString factoryError("");
-    connection_ = createReposDataAccess(backend, connection, tablePrefix, callback, factoryError);
+    connection_.reset(createReposDataAccess(backend, connection, tablePrefix, callback, factoryError));
     if (!connection_) {
         error = factoryError;
         return false;
@@ -118,8 +120,8 @@ bool RepositoryImpl::readVersionInfo() {
     ColumnSpecList infoColumns;
     if (connection_->getTableColumns("INFO", &infoColumns) == 0) return true;
     VqbString info = table("INFO");
-    ReposDataAccessCursor* cursor = connection_->paramSelect("SELECT I_TYPE, I_VERS FROM " + info, 0);
-    if (!cursor) cursor = connection_->paramSelect("SELECT I_TYPE, I_VERSION FROM " + info, 0);
+    ReposHeld<ReposDataAccessCursor> cursor(connection_->paramSelect("SELECT I_TYPE, I_VERS FROM " + info, 0));
+    if (!cursor) cursor.reset(connection_->paramSelect("SELECT I_TYPE, I_VERSION FROM " + info, 0));
     // A database without INFO holds no repository.
     if (!cursor) return true;
 
@@ -145,13 +147,12 @@ bool RepositoryImpl::readVersionInfo() {
             kind_ = REPOS_KIND_UNIFIED;
             if (version_ >= 4) {
                 VqbDatavar unifiedType(kUnified);
-                ReposDataAccessCursor* minor =
-                    connection_->paramSelect("SELECT I_MVER FROM " + info + " WHERE I_TYPE=?", 1, &unifiedType);
+                ReposHeld<ReposDataAccessCursor> minor(
+                    connection_->paramSelect("SELECT I_MVER FROM " + info + " WHERE I_TYPE=?", 1, &unifiedType));
                 if (minor) {
                     while (minor->next() == 1)
                         for (int i = 0; i < minor->getNumCols(); ++i)
                             if (minor->getColName(i).equals("I_MVER", false)) minorVersion_ = minor->getInt(i);
-                    minor->release();
                 }
             }
             typeVersions_[kUnified] = version_;
@@ -164,7 +165,6 @@ bool RepositoryImpl::readVersionInfo() {
             typeVersions_[type] = value.asInt();
         }
     }
-    cursor->release();
 
     if (!unified) {
         if (profile && monitor) {
@@ -183,19 +183,23 @@ bool RepositoryImpl::readVersionInfo() {
 }
 
 void RepositoryImpl::getRepositoryInfo(RepositoryAccessMode& mode, RepositoryKind& kind, int& version,
-                                       int& secondVersion) {
+                                       int& secondVersion) try {
     mode = accessMode_;
     kind = kind_;
     version = version_;
     secondVersion = secondVersion_;
+} catch (...) {
+    caught(__LINE__);
 }
 
-void RepositoryImpl::getConnectionInfo(VqbString& connection, VqbString& tablePrefix) {
+void RepositoryImpl::getConnectionInfo(VqbString& connection, VqbString& tablePrefix) try {
     connection = connectionText_;
     tablePrefix = tablePrefix_;
+} catch (...) {
+    caught(__LINE__);
 }
 
-bool RepositoryImpl::isVersionAcceptable() {
+bool RepositoryImpl::isVersionAcceptable() try {
     if (kind_ != REPOS_KIND_UNIFIED) return false;
     if (version_ == REPOS_CURRENT_VERSION) return true;
     VqbConfigOptions* options = vqbGetConfigOptions("");
@@ -204,6 +208,8 @@ bool RepositoryImpl::isVersionAcceptable() {
     if (logger_ && logger_->getLevel() <= 1)
         reposLog(logger_, 1, kSource, __LINE__, "repository version %d : lowest %d : highest %d", version_, low, high);
     return low <= version_ && version_ <= high;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryImpl::isMinorVersionAcceptable() {
@@ -212,12 +218,14 @@ bool RepositoryImpl::isMinorVersionAcceptable() {
 
 bool RepositoryImpl::hasNCOA() { return kind_ == REPOS_KIND_UNIFIED && ncoaVersion_ == REPOS_CURRENT_NCOA_VERSION; }
 
-bool RepositoryImpl::getTypeVersion(const VqbString& typeName, int* version) {
+bool RepositoryImpl::getTypeVersion(const VqbString& typeName, int* version) try {
     if (version) {
         auto found = typeVersions_.find(typeName);
         *version = found == typeVersions_.end() ? 0 : found->second;
     }
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RepositoryImpl::isCopyUnfinished(bool* unfinished) {
@@ -254,9 +262,7 @@ void RepositoryImpl::setDDLCallback(ReposDDLCallback* callback) {
 }
 
 VqbString RepositoryImpl::connectionError() {
-    if (!connection_) return reposMessage(1161);
-    VqbString detail = connection_->getLastErrorMessage();
-    return detail.isEmpty() ? connection_->getGeneralErrorMessage() : detail;
+    return connection_ ? reposConnectionReason(connection_.get()) : reposMessage(1161);
 }
 
 bool RepositoryImpl::failFromConnection(int line) { return fail(line, connectionError()); }

@@ -17,11 +17,14 @@
 
 #include "repos_callbacks.h"
 #include "repos_dataaccess.h"
+#include "repos_guard.h"
+#include "repos_held.h"
 #include "repos_repository.h"
 #include "repos_tables.h"
 #include "repos_tables_xml.h"
 #include "vqlog.h"
 
+class CommonRDAImpl;
 class RepositoryAdminImpl;
 
 // The rows of one table copied from one connection into another (repositoryimpl_worktables.cpp).
@@ -37,7 +40,7 @@ struct ReposRowCopy {
 bool reposCopyRows(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy,
                    RepositoryStatusCallback* status, VqbString& error, long long* rows = nullptr);
 
-class RepositoryImpl : public Repository {
+class RepositoryImpl : public Repository, private ReposGuard<RepositoryImpl> {
 public:
     RepositoryImpl();
 
@@ -165,7 +168,7 @@ public:
     bool markCopyUnfinished(bool unfinished);
     bool isCopyUnfinished(bool* unfinished);
 
-    ReposDataAccess* connection() const { return connection_; }
+    ReposDataAccess* connection() const { return connection_.get(); }
     RepositoryAdminImpl* admin() const { return admin_; }
 
 private:
@@ -181,6 +184,9 @@ private:
     bool failFromConnection(int line);
     // A text of ours as last error: shown, logged at level 5; false.
     bool fail(int line, const VqbString& text);
+    // An exception stopped a public operation (caught): its text as fail does.
+    friend class ReposGuard<RepositoryImpl>;
+    void keepCaught(int line, const char* text) { fail(line, VqbString(text)); }
     bool notAvailable(int line, const char* what);
     RepositoryStatusCallback* status() { return statusCallback_ ? statusCallback_ : &dummyCallback_; }
     VqbString table(const char* name) { return connection_->getTableName(name, true, -1); }
@@ -198,6 +204,11 @@ private:
         if (connection_->paramSingletonInt(sql, out, static_cast<int>(sizeof...(Values)), values...)) return true;
         return failFromConnection(line);
     }
+
+    // One key/value call on a common data access made for it alone; on failure (false, null) the
+    // reason is the last error.
+    template <class Result, class Call>
+    Result withKeyValues(Call call);
 
     bool insertInfoRow(const char* type, int version, const VqbString* description, const VqbString* uuid,
                        const int* minorVersion);
@@ -217,9 +228,9 @@ private:
     // Dashboard-default helpers (versiondata.cpp).
     bool ensureCounterAtLeast(const char* key, int value);
     // A failed connection call: its reason as last error, then as abortDashboard.
-    bool dashboardFailure(int line, ReposDataAccessCursor* cursor);
-    // Releases the cursor and rolls the step's transaction back; false.
-    bool abortDashboard(ReposDataAccessCursor* cursor);
+    bool dashboardFailure(int line, ReposHeld<ReposDataAccessCursor> cursor);
+    // Ends the cursor, then rolls the step's transaction back; false.
+    bool abortDashboard(ReposHeld<ReposDataAccessCursor> cursor);
 
     VqbString lastError_;
     RepositoryAdminImpl* admin_ = nullptr;
@@ -236,7 +247,7 @@ private:
     std::map<VqbString, int> typeVersions_;
     std::unique_ptr<ReposTableSpecReader> specReader_;
     bool ddlMode_ = false;
-    ReposDataAccess* connection_ = nullptr;
+    ReposHeld<ReposDataAccess> connection_;
     DummyCallback dummyCallback_;
 };
 

@@ -15,84 +15,109 @@
 
 int RepositoryImpl::getMaxTextLength() { return connection_ ? connection_->getMaxTextLen() : 0; }
 
-VqbString RepositoryImpl::getRepositoryUuid() { return connection_ ? connection_->getRepositoryUuid() : VqbString(""); }
+VqbString RepositoryImpl::getRepositoryUuid() try {
+    return connection_ ? connection_->getRepositoryUuid() : VqbString("");
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
+}
 
 // Areas whose classes are not part of this build answer null.
-CommonRepositoryDataAccess* RepositoryImpl::createCommonRepositoryDataAccess() {
-    return connection_ ? new (std::nothrow) CommonRDAImpl(connection_) : nullptr;
+CommonRepositoryDataAccess* RepositoryImpl::createCommonRepositoryDataAccess() try {
+    return connection_ ? new (std::nothrow) CommonRDAImpl(connection_.get()) : nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
-ExplorerRepositoryDataAccess* RepositoryImpl::createExplorerRepositoryDataAccess() {
-    return connection_ ? new (std::nothrow) ExplorerRDAImpl(connection_) : nullptr;
+ExplorerRepositoryDataAccess* RepositoryImpl::createExplorerRepositoryDataAccess() try {
+    return connection_ ? new (std::nothrow) ExplorerRDAImpl(connection_.get()) : nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
-MetadataRepositoryDataAccess* RepositoryImpl::createMetadataRepositoryDataAccess() {
-    return connection_ ? new (std::nothrow) MetadataRDAImpl(connection_) : nullptr;
+MetadataRepositoryDataAccess* RepositoryImpl::createMetadataRepositoryDataAccess() try {
+    return connection_ ? new (std::nothrow) MetadataRDAImpl(connection_.get()) : nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
-ProfileRepositoryDataAccess* RepositoryImpl::createProfileRepositoryDataAccess() {
-    return connection_ ? new (std::nothrow) ProfileRDAImpl(connection_) : nullptr;
+ProfileRepositoryDataAccess* RepositoryImpl::createProfileRepositoryDataAccess() try {
+    return connection_ ? new (std::nothrow) ProfileRDAImpl(connection_.get()) : nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
-RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() {
+RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() try {
     return new (std::nothrow) RepositoryFolderManagerImpl(this);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
-RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager() {
+RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager() try {
     return new (std::nothrow) RepositoryEventQueueManagerImpl(this);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() { return nullptr; }
 RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
 RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
 RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
-FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() {
+FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() try {
     FieldMappingAdminImpl* admin = new (std::nothrow) FieldMappingAdminImpl();
-    if (admin) admin->initialise(connection_);
+    if (admin) admin->initialise(connection_.get());
     return admin;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 // Each key/value call works through a common data access made for it alone.
-namespace {
-
-struct KeyValueAccess {
-    explicit KeyValueAccess(ReposDataAccess* connection)
-        : common(connection ? new (std::nothrow) CommonRDAImpl(connection) : nullptr) {}
-    ~KeyValueAccess() {
-        if (common) common->release();
+template <class Result, class Call>
+Result RepositoryImpl::withKeyValues(Call call) {
+    if (!connection_) {
+        fail(__LINE__, reposMessage(1161));
+        return Result();
     }
-    KeyValueAccess(const KeyValueAccess&) = delete;
-    KeyValueAccess& operator=(const KeyValueAccess&) = delete;
-    CommonRDAImpl* common;
-};
-
-}  // namespace
-
-bool RepositoryImpl::setKeyValue(const VqbString& key, const VqbString& value) {
-    KeyValueAccess access(connection_);
-    return access.common && access.common->setKeyValue(key, value);
+    ReposHeld<CommonRDAImpl> common(new (std::nothrow) CommonRDAImpl(connection_.get()));
+    if (!common) {
+        fail(__LINE__, reposMessage(530));
+        return Result();
+    }
+    Result result = call(*common);
+    // The data access logged its reason; the caller asks this object.
+    if (!result) lastError_ = common->getErrorMessage();
+    return result;
 }
 
-bool RepositoryImpl::getKeyValue(const VqbString& key, VqbString& value) {
-    KeyValueAccess access(connection_);
-    return access.common && access.common->getKeyValue(key, &value);
+bool RepositoryImpl::setKeyValue(const VqbString& key, const VqbString& value) try {
+    return withKeyValues<bool>([&](CommonRDAImpl& common) { return common.setKeyValue(key, value); });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryImpl::deleteKeyValue(const VqbString& key) {
-    KeyValueAccess access(connection_);
-    return access.common && access.common->deleteKeyValue(key);
+bool RepositoryImpl::getKeyValue(const VqbString& key, VqbString& value) try {
+    return withKeyValues<bool>([&](CommonRDAImpl& common) { return common.getKeyValue(key, &value); });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* RepositoryImpl::listKeyValueKeys() {
-    KeyValueAccess access(connection_);
-    return access.common ? access.common->listKeyValueKeys() : nullptr;
+bool RepositoryImpl::deleteKeyValue(const VqbString& key) try {
+    return withKeyValues<bool>([&](CommonRDAImpl& common) { return common.deleteKeyValue(key); });
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* RepositoryImpl::listKeyValues() {
-    KeyValueAccess access(connection_);
-    return access.common ? access.common->listKeyValues() : nullptr;
+ReposDataAccessCursor* RepositoryImpl::listKeyValueKeys() try {
+    return withKeyValues<ReposDataAccessCursor*>([](CommonRDAImpl& common) { return common.listKeyValueKeys(); });
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
+
+ReposDataAccessCursor* RepositoryImpl::listKeyValues() try {
+    return withKeyValues<ReposDataAccessCursor*>([](CommonRDAImpl& common) { return common.listKeyValues(); });
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 bool RepositoryImpl::getNextId(const VqbString& key, unsigned* id, VqbString* error) {
     return getNextIds(key, -1, id, error);
 }
 
-bool RepositoryImpl::getNextIds(const VqbString& key, int count, unsigned* firstId, VqbString* error) {
+bool RepositoryImpl::getNextIds(const VqbString& key, int count, unsigned* firstId, VqbString* error) try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     VqbDatavar value;
     bool ok = connection_->getNextIds(key, count, &value, error);
@@ -105,43 +130,56 @@ bool RepositoryImpl::getNextIds(const VqbString& key, int count, unsigned* first
     }
     *firstId = static_cast<unsigned>(id);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 DacConnection* RepositoryImpl::getConnection() { return connection_ ? connection_->getConnection() : nullptr; }
 
-bool RepositoryImpl::getTableName(const VqbString& name, bool qualified, VqbString* out) {
+bool RepositoryImpl::getTableName(const VqbString& name, bool qualified, VqbString* out) try {
     if (!out) return true;
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     *out = connection_->getTableName(name.asCstr(), qualified, -1);
-    return true;
+    // A name is never empty: the connection could not build it.
+    return !out->isEmpty() || failFromConnection(__LINE__);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryImpl::getSchemaName(VqbString* schema) {
+bool RepositoryImpl::getSchemaName(VqbString* schema) try {
     if (!schema) return true;
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     *schema = connection_->getSchemaName();
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryImpl::getPrefix(bool afterDot, VqbString* prefix, VqbString* error) {
+bool RepositoryImpl::getPrefix(bool afterDot, VqbString* prefix, VqbString* error) try {
     if (!prefix) return true;
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     if (connection_->getPrefix(afterDot, prefix, error)) return true;
     if (error) *error = connection_->getLastErrorMessage();
     return false;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryImpl::getBigString(const VqbString& value, VqbString* out, VqbString* error) {
+bool RepositoryImpl::getBigString(const VqbString& value, VqbString* out, VqbString* error) try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     return connection_->getBigString(value, out, error);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryImpl::putBigString(const VqbString& value, VqbString* out, VqbString* error) {
+bool RepositoryImpl::putBigString(const VqbString& value, VqbString* out, VqbString* error) try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     return connection_->putBigString(value, out, error);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* RepositoryImpl::paramSelect(const VqbString& sql, VqbString* error, int count, ...) {
+ReposDataAccessCursor* RepositoryImpl::paramSelect(const VqbString& sql, VqbString* error, int count, ...) try {
     if (!connection_) {
         fail(__LINE__, reposMessage(1161));
         if (error) *error = lastError_;
@@ -153,4 +191,6 @@ ReposDataAccessCursor* RepositoryImpl::paramSelect(const VqbString& sql, VqbStri
     va_end(args);
     if (!cursor && error) *error = connection_->getLastErrorMessage();
     return cursor;
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }

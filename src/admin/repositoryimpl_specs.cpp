@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "repos_reasons.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
@@ -82,10 +83,7 @@ const ReposTableSetSpec* RepositoryImpl::getSpec(int i) const {
 }
 
 VqbString RepositoryImpl::statementError(ReposDataAccessStatement* statement) {
-    VqbString text = statement->getErrorMessage();
-    VqbString detail = connection_->getLastErrorMessage();
-    if (!detail.isEmpty() && (text.isEmpty() || text == connection_->getGeneralErrorMessage())) return detail;
-    return text;
+    return reposStatementReason(statement, connection_.get());
 }
 
 bool RepositoryImpl::specFailure(int line, const VqbString& text, bool ignoreErrors) {
@@ -151,24 +149,23 @@ bool RepositoryImpl::runSpecStatement(const ReposStmtSpec& statement, bool ignor
             return specFailure(__LINE__, error, ignoreErrors);
 
     status()->reportMessage(sql);
-    ReposDataAccessStatement* prepared = connection_->createStatement(sql);
+    ReposHeld<ReposDataAccessStatement> prepared(connection_->createStatement(sql));
     if (!prepared) return specFailure(__LINE__, connectionError(), ignoreErrors);
     for (size_t i = 0; i < statement.params.size(); ++i) {
         const ReposStmtParam& param = statement.params[i];
         int index = static_cast<int>(i);
         if (!prepared->setParameterInfo(index, param.type, param.length) ||
             !prepared->setParameter(index, typedValue(param.value, param.type))) {
-            VqbString text = statementError(prepared);
-            prepared->release();
+            VqbString text = statementError(prepared.get());
+            prepared.reset();
             return specFailure(__LINE__, text, ignoreErrors);
         }
     }
     if (!prepared->execute()) {
-        VqbString text = statementError(prepared);
-        prepared->release();
+        VqbString text = statementError(prepared.get());
+        prepared.reset();
         return specFailure(__LINE__, text, ignoreErrors);
     }
-    prepared->release();
     return true;
 }
 
@@ -183,7 +180,7 @@ bool RepositoryImpl::insertSpecRows(const ReposTableSetSpec& set) {
             if (!connection_->paramExec(sql, nullptr, 0) && !specFailure(__LINE__, connectionError(), ignore))
                 return false;
         }
-        ReposDataAccessStatement* insert = nullptr;
+        ReposHeld<ReposDataAccessStatement> insert;
         for (size_t r = 0; r < def.rows.size(); ++r) {
             std::map<VqbString, VqbDatavar> values = def.rows[r].values;
             const VqbString& generated = def.rows[r].generatedIdColumn;
@@ -193,14 +190,12 @@ bool RepositoryImpl::insertSpecRows(const ReposTableSetSpec& set) {
                     reposLog(logger_, 5, kSource, __LINE__, "Key column name (%s) not found in mValues map",
                              generated.asCstr());
                     vqbAssertFailure("not found", __FILE__, __LINE__);
-                    if (insert) insert->release();
                     return fail(__LINE__, reposMessage(696, def.name.asCstr(), generated.asCstr()));
                 }
                 VqbDatavar id;
                 if (connection_->getNextId(def.name, &id)) {
                     slot->second = id;
                 } else if (!specFailure(__LINE__, connectionError(), ignore)) {
-                    if (insert) insert->release();
                     return false;
                 }
             }
@@ -219,7 +214,7 @@ bool RepositoryImpl::insertSpecRows(const ReposTableSetSpec& set) {
                 VqbString sql = VqbString::format("INSERT INTO %s (%s) VALUES (%s)", qualified.asCstr(),
                                                   columns.asCstr(), markers.asCstr());
                 status()->reportMessage(sql);
-                insert = connection_->createStatement(sql);
+                insert.reset(connection_->createStatement(sql));
                 if (!insert) {
                     if (!specFailure(__LINE__, connectionError(), ignore)) return false;
                     break;
@@ -232,17 +227,12 @@ bool RepositoryImpl::insertSpecRows(const ReposTableSetSpec& set) {
                 VqbDatavar value =
                     found == values.end() ? VqbDatavar() : typedValue(found->second, def.columns[i].type);
                 if (!insert->setParameter(static_cast<int>(i), value) &&
-                    !specFailure(__LINE__, statementError(insert), ignore)) {
-                    insert->release();
+                    !specFailure(__LINE__, statementError(insert.get()), ignore)) {
                     return false;
                 }
             }
-            if (!insert->execute() && !specFailure(__LINE__, statementError(insert), ignore)) {
-                insert->release();
-                return false;
-            }
+            if (!insert->execute() && !specFailure(__LINE__, statementError(insert.get()), ignore)) return false;
         }
-        if (insert) insert->release();
     }
     return true;
 }

@@ -18,10 +18,6 @@ const char kNcoa[] = "NCOA";
 // Version rows of the repositories from before the unified version.
 const char* const kLegacyTypes[] = {"PROFILE_RESULTSET", "MONITOR"};
 
-struct RepositoryReleaser {
-    void operator()(RepositoryImpl* repository) const { repository->release(); }
-};
-
 }  // namespace
 
 bool RepositoryImpl::updateVersionInfo(bool ncoaOnly) {
@@ -76,12 +72,12 @@ bool RepositoryImpl::updateVersionInfo(bool ncoaOnly) {
     return true;
 }
 
-bool RepositoryImpl::upgrade() {
+bool RepositoryImpl::upgrade() try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
 
     // A file opened directly is upgraded through the connector, over a connection of its own.
     if (accessMode_ == REPOS_ACCESS_SQLITE_FILE) {
-        std::unique_ptr<RepositoryImpl, RepositoryReleaser> delegate(new (std::nothrow) RepositoryImpl());
+        ReposHeld<RepositoryImpl> delegate(new (std::nothrow) RepositoryImpl());
         if (!delegate) return fail(__LINE__, reposMessage(530));
         // The path is braced where it holds the connection text's separators, so it stays one value.
         if (!delegate->open(false, admin_, REPOS_ACCESS_CONNECTOR, RepositoryAdminImpl::fileConnection(connectionText_),
@@ -146,9 +142,11 @@ bool RepositoryImpl::upgrade() {
     if (!readVersionInfo()) return failFromConnection(__LINE__);
     if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Successful finish of repository upgrade.");
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RepositoryImpl::upgradeNCOA() {
+bool RepositoryImpl::upgradeNCOA() try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Starting NCOA repository upgrade.");
 
@@ -184,4 +182,6 @@ bool RepositoryImpl::upgradeNCOA() {
     if (logger_->getLevel() <= 1)
         reposLog(logger_, 1, kSource, __LINE__, "Successful finish of NCOA repository upgrade.");
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

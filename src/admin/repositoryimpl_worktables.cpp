@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "np_fio.h"
+#include "repos_reasons.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
@@ -20,29 +21,7 @@ namespace {
 
 const char kSource[] = "repositoryimpl";
 
-struct Releaser {
-    template <class T>
-    void operator()(T* p) const {
-        if (p) p->release();
-    }
-};
-template <class T>
-using Held = std::unique_ptr<T, Releaser>;
-
 const char* const kWorkTableFamilies[] = {"FRQDST", "HSM", "HCM"};
-
-// The connection's detailed reason for its last failure, else its general text.
-VqbString reasonOf(ReposDataAccess* db) {
-    VqbString detail = db->getLastErrorMessage();
-    return detail.isEmpty() ? db->getGeneralErrorMessage() : detail;
-}
-
-VqbString reasonOf(ReposDataAccessStatement* statement, ReposDataAccess* db) {
-    VqbString text = statement->getErrorMessage();
-    VqbString detail = db->getLastErrorMessage();
-    if (!detail.isEmpty() && (text.isEmpty() || text == db->getGeneralErrorMessage())) return detail;
-    return text;
-}
 
 // The table's columns; none for a table that is not there. False when they cannot be read.
 bool readColumns(ReposDataAccess* db, const VqbString& table, ColumnSpecList& columns) {
@@ -57,16 +36,7 @@ VqbString nameOf(const ColumnSpec& column) {
 // Column names are pasted as the connection reports them, quoted, so a name that the DBMS keeps
 // in another case or that holds other characters still names its column.
 VqbString quotedName(ReposDataAccess* db, const VqbString& name) {
-    VqbString quote = db->getIdentifierQuote();
-    if (quote.isEmpty()) return name;
-    const char q = quote.str()[0];
-    std::string out(1, q);
-    for (char c : name.str()) {
-        out.push_back(c);
-        if (c == q) out.push_back(q);
-    }
-    out.push_back(q);
-    return VqbString(std::move(out));
+    return vqbQuoteIdentifier(name, db->getIdentifierQuote());
 }
 
 VqbString columnList(ReposDataAccess* db, const ColumnSpecList& columns) {
@@ -94,12 +64,7 @@ VqbDatavar forParameter(VqbDatavar value, int type) {
 
 // Names from a table file are pasted into statements: letters, digits and underscores only.
 bool isIdentifier(const VqbString& name) {
-    const std::string& text = name.str();
-    if (text.empty() || text.size() > 128) return false;
-    if (!(isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_')) return false;
-    for (char c : text)
-        if (!(isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
-    return true;
+    return name.str().size() <= 128 && vqbIsPlainIdentifier(name.str());
 }
 
 // FRQDST, HSM or HCM followed by a decimal number that fits a table number.
@@ -322,21 +287,21 @@ bool readTableFile(const VqDom& dom, TableFile& file, VqbString& error) {
 bool reposCopyRows(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy,
                    RepositoryStatusCallback* status, VqbString& error, long long* rows) {
     status->reportMessage(copy.select);
-    Held<ReposDataAccessCursor> cursor(source->paramSelect(copy.select, 0));
+    ReposHeld<ReposDataAccessCursor> cursor(source->paramSelect(copy.select, 0));
     if (!cursor) {
-        error = reposMessage(1311, copy.select.asCstr(), reasonOf(source).asCstr());
+        error = reposMessage(1311, copy.select.asCstr(), reposConnectionReason(source).asCstr());
         return false;
     }
     status->reportMessage(copy.insert);
-    Held<ReposDataAccessStatement> statement(target->createStatement(copy.insert));
+    ReposHeld<ReposDataAccessStatement> statement(target->createStatement(copy.insert));
     if (!statement) {
-        error = reposMessage(1312, copy.insert.asCstr(), reasonOf(target).asCstr());
+        error = reposMessage(1312, copy.insert.asCstr(), reposConnectionReason(target).asCstr());
         return false;
     }
     const int columns = static_cast<int>(copy.params.size());
     for (int i = 0; i < columns; ++i) {
         if (!statement->setParameterInfo(i, copy.params[i].first, copy.params[i].second)) {
-            error = reposMessage(1312, copy.insert.asCstr(), reasonOf(statement.get(), target).asCstr());
+            error = reposMessage(1312, copy.insert.asCstr(), reposStatementReason(statement.get(), target).asCstr());
             return false;
         }
     }
@@ -348,7 +313,7 @@ bool reposCopyRows(ReposDataAccess* source, ReposDataAccess* target, const Repos
     // One transaction per table: one write to the disk for all rows instead of one per row, and a
     // failure leaves the target's table as it was.
     if (!target->beginTransaction(false)) {
-        error = reasonOf(target);
+        error = reposConnectionReason(target);
         return false;
     }
     auto abort = [&](const VqbString& text) {
@@ -361,22 +326,22 @@ bool reposCopyRows(ReposDataAccess* source, ReposDataAccess* target, const Repos
     };
     status->reportMessage(copy.remove);
     if (!target->paramExec(copy.remove, nullptr, 0))
-        return abort(reposMessage(1311, copy.remove.asCstr(), reasonOf(target).asCstr()));
+        return abort(reposMessage(1311, copy.remove.asCstr(), reposConnectionReason(target).asCstr()));
     long long count = 0;
     int state;
     while ((state = cursor->next()) == 1) {
         for (int i = 0; i < columns; ++i)
             if (!statement->setParameter(i, forParameter(cursor->getValue(i), copy.params[i].first)))
-                return abort(reposMessage(1921, copy.table.asCstr(), reasonOf(statement.get(), target).asCstr()));
+                return abort(reposMessage(1921, copy.table.asCstr(), reposStatementReason(statement.get(), target).asCstr()));
         if (!statement->execute())
-            return abort(reposMessage(1921, copy.table.asCstr(), reasonOf(statement.get(), target).asCstr()));
+            return abort(reposMessage(1921, copy.table.asCstr(), reposStatementReason(statement.get(), target).asCstr()));
         ++count;
     }
-    if (state == 2) return abort(reposMessage(1311, copy.select.asCstr(), reasonOf(source).asCstr()));
+    if (state == 2) return abort(reposMessage(1311, copy.select.asCstr(), reposConnectionReason(source).asCstr()));
     statement.reset();
     cursor.reset();
     if (!target->endTransaction(true)) {
-        error = reasonOf(target);
+        error = reposConnectionReason(target);
         return false;
     }
     status->reportMessage(VqbString::format("Inserted: %lld rows", count));
@@ -404,10 +369,10 @@ bool RepositoryImpl::dropWorkTable(const VqbString& name, bool (ReposDataAccess:
                                    unsigned n) {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     ColumnSpecList columns;
-    if (!readColumns(connection_, name, columns)) return failFromConnection(__LINE__);
+    if (!readColumns(connection_.get(), name, columns)) return failFromConnection(__LINE__);
     if (columns.empty()) return true;
     // The check also removes indexes some DBMSs keep after their table is gone.
-    (connection_->*check)(name, static_cast<int>(n));
+    (connection_.get()->*check)(name, static_cast<int>(n));
     if (connection_->dropTable(name)) return true;
     return failFromConnection(__LINE__);
 }
@@ -426,10 +391,10 @@ bool RepositoryImpl::copyWorkTable(RepositoryImpl* source, const VqbString& name
     *copied = false;
     if (!connection_ || !source || !source->connection_) return fail(__LINE__, reposMessage(1161));
     ColumnSpecList columns, existing;
-    if (!readColumns(source->connection_, name, columns)) return fail(__LINE__, source->connectionError());
+    if (!readColumns(source->connection_.get(), name, columns)) return fail(__LINE__, source->connectionError());
     if (columns.empty()) return true;
     // A table of that name beyond this repository's own highest id is replaced as well.
-    if (!readColumns(connection_, name, existing) || (!existing.empty() && !connection_->dropTable(name)))
+    if (!readColumns(connection_.get(), name, existing) || (!existing.empty() && !connection_->dropTable(name)))
         return failFromConnection(__LINE__);
     if (!connection_->createTableFromColumns(name, columns)) return failFromConnection(__LINE__);
     ColumnSpecList created;
@@ -438,13 +403,13 @@ bool RepositoryImpl::copyWorkTable(RepositoryImpl* source, const VqbString& name
 
     ReposRowCopy copy;
     copy.table = name;
-    copy.select = "SELECT " + columnList(source->connection_, columns) + " FROM " + source->table(name.asCstr());
-    copy.insert = "INSERT INTO " + table(name.asCstr()) + " (" + columnList(connection_, created) + ") VALUES (" +
+    copy.select = "SELECT " + columnList(source->connection_.get(), columns) + " FROM " + source->table(name.asCstr());
+    copy.insert = "INSERT INTO " + table(name.asCstr()) + " (" + columnList(connection_.get(), created) + ") VALUES (" +
                   parameterMarks(created.size()) + ")";
     copy.remove = "DELETE FROM " + table(name.asCstr());
     for (const ColumnSpec& column : created) copy.params.emplace_back(column.type, column.size);
     VqbString error;
-    if (!reposCopyRows(source->connection_, connection_, copy, status(), error)) return fail(__LINE__, error);
+    if (!reposCopyRows(source->connection_.get(), connection_.get(), copy, status(), error)) return fail(__LINE__, error);
     *copied = true;
     return true;
 }
@@ -462,7 +427,7 @@ bool RepositoryImpl::copyMetricTable(RepositoryImpl* source, const char* base, u
     VqbDatavar id(static_cast<long long>(n));
     VqbString sql = "SELECT A.HGM_ID, A.GRP1, A.GRP2, A.GRP3, A.GRP4, A.GRP5 FROM " + source->table("HGMETA") +
                     " A WHERE A.HGM_ID=?";
-    Held<ReposDataAccessCursor> cursor(source->connection_->paramSelect(sql, 1, &id));
+    ReposHeld<ReposDataAccessCursor> cursor(source->connection_->paramSelect(sql, 1, &id));
     if (!cursor) {
         VqbString text = source->connectionError();
         status()->reportMessage(text);
@@ -474,7 +439,7 @@ bool RepositoryImpl::copyMetricTable(RepositoryImpl* source, const char* base, u
     cursor.reset();
     bool indexed = standard ? connection_->createHsmIndexes(static_cast<int>(n), groups)
                             : connection_->createHcmIndexes(static_cast<int>(n), groups);
-    if (!indexed) warnIndexes(status(), logger_, name, reasonOf(connection_));
+    if (!indexed) warnIndexes(status(), logger_, name, reposConnectionReason(connection_.get()));
     return true;
 }
 
@@ -483,7 +448,7 @@ bool RepositoryImpl::copyFrequencyTable(RepositoryImpl* source, unsigned n) {
     bool copied = false;
     if (!copyWorkTable(source, name, &copied)) return false;
     if (copied && !connection_->createFrqDstIndexes(static_cast<int>(n)))
-        warnIndexes(status(), logger_, name, reasonOf(connection_));
+        warnIndexes(status(), logger_, name, reposConnectionReason(connection_.get()));
     return true;
 }
 
@@ -492,16 +457,16 @@ bool RepositoryImpl::copyFrequencyTable(RepositoryImpl* source, unsigned n) {
 bool RepositoryImpl::writeTableXml(const VqbString& name, const VqbString& directory, bool dropAfter) {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     ColumnSpecList columns;
-    if (!readColumns(connection_, name, columns))
+    if (!readColumns(connection_.get(), name, columns))
         return fail(__LINE__, reposMessage(1054, connection_->getTableName(name.asCstr(), false, -1).asCstr()));
     if (columns.empty()) return true;
     // The physical name names the file as well.
     VqbString physical = connection_->getTableName(name.asCstr(), false, -1);
     if (!isIdentifier(physical)) return fail(__LINE__, reposMessage(1396, physical.asCstr()));
 
-    VqbString select = "SELECT " + columnList(connection_, columns) + " FROM " + table(name.asCstr());
+    VqbString select = "SELECT " + columnList(connection_.get(), columns) + " FROM " + table(name.asCstr());
     status()->reportMessage(select);
-    Held<ReposDataAccessCursor> cursor(connection_->paramSelect(select, 0));
+    ReposHeld<ReposDataAccessCursor> cursor(connection_->paramSelect(select, 0));
     if (!cursor) return failFromConnection(__LINE__);
 
     VqDom dom;
@@ -542,7 +507,7 @@ bool RepositoryImpl::writeTableXml(const VqbString& name, const VqbString& direc
     cursor.reset();
     for (int i = 0; i < count; ++i) fieldNodes[i].setAttributeValue("type", vqbTypeToString(types[i]));
 
-    Held<ReposDataAccessCursor> indexList(connection_->getIndexes(name));
+    ReposHeld<ReposDataAccessCursor> indexList(connection_->getIndexes(name));
     if (!indexList) return failFromConnection(__LINE__);
     VqDomNode indexes = root.addChild("indexes");
     while ((state = indexList->next()) == 1) {
@@ -585,7 +550,7 @@ bool RepositoryImpl::exportByDate(const char* family, ReposDataAccessCursor* ids
     // Every id is read first: a table cannot be dropped while a statement still reads the database.
     std::vector<long long> found;
     {
-        Held<ReposDataAccessCursor> cursor(ids);
+        ReposHeld<ReposDataAccessCursor> cursor(ids);
         int state;
         while ((state = cursor->next()) == 1) {
             VqbDatavar id = cursor->getValue(0);
@@ -634,33 +599,46 @@ ReposDataAccessCursor* RepositoryImpl::selectMetricIdsByExecDate(const VqbDate& 
     return cursor;
 }
 
-bool RepositoryImpl::exportFrequencyTablesById(unsigned from, unsigned to, const VqbString& directory, bool dropAfter) {
+bool RepositoryImpl::exportFrequencyTablesById(unsigned from, unsigned to, const VqbString& directory,
+                                               bool dropAfter) try {
     return exportById("FRQDST", from, to, directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportStandardMetricTablesById(unsigned from, unsigned to, const VqbString& directory,
-                                                    bool dropAfter) {
+                                                    bool dropAfter) try {
     return exportById("HSM", from, to, directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportCustomMetricTablesById(unsigned from, unsigned to, const VqbString& directory,
-                                                  bool dropAfter) {
+                                                  bool dropAfter) try {
     return exportById("HCM", from, to, directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportFrequencyTablesByDate(const VqbDate& from, const VqbDate& to, const VqbString& directory,
-                                                 bool dropAfter) {
+                                                 bool dropAfter) try {
     return exportByDate("FRQDST", selectFieldIdsByJobDate(from, to), directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportStandardMetricTablesByDate(const VqbDate& from, const VqbDate& to,
-                                                      const VqbString& directory, bool dropAfter) {
+                                                      const VqbString& directory, bool dropAfter) try {
     return exportByDate("HSM", selectMetricIdsByExecDate(from, to), directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 bool RepositoryImpl::exportCustomMetricTablesByDate(const VqbDate& from, const VqbDate& to, const VqbString& directory,
-                                                    bool dropAfter) {
+                                                    bool dropAfter) try {
     return exportByDate("HCM", selectMetricIdsByExecDate(from, to), directory, dropAfter);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // ---- import
 
-bool RepositoryImpl::importTableFile(const VqbString& path) {
+bool RepositoryImpl::importTableFile(const VqbString& path) try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     VqDom dom;
     if (!dom.loadFile(path)) return fail(__LINE__, dom.getErrorMessage());
@@ -671,14 +649,14 @@ bool RepositoryImpl::importTableFile(const VqbString& path) {
 
     // The old table goes in the transaction that brings the new one, so a failure keeps it.
     if (!connection_->beginTransaction(false)) return failFromConnection(__LINE__);
-    Held<ReposDataAccessStatement> statement;
+    ReposHeld<ReposDataAccessStatement> statement;
     auto abort = [&](int line, const VqbString& text) {
         statement.reset();
         connection_->endTransaction(false);
         return fail(line, text);
     };
     ColumnSpecList existing;
-    if (!readColumns(connection_, file.table, existing) ||
+    if (!readColumns(connection_.get(), file.table, existing) ||
         (!existing.empty() && (!connection_->checkTableIndexes(file.table) || !connection_->dropTable(file.table))))
         return abort(__LINE__, connectionError());
     if (!connection_->createTableFromColumns(file.table, file.columns)) return abort(__LINE__, connectionError());
@@ -687,7 +665,7 @@ bool RepositoryImpl::importTableFile(const VqbString& path) {
     if (connection_->getTableColumns(file.table, &created) != static_cast<int>(file.columns.size()))
         return abort(__LINE__, reposMessage(1054, file.table.asCstr()));
 
-    VqbString insert = "INSERT INTO " + table(file.table.asCstr()) + " (" + columnList(connection_, created) +
+    VqbString insert = "INSERT INTO " + table(file.table.asCstr()) + " (" + columnList(connection_.get(), created) +
                        ") VALUES (" + parameterMarks(file.columns.size()) + ")";
     status()->reportMessage(insert);
     statement.reset(connection_->createStatement(insert));
@@ -695,17 +673,19 @@ bool RepositoryImpl::importTableFile(const VqbString& path) {
     const int count = static_cast<int>(file.columns.size());
     for (int i = 0; i < count; ++i)
         if (!statement->setParameterInfo(i, file.columns[i].type, file.columns[i].size))
-            return abort(__LINE__, reasonOf(statement.get(), connection_));
+            return abort(__LINE__, reposStatementReason(statement.get(), connection_.get()));
     for (const std::vector<VqbDatavar>& row : file.rows) {
         for (int i = 0; i < count; ++i)
-            if (!statement->setParameter(i, row[i])) return abort(__LINE__, reasonOf(statement.get(), connection_));
+            if (!statement->setParameter(i, row[i])) return abort(__LINE__, reposStatementReason(statement.get(), connection_.get()));
         if (!statement->execute())
             return abort(__LINE__,
-                         reposMessage(1921, file.table.asCstr(), reasonOf(statement.get(), connection_).asCstr()));
+                         reposMessage(1921, file.table.asCstr(), reposStatementReason(statement.get(), connection_.get()).asCstr()));
     }
     statement.reset();
     for (const auto& index : file.indexes)
         if (!connection_->createIndex(file.table, index.second, index.first)) return abort(__LINE__, connectionError());
     if (!connection_->endTransaction(true)) return failFromConnection(__LINE__);
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }

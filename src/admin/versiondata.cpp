@@ -2,6 +2,7 @@
 // cover every id in use, and the monitor dashboard's default objects. New repositories run them
 // too, as the end of their initial monitor data.
 #include <map>
+#include <utility>
 
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -57,7 +58,7 @@ bool RepositoryImpl::ensureIdCounters() {
 
     const VqbString counters = table("UCURID");
     std::map<VqbString, int64_t> values;
-    ReposDataAccessCursor* cursor = connection_->paramSelect("SELECT NI_KEY, NI_VAL FROM " + counters, 0);
+    ReposHeld<ReposDataAccessCursor> cursor(connection_->paramSelect("SELECT NI_KEY, NI_VAL FROM " + counters, 0));
     if (!cursor) return rollback(__LINE__);
     while (cursor->next() == 1) {
         VqbString key = cursor->getString(0);
@@ -65,14 +66,14 @@ bool RepositoryImpl::ensureIdCounters() {
         auto found = values.find(key);
         if (found == values.end() || value > found->second) values[key] = value;
     }
-    cursor->release();
+    cursor.reset();
 
     ReposCatalogWalk walk(ReposCatalogId::Main);
     while (const ReposColumnDef* record = walk.next()) {
         if (isReposEndRecord(record) || !record->column) continue;
         if (!(record->flags & REPOS_COL_PRIMARY) || record->type != VQB_TYPE_INT) continue;
         VqbString sql = VqbString::format("SELECT MAX(%s) FROM %s", record->column, table(record->table).asCstr());
-        ReposDataAccessCursor* highest = connection_->paramSelect(sql, 0);
+        ReposHeld<ReposDataAccessCursor> highest(connection_->paramSelect(sql, 0));
         if (!highest) {
             logFailure(__LINE__, 2);
             continue;
@@ -82,7 +83,6 @@ bool RepositoryImpl::ensureIdCounters() {
             auto found = values.find(record->table);
             if (found == values.end() || value > found->second) values[record->table] = value;
         }
-        highest->release();
     }
 
     if (!connection_->paramExec("DELETE FROM " + counters, nullptr, 0)) return rollback(__LINE__);
@@ -98,13 +98,13 @@ bool RepositoryImpl::ensureIdCounters() {
     return true;
 }
 
-bool RepositoryImpl::dashboardFailure(int line, ReposDataAccessCursor* cursor) {
+bool RepositoryImpl::dashboardFailure(int line, ReposHeld<ReposDataAccessCursor> cursor) {
     failFromConnection(line);
-    return abortDashboard(cursor);
+    return abortDashboard(std::move(cursor));
 }
 
-bool RepositoryImpl::abortDashboard(ReposDataAccessCursor* cursor) {
-    if (cursor) cursor->release();
+bool RepositoryImpl::abortDashboard(ReposHeld<ReposDataAccessCursor> cursor) {
+    cursor.reset();
     connection_->endTransaction(false);
     return false;
 }
@@ -162,13 +162,13 @@ bool RepositoryImpl::ensureDashboardDefaults() {
     for (size_t i = 0; i < sizeof kDimensions / sizeof kDimensions[0]; ++i) {
         VqbDatavar name(kDimensions[i]);
         status()->reportMessage(findDimension);
-        ReposDataAccessCursor* cursor = connection_->paramSelect(findDimension, 1, &name);
+        ReposHeld<ReposDataAccessCursor> cursor(connection_->paramSelect(findDimension, 1, &name));
         if (!cursor) return dashboardFailure(__LINE__, nullptr);
         int state = cursor->next();
-        if (state == 2) return dashboardFailure(__LINE__, cursor);
+        if (state == 2) return dashboardFailure(__LINE__, std::move(cursor));
         int64_t id = 0;
         if (state == 1) id = cursor->getValue(0).asInt64();
-        cursor->release();
+        cursor.reset();
         if (state == 0) {
             if (i == 0) {
                 id = kDefaultId;
@@ -188,20 +188,20 @@ bool RepositoryImpl::ensureDashboardDefaults() {
 
         const VqbString selectGroups = "SELECT GRP_ID FROM " + groups;
         status()->reportMessage(selectGroups);
-        ReposDataAccessCursor* groupCursor = connection_->paramSelect(selectGroups, 0);
+        ReposHeld<ReposDataAccessCursor> groupCursor(connection_->paramSelect(selectGroups, 0));
         if (!groupCursor) return dashboardFailure(__LINE__, nullptr);
         // Read whole before the inserts below touch the tables.
-        if (!groupCursor->cacheAll()) return dashboardFailure(__LINE__, groupCursor);
+        if (!groupCursor->cacheAll()) return dashboardFailure(__LINE__, std::move(groupCursor));
         VqbDatavar dimension(static_cast<long long>(id)), weight(1.0);
         while ((state = groupCursor->next()) == 1) {
             VqbDatavar group(static_cast<long long>(groupCursor->getValue(0).asInt64()));
             int linked = 0;
-            if (!singletonInt(__LINE__, countLinks, &linked, &dimension, &group)) return abortDashboard(groupCursor);
+            if (!singletonInt(__LINE__, countLinks, &linked, &dimension, &group))
+                return abortDashboard(std::move(groupCursor));
             if (linked == 0 && !exec(__LINE__, insertLink, &dimension, &group, &one, &weight))
-                return abortDashboard(groupCursor);
+                return abortDashboard(std::move(groupCursor));
         }
-        if (state == 2) return dashboardFailure(__LINE__, groupCursor);
-        groupCursor->release();
+        if (state == 2) return dashboardFailure(__LINE__, std::move(groupCursor));
     }
 
     if (!exec(__LINE__, "UPDATE " + table("EXEC") + " SET GRP_ID=? WHERE GRP_ID IS NULL", &one))

@@ -5,7 +5,7 @@
 //   bool SomeImpl::operation(...) try {
 //       ...
 //   } catch (...) {
-//       return caught(__LINE__, false);   // the class's own recording of reposCaughtText()
+//       return caught(__LINE__, false);   // ReposGuard: the class keeps the text, answers false
 //   }
 #ifndef REPOS_GUARD_H
 #define REPOS_GUARD_H
@@ -25,5 +25,31 @@ inline const char* reposCaughtText() noexcept {
         return "an unexpected internal error";
     }
 }
+
+// The handler of a class family's entry points. Owner keeps the text its own way in
+// keepCaught(int line, const char* text) (last error, level-5 entry); whatever that throws in
+// turn is swallowed, as a handler must not throw. Call caught only inside a catch block.
+template <class Owner>
+class ReposGuard {
+public:
+    void caught(int line) noexcept {
+        const char* text = reposCaughtText();
+        try {
+            static_cast<Owner*>(this)->keepCaught(line, text);
+        } catch (...) {
+            // Not even the text could be kept; the failure value still tells the caller.
+        }
+    }
+    // The operation's failure value, once the text is kept.
+    template <class T>
+    T caught(int line, T failure) noexcept {
+        caught(line);
+        return failure;
+    }
+};
+
+// An exception stopped an exported C entry point, which has no object to keep the text: it is
+// logged at level 5 on the library's root logger. Call only inside a catch block.
+void reposLogCaught(const char* sourceFile, int line) noexcept;
 
 #endif

@@ -10,13 +10,13 @@
 #include "repos_cursors.h"
 #include "repos_guard.h"
 #include "repos_held.h"
+#include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 
 namespace {
 
 const char* const kSource = "base_rdaimpl";
-const char* const kNoConnection = "Repository Data Access object is null";
 
 // The connection's parameterised calls take their values as a variable argument list: one call per
 // count, chosen from a table, passes a statement's values however many it has.
@@ -88,7 +88,7 @@ bool BaseRDAImpl::endLevel(bool commit) {
 
 VqbString BaseRDAImpl::getErrorMessage() try {
     if (caughtText_[0]) return VqbString(caughtText_);
-    return connection_ ? connection_->getGeneralErrorMessage() : VqbString(kNoConnection);
+    return connection_ ? connection_->getGeneralErrorMessage() : VqbString(kReposNoConnection);
 } catch (...) {
     return caught(__LINE__, VqbString());
 }
@@ -109,7 +109,7 @@ void BaseRDAImpl::release() {
 }
 
 bool BaseRDAImpl::noConnection(int line) {
-    reposLog(logger_, 5, kSource, line, "%s", kNoConnection);
+    reposLog(logger_, 5, kSource, line, "%s", kReposNoConnection);
     return false;
 }
 
@@ -117,7 +117,7 @@ bool BaseRDAImpl::checkConnection(const char* source, int line) {
     // Each statement starts afresh: the text of an exception caught before is no longer the last error.
     caughtText_[0] = '\0';
     if (connection_) return true;
-    reposLog(logger_, 5, source, line, "%s", kNoConnection);
+    reposLog(logger_, 5, source, line, "%s", kReposNoConnection);
     return false;
 }
 

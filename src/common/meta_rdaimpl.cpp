@@ -5,6 +5,7 @@
 
 #include "repos_announce.h"
 #include "repos_held.h"
+#include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 #include "vqrepevent.h"
@@ -13,7 +14,6 @@ namespace {
 
 const char* const kSource = "meta_rdaimpl";
 const char* const kSharedDataFolder = "Shared Data";
-const char* const kNoConnection = "Repository Data Access object is null";
 
 // Every table whose rows are filed in a folder, with the column naming the folder. A folder
 // referred to from any of them is not empty: deleting it would cut those rows off the tree.
@@ -302,7 +302,7 @@ bool MetadataRDAImpl::moveFolder(int folderId, int newParentId) try {
 bool MetadataRDAImpl::normalizeFolderNames(RepositoryStatusCallback* callback, VqbString& error) try {
     reposLog(getLogger(), 1, kSource, __LINE__, "Ensure normalized folder names for search and uniqueness.");
     if (!checkConnection(kSource, __LINE__)) {
-        error = VqbString(kNoConnection);
+        error = VqbString(kReposNoConnection);
         return false;
     }
     VqbString table = tableName("FOLDER");

@@ -1,13 +1,13 @@
 // The repository event queue (REVENT) and the lineage resources (IMPRCS, IMPDEP).
 #include "curuser.h"
 #include "meta_rdaimpl.h"
+#include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqrepevent.h"
 
 namespace {
 
 const char* const kSource = "meta_rdaimpl";
-const char* const kNoConnection = "Repository Data Access object is null";
 
 }  // namespace
 
@@ -16,7 +16,7 @@ const char* const kNoConnection = "Repository Data Access object is null";
 bool MetadataRDAImpl::addRepositoryEvent(const VqbString& subject, int changeType, const VqbString& other,
                                          const VqbString& source, int* id, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) {
-        error = VqbString(kNoConnection);
+        error = VqbString(kReposNoConnection);
         return false;
     }
     auto failed = [&](int line) {
@@ -51,7 +51,7 @@ bool MetadataRDAImpl::addRepositoryEvent(const VqbString& subject, int changeTyp
 ReposDataAccessCursor* MetadataRDAImpl::listRepositoryEventsSince(int, double time, const VqbString& source,
                                                                   VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) {
-        error = VqbString(kNoConnection);
+        error = VqbString(kReposNoConnection);
         return nullptr;
     }
     // An event written without a source is nobody's own: every reader receives it. A reader
@@ -75,7 +75,7 @@ ReposDataAccessCursor* MetadataRDAImpl::listRepositoryEventsSince(int, double ti
 
 bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& error) try {
     if (!checkConnection(kSource, __LINE__)) {
-        error = VqbString(kNoConnection);
+        error = VqbString(kReposNoConnection);
         return false;
     }
     if (maxId == 0 && time == 0.0) {

@@ -48,15 +48,6 @@ bool usableName(const VqbString& name) {
     return true;
 }
 
-// What a source without an identifier quote takes bare.
-bool plainName(const VqbString& name) {
-    const std::string& s = name.str();
-    if (s.empty() || !(isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
-    for (unsigned char c : s)
-        if (!(isalnum(c) || c == '_')) return false;
-    return true;
-}
-
 // The connection cache's modes are the connection types 1 to 3; any other type lets the cache
 // tell from the text.
 int connectMode(int type) { return type >= 1 && type <= 3 ? type : 0; }
@@ -415,10 +406,10 @@ bool FieldMappingImpl::writeSource(VqbString* error, const WritePlan& plan, cons
 
     VqbString quote = write.connection->getIdentifierQuote();
     for (const VqbString* name : plan.names()) {
-        bool fits = quote.isEmpty() ? plainName(*name) : name->find(quote) < 0;
+        bool fits = quote.isEmpty() ? vqbIsPlainIdentifier(name->str()) : name->find(quote) < 0;
         if (!fits) return fail(logger_, __LINE__, error, reposMessage(1933, name->asCstr()));
     }
-    auto quoted = [&quote](const VqbString& name) { return quote + name + quote; };
+    auto quoted = [&quote](const VqbString& name) { return vqbQuoteIdentifier(name, quote); };
     VqbString sql("UPDATE ");
     if (!plan.schema.isEmpty()) sql += quoted(plan.schema) + ".";
     sql += quoted(plan.table) + " SET " + quoted(plan.valueField) + "=? WHERE ";

@@ -10,6 +10,7 @@
 #include "reposlog.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
+#include "vqbutil.h"
 
 namespace {
 
@@ -30,18 +31,7 @@ bool RDA_DAC::failConnector(int line, const VqbString& text) {
     return fail(kSource, line, text.isEmpty() ? reposMessage(1161) : text);
 }
 
-VqbString RDA_DAC::quoted(const VqbString& name) {
-    VqbString quote = getIdentifierQuote_INT();
-    if (quote.isEmpty()) return name;
-    const char q = quote.str()[0];
-    std::string out(1, q);
-    for (char c : name.str()) {
-        out.push_back(c);
-        if (c == q) out.push_back(q);
-    }
-    out.push_back(q);
-    return VqbString(std::move(out));
-}
+VqbString RDA_DAC::quoted(const VqbString& name) { return vqbQuoteIdentifier(name, getIdentifierQuote_INT()); }
 
 VqbString RDA_DAC::prefixAfterDot() const {
     const std::string& p = prefix_.str();
@@ -139,11 +129,7 @@ void RDA_DAC::loadDbmsMaxTextLen() {
 
 void RDA_DAC::loadMaxTextLen() {
     // A repository not created yet has no KEYVAL table: that is no failure worth a log entry.
-    {
-        DacTable* keyval = lookupTable(getTableName_INT("KEYVAL", false, -1));
-        if (!keyval) return;
-        keyval->release();
-    }
+    if (!reposHold(lookupTable(getTableName_INT("KEYVAL", false, -1)))) return;
     VqbString sql = VqbString::format("SELECT V_VALUE FROM %s WHERE V_KEY = 'MAX_TEXT_LEN'",
                                       getTableName_INT("KEYVAL", true, -1).asCstr());
     int64_t value = 0;
@@ -309,16 +295,17 @@ ReposDataAccessStatement* RDA_DAC::prepareStatement(const VqbString& sql, bool b
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    DacStatement* statement = batch ? connection_->prepareBatch(sql) : connection_->prepare(sql);
+    ReposHeld<DacStatement> statement(batch ? connection_->prepareBatch(sql) : connection_->prepare(sql));
     if (!statement) {
         failConnector(__LINE__, connection_->getErrorText());
         return nullptr;
     }
-    RDA_DACStatement* result = new (std::nothrow) RDA_DACStatement(this, sql, statement);
+    RDA_DACStatement* result = new (std::nothrow) RDA_DACStatement(this, sql, statement.get());
     if (!result) {
-        statement->release();
         fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
     }
+    statement.release();  // the result's now
     return result;
 }
 
@@ -387,14 +374,5 @@ bool RDA_DAC::bulkLoadEnd_INT(bool flush) {
 
 ReposDataAccess* createDacDataAccess(const VqbString& connection, const VqbString& tablePrefix,
                                      RepositoryStatusCallback* callback, VqbString& error) {
-    RDA_DAC* dac = new (std::nothrow) RDA_DAC();
-    if (!dac) {
-        error = reposMessage(530);
-        reposLog(vqlogGetLogger(REPOS_LOGGER_RDA), 5, kSource, __LINE__, "%s", error.asCstr());
-        return nullptr;
-    }
-    if (dac->init(connection, tablePrefix, false, callback)) return dac;
-    error = reposFailureText(dac);
-    dac->release();
-    return nullptr;
+    return RDA_BaseImpl::ready(new (std::nothrow) RDA_DAC(), kSource, connection, tablePrefix, false, callback, error);
 }

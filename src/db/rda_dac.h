@@ -25,6 +25,8 @@ enum RDA_DacKind {
     RDA_DAC_KIND_LOWER_COLUMNS = 17,  // prefix keeps its case, column names in lower case
 };
 
+class RDA_DACCursor;
+
 class RDA_DAC : public RDA_BaseImpl {
 public:
     RDA_DAC() = default;
@@ -110,7 +112,10 @@ private:
     ReposDataAccessCursor* selectWithTypes(const char* name, const VqbString& sql, const VqbString& types,
                                            const RDA_Params& params);
     // Prepared and bound for reading (long texts are never stored); null with the last error set.
-    DacStatement* prepareBound(const VqbString& sql, const VqbString& types, const RDA_Params& params);
+    ReposHeld<DacStatement> prepareBound(const VqbString& sql, const VqbString& types, const RDA_Params& params);
+    // The cursor handed out over the connector's, which it owns from then on; null (the
+    // connector's cursor closed, 530 as last error) when it cannot be made.
+    RDA_DACCursor* newCursor(const VqbString& sql, DacStatement* statement, DacCursor* cursor);
     bool singleValue(const VqbString& sql, const VqbString& types, const RDA_Params& params, int64_t* out);
     DacConnection* bigStringConnection();
 

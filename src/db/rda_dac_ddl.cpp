@@ -22,12 +22,7 @@ ReposCatalogWalk catalogWalk(const ReposTableRequest& request) {
     return ReposCatalogWalk(request.catalog == 1 ? ReposCatalogId::Ncoa : ReposCatalogId::Main);
 }
 
-struct TableRelease {
-    void operator()(DacTable* table) const {
-        if (table) table->release();
-    }
-};
-using TablePtr = std::unique_ptr<DacTable, TableRelease>;
+using TablePtr = ReposHeld<DacTable>;
 
 DacColumn* findColumn(DacTable* table, const VqbString& name, bool exact) {
     for (int i = 0; i < table->getColumnCount(); ++i) {

@@ -122,17 +122,12 @@ bool RDA_DAC::execWithTypes(const char* name, const VqbString& sql, int* rowsAff
         return true;
     }
     if (!connection_) return fail(kSource, __LINE__, reposMessage(1161));
-    DacStatement* statement = connection_->prepare(sql);
+    ReposHeld<DacStatement> statement(connection_->prepare(sql));
     if (!statement) return failConnector(__LINE__, connection_->getErrorText());
-    for (int i = 0; i < params.count; ++i) {
-        if (!setParameter_INT(statement, params.at(i), i, true, true, types, sql)) {
-            statement->release();
-            return false;
-        }
-    }
+    for (int i = 0; i < params.count; ++i)
+        if (!setParameter_INT(statement.get(), params.at(i), i, true, true, types, sql)) return false;
     bool ok = statement->execute(rowsAffected);
     if (!ok) failConnector(__LINE__, statement->getErrorText());
-    statement->release();
     return ok;
 }
 
@@ -145,23 +140,20 @@ bool RDA_DAC::paramExecWTypes_INT(const VqbString& sql, int* rowsAffected, const
     return execWithTypes("paramExecWTypes_INT", sql, rowsAffected, types, params);
 }
 
-DacStatement* RDA_DAC::prepareBound(const VqbString& sql, const VqbString& types, const RDA_Params& params) {
+ReposHeld<DacStatement> RDA_DAC::prepareBound(const VqbString& sql, const VqbString& types,
+                                              const RDA_Params& params) {
     if (!connection_) {
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    DacStatement* statement = connection_->prepare(sql);
+    ReposHeld<DacStatement> statement(connection_->prepare(sql));
     if (!statement) {
         failConnector(__LINE__, connection_->getErrorText());
         return nullptr;
     }
-    for (int i = 0; i < params.count; ++i) {
-        // Values of a condition are compared as given, never replaced by big-string references.
-        if (!setParameter_INT(statement, params.at(i), i, false, true, types, sql)) {
-            statement->release();
-            return nullptr;
-        }
-    }
+    // Values of a condition are compared as given, never replaced by big-string references.
+    for (int i = 0; i < params.count; ++i)
+        if (!setParameter_INT(statement.get(), params.at(i), i, false, true, types, sql)) return nullptr;
     return statement;
 }
 
@@ -173,18 +165,28 @@ ReposDataAccessCursor* RDA_DAC::selectWithTypes(const char* name, const VqbStrin
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    DacStatement* statement = prepareBound(sql, types, params);
+    ReposHeld<DacStatement> statement = prepareBound(sql, types, params);
     if (!statement) return nullptr;
     DacCursor* cursor = statement->openCursor();
     if (!cursor) {
         failConnector(__LINE__, statement->getErrorText());
-        statement->release();
         return nullptr;
     }
-    RDA_DACCursor* result = new (std::nothrow) RDA_DACCursor(this, sql, statement, cursor);
+    RDA_DACCursor* result = newCursor(sql, statement.get(), cursor);
+    if (result) statement.release();  // the result's now
+    return result;
+}
+
+RDA_DACCursor* RDA_DAC::newCursor(const VqbString& sql, DacStatement* statement, DacCursor* cursor) {
+    RDA_DACCursor* result = nullptr;
+    try {
+        result = new (std::nothrow) RDA_DACCursor(this, sql, statement, cursor);
+    } catch (...) {
+        cursor->close();
+        throw;
+    }
     if (!result) {
         cursor->close();
-        statement->release();
         fail(kSource, __LINE__, reposMessage(530));
     }
     return result;
@@ -203,15 +205,14 @@ bool RDA_DAC::singleValue(const VqbString& sql, const VqbString& types, const RD
     RDA_TRACE("RDA_DAC::paramSingleton_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
     lastError_.setNull();
     if (scriptMode()) return false;
-    DacStatement* statement = prepareBound(sql, types, params);
+    ReposHeld<DacStatement> statement = prepareBound(sql, types, params);
     if (!statement) return false;
     DacCursor* cursor = statement->openCursor();
     if (!cursor) {
         failConnector(__LINE__, statement->getErrorText());
-        statement->release();
         return false;
     }
-    statement->release();
+    statement.reset();
     bool ok = false;
     switch (cursor->fetch()) {
         case DAC_FETCH_ROW:
@@ -281,7 +282,7 @@ bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString
     VqbString sql = VqbString::format("INSERT INTO %s (BS_REFID, BS_SEQ, BS_DATA) VALUES (?,?,?)",
                                       getTableName_INT("BIGSTR", true, -1).asCstr());
     RDA_TRACE("RDA_DAC::putBigString_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
-    DacStatement* statement = connection->prepare(sql);
+    ReposHeld<DacStatement> statement(connection->prepare(sql));
     if (!statement) {
         failConnector(__LINE__, connection->getErrorText());
         return abandon();
@@ -289,7 +290,7 @@ bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString
     if (!statement->declareParameter(0, VQB_TYPE_INT, 0, 0) || !statement->declareParameter(1, VQB_TYPE_INT, 0, 0) ||
         !statement->declareParameter(2, VQB_TYPE_STRING, limit, 0)) {
         failConnector(__LINE__, statement->getErrorText());
-        statement->release();
+        statement.reset();
         return abandon();
     }
     const bool marked = connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS;
@@ -318,14 +319,14 @@ bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString
                   statement->setValue(0, 2, VqbDatavar(chunk)) && statement->execute(nullptr);
         if (!ok) {
             failConnector(__LINE__, statement->getErrorText());
-            statement->release();
+            statement.reset();
             return abandon();
         }
         ++sequence;
         rest += bytes;
         left -= bytes;
     }
-    statement->release();
+    statement.reset();
     if (ownLevel && !endTransaction_INT(true)) return failed();
     if (out) *out = RDA_BigString::format(static_cast<uint32_t>(id.asInt64()));
     return true;
@@ -417,12 +418,8 @@ ReposDataAccessCursor* RDA_DACStatement::select_INT() {
         dac_->failConnector(__LINE__, statement_->getErrorText());
         return nullptr;
     }
-    RDA_DACCursor* result = new (std::nothrow) RDA_DACCursor(dac_, sql_, statement_, cursor);
-    if (!result) {
-        cursor->close();
-        dac_->fail(kSource, __LINE__, reposMessage(530));
-        return nullptr;
-    }
+    RDA_DACCursor* result = dac_->newCursor(sql_, statement_, cursor);
+    if (!result) return nullptr;
     handedOver_ = true;
     return result;
 }

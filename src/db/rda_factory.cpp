@@ -12,24 +12,11 @@ namespace {
 
 ReposDataAccess* sqliteDataAccess(const VqbString& file, bool create, RepositoryStatusCallback* callback,
                                   VqbString& error) {
-    RDA_Sqlite* connection = new (std::nothrow) RDA_Sqlite();
-    if (!connection) {
-        error = reposMessage(530);
-        reposLog(vqlogGetLogger(REPOS_LOGGER_RDA), 5, "rda_factory", __LINE__, "%s", error.asCstr());
-        return nullptr;
-    }
-    if (connection->init(file, VqbString(""), create, callback)) return connection;
-    error = reposFailureText(connection);
-    connection->release();
-    return nullptr;
+    return RDA_BaseImpl::ready(new (std::nothrow) RDA_Sqlite(), "rda_factory", file, VqbString(""), create, callback,
+                               error);
 }
 
 }  // namespace
-
-VqbString reposFailureText(ReposDataAccess* db) {
-    VqbString detail = db->getLastErrorMessage();
-    return detail.isEmpty() ? db->getGeneralErrorMessage() : dacMaskConnectionText(detail);
-}
 
 ReposDataAccess* createSqliteDataAccess(const VqbString& file, RepositoryStatusCallback* callback, VqbString& error) {
     return sqliteDataAccess(file, true, callback, error);

@@ -15,9 +15,6 @@ enum ReposBackendKind {
 // table prefix.
 ReposDataAccess* createReposDataAccess(int kind, const VqbString& connection, const VqbString& tablePrefix,
                                        RepositoryStatusCallback* callback, VqbString& error);
-// Why a connection's last operation failed: the driver's own words when it gave any (passwords
-// masked), else the connection's general text.
-VqbString reposFailureText(ReposDataAccess* db);
 
 ReposDataAccess* createSqliteDataAccess(const VqbString& file, RepositoryStatusCallback* callback, VqbString& error);
 ReposDataAccess* openSqliteDataAccess(const VqbString& file, RepositoryStatusCallback* callback, VqbString& error);

@@ -8,9 +8,11 @@
 
 #include "np_uchar.h"
 #include "repos_tables.h"
+#include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
+#include "vqbutil.h"
 
 namespace {
 
@@ -90,8 +92,21 @@ RDA_BaseImpl::RDA_BaseImpl()
 }
 
 RDA_BaseImpl::~RDA_BaseImpl() {
-    if (createSpec_) createSpec_->release();
     if (lock_) vqLockDestroy(lock_);
+}
+
+ReposDataAccess* RDA_BaseImpl::ready(RDA_BaseImpl* made, const char* source, const VqbString& connection,
+                                     const VqbString& prefix, bool create, RepositoryStatusCallback* callback,
+                                     VqbString& error) {
+    ReposHeld<RDA_BaseImpl> held(made);
+    if (!held) {
+        error = reposMessage(530);
+        reposLog(vqlogGetLogger(REPOS_LOGGER_RDA), 5, source, __LINE__, "%s", error.asCstr());
+        return nullptr;
+    }
+    if (held->init(connection, prefix, create, callback)) return held.release();
+    error = reposConnectionReason(held.get());
+    return nullptr;
 }
 
 bool RDA_BaseImpl::init(const VqbString& connection, const VqbString& prefix, bool create,
@@ -122,7 +137,7 @@ bool RDA_BaseImpl::init(const VqbString& connection, const VqbString& prefix, bo
 
     VqbString specPath;
     options->get("REPOS/CREATE_SPEC_PATH", specPath);
-    createSpec_ = getTableCreationSpec();
+    createSpec_.reset(getTableCreationSpec());
     if (createSpec_ && !specPath.isEmpty() && !createSpec_->loadFile(specPath))
         logError(kSource, __LINE__, createSpec_->getErrorMessage());
 
@@ -214,13 +229,7 @@ bool RDA_BaseImpl::endFailed(const char* source, int line, const VqbString& data
 }
 
 VqbString RDA_BaseImpl::quoteIdentifier(const char* name) {
-    VqbString quoted("\"");
-    for (const char* p = name ? name : ""; *p; ++p) {
-        if (*p == '"') quoted.append('"');
-        quoted.append(*p);
-    }
-    quoted.append('"');
-    return quoted;
+    return VqbString(vqbQuoteIdentifier(name ? name : "", "\""));
 }
 
 VqbString RDA_BaseImpl::scriptLiteral(const VqbDatavar* value) {
@@ -305,19 +314,18 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
     // another writer held the database is tried again; inside one, waiting could deadlock.
     auto busyAlone = [&]() { return depth_ == 0 && lastFailureBusy_INT(); };
     for (int attempt = 0; attempt < kIdTries; ++attempt) {
-        ReposDataAccessCursor* cursor = paramSelect_INT(select, {keyParam, 1});
+        ReposHeld<ReposDataAccessCursor> cursor(paramSelect_INT(select, {keyParam, 1}));
         if (!cursor) {
             if (busyAlone()) continue;
             return failed(__LINE__, VqbString());
         }
         int state = cursor->next();
         if (state == 2) {
-            cursor->release();
             if (busyAlone()) continue;
             return failed(__LINE__, VqbString());
         }
         if (state == 0) {
-            cursor->release();
+            cursor.reset();
             if (inserted) return failed(__LINE__, insertError.isNull() ? reposMessage(1161) : insertError);
             VqbDatavar zero(0);
             const VqbDatavar* row[] = {&keyValue, &zero};
@@ -331,7 +339,7 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
             continue;
         }
         VqbDatavar current = cursor->getValue(0);
-        cursor->release();
+        cursor.reset();
         if (current.isNull()) return failed(__LINE__, reposMessage(1161));
         int64_t old = current.asInt64();
         if (old < 0 || old > kLastId - step) return failed(__LINE__, reposMessage(1902, key.asCstr()));
@@ -369,16 +377,8 @@ bool RDA_BaseImpl::paramExecVA(const VqbString& sql, int* rowsAffected, int n, .
 
 // ---- table-creation command spec
 
-namespace {
-
-struct CursorRelease {
-    void operator()(VqTableCreateNS::VqCommandCursor* cursor) const { cursor->release(); }
-};
-
-}  // namespace
-
 bool RDA_BaseImpl::runSpecCommands(VqTableCreateNS::VqCommandCursor* raw) {
-    std::unique_ptr<VqTableCreateNS::VqCommandCursor, CursorRelease> cursor(raw);
+    ReposHeld<VqTableCreateNS::VqCommandCursor> cursor(raw);
     if (!cursor) {
         logError(kSource, __LINE__, createSpec_->getErrorMessage());
         return false;
@@ -409,51 +409,70 @@ bool RDA_BaseImpl::runCustomIndexDdl(const VqbString& dbType, const VqbString& s
 
 // ---- connection: public operations
 
+void RDA_BaseImpl::keepCaught(int line, const char* text) {
+    RDA_LockScope scope(this, kSource, line, "REPO", instanceId_);
+    fail(kSource, line, VqbString(text));
+}
+
 #define RDA_LOCKED RDA_LockScope scope(this, kSource, __LINE__, "REPO", instanceId_)
 
-VqbString RDA_BaseImpl::getGeneralErrorMessage() {
+VqbString RDA_BaseImpl::getGeneralErrorMessage() try {
     RDA_LOCKED;
     return generalError_;
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-VqbString RDA_BaseImpl::getLastErrorMessage() {
+VqbString RDA_BaseImpl::getLastErrorMessage() try {
     RDA_LOCKED;
     return lastError_;
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-void RDA_BaseImpl::release() {
+void RDA_BaseImpl::release() try {
     {
         RDA_LOCKED;
         close_INT();
     }
     vqAtomDestroy(&owner_);
     delete this;
+} catch (...) {
+    caught(__LINE__);
 }
 
-VqbString RDA_BaseImpl::getTableName(const char* table, bool qualified, int suffix) {
+VqbString RDA_BaseImpl::getTableName(const char* table, bool qualified, int suffix) try {
     RDA_LOCKED;
     return getTableName_INT(table, qualified, suffix);
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-bool RDA_BaseImpl::getPrefix(bool afterDot, VqbString* out, VqbString* /*error*/) {
+bool RDA_BaseImpl::getPrefix(bool afterDot, VqbString* out, VqbString* /*error*/) try {
     RDA_LOCKED;
     if (!out) return true;
     long dot = afterDot ? prefix_.findChar('.') : -1;
     *out = dot >= 0 ? prefix_.mid(static_cast<size_t>(dot) + 1) : prefix_;
     return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-VqbString RDA_BaseImpl::getSchemaName() {
+VqbString RDA_BaseImpl::getSchemaName() try {
     RDA_LOCKED;
     return getSchemaName_INT();
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-VqbString RDA_BaseImpl::getIndexName(int number, const VqbString& table) {
+VqbString RDA_BaseImpl::getIndexName(int number, const VqbString& table) try {
     RDA_LOCKED;
     return getIndexName_INT(number, table);
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-VqbString RDA_BaseImpl::getColumnList(const VqbString& table, const char* alias) {
+VqbString RDA_BaseImpl::getColumnList(const VqbString& table, const char* alias) try {
     RDA_LOCKED;
     VqbString lead;
     if (alias && *alias) {
@@ -471,73 +490,93 @@ VqbString RDA_BaseImpl::getColumnList(const VqbString& table, const char* alias)
         list.append(column.name);
     }
     return list;
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-bool RDA_BaseImpl::beginTransaction(bool exclusive, bool* busy) {
+bool RDA_BaseImpl::beginTransaction(bool exclusive, bool* busy) try {
     RDA_LOCKED;
     return beginTransaction_INT(exclusive, busy);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::endTransaction(bool commit) {
+bool RDA_BaseImpl::endTransaction(bool commit) try {
     RDA_LOCKED;
     return endTransaction_INT(commit);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::isInTransaction() {
+bool RDA_BaseImpl::isInTransaction() try {
     RDA_LOCKED;
     return isInTransaction_INT();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::getNextIds(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error) {
+bool RDA_BaseImpl::getNextIds(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error) try {
     RDA_LOCKED;
     return reserveIdBlock(key, count, firstId, error);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 bool RDA_BaseImpl::getNextId(const VqbString& key, VqbDatavar* id) { return getNextIds(key, -1, id, nullptr); }
 
-ReposDataAccessCursor* RDA_BaseImpl::paramSelect(const VqbString& sql, int n, ...) {
+ReposDataAccessCursor* RDA_BaseImpl::paramSelect(const VqbString& sql, int n, ...) try {
     va_list args;
     va_start(args, n);
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
     return paramSelect_INT(sql, list.params());
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* RDA_BaseImpl::paramSelectWTypes(const VqbString& sql, const VqbString& types, int n, ...) {
+ReposDataAccessCursor* RDA_BaseImpl::paramSelectWTypes(const VqbString& sql, const VqbString& types, int n, ...) try {
     va_list args;
     va_start(args, n);
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
     return paramSelectWTypes_INT(sql, types, list.params());
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* RDA_BaseImpl::paramSelectV(const VqbString& sql, int n, va_list args) {
+ReposDataAccessCursor* RDA_BaseImpl::paramSelectV(const VqbString& sql, int n, va_list args) try {
     RDA_ParamList list(n, args);
     RDA_LOCKED;
     return paramSelect_INT(sql, list.params());
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool RDA_BaseImpl::paramExec(const VqbString& sql, int* rowsAffected, int n, ...) {
+bool RDA_BaseImpl::paramExec(const VqbString& sql, int* rowsAffected, int n, ...) try {
     va_list args;
     va_start(args, n);
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
     return paramExec_INT(sql, rowsAffected, list.params());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::paramExecWTypes(const VqbString& sql, int* rowsAffected, const VqbString& types, int n, ...) {
+bool RDA_BaseImpl::paramExecWTypes(const VqbString& sql, int* rowsAffected, const VqbString& types, int n, ...) try {
     va_list args;
     va_start(args, n);
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
     return paramExecWTypes_INT(sql, rowsAffected, types, list.params());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::paramSingletonInt(const VqbString& sql, int* out, int n, ...) {
+bool RDA_BaseImpl::paramSingletonInt(const VqbString& sql, int* out, int n, ...) try {
     va_list args;
     va_start(args, n);
     RDA_ParamList list(n, args);
@@ -547,9 +586,11 @@ bool RDA_BaseImpl::paramSingletonInt(const VqbString& sql, int* out, int n, ...)
     bool ok = paramSingleton_INT(sql, &value, list.params());
     if (ok && out) *out = static_cast<int>(static_cast<uint32_t>(value));
     return ok;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::paramSingleton(const VqbString& sql, int64_t* out, int n, ...) {
+bool RDA_BaseImpl::paramSingleton(const VqbString& sql, int64_t* out, int n, ...) try {
     va_list args;
     va_start(args, n);
     RDA_ParamList list(n, args);
@@ -559,183 +600,247 @@ bool RDA_BaseImpl::paramSingleton(const VqbString& sql, int64_t* out, int n, ...
     bool ok = paramSingleton_INT(sql, &value, list.params());
     if (ok && out) *out = value;
     return ok;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::paramSingletonWTypes(const VqbString& sql, int* out, const VqbString& types, int n, ...) {
+bool RDA_BaseImpl::paramSingletonWTypes(const VqbString& sql, int* out, const VqbString& types, int n, ...) try {
     va_list args;
     va_start(args, n);
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
     return paramSingletonWTypes_INT(sql, out, types, list.params());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-ReposDataAccessStatement* RDA_BaseImpl::createStatement(const VqbString& sql) {
+ReposDataAccessStatement* RDA_BaseImpl::createStatement(const VqbString& sql) try {
     RDA_LOCKED;
     return createStatement_INT(sql);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessStatement* RDA_BaseImpl::createBulkStatement(const VqbString& sql, int rows) {
+ReposDataAccessStatement* RDA_BaseImpl::createBulkStatement(const VqbString& sql, int rows) try {
     RDA_LOCKED;
     return createBulkStatement_INT(sql, rows);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool RDA_BaseImpl::supportsBulkStatement() {
+bool RDA_BaseImpl::supportsBulkStatement() try {
     RDA_LOCKED;
     return supportsBulkStatement_INT();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::createTable(ReposTableRequest request) {
+bool RDA_BaseImpl::createTable(ReposTableRequest request) try {
     RDA_LOCKED;
     return createTable_INT(request);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::checkTable(ReposTableRequest request) {
+bool RDA_BaseImpl::checkTable(ReposTableRequest request) try {
     RDA_LOCKED;
     return checkTable_INT(request);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::dropTable(const VqbString& table) {
+bool RDA_BaseImpl::dropTable(const VqbString& table) try {
     RDA_LOCKED;
     return dropTable_INT(table);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-void RDA_BaseImpl::setDDLCallback(ReposDDLCallback* callback) {
+void RDA_BaseImpl::setDDLCallback(ReposDDLCallback* callback) try {
     RDA_LOCKED;
     setDDLCallback_INT(callback);
+} catch (...) {
+    caught(__LINE__);
 }
 
-bool RDA_BaseImpl::createHsmIndexes(int n, int groupFields) {
+bool RDA_BaseImpl::createHsmIndexes(int n, int groupFields) try {
     RDA_LOCKED;
     return createHsmIndexes_INT(n, groupFields);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::createHcmIndexes(int n, int groupFields) {
+bool RDA_BaseImpl::createHcmIndexes(int n, int groupFields) try {
     RDA_LOCKED;
     return createHcmIndexes_INT(n, groupFields);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::createFrqDstIndexes(int n) {
+bool RDA_BaseImpl::createFrqDstIndexes(int n) try {
     RDA_LOCKED;
     return createFrqDstIndexes_INT(n);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::checkHsmTableColumns(const VqbString& table, int n) {
+bool RDA_BaseImpl::checkHsmTableColumns(const VqbString& table, int n) try {
     RDA_LOCKED;
     return checkHsmTableColumns_INT(table, n);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::checkHcmTableColumns(const VqbString& table, int n) {
+bool RDA_BaseImpl::checkHcmTableColumns(const VqbString& table, int n) try {
     RDA_LOCKED;
     return checkHcmTableColumns_INT(table, n);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::checkFrqDstTableColumns(const VqbString& table, int n) {
+bool RDA_BaseImpl::checkFrqDstTableColumns(const VqbString& table, int n) try {
     RDA_LOCKED;
     return checkFrqDstTableColumns_INT(table, n);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-int RDA_BaseImpl::getTableColumns(const VqbString& table, ColumnSpecList* out) {
+int RDA_BaseImpl::getTableColumns(const VqbString& table, ColumnSpecList* out) try {
     RDA_LOCKED;
     return getTableColumns_INT(table, out);
+} catch (...) {
+    return caught(__LINE__, 0);
 }
 
-bool RDA_BaseImpl::createTableFromColumns(const VqbString& table, const ColumnSpecList& columns) {
+bool RDA_BaseImpl::createTableFromColumns(const VqbString& table, const ColumnSpecList& columns) try {
     RDA_LOCKED;
     return createTableFromColumns_INT(table, columns);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-int RDA_BaseImpl::getMaxTextLen() {
+int RDA_BaseImpl::getMaxTextLen() try {
     RDA_LOCKED;
     return getMaxTextLen_INT();
+} catch (...) {
+    return caught(__LINE__, -1);
 }
 
-bool RDA_BaseImpl::getBigString(const VqbString& value, VqbString* out, VqbString* error) {
+bool RDA_BaseImpl::getBigString(const VqbString& value, VqbString* out, VqbString* error) try {
     RDA_LOCKED;
     return getBigString_INT(value, out, error);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::putBigString(const VqbString& value, VqbString* out, VqbString* error) {
+bool RDA_BaseImpl::putBigString(const VqbString& value, VqbString* out, VqbString* error) try {
     RDA_LOCKED;
     return putBigString_INT(value, out, error);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-VqbString RDA_BaseImpl::getIdentifierQuote() {
+VqbString RDA_BaseImpl::getIdentifierQuote() try {
     RDA_LOCKED;
     return getIdentifierQuote_INT();
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-ReposDataAccessCursor* RDA_BaseImpl::getIndexes(const VqbString& table) {
+ReposDataAccessCursor* RDA_BaseImpl::getIndexes(const VqbString& table) try {
     RDA_LOCKED;
     return getIndexes_INT(table);
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
-bool RDA_BaseImpl::checkTableIndexes(const VqbString& table) {
+bool RDA_BaseImpl::checkTableIndexes(const VqbString& table) try {
     RDA_LOCKED;
     return checkTableIndexes_INT(table);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::createIndex(const VqbString& table, const VqbString& column, const VqbString& name) {
+bool RDA_BaseImpl::createIndex(const VqbString& table, const VqbString& column, const VqbString& name) try {
     RDA_LOCKED;
     return createIndex_INT(table, column, name);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::isDatabaseKind1() {
+bool RDA_BaseImpl::isDatabaseKind1() try {
     RDA_LOCKED;
     return isDatabaseKind1_INT();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::checkDatabaseSupported() {
+bool RDA_BaseImpl::checkDatabaseSupported() try {
     RDA_LOCKED;
     return checkDatabaseSupported_INT();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-VqbString RDA_BaseImpl::getRepositoryUuid() {
+VqbString RDA_BaseImpl::getRepositoryUuid() try {
     RDA_LOCKED;
     VqbString table = getTableName_INT("INFO", true, -1);
     VqbDatavar type("VQREPOSITORY");
     const VqbDatavar* params[] = {&type};
-    ReposDataAccessCursor* cursor =
-        paramSelect_INT(VqbString::format("SELECT I_UUID FROM %s WHERE I_TYPE=?", table.asCstr()), {params, 1});
+    ReposHeld<ReposDataAccessCursor> cursor(
+        paramSelect_INT(VqbString::format("SELECT I_UUID FROM %s WHERE I_TYPE=?", table.asCstr()), {params, 1}));
     VqbString uuid("");
-    if (!cursor) return uuid;
-    if (cursor->next() == 1 && !cursor->isNull(0)) uuid = cursor->getString(0);
-    cursor->release();
+    if (cursor && cursor->next() == 1 && !cursor->isNull(0)) uuid = cursor->getString(0);
     return uuid;
+} catch (...) {
+    return caught(__LINE__, VqbString(""));
 }
 
-bool RDA_BaseImpl::supportsBulkLoad() {
+bool RDA_BaseImpl::supportsBulkLoad() try {
     RDA_LOCKED;
     return supportsBulkLoad_INT();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::bulkLoadBegin(int batchSize, const VqbString& table, const ColumnSpecList& columns) {
+bool RDA_BaseImpl::bulkLoadBegin(int batchSize, const VqbString& table, const ColumnSpecList& columns) try {
     RDA_LOCKED;
     return bulkLoadBegin_INT(batchSize, table, columns);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::bulkLoadRow(int count, ...) {
+bool RDA_BaseImpl::bulkLoadRow(int count, ...) try {
     va_list args;
     va_start(args, count);
     RDA_ParamList list(count, args);
     va_end(args);
     RDA_LOCKED;
     return bulkLoadRow_INT(list.params());
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::bulkLoadEnd(bool flush) {
+bool RDA_BaseImpl::bulkLoadEnd(bool flush) try {
     RDA_LOCKED;
     return bulkLoadEnd_INT(flush);
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::isConnectionMode3() {
+bool RDA_BaseImpl::isConnectionMode3() try {
     RDA_LOCKED;
     return isConnectionMode3_INT();
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
-DacConnection* RDA_BaseImpl::getConnection() {
+DacConnection* RDA_BaseImpl::getConnection() try {
     RDA_LOCKED;
     return getConnection_INT();
+} catch (...) {
+    return caught(__LINE__, nullptr);
 }
 
 #undef RDA_LOCKED
@@ -751,42 +856,56 @@ VqbString RDA_BaseStatementImpl::tag() const {
     return VqbString::format("%s%d_%s%d", "REPO", owner_->instanceId(), "STMT", id_);
 }
 
-bool RDA_BaseStatementImpl::setParameterInfo(int index, int type, int size) {
+bool RDA_BaseStatementImpl::setParameterInfo(int index, int type, int size) try {
     RDA_STMT_LOCKED;
     return setParameterInfo_INT(index, type, size);
+} catch (...) {
+    return owner_->caught(__LINE__, false);
 }
 
-bool RDA_BaseStatementImpl::setParameter(int index, const VqbDatavar& value) {
+bool RDA_BaseStatementImpl::setParameter(int index, const VqbDatavar& value) try {
     RDA_STMT_LOCKED;
     return setParameter_INT(index, value);
+} catch (...) {
+    return owner_->caught(__LINE__, false);
 }
 
-bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatavar& value) {
+bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatavar& value) try {
     RDA_STMT_LOCKED;
     return setParameterBulk_INT(index, row, value);
+} catch (...) {
+    return owner_->caught(__LINE__, false);
 }
 
-bool RDA_BaseStatementImpl::execute() {
+bool RDA_BaseStatementImpl::execute() try {
     RDA_STMT_LOCKED;
     return execute_INT();
+} catch (...) {
+    return owner_->caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* RDA_BaseStatementImpl::select() {
+ReposDataAccessCursor* RDA_BaseStatementImpl::select() try {
     RDA_STMT_LOCKED;
     return select_INT();
+} catch (...) {
+    return owner_->caught(__LINE__, nullptr);
 }
 
-VqbString RDA_BaseStatementImpl::getErrorMessage() {
+VqbString RDA_BaseStatementImpl::getErrorMessage() try {
     RDA_STMT_LOCKED;
     return getErrorMessage_INT();
+} catch (...) {
+    return owner_->caught(__LINE__, VqbString(""));
 }
 
-void RDA_BaseStatementImpl::release() {
+void RDA_BaseStatementImpl::release() try {
     {
         RDA_STMT_LOCKED;
         release_INT();
     }
     delete this;
+} catch (...) {
+    owner_->caught(__LINE__);
 }
 
 #undef RDA_STMT_LOCKED
@@ -802,24 +921,32 @@ VqbString RDA_BaseCursorImpl::tag() const {
     return VqbString::format("%s%d_%s%d", "REPO", owner_->instanceId(), "CURS", id_);
 }
 
-int RDA_BaseCursorImpl::next() {
+int RDA_BaseCursorImpl::next() try {
     RDA_CURS_LOCKED;
     return next_INT();
+} catch (...) {
+    return owner_->caught(__LINE__, 2);
 }
 
-int RDA_BaseCursorImpl::getNumCols() {
+int RDA_BaseCursorImpl::getNumCols() try {
     RDA_CURS_LOCKED;
     return getNumCols_INT();
+} catch (...) {
+    return owner_->caught(__LINE__, 0);
 }
 
-VqbString RDA_BaseCursorImpl::getColName(int i) {
+VqbString RDA_BaseCursorImpl::getColName(int i) try {
     RDA_CURS_LOCKED;
     return getColName_INT(i);
+} catch (...) {
+    return owner_->caught(__LINE__, VqbString(""));
 }
 
-VqbString RDA_BaseCursorImpl::getString(int i) {
+VqbString RDA_BaseCursorImpl::getString(int i) try {
     RDA_CURS_LOCKED;
     return getString_INT(i);
+} catch (...) {
+    return owner_->caught(__LINE__, VqbString(""));
 }
 
 int RDA_BaseCursorImpl::getInt(int i) { return getValue(i).asInt(); }
@@ -828,23 +955,29 @@ double RDA_BaseCursorImpl::getDouble(int i) { return getValue(i).asDouble(); }
 
 bool RDA_BaseCursorImpl::isNull(int i) { return getValue(i).isNull(); }
 
-VqbDatavar RDA_BaseCursorImpl::getValue(int i) {
+VqbDatavar RDA_BaseCursorImpl::getValue(int i) try {
     RDA_CURS_LOCKED;
     return getValue_INT(i);
+} catch (...) {
+    return owner_->caught(__LINE__, VqbDatavar());
 }
 
-void RDA_BaseCursorImpl::release() {
+void RDA_BaseCursorImpl::release() try {
     {
         RDA_CURS_LOCKED;
         release_INT();
         cache_.clear();
     }
     delete this;
+} catch (...) {
+    owner_->caught(__LINE__);
 }
 
-bool RDA_BaseCursorImpl::cacheAll() {
+bool RDA_BaseCursorImpl::cacheAll() try {
     RDA_CURS_LOCKED;
     return cacheAll_INT();
+} catch (...) {
+    return owner_->caught(__LINE__, false);
 }
 
 bool RDA_BaseCursorImpl::copyRowsInto(ReposRowStore& store, unsigned maxRows) {

@@ -13,6 +13,8 @@
 
 #include "repos_cursors.h"
 #include "repos_dataaccess.h"
+#include "repos_guard.h"
+#include "repos_held.h"
 #include "repos_tablecreate.h"
 #include "reposlog.h"
 #include "vqlock.h"
@@ -80,12 +82,17 @@ VqbString format(uint32_t id);
 size_t chunkBytes(const char* text, size_t bytes, size_t limit);
 }  // namespace RDA_BigString
 
-class RDA_BaseImpl : public ReposDataAccess {
+class RDA_BaseImpl : public ReposDataAccess, public ReposGuard<RDA_BaseImpl> {
 public:
     RDA_BaseImpl();
 
     // Set-up run once by the factory. On failure the factory releases the object.
     bool init(const VqbString& connection, const VqbString& prefix, bool create, RepositoryStatusCallback* callback);
+    // The factories' end: a connection just made (null when memory ran out) after its set-up, or
+    // null with the reason in error, logged under source.
+    static ReposDataAccess* ready(RDA_BaseImpl* made, const char* source, const VqbString& connection,
+                                  const VqbString& prefix, bool create, RepositoryStatusCallback* callback,
+                                  VqbString& error);
 
     void lock(const char* source, int line, const char* kind, int id);
     void unlock();
@@ -156,6 +163,10 @@ public:
                            const VqbString& columns);
     bool runCustomIndexDdl(const VqbString& dbType, const VqbString& schema, const VqbString& table,
                            const VqbString& indexName, const VqbString& columns);
+
+    // An exception stopped a public operation of the connection or of one of its statements or
+    // cursors (their caught): its text becomes the last error, logged at level 5.
+    void keepCaught(int line, const char* text);
 
     int instanceId() const { return instanceId_; }
     const VqbString& tag() const { return tag_; }
@@ -247,7 +258,7 @@ protected:
     int32_t depth_ = 0;
     ReposDDLCallback* ddlCallback_ = nullptr;
     VqLogger* logger_;
-    VqTableCreateNS::VqCreateSpecDoc* createSpec_ = nullptr;
+    ReposHeld<VqTableCreateNS::VqCreateSpecDoc> createSpec_;
 
 private:
     friend class RDA_BaseCursorImpl;

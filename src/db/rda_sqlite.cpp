@@ -63,13 +63,11 @@ SqliteStatement* RDA_Sqlite::takeStatement(const VqbString& sql) {
 }
 
 void RDA_Sqlite::giveBack(const VqbString& sql, SqliteStatement* statement) {
-    if (!statement) return;
-    if (idle_.size() >= kIdleStatements) {
-        statement->release();
-        return;
-    }
+    ReposHeld<SqliteStatement> held(statement);
+    if (!held || idle_.size() >= kIdleStatements) return;
     statement->clear();
     idle_.emplace(sql.str(), statement);
+    held.release();  // kept idle; ended by dropIdleStatements
 }
 
 void RDA_Sqlite::dropIdleStatements() {
@@ -180,11 +178,11 @@ SqliteCursor* RDA_Sqlite::openCursor(const VqbString& sql, const RDA_Params& par
         if (!cursor) databaseFailure(__LINE__);
         return cursor;
     }
-    SqliteStatement* statement = takeStatement(sql);
+    ReposHeld<SqliteStatement> statement(takeStatement(sql));
     if (!statement) return nullptr;
     for (int i = 0; i < params.count; ++i) {
-        if (!setParameter_INT(statement, params.at(i), i, false, sql)) {
-            giveBack(sql, statement);
+        if (!setParameter_INT(statement.get(), params.at(i), i, false, sql)) {
+            giveBack(sql, statement.release());
             return nullptr;
         }
     }
@@ -192,11 +190,11 @@ SqliteCursor* RDA_Sqlite::openCursor(const VqbString& sql, const RDA_Params& par
     if (!cursor) {
         VqbString text;
         statement->getErrorMessage(text);
-        giveBack(sql, statement);
+        giveBack(sql, statement.release());
         fail(kSource, __LINE__, text);
         return nullptr;
     }
-    *prepared = statement;
+    *prepared = statement.release();
     return cursor;
 }
 
@@ -205,14 +203,19 @@ ReposDataAccessCursor* RDA_Sqlite::paramSelect_INT(const VqbString& sql, const R
     lastError_.setNull();
     lastStatus_ = 0;
     SqliteStatement* prepared = nullptr;
-    SqliteCursor* cursor = openCursor(sql, params, &prepared);
+    ReposHeld<SqliteCursor> cursor(openCursor(sql, params, &prepared));
+    ReposHeld<SqliteStatement> statement(prepared);
     if (!cursor) return nullptr;
-    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(this, sql, prepared, cursor, true);
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(this, sql, prepared, cursor.get(), true);
     if (!result) {
-        cursor->release();
-        giveBack(sql, prepared);
+        cursor.reset();
+        giveBack(sql, statement.release());
         fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
     }
+    // The handles are the result's now.
+    cursor.release();
+    statement.release();
     return result;
 }
 
@@ -232,11 +235,11 @@ bool RDA_Sqlite::paramExec_INT(const VqbString& sql, int* rowsAffected, const RD
         if (rowsAffected) *rowsAffected = result;
         return true;
     }
-    SqliteStatement* statement = takeStatement(sql);
+    ReposHeld<SqliteStatement> statement(takeStatement(sql));
     if (!statement) return false;
     for (int i = 0; i < params.count; ++i) {
-        if (!setParameter_INT(statement, params.at(i), i, false, sql)) {
-            giveBack(sql, statement);
+        if (!setParameter_INT(statement.get(), params.at(i), i, false, sql)) {
+            giveBack(sql, statement.release());
             return false;
         }
     }
@@ -249,7 +252,7 @@ bool RDA_Sqlite::paramExec_INT(const VqbString& sql, int* rowsAffected, const RD
         statement->getErrorMessage(text);
         failWithStatus(__LINE__, text, statement->getErrorCode());
     }
-    giveBack(sql, statement);
+    giveBack(sql, statement.release());
     return ok;
 }
 
@@ -263,7 +266,8 @@ bool RDA_Sqlite::paramSingleton_INT(const VqbString& sql, int64_t* out, const RD
     lastError_.setNull();
     lastStatus_ = 0;
     SqliteStatement* prepared = nullptr;
-    SqliteCursor* cursor = openCursor(sql, params, &prepared);
+    ReposHeld<SqliteCursor> cursor(openCursor(sql, params, &prepared));
+    ReposHeld<SqliteStatement> statement(prepared);
     if (!cursor) return false;
     bool ok = false;
     switch (cursor->next()) {
@@ -280,8 +284,8 @@ bool RDA_Sqlite::paramSingleton_INT(const VqbString& sql, int64_t* out, const RD
             failWithStatus(__LINE__, text, cursor->getErrorCode());
         }
     }
-    cursor->release();
-    giveBack(sql, prepared);
+    cursor.reset();
+    giveBack(sql, statement.release());
     return ok;
 }
 
@@ -299,16 +303,17 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    SqliteStatement* statement = db_->prepare(sql);
+    ReposHeld<SqliteStatement> statement(db_->prepare(sql));
     if (!statement) {
         databaseFailure(__LINE__);
         return nullptr;
     }
-    RDA_SqliteStatement* result = new (std::nothrow) RDA_SqliteStatement(this, sql, statement);
+    RDA_SqliteStatement* result = new (std::nothrow) RDA_SqliteStatement(this, sql, statement.get());
     if (!result) {
-        statement->release();
         fail(kSource, __LINE__, reposMessage(530));
+        return nullptr;
     }
+    statement.release();  // the result's now
     return result;
 }
 
@@ -330,7 +335,7 @@ bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbStr
     if (!beginTransaction_INT(false, nullptr)) return failed();
     VqbString table = getTableName_INT("BIGSTR", true, -1);
     VqbString sql = VqbString::format("INSERT INTO %s (BS_REFID, BS_SEQ, BS_DATA) VALUES (?,?,?)", table.asCstr());
-    SqliteStatement* statement = db_->prepare(sql);
+    ReposHeld<SqliteStatement> statement(db_->prepare(sql));
     bool ok = statement != nullptr;
     if (!ok) databaseFailure(__LINE__);
     const char* rest = value.asCstr();
@@ -349,7 +354,7 @@ bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbStr
         rest += bytes;
         left -= bytes;
     }
-    if (statement) statement->release();
+    statement.reset();
     if (!ok) {
         VqbString keep = lastError_;
         endTransaction_INT(false);
@@ -378,7 +383,7 @@ bool RDA_Sqlite::getBigString_INT(const VqbString& value, VqbString* out, VqbStr
     VqbString table = getTableName_INT("BIGSTR", true, -1);
     VqbString sql = VqbString::format("SELECT BS_DATA FROM %s WHERE BS_REFID = %u ORDER BY BS_SEQ", table.asCstr(), id);
     RDA_TRACE("RDA_Sqlite::getBigString_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
-    SqliteCursor* cursor = db_ ? db_->query(sql) : nullptr;
+    ReposHeld<SqliteCursor> cursor(db_ ? db_->query(sql) : nullptr);
     if (!cursor) {
         if (db_)
             databaseFailure(__LINE__);
@@ -395,7 +400,7 @@ bool RDA_Sqlite::getBigString_INT(const VqbString& value, VqbString* out, VqbStr
         cursor->getErrorMessage(text);
         fail(kSource, __LINE__, text);
     }
-    cursor->release();
+    cursor.reset();
     if (out) *out = VqbString(std::move(joined));
     return true;
 }
@@ -442,19 +447,19 @@ bool RDA_SqliteStatement::execute_INT() {
 ReposDataAccessCursor* RDA_SqliteStatement::select_INT() {
     RDA_TRACE("RDA_SqliteStatement::select_INT [%s]", tag().asCstr());
     if (!usable(__LINE__)) return nullptr;
-    SqliteCursor* cursor = statement_->select();
+    ReposHeld<SqliteCursor> cursor(statement_->select());
     if (!cursor) {
         VqbString text;
         statement_->getErrorMessage(text);
         sqlite_->fail(kSource, __LINE__, text);
         return nullptr;
     }
-    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor, false);
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor.get(), false);
     if (!result) {
-        cursor->release();
         sqlite_->fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
     }
+    cursor.release();  // the result's now
     handedOver_ = true;
     return result;
 }
@@ -482,15 +487,14 @@ RDA_SqliteCursor::RDA_SqliteCursor(RDA_Sqlite* owner, const VqbString& sql, Sqli
 }
 
 void RDA_SqliteCursor::dropHandles() {
-    if (cursor_) cursor_->release();
-    if (prepared_) {
-        if (recycle_)
-            sqlite_->giveBack(sql_, prepared_);
-        else
-            prepared_->release();
-    }
-    cursor_ = nullptr;
-    prepared_ = nullptr;
+    // The members are cleared first: a give-back that throws must not leave them to end twice.
+    ReposHeld<SqliteCursor> cursor(std::exchange(cursor_, nullptr));
+    SqliteStatement* prepared = std::exchange(prepared_, nullptr);
+    cursor.reset();
+    if (recycle_)
+        sqlite_->giveBack(sql_, prepared);
+    else if (prepared)
+        prepared->release();
 }
 
 void RDA_SqliteCursor::release_INT() {

@@ -101,7 +101,7 @@ bool RDA_Sqlite::runDdl(const VqbString& sql, int line, int failLevel) {
 }
 
 bool RDA_Sqlite::readNames(const VqbString& sql, int column, std::set<std::string>& names, unsigned cursorError) {
-    SqliteCursor* cursor = db_ ? db_->query(sql) : nullptr;
+    ReposHeld<SqliteCursor> cursor(db_ ? db_->query(sql) : nullptr);
     if (!cursor) {
         if (!db_) return fail(kSource, __LINE__, reposMessage(1161));
         db_->getErrorMessage(lastError_);
@@ -111,7 +111,7 @@ bool RDA_Sqlite::readNames(const VqbString& sql, int column, std::set<std::strin
     }
     int state;
     while ((state = cursor->next()) == 1) names.insert(upper(cursor->getText(column).asCstr()));
-    cursor->release();
+    cursor.reset();
     if (state == 2) return fail(kSource, __LINE__, reposMessage(cursorError));
     return true;
 }
@@ -290,7 +290,7 @@ int RDA_Sqlite::getTableColumns_INT(const VqbString& table, ColumnSpecList* out)
     }
     VqbString sql = VqbString::format("PRAGMA table_info(%s)", getTableName_INT(table.asCstr(), true, -1).asCstr());
     RDA_TRACE("RDA_Sqlite::getTableColumns_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
-    SqliteCursor* cursor = db_->query(sql);
+    ReposHeld<SqliteCursor> cursor(db_->query(sql));
     if (!cursor) {
         databaseFailure(__LINE__);
         return static_cast<int>(out->size());
@@ -316,7 +316,6 @@ int RDA_Sqlite::getTableColumns_INT(const VqbString& table, ColumnSpecList* out)
         cursor->getErrorMessage(text);
         fail(kSource, __LINE__, text);
     }
-    cursor->release();
     return static_cast<int>(out->size());
 }
 
@@ -364,13 +363,12 @@ ReposDataAccessCursor* RDA_Sqlite::getIndexes_INT(const VqbString& table) {
     lastError_.setNull();
     VqbDatavar name(getTableName_INT(table.asCstr(), false, -1));
     const VqbDatavar* params[] = {&name};
-    ReposDataAccessCursor* cursor = paramSelect_INT(
+    ReposHeld<ReposDataAccessCursor> cursor(paramSelect_INT(
         "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name = ? COLLATE NOCASE ORDER BY name",
-        {params, 1});
+        {params, 1}));
     if (!cursor) return nullptr;
-    ReposDataCursor* result = new (std::nothrow) ReposDataCursor();
+    ReposHeld<ReposDataCursor> result(new (std::nothrow) ReposDataCursor());
     if (!result) {
-        cursor->release();
         fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
     }
@@ -388,12 +386,10 @@ ReposDataAccessCursor* RDA_Sqlite::getIndexes_INT(const VqbString& table) {
         result->setValue(0, cursor->getValue(0));
         result->setValue(1, unquoteList(sql.substr(open + 1, close - open - 1)));
     }
-    cursor->release();
     if (state == 2) {
-        result->release();
         fail(kSource, __LINE__, reposMessage(233));
         return nullptr;
     }
     result->reset();
-    return result;
+    return result.release();  // the caller's now
 }

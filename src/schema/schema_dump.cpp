@@ -1,19 +1,17 @@
 // Text listing of the built-in repository tables for people reading the schema.
 #include <algorithm>
-#include <exception>
 #include <string>
 #include <vector>
 
 #include "np_fio.h"
+#include "repos_guard.h"
+#include "repos_repository.h"
 #include "repos_schema.h"
 #include "repos_tables.h"
 #include "vqbstring.h"
 #include "vqbutil.h"
 
 namespace {
-
-// The repository version this library creates; the dump describes that schema.
-constexpr int kCurrentReposVersion = 8;
 
 enum DumpGroup { kGroupProfile, kGroupMonitor, kGroupExplorer, kGroupNcoa, kGroupRepository, kGroupCount };
 
@@ -138,7 +136,7 @@ unsigned writeSchema(const char* path, bool sortByName, bool withDescriptions, b
     unsigned rc = np_fio_open(path, NP_FIO_WRITE, &file);
     if (rc != 0) return rc;
     try {
-        put(file, VqbString::format("VELQORIN REPOSITORY SCHEMA - VERSION %d\r\n\r\n", kCurrentReposVersion));
+        put(file, VqbString::format("VELQORIN REPOSITORY SCHEMA - VERSION %d\r\n\r\n", REPOS_CURRENT_VERSION));
         for (const std::vector<DumpTable>& group : groups) {
             for (const DumpTable& table : group) {
                 put(file, VqbString::format("TABLE: %s (%s)\r\n", table.name, table.label));
@@ -158,11 +156,10 @@ unsigned writeSchema(const char* path, bool sortByName, bool withDescriptions, b
 }  // namespace
 
 extern "C" REPOS_EXPORT unsigned writeRepositorySchemaInfo(const char* path, bool sortByName, bool withDescriptions,
-                                                           bool singleGroup) {
+                                                           bool singleGroup) try {
     if (path == nullptr) return NP_FIO_EINVAL;
-    try {
-        return writeSchema(path, sortByName, withDescriptions, singleGroup);
-    } catch (const std::exception&) {
-        return NP_FIO_EGENERIC;
-    }
+    return writeSchema(path, sortByName, withDescriptions, singleGroup);
+} catch (...) {
+    reposLogCaught("schema_dump", __LINE__);
+    return NP_FIO_EGENERIC;
 }

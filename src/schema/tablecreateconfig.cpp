@@ -3,6 +3,7 @@
 #include <new>
 
 #include "np_uchar.h"
+#include "repos_guard.h"
 #include "vqbmessage.h"
 #include "vqdom.h"
 
@@ -122,7 +123,7 @@ public:
                 if (idx.isEmpty()) unnumberedSeen = true;
                 spec.addTemplate(number(child), child.getValue());
             } else if (isNamed(child, "indexspec")) {
-                std::unique_ptr<VqIndexSpecImpl, VqSpecRelease> index(new VqIndexSpecImpl());
+                ReposHeld<VqIndexSpecImpl> index(new VqIndexSpecImpl());
                 if (!readIndexSpec(child, *index)) return false;
                 spec.setIndexSpec(std::move(index));
             } else {
@@ -137,7 +138,7 @@ public:
             if (!isNamed(child, "tablespec")) return unexpected(child);
             VqbString name;
             if (!requiredName(child, "tablespec", name)) return false;
-            std::unique_ptr<VqTableSpecImpl, VqSpecRelease> table(new VqTableSpecImpl(name));
+            ReposHeld<VqTableSpecImpl> table(new VqTableSpecImpl(name));
             if (!readTableSpec(child, *table)) return false;
             spec.tables.push_back(std::move(table));
         }
@@ -334,6 +335,9 @@ VqCommandCursor* VqCreateSpecDocImpl::getIndexCommands(const VqbString& indexNam
 
 }  // namespace VqTableCreateNS
 
-extern "C" REPOS_EXPORT VqTableCreateNS::VqCreateSpecDoc* getTableCreationSpec() {
+extern "C" REPOS_EXPORT VqTableCreateNS::VqCreateSpecDoc* getTableCreationSpec() try {
     return new (std::nothrow) VqTableCreateNS::VqCreateSpecDocImpl();
+} catch (...) {
+    reposLogCaught("tablecreateconfig", __LINE__);
+    return nullptr;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "repos_held.h"
 #include "repos_tablecreate.h"
 #include "vqbstring.h"
 
@@ -52,11 +53,6 @@ private:
     VqCommandMap templates_;
 };
 
-// Deleter for the specs, which end through their own release.
-struct VqSpecRelease {
-    void operator()(VqObjectSpec* spec) const { spec->release(); }
-};
-
 class VqTableSpecImpl final : public VqObjectSpec {
 public:
     explicit VqTableSpecImpl(const VqbString& name) : name_(name) {}
@@ -69,7 +65,7 @@ public:
     bool addTemplate(int32_t number, const VqbString& text) { return templates_.emplace(number, text).second; }
     const VqCommandMap& templates() const { return templates_; }
     // A later index spec replaces an earlier one.
-    void setIndexSpec(std::unique_ptr<VqIndexSpecImpl, VqSpecRelease> spec) { index_ = std::move(spec); }
+    void setIndexSpec(ReposHeld<VqIndexSpecImpl> spec) { index_ = std::move(spec); }
     VqIndexSpecImpl* indexSpec() const { return index_.get(); }
 
 private:
@@ -77,12 +73,12 @@ private:
 
     VqbString name_;  // upper-cased pattern
     VqCommandMap templates_;
-    std::unique_ptr<VqIndexSpecImpl, VqSpecRelease> index_;
+    ReposHeld<VqIndexSpecImpl> index_;
 };
 
 struct VqSchemaSpec {
     VqbString name;  // upper-cased pattern
-    std::vector<std::unique_ptr<VqTableSpecImpl, VqSpecRelease>> tables;
+    std::vector<ReposHeld<VqTableSpecImpl>> tables;
 };
 
 struct VqDbTypeSpec {
