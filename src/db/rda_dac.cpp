@@ -244,7 +244,14 @@ bool RDA_DAC::beginTransaction_INT(bool exclusive, bool* busy) {
         undoLevel();
         return fail(kSource, __LINE__, reposMessage(1161));
     }
-    if (beginOnConnection(exclusive, busy)) return true;
+    bool begun = false;
+    try {
+        begun = beginOnConnection(exclusive, busy);
+    } catch (...) {
+        undoLevel();  // a BEGIN that never ran opened no level
+        throw;
+    }
+    if (begun) return true;
     undoLevel();
     return failConnector(__LINE__, connection_->getErrorText());
 }

@@ -98,7 +98,14 @@ bool RDA_Sqlite::beginTransaction_INT(bool exclusive, bool* busy) {
     const char* sql = exclusive ? "BEGIN IMMEDIATE TRANSACTION" : "BEGIN TRANSACTION";
     RDA_TRACE("RDA_Sqlite::beginTransaction_INT [%s] sql [%s]", tag().asCstr(), sql);
     int status = 0;
-    if (db_ && db_->execute(sql, &status)) return true;
+    bool begun = false;
+    try {
+        begun = db_ && db_->execute(sql, &status);
+    } catch (...) {
+        undoLevel();  // a BEGIN that never ran opened no level
+        throw;
+    }
+    if (begun) return true;
     undoLevel();
     if (busy && status == SQLITE_STATUS_BUSY) *busy = true;
     return db_ ? databaseFailure(__LINE__) : fail(kSource, __LINE__, reposMessage(1161));
