@@ -47,7 +47,7 @@ TEST(LegacyConvert, HostAndDemoConvertAndTheResultOpensValidated) {
         EXPECT_NE(repository, nullptr) << admin->getErrorMessage().str();
         if (repository) repository->release();
         admin->release();
-        RawFile file(target);
+        RawDb file(target);
         EXPECT_EQ(file.count("FLD"), 3);
     }
 }

@@ -26,9 +26,9 @@ Outcome rebuild(const std::string& source, const std::string& target, Recorder* 
 }
 
 // A table's row count, or the first value of a select ("" for NULL), as text.
-std::string probe(RawFile& file, const std::string& what) {
-    ValueRows rows = file.rows(what.rfind("SELECT", 0) == 0 ? what : "SELECT count(*) FROM " + RawFile::quoted(what));
-    return rows.empty() || !rows[0][0] ? "" : *rows[0][0];
+std::string probe(RawDb& file, const std::string& what) {
+    Rows rows = file.rows(what.rfind("SELECT", 0) == 0 ? what : "SELECT count(*) FROM " + RawDb::quoted(what));
+    return rows.empty() || rows[0][0] == kNullText ? "" : rows[0][0];
 }
 
 const char kFrequencyTables[] = "SELECT group_concat(name) FROM (SELECT name FROM sqlite_master WHERE type = 'table' "
@@ -123,9 +123,9 @@ TEST(LegacyFaults, DamagedFilesAndRefusingTargetsLeaveWholeTablesOnly) {
         TempDir dir;
         LegacyFile file(dir.file("legacy.db"), c.version);
         for (const std::string& name : c.frequencyTables) file.addFrequencyTable(name);
-        if (!c.sourceSql.empty()) file.raw().exec(c.sourceSql);
+        if (!c.sourceSql.empty()) file.raw().run(c.sourceSql);
         TestRepository repo;
-        if (!c.targetSql.empty()) RawFile(repo.file()).exec(c.targetSql);
+        if (!c.targetSql.empty()) RawDb(repo.file()).run(c.targetSql);
         Recorder callback;
         Outcome outcome = rebuild(file.path(), repo.file(), &callback);
         EXPECT_EQ(outcome.ok, c.ok) << outcome.error;
@@ -133,7 +133,7 @@ TEST(LegacyFaults, DamagedFilesAndRefusingTargetsLeaveWholeTablesOnly) {
             EXPECT_NE(outcome.error.find(part), std::string::npos) << outcome.error;
         for (const std::string& message : c.messages) EXPECT_TRUE(callback.sawMessage(message)) << message;
         for (const std::string& message : c.absentMessages) EXPECT_FALSE(callback.sawMessage(message)) << message;
-        RawFile target(repo.file());
+        RawDb target(repo.file());
         expectCopied(file, target, c.copied);
         for (const auto& [what, expected] : c.probes) EXPECT_EQ(probe(target, what), expected) << what;
     }
@@ -152,12 +152,12 @@ TEST(LegacyFaults, UnreadableSourcesAndTargetsTouchNothing) {
                  "SELECT 'OTHER' AS i_type, n AS i_version FROM r"}};
     std::vector<std::vector<std::string>> cases;  // source, target, part of the reason
     for (const auto& [name, sql] : versionless) {
-        RawFile(dir.file(std::string("v_") + name + ".db"), true).exec(sql);
+        RawDb(dir.file(std::string("v_") + name + ".db"), true).run(sql);
         cases.push_back({dir.file(std::string("v_") + name + ".db"), dir.file("target.db"), "no readable version"});
     }
     LegacyFile file(dir.file("legacy.db"), 2.0);
     writeFile(dir.file("text.db"), "this is not a database, just text that is long enough to be read\n");
-    RawFile(dir.file("empty.db"), true).exec("CREATE TABLE other (x)");
+    RawDb(dir.file("empty.db"), true).run("CREATE TABLE other (x)");
     TestRepository repo;
     cases.insert(cases.end(), {{dir.file("missing.db"), repo.file(), ""}, {dir.file("text.db"), repo.file(), ""},
                                {"", repo.file(), ""}, {file.path(), dir.file("missing-target.db"), ""},
@@ -172,9 +172,9 @@ TEST(LegacyFaults, UnreadableSourcesAndTargetsTouchNothing) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("target.db")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing-target.db")));
-    RawFile target(repo.file());
+    RawDb target(repo.file());
     EXPECT_EQ(target.count("FLD"), 0);
-    RawFile empty(dir.file("empty.db"));
+    RawDb empty(dir.file("empty.db"));
     EXPECT_EQ(empty.names("%", "%"), (std::vector<std::string>{"other"}));
 }
 
@@ -201,7 +201,7 @@ TEST(LegacyFaults, StoppedByTheCallback) {
         callback.stopAt = c.stop;
         EXPECT_FALSE(rebuild(c.file.path(), repo.file(), &callback).ok);
         EXPECT_EQ(callback.progress.back(), c.stop);
-        RawFile target(repo.file());
+        RawDb target(repo.file());
         expectCopied(c.file, target, {"tbl"});
         EXPECT_EQ(target.count("FLD"), c.fld);
         EXPECT_EQ(probe(target, kFrequencyTables), c.frequencyTables);

@@ -7,16 +7,15 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "repos_callbacks.h"
+#include "test_rows.h"
 
-using Value = std::optional<std::string>;  // nullopt: NULL
+using Value = std::string;  // kNullText: NULL
 using Row = std::vector<Value>;
-using ValueRows = std::vector<Row>;
 
 // One column of a legacy table and the destination column it fills.
 struct LegacyColumn {
@@ -110,89 +109,12 @@ inline const LegacyTable& legacyTable(const std::string& name) {
     throw std::runtime_error("no legacy table " + name);
 }
 
-// A SQLite file opened through the C API; closed with the object. Errors fail the test.
-class RawFile {
-public:
-    explicit RawFile(const std::string& path, bool create = false) {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0),
-                            nullptr) != SQLITE_OK)
-            ADD_FAILURE() << path << ": " << sqlite3_errmsg(db_);
-        sqlite3_busy_timeout(db_, 5000);
-    }
-    ~RawFile() { sqlite3_close(db_); }
-    RawFile(const RawFile&) = delete;
-    RawFile& operator=(const RawFile&) = delete;
-
-    void exec(const std::string& sql) {
-        char* message = nullptr;
-        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
-            ADD_FAILURE() << sql << ": " << (message ? message : "?");
-        sqlite3_free(message);
-    }
-    // Runs a statement with the values bound in order as text (the declared column types convert them); every
-    // row as text.
-    ValueRows rows(const std::string& sql, const Row& values = {}) {
-        ValueRows out;
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
-            return out;
-        }
-        for (size_t i = 0; i < values.size(); ++i)
-            if (values[i])
-                sqlite3_bind_text(stmt, static_cast<int>(i) + 1, values[i]->c_str(),
-                                  static_cast<int>(values[i]->size()), SQLITE_TRANSIENT);
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            Row row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i)
-                row.push_back(sqlite3_column_type(stmt, i) == SQLITE_NULL
-                                  ? Value()
-                                  : Value(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                                      static_cast<size_t>(sqlite3_column_bytes(stmt, i)))));
-            out.push_back(row);
-        }
-        if (rc != SQLITE_DONE) ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
-        sqlite3_finalize(stmt);
-        return out;
-    }
-    void insert(const std::string& table, const std::vector<std::string>& columns, const Row& values) {
-        std::string sql = "INSERT INTO " + quoted(table) + " (", marks;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            sql += (i ? ", " : "") + columns[i];
-            marks += i ? ", ?" : "?";
-        }
-        rows(sql + ") VALUES (" + marks + ")", values);
-    }
-    // The names of the tables and indexes matching a LIKE pattern.
-    std::vector<std::string> names(const std::string& pattern, const char* type = "table") {
-        std::vector<std::string> out;
-        for (const Row& row : rows("SELECT name FROM sqlite_master WHERE name LIKE ? AND type LIKE ? ORDER BY name",
-                                   {pattern, std::string(type)}))
-            out.push_back(*row[0]);
-        return out;
-    }
-    long long count(const std::string& table) {
-        ValueRows rows = this->rows("SELECT count(*) FROM " + quoted(table));
-        return rows.empty() ? -1 : std::stoll(*rows[0][0]);
-    }
-    // A name in double quotes, its own quotes doubled.
-    static std::string quoted(const std::string& name) {
-        std::string out = "\"";
-        for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-        return out + "\"";
-    }
-
-private:
-    sqlite3* db_ = nullptr;
-};
-
 // The value a synthetic column takes in a row.
 inline Value syntheticValue(char type, int row, int column) {
     if (type == 'i')  // beyond 32 bits in the first row, so a narrowed copy shows
         return std::to_string(row == 0 && column == 1 ? 5000000000LL : 10LL * column + row + 1);
-    if (type == 'r') return row == 2 ? Value() : Value(std::to_string(1.25 * (row + 1) + column));
-    if (row == 2 && column % 2 == 1) return std::nullopt;
+    if (type == 'r') return row == 2 ? Value(kNullText) : Value(std::to_string(1.25 * (row + 1) + column));
+    if (row == 2 && column % 2 == 1) return kNullText;
     return "it's r" + std::to_string(row) + "c" + std::to_string(column) + " \"\xc3\xa9\"";
 }
 
@@ -201,13 +123,13 @@ inline Value syntheticValue(char type, int row, int column) {
 class LegacyFile {
 public:
     LegacyFile(const std::string& path, double version) : path_(path), version_(version), raw_(path, true) {
-        raw_.exec("CREATE TABLE info (i_type TEXT, i_version REAL)");
+        raw_.run("CREATE TABLE info (i_type TEXT, i_version REAL)");
         // A row of another kind is not the version.
-        raw_.exec("INSERT INTO info VALUES ('OTHER', 7), ('PROFILE_RESULTSET', " + std::to_string(version) + ")");
+        raw_.run("INSERT INTO info VALUES ('OTHER', 7), ('PROFILE_RESULTSET', " + std::to_string(version) + ")");
         for (const LegacyTable& table : legacyTables())
             if (table.has(version)) addTable(table);
         if (version_ < 1.9) {
-            raw_.exec("CREATE TABLE frqdist (fld_id INTEGER, fr_value TEXT, fr_count INTEGER)");
+            raw_.run("CREATE TABLE frqdist (fld_id INTEGER, fr_value TEXT, fr_count INTEGER)");
             // Fields interleaved, so a copy that ignores the field shows.
             for (int row = 0; row < 3; ++row)
                 for (int field : frequencyFields()) {
@@ -221,7 +143,7 @@ public:
     }
     const std::string& path() const { return path_; }
     double version() const { return version_; }
-    RawFile& raw() { return raw_; }
+    RawDb& raw() { return raw_; }
 
     // Field ids given frequency rows, and their rows (value, count).
     static const std::vector<int>& frequencyFields() {
@@ -229,12 +151,12 @@ public:
         return fields;
     }
     static Row frequencyRow(int field, int row) {
-        Value value = row == 1 ? Value() : Value("val'" + std::to_string(field) + "-" + std::to_string(row));
+        Value value = row == 1 ? Value(kNullText) : Value("val'" + std::to_string(field) + "-" + std::to_string(row));
         return {value, std::to_string(row == 0 ? 6000000000LL + field : row + 1)};
     }
     // A frequency table of the per-field layout (files from 1.9 on).
     void addFrequencyTable(const std::string& name, int field = 0, int rows = 2) {
-        raw_.exec("CREATE TABLE " + RawFile::quoted(name) + " (fr_value TEXT, fr_count INTEGER)");
+        raw_.run("CREATE TABLE " + RawDb::quoted(name) + " (fr_value TEXT, fr_count INTEGER)");
         for (int row = 0; row < rows; ++row) raw_.insert(name, {"fr_value", "fr_count"}, frequencyRow(field, row));
     }
 
@@ -249,7 +171,7 @@ private:
             names.push_back(column.name);
             types += column.type;
         }
-        raw_.exec("CREATE TABLE " + std::string(table.name) + " (" + ddl + ")");
+        raw_.run("CREATE TABLE " + std::string(table.name) + " (" + ddl + ")");
         for (int row = 0; row < 3; ++row) {
             Row values;
             for (size_t i = 0; i < names.size(); ++i)
@@ -262,14 +184,14 @@ private:
 
     std::string path_;
     double version_;
-    RawFile raw_;
+    RawDb raw_;
 };
 
 // What the destination table should hold after a rebuild from the file: columns (the mapped
 // destination columns) and rows, sorted.
 struct Expected {
     std::vector<std::string> columns;
-    ValueRows rows;
+    Rows rows;
 };
 inline Expected expectedRows(LegacyFile& file, const LegacyTable& table) {
     Expected expected;
@@ -287,10 +209,10 @@ inline Expected expectedRows(LegacyFile& file, const LegacyTable& table) {
         for (size_t i = 0; i < table.columns.size(); ++i) {
             const char* absent = table.columns[i].absent;
             row.push_back(sourceIndex[i] >= 0 ? source[static_cast<size_t>(sourceIndex[i])]
-                                              : absent ? Value(absent) : Value());
+                                              : Value(absent ? absent : kNullText));
         }
         // Files before 1.8 keep a query table's SQL as its filter expression.
-        if (std::string(table.name) == "tbl" && file.version() < 1.8 && (!row[3] || row[3]->empty()))
+        if (std::string(table.name) == "tbl" && file.version() < 1.8 && (row[3] == kNullText || row[3].empty()))
             std::swap(row[5], row[6]);
         expected.rows.push_back(row);
     }
@@ -299,16 +221,16 @@ inline Expected expectedRows(LegacyFile& file, const LegacyTable& table) {
 }
 
 // The target's rows of the given columns, sorted.
-inline ValueRows targetRows(RawFile& target, const std::string& table, const std::vector<std::string>& columns) {
+inline Rows targetRows(RawDb& target, const std::string& table, const std::vector<std::string>& columns) {
     std::string select;
     for (const std::string& column : columns) select += (select.empty() ? "" : ", ") + column;
-    ValueRows rows = target.rows("SELECT " + select + " FROM " + RawFile::quoted(table));
+    Rows rows = target.rows("SELECT " + select + " FROM " + RawDb::quoted(table));
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 // The destination holds exactly the rows of each legacy table.
-inline void expectCopied(LegacyFile& file, RawFile& target, const std::vector<const char*>& legacyNames) {
+inline void expectCopied(LegacyFile& file, RawDb& target, const std::vector<const char*>& legacyNames) {
     for (const char* name : legacyNames) {
         SCOPED_TRACE(name);
         Expected expected = expectedRows(file, legacyTable(name));

@@ -13,7 +13,7 @@
 
 namespace {
 
-std::map<std::string, long long> rowCounts(RawFile& file) {
+std::map<std::string, long long> rowCounts(RawDb& file) {
     std::map<std::string, long long> out;
     for (const std::string& table : file.names("%")) out[table] = file.count(table);
     return out;
@@ -28,7 +28,7 @@ TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
     TestRepository repo;
     std::map<std::string, long long> before;
     {
-        RawFile target(repo.file());
+        RawDb target(repo.file());
         before = rowCounts(target);
     }
     Recorder callback;
@@ -38,7 +38,7 @@ TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
     EXPECT_FALSE(callback.sawMessage("legacy file has no table")) << "every table the version has was read";
     EXPECT_TRUE(callback.sawMessage("3 rows inserted"));
 
-    RawFile target(repo.file());
+    RawDb target(repo.file());
     std::set<std::string> filled = {"REPORT", "JOB"};
     for (const LegacyTable& table : legacyTables()) {
         if (!table.has(version)) continue;
@@ -50,25 +50,25 @@ TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
         // Destination columns the legacy table does not fill stay null.
         std::set<std::string> mapped(expected.columns.begin(), expected.columns.end());
         for (const Row& column : target.rows("SELECT name FROM pragma_table_info(?)", {std::string(table.dest)}))
-            EXPECT_TRUE(mapped.count(*column[0]) || target.rows("SELECT count(*) FROM " + std::string(table.dest) +
-                                                                " WHERE " + *column[0] + " IS NOT NULL")[0][0] == "0")
-                << *column[0];
+            EXPECT_TRUE(mapped.count(column[0]) || target.rows("SELECT count(*) FROM " + std::string(table.dest) +
+                                                                " WHERE " + column[0] + " IS NOT NULL")[0][0] == "0")
+                << column[0];
     }
 
     // REPORT always, and JOB before 1.4, get one row of their own.
     double today = VqbDate::currentDate().asDouble();
-    ValueRows report = target.rows("SELECT RPT_ID, FLDR_ID, RPT_NAME, RPT_USER, SU_ID, RPT_CRDT, RPT_MODT FROM REPORT");
+    Rows report = target.rows("SELECT RPT_ID, FLDR_ID, RPT_NAME, RPT_USER, SU_ID, RPT_CRDT, RPT_MODT FROM REPORT");
     ASSERT_EQ(report.size(), 1u);
     EXPECT_EQ(Row(report[0].begin(), report[0].begin() + 5),
-              (Row{std::string("1"), std::string("0"), std::string("Default"), std::string("UPGRADE"), Value()}));
-    EXPECT_LT(std::fabs(std::stod(*report[0][5]) - today), 1.0);
+              (Row{std::string("1"), std::string("0"), std::string("Default"), std::string("UPGRADE"), kNullText}));
+    EXPECT_LT(std::fabs(std::stod(report[0][5]) - today), 1.0);
     EXPECT_EQ(report[0][5], report[0][6]);
     if (version < 1.4) {
-        ValueRows job = target.rows("SELECT JOB_ID, RPT_ID, JOB_DESC, JOB_DATE FROM JOB");
+        Rows job = target.rows("SELECT JOB_ID, RPT_ID, JOB_DESC, JOB_DATE FROM JOB");
         ASSERT_EQ(job.size(), 1u);
         EXPECT_EQ(Row(job[0].begin(), job[0].begin() + 3),
                   (Row{std::string("1"), std::string("1"), std::string("Default")}));
-        EXPECT_LT(std::fabs(std::stod(*job[0][3]) - today), 1.0);
+        EXPECT_LT(std::fabs(std::stod(job[0][3]) - today), 1.0);
     }
 
     // One frequency table per field, whatever the layout, with both indexes.
@@ -76,10 +76,10 @@ TEST_P(LegacyRebuildTest, EveryTableHoldsTheFileRows) {
         std::string name = "FRQDST" + std::to_string(field);
         SCOPED_TRACE(name);
         filled.insert(name);
-        ValueRows expected;
+        Rows expected;
         for (int row = 0; row < 3; ++row) {
             expected.push_back(LegacyFile::frequencyRow(field, row));
-            expected.back().push_back(Value());  // fr_mcval
+            expected.back().push_back(kNullText);  // fr_mcval
         }
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(targetRows(target, name, {"fr_value", "fr_count", "fr_mcval"}), expected);
@@ -113,7 +113,7 @@ TEST(LegacyRebuild, RepositoryEntryRebuildsAndKeepsTheReason) {
     EXPECT_FALSE(repository->moveSqliteData(dir.file("missing.db"), repo.file()));
     EXPECT_FALSE(repository->getErrorMessage().isEmpty());
     repository->release();
-    RawFile target(repo.file());
+    RawDb target(repo.file());
     EXPECT_EQ(target.count("FLD"), 3);
 }
 

@@ -5,17 +5,18 @@
 
 namespace {
 
-const char kNull[] = "<null>";
 const ReposColumnDef kEndRecord = {"", nullptr, 0, 0, 0, 0, 0, 0, nullptr};
 
 }  // namespace
+
+const char* const kNullText = "<null>";
 
 Rows cursorRows(ReposDataAccessCursor* cursor) {
     Rows result;
     while (cursor && cursor->next() == 1) {
         result.emplace_back();
         for (int i = 0; i < cursor->getNumCols(); ++i)
-            result.back().push_back(cursor->isNull(i) ? std::string(kNull) : cursor->getString(i).str());
+            result.back().push_back(cursor->isNull(i) ? std::string(kNullText) : cursor->getString(i).str());
     }
     return result;
 }
@@ -33,7 +34,7 @@ Rows dacRows(DacCursor* cursor) {
         out.emplace_back();
         for (int i = 0; i < cursor->getColumnCount(); ++i) {
             VqbDatavar v = cursor->getValue(i);
-            out.back().push_back(v.isNull() ? std::string(kNull) : v.asString().str());
+            out.back().push_back(v.isNull() ? std::string(kNullText) : v.asString().str());
         }
     }
     EXPECT_EQ(f, DAC_FETCH_END);
@@ -136,24 +137,35 @@ ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> co
     return list;
 }
 
-RawDb::RawDb(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-        ADD_FAILURE() << "cannot open " << path;
+RawDb::RawDb(const std::string& path, bool create) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0), nullptr) !=
+        SQLITE_OK)
+        ADD_FAILURE() << "cannot open " << path << ": " << sqlite3_errmsg(db_);
     sqlite3_busy_timeout(db_, 5000);
 }
 
-Rows RawDb::rows(const std::string& sql) {
+void RawDb::run(const std::string& sql) {
+    if (!exec(sql)) ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
+}
+
+Rows RawDb::rows(const std::string& sql, const std::vector<std::string>& values) {
     Rows result;
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
         ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
-    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+    for (size_t i = 0; stmt && i < values.size(); ++i)
+        if (values[i] != kNullText)
+            sqlite3_bind_text(stmt, static_cast<int>(i) + 1, values[i].c_str(), static_cast<int>(values[i].size()),
+                              SQLITE_TRANSIENT);
+    int rc = SQLITE_DONE;
+    while (stmt && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         result.emplace_back();
         for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
             const char* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-            result.back().push_back(t ? std::string(t, sqlite3_column_bytes(stmt, i)) : std::string(kNull));
+            result.back().push_back(t ? std::string(t, sqlite3_column_bytes(stmt, i)) : std::string(kNullText));
         }
     }
+    if (stmt && rc != SQLITE_DONE) ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
     sqlite3_finalize(stmt);
     return result;
 }
@@ -161,4 +173,33 @@ Rows RawDb::rows(const std::string& sql) {
 std::string RawDb::scalar(const std::string& sql) {
     auto r = rows(sql);
     return r.empty() || r[0].empty() ? std::string("<none>") : r[0][0];
+}
+
+void RawDb::insert(const std::string& table, const std::vector<std::string>& columns,
+                   const std::vector<std::string>& values) {
+    std::string sql = "INSERT INTO " + quoted(table) + " (", marks;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        sql += (i ? ", " : "") + columns[i];
+        marks += i ? ", ?" : "?";
+    }
+    rows(sql + ") VALUES (" + marks + ")", values);
+}
+
+std::vector<std::string> RawDb::names(const std::string& pattern, const char* type) {
+    std::vector<std::string> out;
+    for (const auto& row : rows("SELECT name FROM sqlite_master WHERE name LIKE ? AND type LIKE ? ORDER BY name",
+                                {pattern, std::string(type)}))
+        out.push_back(row[0]);
+    return out;
+}
+
+long long RawDb::count(const std::string& table) {
+    Rows r = rows("SELECT count(*) FROM " + quoted(table));
+    return r.empty() ? -1 : std::stoll(r[0][0]);
+}
+
+std::string RawDb::quoted(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
 }

@@ -18,6 +18,8 @@
 #include "vqdac.h"
 
 using Rows = std::vector<std::vector<std::string>>;
+// How every row dump spells NULL.
+extern const char* const kNullText;
 
 // Every value of a cursor's rows as text, until next() stops.
 Rows cursorRows(ReposDataAccessCursor* cursor);
@@ -71,17 +73,26 @@ bool createCatalogue(ReposDataAccess* conn, bool create = true, bool dropFirst =
 // Columns of a run-time table.
 ColumnSpecList columnSpecs(std::initializer_list<std::pair<const char*, int>> columns, int size = 255);
 
-// A plain SQLite connection for reading files back without the library.
+// A plain SQLite connection for reading and writing files without the library.
 class RawDb {
 public:
-    explicit RawDb(const std::string& path);
+    explicit RawDb(const std::string& path, bool create = false);
     ~RawDb() { sqlite3_close_v2(db_); }
     RawDb(const RawDb&) = delete;
     RawDb& operator=(const RawDb&) = delete;
     bool exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
-    Rows rows(const std::string& sql);
+    // exec, and a test failure when it fails.
+    void run(const std::string& sql);
+    // The rows of a statement with the values bound in order as texts ("<null>" binds NULL; the
+    // declared column types convert the rest).
+    Rows rows(const std::string& sql, const std::vector<std::string>& values = {});
     std::string scalar(const std::string& sql);
-    sqlite3* handle() const { return db_; }
+    void insert(const std::string& table, const std::vector<std::string>& columns, const std::vector<std::string>& values);
+    // The names of the tables (or other objects) matching a LIKE pattern, sorted.
+    std::vector<std::string> names(const std::string& pattern, const char* type = "table");
+    long long count(const std::string& table);
+    // A name in double quotes, its own quotes doubled.
+    static std::string quoted(const std::string& name);
 
 private:
     sqlite3* db_ = nullptr;
