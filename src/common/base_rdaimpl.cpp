@@ -396,6 +396,23 @@ ReposDataAccessCursor* BaseRDAImpl::readRows(const char* source, int line, const
     return select(source, line, sql, maxRows);
 }
 
+VqbString BaseRDAImpl::onTables(const char* format, std::initializer_list<const char*> tables) {
+    VqbString text("");
+    const char* const* table = tables.begin();
+    for (const char* at = format; *at; ++at) {
+        if (at[0] == '%' && (at[1] == 's' || at[1] == 'S') && table != tables.end()) {
+            text.append(tableName(*table++));
+            ++at;
+        } else if (at[0] == '%' && at[1] == '%') {
+            text.append('%');
+            ++at;
+        } else {
+            text.append(*at);
+        }
+    }
+    return text;
+}
+
 VqbString BaseRDAImpl::onTable(const char* verb, const char* table, const char* rest) {
     return VqbString::format("%s %s%s", verb, tableName(table).asCstr(), rest);
 }
