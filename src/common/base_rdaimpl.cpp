@@ -399,18 +399,19 @@ ReposDataAccessCursor* BaseRDAImpl::readRows(const char* source, int line, const
 VqbString BaseRDAImpl::onTables(const char* format, std::initializer_list<const char*> tables) {
     VqbString text("");
     const char* const* table = tables.begin();
-    for (const char* at = format; *at; ++at) {
-        if (at[0] == '%' && (at[1] == 's' || at[1] == 'S') && table != tables.end()) {
+    const char* at = format;
+    while (const char* mark = std::strchr(at, '%')) {
+        text.append(at, static_cast<size_t>(mark - at));
+        if ((mark[1] == 's' || mark[1] == 'S') && table != tables.end()) {
             text.append(tableName(*table++));
-            ++at;
-        } else if (at[0] == '%' && at[1] == '%') {
+        } else if (mark[1] == '%') {
             text.append('%');
-            ++at;
         } else {
-            text.append(*at);
+            text.append(mark, mark[1] ? 2 : 1);
         }
+        at = mark[1] ? mark + 2 : mark + 1;
     }
-    return text;
+    return text.append(at);
 }
 
 VqbString BaseRDAImpl::onTable(const char* verb, const char* table, const char* rest) {
