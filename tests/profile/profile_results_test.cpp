@@ -120,8 +120,15 @@ TEST_P(ProfileResults, ARunIsStoredAndReadBackInItsColumnOrders) {
 
     // The reads, each in its column order.
     const std::string a = s(amount), c = s(customer), t = s(table);
+    const VqbString names[] = {"ORDERS"};
     Rows tables = stored("TBL", "TBL_ID", filtered);  // schema order: archive before sales
     tables.push_back(stored("TBL", "TBL_ID", table).at(0));
+    // A run with its report: every JOB column, then every REPORT column.
+    std::vector<std::string> runOfTable = stored("JOB", "JOB_ID", run).at(0);
+    const Rows reportRow = stored("REPORT", "RPT_ID", report);
+    runOfTable.insert(runOfTable.end(), reportRow.at(0).begin(), reportRow.at(0).end());
+    std::vector<std::string> runOfSource = {"Orders", "cat", "sales", "ORDERS"};
+    runOfSource.insert(runOfSource.end(), runOfTable.begin(), runOfTable.end());
     const struct {
         const char* what;
         ReposDataAccessCursor* cursor;
@@ -170,6 +177,10 @@ TEST_P(ProfileResults, ARunIsStoredAndReadBackInItsColumnOrders) {
         {"listTableNotes", p->listTableNotes(table, 0, 0),
          {{s(note), "check totals", "ann", dated, "General", "0"},
           {s(task), "fix nulls", "bob", dated, "General", "0"}}},
+        {"listJobsOfTable", p->listJobsOfTable("Orders", "cat", "sales", "ORDERS"), {runOfTable}},
+        {"listJobsOfSources", p->listJobsOfSources(nullptr, nullptr, nullptr, &names[0]), {runOfSource}},
+        {"listTableNotes newest first", p->listTableNotes(table, 0, 1),
+         {{s(task), "fix nulls", "bob", dated, "General", "0"}, {s(note), "check totals", "ann", dated, "General", "0"}}},
         {"listTableNotes of tasks, newest first", p->listTableNotes(kNone, 'T', 1),
          {{s(task), "fix nulls", "bob", dated, "General", "0"}}},
         {"listFieldNotes", p->listFieldNotes(amount, 2), {{s(fieldNote), "negatives", "ann", dated, "General", "0"}}},
