@@ -396,6 +396,24 @@ ReposDataAccessCursor* BaseRDAImpl::readRows(const char* source, int line, const
     return select(source, line, sql, maxRows);
 }
 
+VqbString BaseRDAImpl::onTables(const char* format, std::initializer_list<const char*> tables) {
+    VqbString text("");
+    const char* const* table = tables.begin();
+    const char* at = format;
+    while (const char* mark = std::strchr(at, '%')) {
+        text.append(at, static_cast<size_t>(mark - at));
+        if ((mark[1] == 's' || mark[1] == 'S') && table != tables.end()) {
+            text.append(tableName(*table++));
+        } else if (mark[1] == '%') {
+            text.append('%');
+        } else {
+            text.append(mark, mark[1] ? 2 : 1);
+        }
+        at = mark[1] ? mark + 2 : mark + 1;
+    }
+    return text.append(at);
+}
+
 VqbString BaseRDAImpl::onTable(const char* verb, const char* table, const char* rest) {
     return VqbString::format("%s %s%s", verb, tableName(table).asCstr(), rest);
 }

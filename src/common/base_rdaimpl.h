@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "objecttypes.h"
@@ -229,6 +230,19 @@ protected:
     bool checkConnection(const char* source, int line);
     // Logs a refusal (a catalogue message) at level 5; false.
     bool refuse(const char* source, int line, const VqbString& message);
+
+    // A statement text with the qualified names of tables in place of its "%s" (or "%S"), in
+    // order; "%%" stands for a percent sign.
+    VqbString onTables(const char* format, std::initializer_list<const char*> tables);
+    // insertKeyed for an out id the caller may leave null.
+    bool insertKeyed(const char* source, int line, const char* idKey, Sql insert, size_t idPosition, uint32_t* id) {
+        uint32_t newId = 0;
+        if (!insertKeyed(source, line, idKey, std::move(insert), idPosition, newId)) return false;
+        if (id) *id = newId;
+        return true;
+    }
+    // A one-character code (a kind or type) as stored: a text of that character, empty for 0.
+    static VqbDatavar charValue(char code) { return code ? VqbDatavar(VqbString(&code, 1)) : VqbDatavar(""); }
 
 private:
     template <class... Values>

@@ -2,6 +2,7 @@
 #ifndef PROF_RDAIMPL_H
 #define PROF_RDAIMPL_H
 
+#include <array>
 #include <cstdint>
 
 #include "base_rdaimpl.h"
@@ -309,6 +310,9 @@ protected:
     ~ProfileRDAImpl() override;
 
 private:
+    static constexpr const char* kSource = "prof_rdaimpl";
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
     // The failure value of whichever result an operation has: false, 0xFFFFFFFF or null.
     struct Failure {
         operator bool() const { return false; }
@@ -317,6 +321,31 @@ private:
     };
     // Logs at level 5 that the operation is not available yet; its failure value.
     Failure pending(const char* operation, int line);
+
+    // The runs whose source tables have the given data source name, catalog, schema and table name
+    // (in this order; null: any), their columns and order as the caller says.
+    using SourceNames = std::array<const VqbString*, 4>;
+    ReposDataAccessCursor* jobsOfSources(int line, const char* columns, const SourceNames& names,
+                                         const char* orderBy);
+    // ", <prefix>MET_0, ..." up to the metric count.
+    static VqbString metricColumns(const char* prefix, int metricCount);
+    // The fields linked to a category (any category for none, with keys only), of a run when given,
+    // with their key and redundancy counts when asked.
+    ReposDataAccessCursor* categoryFields(int line, uint32_t categoryId, bool withKeys, uint32_t runId,
+                                          int metricCount);
+    // ", <key count> AS PKFK, <redundancy count> AS REDUN" of the field aliased A.
+    VqbString keyCounts();
+    // The notes of a table or a field: their table, column prefix and owner column.
+    struct NoteTable {
+        const char* table;
+        const char* prefix;
+        const char* owner;
+    };
+    static const NoteTable kTableNotes;
+    static const NoteTable kFieldNotes;
+    // The notes of the owner (all owners for none) of the type (any for 0, table notes only), newest
+    // first when order is 1.
+    ReposDataAccessCursor* notes(int line, const NoteTable& kind, uint32_t ownerId, char type, uint32_t order);
 
     // Writers: the open insert of each distribution kind and of the business-rule log, which
     // stay open between a begin and its end.

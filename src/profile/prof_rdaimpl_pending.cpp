@@ -87,39 +87,6 @@ bool ProfileRDAImpl::addJobCustomMetricMappingEx(uint32_t, uint32_t, uint32_t, u
                                                  const VqbString&) {
     return pending(__func__, __LINE__);
 }
-bool ProfileRDAImpl::addReport(uint32_t, uint32_t, const VqbString&, double, const VqbString&, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addJob(const VqbString&, double, uint32_t, uint32_t*) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::addExecutionLog(uint32_t, uint32_t, const VqbString&, const VqbString&, int, const VqbString&) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addJobConfigValue(uint32_t, const VqbString&, const VqbString&) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addDataSource(uint32_t, const VqbString&, const VqbString&, const VqbString&, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addTable(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
-                              const VqbString&, const VqbString&, int, const VqbString&, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addTableNote(uint32_t, char, const VqbString&, const VqbString&, uint32_t, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addField(uint32_t, uint32_t, const VqbString&, const VqbString&, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addFieldNote(uint32_t, const VqbString&, const VqbString&, uint32_t, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addPercentile(uint32_t, const VqbReal&, const VqbReal&) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::addOutlier(uint32_t, bool, int, const VqbString&) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::addFieldProperty(uint32_t, uint32_t, uint32_t, const VqbString&, const VqbString&) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addFieldCategory(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::addPrimaryForeignKey(uint32_t, uint32_t, double) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::addAlert(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
                               const VqbString&, const VqbString&, const VqbString&, const VqbString&, const VqbString&,
                               const VqbString&, const VqbString&, const VqbString&, uint32_t*) {
@@ -206,63 +173,11 @@ ReposDataAccessCursor* ProfileRDAImpl::listJobAlerts(uint32_t) { return pending(
 ReposDataAccessCursor* ProfileRDAImpl::listJobAlertProperties(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listJobCharts(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listJobChartProperties(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listReportsOfJobSetup(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listJobBusinessRules(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listJobSetupSources(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listUnassignedReports() { return pending(__func__, __LINE__); }
-uint32_t ProfileRDAImpl::getJobCount(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listJobs(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listExecutionLog(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::getJobConfigValue(uint32_t, const VqbString&) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listJobsOfTable(const VqbString&, const VqbString&, const VqbString&,
-                                                       const VqbString&) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::getReport(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listJobsOfSources(const VqbString*, const VqbString*, const VqbString*,
-                                                         const VqbString*) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listReportsInFolder(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listDataSources(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::getDataSource(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listTables(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::getTable(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listTableFieldCategories(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listFieldMetrics(uint32_t, uint32_t, uint32_t, int) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::getFieldByName(uint32_t, const VqbString&, const VqbString&, const VqbString&,
-                                                      const VqbString&, const VqbString&, char) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::getFieldSource(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listFieldMetricHistory(uint32_t, uint32_t, const VqbString&, const VqbString&,
-                                                              const VqbString&, const VqbString&, const VqbString&,
-                                                              char, int) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listPercentiles(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listOutliers(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::getFieldPropertyValue(uint32_t, const VqbString&) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::getFieldMetricValue(uint32_t, int) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listFieldCategories(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listCategoryFields(uint32_t, uint32_t, int) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listCategoryFieldsWithKeys(uint32_t, int, uint32_t) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listPrimaryForeignKeys(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listFrequencyOuterValues(uint32_t, uint32_t, bool) {
     return pending(__func__, __LINE__);
 }
-ReposDataAccessCursor* ProfileRDAImpl::listTableNotes(uint32_t, char, uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listFieldNotes(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listFrequencyDistribution(uint32_t, bool, bool, uint32_t) {
     return pending(__func__, __LINE__);
 }
@@ -320,8 +235,6 @@ ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleOutputsBySource(uint32_t,
                                                                        const VqbString&) {
     return pending(__func__, __LINE__);
 }
-ReposDataAccessCursor* ProfileRDAImpl::listTableFieldSummary(uint32_t, int) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listTableNotesOfJob(int) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::deleteRedundancyConfig(uint32_t) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::updateRedundancyConfig(uint32_t, const VqbString&, const VqbString&, uint32_t) {
     return pending(__func__, __LINE__);
@@ -358,17 +271,6 @@ bool ProfileRDAImpl::updateJobSetup(uint32_t, const VqbString&, const VqbString&
 }
 bool ProfileRDAImpl::existsJobSetup(const VqbString&, uint32_t) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::deleteReportJobs(uint32_t, uint32_t, uint32_t, bool) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::deleteTableNote(uint32_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::updateReport(uint32_t, uint32_t, const VqbString&, const VqbString&, uint32_t) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::updateTableRowCounts(uint32_t, int, int) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::setTableDecisionTree(uint32_t, const VqbString&) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::setFieldMetricValue(uint32_t, int, const VqbDatavar&) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::deleteFieldNote(uint32_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::deleteFieldProperty(uint32_t, const VqbString&) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::deleteFieldCategory(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::deletePrimaryForeignKey(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::setChartName(uint32_t, const VqbString&) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::setChartCategory(uint32_t, const VqbString&, uint32_t) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::updateChartTable(uint32_t, const VqbString&, const VqbString&, const VqbString&, const VqbString&,

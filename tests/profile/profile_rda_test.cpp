@@ -66,11 +66,10 @@ TEST(ProfileRda, OperationsToComeGiveTheirFailureValuesAndSaySo) {
         std::function<std::string(ProfileRepositoryDataAccess&)> call;
         std::string failure;
     } cases[] = {
-        {"addReport", [&](auto& p) { return shown(p.addReport(0xFFFFFFFF, 0, "r", 1.5, "u", &id)); }, "false"},
+        {"addChart", [&](auto& p) { return shown(p.addChart(1, 1, "c", "bar", &id)); }, "false"},
         {"addJobSetup", [](auto& p) { return shown(p.addJobSetup("s", "", "u-1", 1, 1, "a", "a", 0)); },
          "4294967295"},
-        {"getJobCount", [](auto& p) { return shown(p.getJobCount(1)); }, "4294967295"},
-        {"listJobs", [](auto& p) { return shown(p.listJobs(1, 0xFFFFFFFF)); }, "null"},
+        {"listAlerts", [](auto& p) { return shown(p.listAlerts(1)); }, "null"},
         {"getFrequencyTotal", [&](auto& p) { return shown(p.getFrequencyTotal(1, true, &total)); }, "false"},
         {"beginFrequencyDistribution", [](auto& p) { return shown(p.beginFrequencyDistribution(1, true, 10)); },
          "false"},
@@ -89,7 +88,7 @@ TEST(ProfileRda, OperationsToComeGiveTheirFailureValuesAndSaySo) {
     // Out arguments are left alone and nothing reached the database.
     EXPECT_EQ(id, 7u);
     EXPECT_EQ(total, 7);
-    for (const char* table : {"REPORT", "JSETUP"})
+    for (const char* table : {"CHT", "JSETUP"})
         EXPECT_EQ(o.file.rows(std::string("SELECT COUNT(*) FROM ") + table),
                   (std::vector<std::vector<std::string>>{{"0"}}))
             << table;

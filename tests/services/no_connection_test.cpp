@@ -7,6 +7,7 @@
 #include "common_rdaimpl.h"
 #include "explorer_rdaimpl.h"
 #include "meta_rdaimpl.h"
+#include "prof_rdaimpl.h"
 #include "repeventqueueimpl.h"
 #include "repfldrmgrimpl.h"
 #include "repmappingimpl.h"
@@ -42,6 +43,7 @@ TEST(WithoutAConnection, EveryOperationOfEveryTypedClassFails) {
     ReposHeld<RepositoryFolderManagerImpl> f(new RepositoryFolderManagerImpl(nullptr));
     ReposHeld<RepositoryEventQueueManagerImpl> q(new RepositoryEventQueueManagerImpl(nullptr));
     ReposHeld<FieldMappingAdminImpl> a(new FieldMappingAdminImpl());
+    ReposHeld<ProfileRDAImpl> p(new ProfileRDAImpl(nullptr));
     a->initialise(nullptr);
     unsigned u = 0;
     uint32_t id = 0;
@@ -97,6 +99,27 @@ TEST(WithoutAConnection, EveryOperationOfEveryTypedClassFails) {
         OP(q, addEvent(v, 0, v, v, n, error)), OP(q, listEventsSince(0, 0.0, v, error)), OP(q, deleteEvents(1, 0.0, error)),
         OP(a, addFieldMapping(&error, v, v, v, 0, &n)), OP(a, listFieldMappings(&error)),
         OP(a, openFieldMapping(&error, 1)),
+        OP(p, addReport(1, 0, v, 1.0, v, &id)), OP(p, addJob(v, 1.0, 1, &id)), OP(p, addExecutionLog(1, 1, v, v, 1, v)),
+        OP(p, addJobConfigValue(1, v, v)), OP(p, addDataSource(1, v, v, v, &id)),
+        OP(p, addTable(1, v, v, v, v, v, v, 1, v, &id)), OP(p, listReportsOfJobSetup(1)),
+        OP(p, listUnassignedReports()), OP(p, getReport(1)), OP(p, listReportsInFolder(0)), OP(p, getJobCount(1)),
+        OP(p, listJobs(1, 1)), OP(p, listExecutionLog(1)), OP(p, getJobConfigValue(1, v)),
+        OP(p, listJobsOfTable(v, v, v, v)), OP(p, listJobsOfSources(&v, &v, nullptr, nullptr)),
+        OP(p, listDataSources(1)), OP(p, getDataSource(1)), OP(p, listTables(1, 0xFFFFFFFF)), OP(p, listTables(1, 1)),
+        OP(p, getTable(1)), OP(p, updateReport(1, 1, v, v, 1)), OP(p, updateTableRowCounts(1, 1, 1)),
+        OP(p, setTableDecisionTree(1, v)), OP(p, addField(1, 1, v, v, &id)), OP(p, addPercentile(1, 0.5, 1.0)),
+        OP(p, addOutlier(1, true, 1, v)), OP(p, addFieldProperty(1, 1, 1, v, v)), OP(p, addFieldCategory(1, 1)),
+        OP(p, addPrimaryForeignKey(1, 2, 50.0)), OP(p, listTableFieldCategories(1)),
+        OP(p, listFieldMetrics(1, 1, 1, 2)), OP(p, listFieldMetrics(0xFFFFFFFF, 1, 1, 2)),
+        OP(p, getFieldByName(1, v, v, v, v, v, 'N')), OP(p, getFieldSource(1)),
+        OP(p, listFieldMetricHistory(1, 2, v, v, v, v, v, 'N', 1)), OP(p, listPercentiles(1)), OP(p, listOutliers(1)),
+        OP(p, getFieldPropertyValue(1, v)), OP(p, getFieldMetricValue(1, 0)), OP(p, listFieldCategories(1, 1)),
+        OP(p, listCategoryFields(1, 1, 1)), OP(p, listCategoryFieldsWithKeys(1, 1, 1)),
+        OP(p, listTableFieldSummary(1, 1)), OP(p, listPrimaryForeignKeys(1)), OP(p, setFieldMetricValue(1, 0, date)),
+        OP(p, deleteFieldProperty(1, v)), OP(p, deleteFieldCategory(1, 1)), OP(p, deletePrimaryForeignKey(1, 2)),
+        OP(p, addTableNote(1, 'N', v, v, 0, &id)), OP(p, addFieldNote(1, v, v, 0, &id)),
+        OP(p, listTableNotes(1, 'T', 1)), OP(p, listFieldNotes(1, 0)), OP(p, listTableNotesOfJob(1)),
+        OP(p, deleteTableNote(1)), OP(p, deleteFieldNote(1)),
     };
     for (const Operation& operation : operations) EXPECT_TRUE(operation.fails()) << operation.call;
     // The typed classes say why, where a host reads it.

@@ -50,12 +50,15 @@ std::string specDocument(const std::string& body) {
     return "<velqorindocument class=\"ReposTableCreateSpec\" version=\"1.0\">" + body + "</velqorindocument>";
 }
 
-TestRepository::TestRepository(Place place) : place_(place) { setUp(); }
+TestRepository::TestRepository(Place place, const std::string& prefixTail)
+    : place_(place), prefix_(place == Place::Postgres ? prefixTail : std::string()) {
+    setUp();
+}
 
 void TestRepository::setUp() {
     if (place_ == Place::Postgres) {
         REPOS_REQUIRE_PG();
-        prefix_ = uniqueTestPrefix('t');
+        prefix_ = uniqueTestPrefix('t') + prefix_;
         ConfigScope config;
         withoutSpecFiles(config, specDir_);
         admin_.reset(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr));

@@ -37,7 +37,8 @@ enum class Refused { Insert, Update, Delete };
 // which become the names the place gives them.
 class TestRepository {
 public:
-    explicit TestRepository(Place place = Place::Direct);
+    // prefixTail ends the unique table prefix of the PostgreSQL place.
+    explicit TestRepository(Place place = Place::Direct, const std::string& prefixTail = "");
     ~TestRepository();
     TestRepository(const TestRepository&) = delete;
     TestRepository& operator=(const TestRepository&) = delete;
