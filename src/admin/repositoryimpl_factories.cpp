@@ -5,6 +5,7 @@
 #include "common_rdaimpl.h"
 #include "explorer_rdaimpl.h"
 #include "meta_rdaimpl.h"
+#include "monitor_rdaimpl.h"
 #include "prof_rdaimpl.h"
 #include "repeventqueueimpl.h"
 #include "repfldrmgrimpl.h"
@@ -30,13 +31,15 @@ MetadataRepositoryDataAccess* RepositoryImpl::createMetadataRepositoryDataAccess
 ProfileRepositoryDataAccess* RepositoryImpl::createProfileRepositoryDataAccess() {
     return connection_ ? new (std::nothrow) ProfileRDAImpl(connection_) : nullptr;
 }
+MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() {
+    return connection_ ? new (std::nothrow) MonitorRDAImpl(connection_) : nullptr;
+}
 RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() {
     return new (std::nothrow) RepositoryFolderManagerImpl(this);
 }
 RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager() {
     return new (std::nothrow) RepositoryEventQueueManagerImpl(this);
 }
-MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() { return nullptr; }
 RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
 RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
 RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
