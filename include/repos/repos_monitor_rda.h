@@ -84,8 +84,7 @@ public:
     // newest first, one row per rule of the execution's task: EX_NROWS, TR_CNT (NULL when the rule
     // did not trigger), DIM_ID, WGHT, THR_ID, RU_ID, RU_DESC, RU_COMM, RU_DISP, JB_ID, JB_DESC,
     // JB_COMM, JB_DISP, JB_CODE, GRP_ID, EX_DATE.
-    virtual ReposDataAccessCursor* listReportGroupHistory(uint32_t groupId, const VqbDate& from,
-                                                          const VqbDate& to) = 0;
+    virtual ReposDataAccessCursor* listReportGroupHistory(uint32_t groupId, const VqbDate& from, const VqbDate& to) = 0;
     virtual ReposDataAccessCursor* listDimensions(uint32_t dimensionId, const VqbString& name) = 0;
     virtual ReposDataAccessCursor* listDimensionGroups(uint32_t dimensionId, uint32_t groupId) = 0;
     virtual ReposDataAccessCursor* listThresholds(uint32_t thresholdId, const VqbString& name) = 0;
@@ -99,8 +98,7 @@ public:
     // Writes every column from the arguments.
     virtual bool updateJob(uint32_t jobId, const VqbString& description, const VqbString& code,
                            const VqbString& createdUser, double createdDate, const VqbString& modifiedUser,
-                           double modifiedDate, int folderId, const VqbString& comment,
-                           const VqbString& display) = 0;
+                           double modifiedDate, int folderId, const VqbString& comment, const VqbString& display) = 0;
     // Announced before the delete; executions naming the source stay.
     virtual bool deleteSource(uint32_t sourceId) = 0;
     virtual bool reservedReturnsTrue() = 0;
@@ -108,8 +106,8 @@ public:
     virtual bool updateSource(uint32_t sourceId, const VqbString& name, const VqbString& user, int folderId) = 0;
 
     // Unless unchecked, the pair must be an allowed one.
-    virtual bool setExecProperty(uint32_t executionId, uint32_t ruleId, const VqbString& name,
-                                 const VqbString& value, bool unchecked) = 0;
+    virtual bool setExecProperty(uint32_t executionId, uint32_t ruleId, const VqbString& name, const VqbString& value,
+                                 bool unchecked) = 0;
     virtual bool deleteExecProperty(uint32_t executionId, uint32_t ruleId, const VqbString& name) = 0;
     // Properties already set with the pair stay.
     virtual bool deleteExecPropertyType(const VqbString& name, const VqbString& value) = 0;
@@ -131,9 +129,8 @@ public:
     virtual bool deleteDimensionGroups(uint32_t groupId, uint32_t dimensionId) = 0;
     // The seven bands are always rewritten: a bandCount of 0 clears them.
     virtual bool updateThreshold(uint32_t thresholdId, const VqbString& name, const VqbString& description,
-                                 const VqbString& user, uint32_t folderId, int bandCount,
-                                 const VqbString* bandNames, const double* bandStarts, const double* bandEnds,
-                                 const int* bandColors) = 0;
+                                 const VqbString& user, uint32_t folderId, int bandCount, const VqbString* bandNames,
+                                 const double* bandStarts, const double* bandEnds, const int* bandColors) = 0;
     // Task rules, weightings and report groups move to threshold 1.
     virtual bool deleteThreshold(uint32_t thresholdId) = 0;
 

@@ -13,9 +13,9 @@ namespace {
 // The whole-row reads of this file.
 enum Read { JobRules, Jobs, Job, RuleEvents, CustomMetricsNamed, Sources, Source, PropertyTypes, Properties };
 const ReposRowRead kReads[] = {
-    {"JBRUME", {"JB_ID"}, nullptr},  {"MJOB", {}, nullptr},   {"MJOB", {"JB_ID"}, nullptr},
-    {"RULEVT", {"JB_ID"}, nullptr},  {"CUSTM", {"CM_DESC"}, nullptr}, {"EXSRC", {}, nullptr},
-    {"EXSRC", {"ES_ID"}, nullptr},   {"EXPRTP", {}, nullptr}, {"EXPROP", {"EX_ID", "RU_ID"}, nullptr},
+    {"JBRUME", {"JB_ID"}, nullptr}, {"MJOB", {}, nullptr},           {"MJOB", {"JB_ID"}, nullptr},
+    {"RULEVT", {"JB_ID"}, nullptr}, {"CUSTM", {"CM_DESC"}, nullptr}, {"EXSRC", {}, nullptr},
+    {"EXSRC", {"ES_ID"}, nullptr},  {"EXPRTP", {}, nullptr},         {"EXPROP", {"EX_ID", "RU_ID"}, nullptr},
 };
 
 // A task goes with its rules and rule events; it is refused while executions name it.
@@ -101,9 +101,8 @@ bool MonitorRDAImpl::deleteJob(uint32_t jobId) try {
     ReposDeleteAnnouncement announcement(this, ReposObjectTypeName::Task, jobId, kSource, __LINE__, "task");
     const bool deleted =
         deleteInSteps(kSource, __LINE__, kJobDelete, sizeof kJobDelete / sizeof kJobDelete[0], idValue(jobId), [&] {
-            const Lookup executed =
-                lookupCount(kSource, __LINE__,
-                            Sql(onTable("SELECT COUNT(*) FROM", "EXEC")).where("JB_ID", idValue(jobId)));
+            const Lookup executed = lookupCount(
+                kSource, __LINE__, Sql(onTable("SELECT COUNT(*) FROM", "EXEC")).where("JB_ID", idValue(jobId)));
             if (executed == Lookup::Found) return refuse(kSource, __LINE__, vqb_get_message(VQB_MOD_MONITOR, 1088));
             return executed == Lookup::Missing;
         });
@@ -120,7 +119,9 @@ bool MonitorRDAImpl::clearJobRules(uint32_t jobId) try {
     return caught(__LINE__, false);
 }
 
-ReposDataAccessCursor* MonitorRDAImpl::listJobs() try { return readRows(kSource, __LINE__, kReads[Jobs], {}); } catch (...) {
+ReposDataAccessCursor* MonitorRDAImpl::listJobs() try {
+    return readRows(kSource, __LINE__, kReads[Jobs], {});
+} catch (...) {
     return caught(__LINE__, nullptr);
 }
 
@@ -247,15 +248,14 @@ bool MonitorRDAImpl::reservedReturnsTrue() { return true; }
 
 // ---- custom metrics
 
-bool MonitorRDAImpl::addCustomMetric(const VqbString& name, const VqbString& preExpression,
-                                     const VqbString& expression, const VqbString& postExpression,
-                                     uint32_t* id) try {
+bool MonitorRDAImpl::addCustomMetric(const VqbString& name, const VqbString& preExpression, const VqbString& expression,
+                                     const VqbString& postExpression, uint32_t* id) try {
     uint32_t newId = 0;
-    if (!insertKeyed(kSource, __LINE__, "CUSTM",
-                     Sql(onTable("INSERT INTO", "CUSTM",
-                                 " (CM_ID, CM_DESC, CM_PREXP, CM_EXP, CM_POSTXP) VALUES (?,?,?,?,?)"),
-                         {name, preExpression, expression, postExpression}),
-                     0, newId))
+    if (!insertKeyed(
+            kSource, __LINE__, "CUSTM",
+            Sql(onTable("INSERT INTO", "CUSTM", " (CM_ID, CM_DESC, CM_PREXP, CM_EXP, CM_POSTXP) VALUES (?,?,?,?,?)"),
+                {name, preExpression, expression, postExpression}),
+            0, newId))
         return false;
     if (id) *id = newId;
     return true;
@@ -322,7 +322,8 @@ bool MonitorRDAImpl::deleteExecProperty(uint32_t executionId, uint32_t ruleId, c
 }
 
 bool MonitorRDAImpl::deleteExecPropertyType(const VqbString& name, const VqbString& value) try {
-    return run(kSource, __LINE__, Sql(onTable("DELETE FROM", "EXPRTP")).where("PR_NAME", name).where("PR_VALUE", value));
+    return run(kSource, __LINE__,
+               Sql(onTable("DELETE FROM", "EXPRTP")).where("PR_NAME", name).where("PR_VALUE", value));
 } catch (...) {
     return caught(__LINE__, false);
 }

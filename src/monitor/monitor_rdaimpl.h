@@ -27,14 +27,13 @@ public:
     bool addReportGroup(const VqbString& name, const VqbString& description, int intervalCount, int intervalLength,
                         int thresholdId, const VqbDate& endDate, const VqbString& user, const VqbString& uuid,
                         int folderId, uint32_t* id) override;
-    bool addDimension(const VqbString& name, const VqbString& description, const VqbString& user,
-                      const VqbString& uuid, int folderId, uint32_t* id) override;
+    bool addDimension(const VqbString& name, const VqbString& description, const VqbString& user, const VqbString& uuid,
+                      int folderId, uint32_t* id) override;
     bool addDimensionGroup(uint32_t dimensionId, uint32_t groupId, uint32_t thresholdId,
                            const VqbReal& weight) override;
-    bool addThreshold(const VqbString& name, const VqbString& description, const VqbString& user,
-                      const VqbString& uuid, int folderId, int bandCount, const VqbString* bandNames,
-                      const double* bandStarts, const double* bandEnds, const int* bandColors,
-                      uint32_t* id) override;
+    bool addThreshold(const VqbString& name, const VqbString& description, const VqbString& user, const VqbString& uuid,
+                      int folderId, int bandCount, const VqbString* bandNames, const double* bandStarts,
+                      const double* bandEnds, const int* bandColors, uint32_t* id) override;
     bool addJobRuleMetric(uint32_t jobId, uint32_t ruleId, int dimensionId, int thresholdId,
                           const VqbReal& weight) override;
     ReposDataAccessCursor* listJobRules(uint32_t jobId) override;

@@ -57,8 +57,8 @@ ReposDataAccessCursor* MonitorRDAImpl::listNamed(int line, const char* table, co
 // ---- report groups
 
 bool MonitorRDAImpl::addReportGroup(const VqbString& name, const VqbString& description, int intervalCount,
-                                    int intervalLength, int thresholdId, const VqbDate& endDate,
-                                    const VqbString& user, const VqbString& uuid, int folderId, uint32_t* id) try {
+                                    int intervalLength, int thresholdId, const VqbDate& endDate, const VqbString& user,
+                                    const VqbString& uuid, int folderId, uint32_t* id) try {
     const VqbDatavar stamp(now());
     uint32_t newId = 0;
     if (!addUnique(__LINE__, "RPTGRP", "GRP_NAME", name, 1211,
@@ -199,10 +199,9 @@ bool MonitorRDAImpl::updateDimensionGroup(uint32_t dimensionId, uint32_t groupId
     if (dimensionId == kNone || groupId == kNone) return true;
     PartialUpdate update = partialUpdate("DIMGRP");
     update.setIf(thresholdId != kNone, "THR_ID", idValue(thresholdId)).setIf(!weight.isNull(), "WGHT", weight);
-    return !update.changes() || run(kSource, __LINE__,
-                                     update.statement()
-                                         .where("DIM_ID", idValue(dimensionId))
-                                         .where("GRP_ID", idValue(groupId)));
+    return !update.changes() ||
+           run(kSource, __LINE__,
+               update.statement().where("DIM_ID", idValue(dimensionId)).where("GRP_ID", idValue(groupId)));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -237,7 +236,8 @@ bool MonitorRDAImpl::addThreshold(const VqbString& name, const VqbString& descri
             marks.append(",?");
         }
     const VqbDatavar stamp(now());
-    Sql insert(onTable("INSERT INTO", "THRHLD", VqbString::format(" (%s) VALUES (%s)", columns.asCstr(), marks.asCstr()).asCstr()),
+    Sql insert(onTable("INSERT INTO", "THRHLD",
+                       VqbString::format(" (%s) VALUES (%s)", columns.asCstr(), marks.asCstr()).asCstr()),
                {name, description, uuid, stamp, stamp, user, user, folderId});
     for (const VqbDatavar& value : bands) insert.bind(value);
     uint32_t newId = 0;

@@ -40,8 +40,7 @@ const Race kRaces[] = {
      "GRP_ID=7 AND DIM_ID=?", true},
     {"addExecPropertyType", [](MonitorRDAImpl& m, const VqbString& n) { m.addExecPropertyType("P", n); }, "EXPRTP",
      "PR_NAME='P' AND PR_VALUE=?"},
-    {"setExecProperty",
-     [](MonitorRDAImpl& m, const VqbString& n) { m.setExecProperty(1, 2, n, "v", true); }, "EXPROP",
+    {"setExecProperty", [](MonitorRDAImpl& m, const VqbString& n) { m.setExecProperty(1, 2, n, "v", true); }, "EXPROP",
      "EX_ID=1 AND RU_ID=2 AND PR_NAME=?"},
 };
 

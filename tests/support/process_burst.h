@@ -20,7 +20,7 @@ struct BurstPlace {
 void burstOnFile(BurstPlace& place);
 void burstOnPostgres(BurstPlace& place);
 std::string burstPlaceName(const ::testing::TestParamInfo<void (*)(BurstPlace&)>& info);
-#define REPOS_EVERY_BURST_PLACE(Suite)                                                                          \
+#define REPOS_EVERY_BURST_PLACE(Suite) \
     INSTANTIATE_TEST_SUITE_P(Places, Suite, ::testing::Values(&burstOnFile, &burstOnPostgres), burstPlaceName)
 
 // Forks the writers; writer w runs work(its connection, w) in its own process, which then ends.
