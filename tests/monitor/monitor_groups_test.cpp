@@ -151,6 +151,8 @@ TEST_P(MonitorGroups, PartialUpdatesSetExactlyTheGivenFields) {
         {[](M& m) { return m.updateDimensionGroup(4, 3, 1, VqbReal(3)); }, weighting, "1|3"},
         {[](M& m) { return m.updateDimensionGroup(4, 3, kNone, VqbReal()); }, weighting, "1|3"},
     };
+    // An existing pair is kept as it was.
+    EXPECT_TRUE(rda->addDimensionGroup(4, 3, 1, VqbReal(9)));
     for (const auto& [update, read, after] : cases) {
         EXPECT_TRUE(update(*rda));
         EXPECT_EQ(row(read), after);

@@ -119,6 +119,9 @@ TEST_P(MonitorTasks, HostileNamesRoundTrip) {
     ASSERT_TRUE(rda->addReportGroup(name, name, 1, 1, 1, VqbDate(), "u", name, 0, nullptr));
     ASSERT_TRUE(rda->addExecPropertyType(name, name));
     ASSERT_TRUE(rda->setExecProperty(1, 1, name, name, false));
+    LogCapture log;
+    EXPECT_FALSE(rda->setExecProperty(1, 1, name, "other", false));
+    EXPECT_TRUE(log.contains("\"other\"", 5));
     const std::pair<ReposDataAccessCursor*, int> found[] = {
         {rda->findJob(0, name, none), 1},
         {rda->findJob(0, none, name), 2},
