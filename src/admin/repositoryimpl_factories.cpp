@@ -5,6 +5,7 @@
 #include "common_rdaimpl.h"
 #include "explorer_rdaimpl.h"
 #include "meta_rdaimpl.h"
+#include "monitor_rdaimpl.h"
 #include "prof_rdaimpl.h"
 #include "repeventqueueimpl.h"
 #include "repfldrmgrimpl.h"
@@ -42,6 +43,11 @@ ProfileRepositoryDataAccess* RepositoryImpl::createProfileRepositoryDataAccess()
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
+MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() try {
+    return connection_ ? new (std::nothrow) MonitorRDAImpl(connection_.get()) : nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() try {
     return new (std::nothrow) RepositoryFolderManagerImpl(this);
 } catch (...) {
@@ -52,7 +58,6 @@ RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager()
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
-MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() { return nullptr; }
 RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
 RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
 RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }

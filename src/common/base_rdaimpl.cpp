@@ -480,3 +480,40 @@ void BaseRDAImpl::Transaction::rollback() {
     open_ = false;
     owner_->endLevel(false);
 }
+
+// ---- partial updates and deletes that re-point
+
+BaseRDAImpl::PartialUpdate::PartialUpdate(const VqbString& head) : text_(head) {}
+
+BaseRDAImpl::PartialUpdate& BaseRDAImpl::PartialUpdate::set(const char* column, const VqbDatavar& value,
+                                                            bool counts) {
+    text_.append(values_.empty() ? " SET " : ", ");
+    text_.append(column);
+    text_.append("=?");
+    values_.push_back(value);
+    changes_ = changes_ || counts;
+    return *this;
+}
+
+BaseRDAImpl::Sql BaseRDAImpl::PartialUpdate::statement() const {
+    Sql sql(text_);
+    sql.values() = values_;
+    return sql;
+}
+
+bool BaseRDAImpl::deleteInSteps(const char* source, int line, const DeleteStep* steps, size_t count,
+                                const VqbDatavar& key, const std::function<bool()>& guard) {
+    if (!checkConnection(source, line)) return false;
+    Transaction transaction(this, static_cast<bool>(guard));
+    if (!transaction.begun()) return logFailure(source, line);
+    if (guard && !guard()) return false;
+    for (size_t i = 0; i < count; ++i) {
+        const DeleteStep& step = steps[i];
+        Sql sql(step.repointTo ? onTable("UPDATE", step.table, VqbString::format(" SET %s=?", step.column).asCstr())
+                               : onTable("DELETE FROM", step.table));
+        if (step.repointTo) sql.bind(VqbDatavar(step.repointTo));
+        if (!run(source, line, sql.where(step.column, key))) return false;
+    }
+    if (!transaction.commit()) return logFailure(source, line);
+    return true;
+}

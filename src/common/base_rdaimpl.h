@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <type_traits>
 #include <utility>
@@ -39,6 +40,15 @@ struct ReposRowRead {
     const char* table;
     const char* keys[4];  // trailing entries null
     const char* orderBy;  // null: no order
+};
+
+// One statement of a delete that other rows outlive, one row of a constant table of steps: the
+// key's rows of table go, or (repointTo other than 0) the rows naming the key in column are
+// pointed at that row instead, e.g. the built-in default 1.
+struct ReposDeleteStep {
+    const char* table;
+    const char* column;
+    int repointTo = 0;
 };
 
 class BaseRDAImpl : public virtual ReposTypedDataAccess {
@@ -243,6 +253,34 @@ protected:
     }
     // A one-character code (a kind or type) as stored: a text of that character, empty for 0.
     static VqbDatavar charValue(char code) { return code ? VqbDatavar(VqbString(&code, 1)) : VqbDatavar(""); }
+
+    // An update of only the fields given, in the order they are set, joined by a flag kept while
+    // the list grows; the key conditions follow through where() on statement(). Stamps (the
+    // modification date, the editing user) are set with counts false: they alone are no change.
+    class PartialUpdate {
+    public:
+        explicit PartialUpdate(const VqbString& head);  // "UPDATE <qualified table>"
+        PartialUpdate& set(const char* column, const VqbDatavar& value, bool counts = true);
+        PartialUpdate& setIf(bool given, const char* column, const VqbDatavar& value, bool counts = true) {
+            return given ? set(column, value, counts) : *this;
+        }
+        // Whether a field other than a stamp was given.
+        bool changes() const { return changes_; }
+        Sql statement() const;
+
+    private:
+        VqbString text_;
+        std::vector<VqbDatavar> values_;
+        bool changes_ = false;
+    };
+    PartialUpdate partialUpdate(const char* table) { return PartialUpdate(onTable("UPDATE", table)); }
+
+    using DeleteStep = ReposDeleteStep;
+    // Runs the steps in order with the key, in one transaction: all or none. A guard runs first in
+    // the same transaction, which is then exclusive so that its check holds until the commit;
+    // false from it leaves everything as it was.
+    bool deleteInSteps(const char* source, int line, const DeleteStep* steps, size_t count, const VqbDatavar& key,
+                       const std::function<bool()>& guard = nullptr);
 
 private:
     template <class... Values>

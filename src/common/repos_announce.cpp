@@ -47,20 +47,22 @@ void reposAnnounceTo(const VqbString& repositoryId, int changeType, const VqbStr
 }
 
 void reposAnnounceUpdate(ReposDataAccess* connection, const VqbString& typeName, uint32_t objectId,
-                         const VqbString& objectUuid, const VqbString& oldName, const VqbString& newName) {
+                         const VqbString& objectUuid, const VqbString& oldName, const VqbString& newName,
+                         bool exact) {
     RepositoryEventManager* manager = getRepositoryEventManager();
     if (!manager) return;
     deliver([&] {
         VqbString repositoryId = repositoryIdOf(connection);
-        if (!oldName.isNull() && !oldName.equals(newName, true))
-            manager->postRenameEvent(repositoryId, typeName, signedId(objectId), objectUuid, oldName, newName);
+        const VqbString uuid = objectUuid.isNull() ? VqbString("") : objectUuid;
+        if (!oldName.isNull() && !oldName.equals(newName, exact))
+            manager->postRenameEvent(repositoryId, typeName, signedId(objectId), uuid, oldName, newName);
         else
-            manager->postEvent(repositoryId, REPOS_CHANGE_MODIFY, typeName, signedId(objectId), objectUuid);
+            manager->postEvent(repositoryId, REPOS_CHANGE_MODIFY, typeName, signedId(objectId), uuid);
     });
 }
 
 ReposDeleteAnnouncement::ReposDeleteAnnouncement(BaseRDAImpl* owner, const char* typeName, uint32_t objectId,
-                                                 const char* source, int line)
+                                                 const char* source, int line, const char* logNoun)
     : owner_(owner), typeName_(typeName), path_(""), identity_("") {
     VqbString uuid("");
     VqbString error;
@@ -68,8 +70,8 @@ ReposDeleteAnnouncement::ReposDeleteAnnouncement(BaseRDAImpl* owner, const char*
     if (owner_ && owner_->getObjectPath(signedId(objectId), typeName_, path, uuid, error)) {
         path_ = path;
     } else if (owner_) {
-        VqbString type(typeName_);
-        reposLog(owner_->getLogger(), 5, source, line, "Error building path for %s=%d", type.lowercase().asCstr(),
+        VqbString noun(logNoun ? VqbString(logNoun) : VqbString(typeName_).lowercase());
+        reposLog(owner_->getLogger(), 5, source, line, "Error building path for %s=%d", noun.asCstr(),
                  signedId(objectId));
     }
     ReposHeld<VqResourceManager> resources(createVqResourceManager());

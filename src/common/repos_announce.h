@@ -22,9 +22,11 @@ void reposAnnounce(ReposDataAccess* connection, int changeType, const VqbString&
 void reposAnnounceTo(const VqbString& repositoryId, int changeType, const VqbString& typeName, uint32_t objectId,
                      const VqbString& objectUuid);
 // After an update that may change the object's name (oldName read before the update): a rename
-// when oldName is not null and differs from newName, otherwise a modify.
+// when oldName is not null and differs from newName (in case too when exact), otherwise a modify.
+// An object without an identifying text passes an empty objectUuid.
 void reposAnnounceUpdate(ReposDataAccess* connection, const VqbString& typeName, uint32_t objectId,
-                         const VqbString& objectUuid, const VqbString& oldName, const VqbString& newName);
+                         const VqbString& objectUuid, const VqbString& oldName, const VqbString& newName,
+                         bool exact = true);
 
 // A delete by a data-access object, announced by the object's URI. Made before the delete, while
 // the object's path and identity can still be read; posted after the commit:
@@ -33,12 +35,13 @@ void reposAnnounceUpdate(ReposDataAccess* connection, const VqbString& typeName,
 //   ... delete the rows in a transaction and commit; on failure return before posting ...
 //   announcement.post();
 //
-// A path that cannot be built is logged at level 5 (source and line are the caller's); the delete
-// goes on and nothing is announced.
+// A path that cannot be built is logged at level 5 (source and line are the caller's) as
+// "Error building path for <noun>=<id>", the noun being the lower-cased type name unless one is
+// given; the delete goes on and nothing is announced.
 class ReposDeleteAnnouncement {
 public:
     ReposDeleteAnnouncement(BaseRDAImpl* owner, const char* typeName, uint32_t objectId, const char* source,
-                            int line);
+                            int line, const char* logNoun = nullptr);
     ReposDeleteAnnouncement(const ReposDeleteAnnouncement&) = delete;
     ReposDeleteAnnouncement& operator=(const ReposDeleteAnnouncement&) = delete;
 
