@@ -6,6 +6,7 @@
 #include "explorer_rdaimpl.h"
 #include "meta_rdaimpl.h"
 #include "prof_rdaimpl.h"
+#include "refdata_rdaimpl.h"
 #include "repeventqueueimpl.h"
 #include "repfldrmgrimpl.h"
 #include "repmappingimpl.h"
@@ -30,6 +31,9 @@ MetadataRepositoryDataAccess* RepositoryImpl::createMetadataRepositoryDataAccess
 ProfileRepositoryDataAccess* RepositoryImpl::createProfileRepositoryDataAccess() {
     return connection_ ? new (std::nothrow) ProfileRDAImpl(connection_) : nullptr;
 }
+RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() {
+    return connection_ ? new (std::nothrow) RefDataRDAImpl(connection_) : nullptr;
+}
 RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() {
     return new (std::nothrow) RepositoryFolderManagerImpl(this);
 }
@@ -37,7 +41,6 @@ RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager()
     return new (std::nothrow) RepositoryEventQueueManagerImpl(this);
 }
 MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() { return nullptr; }
-RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
 RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
 RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
