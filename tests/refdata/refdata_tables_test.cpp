@@ -23,8 +23,9 @@ protected:
         for (const Seeded& seeded : kSeeded) {
             SCOPED_TRACE(seeded.table);
             const std::string n = std::to_string(seeded.rows);
-            EXPECT_EQ(raw(std::string("SELECT COUNT(*), COUNT(DISTINCT ID), MIN(ID), MAX(ID) FROM {") + seeded.table + "}"),
-                      (Rows{{n, n, "1", n}}));
+            EXPECT_EQ(
+                raw(std::string("SELECT COUNT(*), COUNT(DISTINCT ID), MIN(ID), MAX(ID) FROM {") + seeded.table + "}"),
+                (Rows{{n, n, "1", n}}));
             EXPECT_EQ(raw(std::string("SELECT NI_VAL FROM {UCURID} WHERE NI_KEY='") + seeded.table + "'"), (Rows{{n}}));
         }
     }
@@ -33,7 +34,10 @@ protected:
 TEST_P(RefDataTables, CreationSeedsOnceAndNewIdsFollowTheSeeds) {
     expectSeededOnce();
     EXPECT_EQ(raw("SELECT DESCRPTN, PERMISON, POSITION FROM {RDOPRS} ORDER BY POSITION"),
-              (Rows{{"Denied", "D", "1"}, {"Read", "R", "2"}, {"Write", "W", "3"}, {"Modify", "M", "4"},
+              (Rows{{"Denied", "D", "1"},
+                    {"Read", "R", "2"},
+                    {"Write", "W", "3"},
+                    {"Modify", "M", "4"},
                     {"Full Control", "F", "5"}}));
     uint32_t id = 0;
     ASSERT_TRUE(rda_->addLanguage("Welsh", "CY", &id));
