@@ -435,7 +435,7 @@ bool RefDataRDAImpl::insertRow(int line, const RefDataTable& table, Values value
         if (!nextId(kSource, line, table.name, drawn)) return false;
         add(*column++, idValue(drawn));
     }
-    for (const RefDataValue& value : values) {
+    for (const Value& value : values) {
         if (value.present()) add(*column, value.value());
         ++column;
     }
@@ -455,7 +455,7 @@ bool RefDataRDAImpl::insertRow(int line, const RefDataTable& table, Values value
 bool RefDataRDAImpl::appendFilters(int line, Sql& sql, std::vector<ValueInfo>& info, const RefDataFilters& filters,
                                    Values values) {
     const char* const* name = filters.columns;
-    for (const RefDataValue& value : values) {
+    for (const Value& value : values) {
         const RefDataColumn* column = *name ? findColumn(*filters.table, *name) : nullptr;
         if (!column) {
             reposLog(getLogger(), 5, kSource, line, "A filter of %s has no column", filters.table->name);
@@ -493,7 +493,7 @@ ReposDataAccessCursor* RefDataRDAImpl::joinRows(int line, const RefDataJoin& joi
     std::string parts;
     // The parts stand inside the text, before every condition: their values come first.
     const RefDataJoinFilter* filter = join.filters;
-    for (const RefDataValue& value : values) {
+    for (const Value& value : values) {
         if (value.present() && filter->part) {
             parts += filter->table ? fill(filter->text, {tableName(filter->table).str()}) : filter->text;
             for (int i = 0; i < filter->markers; ++i) {
@@ -512,7 +512,7 @@ ReposDataAccessCursor* RefDataRDAImpl::joinRows(int line, const RefDataJoin& joi
     for (const VqbDatavar& value : partValues) sql.bind(value);
     if (join.whereOpen) sql.whereOpen();
     filter = join.filters;
-    for (const RefDataValue& value : values) {
+    for (const Value& value : values) {
         if (value.present() && !filter->part) {
             const std::string condition =
                 filter->table ? fill(filter->text, {tableName(filter->table).str()}) : filter->text;
@@ -834,7 +834,7 @@ ReposDataAccessCursor* RefDataRDAImpl::listDomains(uint32_t id, const VqbString&
 
 ReposDataAccessCursor* RefDataRDAImpl::listDomainsWithVersions(uint32_t domainId, const VqbString& name,
                                                                bool latestOnly) try {
-    return joinRows(__LINE__, kDomainsWithVersions, {RefDataValue::flag(latestOnly), domainId, name});
+    return joinRows(__LINE__, kDomainsWithVersions, {Value::flag(latestOnly), domainId, name});
 } catch (...) {
     return caught(__LINE__, nullptr);
 }

@@ -58,25 +58,6 @@ struct RefDataJoin {
     const char* orderBy;
 };
 
-// One argument of an operation: a text (empty: none), an insert's integer (negative: none), an id
-// or filter integer (0xFFFFFFFF: none), a date (null: none) or a flag.
-class RefDataValue {
-public:
-    RefDataValue(const VqbString& text) : present_(!text.isEmpty()), value_(text) {}
-    RefDataValue(int number) : present_(number >= 0), value_(number) {}
-    RefDataValue(uint32_t id) : present_(id != 0xFFFFFFFFu), value_(static_cast<int32_t>(id)) {}
-    RefDataValue(const VqbDate& date) : present_(!date.isNull()), value_(date.asDouble()) {}
-    // A flag in force binds nothing.
-    static RefDataValue flag(bool on) { return RefDataValue(on); }
-    bool present() const { return present_; }
-    const VqbDatavar& value() const { return value_; }
-
-private:
-    explicit RefDataValue(bool on) : present_(on) {}
-    bool present_;
-    VqbDatavar value_;
-};
-
 class RefDataRDAImpl : public BaseRDAImpl, public RefDataRepositoryDataAccess {
 public:
     explicit RefDataRDAImpl(ReposDataAccess* connection) : BaseRDAImpl(connection) {}
@@ -281,7 +262,25 @@ protected:
     ~RefDataRDAImpl() override = default;
 
 private:
-    using Values = std::initializer_list<RefDataValue>;
+    // One argument of an operation: a text (empty: none), an insert's integer (negative: none), an
+    // id or filter integer (0xFFFFFFFF: none, bound as stored ids are), a date (null: none) or a flag.
+    class Value {
+    public:
+        Value(const VqbString& text) : present_(!text.isEmpty()), value_(text) {}
+        Value(int number) : present_(number >= 0), value_(number) {}
+        Value(uint32_t id) : present_(id != 0xFFFFFFFFu), value_(idValue(id)) {}
+        Value(const VqbDate& date) : present_(!date.isNull()), value_(date.asDouble()) {}
+        // A flag in force binds nothing.
+        static Value flag(bool on) { return Value(on); }
+        bool present() const { return present_; }
+        const VqbDatavar& value() const { return value_; }
+
+    private:
+        explicit Value(bool on) : present_(on) {}
+        bool present_;
+        VqbDatavar value_;
+    };
+    using Values = std::initializer_list<Value>;
     // The five kinds; line is the operation's, for the log.
     bool insertRow(int line, const RefDataTable& table, Values values, uint32_t* newId = nullptr);
     ReposDataAccessCursor* listRows(int line, const RefDataFilters& filters, Values values);
