@@ -135,4 +135,32 @@ TEST_P(RefDataTables, ADdlScriptRunByTheShellGivesTheSameSeeds) {
     if (server) EXPECT_TRUE(admin()->deleteRepository(where(), prefix)) << admin()->getErrorMessage().str();
 }
 
+TEST_P(RefDataTables, ACopyCarriesTheRowsOnceAndTheCounters) {
+    uint32_t domain = 0;
+    ASSERT_TRUE(rda_->addDomain("Copied", "", "", "", "", "", 1, "", -1, -1, VqbDate(), "", &domain));
+    ASSERT_TRUE(rda_->addLanguage("Welsh", "CY", nullptr));
+    rda_.reset();
+    const bool server = place() == Place::Postgres;
+    const std::string file = dir_.file("copy.db");
+    const std::string prefix = server ? uniqueTestPrefix('C') : "";
+    ASSERT_TRUE(server ? admin()->createRepository(where(), prefix) : admin()->createFileRepository(file))
+        << admin()->getErrorMessage().str();
+    ReposHeld<Repository> target(server ? admin()->connectRepository(where(), prefix, true, nullptr)
+                                        : admin()->openFileRepository(file, true));
+    ASSERT_NE(target, nullptr);
+    ASSERT_TRUE(admin()->copyRepository(repository_.get(), target.get())) << admin()->getErrorMessage().str();
+    ReposHeld<RefDataRepositoryDataAccess> r(target->createRefDataRepositoryDataAccess());
+    EXPECT_EQ(take(r->listDomains(domain, "Copied", "", "", "", "", "", kNone, "", kNone, kNone, VqbDate(), "",
+                                  VqbDate()))
+                  .size(),
+              1u);
+    EXPECT_EQ(take(r->listLanguages(kNone, "", "")).size(), 19u);
+    uint32_t id = 0;
+    EXPECT_TRUE(r->addLanguage("Breton", "BR", &id));
+    EXPECT_EQ(id, 20u);
+    r.reset();
+    target.reset();
+    if (server) EXPECT_TRUE(admin()->deleteRepository(where(), prefix)) << admin()->getErrorMessage().str();
+}
+
 REPOS_EVERY_PLACE(RefDataTables);
