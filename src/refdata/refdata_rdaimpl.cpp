@@ -23,39 +23,27 @@ constexpr RefDataColumn date(const char* name = "CRTDATE") {
     return {name, D, 0};
 }
 
+// clang-format off
 // ---- tables: key column first, CRTDATE last when stamped
 
-const RefDataTable kAccounts = {
-    "RDACTS",
-    "ID",
-    true,
-    {id(), text("ACTNAME", 50), text("ACTTYPE", 30), text("AUTHSVR", 50), text("EMAIL", 200), text("PHONE", 50),
-     text("ADDRESS", 255), text("NOTIFY", 255), id("DEFROLID"), date()}};
-const RefDataTable kRoles = {
-    "RDROLS", "ID", false, {id(), text("ROLENAME", 50), text("DESCRPTN", 255), text("ROLETYPE", 1)}};
-const RefDataTable kOperations = {
-    "RDOPRS", "ID", false, {id(), text("PERMISON", 1), text("DESCRPTN", 255), id("POSITION")}};
+const RefDataTable kAccounts = {"RDACTS", "ID", true, {id(), text("ACTNAME", 50), text("ACTTYPE", 30),
+    text("AUTHSVR", 50), text("EMAIL", 200), text("PHONE", 50), text("ADDRESS", 255), text("NOTIFY", 255),
+    id("DEFROLID"), date()}};
+const RefDataTable kRoles = {"RDROLS", "ID", false, {id(), text("ROLENAME", 50), text("DESCRPTN", 255),
+    text("ROLETYPE", 1)}};
+const RefDataTable kOperations = {"RDOPRS", "ID", false, {id(), text("PERMISON", 1), text("DESCRPTN", 255),
+    id("POSITION")}};
 const RefDataTable kLanguages = {"RDLANS", "ID", false, {id(), text("LANGNAME", 50), text("CODE", 5)}};
 const RefDataTable kContainers = {"RDATRC", "ID", false, {id(), text("CONTYPE", 50), text("DESCRPTN", 255)}};
 const RefDataTable kAttributeTypes = {"RDATTY", "ID", false, {id(), text("ATTTYPE", 50), text("DESCRPTN", 255)}};
-const RefDataTable kAttributes = {"RDATRS",
-                                  "ID",
-                                  true,
-                                  {id(), id("ATTRTYID"), id("CONTYID"), text("ATTRNAME", 50), text("DESCRPTN", 255),
-                                   text("ATTRTYPE", 50), id("LANGID"), date()}};
-const RefDataTable kDomains = {
-    "RDDOMS",
-    "ID",
-    true,
-    {id(), text("DOMNAME", 50), text("DESCRPTN", 255), text("DOMTYPE", 2), text("ENABLED", 1), text("ACTIVE", 1),
-     text("SCOPE", 1), id("DEFLANID"), text("ISLOCKED", 1), id("OWNERID"), id("LOCKBYID"), date("LOCKDATE"),
-     text("CONFTYP", 1), date()}};
-const RefDataTable kVersions = {
-    "RDDOVR",
-    "ID",
-    true,
-    {id(), id("DOMAINID"), id("VERSION"), text("LABEL", 255), text("ENABLED", 1), text("ACTIVE", 1), text("SCOPE", 1),
-     id("ACCTID"), text("ISLOCKED", 1), id("LOCKBYID"), date("LOCKDATE"), date()}};
+const RefDataTable kAttributes = {"RDATRS", "ID", true, {id(), id("ATTRTYID"), id("CONTYID"), text("ATTRNAME", 50),
+    text("DESCRPTN", 255), text("ATTRTYPE", 50), id("LANGID"), date()}};
+const RefDataTable kDomains = {"RDDOMS", "ID", true, {id(), text("DOMNAME", 50), text("DESCRPTN", 255),
+    text("DOMTYPE", 2), text("ENABLED", 1), text("ACTIVE", 1), text("SCOPE", 1), id("DEFLANID"), text("ISLOCKED", 1),
+    id("OWNERID"), id("LOCKBYID"), date("LOCKDATE"), text("CONFTYP", 1), date()}};
+const RefDataTable kVersions = {"RDDOVR", "ID", true, {id(), id("DOMAINID"), id("VERSION"), text("LABEL", 255),
+    text("ENABLED", 1), text("ACTIVE", 1), text("SCOPE", 1), id("ACCTID"), text("ISLOCKED", 1), id("LOCKBYID"),
+    date("LOCKDATE"), date()}};
 const RefDataTable kDomainPermissions = {"RDDOPR", nullptr, false, {id("DOMAINID"), id("ACCTID"), id("PERMSID")}};
 const RefDataTable kVersionPermissions = {"RDDVPR", nullptr, false, {id("DOMVERID"), id("ACCTID"), id("PERMSID")}};
 const RefDataTable kDomainAccess = {"RDDACC", nullptr, false, {id("DOMAINID"), id("ACCTID"), id("ROLEID")}};
@@ -64,79 +52,43 @@ const RefDataTable kDomainLanguages = {"RDDOLG", "ID", false, {id(), id("DOMAINI
 const RefDataTable kLanguageVersions = {"RDDOLV", nullptr, false, {id("DOMVERID"), id("DOMLANID")}};
 const RefDataTable kDomainAttributes = {"RDDOAT", "ID", false, {id(), id("DOMAINID"), id("ATTRIBID")}};
 const RefDataTable kAttributePermissions = {"RDDATP", nullptr, false, {id("DOMAINID"), id("ACCTID"), id("PERMSID")}};
-const RefDataTable kAttributeVersions = {
-    "RDDATV", nullptr, false, {id("DOMAINID"), id("DOMATTID"), id("DOMVERID"), text("ISDEFALT", 1)}};
-const RefDataTable kAttributeValues = {
-    "RDDOAV", "ID", false, {id(), id("DOMATRID"), text("VALUE", 255), text("ISDFAULT", 1), id("LANGID")}};
+const RefDataTable kAttributeVersions = {"RDDATV", nullptr, false, {id("DOMAINID"), id("DOMATTID"), id("DOMVERID"),
+    text("ISDEFALT", 1)}};
+const RefDataTable kAttributeValues = {"RDDOAV", "ID", false, {id(), id("DOMATRID"), text("VALUE", 255),
+    text("ISDFAULT", 1), id("LANGID")}};
 const RefDataTable kValueVersions = {"RDDAVV", nullptr, false, {id("DOMVERID"), id("DOATVLID")}};
-const RefDataTable kItems = {"RDDOIT",
-                             "ID",
-                             false,
-                             {id(), text("ITEMKEY", 50), text("ITEMVAL", 255), text("ENABLED", 1), text("ACTIVE", 1),
-                              text("SCOPE", 1), id("ACCTID")}};
-const RefDataTable kPlacements = {
-    "RDITVR",
-    "ID",
-    true,
-    {id(), id("DOMVERID"), id("ITEMID"), id("ITEMLVL"), text("LINEAGE", 255), id("PARNTID"), date()}};
+const RefDataTable kItems = {"RDDOIT", "ID", false, {id(), text("ITEMKEY", 50), text("ITEMVAL", 255),
+    text("ENABLED", 1), text("ACTIVE", 1), text("SCOPE", 1), id("ACCTID")}};
+const RefDataTable kPlacements = {"RDITVR", "ID", true, {id(), id("DOMVERID"), id("ITEMID"), id("ITEMLVL"),
+    text("LINEAGE", 255), id("PARNTID"), date()}};
 const RefDataTable kItemPermissions = {"RDITPR", nullptr, false, {id("ITEMID"), id("ACCTID"), id("PERMSID")}};
 const RefDataTable kItemAttributes = {"RDDOIA", "ID", false, {id(), id("ITVERID"), id("ATTRIBID")}};
-const RefDataTable kItemAttributePermissions = {
-    "RDITAP", nullptr, false, {id("ITATTRID"), id("ACCTID"), id("PERMSID")}};
+const RefDataTable kItemAttributePermissions = {"RDITAP", nullptr, false, {id("ITATTRID"), id("ACCTID"),
+    id("PERMSID")}};
 const RefDataTable kItemAttributeVersions = {"RDIAVR", nullptr, false, {id("DOMVERID"), id("ITEATTID")}};
 const RefDataTable kItemValues = {"RDITAV", "ID", false, {id(), text("VALUE", 255), id("LANGID")}};
 const RefDataTable kItemValueVersions = {"RDITVV", nullptr, false, {id("DOMVERID"), id("ITATVLID"), id("ITEATTID")}};
-const RefDataTable kNotes = {"RDNOTS",
-                             "ID",
-                             true,
-                             {id(), id("DOMAINID"), text("NOTETYPE", 1), id("TABLKYID"), text("TABLNAME", 30),
-                              text("TEXT", 255), id("LANGID"), id("ACCTID"), date()}};
-const RefDataTable kPublications = {"RDPUBS",
-                                    "ID",
-                                    false,
-                                    {id(), text("PUBNAME", 50), text("PUBTYPE", 50), id("DOMAINID"), id("VERSION"),
-                                     text("DSN", 50), text("SCHEMANM", 50)}};
+const RefDataTable kNotes = {"RDNOTS", "ID", true, {id(), id("DOMAINID"), text("NOTETYPE", 1), id("TABLKYID"),
+    text("TABLNAME", 30), text("TEXT", 255), id("LANGID"), id("ACCTID"), date()}};
+const RefDataTable kPublications = {"RDPUBS", "ID", false, {id(), text("PUBNAME", 50), text("PUBTYPE", 50),
+    id("DOMAINID"), id("VERSION"), text("DSN", 50), text("SCHEMANM", 50)}};
 // The staging tables are filled by hosts: no inserts here, so no key.
-const RefDataTable kImportRows = {"RDIMSG",
-                                  nullptr,
-                                  false,
-                                  {id(),
-                                   id("ITEMID"),
-                                   text("VALUECOL", 255),
-                                   text("DISPYCOL", 255),
-                                   text("PARNTCOL", 255),
-                                   id("PARNTID"),
-                                   id("DOMVERID"),
-                                   id("PROFILE"),
-                                   text("IMPFLAG", 1),
-                                   text("VERFLAG", 1),
-                                   text("PARKYCOL", 255),
-                                   text("LINEAGE", 255),
-                                   id("ITEMLVL"),
-                                   id("ITVERID"),
-                                   date(),
-                                   id("ATTRIBID"),
-                                   id("VALUEID"),
-                                   id("LANGID"),
-                                   text("ATTVALUE", 255),
-                                   text("VIMPFLAG", 1),
-                                   text("AIMPFLAG", 1),
-                                   text("VVERFLAG", 1),
-                                   text("AVERFLAG", 1),
-                                   id("ATTRKEY"),
-                                   id("VALUEKEY"),
-                                   id("ITEATTID")}};
+const RefDataTable kImportRows = {"RDIMSG", nullptr, false, {id(), id("ITEMID"), text("VALUECOL", 255),
+    text("DISPYCOL", 255), text("PARNTCOL", 255), id("PARNTID"), id("DOMVERID"), id("PROFILE"), text("IMPFLAG", 1),
+    text("VERFLAG", 1), text("PARKYCOL", 255), text("LINEAGE", 255), id("ITEMLVL"), id("ITVERID"), date(),
+    id("ATTRIBID"), id("VALUEID"), id("LANGID"), text("ATTVALUE", 255), text("VIMPFLAG", 1), text("AIMPFLAG", 1),
+    text("VVERFLAG", 1), text("AVERFLAG", 1), id("ATTRKEY"), id("VALUEKEY"), id("ITEATTID")}};
 const RefDataTable kTempItems = {"RDTMPI", nullptr, false, {id("ITEMID"), id("DOMVERID")}};
 const RefDataTable kImportAttributes = {"RDIMAT", nullptr, false, {id(), id("ITEMID"), id("ITVERID"), id("DOMVERID")}};
-const RefDataTable kImportColumns = {
-    "RDIMCL", nullptr, false, {id("SOURCCOL"), id("POSITION"), id("PROFILE"), id("SYSTMCOL"), id("ISATTRIB")}};
+const RefDataTable kImportColumns = {"RDIMCL", nullptr, false, {id("SOURCCOL"), id("POSITION"), id("PROFILE"),
+    id("SYSTMCOL"), id("ISATTRIB")}};
 
 // ---- selects and deletes: filter columns in the order they are appended
 
-const RefDataFilters kListAccounts = {
-    &kAccounts, {"ACTNAME", "ACTTYPE", "AUTHSVR", "EMAIL", "PHONE", "ADDRESS", "ID"}, nullptr};
-const RefDataFilters kDeleteAccounts = {
-    &kAccounts, {"ID", "ACTNAME", "ACTTYPE", "AUTHSVR", "EMAIL", "PHONE", "ADDRESS"}, nullptr};
+const RefDataFilters kListAccounts = {&kAccounts, {"ACTNAME", "ACTTYPE", "AUTHSVR", "EMAIL", "PHONE", "ADDRESS", "ID"},
+    nullptr};
+const RefDataFilters kDeleteAccounts = {&kAccounts, {"ID", "ACTNAME", "ACTTYPE", "AUTHSVR", "EMAIL", "PHONE",
+    "ADDRESS"}, nullptr};
 const RefDataFilters kListLanguages = {&kLanguages, {"LANGNAME", "CODE", "ID"}, nullptr};
 const RefDataFilters kDeleteLanguages = {&kLanguages, {"ID", "LANGNAME", "CODE"}, nullptr};
 const RefDataFilters kOperationFilters = {&kOperations, {"ID", "PERMISON", "DESCRPTN", "POSITION"}, nullptr};
@@ -147,19 +99,12 @@ const RefDataFilters kListContainers = {&kContainers, {"CONTYPE", "DESCRPTN", "I
 const RefDataFilters kDeleteContainers = {&kContainers, {"ID", "CONTYPE", "DESCRPTN"}, nullptr};
 const RefDataFilters kListAttributeTypes = {&kAttributeTypes, {"ATTTYPE", "DESCRPTN", "ID"}, nullptr};
 const RefDataFilters kDeleteAttributeTypes = {&kAttributeTypes, {"ID", "ATTTYPE", "DESCRPTN"}, nullptr};
-const RefDataFilters kDomainFilters = {
-    &kDomains,
-    {"ID", "DOMNAME", "DESCRPTN", "DOMTYPE", "ENABLED", "ACTIVE", "SCOPE", "DEFLANID", "ISLOCKED", "OWNERID",
-     "LOCKBYID", "LOCKDATE", "CONFTYP", "CRTDATE"},
-    nullptr};
-const RefDataFilters kListVersions = {&kVersions,
-                                      {"ID", "DOMAINID", "VERSION", "LABEL", "ENABLED", "ACTIVE", "SCOPE", "ACCTID",
-                                       "ISLOCKED", "LOCKBYID", "LOCKDATE", "CRTDATE"},
-                                      " ORDER BY ID DESC"};
-const RefDataFilters kDeleteVersions = {&kVersions,
-                                        {"ID", "DOMAINID", "VERSION", "LABEL", "ENABLED", "ACTIVE", "SCOPE", "ACCTID",
-                                         "ISLOCKED", "LOCKBYID", "LOCKDATE", "CRTDATE"},
-                                        nullptr};
+const RefDataFilters kDomainFilters = {&kDomains, {"ID", "DOMNAME", "DESCRPTN", "DOMTYPE", "ENABLED", "ACTIVE", "SCOPE",
+    "DEFLANID", "ISLOCKED", "OWNERID", "LOCKBYID", "LOCKDATE", "CONFTYP", "CRTDATE"}, nullptr};
+const RefDataFilters kListVersions = {&kVersions, {"ID", "DOMAINID", "VERSION", "LABEL", "ENABLED", "ACTIVE", "SCOPE",
+    "ACCTID", "ISLOCKED", "LOCKBYID", "LOCKDATE", "CRTDATE"}, " ORDER BY ID DESC"};
+const RefDataFilters kDeleteVersions = {&kVersions, {"ID", "DOMAINID", "VERSION", "LABEL", "ENABLED", "ACTIVE", "SCOPE",
+    "ACCTID", "ISLOCKED", "LOCKBYID", "LOCKDATE", "CRTDATE"}, nullptr};
 const RefDataFilters kDomainPermissionFilters = {&kDomainPermissions, {"DOMAINID", "ACCTID", "PERMSID"}, nullptr};
 const RefDataFilters kVersionPermissionFilters = {&kVersionPermissions, {"DOMVERID", "ACCTID", "PERMSID"}, nullptr};
 const RefDataFilters kDomainAccessFilters = {&kDomainAccess, {"DOMAINID", "ACCTID", "ROLEID"}, nullptr};
@@ -168,44 +113,40 @@ const RefDataFilters kDomainLanguageFilters = {&kDomainLanguages, {"ID", "DOMAIN
 const RefDataFilters kLanguageVersionFilters = {&kLanguageVersions, {"DOMVERID", "DOMLANID"}, nullptr};
 const RefDataFilters kDomainAttributeFilters = {&kDomainAttributes, {"ID", "DOMAINID", "ATTRIBID"}, nullptr};
 const RefDataFilters kAttributePermissionFilters = {&kAttributePermissions, {"DOMAINID", "ACCTID", "PERMSID"}, nullptr};
-const RefDataFilters kAttributeVersionFilters = {
-    &kAttributeVersions, {"DOMAINID", "DOMATTID", "DOMVERID", "ISDEFALT"}, nullptr};
-const RefDataFilters kAttributeValueFilters = {
-    &kAttributeValues, {"ID", "DOMATRID", "VALUE", "ISDFAULT", "LANGID"}, nullptr};
+const RefDataFilters kAttributeVersionFilters = {&kAttributeVersions, {"DOMAINID", "DOMATTID", "DOMVERID", "ISDEFALT"},
+    nullptr};
+const RefDataFilters kAttributeValueFilters = {&kAttributeValues, {"ID", "DOMATRID", "VALUE", "ISDFAULT", "LANGID"},
+    nullptr};
 const RefDataFilters kValueVersionFilters = {&kValueVersions, {"DOMVERID", "DOATVLID"}, nullptr};
-const RefDataFilters kItemFilters = {
-    &kItems, {"ID", "ITEMKEY", "ITEMVAL", "ENABLED", "ACTIVE", "SCOPE", "ACCTID"}, nullptr};
+const RefDataFilters kItemFilters = {&kItems, {"ID", "ITEMKEY", "ITEMVAL", "ENABLED", "ACTIVE", "SCOPE", "ACCTID"},
+    nullptr};
 const RefDataFilters kItemPermissionFilters = {&kItemPermissions, {"ITEMID", "ACCTID", "PERMSID"}, nullptr};
-const RefDataFilters kPlacementFilters = {
-    &kPlacements, {"ID", "DOMVERID", "ITEMID", "CRTDATE", "ITEMLVL", "LINEAGE", "PARNTID"}, nullptr};
+const RefDataFilters kPlacementFilters = {&kPlacements, {"ID", "DOMVERID", "ITEMID", "CRTDATE", "ITEMLVL", "LINEAGE",
+    "PARNTID"}, nullptr};
 const RefDataFilters kItemValueFilters = {&kItemValues, {"ID", "VALUE", "LANGID"}, nullptr};
 const RefDataFilters kItemAttributeFilters = {&kItemAttributes, {"ID", "ITVERID", "ATTRIBID"}, nullptr};
-const RefDataFilters kItemAttributePermissionFilters = {
-    &kItemAttributePermissions, {"ITATTRID", "ACCTID", "PERMSID"}, nullptr};
+const RefDataFilters kItemAttributePermissionFilters = {&kItemAttributePermissions, {"ITATTRID", "ACCTID", "PERMSID"},
+    nullptr};
 const RefDataFilters kItemAttributeVersionFilters = {&kItemAttributeVersions, {"DOMVERID", "ITEATTID"}, nullptr};
 const RefDataFilters kItemValueVersionFilters = {&kItemValueVersions, {"DOMVERID", "ITATVLID", "ITEATTID"}, nullptr};
-const RefDataFilters kListNotes = {
-    &kNotes, {"ID", "DOMAINID", "NOTETYPE", "TABLKYID", "TABLNAME", "TEXT", "LANGID", "ACCTID", "CRTDATE"}, nullptr};
-const RefDataFilters kDeleteNotes = {
-    &kNotes, {"ID", "DOMAINID", "NOTETYPE", "TABLKYID", "TABLNAME", "TEXT", "LANGID", "ACCTID"}, nullptr};
-const RefDataFilters kPublicationFilters = {
-    &kPublications, {"ID", "PUBNAME", "PUBTYPE", "DOMAINID", "VERSION", "DSN", "SCHEMANM"}, nullptr};
-const RefDataFilters kImportItemFilters = {
-    &kImportRows,
-    {"ID", "ITEMID", "VALUECOL", "DISPYCOL", "PARNTCOL", "PARNTID", "DOMVERID", "PROFILE", "IMPFLAG", "VERFLAG",
-     "PARKYCOL", "LINEAGE", "ITEMLVL", "ITVERID", "CRTDATE"},
-    nullptr};
-const RefDataFilters kImportValueFilters = {
-    &kImportRows,
-    {"ID", "ITEMID", "ATTRIBID", "VALUEID", "LANGID", "ATTVALUE", "PROFILE", "VIMPFLAG", "AIMPFLAG", "VVERFLAG",
-     "AVERFLAG", "ATTRKEY", "VALUEKEY", "ITEATTID", "DOMVERID", "ITVERID", "CRTDATE"},
-    nullptr};
-const RefDataFilters kImportVersionFilters = {
-    &kImportRows, {"DOMVERID", "ITEMID", "CRTDATE", "ITEMLVL", "LINEAGE", "PARNTID", "PROFILE"}, nullptr};
+const RefDataFilters kListNotes = {&kNotes, {"ID", "DOMAINID", "NOTETYPE", "TABLKYID", "TABLNAME", "TEXT", "LANGID",
+    "ACCTID", "CRTDATE"}, nullptr};
+const RefDataFilters kDeleteNotes = {&kNotes, {"ID", "DOMAINID", "NOTETYPE", "TABLKYID", "TABLNAME", "TEXT", "LANGID",
+    "ACCTID"}, nullptr};
+const RefDataFilters kPublicationFilters = {&kPublications, {"ID", "PUBNAME", "PUBTYPE", "DOMAINID", "VERSION", "DSN",
+    "SCHEMANM"}, nullptr};
+const RefDataFilters kImportItemFilters = {&kImportRows, {"ID", "ITEMID", "VALUECOL", "DISPYCOL", "PARNTCOL", "PARNTID",
+    "DOMVERID", "PROFILE", "IMPFLAG", "VERFLAG", "PARKYCOL", "LINEAGE", "ITEMLVL", "ITVERID", "CRTDATE"}, nullptr};
+const RefDataFilters kImportValueFilters = {&kImportRows, {"ID", "ITEMID", "ATTRIBID", "VALUEID", "LANGID", "ATTVALUE",
+    "PROFILE", "VIMPFLAG", "AIMPFLAG", "VVERFLAG", "AVERFLAG", "ATTRKEY", "VALUEKEY", "ITEATTID", "DOMVERID", "ITVERID",
+    "CRTDATE"}, nullptr};
+const RefDataFilters kImportVersionFilters = {&kImportRows, {"DOMVERID", "ITEMID", "CRTDATE", "ITEMLVL", "LINEAGE",
+    "PARNTID", "PROFILE"}, nullptr};
 const RefDataFilters kTempItemFilters = {&kTempItems, {"ITEMID", "DOMVERID"}, nullptr};
 const RefDataFilters kImportAttributeFilters = {&kImportAttributes, {"ID", "ITEMID", "ITVERID", "DOMVERID"}, nullptr};
-const RefDataFilters kImportColumnFilters = {
-    &kImportColumns, {"SOURCCOL", "POSITION", "PROFILE", "SYSTMCOL", "ISATTRIB"}, nullptr};
+const RefDataFilters kImportColumnFilters = {&kImportColumns, {"SOURCCOL", "POSITION", "PROFILE", "SYSTMCOL",
+    "ISATTRIB"}, nullptr};
+// clang-format on
 
 // ---- fixed joins
 
