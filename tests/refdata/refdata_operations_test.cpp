@@ -117,7 +117,11 @@ TEST_P(RefDataOperations, InsertsReadBackThroughTheirSelectsAndJoins) {
          [&] { return r->listAccounts(kNone, "bob", "", "", "", "", ""); },
          {1, 7, 8},
          {{"bob", "daily", "0"}}},
-        {"name then id, bound in that order", [&] { return r->listAccounts(bob, "ann", "", "", "", "", ""); }, {}, {}},
+        {"name then id, bound in that order",
+         [&] { return r->listAccounts(ann, "ann", "", "", "", "", ""); },
+         {0},
+         {{s(ann)}}},
+        {"both filters in force", [&] { return r->listAccounts(bob, "ann", "", "", "", "", ""); }, {}, {}},
         {"attribute type text from the fourth or the ninth argument",
          [&] { return r->listAttributes(kNone, "", ""); },
          {0, 1, 2, 3, 5, 6},
@@ -326,6 +330,10 @@ TEST_P(RefDataOperations, DeletesRemoveExactlyTheFilteredRows) {
     ASSERT_TRUE(exec("INSERT INTO " + t("RDIMCL") + " (SOURCCOL, POSITION, PROFILE) VALUES (0, 1, 4), (1, 2, 4)"));
     ASSERT_TRUE(exec("INSERT INTO " + t("RDTMPI") + " (ITEMID, DOMVERID) VALUES (1, 9), (2, 9)"));
     const Removal removals[] = {
+        {"an account by id then name",
+         [&] { return r->deleteAccounts(ann, "ann", "", "", "", "", ""); },
+         "SELECT ACTNAME FROM {RDACTS}",
+         {{"bob"}}},
         {"roles of one type",
          [&] { return r->deleteRoles(kNone, "", "", "R"); },
          "SELECT ROLENAME FROM {RDROLS} ORDER BY ROLENAME",
