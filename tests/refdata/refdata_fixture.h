@@ -3,6 +3,7 @@
 #ifndef REFDATA_FIXTURE_H
 #define REFDATA_FIXTURE_H
 
+#include <cstdlib>
 #include <string>
 
 #include "repos_fixture.h"
@@ -22,7 +23,9 @@ protected:
     void reopen();
     // Rows read through a connection of their own; "{RDDOMS}" stands for the table's qualified name.
     Rows raw(const std::string& sql);
-    int count(const char* table) { return std::stoi(raw(std::string("SELECT COUNT(*) FROM {") + table + "}")[0][0]); }
+    int count(const char* table) {
+        return std::atoi(cell(raw(std::string("SELECT COUNT(*) FROM {") + table + "}"), 0, 0).c_str());
+    }
     ReposDataAccess* db() { return repository_->connection(); }
 
     ReposHeld<RepositoryImpl> repository_;
