@@ -5,7 +5,9 @@
 //   repos-demo --convert LEGACY DIR                   a legacy result-set file converted into DIR/demo.db
 //
 // The repository is created, opened with validation, given a business rule and a key/value, read
-// back, and listed in DIR/repositories.lst; everything stays in place afterwards. Without DIR a
+// back, and listed in DIR/repositories.lst; everything stays in place afterwards. The table sets
+// of the installation (PREFIX/etc/reposcreate beside the demo's bin folder, or $VQEXEC_HOME's)
+// come with it, and the reference data they seed is counted. Without DIR a
 // new folder under $TMPDIR (or /tmp) is made. Failures go to stderr and end with exit code 1.
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include "repos_admin.h"
 #include "repos_common_rda.h"
 #include "repos_convert.h"
+#include "repos_refdata_rda.h"
 #include "repos_repository.h"
 
 namespace {
@@ -70,6 +73,24 @@ bool useRepository(Repository* repository) {
     }
     common->release();
 
+    int refdataVersion = 0;
+    if (repository->getTypeVersion("REFDATA", &refdataVersion) && refdataVersion > 0) {
+        RefDataRepositoryDataAccess* refdata = repository->createRefDataRepositoryDataAccess();
+        if (!refdata) return failed("createRefDataRepositoryDataAccess", repository->getErrorMessage());
+        int counts[2] = {-1, -1};
+        ReposDataAccessCursor* lists[2] = {refdata->listLanguages(0xFFFFFFFFu, "", ""),
+                                           refdata->listOperations(0xFFFFFFFFu, "", "", 0xFFFFFFFFu)};
+        for (int i = 0; i < 2; ++i) {
+            if (!lists[i]) continue;
+            counts[i] = 0;
+            while (lists[i]->next() == 1) ++counts[i];
+            lists[i]->release();
+        }
+        if (counts[0] < 0 || counts[1] < 0) ok = failed("reference data", refdata->getErrorMessage());
+        else std::printf("Reference data: %d languages, %d permission levels\n", counts[0], counts[1]);
+        refdata->release();
+    }
+
     VqbString value;
     if (!repository->setKeyValue("demo.greeting", "Hello from repos-demo") ||
         !repository->getKeyValue("demo.greeting", value))
@@ -93,6 +114,16 @@ bool listRepository(RepositoryAdmin* admin, const std::string& connection, const
         std::printf("  %-12s %-10s %-22s %s%s\n", listed.asCstr(), listedFile ? "file" : "connection", desc.asCstr(),
                     version.asCstr(), isDefault ? "  (default)" : "");
     return true;
+}
+
+// Where the table sets are looked for: $VQEXEC_HOME, else the folder above the demo's own when it
+// holds etc/reposcreate (an installation, or the build tree); empty when neither.
+std::string tableSetHome() {
+    if (const char* home = std::getenv("VQEXEC_HOME")) return home;
+    std::error_code ec;
+    std::filesystem::path above = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
+    if (!ec && std::filesystem::is_directory(above / "etc" / "reposcreate", ec)) return above.string();
+    return std::string();
 }
 
 // A folder under the system's temporary folder ($TMPDIR honoured), kept afterwards.
@@ -143,6 +174,8 @@ int main(int argc, char** argv) {
         std::string config = dir + "/repos.ini";
         if (FILE* f = std::fopen(config.c_str(), "w")) {
             std::fprintf(f, "LOG/FILE=%s/repos.log\n", dir.c_str());
+            const std::string home = tableSetHome();
+            if (!home.empty()) std::fprintf(f, "VQEXEC_HOME=%s\n", home.c_str());
             std::fclose(f);
             setenv("REPOSADMIN_CONFIG", config.c_str(), 1);
             std::printf("Configuration %s, log %s/repos.log\n", config.c_str(), dir.c_str());

@@ -7,6 +7,7 @@
 #include "meta_rdaimpl.h"
 #include "monitor_rdaimpl.h"
 #include "prof_rdaimpl.h"
+#include "refdata_rdaimpl.h"
 #include "repeventqueueimpl.h"
 #include "repfldrmgrimpl.h"
 #include "repmappingimpl.h"
@@ -48,6 +49,11 @@ MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess()
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
+RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() try {
+    return connection_ ? new (std::nothrow) RefDataRDAImpl(connection_.get()) : nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 RepositoryFolderManager* RepositoryImpl::createRepositoryFolderManager() try {
     return new (std::nothrow) RepositoryFolderManagerImpl(this);
 } catch (...) {
@@ -58,7 +64,6 @@ RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager()
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
-RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
 RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
 RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }

@@ -3,6 +3,7 @@
 // each table set.
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "repos_reasons.h"
@@ -47,6 +48,25 @@ VqbDatavar typedValue(const VqbDatavar& value, int type) {
         default:
             return value;
     }
+}
+
+// A script takes statements with their values written in as literals: the connection's
+// parameterised call does that in script mode. Its values are a variable argument list, of which
+// only the first count are read.
+constexpr size_t kMaxScriptValues = 64;
+
+template <size_t... N>
+bool execPointers(ReposDataAccess* connection, const VqbString& sql, const VqbDatavar* const* values, int count,
+                  std::index_sequence<N...>) {
+    return connection->paramExec(sql, nullptr, count, values[N]...);
+}
+
+bool execValues(ReposDataAccess* connection, const VqbString& sql, const std::vector<VqbDatavar>& values) {
+    if (values.size() > kMaxScriptValues) return false;
+    const VqbDatavar* pointers[kMaxScriptValues] = {};
+    for (size_t i = 0; i < values.size(); ++i) pointers[i] = &values[i];
+    return execPointers(connection, sql, pointers, static_cast<int>(values.size()),
+                        std::make_index_sequence<kMaxScriptValues>());
 }
 
 // The table's catalogue records, ended by two end records. The texts stay owned by the spec.
@@ -149,6 +169,13 @@ bool RepositoryImpl::runSpecStatement(const ReposStmtSpec& statement, bool ignor
             return specFailure(__LINE__, error, ignoreErrors);
 
     status()->reportMessage(sql);
+    if (ddlMode_) {
+        // No statement can be prepared while the connection writes a script.
+        std::vector<VqbDatavar> values;
+        for (const ReposStmtParam& param : statement.params) values.push_back(typedValue(param.value, param.type));
+        if (execValues(connection_.get(), sql, values)) return true;
+        return specFailure(__LINE__, connectionError(), ignoreErrors);
+    }
     ReposHeld<ReposDataAccessStatement> prepared(connection_->createStatement(sql));
     if (!prepared) return specFailure(__LINE__, connectionError(), ignoreErrors);
     for (size_t i = 0; i < statement.params.size(); ++i) {
@@ -181,6 +208,7 @@ bool RepositoryImpl::insertSpecRows(const ReposTableSetSpec& set) {
                 return false;
         }
         ReposHeld<ReposDataAccessStatement> insert;
+        VqbString insertText;
         for (size_t r = 0; r < def.rows.size(); ++r) {
             std::map<VqbString, VqbDatavar> values = def.rows[r].values;
             const VqbString& generated = def.rows[r].generatedIdColumn;
@@ -211,10 +239,22 @@ bool RepositoryImpl::insertSpecRows(const ReposTableSetSpec& set) {
                     columns.append(def.columns[i].name);
                     markers.append("?");
                 }
-                VqbString sql = VqbString::format("INSERT INTO %s (%s) VALUES (%s)", qualified.asCstr(),
-                                                  columns.asCstr(), markers.asCstr());
-                status()->reportMessage(sql);
-                insert.reset(connection_->createStatement(sql));
+                insertText = VqbString::format("INSERT INTO %s (%s) VALUES (%s)", qualified.asCstr(), columns.asCstr(),
+                                               markers.asCstr());
+                status()->reportMessage(insertText);
+            }
+            std::vector<VqbDatavar> row;
+            for (const ReposColumnSpec& column : def.columns) {
+                auto found = values.find(column.name);
+                row.push_back(found == values.end() ? VqbDatavar() : typedValue(found->second, column.type));
+            }
+            if (ddlMode_) {
+                if (!execValues(connection_.get(), insertText, row) && !specFailure(__LINE__, connectionError(), ignore))
+                    return false;
+                continue;
+            }
+            if (r == 0) {
+                insert.reset(connection_->createStatement(insertText));
                 if (!insert) {
                     if (!specFailure(__LINE__, connectionError(), ignore)) return false;
                     break;
@@ -222,11 +262,8 @@ bool RepositoryImpl::insertSpecRows(const ReposTableSetSpec& set) {
                 for (size_t i = 0; i < def.columns.size(); ++i)
                     insert->setParameterInfo(static_cast<int>(i), def.columns[i].type, def.columns[i].length);
             }
-            for (size_t i = 0; i < def.columns.size(); ++i) {
-                auto found = values.find(def.columns[i].name);
-                VqbDatavar value =
-                    found == values.end() ? VqbDatavar() : typedValue(found->second, def.columns[i].type);
-                if (!insert->setParameter(static_cast<int>(i), value) &&
+            for (size_t i = 0; i < row.size(); ++i) {
+                if (!insert->setParameter(static_cast<int>(i), row[i]) &&
                     !specFailure(__LINE__, statementError(insert.get()), ignore)) {
                     return false;
                 }

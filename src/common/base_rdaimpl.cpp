@@ -517,3 +517,49 @@ bool BaseRDAImpl::deleteInSteps(const char* source, int line, const DeleteStep* 
     if (!transaction.commit()) return logFailure(source, line);
     return true;
 }
+
+// ---- prepared statements with declared values
+
+ReposDataAccessStatement* BaseRDAImpl::prepareDeclared(const char* source, int line, const Sql& sql,
+                                                       const std::vector<ValueInfo>& info) {
+    if (!checkConnection(source, line)) return nullptr;
+    ReposHeld<ReposDataAccessStatement> statement(connection_->createStatement(sql.text()));
+    if (!statement) {
+        logFailure(source, line);
+        return nullptr;
+    }
+    const std::vector<VqbDatavar>& values = sql.values();
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int index = static_cast<int>(i);
+        const ValueInfo declared = i < info.size() ? info[i] : ValueInfo{values[i].getType(), 0};
+        if (!statement->setParameterInfo(index, declared.type, declared.size) ||
+            !statement->setParameter(index, values[i])) {
+            refuse(source, line, statement->getErrorMessage());
+            return nullptr;
+        }
+    }
+    return statement.release();
+}
+
+ReposDataAccessCursor* BaseRDAImpl::selectPrepared(const char* source, int line, const Sql& sql,
+                                                   const std::vector<ValueInfo>& info) {
+    ReposHeld<ReposDataAccessStatement> statement(prepareDeclared(source, line, sql, info));
+    if (!statement) return nullptr;
+    ReposDataAccessCursor* live = statement->select();
+    if (!live) {
+        refuse(source, line, statement->getErrorMessage());
+        return nullptr;
+    }
+    // The cursor owns what the statement ran; the statement object itself is done with.
+    statement.reset();
+    ReposDataAccessCursor* cached = cacheCursor(live, 0);
+    if (!cached) logFailure(source, line);
+    return cached;
+}
+
+bool BaseRDAImpl::runPrepared(const char* source, int line, const Sql& sql, const std::vector<ValueInfo>& info) {
+    ReposHeld<ReposDataAccessStatement> statement(prepareDeclared(source, line, sql, info));
+    if (!statement) return false;
+    if (statement->execute()) return true;
+    return refuse(source, line, statement->getErrorMessage());
+}

@@ -130,6 +130,11 @@ protected:
         Sql& bind(const VqbDatavar& value);
         Sql& append(const char* text);
         Sql& append(const VqbString& text) { return append(text.asCstr()); }
+        // The fixed text already holds its WHERE clause: every condition joins with " AND ".
+        Sql& whereOpen() {
+            hasWhere_ = true;
+            return *this;
+        }
         const VqbString& text() const { return text_; }
         const std::vector<VqbDatavar>& values() const { return values_; }
         std::vector<VqbDatavar>& values() { return values_; }
@@ -281,6 +286,23 @@ protected:
     // false from it leaves everything as it was.
     bool deleteInSteps(const char* source, int line, const DeleteStep* steps, size_t count, const VqbDatavar& key,
                        const std::function<bool()>& guard = nullptr);
+
+    // ---- prepared statements with declared values
+    // How one value of a Sql is declared to its statement, in the order of the values: type code
+    // (2 integer, 3 real, which dates are, 4 text) and size (a text's width, else 0).
+    struct ValueInfo {
+        int type;
+        int size;
+    };
+    // The statement prepared, its values declared and bound in order and run as a query; the rows
+    // come in memory. The statement is released as soon as the cursor holds what it ran, and on
+    // every failure; its own error text is logged when it fails.
+    ReposDataAccessCursor* selectPrepared(const char* source, int line, const Sql& sql,
+                                          const std::vector<ValueInfo>& info);
+    bool runPrepared(const char* source, int line, const Sql& sql, const std::vector<ValueInfo>& info);
+    // The statement prepared with its values declared and bound; null, logged, when it cannot be.
+    ReposDataAccessStatement* prepareDeclared(const char* source, int line, const Sql& sql,
+                                              const std::vector<ValueInfo>& info);
 
 private:
     template <class... Values>

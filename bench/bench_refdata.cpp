@@ -1,0 +1,217 @@
+// Reference data: items and their placements added one by one in one host transaction, and the
+// items-with-attributes join read to its end, each beside the same work done with the SQLite C
+// API. REPOS_BENCH_ROWS sets the number of items (default 100,000).
+#include <filesystem>
+#include <string>
+
+#include "bench_db_support.h"
+#include "repadmimpl.h"
+#include "repos_refdata_rda.h"
+#include "repositoryimpl.h"
+#include "vqbconfig.h"
+#include "vqlog.h"
+
+namespace {
+
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+benchdb::ScratchDir& scratch() {
+    static benchdb::ScratchDir dir;
+    return dir;
+}
+
+RepositoryAdmin* admin() {
+    static RepositoryAdmin* admin = [] {
+        vqbGetConfigOptions("")->set("REPOS/TABLE_LIST_PATH", REPOS_TABLE_SETS);
+        return createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    }();
+    return admin;
+}
+
+// A repository with the reference-data tables, one domain and its version 1; made once.
+const std::string& emptyRepository() {
+    static std::string path = [] {
+        std::string file = scratch().file("empty.db");
+        if (!admin()->createFileRepository(file.c_str())) std::fprintf(stderr, "creating the repository failed\n");
+        sqlite3* db = benchdb::rawOpen(file);
+        benchdb::rawExec(db, "INSERT INTO RDDOMS (ID, DOMNAME) VALUES (1, 'D')");
+        benchdb::rawExec(db, "INSERT INTO RDDOVR (ID, DOMAINID, VERSION) VALUES (1, 1, 1)");
+        sqlite3_close_v2(db);
+        return file;
+    }();
+    return path;
+}
+
+std::string copyOfEmpty(const char* stem) {
+    std::string file = scratch().fresh(stem);
+    std::filesystem::copy_file(emptyRepository(), file);
+    return file;
+}
+
+// The same repository with n items, each placed in version 1 with one attribute and its value.
+const std::string& filledRepository() {
+    static std::string path = [] {
+        std::string file = copyOfEmpty("filled");
+        sqlite3* db = benchdb::rawOpen(file);
+        const long n = benchdb::rows(100000);
+        benchdb::rawExec(db, "INSERT INTO RDATRS (ID, ATTRNAME) VALUES (1, 'colour')");
+        benchdb::fillRows(db, "INSERT INTO RDDOIT (ID, ITEMKEY, ITEMVAL) VALUES (?1, 'k' || ?1, 'value ' || ?1)", n,
+                          [](sqlite3_stmt* s, long i) { sqlite3_bind_int64(s, 1, i + 1); });
+        benchdb::fillRows(db, "INSERT INTO RDITVR (ID, DOMVERID, ITEMID, ITEMLVL, LINEAGE) VALUES (?1, 1, ?1, 0, '/')",
+                          n, [](sqlite3_stmt* s, long i) { sqlite3_bind_int64(s, 1, i + 1); });
+        benchdb::fillRows(db, "INSERT INTO RDDOIA (ID, ITVERID, ATTRIBID) VALUES (?1, ?1, 1)", n,
+                          [](sqlite3_stmt* s, long i) { sqlite3_bind_int64(s, 1, i + 1); });
+        benchdb::fillRows(db, "INSERT INTO RDIAVR (DOMVERID, ITEATTID) VALUES (1, ?1)", n,
+                          [](sqlite3_stmt* s, long i) { sqlite3_bind_int64(s, 1, i + 1); });
+        benchdb::fillRows(db, "INSERT INTO RDITAV (ID, VALUE, LANGID) VALUES (?1, 'v' || ?1, 1)", n,
+                          [](sqlite3_stmt* s, long i) { sqlite3_bind_int64(s, 1, i + 1); });
+        benchdb::fillRows(db, "INSERT INTO RDITVV (DOMVERID, ITATVLID, ITEATTID) VALUES (1, ?1, ?1)", n,
+                          [](sqlite3_stmt* s, long i) { sqlite3_bind_int64(s, 1, i + 1); });
+        sqlite3_close_v2(db);
+        return file;
+    }();
+    return path;
+}
+
+void BM_AddItems_Library(benchmark::State& state) {
+    const long n = benchdb::rows(100000);
+    for (auto _ : state) {
+        state.PauseTiming();
+        Repository* repository = admin()->openFileRepository(copyOfEmpty("lib").c_str(), false);
+        RefDataRepositoryDataAccess* r = repository ? repository->createRefDataRepositoryDataAccess() : nullptr;
+        if (!r) {
+            state.SkipWithError("no reference-data access");
+            break;
+        }
+        state.ResumeTiming();
+        r->beginTransaction(false);
+        char key[32];
+        for (long i = 0; i < n; ++i) {
+            std::snprintf(key, sizeof key, "k%ld", i);
+            uint32_t item = 0, placement = 0;
+            if (!r->addItem(key, "value", "Y", "", "", -1, &item) ||
+                !r->addItemVersion(1, static_cast<int>(item), 0, "/", -1, &placement)) {
+                state.SkipWithError("insert failed");
+                break;
+            }
+        }
+        r->endTransaction(true);
+        state.PauseTiming();
+        r->release();
+        repository->release();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// Per row: the counter raised, then the prepared insert with the new id; one transaction.
+void BM_AddItems_Raw(benchmark::State& state) {
+    const long n = benchdb::rows(100000);
+    for (auto _ : state) {
+        state.PauseTiming();
+        sqlite3* db = benchdb::rawOpen(copyOfEmpty("raw"));
+        state.ResumeTiming();
+        benchdb::rawExec(db, "BEGIN IMMEDIATE TRANSACTION");
+        benchdb::rawExec(db, "INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('RDDOIT', 0), ('RDITVR', 0)");
+        sqlite3_stmt *counter = nullptr, *item = nullptr, *placement = nullptr;
+        sqlite3_prepare_v2(db, "UPDATE UCURID SET NI_VAL=NI_VAL+1 WHERE NI_KEY=?", -1, &counter, nullptr);
+        sqlite3_prepare_v2(db, "INSERT INTO RDDOIT (ID, ITEMKEY, ITEMVAL, ENABLED) VALUES (?,?,?,?)", -1, &item,
+                           nullptr);
+        sqlite3_prepare_v2(db, "INSERT INTO RDITVR (ID, DOMVERID, ITEMID, ITEMLVL, LINEAGE, CRTDATE) VALUES (?,?,?,?,?,?)",
+                           -1, &placement, nullptr);
+        char key[32];
+        for (long i = 0; i < n; ++i) {
+            const int len = std::snprintf(key, sizeof key, "k%ld", i);
+            sqlite3_bind_text(counter, 1, "RDDOIT", -1, SQLITE_STATIC);
+            sqlite3_step(counter);
+            sqlite3_reset(counter);
+            sqlite3_bind_int64(item, 1, i + 1);
+            sqlite3_bind_text(item, 2, key, len, SQLITE_TRANSIENT);
+            sqlite3_bind_text(item, 3, "value", -1, SQLITE_STATIC);
+            sqlite3_bind_text(item, 4, "Y", -1, SQLITE_STATIC);
+            if (sqlite3_step(item) != SQLITE_DONE) state.SkipWithError("insert failed");
+            sqlite3_reset(item);
+            sqlite3_bind_text(counter, 1, "RDITVR", -1, SQLITE_STATIC);
+            sqlite3_step(counter);
+            sqlite3_reset(counter);
+            sqlite3_bind_int64(placement, 1, i + 1);
+            sqlite3_bind_int64(placement, 2, 1);
+            sqlite3_bind_int64(placement, 3, i + 1);
+            sqlite3_bind_int64(placement, 4, 0);
+            sqlite3_bind_text(placement, 5, "/", -1, SQLITE_STATIC);
+            sqlite3_bind_double(placement, 6, 46000.5);
+            if (sqlite3_step(placement) != SQLITE_DONE) state.SkipWithError("insert failed");
+            sqlite3_reset(placement);
+        }
+        sqlite3_finalize(counter);
+        sqlite3_finalize(item);
+        sqlite3_finalize(placement);
+        benchdb::rawExec(db, "COMMIT TRANSACTION");
+        state.PauseTiming();
+        sqlite3_close_v2(db);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_ItemsWithAttributes_Library(benchmark::State& state) {
+    Repository* repository = admin()->openFileRepository(filledRepository().c_str(), false);
+    RefDataRepositoryDataAccess* r = repository ? repository->createRefDataRepositoryDataAccess() : nullptr;
+    long rows = 0;
+    for (auto _ : state) {
+        ReposDataAccessCursor* cursor = r ? r->listDomainItemsWithAttributes(1, kNone) : nullptr;
+        if (!cursor) {
+            state.SkipWithError("the join failed");
+            break;
+        }
+        while (cursor->next() == 1) {
+            for (int c = 0; c < 10; ++c) benchmark::DoNotOptimize(cursor->getString(c));
+            ++rows;
+        }
+        cursor->release();
+    }
+    if (r) r->release();
+    if (repository) repository->release();
+    state.SetItemsProcessed(rows);
+}
+
+void BM_ItemsWithAttributes_Raw(benchmark::State& state) {
+    sqlite3* db = benchdb::rawOpen(filledRepository());
+    // The join as the library sends it, with the file's table names.
+    const char* sql =
+        "SELECT iv.ID, i.ITEMKEY, i.ITEMVAL, iv.PARNTID, av.VALUE, a.ATTRNAME, a.DESCRPTN, l.LANGNAME, d.DOMNAME, "
+        "dv.VERSION FROM \"RDDOMS\" d INNER JOIN \"RDDOVR\" dv ON d.ID=dv.DOMAINID INNER JOIN \"RDITVR\" iv ON "
+        "iv.DOMVERID=dv.ID INNER JOIN \"RDDOIT\" i ON iv.ITEMID=i.ID LEFT JOIN \"RDDOIA\" ia ON ia.ITVERID=iv.ID LEFT "
+        "JOIN \"RDATRS\" a ON ia.ATTRIBID=a.ID LEFT JOIN \"RDIAVR\" iav ON iav.ITEATTID=ia.ID AND "
+        "iav.DOMVERID=iv.DOMVERID LEFT JOIN \"RDITVV\" iavv ON iav.ITEATTID=iavv.ITEATTID  AND "
+        "iavv.DOMVERID=iv.DOMVERID LEFT JOIN \"RDITAV\" av ON av.ID=iavv.ITATVLID LEFT JOIN \"RDLANS\" l ON "
+        "av.LANGID=l.ID WHERE dv.DOMAINID=? ORDER BY dv.VERSION desc, i.ITEMKEY, a.ID, av.LANGID";
+    long rows = 0;
+    for (auto _ : state) {
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+        sqlite3_bind_int64(stmt, 1, 1);
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int c = 0; c < 10; ++c) benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+            ++rows;
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close_v2(db);
+    state.SetItemsProcessed(rows);
+}
+
+BENCHMARK(BM_AddItems_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AddItems_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ItemsWithAttributes_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ItemsWithAttributes_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vqlogSetLevel("", 5);
+    return bench::runPairs(argc, argv, "bench_refdata",
+                           {{"add items and placements", "BM_AddItems_Library", "BM_AddItems_Raw"},
+                            {"items with attributes (join)", "BM_ItemsWithAttributes_Library",
+                             "BM_ItemsWithAttributes_Raw"}});
+}
