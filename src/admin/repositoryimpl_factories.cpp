@@ -7,6 +7,7 @@
 #include "meta_rdaimpl.h"
 #include "prof_rdaimpl.h"
 #include "repeventqueueimpl.h"
+#include "repimpanlysimpl.h"
 #include "repfldrmgrimpl.h"
 #include "repmappingimpl.h"
 #include "repositoryimpl.h"
@@ -38,7 +39,9 @@ RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager()
 }
 MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() { return nullptr; }
 RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
-RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
+RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() {
+    return new (std::nothrow) RepositoryImpactAnalysisImpl(this, connection_);
+}
 RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
 FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() {
