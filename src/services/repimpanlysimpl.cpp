@@ -1,6 +1,7 @@
 // The impact-analysis store: resources in IMPRCS, the links of owners to what they use in IMPDEP.
 #include "repimpanlysimpl.h"
 
+#include <algorithm>
 #include <new>
 #include <unordered_set>
 
@@ -30,6 +31,37 @@ bool ImpactStoreAccess::linksOf(int owner, std::vector<int>& ids) {
     if (!rows) return false;
     while (rows->next() == 1) ids.push_back(rows->getInt(0));
     return true;
+}
+
+bool ImpactStoreAccess::findRows(const std::vector<VqbString>& identities, Found& rows) {
+    // Looked up by identity alone, as many at once as a statement takes; the type is matched here.
+    const VqbString head = onTable("SELECT RCS_ID, RCS_IDTY, RCS_TYPE, RCS_ADAT FROM", "IMPRCS", " WHERE RCS_IDTY IN (");
+    constexpr size_t kChunk = 40;
+    for (size_t at = 0; at < identities.size(); at += kChunk) {
+        const size_t n = std::min(kChunk, identities.size() - at);
+        VqbString text = head;
+        for (size_t i = 0; i < n; ++i) text.append(i ? ",?" : "?");
+        text.append(")");
+        Sql sql(text);
+        for (size_t i = 0; i < n; ++i) sql.bind(identities[at + i]);
+        ReposHeld<ReposDataAccessCursor> found(select(kSource, __LINE__, sql));
+        if (!found) return false;
+        while (found->next() == 1)
+            rows.emplace(std::make_pair(found->getString(1).str(), found->getString(2).str()),
+                         ImpactRow{found->getInt(0), found->getValue(3).asDouble()});
+    }
+    return true;
+}
+
+bool ImpactStoreAccess::stampLinked(int owner, double date) {
+    const VqbString links = tableName("IMPDEP");
+    return run(kSource, __LINE__,
+               Sql(onTable("UPDATE", "IMPRCS",
+                           VqbString::format(" SET RCS_ADAT = ? WHERE (RCS_ADAT IS NULL OR RCS_ADAT = 0) AND RCS_ID IN "
+                                             "(SELECT RCS_ID FROM %s WHERE RCS_USED = ?)",
+                                             links.asCstr())
+                               .asCstr()),
+                   {date, owner}));
 }
 
 bool ImpactStoreAccess::deleteUnused() {
@@ -195,16 +227,21 @@ std::unique_ptr<VqResourceImpl> RepositoryImpactAnalysisImpl::find(const VqbStri
     return rows->next() == 1 ? readResource(rows.get()) : nullptr;
 }
 
+bool RepositoryImpactAnalysisImpl::addId(const VqbString& name, const VqbString& type, const VqbString& identity,
+                                         int& id) {
+    reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", type.asCstr(), name.asCstr());
+    if (meta_->addResource(name, identity, type, &id)) return true;
+    // Refused when another writer added the pair since the look: that row is the one.
+    bool found = false;
+    if (!lookupId(type, identity, id, found)) return false;
+    return found || failMeta(__LINE__);
+}
+
 bool RepositoryImpactAnalysisImpl::findOrAddId(const VqbString& name, const VqbString& type,
                                                const VqbString& identity, int& id) {
     bool found = false;
     if (!lookupId(type, identity, id, found)) return false;
-    if (found) return true;
-    reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", type.asCstr(), name.asCstr());
-    if (meta_->addResource(name, identity, type, &id)) return true;
-    // Refused when another writer added the pair since the look: that row is the one.
-    if (!lookupId(type, identity, id, found)) return false;
-    return found || failMeta(__LINE__);
+    return found || addId(name, type, identity, id);
 }
 
 std::unique_ptr<VqResourceImpl> RepositoryImpactAnalysisImpl::findOrAdd(const VqbString& name, const VqbString& type,
@@ -237,56 +274,80 @@ bool RepositoryImpactAnalysisImpl::rewriteLinks(int owner, const std::vector<int
     return true;
 }
 
-bool RepositoryImpactAnalysisImpl::updateResourceDependencies(const VqResource* owner, VqResourceList* list,
-                                                              bool replace, std::vector<int>* ids) {
+bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqResourceList* list, bool replace,
+                                                              std::vector<ImpactRow>* rows) {
     note(__LINE__, "Adding resource dependencies.");
     if (!meta_ || !store_) return failMeta(__LINE__);
-    int ownerId = 0;
-    if (!rowId(owner, ownerId)) return false;
-    std::vector<int> wanted;
+    struct Element {
+        VqbString name, type, identity;
+    };
+    std::vector<Element> elements;
+    std::vector<VqbString> identities;
     // The whole list: a cursor left anywhere by the producer must not drop earlier elements.
     if (list) {
         list->reset();
         while (list->next()) {
             const VqResource* element = list->getCurrent();
-            int id = -1;
-            if (element && !findOrAddId(element->getName(), element->getType(), element->getIdentity(), id))
-                return false;
-            wanted.push_back(id);
+            if (!element) continue;
+            elements.push_back({element->getName(), element->getType(), element->getIdentity()});
+            identities.push_back(elements.back().identity);
         }
     }
-    if (ids) *ids = wanted;
+    ImpactStoreAccess::Found stored;
+    if (!store_->findRows(identities, stored)) return failMeta(__LINE__);
+    std::vector<int> wanted;
+    for (const Element& element : elements) {
+        auto key = std::make_pair(element.identity.str(), element.type.str());
+        auto known = stored.find(key);
+        if (known == stored.end()) {
+            int id = 0;
+            if (!addId(element.name, element.type, element.identity, id)) return false;
+            known = stored.emplace(std::move(key), ImpactRow{id, 0.0}).first;
+        }
+        wanted.push_back(known->second.id);
+        if (rows) rows->push_back(known->second);
+    }
     return rewriteLinks(ownerId, wanted, replace);
+}
+
+bool RepositoryImpactAnalysisImpl::linkDatabase(const VqResource* table, int id) {
+    const VqbString identity = table->getIdentity();
+    if (!table->getType().equals("Table", false) || identity.isEmpty()) return true;
+    ReposHeld<VqResourceManager> manager(createVqResourceManager());
+    VqbString connection, dataSourceType, catalog, schema, name, databaseIdentity;
+    int databaseId = 0;
+    bool found = false;
+    if (!manager || !manager->parseTableIdentity(identity, connection, dataSourceType, catalog, schema, name) ||
+        connection.isEmpty() || !manager->getDatabaseIdentity(connection, dataSourceType, databaseIdentity))
+        return true;
+    if (!lookupId(VqbString("Database"), databaseIdentity, databaseId, found)) return false;
+    return !found || rewriteLinks(id, {databaseId}, false);
 }
 
 bool RepositoryImpactAnalysisImpl::stampAnalysisDate(const VqResource* resource, int id) {
     if (resource == nullptr || resource->getAnalysisDate().asDouble() != 0.0) return true;
-    std::vector<int> database;
-    const VqbString identity = resource->getIdentity();
-    if (resource->getType().equals("Table", false) && !identity.isEmpty()) {
-        ReposHeld<VqResourceManager> manager(createVqResourceManager());
-        VqbString connection, dataSourceType, catalog, schema, table, databaseIdentity;
-        int databaseId = 0;
-        bool found = false;
-        if (manager && manager->parseTableIdentity(identity, connection, dataSourceType, catalog, schema, table) &&
-            !connection.isEmpty() && manager->getDatabaseIdentity(connection, dataSourceType, databaseIdentity) &&
-            lookupId(VqbString("Database"), databaseIdentity, databaseId, found) && found)
-            database.push_back(databaseId);
-    }
-    if (rewriteLinks(id, database, false)) meta_->setResourceAnalysisDate(id, VqbDate::currentDate().asDouble());
+    if (linkDatabase(resource, id)) meta_->setResourceAnalysisDate(id, VqbDate::currentDate().asDouble());
     return true;
 }
 
 bool RepositoryImpactAnalysisImpl::addResourceDependencies(const VqResource* owner, VqResourceList* list) try {
     if (owner == nullptr) return true;
     return inOneWrite(__LINE__, [&] {
-        std::vector<int> ids;
-        if (!updateResourceDependencies(owner, list, true, &ids)) return false;
-        if (!list) return true;
-        list->reset();
-        for (size_t i = 0; list->next() && i < ids.size(); ++i)
-            if (ids[i] >= 0) stampAnalysisDate(list->getCurrent(), ids[i]);
-        list->reset();
+        int ownerId = 0;
+        std::vector<ImpactRow> rows;
+        if (!rowId(owner, ownerId) || !updateResourceDependencies(ownerId, list, true, &rows)) return false;
+        // Each listed resource is stamped once, when first written; a table then also gets its
+        // known database.
+        if (list) {
+            list->reset();
+            for (size_t i = 0; list->next() && i < rows.size(); ++i) {
+                const VqResource* element = list->getCurrent();
+                if (element && element->getAnalysisDate().asDouble() == 0.0 && rows[i].date == 0.0)
+                    linkDatabase(element, rows[i].id);
+            }
+            list->reset();
+        }
+        store_->stampLinked(ownerId, VqbDate::currentDate().asDouble());
         return true;
     });
 } catch (...) {

@@ -4,7 +4,10 @@
 #ifndef REPIMPANLYSIMPL_H
 #define REPIMPANLYSIMPL_H
 
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "base_rdaimpl.h"
@@ -105,6 +108,12 @@ private:
     ReposListCursor cursor_;
 };
 
+// A stored resource as the link rewrite needs it.
+struct ImpactRow {
+    int id;
+    double date;  // 0: never analysed
+};
+
 // The statements of the store that the metadata data access does not offer, on the repository's
 // connection.
 class ImpactStoreAccess final : public BaseRDAImpl {
@@ -116,6 +125,11 @@ public:
     bool oneWrite(int line, F&& checkAndWrite) {
         return exclusively("repimpanlysimpl", line, std::forward<F>(checkAndWrite));
     }
+    // The stored rows of the identities, by identity and type.
+    using Found = std::map<std::pair<std::string, std::string>, ImpactRow>;
+    bool findRows(const std::vector<VqbString>& identities, Found& rows);
+    // Stamps the resources the owner uses that were never analysed.
+    bool stampLinked(int owner, double date);
     // The ids of the resources the owner uses.
     bool linksOf(int owner, std::vector<int>& ids);
     // Resources that neither use nor are used by another.
@@ -209,9 +223,12 @@ private:
     bool rowId(const VqResource* resource, int& id);
     // The id of the resource's row, added when missing.
     bool findOrAddId(const VqbString& name, const VqbString& type, const VqbString& identity, int& id);
-    // ids receives the row id of each element in list order (-1 where none could be had).
-    bool updateResourceDependencies(const VqResource* owner, VqResourceList* list, bool replace,
-                                    std::vector<int>* ids = nullptr);
+    // rows receives the stored row of each element in list order.
+    bool updateResourceDependencies(int ownerId, VqResourceList* list, bool replace, std::vector<ImpactRow>* rows);
+    // A new row for the resource (or the one another writer just added).
+    bool addId(const VqbString& name, const VqbString& type, const VqbString& identity, int& id);
+    // A table gains a link to its database when that is known.
+    bool linkDatabase(const VqResource* table, int id);
     bool stampAnalysisDate(const VqResource* resource, int id);
     std::unique_ptr<VqResourceImpl> resolveMacroResource(const VqbString& type, const VqbString& identity);
     // Appends the resource (created when new) unless the list holds its identity.
