@@ -1,11 +1,17 @@
 // Impact analysis on a file repository beside the SQLite C API doing the same work: an owner's links
 // rewritten to 10,000 resources of which half are new, the 100,000 owners of one resource read, and
 // 100,000 unused resources of 200,000 removed. REPOS_BENCH_ROWS scales the counts (default 100,000).
+// With REPOS_TEST_PG set, the first load of an owner's links on PostgreSQL, beside psql running the
+// same statements from a script.
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bench_db_support.h"
+#include "dacimpl.h"
 #include "repimpanlysimpl.h"
+#include "repositoryimpl.h"
 #include "repos_admin.h"
 #include "repos_repository.h"
 #include "vqbconfig.h"
@@ -251,6 +257,101 @@ void BM_Unused_Raw(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * scale());
 }
 
+// ---- PostgreSQL: a repository of the run's own, removed at the end.
+
+struct PgStore {
+    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    VqbString where{std::getenv("REPOS_TEST_PG")};
+    VqbString prefix{("bi" + std::to_string(getpid()) + "_").c_str()};
+    RepositoryImpl* repository = nullptr;
+    RepositoryImpactAnalysis* impact = nullptr;
+
+    bool open() {
+        if (repository) return impact != nullptr;
+        if (!admin || !admin->createRepository(where, prefix)) return false;
+        repository = static_cast<RepositoryImpl*>(admin->connectRepository(where, prefix, false, nullptr));
+        impact = repository ? repository->createRepositoryImpactAnalysis() : nullptr;
+        return impact != nullptr;
+    }
+    std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
+    void clear() {
+        for (const char* t : {"IMPDEP", "IMPRCS"})
+            repository->connection()->paramExec(VqbString(("DELETE FROM " + table(t)).c_str()), nullptr, 0);
+    }
+    void close() {
+        if (impact) impact->release();
+        if (repository) repository->release();
+        if (admin && repository) admin->deleteRepository(where, prefix);
+        if (admin) admin->release();
+        impact = nullptr;
+        repository = nullptr;
+        admin = nullptr;
+    }
+};
+
+PgStore& pg() {
+    static PgStore store;
+    return store;
+}
+
+long pgCount() { return linkCount() / 5; }
+
+void BM_PgFirstLoad_Library(benchmark::State& state) {
+    if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
+    const long n = pgCount();
+    for (auto _ : state) {
+        state.PauseTiming();
+        pg().clear();
+        ReposHeld<VqResource> owner(pg().impact->findOrAddResource("owner", "Task", "owner"));
+        ReposHeld<VqResourceList> list(pg().impact->createResourceList());
+        for (long i = 1; i <= n; ++i) {
+            VqResourceImpl r = fileResource(i);
+            list->addNew();
+            list->setCurrentFrom(0, &r);
+        }
+        state.ResumeTiming();
+        if (!owner || !pg().impact->addResourceDependencies(owner.get(), list.get()))
+            return state.SkipWithError(pg().impact->getErrorMessage().asCstr());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// The statements of a first load: each resource looked up and added, linked, then stamped.
+void BM_PgFirstLoad_Psql(benchmark::State& state) {
+    if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
+    const long n = pgCount();
+    DacConnText server;
+    std::string why;
+    server.parse(pg().where.str(), why);
+    static benchdb::ScratchDir dir;
+    const std::string path = dir.file("first-load.sql");
+    {
+        const std::string resources = pg().table("IMPRCS"), links = pg().table("IMPDEP");
+        std::ofstream out(path);
+        out << "BEGIN;\nINSERT INTO " << resources << " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES (0, 'owner', "
+            << "'owner', 'Task');\n";
+        for (long i = 1; i <= n; ++i) {
+            const std::string id = "'" + identity(i) + "'";
+            out << "SELECT RCS_ID FROM " << resources << " WHERE RCS_IDTY = " << id << ";\n"
+                << "INSERT INTO " << resources << " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES (" << i << ", '" << i
+                << ".txt', " << id << ", 'File');\n"
+                << "INSERT INTO " << links << " (RCS_ID, RCS_USED) VALUES (" << i << ", 0);\n";
+        }
+        out << "UPDATE " << resources << " SET RCS_ADAT = 46000 WHERE RCS_ID IN (SELECT RCS_ID FROM " << links
+            << " WHERE RCS_USED = 0);\nCOMMIT;\n";
+    }
+    const std::string command = "psql -X -q -o /dev/null -v ON_ERROR_STOP=1 -h '" + server.get("SERVER") + "' -p '" +
+                                server.get("PORT") + "' -U '" + server.get("UID") + "' -d '" + server.get("DATABASE") +
+                                "' -f '" + path + "'";
+    for (auto _ : state) {
+        state.PauseTiming();
+        pg().clear();
+        state.ResumeTiming();
+        if (std::system(command.c_str()) != 0) return state.SkipWithError("psql failed");
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
 BENCHMARK(BM_Links_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Links_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_UsedBy_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -262,8 +363,20 @@ BENCHMARK(BM_Unused_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealT
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
-    return bench::runPairs(argc, argv, "bench_impact",
-                           {{"addResourceDependencies, 10,000 (half new)", "BM_Links_Library", "BM_Links_Raw"},
-                            {"getUsedByResources, 100,000 owners", "BM_UsedBy_Library", "BM_UsedBy_Raw"},
-                            {"removeUnusedResources, 100,000 of 200,000", "BM_Unused_Library", "BM_Unused_Raw"}});
+    std::vector<bench::Pair> pairs = {
+        {"addResourceDependencies, 10,000 (half new)", "BM_Links_Library", "BM_Links_Raw"},
+        {"getUsedByResources, 100,000 owners", "BM_UsedBy_Library", "BM_UsedBy_Raw"},
+        {"removeUnusedResources, 100,000 of 200,000", "BM_Unused_Library", "BM_Unused_Raw"}};
+    const char* server = std::getenv("REPOS_TEST_PG");
+    if (server && *server) {
+        for (auto [name, run] : {std::pair{"PgFirstLoad_Library", &BM_PgFirstLoad_Library},
+                                 std::pair{"PgFirstLoad_Psql", &BM_PgFirstLoad_Psql}})
+            benchmark::RegisterBenchmark(name, run)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        pairs.push_back({"PostgreSQL first load, 2,000 links", "PgFirstLoad_Library", "PgFirstLoad_Psql"});
+    } else {
+        std::printf("bench_impact: REPOS_TEST_PG is not set; the PostgreSQL pair does not run\n");
+    }
+    int result = bench::runPairs(argc, argv, "bench_impact", pairs);
+    pg().close();
+    return result;
 }

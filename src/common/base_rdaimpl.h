@@ -230,6 +230,9 @@ protected:
     // Logs a refusal (a catalogue message) at level 5; false.
     bool refuse(const char* source, int line, const VqbString& message);
 
+    // count new ids from the counter of the key in one reservation: first, first + 1, ...
+    bool nextIds(const char* source, int line, const char* key, int count, uint32_t& first);
+
 private:
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {

@@ -53,6 +53,52 @@ bool ImpactStoreAccess::findRows(const std::vector<VqbString>& identities, Found
     return true;
 }
 
+namespace {
+
+// "<head>(?,..,?),(?,..,?)...": rows of width markers each.
+VqbString rowsOf(const VqbString& head, size_t rows, size_t width) {
+    VqbString text = head;
+    for (size_t r = 0; r < rows; ++r) {
+        text.append(r ? ",(" : "(");
+        for (size_t c = 0; c < width; ++c) text.append(c ? ",?" : "?");
+        text.append(")");
+    }
+    return text;
+}
+
+}  // namespace
+
+bool ImpactStoreAccess::addRows(const std::vector<NewResource>& resources, std::vector<int>& ids) {
+    if (resources.empty()) return true;
+    uint32_t first = 0;
+    if (!nextIds(kSource, __LINE__, "IMPRCS", static_cast<int>(resources.size()), first)) return false;
+    const VqbString head = onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES ");
+    constexpr size_t kRows = 10;  // four values a row, within what one statement takes
+    for (size_t at = 0; at < resources.size(); at += kRows) {
+        const size_t n = std::min(kRows, resources.size() - at);
+        Sql insert(rowsOf(head, n, 4));
+        for (size_t i = at; i < at + n; ++i) {
+            const int id = static_cast<int>(first + i);
+            insert.bind(id).bind(resources[i].name).bind(resources[i].identity).bind(resources[i].type);
+            ids.push_back(id);
+        }
+        if (!run(kSource, __LINE__, insert)) return false;
+    }
+    return true;
+}
+
+bool ImpactStoreAccess::addLinks(int owner, const std::vector<int>& ids) {
+    const VqbString head = onTable("INSERT INTO", "IMPDEP", " (RCS_ID, RCS_USED) VALUES ");
+    constexpr size_t kRows = 20;
+    for (size_t at = 0; at < ids.size(); at += kRows) {
+        const size_t n = std::min(kRows, ids.size() - at);
+        Sql insert(rowsOf(head, n, 2));
+        for (size_t i = at; i < at + n; ++i) insert.bind(ids[i]).bind(owner);
+        if (!run(kSource, __LINE__, insert)) return false;
+    }
+    return true;
+}
+
 bool ImpactStoreAccess::stampLinked(int owner, double date) {
     const VqbString links = tableName("IMPDEP");
     return run(kSource, __LINE__,
@@ -269,18 +315,14 @@ bool RepositoryImpactAnalysisImpl::rewriteLinks(int owner, const std::vector<int
     if (replace)
         for (int id : present)
             if (listed.count(id) == 0 && !meta_->deleteDependency(owner, id)) return failMeta(__LINE__);
-    for (int id : adds)
-        if (!meta_->addDependency(owner, id)) return failMeta(__LINE__);
-    return true;
+    return store_->addLinks(owner, adds) || failMeta(__LINE__);
 }
 
 bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqResourceList* list, bool replace,
                                                               std::vector<ImpactRow>* rows) {
     note(__LINE__, "Adding resource dependencies.");
     if (!meta_ || !store_) return failMeta(__LINE__);
-    struct Element {
-        VqbString name, type, identity;
-    };
+    using Element = ImpactStoreAccess::NewResource;
     std::vector<Element> elements;
     std::vector<VqbString> identities;
     // The whole list: a cursor left anywhere by the producer must not drop earlier elements.
@@ -293,19 +335,27 @@ bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqRes
             identities.push_back(elements.back().identity);
         }
     }
+    // Checked and added within the caller's exclusive write, so no other writer adds one between.
     ImpactStoreAccess::Found stored;
     if (!store_->findRows(identities, stored)) return failMeta(__LINE__);
-    std::vector<int> wanted;
+    std::vector<Element> missing;
     for (const Element& element : elements) {
         auto key = std::make_pair(element.identity.str(), element.type.str());
-        auto known = stored.find(key);
-        if (known == stored.end()) {
-            int id = 0;
-            if (!addId(element.name, element.type, element.identity, id)) return false;
-            known = stored.emplace(std::move(key), ImpactRow{id, 0.0}).first;
-        }
-        wanted.push_back(known->second.id);
-        if (rows) rows->push_back(known->second);
+        if (stored.count(key)) continue;
+        reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", element.type.asCstr(),
+                 element.name.asCstr());
+        missing.push_back({element.name, element.type, element.identity});
+        stored.emplace(std::move(key), ImpactRow{-1, 0.0});
+    }
+    std::vector<int> added;
+    if (!store_->addRows(missing, added)) return failMeta(__LINE__);
+    for (size_t i = 0; i < missing.size(); ++i)
+        stored[{missing[i].identity.str(), missing[i].type.str()}].id = added[i];
+    std::vector<int> wanted;
+    for (const Element& element : elements) {
+        const ImpactRow& row = stored[{element.identity.str(), element.type.str()}];
+        wanted.push_back(row.id);
+        if (rows) rows->push_back(row);
     }
     return rewriteLinks(ownerId, wanted, replace);
 }

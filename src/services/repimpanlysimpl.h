@@ -128,6 +128,13 @@ public:
     // The stored rows of the identities, by identity and type.
     using Found = std::map<std::pair<std::string, std::string>, ImpactRow>;
     bool findRows(const std::vector<VqbString>& identities, Found& rows);
+    // Rows for resources the caller found missing in this write, with ids from one reservation.
+    struct NewResource {
+        VqbString name, type, identity;
+    };
+    bool addRows(const std::vector<NewResource>& resources, std::vector<int>& ids);
+    // Links of the owner to each resource.
+    bool addLinks(int owner, const std::vector<int>& ids);
     // Stamps the resources the owner uses that were never analysed.
     bool stampLinked(int owner, double date);
     // The ids of the resources the owner uses.

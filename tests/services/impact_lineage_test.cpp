@@ -169,6 +169,17 @@ TEST_P(ImpactWriters, OneRowPerIdentity) {
                 ReposHeld<VqResource> r(impact->findOrAddResource("n", "File", VqbString("id" + std::to_string(n))));
                 out << (r ? r->getId().str() : "failed") << '\n';
             }
+            // Both owners link the same new resources.
+            ReposHeld<VqResource> owner(impact->findOrAddResource("o", "Task", VqbString("owner" + std::to_string(w))));
+            ReposHeld<VqResourceList> list(impact->createResourceList());
+            for (int n = 0; n < kIdentities; ++n) {
+                VqResourceImpl r;
+                r.setType(VqbString("Table"));
+                r.setIdentity(VqbString("shared" + std::to_string(n)));
+                list->addNew();
+                list->setCurrentFrom(0, &r);
+            }
+            out << (owner && impact->addResourceDependencies(owner.get(), list.get()) ? "linked" : "failed") << '\n';
             out.close();
             impact->release();
             repository->release();
@@ -190,7 +201,13 @@ TEST_P(ImpactWriters, OneRowPerIdentity) {
         std::getline(second, b);
         EXPECT_TRUE(a == b && a != "failed" && !a.empty()) << n << ": " << a << " / " << b;
         EXPECT_EQ(repo.count("IMPRCS", "RCS_IDTY = ?", {VqbDatavar("id" + std::to_string(n))}), 1) << n;
+        EXPECT_EQ(repo.count("IMPRCS", "RCS_IDTY = ?", {VqbDatavar("shared" + std::to_string(n))}), 1) << n;
     }
+    std::string a, b;
+    std::getline(first, a);
+    std::getline(second, b);
+    EXPECT_EQ(a + b, "linkedlinked");
+    EXPECT_EQ(repo.count("IMPDEP"), 2 * kIdentities);
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, ImpactWriters, ::testing::Values(Place::Direct, Place::Postgres), placeName);
