@@ -214,7 +214,11 @@ public:
                            const VqbString& uuid, VqbString& identity) override {
         return guard({&identity}, [&] {
             if (typeName.isEmpty() || (idText.isEmpty() && uuid.isEmpty())) return false;
-            identity = VqbString(joinIdentity("object", {&base.str(), &typeName.str(), &idText.str(), &uuid.str()}));
+            // Callers pass a path or a uuid beside the id: with an id it alone must name the
+            // object, or one object would get two identities.
+            const std::string none;
+            const std::string& rest = idText.isEmpty() ? uuid.str() : none;
+            identity = VqbString(joinIdentity("object", {&base.str(), &typeName.str(), &idText.str(), &rest}));
             return true;
         });
     }

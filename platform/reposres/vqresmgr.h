@@ -24,7 +24,8 @@ class VqResourceManager {
 public:
     virtual void release() = 0;
 
-    // Fails when the type name is empty, or the id text and the uuid are both empty.
+    // Fails when the type name is empty, or the id text and the uuid are both empty. With an id
+    // text the uuid argument is not part of the identity.
     virtual bool getObjectIdentity(const VqbString& base, const VqbString& typeName, const VqbString& idText,
                                    const VqbString& uuid, VqbString& identity) = 0;
     // Fails when the path is empty; the file name may be empty.

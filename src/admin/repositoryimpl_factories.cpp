@@ -9,6 +9,7 @@
 #include "prof_rdaimpl.h"
 #include "refdata_rdaimpl.h"
 #include "repeventqueueimpl.h"
+#include "repimpanlysimpl.h"
 #include "repfldrmgrimpl.h"
 #include "repmappingimpl.h"
 #include "repositoryimpl.h"
@@ -64,7 +65,11 @@ RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager()
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
-RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
+RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() try {
+    return new (std::nothrow) RepositoryImpactAnalysisImpl(this, connection_.get());
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
 FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() try {

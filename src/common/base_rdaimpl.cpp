@@ -458,6 +458,15 @@ bool BaseRDAImpl::nextId(const char* source, int line, const char* key, uint32_t
     return true;
 }
 
+bool BaseRDAImpl::nextIds(const char* source, int line, const char* key, int count, uint32_t& first) {
+    if (!checkConnection(source, line)) return false;
+    VqbDatavar value;
+    if (!connection_->getNextIds(VqbString(key), count, &value, nullptr) || value.isNull())
+        return logFailure(source, line);
+    first = static_cast<uint32_t>(value.asInt64());
+    return true;
+}
+
 BaseRDAImpl::Transaction::Transaction(BaseRDAImpl* owner, bool exclusive)
     : owner_(owner), open_(owner->beginLevel(exclusive, nullptr)) {}
 

@@ -304,6 +304,9 @@ protected:
     ReposDataAccessStatement* prepareDeclared(const char* source, int line, const Sql& sql,
                                               const std::vector<ValueInfo>& info);
 
+    // count new ids from the counter of the key in one reservation: first, first + 1, ...
+    bool nextIds(const char* source, int line, const char* key, int count, uint32_t& first);
+
 private:
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {

@@ -113,9 +113,12 @@ bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& 
 
 // ---- resources
 
+// The identity is the key of the search: with the type a plain column too, SQLite may take the type's
+// index and walk every resource of that type.
+const char* const kByIdentity = " WHERE RCS_IDTY=? AND RCS_TYPE||''=?";
+
 bool MetadataRDAImpl::resourceExists(const VqbString& type, const VqbString& identity, bool* found) {
-    Lookup got =
-        lookup(kSource, __LINE__, Sql(rowSelect("IMPRCS") + " WHERE RCS_IDTY=? AND RCS_TYPE=?", {identity, type}));
+    Lookup got = lookup(kSource, __LINE__, Sql(rowSelect("IMPRCS") + kByIdentity, {identity, type}));
     *found = got == Lookup::Found;
     return got != Lookup::Failed;
 }
@@ -160,7 +163,7 @@ bool MetadataRDAImpl::addDependency(int first, int second) try {
 ReposDataAccessCursor* MetadataRDAImpl::getResourceByIdentity(const VqbString& identity, const VqbString& type) try {
     VqbDatavar vIdentity(identity), vType(type);
     VqbString sql = rowSelect("IMPRCS");
-    sql.append(" WHERE RCS_IDTY=? AND RCS_TYPE=?");
+    sql.append(kByIdentity);
     return selectRows(kSource, __LINE__, sql, &vIdentity, &vType);
 } catch (...) {
     return caught(__LINE__, nullptr);

@@ -1,0 +1,240 @@
+// Lineage of repository objects: what a rule or a data exploration uses, and the files, tables and
+// databases that rule-event documents name.
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <new>
+#include <string>
+
+#include "repimpanlysimpl.h"
+#include "repos_common_rda.h"
+#include "repos_explorer_rda.h"
+#include "reposlog.h"
+#include "vqdac.h"
+#include "vqdom.h"
+#include "vqresmgr.h"
+
+namespace {
+
+const char* const kSource = "repimpanlysimpl";
+
+enum class Analysis { Rule, Exploration, Nothing };
+
+// Types whose lineage is analysed here; any other type is refused.
+const struct {
+    const char* type;
+    Analysis analysis;
+} kAnalyses[] = {
+    {"Rule", Analysis::Rule},        {"DataExploration", Analysis::Exploration},
+    {"Source", Analysis::Nothing},   {"Field", Analysis::Nothing},
+    {"CustomMetric", Analysis::Nothing}, {"Collection", Analysis::Nothing},
+};
+
+enum class EventKind { Program, LogFile, TableWrite, Job, Profile, Process };
+
+// Rule-event documents: the root names the action, its element children carry the texts read.
+const struct {
+    const char* root;
+    EventKind kind;
+    const char* children[4];
+} kEvents[] = {
+    {"progexec", EventKind::Program, {"path", "prog"}},
+    {"filelog", EventKind::LogFile, {"path", "name"}},
+    {"tablewrite", EventKind::TableWrite, {"table", "schema", "catalog", "connect"}},
+    {"wentjob", EventKind::Job, {"jobname"}},
+    {"profile", EventKind::Profile, {"prog", "varfile", "logdir", "logfile"}},
+    {"wentravis", EventKind::Process, {"varfile", "logdir", "logfile", "prog"}},
+};
+
+const VqbString kOdbc("ODBC");
+
+}  // namespace
+
+bool RepositoryImpactAnalysisImpl::addToList(VqResourceList* list, const VqbString& name, const VqbString& type,
+                                             const VqbString& identity) {
+    if (identity.isEmpty()) return true;
+    auto resource = findOrAdd(name, type, identity);
+    if (!resource) return false;
+    if (!list->contains(resource.get())) {
+        if (!list->addNew()) throw std::bad_alloc();
+        list->setCurrentFrom(0, resource.get());
+    }
+    return true;
+}
+
+bool RepositoryImpactAnalysisImpl::analyzeObject(const VqResource* owner, const VqbString& base,
+                                                 const VqbString& type, const VqbString& idText,
+                                                 const VqbString& uuid) try {
+    reposLog(logger_, 1, kSource, __LINE__, "Analyzing %s with id=%s and uuid=%s.", type.asCstr(), idText.asCstr(),
+             uuid.asCstr());
+    if (owner == nullptr || repository_ == nullptr) return false;
+    const Analysis* analysis = nullptr;
+    for (const auto& row : kAnalyses)
+        if (type.equals(VqbString(row.type), false)) analysis = &row.analysis;
+    if (analysis == nullptr)
+        return fail(__LINE__, VqbString::format("The object type %s was not found to analyze", type.asCstr()));
+    if (*analysis == Analysis::Nothing) return true;
+    ReposHeld<VqResourceList> list(new VqResourceListImpl());
+    const int id = idText.trimmed().asInt();
+    bool listed = *analysis == Analysis::Rule ? analyzeRule(list.get(), base, id)
+                                              : analyzeExploration(list.get(), id);
+    return listed && addResourceDependencies(owner, list.get());
+} catch (...) {
+    return caught(__LINE__, false);
+}
+
+bool RepositoryImpactAnalysisImpl::analyzeRule(VqResourceList* list, const VqbString& base, int ruleId) {
+    ReposHeld<CommonRepositoryDataAccess> common(repository_->createCommonRepositoryDataAccess());
+    if (!common) return true;
+    ReposHeld<VqResourceManager> manager(createVqResourceManager());
+    if (!manager) return fail(__LINE__, VqbString("No resource manager"));
+    const unsigned id = static_cast<unsigned>(ruleId);
+    // A failed read must not pass for a rule that uses nothing: its links would be dropped.
+    ReposHeld<ReposDataAccessCursor> metrics(common->listRuleCustomMetrics(id));
+    if (!metrics) return fail(__LINE__, common->getErrorMessage());
+    std::vector<int> metricIds;
+    while (metrics->next() == 1)
+        if (!metrics->getString(0).isEmpty()) metricIds.push_back(metrics->getInt(0));
+    const VqbString none("");
+    for (int metricId : metricIds) {
+        ReposHeld<ReposDataAccessCursor> metric(common->findCustomMetric(metricId, none, none));
+        if (!metric) return fail(__LINE__, common->getErrorMessage());
+        VqbString identity;
+        if (metric->next() == 1 &&
+            manager->getObjectIdentity(base, VqbString("CustomMetric"), metric->getString(0), metric->getString(5),
+                                       identity) &&
+            !addToList(list, metric->getString(1), VqbString("CustomMetric"), identity))
+            return false;
+    }
+    ReposHeld<ReposDataAccessCursor> fields(common->listRuleFields(id));
+    if (!fields) return fail(__LINE__, common->getErrorMessage());
+    while (fields->next() == 1) {
+        const VqbString name = fields->getString(0);
+        VqbString identity;
+        if (!name.isEmpty() && manager->getObjectIdentity(base, VqbString("Field"), name, none, identity) &&
+            !addToList(list, name, VqbString("Field"), identity))
+            return false;
+    }
+    return true;
+}
+
+bool RepositoryImpactAnalysisImpl::analyzeExploration(VqResourceList* list, int projectId) {
+    ReposHeld<ExplorerRepositoryDataAccess> explorer(repository_->createExplorerRepositoryDataAccess());
+    if (!explorer) return fail(__LINE__, VqbString("The repository has no explorer data access"));
+    ReposHeld<ReposDataAccessCursor> tables(explorer->listProjectTables(static_cast<uint32_t>(projectId)));
+    if (!tables) return fail(__LINE__, explorer->getErrorMessage());
+    ReposHeld<VqResourceManager> manager(createVqResourceManager());
+    if (!manager) return fail(__LINE__, VqbString("No resource manager"));
+    while (tables->next() == 1) {
+        const VqbString table = tables->getString(1), schema = tables->getString(2),
+                        connection = tables->getString(3), catalog = tables->getString(4);
+        manager->prepareConnection(connection, kOdbc);
+        VqbString identity;
+        if (!connection.isEmpty()) {
+            VqbString name;
+            // A connection text may carry a password; a stored name never does.
+            if (!manager->getDataSourceName(connection, name)) name = dacMaskConnectionText(connection);
+            if (manager->getDatabaseIdentity(connection, kOdbc, identity) &&
+                !addToList(list, name, VqbString("Database"), identity))
+                return false;
+        }
+        if (manager->getTableIdentity(connection, kOdbc, catalog, schema, table, identity) &&
+            !addToList(list, table, VqbString("Table"), identity))
+            return false;
+    }
+    return true;
+}
+
+bool RepositoryImpactAnalysisImpl::addResourcesFromEvent(VqResourceList* list, const VqbString& document) try {
+    note(__LINE__, "Adding resources from event.");
+    ReposHeld<VqResourceManager> manager(createVqResourceManager());
+    if (!list || !manager) return false;
+    VqDom dom;
+    if (!dom.loadXML(document)) return false;
+    const VqDomNode root = dom.getRoot();
+    const VqbString rootName = root.getName();
+    const auto* event = std::find_if(std::begin(kEvents), std::end(kEvents),
+                                     [&](const auto& row) { return rootName.equals(VqbString(row.root), false); });
+    if (event == std::end(kEvents)) return true;
+
+    // The texts of the children the action reads; the last of a repeated child counts.
+    std::map<std::string, VqbString> texts;
+    for (const char* child : event->children)
+        if (child) texts[child] = VqbString("");
+    for (VqDomNode node = root.getFirstChild(); !node.null(); node = node.getNextSibling()) {
+        const VqbString name = node.getName();
+        for (auto& text : texts)
+            if (name.equals(VqbString(text.first), false)) text.second = node.getValue();
+    }
+    auto text = [&](const char* name) { return texts[name]; };
+
+    bool ok = true;
+    auto file = [&](const VqbString& path) {
+        VqbString directory, baseName, last, identity;
+        if (!getComponentsFromFilesystemPath(path, directory, baseName, last) || last.isEmpty()) last = path;
+        if (manager->getFileIdentity(path, last, identity)) ok = addToList(list, last, VqbString("File"), identity) && ok;
+    };
+    auto logFile = [&](const VqbString& directory, const VqbString& name) {
+        note(__LINE__, "Adding log file resource.");
+        // Joined as the writer of the document wrote them: the directory carries its separator.
+        const VqbString path = directory + name;
+        VqbString identity;
+        if (!path.isEmpty() && manager->getFileIdentity(path, name, identity))
+            ok = addToList(list, name, VqbString("File"), identity) && ok;
+    };
+    auto fromResolver = [&](const VqbString& reference) {
+        if (!resolver_) return;
+        ReposHeld<VqResource> resource(resolver_->getResource(reference));
+        if (resource) ok = addToList(list, resource->getName(), resource->getType(), resource->getIdentity()) && ok;
+    };
+    auto runOutputs = [&] {
+        if (!text("varfile").isEmpty()) file(text("varfile"));
+        if (!text("logfile").isEmpty()) logFile(text("logdir"), text("logfile"));
+    };
+
+    switch (event->kind) {
+        case EventKind::Program:
+            logFile(text("path"), text("prog"));
+            break;
+        case EventKind::LogFile:
+            logFile(text("path"), text("name"));
+            break;
+        case EventKind::TableWrite: {
+            const VqbString table = text("table"), connection = text("connect");
+            if (table.isEmpty()) break;
+            manager->prepareConnection(connection, kOdbc);
+            VqbString identity;
+            if (!connection.isEmpty()) {
+                VqbString name;
+                if (!manager->getDataSourceName(connection, name)) name = VqbString("");
+                if (manager->getDatabaseIdentity(connection, kOdbc, identity))
+                    ok = addToList(list, name, VqbString("Database"), identity) && ok;
+            }
+            if (manager->getTableIdentity(connection, kOdbc, text("catalog"), text("schema"), table, identity))
+                ok = addToList(list, table, VqbString("Table"), identity) && ok;
+            break;
+        }
+        case EventKind::Job:
+            if (!text("jobname").isEmpty()) file(text("jobname"));
+            break;
+        case EventKind::Profile:
+            if (!text("prog").isEmpty()) fromResolver(text("prog"));
+            runOutputs();
+            break;
+        case EventKind::Process: {
+            const VqbString program = text("prog");
+            VqbString reference;
+            if (!program.isEmpty()) {
+                if (!generateURIReferenceFromFilename(program, reference))
+                    file(program);
+                else if (!reference.isEmpty())
+                    fromResolver(reference);
+            }
+            runOutputs();
+            break;
+        }
+    }
+    return ok;
+} catch (...) {
+    return caught(__LINE__, false);
+}

@@ -1,0 +1,110 @@
+// The resource values and cursor lists impact analysis hands out: plain values in memory.
+#include <new>
+
+#include "repimpanlysimpl.h"
+
+// The first step stands on the first element. Past the end the cursor waits there, so an element
+// appended later is the next one.
+bool ReposListCursor::step(size_t size) {
+    if (!started) {
+        started = true;
+        at = 0;
+    } else if (at < size && !past) {
+        ++at;
+    }
+    past = at >= size;
+    return !past;
+}
+
+bool VqResourcePropertyListImpl::next() { return cursor_.step(pairs_.size()); }
+
+VqbString VqResourcePropertyListImpl::getName() const {
+    return cursor_.on(pairs_.size()) ? pairs_[cursor_.at].first : VqbString("");
+}
+
+VqbString VqResourcePropertyListImpl::getValue() const {
+    return cursor_.on(pairs_.size()) ? pairs_[cursor_.at].second : VqbString("");
+}
+
+bool VqResourcePropertyListImpl::addNew() {
+    try {
+        pairs_.emplace_back(VqbString(""), VqbString(""));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void VqResourcePropertyListImpl::setCurrent(const VqbString& name, const VqbString& value) {
+    if (pairs_.empty()) return;
+    pairs_.back().first = name;
+    pairs_.back().second = value;
+}
+
+VqResourcePropertyList* VqResourceImpl::getProperties() const { return new (std::nothrow) VqResourcePropertyListImpl(); }
+
+void VqResourceImpl::copyFrom(const VqResource& other) {
+    id_ = other.getId();
+    analysisDate_ = other.getAnalysisDate();
+    name_ = other.getName();
+    identity_ = other.getIdentity();
+    type_ = other.getType();
+    location_ = other.getLocation();
+    resolved_ = other.isResolved();
+    containsMacro_ = other.containsMacro();
+}
+
+bool VqResourceListImpl::next() { return cursor_.step(elements_.size()); }
+
+VqResource* VqResourceListImpl::getCurrent() {
+    return cursor_.on(elements_.size()) ? elements_[cursor_.at].get() : nullptr;
+}
+
+bool VqResourceListImpl::addNew() {
+    try {
+        elements_.push_back(std::make_unique<VqResourceImpl>());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void VqResourceListImpl::setCurrentFrom(int, const VqResource* resource) {
+    if (elements_.empty() || resource == nullptr) return;
+    elements_.back()->copyFrom(*resource);
+}
+
+bool VqResourceListImpl::contains(const VqResource* resource) {
+    if (resource == nullptr) return false;
+    // A search from the start: a cursor left anywhere must not hide earlier elements.
+    const VqbString identity = resource->getIdentity();
+    reset();
+    while (next())
+        if (elements_[cursor_.at]->getIdentity().equals(identity, false)) return true;
+    return false;
+}
+
+bool VqResourceListImpl::reset() {
+    cursor_ = ReposListCursor();
+    return true;
+}
+
+bool VqStringListImpl::next() { return cursor_.step(rows_.size()); }
+
+VqbString VqStringListImpl::getAt(int index) const {
+    if (!cursor_.on(rows_.size()) || index < 0 || index >= columns_) return VqbString("");
+    return rows_[cursor_.at][static_cast<size_t>(index)];
+}
+
+bool VqStringListImpl::addRow() {
+    try {
+        rows_.emplace_back(static_cast<size_t>(columns_), VqbString(""));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void VqStringListImpl::setLast(int index, const VqbString& text) {
+    if (!rows_.empty() && index >= 0 && index < columns_) rows_.back()[static_cast<size_t>(index)] = text;
+}
