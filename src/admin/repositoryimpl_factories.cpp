@@ -8,6 +8,7 @@
 #include "prof_rdaimpl.h"
 #include "repeventqueueimpl.h"
 #include "repfldrmgrimpl.h"
+#include "repimpexpmgr.h"
 #include "repmappingimpl.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -39,7 +40,11 @@ RepositoryEventQueueManager* RepositoryImpl::createRepositoryEventQueueManager()
 MonitorRepositoryDataAccess* RepositoryImpl::createMonitorRepositoryDataAccess() { return nullptr; }
 RefDataRepositoryDataAccess* RepositoryImpl::createRefDataRepositoryDataAccess() { return nullptr; }
 RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() { return nullptr; }
-RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
+RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() try {
+    return new RepositoryImportExportManagerImpl(this);
+} catch (...) {
+    return nullptr;
+}
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
 FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() {
     FieldMappingAdminImpl* admin = new (std::nothrow) FieldMappingAdminImpl();
