@@ -15,6 +15,7 @@
 
 #include <pugixml.hpp>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -172,6 +173,7 @@ public:
         const Property* p = find(name.str());
         if (!p || p->value.isEmpty()) return false;
         const char* text = p->value.asCstr();
+        if (std::isspace(static_cast<unsigned char>(text[0]))) return false;
         char* end = nullptr;
         errno = 0;
         double v = std::strtod(text, &end);
