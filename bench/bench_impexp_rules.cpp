@@ -15,6 +15,7 @@
 #include "repos_impexp.h"
 #include "repos_repository.h"
 #include "vqbconfig.h"
+#include "vqbutil.h"
 #include "vqlog.h"
 #include "vqrepmeta.h"
 
@@ -163,12 +164,17 @@ void BM_Import_Library(benchmark::State& state) {
     std::filesystem::copy_file(files().empty, target);
     Repository* repository = admin()->openFileRepository(target.c_str(), true);
     RepositoryImportExportManager* manager = repository->createRepositoryImportExportManager();
+    // One transaction around the run, as the baseline's: each import nests in it.
+    CommonRepositoryDataAccess* outer = repository->createCommonRepositoryDataAccess();
     for (auto _ : state) {
+        outer->beginTransaction(true);
         for (const std::string& document : files().documents) {
             VqbString log;
             if (!manager->importObject(document.c_str(), 0, log)) state.SkipWithError(log.asCstr());
         }
+        outer->endTransaction(true);
     }
+    outer->release();
     delete manager;
     repository->release();
     state.SetItemsProcessed(state.iterations() * files().documents.size());
