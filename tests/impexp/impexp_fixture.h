@@ -33,4 +33,15 @@ struct ImpExp {
     std::unique_ptr<RepositoryImportExportManager> manager;
 };
 
+// The shared fixture of the suites that run in every place.
+class ImpExpTest : public ::testing::TestWithParam<Place> {
+protected:
+    void SetUp() override {
+        x = std::make_unique<ImpExp>(GetParam());
+        if (!x->repo.connection()) GTEST_SKIP();
+        ASSERT_TRUE(x->ready());
+    }
+    std::unique_ptr<ImpExp> x;
+};
+
 #endif

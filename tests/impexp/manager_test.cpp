@@ -10,13 +10,8 @@
 
 namespace {
 
-class ImportExport : public ::testing::TestWithParam<Place> {
+class ImportExport : public ImpExpTest {
 protected:
-    void SetUp() override {
-        x = std::make_unique<ImpExp>(GetParam());
-        if (!x->repo.connection()) GTEST_SKIP();
-        ASSERT_TRUE(x->ready());
-    }
     bool import(const std::string& text, VqbString& log) {
         log = "";
         return x->manager->importObject(VqbString(text), 0, log);
@@ -35,7 +30,6 @@ protected:
             n.push_back(x->repo.count(table));
         return n;
     }
-    std::unique_ptr<ImpExp> x;
 };
 
 struct CountingListener : RepositoryActionEvent {

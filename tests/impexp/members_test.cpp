@@ -12,15 +12,12 @@
 
 namespace {
 
-class Members : public ::testing::TestWithParam<Place> {
+class Members : public ImpExpTest {
 protected:
     void SetUp() override {
-        x = std::make_unique<ImpExp>(GetParam());
-        if (!x->repo.connection()) GTEST_SKIP();
-        ASSERT_TRUE(x->ready());
-        owner = static_cast<RepositoryImportExportManagerImpl*>(x->manager.get());
+        ImpExpTest::SetUp();
+        if (x->ready()) owner = static_cast<RepositoryImportExportManagerImpl*>(x->manager.get());
     }
-    std::unique_ptr<ImpExp> x;
     RepositoryImportExportManagerImpl* owner = nullptr;
 };
 
