@@ -6,7 +6,7 @@
 
 ImpExp::ImpExp(Place place) : repo(place) {
     if (!repo.connection()) return;
-    config.set("REPOS/TABLE_LIST_PATH", specDir.path().c_str());
+    config.set("REPOS/TABLE_LIST_PATH", tableListDir.path().c_str());
     admin.reset(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr));
     if (!admin) return;
     if (place == Place::Postgres) {

@@ -25,7 +25,7 @@ struct ImpExp {
     Rows ruleRows(const std::string& name);
 
     TestRepository repo;
-    TempDir specDir;
+    TempDir tableListDir;
     ConfigScope config;
     ReposHeld<RepositoryAdmin> admin;
     Repository* repository = nullptr;
