@@ -25,6 +25,50 @@ VqbString vqbNewUUID() {
     return s;
 }
 
+namespace {
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+}  // namespace
+
+std::string vqbBase64Encode(const std::string& in) {
+    std::string out;
+    out.reserve((in.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < in.size(); i += 3) {
+        size_t n = std::min<size_t>(3, in.size() - i);
+        unsigned v = static_cast<unsigned char>(in[i]) << 16;
+        if (n > 1) v |= static_cast<unsigned char>(in[i + 1]) << 8;
+        if (n > 2) v |= static_cast<unsigned char>(in[i + 2]);
+        out.push_back(kBase64[(v >> 18) & 63]);
+        out.push_back(kBase64[(v >> 12) & 63]);
+        out.push_back(n > 1 ? kBase64[(v >> 6) & 63] : '=');
+        out.push_back(n > 2 ? kBase64[v & 63] : '=');
+    }
+    return out;
+}
+
+bool vqbBase64Decode(const std::string& in, std::string& out) {
+    out.clear();
+    if (in.size() % 4 != 0) return false;
+    for (size_t i = 0; i < in.size(); i += 4) {
+        unsigned v = 0;
+        int pad = 0;
+        for (size_t j = 0; j < 4; ++j) {
+            char c = in[i + j];
+            const char* at = c ? std::strchr(kBase64, c) : nullptr;
+            if (c == '=' && i + 4 == in.size() && j >= 2) {
+                ++pad;
+                v <<= 6;
+                continue;
+            }
+            if (!at || pad) return false;
+            v = (v << 6) | static_cast<unsigned>(at - kBase64);
+        }
+        out.push_back(static_cast<char>((v >> 16) & 255));
+        if (pad < 2) out.push_back(static_cast<char>((v >> 8) & 255));
+        if (pad < 1) out.push_back(static_cast<char>(v & 255));
+    }
+    return true;
+}
+
 void vqbConcatPath(VqbString& out, const VqbString& directory, const VqbString& name) {
     std::string d = directory.str();
     std::string n = name.str();

@@ -12,6 +12,10 @@
 void vqbGetUUID(VqbString& out);
 VqbString vqbNewUUID();
 
+// Standard base64 with '=' padding. Decoding refuses any other character or a wrong length.
+std::string vqbBase64Encode(const std::string& in);
+bool vqbBase64Decode(const std::string& in, std::string& out);
+
 // Joins a directory and a name with one '/'.
 void vqbConcatPath(VqbString& out, const VqbString& directory, const VqbString& name);
 // Splits a path into its directory (without the trailing '/'), file name and extension

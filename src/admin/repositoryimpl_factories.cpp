@@ -11,6 +11,7 @@
 #include "repeventqueueimpl.h"
 #include "repimpanlysimpl.h"
 #include "repfldrmgrimpl.h"
+#include "repimpexpmgr.h"
 #include "repmappingimpl.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -70,7 +71,11 @@ RepositoryImpactAnalysis* RepositoryImpl::createRepositoryImpactAnalysis() try {
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
-RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() { return nullptr; }
+RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManager() try {
+    return new (std::nothrow) RepositoryImportExportManagerImpl(this);
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
 FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() try {
     FieldMappingAdminImpl* admin = new (std::nothrow) FieldMappingAdminImpl();

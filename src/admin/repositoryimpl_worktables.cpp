@@ -84,33 +84,6 @@ bool isWorkTableName(const VqbString& name) {
     return false;
 }
 
-// Files of earlier writers carry a value holding a carriage return in base64.
-const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-bool fromBase64(const std::string& in, std::string& out) {
-    out.clear();
-    if (in.size() % 4 != 0) return false;
-    for (size_t i = 0; i < in.size(); i += 4) {
-        unsigned v = 0;
-        int pad = 0;
-        for (size_t j = 0; j < 4; ++j) {
-            char c = in[i + j];
-            const char* at = c ? std::strchr(kBase64, c) : nullptr;
-            if (c == '=' && i + 4 == in.size() && j >= 2) {
-                ++pad;
-                v <<= 6;
-                continue;
-            }
-            if (!at || pad) return false;
-            v = (v << 6) | static_cast<unsigned>(at - kBase64);
-        }
-        out.push_back(static_cast<char>((v >> 16) & 255));
-        if (pad < 2) out.push_back(static_cast<char>((v >> 8) & 255));
-        if (pad < 1) out.push_back(static_cast<char>(v & 255));
-    }
-    return true;
-}
-
 // A table file read and checked whole before anything in the database changes.
 struct TableFile {
     VqbString table;
@@ -203,7 +176,7 @@ bool readValue(VqDomNode node, const ColumnSpec& column, int row, VqbDatavar& va
     VqbString encoding = node.getAttributeValue("encoding");
     if (encoding == VqbString("base64")) {
         std::string decoded;
-        if (!fromBase64(text.str(), decoded)) return badName(text.left(64), error);
+        if (!vqbBase64Decode(text.str(), decoded)) return badName(text.left(64), error);
         text = VqbString(std::move(decoded));
     } else if (!encoding.isEmpty()) {
         return badName(encoding, error);
