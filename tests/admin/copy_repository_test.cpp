@@ -26,21 +26,6 @@ long long takeBigStringCounter(Snapshot& shot) {
     return counter;
 }
 
-// Counts what a copy shows to its status callback; kills its own process at a given count.
-class KillingCallback : public RepositoryStatusCallback {
-public:
-    explicit KillingCallback(long killAt = 0) : killAt_(killAt) {}
-    bool reportProgress(const VqbString&) override { return tick(), true; }
-    void reportMessage(const VqbString&) override { tick(); }
-    long count = 0;
-
-private:
-    void tick() {
-        if (++count == killAt_) kill(getpid(), SIGKILL);
-    }
-    long killAt_;
-};
-
 }  // namespace
 
 class RepositoryCopy : public CopyTest {

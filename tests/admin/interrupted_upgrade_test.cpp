@@ -7,38 +7,18 @@
 
 #include "upgrade_fixture.h"
 
-namespace {
-
 using InterruptedUpgradeTest = UpgradeTest;
-
-// Counts what an upgrade shows to its status callback; kills its own process at a given count.
-class CountingCallback : public RepositoryStatusCallback {
-public:
-    explicit CountingCallback(long killAt = 0) : killAt_(killAt) {}
-    bool reportProgress(const VqbString&) override { return tick(), true; }
-    void reportMessage(const VqbString&) override { tick(); }
-    long count() const { return count_; }
-
-private:
-    void tick() {
-        if (++count_ == killAt_) kill(getpid(), SIGKILL);
-    }
-    long killAt_;
-    long count_ = 0;
-};
-
-}  // namespace
 
 TEST_P(InterruptedUpgradeTest, KilledUpgradeIsCompletedByTheNextOne) {
     // How much a whole upgrade shows to its callback: the kill points are drawn from that.
     build(Legacy::Both);
     long total = 0;
     {
-        CountingCallback counter;
+        KillingCallback counter;
         admin()->setStatusCallback(&counter);
         EXPECT_EQ(upgradeToCurrent(), 2);
         admin()->setStatusCallback(nullptr);
-        total = counter.count();
+        total = counter.count;
     }
     ASSERT_GT(total, 100);
 
@@ -62,7 +42,7 @@ TEST_P(InterruptedUpgradeTest, KilledUpgradeIsCompletedByTheNextOne) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            CountingCallback killer(atStatement ? killAt : 0);
+            KillingCallback killer(atStatement ? killAt : 0);
             admin()->setStatusCallback(&killer);
             for (int i = 0; i < 2; ++i) {
                 RepositoryImpl* repository = tryOpen();

@@ -1,10 +1,8 @@
 #include "meta_fixture.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <new>
 
 #include "rda_factory.h"
@@ -63,14 +61,3 @@ pid_t forkWithAccess(const std::string& db, const std::function<void(MetadataRep
     _exit(0);
 }
 
-bool childSucceeded(pid_t pid) {
-    int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-std::vector<std::string> linesOf(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
