@@ -43,10 +43,6 @@ int MetaRepository::folder(int parent, const std::string& name) {
     return id;
 }
 
-long long MetaRepository::count(const std::string& table) {
-    Rows rows = repo.rows("SELECT COUNT(*) FROM " + table);
-    return rows.empty() ? -1 : std::stoll(rows[0][0]);
-}
 
 pid_t forkWithAccess(const std::string& db, const std::function<void(MetadataRepositoryDataAccess*)>& body) {
     pid_t pid = fork();

@@ -27,7 +27,7 @@ struct MetaRepository {
                    const std::string& uuid = "");
     // A folder through the data access; fails the test when refused.
     int folder(int parent, const std::string& name);
-    long long count(const std::string& table);
+    long long count(const std::string& table) { return repo.count(table.c_str()); }
 
     TestRepository repo;
     ReposHeld<MetadataRepositoryDataAccess> meta;
