@@ -15,6 +15,7 @@
 
 #include "repadmimpl.h"
 #include "repos_admin.h"
+#include "repos_held.h"
 #include "test_support.h"
 #include "vqbmessage.h"
 
@@ -22,13 +23,18 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Each entry as "name|connection|prefix|default|file", default and file as 1 or 0.
-Lines listAll(RepositoryAdmin& admin, bool onlyCurrent = false) {
+// Each entry as "name|connection|prefix|default|file", default and file as 1 or 0; probed, as
+// "name|description".
+Lines listAll(RepositoryAdmin& admin, bool onlyCurrent = false, bool probe = false) {
     Lines out;
-    EXPECT_TRUE(admin.beginRepositoryList(false, onlyCurrent)) << admin.getErrorMessage().str();
+    EXPECT_TRUE(admin.beginRepositoryList(probe, onlyCurrent)) << admin.getErrorMessage().str();
     VqbString name, conn, prefix, desc, version;
     bool isDefault = false, isFile = false;
     while (admin.getNextRepository(name, isDefault, conn, prefix, desc, version, isFile)) {
+        if (probe) {
+            out.push_back(name.str() + "|" + desc.str());
+            continue;
+        }
         EXPECT_EQ(desc.str(), "unknown");
         EXPECT_EQ(version.str(), "unknown");
         out.push_back(name.str() + "|" + conn.str() + "|" + prefix.str() + "|" + std::to_string(isDefault) + "|" +
@@ -37,12 +43,7 @@ Lines listAll(RepositoryAdmin& admin, bool onlyCurrent = false) {
     return out;
 }
 
-struct AdminDeleter {
-    void operator()(RepositoryAdmin* a) const {
-        if (a) a->release();
-    }
-};
-using AdminPtr = std::unique_ptr<RepositoryAdmin, AdminDeleter>;
+using AdminPtr = ReposHeld<RepositoryAdmin>;
 
 class ListFile : public ::testing::Test {
 protected:
@@ -213,11 +214,7 @@ TEST_F(ListFile, ConcurrentWritersLoseNoEntry) {
         }
         children.push_back(pid);
     }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "adds answered false: " << WEXITSTATUS(status);
-    }
+    for (pid_t pid : children) EXPECT_TRUE(childSucceeded(pid)) << "adds answered false";
     Lines expected;
     for (int p = 0; p < kProcesses; ++p)
         for (int t = 0; t < kThreads; ++t)
@@ -242,13 +239,7 @@ TEST_F(ListFile, ProbingCreatesNothing) {
     for (const char* viaConnector : {"", "false"}) {
         ConfigScope config;
         if (*viaConnector) config.set("REPOS/FORCE_FILE_BASED", viaConnector);
-        ASSERT_TRUE(admin->beginRepositoryList(true, false));
-        Lines seen;
-        VqbString name, conn, prefix, desc, version;
-        bool isDefault = false, isFile = false;
-        while (admin->getNextRepository(name, isDefault, conn, prefix, desc, version, isFile))
-            seen.push_back(name.str() + "|" + desc.str());
-        EXPECT_EQ(seen, (Lines{"file|Failed to connect", "conn|Failed to connect", "first|Failed to connect",
+        EXPECT_EQ(listAll(*admin, false, true), (Lines{"file|Failed to connect", "conn|Failed to connect", "first|Failed to connect",
                                "braced|Failed to connect", "there|Velqorin repository"}));
         for (const std::string& f : {a, b, c, d}) EXPECT_FALSE(fileExists(f)) << f;
     }

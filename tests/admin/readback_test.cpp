@@ -1,7 +1,5 @@
 // A created repository file read back with SQLite itself: every catalogue table with its columns,
 // keys and indexes.
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -16,21 +14,12 @@ std::string upper(std::string text) {
     return text;
 }
 
-// Column col of every row, upper-cased.
-std::vector<std::string> column(sqlite3* db, const std::string& sql, int col) {
+// The first value of every row, upper-cased.
+std::vector<std::string> names(RawDb& db, const std::string& sql, const std::string& value = kNullText) {
     std::vector<std::string> out;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
-    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(stmt, col);
-        out.push_back(upper(text ? reinterpret_cast<const char*>(text) : ""));
-    }
-    sqlite3_finalize(stmt);
+    for (const auto& row : db.rows(sql, {value})) out.push_back(upper(row[0]));
     return out;
 }
-
-std::string quoted(const std::string& name) { return "'" + name + "'"; }
 
 // The example host next to this test program, when the examples are built.
 std::string demoProgram() {
@@ -63,10 +52,8 @@ TEST(RepositoryReadback, CreatedFileHoldsTheWholeCatalogue) {
         admin->release();
     }
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    EXPECT_EQ(column(db, "SELECT I_TYPE FROM INFO WHERE I_VERS=8 AND I_MVER=1", 0),
-              std::vector<std::string>{"VQREPOSITORY"});
+    RawDb db(file);
+    EXPECT_EQ(names(db, "SELECT I_TYPE FROM INFO WHERE I_VERS=8 AND I_MVER=1"), std::vector<std::string>{"VQREPOSITORY"});
     for (ReposCatalogId id : {ReposCatalogId::Main, ReposCatalogId::Ncoa}) {
         ReposCatalogWalk walk(id);
         while (const ReposColumnDef* first = walk.nextTable()) {
@@ -82,20 +69,19 @@ TEST(RepositoryReadback, CreatedFileHoldsTheWholeCatalogue) {
                 else if (view.flags & REPOS_COL_INDEXED)
                     indexed.insert(upper(view.name));
             }
-            std::vector<std::string> names = column(db, "PRAGMA table_info(" + quoted(table) + ")", 1);
-            std::vector<std::string> pk =
-                column(db, "SELECT name FROM pragma_table_info(" + quoted(table) + ") WHERE pk > 0", 0);
-            EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), expected);
-            EXPECT_EQ(names.size(), expected.size()) << "a column appears twice";
+            std::vector<std::string> stored = names(db, "SELECT name FROM pragma_table_info(?)", table);
+            std::vector<std::string> pk = names(db, "SELECT name FROM pragma_table_info(?) WHERE pk > 0", table);
+            EXPECT_EQ(std::set<std::string>(stored.begin(), stored.end()), expected);
+            EXPECT_EQ(stored.size(), expected.size()) << "a column appears twice";
             for (const std::string& key : keys) EXPECT_TRUE(std::count(pk.begin(), pk.end(), key)) << key;
 
             std::set<std::string> leading;
             std::set<std::vector<std::string>> lists;
-            for (const std::string& index : column(db, "PRAGMA index_list(" + quoted(table) + ")", 1)) {
-                std::vector<std::string> columns =
-                    column(db, "SELECT name FROM pragma_index_info(" + quoted(index) + ") ORDER BY seqno", 0);
-                if (!columns.empty()) leading.insert(columns.front());
-                lists.insert(columns);
+            for (const std::string& index : names(db, "SELECT name FROM pragma_index_list(?)", table)) {
+                std::vector<std::string> indexColumns =
+                    names(db, "SELECT name FROM pragma_index_info(?) ORDER BY seqno", index);
+                if (!indexColumns.empty()) leading.insert(indexColumns.front());
+                lists.insert(indexColumns);
             }
             for (const std::string& name : indexed) EXPECT_TRUE(leading.count(name)) << "no index on " << name;
             for (int i = 0; i < REPOS_INDEX_DEF_COUNT; ++i) {
@@ -108,5 +94,4 @@ TEST(RepositoryReadback, CreatedFileHoldsTheWholeCatalogue) {
             }
         }
     }
-    sqlite3_close(db);
 }

@@ -2,17 +2,6 @@
 // steps shared with the upgrade: id counters and dashboard defaults.
 #include "repos_fixture.h"
 
-namespace {
-
-
-class RecordingDDL : public ReposDDLCallback {
-public:
-    void writeDDL(const VqbString& statement) override { statements.push_back(statement.str()); }
-    std::vector<std::string> statements;
-};
-
-}  // namespace
-
 TEST(RepositoryVersions, KindAndVersionsFollowTheInfoRows) {
     struct Case {
         const char* name;
@@ -98,7 +87,7 @@ TEST(RepositoryDataSteps, IdCountersCoverEveryIdInUse) {
         r.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('RULE', 3), ('RULE', 7), ('TASKS', 50), ('CUSTM', 90)"));
     ASSERT_TRUE(r.exec("INSERT INTO RULE (RU_ID, RU_TYPE) VALUES (40, 'r')"));
     ASSERT_TRUE(r.exec("INSERT INTO CUSTM (CM_ID, CM_DESC) VALUES (12, 'c')"));
-    RecordingDDL script;
+    Recorder script;
     r->setDDLCallback(&script);
     EXPECT_TRUE(r->ensureIdCounters());
     EXPECT_EQ(r.rows("SELECT COUNT(*) FROM UCURID"), (Rows{{"4"}}));
@@ -119,7 +108,7 @@ TEST(RepositoryDataSteps, DashboardDefaultsFillWhatIsMissing) {
     ASSERT_TRUE(r.exec("INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('DIMENS', 5)"));
     ASSERT_TRUE(r.exec("INSERT INTO DIMENS (DIM_ID, DIM_NAME) VALUES (1, 'Default')"));
     ASSERT_TRUE(r.exec("INSERT INTO EXEC (EX_ID) VALUES (1)"));
-    RecordingDDL script;
+    Recorder script;
     r->setDDLCallback(&script);
     EXPECT_TRUE(r->ensureDashboardDefaults());
     EXPECT_EQ(r.rows("SELECT COUNT(*) FROM DIMENS"), (Rows{{"1"}}));

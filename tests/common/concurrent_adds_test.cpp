@@ -129,11 +129,7 @@ TEST_P(ConcurrentAdds, OneRowPerNameAndOneAnswerPerFindOrInsert) {
     }
     close(ready[0]);
     close(ready[1]);
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
-    }
+    for (pid_t pid : children) EXPECT_TRUE(childSucceeded(pid)) << "a writer failed";
 
     // race, name -> the answers the writers were given
     std::map<std::pair<std::string, int>, std::vector<std::string>> answers;

@@ -2,7 +2,6 @@
 // own events, purged, never reported written when it was not) and object locks (taken, taken
 // over, released, announced); both from two processes at once.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <fstream>
 #include <map>
@@ -24,14 +23,6 @@ int addEvent(MetaRepository& m, const std::string& subject, int change, const st
         << error.str();
     return id;
 }
-
-// Another process's hold on the file through SQLite itself.
-struct RawHold {
-    explicit RawHold(const std::string& file) { sqlite3_open(file.c_str(), &db); }
-    ~RawHold() { sqlite3_close(db); }
-    bool run(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
-    sqlite3* db = nullptr;
-};
 
 // Adds count events under source; one line per add: "OK <id> <n>" or "FAIL <n> <why>".
 pid_t addInChild(const std::string& db, const std::string& out, const char* source, int count) {
@@ -109,24 +100,24 @@ TEST(MetaEvents, PurgedByIdByTimeOrBothButNeverByNeither) {
 TEST(MetaEvents, AnEventWhoseCommitIsRefusedIsReportedAsFailedAndIsNotThere) {
     MetaRepository m;
     int kept = addEvent(m, "kept", 0, "A");
-    int previous = sqliteBusyTimeout();
-    sqliteSetBusyTimeout(50);  // taken when the connection opens
     VqbString error;
-    ReposHeld<ReposDataAccess> connection(
-        createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, m.repo.file(), "", nullptr, error));
-    sqliteSetBusyTimeout(previous);
+    ReposHeld<ReposDataAccess> connection;
+    {
+        BusyTimeout shortWait(50);  // taken when the connection opens
+        connection.reset(createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, m.repo.file(), "", nullptr, error));
+    }
     ReposHeld<MetadataRepositoryDataAccess> other(newMetadataAccess(connection.get()));
     ASSERT_NE(connection, nullptr);
-    RawHold reader(m.repo.file());
+    RawDb reader(m.repo.file());
     // An open read keeps the writer from committing.
-    ASSERT_TRUE(reader.run("BEGIN; SELECT COUNT(*) FROM REVENT;"));
+    ASSERT_TRUE(reader.exec("BEGIN; SELECT COUNT(*) FROM REVENT;"));
     int id = -1;
     EXPECT_FALSE(other->addRepositoryEvent(VqbString("lost?"), 0, VqbString(""), VqbString("A"), &id, error));
     EXPECT_EQ(id, -1);
     EXPECT_EQ(error.str().rfind("create repository event error: ", 0), 0u) << error.str();
     EXPECT_FALSE(other->deleteRepositoryEvents(0, 1e9, error));
     EXPECT_EQ(error.str().rfind("Error removing repository events: ", 0), 0u) << error.str();
-    ASSERT_TRUE(reader.run("COMMIT;"));
+    ASSERT_TRUE(reader.exec("COMMIT;"));
 
     EXPECT_FALSE(connection->isInTransaction());
     EXPECT_EQ(m.repo.rows("SELECT EVT_ID, EVT_SBJT FROM REVENT"), (Rows{{std::to_string(kept), "kept"}}));
@@ -169,14 +160,15 @@ TEST(MetaEvents, AProcessThatCannotGetTheFileReportsFailure) {
     MetaRepository m;
     TempDir dir;
     std::string out = dir.file("child.txt");
-    RawHold writer(m.repo.file());
-    ASSERT_TRUE(writer.run("BEGIN IMMEDIATE; UPDATE INFO SET I_MVER = I_MVER;"));
-    int previous = sqliteBusyTimeout();
-    sqliteSetBusyTimeout(50);
-    pid_t child = addInChild(m.repo.file(), out, "C", 3);
-    sqliteSetBusyTimeout(previous);
+    RawDb writer(m.repo.file());
+    ASSERT_TRUE(writer.exec("BEGIN IMMEDIATE; UPDATE INFO SET I_MVER = I_MVER;"));
+    pid_t child;
+    {
+        BusyTimeout shortWait(50);
+        child = addInChild(m.repo.file(), out, "C", 3);
+    }
     bool ended = childSucceeded(child);
-    ASSERT_TRUE(writer.run("ROLLBACK;"));
+    ASSERT_TRUE(writer.exec("ROLLBACK;"));
     ASSERT_TRUE(ended);
     std::vector<std::string> lines = linesOf(out);
     ASSERT_EQ(lines.size(), 3u);

@@ -3,18 +3,144 @@
 // values bound with the types of their columns.
 #include <gtest/gtest.h>
 
-#include "explorer_fixture.h"
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "explorer_rdaimpl.h"
 #include "recording_event_manager.h"
+#include "repos_fixture.h"
+#include "repos_tables.h"
 #include "vqreposuri.h"
 #include "vqresmgr.h"
 
 namespace {
 
-Rows rowsOf(ReposDataAccessCursor* cursor) {
-    ReposHeld<ReposDataAccessCursor> held(cursor);
-    EXPECT_NE(cursor, nullptr);
-    return cursorRows(cursor);
+// The places of the repository tests, and a SQLite file whose exploration tables have columns
+// without declared types: SQLite then keeps each value with the type it was bound with and
+// compares without conversion, as a server DBMS would refuse a value of the wrong type.
+enum class ExplorerRepoKind { Direct, File, Postgres, Untyped };
+// The tables every project draws on.
+const char* const kExplorerShared[] = {"MDBCON", "MTABLE", "MDFLD"};
+
+// A project with a row in each table it owns, and one each in the shared tables.
+struct FilledProject {
+    uint32_t id = 0;
+    uint32_t db = 0, table = 0, field = 0, otherField = 0, index = 0, procedure = 0;
+    uint32_t definitionRow = 0, valueRecord = 0, sample = 0, otherSample = 0, matchDefinition = 0;
+    bool ok = false;
+};
+
+// The tables a project owns that no add operation writes; filled directly.
+const char* const kDirectlyFilled[] = {"MDRLMD", "MPJPRF", "MMATC1", "MMATC2", "MMATC3",
+                                       "MMATC4", "MMATC5", "MMATC6"};
+
+// The catalogue's exploration tables in catalogue order, their columns with their types, and the
+// type of one column (0 when the catalogue has no such column).
+std::vector<std::string> explorationTables() {
+    std::vector<std::string> tables;
+    ReposCatalogWalk walk(ReposCatalogId::Main);
+    while (const ReposColumnDef* first = walk.nextTable())
+        if (first->area == REPOS_AREA_EXPLORER) tables.push_back(first->table);
+    return tables;
 }
+
+std::vector<std::pair<std::string, int>> catalogueColumns(const std::string& table) {
+    std::vector<std::pair<std::string, int>> columns;
+    const ReposColumnDef* first = findReposTable(ReposCatalogId::Main, table.c_str());
+    if (!first) return columns;
+    ReposTableCursor cursor(first);
+    ReposColumnView column;
+    while (cursor.next(column)) columns.emplace_back(column.name, column.type);
+    return columns;
+}
+
+int catalogueType(const std::string& table, const std::string& column) {
+    for (const auto& c : catalogueColumns(table))
+        if (c.first == column) return c.second;
+    return 0;
+}
+
+VqbDatavar typedId(const std::string& table, uint32_t id) {
+    if (catalogueType(table, "PRJ_ID") == VQB_TYPE_STRING) return VqbDatavar(std::to_string(id));
+    return VqbDatavar(id);
+}
+
+class ExplorerTestRepository : public TestRepository {
+public:
+    explicit ExplorerTestRepository(ExplorerRepoKind kind)
+        : TestRepository(kind == ExplorerRepoKind::Untyped ? Place::Direct : static_cast<Place>(kind)) {
+        if (kind != ExplorerRepoKind::Untyped || !connection()) return;
+        EXPECT_TRUE(connection()->beginTransaction(false));
+        for (const std::string& name : explorationTables()) {
+            std::string columns;
+            for (const auto& column : catalogueColumns(name)) columns += (columns.empty() ? "" : ", ") + column.first;
+            exec("DROP TABLE " + table(name.c_str()));
+            exec("CREATE TABLE " + table(name.c_str()) + " (" + columns + ")");
+        }
+        EXPECT_TRUE(connection()->endTransaction(true));
+    }
+};
+
+std::string explorerRepoKindName(const ::testing::TestParamInfo<ExplorerRepoKind>& info) {
+    const char* const names[] = {"Direct", "File", "Postgres", "Untyped"};
+    return names[static_cast<int>(info.param)];
+}
+
+FilledProject fillProject(ExplorerRepositoryDataAccess* x, ExplorerTestRepository& repo, const std::string& name,
+                          int folderId) {
+    FilledProject p;
+    const VqbString n(name);
+    bool ok = x->addProject(n, "comment of " + n, "maker", "", folderId, &p.id) &&
+              x->addConnection("db of " + n, "DSN=" + n, "ODBC", &p.db) &&
+              x->addTable(p.db, "orders", "sales", "TABLE", "shop", &p.table) &&
+              x->addField(p.table, p.db, "zeta", "VARCHAR", 40, 2, &p.field) &&
+              x->addField(p.table, p.db, "alpha", "INTEGER", 4, 1, &p.otherField) &&
+              x->addProjectDatabase(p.id, p.db, 3) && x->addProjectTable(p.id, p.table) &&
+              x->addProjectField(p.id, p.field) && x->addIndex(p.id, p.db, "ix_orders", "zeta, alpha", &p.index) &&
+              x->addPrimaryKey(p.id, p.db, p.table, "pk_orders") &&
+              x->addPrimaryKeyField(p.id, p.db, p.table, "pk_orders", p.otherField) &&
+              x->addForeignKey(p.id, p.db, p.table, "fk_orders") &&
+              x->addForeignKeyField(p.id, "fk_orders", p.db, p.table, p.field, p.db, p.table, p.otherField) &&
+              x->addStoredProcedure(p.id, p.db, "refresh", "nightly", "2", &p.procedure) &&
+              x->addStoredProcedureField(p.id, p.db, p.procedure, "@since", "1") &&
+              x->addIdentificationDefinition(p.id, 77, "Phone", true, "en_US", &p.definitionRow) &&
+              x->addIdentificationValue(p.id, 77, 5, "555-0100", "a phone", true, &p.valueRecord) &&
+              x->addSample(p.id, p.field, p.valueRecord, 3, 10, 200, 150, &p.sample) &&
+              x->addSample(p.id, p.otherField, p.valueRecord, 3, 10, 100, 90, &p.otherSample) &&
+              x->addProjectFieldSample(p.id, p.field, p.valueRecord, true, p.sample) &&
+              x->addMatchDefinition(p.id, 1, 12, "Name match", "en_GB", 85, &p.matchDefinition) &&
+              x->addProjectFieldMatches(p.id, p.otherField, "c1", 11, "c2", 12, "c3", 13, "c4", 14, "c5", 15, "c6");
+    EXPECT_TRUE(ok) << "filling project " << name;
+    ok = repo.exec("INSERT INTO {MNOTES} (MN_ID, PRJ_ID, MN_NOTE) VALUES (?, ?, 'note')",
+                   {VqbDatavar(p.id * 100), VqbDatavar(p.id)}) && ok;
+    for (const char* table : kDirectlyFilled)
+        ok = repo.exec("INSERT INTO {" + std::string(table) + "} (PRJ_ID) VALUES (?)", {typedId(table, p.id)}) && ok;
+    p.ok = ok;
+    return p;
+}
+
+std::map<std::string, size_t> projectRowCounts(ExplorerTestRepository& repo, uint32_t projectId) {
+    std::set<std::string> notOwned(std::begin(kExplorerShared), std::end(kExplorerShared));
+    notOwned.insert("MPRJ");
+    std::map<std::string, size_t> counts;
+    for (const std::string& t : explorationTables())
+        if (!notOwned.count(t))
+            counts[t] = repo.rows("SELECT 1 FROM {" + t + "} WHERE PRJ_ID=?", {typedId(t, projectId)}).size();
+    return counts;
+}
+
+std::map<std::string, Rows> explorationContent(ExplorerTestRepository& repo) {
+    std::map<std::string, Rows> content;
+    for (const std::string& table : explorationTables()) {
+        Rows rows = repo.rows("SELECT * FROM {" + table + "}");
+        std::sort(rows.begin(), rows.end());
+        content[table] = rows;
+    }
+    return content;
+}
+
 
 std::string s(uint32_t v) { return std::to_string(v); }
 
@@ -80,7 +206,7 @@ TEST_P(Explorer, EveryRecordReadsBackAsWritten) {
     const std::string P = s(p.id), uuid = projectUuid(p.id);
     EXPECT_EQ(uuid.size(), 36u);
 
-    Rows project = rowsOf(x->getProject(p.id));
+    Rows project = take(x->getProject(p.id));
     ASSERT_EQ(project.size(), 1u);
     ASSERT_EQ(project[0].size(), 13u);
     const std::string created = project[0][2];
@@ -88,22 +214,22 @@ TEST_P(Explorer, EveryRecordReadsBackAsWritten) {
     EXPECT_EQ(project[0], (std::vector<std::string>{P, "Survey", created, "comment of Survey", created, created,
                                                     "maker", "maker", uuid, "4", "0", "0", "-1"}));
 
-    EXPECT_EQ(rowsOf(x->listProjectTables(p.id)), (Rows{{P, "orders", "sales", "DSN=Survey", "shop"}}));
+    EXPECT_EQ(take(x->listProjectTables(p.id)), (Rows{{P, "orders", "sales", "DSN=Survey", "shop"}}));
     Rows definition{{"77", "Phone", "<null>", "<null>", "<null>", P, "0", "<null>", "en_US", s(p.definitionRow)}};
-    EXPECT_EQ(rowsOf(x->listIdentificationDefinitions(p.id, true)), definition);
-    EXPECT_EQ(rowsOf(x->getIdentificationDefinition(p.id, "Phone", "en_US", 77, true)), definition);
-    EXPECT_TRUE(rowsOf(x->listIdentificationDefinitions(p.id, false)).empty());
-    EXPECT_TRUE(rowsOf(x->getIdentificationDefinition(p.id, "Phone", "en_US", 77, false)).empty());
-    EXPECT_EQ(rowsOf(x->listIdentificationValues(p.id, 77)),
+    EXPECT_EQ(take(x->listIdentificationDefinitions(p.id, true)), definition);
+    EXPECT_EQ(take(x->getIdentificationDefinition(p.id, "Phone", "en_US", 77, true)), definition);
+    EXPECT_TRUE(take(x->listIdentificationDefinitions(p.id, false)).empty());
+    EXPECT_TRUE(take(x->getIdentificationDefinition(p.id, "Phone", "en_US", 77, false)).empty());
+    EXPECT_EQ(take(x->listIdentificationValues(p.id, 77)),
               (Rows{{"77", s(p.valueRecord), "5", "555-0100", "a phone", "<null>", "<null>", "<null>", P, "1",
                      "<null>"}}));
     // Ordered by field name, not by sample.
-    EXPECT_EQ(rowsOf(x->listSampledFields(p.id, p.valueRecord)),
+    EXPECT_EQ(take(x->listSampledFields(p.id, p.valueRecord)),
               (Rows{{s(p.otherField), "alpha", s(p.db), s(p.table), "INTEGER", "4", "db of Survey", "orders", "sales",
                      "INTEGER", "4", "100", "90"},
                     {s(p.field), "zeta", s(p.db), s(p.table), "VARCHAR", "40", "db of Survey", "orders", "sales",
                      "VARCHAR", "40", "200", "150"}}));
-    EXPECT_EQ(rowsOf(x->listMatchDefinitions(p.id)),
+    EXPECT_EQ(take(x->listMatchDefinitions(p.id)),
               (Rows{{s(p.matchDefinition), P, "1", "12", "Name match", "85", "en_GB"}}));
 
     // What no read operation returns, straight from the tables.
@@ -159,7 +285,7 @@ TEST_P(Explorer, ClearKeepsTheProjectRowThenDeleteRemovesTheRest) {
 
     ASSERT_TRUE(x->deleteProject(p.id));
     EXPECT_FALSE(x->existsProject(p.id));
-    EXPECT_EQ(rowsOf(x->listProjects()).size(), 1u);
+    EXPECT_EQ(take(x->listProjects()).size(), 1u);
     EXPECT_EQ(projectRowCounts(*repo, bystander.id), bystanderRows);
     EXPECT_EQ(shared(), sharedRows);
     std::unique_ptr<VqReposURI> uri(getReposURIFromComponents("", "Top/Inner/Target", "DataExploration"));
@@ -238,7 +364,7 @@ TEST_P(Explorer, NamesAreUniqueWithinTheirFolderAndUpdatesAnnounceOrRefuse) {
               (std::vector<std::string>{
                   "postEvent(" + repo->uuid() + ", 2, DataExploration, " + P + ", " + uuid + ")",
                   "postRenameEvent(" + repo->uuid() + ", DataExploration, " + P + ", " + uuid + ", Plan, After)"}));
-    Rows row = rowsOf(x->getProject(first));
+    Rows row = take(x->getProject(first));
     ASSERT_EQ(row.size(), 1u);
     EXPECT_EQ(row[0][1] + "|" + row[0][3] + "|" + row[0][10] + "|" + row[0][11] + "|" + row[0][12],
               "After|c3|45000.25|90|2");

@@ -353,15 +353,8 @@ TEST(Announce, NoManagerOrAThrowingOneLeavesResultsAndDataTheSame) {
     }
 }
 
-// Restores the SQLite busy wait of new connections.
-struct BusyTimeoutScope {
-    explicit BusyTimeoutScope(int ms) : previous(sqliteBusyTimeout()) { sqliteSetBusyTimeout(ms); }
-    ~BusyTimeoutScope() { sqliteSetBusyTimeout(previous); }
-    int previous;
-};
-
 TEST(Announce, FailedOrRefusedChangesAnnounceNothing) {
-    BusyTimeoutScope noWait(0);
+    BusyTimeout noWait(0);
     Typed t;
     ASSERT_NE(t.repo.connection(), nullptr);
     uint32_t id = 0, added = 0;

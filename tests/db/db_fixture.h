@@ -34,11 +34,8 @@ inline ReposDataAccess* openRepository(const std::string& path, RepositoryStatus
 }
 // Opens with a short busy timeout, so a locked file makes it give up quickly.
 inline ReposDataAccess* openImpatient(const std::string& path, int milliseconds) {
-    int saved = sqliteBusyTimeout();
-    sqliteSetBusyTimeout(milliseconds);
-    ReposDataAccess* c = openRepository(path);
-    sqliteSetBusyTimeout(saved);
-    return c;
+    BusyTimeout wait(milliseconds);
+    return openRepository(path);
 }
 // A new file with the named catalogue tables.
 inline ReposDataAccess* newRepositoryWith(const std::string& path, std::initializer_list<const char*> tables,

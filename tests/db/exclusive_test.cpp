@@ -1,7 +1,6 @@
 // Exclusive transactions through the connector: the writers of one repository take turns, a wait
 // that runs out reports busy and leaves no level open, and writers in several processes never
 // hand out one id twice.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -12,22 +11,6 @@
 #include "vqsqlite.h"
 
 namespace {
-
-class BusyTimeout {
-public:
-    explicit BusyTimeout(int ms) { sqliteSetBusyTimeout(ms); }
-    ~BusyTimeout() { sqliteSetBusyTimeout(previous_); }
-
-private:
-    int previous_ = sqliteBusyTimeout();
-};
-
-std::vector<std::string> linesOf(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 }  // namespace
 
@@ -98,11 +81,7 @@ TEST_P(Exclusive, ObjectLocksFromSeveralProcessesStayUnique) {
                  << meta->getErrorMessage().str() << std::endl;
         _exit(0);
     }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    for (pid_t pid : children) EXPECT_TRUE(childSucceeded(pid));
     size_t answered = 0;
     for (int p = 0; p < kProcesses; ++p)
         for (const std::string& line : linesOf(dir_.file("locks" + std::to_string(p)))) {

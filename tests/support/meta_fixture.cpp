@@ -1,10 +1,8 @@
 #include "meta_fixture.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <new>
 
 #include "rda_factory.h"
@@ -45,10 +43,6 @@ int MetaRepository::folder(int parent, const std::string& name) {
     return id;
 }
 
-long long MetaRepository::count(const std::string& table) {
-    Rows rows = repo.rows("SELECT COUNT(*) FROM " + table);
-    return rows.empty() ? -1 : std::stoll(rows[0][0]);
-}
 
 pid_t forkWithAccess(const std::string& db, const std::function<void(MetadataRepositoryDataAccess*)>& body) {
     pid_t pid = fork();
@@ -63,14 +57,3 @@ pid_t forkWithAccess(const std::string& db, const std::function<void(MetadataRep
     _exit(0);
 }
 
-bool childSucceeded(pid_t pid) {
-    int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-std::vector<std::string> linesOf(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}

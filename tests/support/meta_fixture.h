@@ -27,7 +27,7 @@ struct MetaRepository {
                    const std::string& uuid = "");
     // A folder through the data access; fails the test when refused.
     int folder(int parent, const std::string& name);
-    long long count(const std::string& table);
+    long long count(const std::string& table) { return repo.count(table.c_str()); }
 
     TestRepository repo;
     ReposHeld<MetadataRepositoryDataAccess> meta;
@@ -39,8 +39,5 @@ MetadataRepositoryDataAccess* newMetadataAccess(ReposDataAccess* connection);
 // A child process that runs body over a data access of its own on db, then ends (status 2 when it
 // cannot connect); its pid.
 pid_t forkWithAccess(const std::string& db, const std::function<void(MetadataRepositoryDataAccess*)>& body);
-// Waits for a child; true when it ended with status 0.
-bool childSucceeded(pid_t pid);
-std::vector<std::string> linesOf(const std::string& path);
 
 #endif

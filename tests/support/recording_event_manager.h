@@ -40,39 +40,18 @@ class RecordingEventManager : public RepositoryEventManager {
 public:
     void postEvent(const VqbString& repositoryId, int changeType, const VqbString& objectTypeName, int objectId,
                    const VqbString& objectUuid) override {
-        RecordedRepositoryEvent e;
-        e.kind = RecordedRepositoryEvent::Event;
-        e.repositoryId = repositoryId.str();
-        e.changeType = changeType;
-        e.typeName = objectTypeName.str();
-        e.objectId = objectId;
-        e.objectUuid = objectUuid.str();
-        add(std::move(e));
+        add({RecordedRepositoryEvent::Event, repositoryId.str(), changeType, objectTypeName.str(), objectId,
+             objectUuid.str(), "", "", "", ""});
     }
-
     void postRenameEvent(const VqbString& repositoryId, const VqbString& objectTypeName, int objectId,
                          const VqbString& objectUuid, const VqbString& oldName, const VqbString& newName) override {
-        RecordedRepositoryEvent e;
-        e.kind = RecordedRepositoryEvent::Rename;
-        e.repositoryId = repositoryId.str();
-        e.changeType = REPOS_CHANGE_MODIFY;
-        e.typeName = objectTypeName.str();
-        e.objectId = objectId;
-        e.objectUuid = objectUuid.str();
-        e.oldName = oldName.str();
-        e.newName = newName.str();
-        add(std::move(e));
+        add({RecordedRepositoryEvent::Rename, repositoryId.str(), REPOS_CHANGE_MODIFY, objectTypeName.str(), objectId,
+             objectUuid.str(), oldName.str(), newName.str(), "", ""});
     }
-
     void postUriEvent(const VqbString& repositoryId, const VqbString& uriText, int changeType,
                       const VqbString& identity) override {
-        RecordedRepositoryEvent e;
-        e.kind = RecordedRepositoryEvent::Uri;
-        e.repositoryId = repositoryId.str();
-        e.changeType = changeType;
-        e.uri = uriText.str();
-        e.identity = identity.str();
-        add(std::move(e));
+        add({RecordedRepositoryEvent::Uri, repositoryId.str(), changeType, "", 0, "", "", "", uriText.str(),
+             identity.str()});
     }
 
     std::vector<RecordedRepositoryEvent> events() const {
@@ -80,10 +59,8 @@ public:
         return events_;
     }
     std::vector<std::string> lines() const {
-        std::lock_guard<std::mutex> g(mutex_);
         std::vector<std::string> out;
-        out.reserve(events_.size());
-        for (const auto& e : events_) out.push_back(e.describe());
+        for (const auto& e : events()) out.push_back(e.describe());
         return out;
     }
     size_t count() const {
@@ -96,7 +73,7 @@ public:
     }
 
 private:
-    void add(RecordedRepositoryEvent&& e) {
+    void add(RecordedRepositoryEvent e) {
         std::lock_guard<std::mutex> g(mutex_);
         events_.push_back(std::move(e));
     }

@@ -1,7 +1,12 @@
 #include "test_rows.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+
+#include "vqsqlite.h"
 
 namespace {
 
@@ -84,6 +89,13 @@ bool Recorder::reportProgress(const VqbString& text) {
     progress.push_back(text.str());
     return (refuseAfter < 0 || static_cast<int>(progress.size()) <= refuseAfter) && text.str() != stopAt;
 }
+
+void KillingCallback::tick() {
+    if (++count == killAt_) kill(getpid(), SIGKILL);
+}
+
+BusyTimeout::BusyTimeout(int milliseconds) : previous_(sqliteBusyTimeout()) { sqliteSetBusyTimeout(milliseconds); }
+BusyTimeout::~BusyTimeout() { sqliteSetBusyTimeout(previous_); }
 
 size_t Recorder::with(const std::vector<std::string>& list, const std::string& fragment) {
     return std::count_if(list.begin(), list.end(),

@@ -58,6 +58,30 @@ public:
     std::string stopAt;  // a progress line that answers false
 };
 
+// Counts what an operation shows to its status callback; kills its own process at count killAt,
+// so a forked child dies at a chosen point of the work.
+class KillingCallback : public RepositoryStatusCallback {
+public:
+    explicit KillingCallback(long killAt = 0) : killAt_(killAt) {}
+    bool reportProgress(const VqbString&) override { return tick(), true; }
+    void reportMessage(const VqbString&) override { tick(); }
+    long count = 0;
+
+private:
+    void tick();
+    long killAt_;
+};
+
+// The SQLite busy timeout for one scope (a connection takes it when it opens).
+class BusyTimeout {
+public:
+    explicit BusyTimeout(int milliseconds);
+    ~BusyTimeout();
+
+private:
+    int previous_;
+};
+
 // The records of the named catalogue tables, laid out like the catalogue.
 class Excerpt {
 public:

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -112,3 +113,15 @@ std::string pgOwnTables(const std::string& schema, const std::string& lead) {
 // LeakSanitizer reads its options from here in every test program, however the program is run,
 // so the suppressions of leaks inside the ODBC driver always apply.
 extern "C" const char* __lsan_default_options() { return "suppressions=" REPOS_LSAN_SUPP; }
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool childSucceeded(int pid) {
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}

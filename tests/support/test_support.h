@@ -55,6 +55,10 @@ private:
 std::string uniqueTestPrefix(char lead);
 
 std::string readFile(const std::string& path);
+// The lines of a text file (none when it cannot be read).
+std::vector<std::string> linesOf(const std::string& path);
+// Waits for a child process; true when it ended with status 0.
+bool childSucceeded(int pid);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 
