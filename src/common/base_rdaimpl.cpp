@@ -11,6 +11,7 @@
 #include "repos_guard.h"
 #include "repos_held.h"
 #include "reposlog.h"
+#include "vqbconfig.h"
 #include "vqbmessage.h"
 
 namespace {
@@ -461,4 +462,15 @@ void BaseRDAImpl::Transaction::rollback() {
     if (!open_) return;
     open_ = false;
     owner_->endLevel(false);
+}
+
+bool BaseRDAImpl::configNumber(const char* key, int64_t& out) {
+    VqbConfigOptions* options = vqbGetConfigOptions("");
+    VqbString text;
+    if (!options || !options->get(VqbString(key), text)) return false;
+    bool error = false;
+    int64_t value = text.asInt64(&error);
+    if (error) return false;
+    out = value;
+    return true;
 }

@@ -230,6 +230,10 @@ protected:
     // Logs a refusal (a catalogue message) at level 5; false.
     bool refuse(const char* source, int line, const VqbString& message);
 
+    // A whole number of the configuration's default section, read anew on every call: false (out
+    // untouched) when the options are unavailable, the key is absent or its value is no whole number.
+    static bool configNumber(const char* key, int64_t& out);
+
 private:
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {
