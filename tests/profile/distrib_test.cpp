@@ -32,6 +32,8 @@ const Path kPaths[] = {
     {Place::Postgres, "", "PostgresBulk"}, {Place::Postgres, "1", "PostgresArrays"},
 };
 
+void PrintTo(const Path& path, std::ostream* os) { *os << path.name; }
+
 using Counts = std::map<std::string, int64_t>;  // value -> count; "<null>" for a null value
 
 class Distributions : public ::testing::TestWithParam<Path> {
