@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_db_support.h"
+#include "bench_repos_support.h"
 #include "dacimpl.h"
 #include "repadmimpl.h"
 #include "repos_profile_rda.h"
@@ -23,19 +23,8 @@ namespace {
 
 const int kField = 7;
 
-benchdb::ScratchDir& scratch() {
-    static benchdb::ScratchDir dir;
-    return dir;
-}
-
-RepositoryAdminImpl* admin() {
-    static RepositoryAdminImpl* admin = [] {
-        vqbGetConfigOptions("")->set("REPOS/TABLE_LIST_PATH", scratch().file("").c_str());
-        vqlogSetLevel("VQ", 5);
-        return static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr));
-    }();
-    return admin;
-}
+using benchdb::admin;
+using benchdb::scratch;
 
 // An empty repository file made once; each round writes into a fresh copy of it.
 std::string freshRepository() {
