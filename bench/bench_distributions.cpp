@@ -11,13 +11,16 @@
 #include <string>
 #include <vector>
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include "bench_repos_support.h"
 #include "dacimpl.h"
-#include "repadmimpl.h"
+#include "prof_rdaimpl.h"
+#include "rda_factory.h"
 #include "repos_profile_rda.h"
 #include "repositoryimpl.h"
 #include "vqbconfig.h"
-#include "vqlog.h"
 
 namespace {
 
@@ -247,6 +250,151 @@ void pgCopy(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
+// The per-field writer on a connection of its own whose statements bind arrays of rows.
+void pgLibraryArrays(benchmark::State& state) {
+    const long n = benchdb::rows(1000000);
+    if (!pg().repository) return state.SkipWithError("no PostgreSQL repository");
+    VqbString error;
+    ReposHeld<ReposDataAccess> db(createReposDataAccess(REPOS_BACKEND_CONNECTOR,
+                                                        std::string(std::getenv("REPOS_TEST_PG")) + ";VQXMODE=1",
+                                                        pg().prefix, nullptr, error));
+    if (!db) return state.SkipWithError(error.asCstr());
+    const std::string table = db->getTableName("FRQDST", true, kField).str();
+    for (auto _ : state) {
+        state.PauseTiming();
+        db->paramExec("DROP TABLE IF EXISTS " + table, nullptr, 0);
+        ReposHeld<ProfileRepositoryDataAccess> p(new ProfileRDAImpl(db.get()));
+        state.ResumeTiming();
+        if (!writeRows(p.get(), FieldFrequency, n)) state.SkipWithError("the writer failed");
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// Raw unixODBC: one connection, a statement prepared once, the rows bound 1000 at a time.
+struct Odbc {
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    Odbc() {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+        std::string text = std::getenv("REPOS_TEST_PG");
+        if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(&text[0]), SQL_NTS, nullptr, 0,
+                                            nullptr, SQL_DRIVER_NOPROMPT)))
+            dbc = SQL_NULL_HDBC;
+    }
+    ~Odbc() {
+        if (dbc) SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+    }
+    bool run(const std::string& sql) {
+        SQLHSTMT st;
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
+        bool ok = SQL_SUCCEEDED(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS));
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        return ok;
+    }
+};
+
+void pgRawArrays(benchmark::State& state) {
+    const long n = benchdb::rows(1000000);
+    if (!pg().repository) return state.SkipWithError("no PostgreSQL repository");
+    Odbc odbc;
+    if (!odbc.dbc) return state.SkipWithError("no ODBC connection");
+    const std::string table = pg().repository->connection()->getTableName("FRQDST", true, kField).str();
+    const SQLULEN kRows = 1000;
+    std::vector<SQLCHAR> texts(kRows * 32);
+    std::vector<SQLLEN> textLengths(kRows);
+    std::vector<double> counts(kRows);
+    for (auto _ : state) {
+        state.PauseTiming();
+        odbc.run("DROP TABLE IF EXISTS " + table);
+        state.ResumeTiming();
+        odbc.run("CREATE TABLE " + table + " (fr_value VARCHAR(255), fr_count DOUBLE PRECISION, fr_mcval VARCHAR(255))");
+        SQLSetConnectAttr(odbc.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+        SQLHSTMT st;
+        SQLAllocHandle(SQL_HANDLE_STMT, odbc.dbc, &st);
+        const std::string insert = "INSERT INTO " + table + " (fr_value, fr_count, fr_mcval) VALUES (?, ?, ?)";
+        SQLPrepare(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(insert.c_str())), SQL_NTS);
+        SQLSetStmtAttr(st, SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
+        SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0, texts.data(), 32, textLengths.data());
+        SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, counts.data(), 0, nullptr);
+        SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0, texts.data(), 32, textLengths.data());
+        for (long first = 0; first < n; first += static_cast<long>(kRows)) {
+            const SQLULEN rows = std::min<SQLULEN>(kRows, static_cast<SQLULEN>(n - first));
+            for (SQLULEN r = 0; r < rows; ++r) {
+                textLengths[r] = value(reinterpret_cast<char*>(&texts[r * 32]), 32, first + static_cast<long>(r));
+                counts[r] = static_cast<double>(first + static_cast<long>(r));
+            }
+            SQLSetStmtAttr(st, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0);
+            if (!SQL_SUCCEEDED(SQLExecute(st))) state.SkipWithError("insert failed");
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        odbc.run("CREATE INDEX ON " + table + " (fr_value)");
+        odbc.run("CREATE INDEX ON " + table + " (fr_count)");
+        SQLEndTran(SQL_HANDLE_DBC, odbc.dbc, SQL_COMMIT);
+        SQLSetConnectAttr(odbc.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// The shared table filled once with the rows of field 7, for the reads.
+bool pgFilled() {
+    static const bool filled = [] {
+        pgEmpty();
+        ReposHeld<ProfileRepositoryDataAccess> p(pg().repository->createProfileRepositoryDataAccess());
+        return p && writeRows(p.get(), SharedFrequency, benchdb::rows(1000000));
+    }();
+    return filled;
+}
+
+void pgLibraryRead(benchmark::State& state) {
+    if (!pg().repository || !pgFilled()) return state.SkipWithError("no PostgreSQL rows");
+    ReposHeld<ProfileRepositoryDataAccess> p(pg().repository->createProfileRepositoryDataAccess());
+    long rows = 0;
+    for (auto _ : state) {
+        ReposDataAccessCursor* c = p->listFrequencyDistribution(kField, true, false, 0xFFFFFFFF);
+        if (!c) state.SkipWithError("the read failed");
+        for (rows = 0; c && c->next() == 1;) ++rows;
+        if (c) c->release();
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+
+void pgRawRead(benchmark::State& state) {
+    if (!pg().repository || !pgFilled()) return state.SkipWithError("no PostgreSQL rows");
+    Odbc odbc;
+    if (!odbc.dbc) return state.SkipWithError("no ODBC connection");
+    const std::string sql = "SELECT FR_VAL, FR_CNT, FR_MC, FLD_ID FROM " +
+                            pg().repository->connection()->getTableName("FRQDST", true, -1).str() +
+                            " WHERE FLD_ID=7 ORDER BY FR_CNT DESC";
+    struct Row {
+        std::string value, match;
+        long long count, field;
+    };
+    long rows = 0;
+    for (auto _ : state) {
+        std::vector<Row> held;
+        SQLHSTMT st;
+        SQLAllocHandle(SQL_HANDLE_STMT, odbc.dbc, &st);
+        SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+        char value[256], match[256];
+        SQLBIGINT count = 0, field = 0;
+        SQLLEN ind[4];
+        while (SQL_SUCCEEDED(SQLFetch(st))) {
+            SQLGetData(st, 1, SQL_C_CHAR, value, sizeof value, &ind[0]);
+            SQLGetData(st, 2, SQL_C_SBIGINT, &count, 0, &ind[1]);
+            SQLGetData(st, 3, SQL_C_CHAR, match, sizeof match, &ind[2]);
+            SQLGetData(st, 4, SQL_C_SBIGINT, &field, 0, &ind[3]);
+            held.push_back({ind[0] > 0 ? value : "", ind[2] > 0 ? match : "", count, field});
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        rows = static_cast<long>(held.size());
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+
 void reg(const char* name, void (*fn)(benchmark::State&, Writer), Writer w) {
     benchmark::RegisterBenchmark(name, fn, w)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
@@ -282,6 +430,13 @@ int main(int argc, char** argv) {
         reg("PgLib/FRQDST", pgLibraryWrite, SharedFrequency);
         benchmark::RegisterBenchmark("PgCopy", pgCopy)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
         pairs.push_back({"PostgreSQL bulk-path writer", "PgLib/FRQDST", "PgCopy"});
+        for (auto [name, fn] : {std::pair<const char*, void (*)(benchmark::State&)>{"PgLib/arrays", pgLibraryArrays},
+                                {"PgRaw/arrays", pgRawArrays},
+                                {"PgLib/read", pgLibraryRead},
+                                {"PgRaw/read", pgRawRead}})
+            benchmark::RegisterBenchmark(name, fn)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        pairs.push_back({"PostgreSQL per-field writer, arrays", "PgLib/arrays", "PgRaw/arrays"});
+        pairs.push_back({"PostgreSQL distribution read", "PgLib/read", "PgRaw/read"});
     }
     int result = bench::runPairs(argc, argv, "bench_distributions", pairs);
     if (pairs.size() > 6 && pg().repository) {
