@@ -150,14 +150,16 @@ void libraryRead(benchmark::State& state) {
     vqbGetConfigOptions("")->remove("BASE/REPOS_FREQ_CACHE_MAX");
 }
 
+// A row of a raw read, held in memory as the library's cursor holds it.
+struct Row {
+    std::string value, match;
+    long long count, field;
+};
+
 // The same rows stepped into memory with the SQLite C API.
 void rawRead(benchmark::State& state) {
     const long cap = state.range(0);
     sqlite3* db = benchdb::rawOpen(filledRepository());
-    struct Row {
-        std::string value, match;
-        long long count, field;
-    };
     long rows = 0;
     for (auto _ : state) {
         std::vector<Row> held;
@@ -369,10 +371,6 @@ void pgRawRead(benchmark::State& state) {
     const std::string sql = "SELECT FR_VAL, FR_CNT, FR_MC, FLD_ID FROM " +
                             pg().repository->connection()->getTableName("FRQDST", true, -1).str() +
                             " WHERE FLD_ID=7 ORDER BY FR_CNT DESC";
-    struct Row {
-        std::string value, match;
-        long long count, field;
-    };
     long rows = 0;
     for (auto _ : state) {
         std::vector<Row> held;
