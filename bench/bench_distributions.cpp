@@ -2,6 +2,8 @@
 // work done raw in the same run: SQLite prepared inserts in one transaction into the same tables
 // and indexes, a sqlite3_step loop into memory, and on PostgreSQL (REPOS_TEST_PG) psql \copy of
 // the same rows. REPOS_BENCH_ROWS sets the rows (default 1M).
+#include <sql.h>
+#include <sqlext.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,9 +12,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <sql.h>
-#include <sqlext.h>
 
 #include "bench_repos_support.h"
 #include "dacimpl.h"
@@ -41,16 +40,18 @@ std::string freshRepository() {
     return copy;
 }
 
-int value(char* out, size_t size, long i) { return std::snprintf(out, size, "value %ld", i * 7919 % 1000003); }
+int value(char* out, size_t size, long i) {
+    return std::snprintf(out, size, "value %ld", i * 7919 % 1000003);
+}
 
 // The three writers, and the frequency writer in a field's own table.
 enum Writer { SharedFrequency, FieldFrequency, Pattern, MatchCode };
 
 bool writeRows(ProfileRepositoryDataAccess* p, Writer w, long n) {
     char text[32];
-    bool ok = w == Pattern                ? p->beginPatternDistribution(1000)
-              : w == MatchCode            ? p->beginMatchCodeDistribution(1000)
-                                          : p->beginFrequencyDistribution(kField, w == SharedFrequency, 1000);
+    bool ok = w == Pattern     ? p->beginPatternDistribution(1000)
+              : w == MatchCode ? p->beginMatchCodeDistribution(1000)
+                               : p->beginFrequencyDistribution(kField, w == SharedFrequency, 1000);
     for (long i = 0; ok && i < n; ++i) {
         value(text, sizeof text, i);
         const VqbString v(text);
@@ -164,8 +165,8 @@ void rawRead(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<Row> held;
         sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db, "SELECT FR_VAL, FR_CNT, FR_MC, FLD_ID FROM FRQDST WHERE FLD_ID=? ORDER BY FR_CNT DESC", -1,
-                           &s, nullptr);
+        sqlite3_prepare_v2(db, "SELECT FR_VAL, FR_CNT, FR_MC, FLD_ID FROM FRQDST WHERE FLD_ID=? ORDER BY FR_CNT DESC",
+                           -1, &s, nullptr);
         sqlite3_bind_int(s, 1, kField);
         while ((cap == 0 || static_cast<long>(held.size()) < cap) && sqlite3_step(s) == SQLITE_ROW)
             held.push_back({reinterpret_cast<const char*>(sqlite3_column_text(s, 0)),
@@ -191,7 +192,8 @@ PgRepository& pg() {
         r.prefix = "bd" + std::to_string(getpid()) + "_";
         const VqbString where(std::getenv("REPOS_TEST_PG"));
         if (admin()->createRepository(where, VqbString(r.prefix)))
-            r.repository = static_cast<RepositoryImpl*>(admin()->connectRepository(where, VqbString(r.prefix), true, nullptr));
+            r.repository =
+                static_cast<RepositoryImpl*>(admin()->connectRepository(where, VqbString(r.prefix), true, nullptr));
         return r;
     }();
     return made;
@@ -313,7 +315,8 @@ void pgRawArrays(benchmark::State& state) {
         state.PauseTiming();
         odbc.run("DROP TABLE IF EXISTS " + table);
         state.ResumeTiming();
-        odbc.run("CREATE TABLE " + table + " (fr_value VARCHAR(255), fr_count DOUBLE PRECISION, fr_mcval VARCHAR(255))");
+        odbc.run("CREATE TABLE " + table +
+                 " (fr_value VARCHAR(255), fr_count DOUBLE PRECISION, fr_mcval VARCHAR(255))");
         SQLSetConnectAttr(odbc.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
         SQLHSTMT st;
         SQLAllocHandle(SQL_HANDLE_STMT, odbc.dbc, &st);

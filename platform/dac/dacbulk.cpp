@@ -128,7 +128,8 @@ bool serverColumnTypes(DacConnection* connection, const std::string& table, cons
     if (s) s->release();
     if (!rows) return false;
     std::map<std::string, std::string> byName;
-    while (rows->fetch() == DAC_FETCH_ROW) byName[rows->getValue(0).asString().str()] = rows->getValue(1).asString().str();
+    while (rows->fetch() == DAC_FETCH_ROW)
+        byName[rows->getValue(0).asString().str()] = rows->getValue(1).asString().str();
     rows->close();
     for (const std::string& name : names) {
         auto found = byName.find(name);
@@ -361,7 +362,8 @@ DacBulkLoader* dacOpenBulkLoader(DacConnection* connection, const VqbString& sel
         return nullptr;
     }
     try {
-        return new BulkLoader(connection, statement, head, markers, columns, batch, rowsPerInsert, dialect->columnArrays);
+        return new BulkLoader(connection, statement, head, markers, columns, batch, rowsPerInsert,
+                              dialect->columnArrays);
     } catch (const std::bad_alloc&) {
         statement->release();
         error = VqbString("out of memory opening a bulk load");

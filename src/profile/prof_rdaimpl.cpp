@@ -32,12 +32,14 @@ bool ProfileRDAImpl::WriterLevel::end(ReposDataAccess* connection, bool commit) 
 void ProfileRDAImpl::release() {
     for (Writer* writer : {&frequency_, &pattern_, &matchCode_}) {
         if (!writer->open) continue;
-        reposLog(getLogger(), 4, kSource, __LINE__, "A distribution writer was still open at release; its pending rows are dropped");
+        reposLog(getLogger(), 4, kSource, __LINE__,
+                 "A distribution writer was still open at release; its pending rows are dropped");
         closeWriter(*writer, false);
     }
     ruleLogStatement_.reset();
     if (ruleLogLevel_.isOpen()) {
-        reposLog(getLogger(), 4, kSource, __LINE__, "The business-rule log was still open at release; its rows are dropped");
+        reposLog(getLogger(), 4, kSource, __LINE__,
+                 "The business-rule log was still open at release; its rows are dropped");
         ruleLogLevel_.end(getConnection(), false);
     }
     BaseRDAImpl::release();

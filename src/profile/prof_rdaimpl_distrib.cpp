@@ -36,11 +36,17 @@ struct WriterLayout {
 
 // Indexed by ProfileRDAImpl::Layout; the rows come in column order.
 const WriterLayout kLayouts[] = {
-    {"FRQDST", false, "frequency", 4,
+    {"FRQDST",
+     false,
+     "frequency",
+     4,
      {{"FLD_ID", 2, 2, false}, {"FR_VAL", 4, 4, false}, {"FR_MC", 4, 4, false}, {"FR_CNT", 2, 2, false}}},
     {"FRQDST", true, "frequency", 3, {{"FR_VALUE", 4, 4, true}, {"FR_COUNT", 3, 3, false}, {"FR_MCVAL", 4, 4, false}}},
     {"PATDST", false, "pattern", 3, {{"FLD_ID", 2, 2, false}, {"PA_VALUE", 4, 4, false}, {"PA_COUNT2", 3, 2, false}}},
-    {"MCDIST", false, "match-code", 5,
+    {"MCDIST",
+     false,
+     "match-code",
+     5,
      {{"FLD_ID", 2, 2, false},
       {"MC_VALUE", 4, 4, false},
       {"MC_COUNT", 3, 2, false},
@@ -112,7 +118,8 @@ bool ProfileRDAImpl::beginWriter(Layout layout, int fieldId, int batchSize, int 
     const WriterLayout& kind = kLayouts[static_cast<int>(layout)];
     Writer& writer = writerOf(layout);
     if (writer.open) {
-        reposLog(getLogger(), 4, kSource, line, "The open %s distribution is ended without its pending rows", kind.what);
+        reposLog(getLogger(), 4, kSource, line, "The open %s distribution is ended without its pending rows",
+                 kind.what);
         closeWriter(writer, kLayouts[static_cast<int>(writer.layout)].ownTable);
     }
     const bool bulk = connection->supportsBulkLoad();
@@ -121,8 +128,7 @@ bool ProfileRDAImpl::beginWriter(Layout layout, int fieldId, int batchSize, int 
         if (bulk && other->open && other->bulk)
             return refuse(kSource, line,
                           VqbString("Another distribution of this object is being bulk-loaded: end it first"));
-    const VqbString base =
-        kind.ownTable ? VqbString::format("%s%d", kind.table, fieldId) : VqbString(kind.table);
+    const VqbString base = kind.ownTable ? VqbString::format("%s%d", kind.table, fieldId) : VqbString(kind.table);
     const int maxText = connection->getMaxTextLen();
     const ColumnSpecList columns = columnSpecs(kind, maxText);
     if (kind.ownTable && !connection->createTableFromColumns(base, columns)) return logFailure(kSource, line);
@@ -147,9 +153,8 @@ bool ProfileRDAImpl::beginWriter(Layout layout, int fieldId, int batchSize, int 
                           connection->getTableName(kind.table, true, kind.ownTable ? fieldId : -1).asCstr(),
                           names.asCstr(), markers.asCstr());
     // Only the frequency writer batches its statement; a size below 1 executes each row.
-    writer.batchSize = layout == Layout::SharedFrequency || layout == Layout::FieldFrequency
-                           ? (batchSize > 0 ? batchSize : 0)
-                           : 0;
+    writer.batchSize =
+        layout == Layout::SharedFrequency || layout == Layout::FieldFrequency ? (batchSize > 0 ? batchSize : 0) : 0;
     writer.statement.reset(writer.batchSize > 0 ? connection->createBulkStatement(sql, writer.batchSize)
                                                 : connection->createStatement(sql));
     bool ok = writer.statement != nullptr;
@@ -186,7 +191,8 @@ bool ProfileRDAImpl::addRow(Layout layout, const VqbDatavar* values, int line) {
     const bool arrays = writer.batchSize > 0;
     bool ok = true;
     for (int i = 0; ok && i < kind.columns; ++i)
-        ok = arrays ? statement->setParameterBulk(i, writer.rowsInBatch, values[i]) : statement->setParameter(i, values[i]);
+        ok = arrays ? statement->setParameterBulk(i, writer.rowsInBatch, values[i])
+                    : statement->setParameter(i, values[i]);
     bool executed = false;
     if (ok && (!arrays || ++writer.rowsInBatch >= writer.batchSize)) {
         executed = true;
@@ -270,8 +276,9 @@ bool ProfileRDAImpl::beginMatchCodeDistribution(int batchSize) try {
 bool ProfileRDAImpl::addFrequencyValue(int fieldId, const VqbString& value, const VqbString& matchValue,
                                        int64_t count) try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    const Layout layout = frequency_.open ? frequency_.layout
-                                          : sharedFrequencyTable_ ? Layout::SharedFrequency : Layout::FieldFrequency;
+    const Layout layout = frequency_.open         ? frequency_.layout
+                          : sharedFrequencyTable_ ? Layout::SharedFrequency
+                                                  : Layout::FieldFrequency;
     VqbDatavar kept(value);
     const int max = getConnection()->getMaxTextLen();
     // A longer value would be refused and end the sequence: it is cut at a character boundary.
@@ -315,10 +322,10 @@ bool ProfileRDAImpl::addMatchCodeValue(int fieldId, const VqbString& frequencyVa
 }
 
 bool ProfileRDAImpl::endFrequencyDistribution(int) try {
-    return checkConnection(kSource, __LINE__) &&
-           endWriter(frequency_.open ? frequency_.layout
-                                     : sharedFrequencyTable_ ? Layout::SharedFrequency : Layout::FieldFrequency,
-                     __LINE__);
+    return checkConnection(kSource, __LINE__) && endWriter(frequency_.open         ? frequency_.layout
+                                                           : sharedFrequencyTable_ ? Layout::SharedFrequency
+                                                                                   : Layout::FieldFrequency,
+                                                           __LINE__);
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -351,7 +358,8 @@ BaseRDAImpl::Sql ProfileRDAImpl::frequencyRead(uint32_t fieldId, bool sharedTabl
                                                const char* ownColumns) {
     const VqbString table = frequencyTable(fieldId, sharedTable);
     if (!sharedTable) return Sql(VqbString::format("SELECT %s FROM %s", ownColumns, table.asCstr()));
-    return Sql(VqbString::format("SELECT %s FROM %s WHERE FLD_ID=?", sharedColumns, table.asCstr()), {idValue(fieldId)});
+    return Sql(VqbString::format("SELECT %s FROM %s WHERE FLD_ID=?", sharedColumns, table.asCstr()),
+               {idValue(fieldId)});
 }
 
 // The values of the kept field's distribution that the other field lacks, with their counts; the
@@ -373,13 +381,15 @@ ReposDataAccessCursor* ProfileRDAImpl::listFrequencyDistribution(uint32_t fieldI
         if (matchDefinitionId != kAllDefinitions) sql.where("MC_ID", idValue(matchDefinitionId));
         sql.append(" ORDER BY MC_COUNT DESC");
     } else {
-        sql = frequencyRead(fieldId, sharedTable, "FR_VAL, FR_CNT, FR_MC, FLD_ID",
-                            VqbString::format("FR_VALUE, FR_COUNT, FR_MCVAL, %d", static_cast<int32_t>(fieldId)).asCstr());
+        sql = frequencyRead(
+            fieldId, sharedTable, "FR_VAL, FR_CNT, FR_MC, FLD_ID",
+            VqbString::format("FR_VALUE, FR_COUNT, FR_MCVAL, %d", static_cast<int32_t>(fieldId)).asCstr());
         sql.append(sharedTable ? " ORDER BY FR_CNT DESC" : " ORDER BY FR_COUNT DESC");
     }
     // The cap keeps the most frequent values; absent, not a number or below 1 it keeps them all.
     int64_t cap = 0;
-    if (!configNumber("BASE/REPOS_FREQ_CACHE_MAX", cap) || cap < 1 || cap > std::numeric_limits<unsigned>::max()) cap = 0;
+    if (!configNumber("BASE/REPOS_FREQ_CACHE_MAX", cap) || cap < 1 || cap > std::numeric_limits<unsigned>::max())
+        cap = 0;
     return select(kSource, __LINE__, sql, static_cast<unsigned>(cap));
 } catch (...) {
     return caught(__LINE__, nullptr);
@@ -407,11 +417,11 @@ ReposDataAccessCursor* ProfileRDAImpl::listFrequencyIntersection(uint32_t firstF
                                     table.asCstr(), table.asCstr()),
                   {idValue(firstFieldId), idValue(secondFieldId)});
     } else {
-        sql = Sql(VqbString::format("SELECT a.FR_VALUE, a.FR_COUNT, a.FR_MCVAL, %d, b.FR_VALUE, b.FR_COUNT, "
-                                    "b.FR_MCVAL, %d FROM %s a, %s b WHERE a.FR_VALUE=b.FR_VALUE ORDER BY a.FR_VALUE",
-                                    static_cast<int32_t>(firstFieldId), static_cast<int32_t>(secondFieldId),
-                                    frequencyTable(firstFieldId, false).asCstr(),
-                                    frequencyTable(secondFieldId, false).asCstr()));
+        sql = Sql(VqbString::format(
+            "SELECT a.FR_VALUE, a.FR_COUNT, a.FR_MCVAL, %d, b.FR_VALUE, b.FR_COUNT, "
+            "b.FR_MCVAL, %d FROM %s a, %s b WHERE a.FR_VALUE=b.FR_VALUE ORDER BY a.FR_VALUE",
+            static_cast<int32_t>(firstFieldId), static_cast<int32_t>(secondFieldId),
+            frequencyTable(firstFieldId, false).asCstr(), frequencyTable(secondFieldId, false).asCstr()));
     }
     return select(kSource, __LINE__, sql);
 } catch (...) {
@@ -427,10 +437,11 @@ ReposDataAccessCursor* ProfileRDAImpl::listFrequencyDifference(uint32_t firstFie
         const VqbString table = tableName("MCDIST");
         const bool oneDefinition = matchDefinitionId != kAllDefinitions;
         const char* definition = oneDefinition ? " AND MC_ID=?" : "";
-        Sql sql(VqbString::format("SELECT A.FR_VAL, A.MC_COUNT, B.MC_COUNT FROM (SELECT * FROM %s WHERE FLD_ID=?%s) A "
-                                  "LEFT OUTER JOIN (SELECT * FROM %s WHERE FLD_ID=?%s) B ON A.MC_VALUE=B.MC_VALUE AND "
-                                  "A.MC_ID=B.MC_ID WHERE B.MC_COUNT IS NULL",
-                                  table.asCstr(), definition, table.asCstr(), definition));
+        Sql sql(
+            VqbString::format("SELECT A.FR_VAL, A.MC_COUNT, B.MC_COUNT FROM (SELECT * FROM %s WHERE FLD_ID=?%s) A "
+                              "LEFT OUTER JOIN (SELECT * FROM %s WHERE FLD_ID=?%s) B ON A.MC_VALUE=B.MC_VALUE AND "
+                              "A.MC_ID=B.MC_ID WHERE B.MC_COUNT IS NULL",
+                              table.asCstr(), definition, table.asCstr(), definition));
         sql.bind(idValue(firstFieldId));
         if (oneDefinition) sql.bind(idValue(matchDefinitionId));
         sql.bind(idValue(secondFieldId));
@@ -524,9 +535,9 @@ bool ProfileRDAImpl::getFrequencyJoinStatistics(uint32_t leftFieldId, uint32_t r
 
 bool ProfileRDAImpl::getFrequencyOverlapStatistics(uint32_t firstFieldId, uint32_t secondFieldId, bool matchCodes,
                                                    uint32_t, bool sharedTable, uint32_t* firstValues,
-                                                   uint32_t* firstTotal, uint32_t* secondValues,
-                                                   uint32_t* secondTotal, uint32_t* commonValues,
-                                                   uint32_t* firstCommonTotal, uint32_t* secondCommonTotal) try {
+                                                   uint32_t* firstTotal, uint32_t* secondValues, uint32_t* secondTotal,
+                                                   uint32_t* commonValues, uint32_t* firstCommonTotal,
+                                                   uint32_t* secondCommonTotal) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     auto fieldTotals = [&](uint32_t fieldId) {
         if (matchCodes)
@@ -550,18 +561,18 @@ bool ProfileRDAImpl::getFrequencyOverlapStatistics(uint32_t firstFieldId, uint32
                                        table.asCstr(), table.asCstr()),
                      {idValue(firstFieldId), idValue(secondFieldId)});
     } else {
-        common = Sql(VqbString::format("SELECT COUNT(*), SUM(a.FR_COUNT), SUM(b.FR_COUNT) FROM %s a, %s b WHERE "
-                                       "a.FR_VALUE=b.FR_VALUE",
-                                       frequencyTable(firstFieldId, false).asCstr(),
-                                       frequencyTable(secondFieldId, false).asCstr()));
+        common = Sql(VqbString::format(
+            "SELECT COUNT(*), SUM(a.FR_COUNT), SUM(b.FR_COUNT) FROM %s a, %s b WHERE "
+            "a.FR_VALUE=b.FR_VALUE",
+            frequencyTable(firstFieldId, false).asCstr(), frequencyTable(secondFieldId, false).asCstr()));
     }
     int64_t totals[7];
     if (!readTotals(select(kSource, __LINE__, fieldTotals(firstFieldId), 1), totals, 2) ||
         !readTotals(select(kSource, __LINE__, fieldTotals(secondFieldId), 1), totals + 2, 2) ||
         !readTotals(select(kSource, __LINE__, common, 1), totals + 4, 3))
         return false;
-    uint32_t* outs[] = {firstValues, firstTotal, secondValues, secondTotal, commonValues, firstCommonTotal,
-                        secondCommonTotal};
+    uint32_t* outs[] = {firstValues,  firstTotal,       secondValues,     secondTotal,
+                        commonValues, firstCommonTotal, secondCommonTotal};
     for (int i = 0; i < 7; ++i) put(outs[i], totals[i]);
     return true;
 } catch (...) {
@@ -592,8 +603,8 @@ bool ProfileRDAImpl::getFrequencyTotal(uint32_t fieldId, bool sharedTable, int64
 
 bool ProfileRDAImpl::getPatternValueCount(uint32_t fieldId, uint32_t* rows) try {
     int64_t count = 0;
-    if (lookupInt(kSource, __LINE__, Sql(onTable("SELECT COUNT(FLD_ID) FROM", "PATDST", " WHERE FLD_ID=?"),
-                                         {idValue(fieldId)}),
+    if (lookupInt(kSource, __LINE__,
+                  Sql(onTable("SELECT COUNT(FLD_ID) FROM", "PATDST", " WHERE FLD_ID=?"), {idValue(fieldId)}),
                   count) != Lookup::Found)
         return false;
     put(rows, count);

@@ -10,7 +10,9 @@ const ReposRowRead kMatchById = {"MATCH", {"MC_ID"}, nullptr};
 const ReposRowRead kMatchBySettings = {"MATCH", {"MC_DEF", "MC_SENS", "MC_LOC"}, nullptr};
 const ReposRowRead kTextFileInfos = {"TFINF", {}, nullptr};
 
-const char* yesNo(bool flag) { return flag ? "Y" : "N"; }
+const char* yesNo(bool flag) {
+    return flag ? "Y" : "N";
+}
 
 }  // namespace
 
@@ -24,10 +26,11 @@ bool ProfileRDAImpl::addMatchDefinition(const VqbString& definition, const VqbSt
     uint32_t found = 0;
     const bool done = exclusively(kSource, __LINE__, [&] {
         VqbDatavar existing;
-        Lookup lookedUp = lookup(kSource, __LINE__,
-                                 Sql(onTable("SELECT MC_ID FROM", "MATCH", " WHERE MC_DEF=? AND MC_SENS=? AND MC_LOC=?"),
-                                     {definition, sensitive, locale}),
-                                 &existing);
+        Lookup lookedUp =
+            lookup(kSource, __LINE__,
+                   Sql(onTable("SELECT MC_ID FROM", "MATCH", " WHERE MC_DEF=? AND MC_SENS=? AND MC_LOC=?"),
+                       {definition, sensitive, locale}),
+                   &existing);
         if (lookedUp == Lookup::Found) found = static_cast<uint32_t>(existing.asInt64());
         if (lookedUp != Lookup::Missing) return lookedUp == Lookup::Found;
         return insertKeyed(kSource, __LINE__, "MATCH",
@@ -58,10 +61,9 @@ ReposDataAccessCursor* ProfileRDAImpl::getMatchDefinitionBySettings(const VqbStr
     return caught(__LINE__, nullptr);
 }
 
-bool ProfileRDAImpl::addTextFileInfo(const VqbString& tableName, const VqbString& fileName,
-                                     const VqbString& delimiter, const VqbString& textQualifier, int rowsSkipped,
-                                     int recordWidth, int maximumRows, bool truncate, int endOfLine, int encoding,
-                                     bool useByteOrderMark) try {
+bool ProfileRDAImpl::addTextFileInfo(const VqbString& tableName, const VqbString& fileName, const VqbString& delimiter,
+                                     const VqbString& textQualifier, int rowsSkipped, int recordWidth, int maximumRows,
+                                     bool truncate, int endOfLine, int encoding, bool useByteOrderMark) try {
     return run(kSource, __LINE__,
                Sql(onTable("INSERT INTO", "TFINF",
                            " (TBL_NM, TF_FN, TF_DLIM, TF_TQ, TF_SROWS, TF_RWID, TF_MROWS, TF_TRUNC, TF_EOL, TF_ENC, "
@@ -89,10 +91,10 @@ ReposDataAccessCursor* ProfileRDAImpl::listTextFileInfos() try {
 }
 
 ReposDataAccessCursor* ProfileRDAImpl::listTextFileFields(const VqbString& tableName) try {
-    return select(kSource, __LINE__,
-                  Sql(onTable("SELECT TFF_FN, TFF_TYPE, TFF_LEN, TFF_SPOS FROM", "TFFINF",
-                              " WHERE TBL_NM=? ORDER BY TFF_ORD"),
-                      {tableName}));
+    return select(
+        kSource, __LINE__,
+        Sql(onTable("SELECT TFF_FN, TFF_TYPE, TFF_LEN, TFF_SPOS FROM", "TFFINF", " WHERE TBL_NM=? ORDER BY TFF_ORD"),
+            {tableName}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "prof_rdaimpl.h"
@@ -32,7 +32,9 @@ const Path kPaths[] = {
     {Place::Postgres, "", "PostgresBulk"}, {Place::Postgres, "1", "PostgresArrays"},
 };
 
-void PrintTo(const Path& path, std::ostream* os) { *os << path.name; }
+void PrintTo(const Path& path, std::ostream* os) {
+    *os << path.name;
+}
 
 using Counts = std::map<std::string, int64_t>;  // value -> count; "<null>" for a null value
 
@@ -224,8 +226,8 @@ TEST_P(Distributions, ReadsAndComparisonsMatchAnIndependentModel) {
         for (const auto& [v, n] : common) commonA += n, commonB += b[v];
         for (const auto& [v, n] : onlyB) onlyBSum += n;
         uint32_t o[7] = {};
-        ASSERT_TRUE(profile_->getFrequencyOverlapStatistics(fa, fb, false, 0, shared, &o[0], &o[1], &o[2], &o[3],
-                                                            &o[4], &o[5], &o[6]));
+        ASSERT_TRUE(profile_->getFrequencyOverlapStatistics(fa, fb, false, 0, shared, &o[0], &o[1], &o[2], &o[3], &o[4],
+                                                            &o[5], &o[6]));
         EXPECT_EQ(std::vector<uint32_t>(o, o + 7),
                   (std::vector<uint32_t>{uint32_t(a.size()), uint32_t(sumA), uint32_t(b.size()), uint32_t(sumB),
                                          uint32_t(common.size()), uint32_t(commonA), uint32_t(commonB)}));
@@ -236,7 +238,8 @@ TEST_P(Distributions, ReadsAndComparisonsMatchAnIndependentModel) {
                       (std::vector<uint32_t>{uint32_t(a.size()), uint32_t(sumA), uint32_t(common.size()),
                                              uint32_t(commonA), uint32_t(commonB)}));
             ASSERT_TRUE(profile_->getFrequencyRightOnlyStatistics(fa, fb, &r[0], &r[1]));
-            EXPECT_EQ(std::vector<uint32_t>(r, r + 2), (std::vector<uint32_t>{uint32_t(onlyB.size()), uint32_t(onlyBSum)}));
+            EXPECT_EQ(std::vector<uint32_t>(r, r + 2),
+                      (std::vector<uint32_t>{uint32_t(onlyB.size()), uint32_t(onlyBSum)}));
             // No rows: true for the right-only count, false for the join; both write zeros.
             ASSERT_TRUE(profile_->getFrequencyRightOnlyStatistics(fa, 999, &r[0], &r[1]));
             EXPECT_FALSE(profile_->getFrequencyJoinStatistics(998, 999, &j[0], &j[1], &j[2], &j[3], &j[4]));
@@ -277,7 +280,7 @@ TEST_P(Distributions, PatternAndMatchCodeWritersAndTheirReads) {
         const char* code;
         int64_t count;
         uint32_t definition;
-    } codes[] = {{5, "Smith", "SMT", 4, 7}, {5, "Smyth", "SMT", 2, 7}, {5, "Jones", "JNS", 3, 7},
+    } codes[] = {{5, "Smith", "SMT", 4, 7}, {5, "Smyth", "SMT", 2, 7},     {5, "Jones", "JNS", 3, 7},
                  {6, "Smith", "SMT", 9, 7}, {5, "O'Neil", "ONL", 1, none}, {6, "Oneil", "ONL", 5, none}};
     ASSERT_TRUE(profile_->beginMatchCodeDistribution(-3));
     for (const auto& c : codes)
@@ -301,8 +304,8 @@ TEST_P(Distributions, PatternAndMatchCodeWritersAndTheirReads) {
               std::vector<std::string>{"Jones"});
     EXPECT_EQ(take(profile_->listFrequencyIntersection(5, 6, true, true, none)).size(), 3u);
     uint32_t o[7] = {};
-    ASSERT_TRUE(profile_->getFrequencyOverlapStatistics(5, 6, true, 0, true, &o[0], &o[1], &o[2], &o[3], &o[4], &o[5],
-                                                        &o[6]));
+    ASSERT_TRUE(
+        profile_->getFrequencyOverlapStatistics(5, 6, true, 0, true, &o[0], &o[1], &o[2], &o[3], &o[4], &o[5], &o[6]));
     EXPECT_EQ(std::vector<uint32_t>(o, o + 7), (std::vector<uint32_t>{3, 10, 2, 14, 2, 7, 14}));
 
     ASSERT_TRUE(profile_->deleteMatchCodeDistribution(5));
@@ -353,9 +356,9 @@ TEST_P(Distributions, ReleaseWithAnOpenWriterLeavesTheConnectionSound) {
     EXPECT_FALSE(db_->isInTransaction());
     // The connection's next commit is a real one.
     ASSERT_TRUE(db_->beginTransaction(false));
-    ASSERT_TRUE(db_->paramExec("INSERT INTO " + db_->getTableName("KEYVAL", true, -1).str() +
-                                   " (V_KEY, V_VALUE) VALUES ('after', 'release')",
-                               nullptr, 0));
+    ASSERT_TRUE(db_->paramExec(
+        "INSERT INTO " + db_->getTableName("KEYVAL", true, -1).str() + " (V_KEY, V_VALUE) VALUES ('after', 'release')",
+        nullptr, 0));
     ASSERT_TRUE(db_->endTransaction(true));
     if (GetParam().place != Place::Postgres) {
         RawDb reopened(repo_->file());
@@ -366,7 +369,9 @@ TEST_P(Distributions, ReleaseWithAnOpenWriterLeavesTheConnectionSound) {
     }
 }
 
-std::string pathName(const ::testing::TestParamInfo<Path>& info) { return info.param.name; }
+std::string pathName(const ::testing::TestParamInfo<Path>& info) {
+    return info.param.name;
+}
 INSTANTIATE_TEST_SUITE_P(Paths, Distributions, ::testing::ValuesIn(kPaths), pathName);
 INSTANTIATE_TEST_SUITE_P(Paths, ArrayBatches, ::testing::Values(kPaths[3], kPaths[5]), pathName);
 
@@ -403,8 +408,13 @@ TEST(Utf8Cut, KeepsWholeCharactersWithinTheBytes) {
         size_t max;
         size_t kept;
     } cases[] = {
-        {"abc", 5, 3},          {"abc", 2, 2},           {"a\xC3\xA9", 2, 1}, {"a\xC3\xA9", 3, 3},
-        {"\xE2\x82\xAC", 2, 0}, {"\xF0\x9F\x98\x80x", 4, 4}, {"\xF0\x9F\x98\x80x", 3, 0},
+        {"abc", 5, 3},
+        {"abc", 2, 2},
+        {"a\xC3\xA9", 2, 1},
+        {"a\xC3\xA9", 3, 3},
+        {"\xE2\x82\xAC", 2, 0},
+        {"\xF0\x9F\x98\x80x", 4, 4},
+        {"\xF0\x9F\x98\x80x", 3, 0},
         {"\x80\x80\x80\x80\x80", 4, 4},  // malformed: cut where asked
     };
     for (const auto& c : cases)

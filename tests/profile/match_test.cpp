@@ -30,7 +30,7 @@ TEST_P(MatchAndLayouts, DefinitionsAreFoundOrAddedOnce) {
         bool ok;
         int sameAs;  // index of the earlier case whose id this one gets; -1: a new id
     } cases[] = {
-        {"Name", "85", "ENUSA", true, -1}, {"Name", "85", "ENUSA", true, 0}, {"Name", "85", "ENGBR", true, -1},
+        {"Name", "85", "ENUSA", true, -1}, {"Name", "85", "ENUSA", true, 0},  {"Name", "85", "ENGBR", true, -1},
         {"Name", "70", "ENUSA", true, -1}, {"It's", "85", "ENUSA", true, -1}, {"Name", "high", "ENUSA", false, -1},
         {"Name", "", "ENUSA", false, -1},
     };
@@ -68,13 +68,14 @@ TEST_P(MatchAndLayouts, TextFileLayoutsAreReplacedWhole) {
         if (round == 0) {
             ASSERT_TRUE(profile_->addTextFileField("orders.txt", "gone", "STRING", 5, 21, 3));
         }
-        EXPECT_EQ(take(profile_->listTextFileFields("orders.txt")),
-                  round == 0 ? Rows({{"id", "INTEGER", "8", "1"}, {"amount", "REAL", "12", "9"},
-                                     {"gone", "STRING", "5", "21"}})
-                             : Rows({{"id", "INTEGER", "8", "1"}, {"amount", "REAL", "12", "9"}}));
+        EXPECT_EQ(
+            take(profile_->listTextFileFields("orders.txt")),
+            round == 0
+                ? Rows({{"id", "INTEGER", "8", "1"}, {"amount", "REAL", "12", "9"}, {"gone", "STRING", "5", "21"}})
+                : Rows({{"id", "INTEGER", "8", "1"}, {"amount", "REAL", "12", "9"}}));
         EXPECT_EQ(take(profile_->listTextFileInfos()),
-                  Rows({{"orders.txt", "/data/orders.txt", ",", "'", "1", width, "0", round ? "Y" : "N", "10",
-                         "65001", round ? "N" : "Y"}}));
+                  Rows({{"orders.txt", "/data/orders.txt", ",", "'", "1", width, "0", round ? "Y" : "N", "10", "65001",
+                         round ? "N" : "Y"}}));
     }
     // Both tables or neither: a refused delete keeps the layout.
     ASSERT_TRUE(repo_->refuse(Refused::Delete, "TFINF"));
