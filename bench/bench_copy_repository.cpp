@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_db_support.h"
+#include "bench_repos_support.h"
 #include "repadmimpl.h"
 #include "repositoryimpl.h"
 #include "vqbconfig.h"
@@ -22,20 +22,8 @@ long copyRows() {
     return n > 0 ? n : benchdb::rows(1000000);
 }
 
-benchdb::ScratchDir& scratch() {
-    static benchdb::ScratchDir dir;
-    return dir;
-}
-
-RepositoryAdminImpl* admin() {
-    static RepositoryAdminImpl* admin = [] {
-        vqbGetConfigOptions("")->set("REPOS/TABLE_LIST_PATH", scratch().file("").c_str());
-        // The copy reports every statement; the benchmark measures the copy, not the log.
-        vqlogSetLevel("VQ", 5);
-        return static_cast<RepositoryAdminImpl*>(createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr));
-    }();
-    return admin;
-}
+using benchdb::admin;
+using benchdb::scratch;
 
 std::vector<std::string> strings(sqlite3* db, const std::string& sql) {
     std::vector<std::string> out;

@@ -139,6 +139,7 @@ const MessageDef kMessages[] = {
     {VQB_MOD_MONADMIN, 924, "A field of that name already exists."},
     {VQB_MOD_MONADMIN, 1356, "An object of that name already exists."},
     {VQB_MOD_MONADMIN, 1385, "An object of that name already exists."},
+    {VQB_MOD_PROFILE, 29, "Out of memory while shortening a distribution value to the longest text stored."},
 };
 
 }  // namespace

@@ -127,6 +127,23 @@ long VqbString::findChar(char c, size_t startChar) const {
     return pos == std::string::npos ? -1 : static_cast<long>(charIndex(text_, pos));
 }
 
+size_t vqbUtf8Cut(const char* text, size_t bytes, size_t maxBytes) {
+    if (bytes <= maxBytes) return bytes;
+    auto continues = [text](size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    // A character is at most four bytes: a boundary lies within three bytes before maxBytes.
+    const size_t lowest = maxBytes >= 3 ? maxBytes - 3 : 0;
+    for (size_t cut = maxBytes; cut >= lowest; --cut) {
+        if (!continues(cut)) return cut;
+        if (cut == 0) break;
+    }
+    return maxBytes;
+}
+
+VqbString VqbString::leftBytes(size_t maxBytes) const {
+    if (text_.size() <= maxBytes) return *this;
+    return VqbString(text_.data(), vqbUtf8Cut(text_.data(), text_.size(), maxBytes));
+}
+
 VqbString VqbString::mid(size_t startChar, size_t count) const {
     size_t from = byteOffset(text_, startChar);
     size_t to = (count == std::string::npos) ? text_.size() : from + byteOffset(text_.substr(from), count);

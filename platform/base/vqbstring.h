@@ -46,6 +46,8 @@ public:
     // Characters [start, start+count); never cuts a multi-byte character.
     VqbString mid(size_t startChar, size_t count = std::string::npos) const;
     VqbString left(size_t count) const { return mid(0, count); }
+    // The longest prefix of whole characters that fits in maxBytes bytes.
+    VqbString leftBytes(size_t maxBytes) const;
 
     VqbString& trim();
     VqbString trimmed() const;
@@ -82,6 +84,10 @@ private:
 // printf-style formatting done by our own formatter: %S and %s both take narrow C text
 // (const char*); a null pointer is written as "(null)". Supports flags, width, precision,
 // the length modifiers h, hh, l, ll, z, j, t and the conversions d i u o x X c s S f F e E g G p %.
+// The bytes of the longest prefix of text (bytes long) that ends on a character boundary within
+// maxBytes; a malformed sequence is cut at maxBytes itself.
+size_t vqbUtf8Cut(const char* text, size_t bytes, size_t maxBytes);
+
 void vqbStringFormat(VqbString& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void vqbStringFormatV(VqbString& out, const char* fmt, va_list args);
 std::string vqbFormatV(const char* fmt, va_list args);

@@ -66,6 +66,7 @@ struct DacDialect {
     bool indexSchemaOnIndex;    // CREATE INDEX "s"."i" ON "t" (SQLite) or "i" ON "s"."t"
     int multiRowInsert;         // most rows of one INSERT of the bulk loader; 0: arrays instead
     int maxParameters;          // most markers of one statement
+    bool columnArrays;          // the bulk loader sends a batch as one array parameter per column
 };
 const DacDialect* dacDialect(DacDialectId id);
 
@@ -98,8 +99,11 @@ DacBulkLoader* dacOpenBulkLoader(DacConnection* connection, const VqbString& sel
                                  const DacDialect* dialect, VqbString& error);
 // Parses "SELECT a, "b" FROM s."t"" into "INSERT INTO s."t" (a, "b") VALUES " and the markers
 // of one row ("?, ?").
+// table (when given) receives the table as written, names (when given) the column names as a DBMS
+// that folds unquoted names to lower case stores them.
 bool dacBulkInsertText(const std::string& selectText, const char* quote, std::string& head, std::string& rowMarkers,
-                       int& columns, std::string& error);
+                       int& columns, std::string& error, std::string* table = nullptr,
+                       std::vector<std::string>* names = nullptr);
 
 // Drivers. Each answers a connection or null with the reason in error.
 DacConnection* dacSqliteConnect(const DacConnText& text, const DacOptions& options, const DacSecrets& secrets,

@@ -5,13 +5,14 @@ namespace {
 
 const DacDialect dialects[] = {
     // id, quote, type names by code (0 unused), unbounded text, longest VARCHAR, add column,
-    // index schema, rows per bulk INSERT (the in-process SQLite loops over single rows), markers
+    // index schema, rows per bulk INSERT (the in-process SQLite loops over single rows), markers,
+    // batches as column arrays
     {DAC_DIALECT_GENERIC, "\"", {"", "VARCHAR(%d)", "BIGINT", "DOUBLE PRECISION", "VARCHAR(%d)", "DOUBLE PRECISION"},
-     "CLOB", 32000, "ADD", false, 0, 0},
+     "CLOB", 32000, "ADD", false, 0, 0, false},
     {DAC_DIALECT_POSTGRESQL, "\"", {"", "VARCHAR(%d)", "BIGINT", "DOUBLE PRECISION", "VARCHAR(%d)", "DOUBLE PRECISION"},
-     "TEXT", 10485760, "ADD COLUMN", false, 500, 65535},
+     "TEXT", 10485760, "ADD COLUMN", false, 500, 65535, true},
     {DAC_DIALECT_SQLITE, "\"", {"", "VARCHAR(%d)", "INTEGER", "REAL", "VARCHAR(%d)", "REAL"}, "TEXT", 1000000000,
-     "ADD COLUMN", true, 0, 0},
+     "ADD COLUMN", true, 0, 0, false},
 };
 
 VqbString typeTextFor(const DacDialect* d, int type, int length) {

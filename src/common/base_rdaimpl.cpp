@@ -12,6 +12,7 @@
 #include "repos_held.h"
 #include "repos_reasons.h"
 #include "reposlog.h"
+#include "vqbconfig.h"
 #include "vqbmessage.h"
 
 namespace {
@@ -571,4 +572,14 @@ bool BaseRDAImpl::runPrepared(const char* source, int line, const Sql& sql, cons
     if (!statement) return false;
     if (statement->execute()) return true;
     return refuse(source, line, statement->getErrorMessage());
+}
+bool BaseRDAImpl::configNumber(const char* key, int64_t& out) {
+    VqbConfigOptions* options = vqbGetConfigOptions("");
+    VqbString text;
+    if (!options || !options->get(VqbString(key), text)) return false;
+    bool error = false;
+    int64_t value = text.asInt64(&error);
+    if (error) return false;
+    out = value;
+    return true;
 }

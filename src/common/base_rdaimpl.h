@@ -307,6 +307,10 @@ protected:
     // count new ids from the counter of the key in one reservation: first, first + 1, ...
     bool nextIds(const char* source, int line, const char* key, int count, uint32_t& first);
 
+    // A whole number of the configuration's default section, read anew on every call: false (out
+    // untouched) when the options are unavailable, the key is absent or its value is no whole number.
+    static bool configNumber(const char* key, int64_t& out);
+
 private:
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {

@@ -355,7 +355,10 @@ bool RDA_DAC::bulkLoadRow_INT(const RDA_Params& values) {
         if (value.getType() == VQB_TYPE_STRING && maxTextLen_ > 0 &&
             value.asString().cStrSize() > static_cast<size_t>(maxTextLen_)) {
             VqbString reference;
-            if (!putBigString_INT(value.asString(), &reference, nullptr)) return false;
+            if (!putBigString_INT(value.asString(), &reference, nullptr)) {
+                closeBulkLoader();
+                return false;
+            }
             value = VqbDatavar(reference);
         }
         ok = bulkLoader_->setValue(i, value);

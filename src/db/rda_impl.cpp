@@ -1,5 +1,6 @@
 #include "rda_impl.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -72,14 +73,11 @@ bool RDA_BigString::parse(const VqbString& text, uint32_t* id) {
 VqbString RDA_BigString::format(uint32_t id) { return VqbString::format("%s%u%s", kPrefix, id, kSuffix); }
 
 size_t RDA_BigString::chunkBytes(const char* text, size_t bytes, size_t limit) {
-    size_t taken = 0;
-    while (taken < bytes && (taken < limit || taken == 0)) {
-        size_t step = np_uchar_seek(text + taken);
-        if (step == 0) step = 1;  // an embedded zero byte is still one byte of the text
-        if (taken + step > bytes) step = bytes - taken;
-        taken += step;
-    }
-    return taken;
+    size_t taken = vqbUtf8Cut(text, bytes, limit);
+    if (taken > 0 || bytes == 0) return taken;
+    // A first character longer than the limit still makes a chunk of its own.
+    taken = np_uchar_seek(text);
+    return taken == 0 ? 1 : std::min(taken, bytes);
 }
 
 // ---- connection: set-up, lock and helpers

@@ -77,8 +77,8 @@ inline bool hasPrefix(const VqbString& text) { return hasPrefix(text.asCstr(), t
 // True for a whole reference text (prefix, 1 to 10 digits of a 32-bit id, suffix, nothing more).
 bool parse(const VqbString& text, uint32_t* id);
 VqbString format(uint32_t id);
-// Bytes of the next chunk: whole UTF-8 characters taken while the bytes taken so far are below
-// limit (at least one character; the whole text when it ends first).
+// Bytes of the next chunk: the whole UTF-8 characters that fit in limit bytes (at least one
+// character; the whole text when it ends first).
 size_t chunkBytes(const char* text, size_t bytes, size_t limit);
 }  // namespace RDA_BigString
 

@@ -12,6 +12,8 @@
 class ProfileRDAImpl : public BaseRDAImpl, public ProfileRepositoryDataAccess {
 public:
     explicit ProfileRDAImpl(ReposDataAccess* connection);
+    // Ends what the writers left open, then the object.
+    void release() override;
 
     bool addMatchDefinition(const VqbString& definition, const VqbString& sensitivity, const VqbString& locale,
                             uint32_t* id) override;
@@ -347,16 +349,53 @@ private:
     // first when order is 1.
     ReposDataAccessCursor* notes(int line, const NoteTable& kind, uint32_t ownerId, char type, uint32_t order);
 
-    // Writers: the open insert of each distribution kind and of the business-rule log, which
-    // stay open between a begin and its end.
-    ReposHeld<ReposDataAccessStatement> frequencyStatement_;
-    int32_t frequencyRowsInBatch_ = 0;
-    int32_t frequencyBatchSize_ = 0;
-    ReposHeld<ReposDataAccessStatement> patternStatement_;
-    ReposHeld<ReposDataAccessStatement> matchCodeStatement_;
-    ReposHeld<ReposDataAccessStatement> ruleLogStatement_;
+
+    // A transaction level a writer opened on the connection, remembered so that it is ended exactly
+    // once: by the writer's end, by its failure or by release.
+    class WriterLevel {
+    public:
+        bool open(ReposDataAccess* connection);
+        // True when no level is open.
+        bool end(ReposDataAccess* connection, bool commit);
+        bool isOpen() const { return open_; }
+
+    private:
+        bool open_ = false;
+    };
+
+    enum class Layout { SharedFrequency, FieldFrequency, Pattern, MatchCode };
+    // One distribution writer between its begin and its end: the bulk load it opened on the
+    // connection, or its insert (array-bound when batchSize > 0) with its level.
+    struct Writer {
+        ReposHeld<ReposDataAccessStatement> statement;
+        WriterLevel level;
+        Layout layout = Layout::SharedFrequency;
+        bool open = false;
+        bool bulk = false;
+        int32_t batchSize = 0;
+        int32_t rowsInBatch = 0;
+        int32_t rowsInLevel = 0;
+        int fieldId = 0;
+    };
+    Writer& writerOf(Layout layout);
+    bool beginWriter(Layout layout, int fieldId, int batchSize, int line);
+    bool addRow(Layout layout, const VqbDatavar* values, int line);
+    bool endWriter(Layout layout, int line);
+    // Ends a sequence without its pending rows: statement freed, the bulk load closed unsent when
+    // this writer still holds it, the level committed (keepExecuted) or rolled back.
+    void closeWriter(Writer& writer, bool keepExecuted);
+    // The frequency table of a field: the shared one or the field's own.
+    VqbString frequencyTable(uint32_t fieldId, bool sharedTable);
+    // "SELECT <columns> FROM <frequency table>", filtered by the field id in the shared table.
+    Sql frequencyRead(uint32_t fieldId, bool sharedTable, const char* sharedColumns, const char* ownColumns);
+
+    Writer frequency_;
+    Writer pattern_;
+    Writer matchCode_;
     // Where the frequency distribution being written goes: the shared table or the field's own.
     bool sharedFrequencyTable_ = true;
+    ReposHeld<ReposDataAccessStatement> ruleLogStatement_;
+    WriterLevel ruleLogLevel_;
     int32_t ruleLogDepth_ = 0;
 };
 

@@ -1,16 +1,6 @@
 // Operations that are not available yet: each logs so and gives its failure value.
 #include "prof_rdaimpl.h"
 
-bool ProfileRDAImpl::addMatchDefinition(const VqbString&, const VqbString&, const VqbString&, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addTextFileInfo(const VqbString&, const VqbString&, const VqbString&, const VqbString&, int, int,
-                                     int, bool, int, int, bool) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addTextFileField(const VqbString&, const VqbString&, const VqbString&, int, int, int) {
-    return pending(__func__, __LINE__);
-}
 uint32_t ProfileRDAImpl::addJobSetup(const VqbString&, const VqbString&, const VqbString&, double, double,
                                      const VqbString&, const VqbString&, uint32_t) {
     return pending(__func__, __LINE__);
@@ -121,13 +111,6 @@ bool ProfileRDAImpl::addBusinessRuleOutput(uint32_t, uint32_t, uint32_t, uint32_
                                            uint32_t) {
     return pending(__func__, __LINE__);
 }
-ReposDataAccessCursor* ProfileRDAImpl::getMatchDefinition(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::getMatchDefinitionBySettings(const VqbString&, const VqbString&,
-                                                                    const VqbString&) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listTextFileInfos() { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listTextFileFields(const VqbString&) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listJobSetups() { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::getJobSetup(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::findJobSetup(int, const VqbString&, const VqbString&) {
@@ -175,19 +158,6 @@ ReposDataAccessCursor* ProfileRDAImpl::listJobCharts(uint32_t) { return pending(
 ReposDataAccessCursor* ProfileRDAImpl::listJobChartProperties(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listJobBusinessRules(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listJobSetupSources(uint32_t) { return pending(__func__, __LINE__); }
-ReposDataAccessCursor* ProfileRDAImpl::listFrequencyOuterValues(uint32_t, uint32_t, bool) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listFrequencyDistribution(uint32_t, bool, bool, uint32_t) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listFrequencyIntersection(uint32_t, uint32_t, bool, bool, uint32_t) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listFrequencyDifference(uint32_t, uint32_t, bool, bool, uint32_t) {
-    return pending(__func__, __LINE__);
-}
-ReposDataAccessCursor* ProfileRDAImpl::listPatternDistribution(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listAlerts(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listAlertProperties(uint32_t) { return pending(__func__, __LINE__); }
 ReposDataAccessCursor* ProfileRDAImpl::listCategoryCharts(const VqbString&, uint32_t, uint32_t, uint32_t, uint32_t) {
@@ -251,14 +221,6 @@ bool ProfileRDAImpl::getJobTableIdByName(uint32_t, int, const VqbString&, const 
     return pending(__func__, __LINE__);
 }
 bool ProfileRDAImpl::deleteRedundancyResult(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::getFrequencyRightOnlyStatistics(uint32_t, uint32_t, uint32_t*, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::getFrequencyJoinStatistics(uint32_t, uint32_t, uint32_t*, uint32_t*, uint32_t*, uint32_t*,
-                                                uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::deleteTextFileInfo(const VqbString&) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::existsJobFieldRedundancy(uint32_t, const VqbString&, const VqbString&, const VqbString&,
                                               const VqbString&, const VqbString&) {
     return pending(__func__, __LINE__);
@@ -285,28 +247,7 @@ bool ProfileRDAImpl::updateRedundancyConfigEx(uint32_t, const VqbString&, const 
 }
 bool ProfileRDAImpl::deleteRedundancyConfigEx(uint32_t) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::deleteRedundancyFieldsEx(uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::deleteMatchCodeDistribution(int) { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::deleteRedundancyResults(uint32_t, uint32_t, uint32_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::getFrequencyOverlapStatistics(uint32_t, uint32_t, bool, uint32_t, bool, uint32_t*, uint32_t*,
-                                                   uint32_t*, uint32_t*, uint32_t*, uint32_t*, uint32_t*) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::getFrequencyValueCount(uint32_t, bool, uint32_t*) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::getFrequencyTotal(uint32_t, bool, int64_t*) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::getPatternValueCount(uint32_t, uint32_t*) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::beginFrequencyDistribution(int, bool, int) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::beginPatternDistribution(int) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::beginMatchCodeDistribution(int) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::addFrequencyValue(int, const VqbString&, const VqbString&, int64_t) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::addPatternValue(int, const VqbString&, int64_t) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::addMatchCodeValue(int, const VqbString&, const VqbString&, int64_t, int) {
-    return pending(__func__, __LINE__);
-}
-bool ProfileRDAImpl::endFrequencyDistribution(int) { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::endPatternDistribution() { return pending(__func__, __LINE__); }
-bool ProfileRDAImpl::endMatchCodeDistribution() { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::beginBusinessRuleLog() { return pending(__func__, __LINE__); }
 bool ProfileRDAImpl::addBusinessRuleLogEntry(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, const VqbString&) {
     return pending(__func__, __LINE__);
