@@ -59,15 +59,15 @@ bool ProfileRDAImpl::deleteJobsCascade(uint32_t reportId, const std::vector<uint
             in.append(")");
             Sql remove(onTable("DELETE FROM", step.table, in.asCstr()));
             for (size_t i = from; i < to; ++i) remove.bind(idValue(parents[i]));
+            // Prepared: the values are declared one by one, as many as a chunk holds.
             if (step.own) {
-                Sql collect(onTable(VqbString::format("SELECT %s FROM", step.own).asCstr(), step.table, in.asCstr()),
-                            {});
+                Sql collect(onTable(VqbString::format("SELECT %s FROM", step.own).asCstr(), step.table, in.asCstr()));
                 collect.values() = remove.values();
-                ReposHeld<ReposDataAccessCursor> rows(select(kSource, __LINE__, collect));
+                ReposHeld<ReposDataAccessCursor> rows(selectPrepared(kSource, __LINE__, collect, {}));
                 if (!rows) return false;
                 while (rows->next() == 1) owned->second.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
             }
-            if (!run(kSource, __LINE__, remove)) return false;
+            if (!runPrepared(kSource, __LINE__, remove, {})) return false;
         }
     }
     if (!transaction.commit()) return logFailure(kSource, __LINE__);
