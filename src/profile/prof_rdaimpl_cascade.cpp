@@ -1,4 +1,5 @@
 // Deleting the runs of a report with every row that hangs on them, and whole job setups.
+#include <algorithm>
 #include <map>
 #include <string>
 

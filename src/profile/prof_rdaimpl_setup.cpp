@@ -175,18 +175,11 @@ uint32_t ProfileRDAImpl::addJobRedundancyConfig(uint32_t setupId, const VqbStrin
                                                 const VqbString& sensitivity, const VqbString& locale) try {
     uint32_t id = kNone;
     const bool done = exclusively(kSource, __LINE__, [&] {
-        VqbDatavar first;
         // The description takes no part: a configuration is its name and match settings.
-        const Lookup found = lookup(kSource, __LINE__,
-                                    Sql(rowSelect("JRCFGS"))
-                                        .where("CFG_NAME", name)
-                                        .where("MC_DEF", matchDefinition)
-                                        .where("MC_SENS", sensitivity)
-                                        .where("MC_LOC", locale)
-                                        .where("SU_ID", idValue(setupId)),
-                                    &first);
-        if (found == Lookup::Found && static_cast<uint32_t>(first.asInt64()) != kNone) {
-            id = static_cast<uint32_t>(first.asInt64());
+        ReposHeld<ReposDataAccessCursor> found(
+            readSetup(__LINE__, 76, {name, matchDefinition, sensitivity, locale, idValue(setupId)}));
+        if (found && found->next() == 1 && static_cast<uint32_t>(found->getValue(0).asInt64()) != kNone) {
+            id = static_cast<uint32_t>(found->getValue(0).asInt64());
             return true;
         }
         return insertSetupRow(__LINE__, SetupRow::RedundancyConfig,

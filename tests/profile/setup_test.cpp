@@ -174,6 +174,9 @@ TEST_P(JobSetups, FindOrInsertReusesOnlyWithinItsSetupAndKeys) {
     const uint32_t source = p->addJobDataSource(a, "D", "one", "");
     EXPECT_EQ(p->addJobDataSource(a, "D", "two", ""), source);
     EXPECT_EQ(repo->rows("SELECT DSN_CONN FROM {JDSN}"), (Rows{{"one"}}));
+    const uint32_t config = p->addJobRedundancyConfig(a, "c", "one", "d", "85", "en");
+    EXPECT_EQ(p->addJobRedundancyConfig(a, "c", "two", "d", "85", "en"), config);
+    EXPECT_NE(p->addJobRedundancyConfig(a, "c", "one", "d", "90", "en"), config);
     ASSERT_TRUE(p->setJobAlertProperty(a, 3, "p", "1"));
     ASSERT_TRUE(p->setJobAlertProperty(a, 3, "p", "2"));
     EXPECT_EQ(repo->rows("SELECT AP_VAL FROM {JALPRP}"), (Rows{{"2"}}));
