@@ -223,6 +223,15 @@ TEST_P(JobSetups, DeletingASetupTakesEveryReportWithItsRunsAndTables) {
     std::vector<uint32_t> fields;
     const uint32_t first = writeRuns(su, 2, 2, false, fields), second = writeRuns(su, 1, 1, false, fields);
     if (HasFailure()) return;
+    // A refusal half-way keeps the setup and announces nothing.
+    ASSERT_TRUE(repo->refuse(Refused::Delete, "PKFK"));
+    EXPECT_FALSE(p->deleteJobSetup(su));
+    ASSERT_TRUE(repo->allow(Refused::Delete, "PKFK"));
+    EXPECT_EQ(repo->count("JSETUP"), 1);
+    EXPECT_EQ(repo->count("JKEYVL"), 1);
+    EXPECT_EQ(repo->count("REPORT"), 2);
+    for (uint32_t field : fields) EXPECT_TRUE(tableExists(field)) << field;
+    ASSERT_EQ(events.events().size(), 1u);
     ASSERT_TRUE(p->deleteJobSetup(su));
     for (const char* table : {"JSETUP", "REPORT", "JOB", "DSN", "TBL", "FLD", "PKFK", "CHT", "CHTDAT", "JKEYVL"})
         EXPECT_EQ(repo->count(table), 0) << table;
