@@ -126,7 +126,8 @@ ReposDataAccessCursor* ProfileRDAImpl::readSetup(int line, int slot, std::initia
         if (entry.slot != slot) continue;
         VqbDatavar v[5];
         size_t n = 0;
-        for (const VqbDatavar& value : values) v[n++] = value;
+        for (const VqbDatavar& value : values)
+            if (n < 5) v[n++] = value;
         if (entry.swapFirstTwo) std::swap(v[0], v[1]);
         return readRows(kSource, line, entry.read, {v[0], v[1], v[2], v[3], v[4]});
     }
