@@ -42,7 +42,7 @@ const MessageDef kMessages[] = {
     {VQB_MOD_REPOS, 1066, "Ending the transaction failed after an earlier error (%s): %s"},
     {VQB_MOD_REPOS, 1067, "Ending the transaction failed: %s"},
     {VQB_MOD_REPOS, 1068, "A transaction was ended that had not been begun (earlier error: %s)."},
-    {VQB_MOD_REPOS, 1157, "A folder row refers to an unknown parent column."},
+    {VQB_MOD_REPOS, 1157, "A step of the run deletion refers to an unknown key column."},
     {VQB_MOD_REPOS, 1161, "The operation is not possible on this connection."},
     {VQB_MOD_REPOS, 1167, "The folder does not exist."},
     {VQB_MOD_REPOS, 1198, "A table set of the source repository is missing."},

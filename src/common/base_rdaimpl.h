@@ -38,7 +38,7 @@ struct ReposKeyedTable {
 // catalogue order, so callers read them by position.
 struct ReposRowRead {
     const char* table;
-    const char* keys[4];  // trailing entries null
+    const char* keys[5];  // trailing entries null
     const char* orderBy;  // null: no order
 };
 

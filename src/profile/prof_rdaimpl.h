@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <vector>
 
 #include "base_rdaimpl.h"
 #include "repos_held.h"
@@ -348,6 +350,26 @@ private:
     // The notes of the owner (all owners for none) of the type (any for 0, table notes only), newest
     // first when order is 1.
     ReposDataAccessCursor* notes(int line, const NoteTable& kind, uint32_t ownerId, char type, uint32_t order);
+
+    // ---- job setups and the deletion of runs
+    // The kinds of setup row, in the order of the insert table.
+    enum class SetupRow : uint8_t {
+        Setup, KeyValue, RedundancyConfig, DataSource, Table, Field, FieldRedundancy, FieldMetric, FieldProperty,
+        LinkedField, TableCustomMetric, CustomMetricMapping, BusinessRule, RuleFieldMapping, GlobalMetric, Alert,
+        AlertProperty, Chart, ChartProperty
+    };
+    // One setup row; id (when given) receives the row's new id where its table draws one.
+    bool insertSetupRow(int line, SetupRow row, std::initializer_list<VqbDatavar> values, uint32_t* id = nullptr);
+    // The id in column idColumn of find's first row, else the new id of the inserted row; both in one
+    // exclusive transaction. 0xFFFFFFFF on failure.
+    uint32_t findOrInsert(int line, const Sql& find, const char* idColumn, SetupRow row,
+                          std::initializer_list<VqbDatavar> values);
+    // The whole-row read of a setup's table by the operation's slot, values in argument order.
+    ReposDataAccessCursor* readSetup(int line, int slot, std::initializer_list<VqbDatavar> values);
+    // Deletes the rows of the runs and of the report's charts (of the deleted runs only when ranged).
+    bool deleteJobsCascade(uint32_t reportId, const std::vector<uint32_t>& runIds, bool ranged);
+    // Drops the fields' own frequency tables that exist; failures are logged only.
+    void dropFieldFrequencyTables(const std::vector<uint32_t>& fieldIds);
 
 
     // A transaction level a writer opened on the connection, remembered so that it is ended exactly
