@@ -304,6 +304,10 @@ protected:
     ReposDataAccessStatement* prepareDeclared(const char* source, int line, const Sql& sql,
                                               const std::vector<ValueInfo>& info);
 
+    // selectPrepared without the copy: the rows are fetched as the caller advances the cursor.
+    ReposDataAccessCursor* selectLive(const char* source, int line, const Sql& sql,
+                                      const std::vector<ValueInfo>& info = {});
+
 private:
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {
