@@ -99,7 +99,8 @@ bool NCOARDAImpl::addMaster(int line, Kind kind, Args args, uint32_t* id) {
     if (!checkConnection(kSource, line)) return false;
     std::vector<VqbDatavar> values;
     for (const Arg& arg : args) values.push_back(arg.value);
-    Transaction transaction(this);
+    // Exclusive from the start: two writers that both began shared could not both go on to write.
+    Transaction transaction(this, true);
     if (!transaction.begun()) return logFailure(kSource, line);
     uint32_t newId = 0;
     if (!insertKeyed(kSource, line, kKinds[kind].table, insertRow(kind, std::move(values), nullptr), 0, newId))

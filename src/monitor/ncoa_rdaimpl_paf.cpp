@@ -12,7 +12,8 @@ bool NCOARDAImpl::addWithHistory(int line, Kind kind, Args args, uint32_t* id) {
     for (const Arg& arg : args) values.push_back(arg.value);
     for (size_t i = 0; i < k.fieldCount; ++i)
         if (k.fields[i].value == NcoaValue::Created && k.addStampsNow) values[i] = now();
-    Transaction transaction(this);
+    // Exclusive from the start: two writers that both began shared could not both go on to write.
+    Transaction transaction(this, true);
     if (!transaction.begun()) return logFailure(kSource, line);
     uint32_t history = 0, newId = 0;
     if (!nextId(kSource, line, k.historyKey, history)) return false;
@@ -26,7 +27,7 @@ bool NCOARDAImpl::addWithHistory(int line, Kind kind, Args args, uint32_t* id) {
 bool NCOARDAImpl::copyRow(int line, Kind kind, uint32_t key, uint32_t* id) {
     if (!checkConnection(kSource, line)) return false;
     const NcoaKind& k = kKinds[kind];
-    Transaction transaction(this);
+    Transaction transaction(this, true);
     if (!transaction.begun()) return logFailure(kSource, line);
     // The row alone, whatever rows of other tables name it; values as stored, nulls kept.
     const ReposRowRead read{k.table, {k.key}, nullptr};

@@ -76,7 +76,8 @@ bool NCOARDAImpl::addRun(uint32_t, uint32_t pafId, uint32_t* runId) try {
         ~Reset() { self->resetRunValues(); }
     } reset{this};
     if (runColumns_.size() < kFirstStatistic) return refuse(kSource, __LINE__, reposMessage(763));
-    Transaction transaction(this);
+    // Exclusive from the start: two writers that both began shared could not both go on to write.
+    Transaction transaction(this, true);
     if (!transaction.begun()) return logFailure(kSource, __LINE__);
     uint32_t id = 0;
     if (!nextId(kSource, __LINE__, "NCOAEX", id)) return false;
