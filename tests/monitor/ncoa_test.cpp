@@ -26,8 +26,14 @@ const VqbString N;  // not given
 const VqbDate ND;
 constexpr int kColumns = 245;
 
-// A new repository holds no NCOA tables until its NCOA part is set up.
+// The NCOA tables where the repository was made without them.
 bool createNcoaTables(ReposDataAccess* connection) {
+    ReposDataAccessCursor* probe =
+        connection->paramSelect("SELECT COUNT(*) FROM " + connection->getTableName("NCOAPA", true, -1), 0);
+    if (probe) {
+        probe->release();
+        return true;
+    }
     ReposTableRequest request;
     request.catalog = 1;
     request.create = 1;
