@@ -1,0 +1,253 @@
+// Change-of-address runs: N runs stored through addRun with every statistic set, and the report of
+// all of them read to its end, each beside the same work done with the SQLite C API (one
+// transaction per run, 1 + 241 rows through prepared statements; one ordered select pivoted in
+// plain C++). REPOS_BENCH_RUNS sets the number of runs (default 2,000).
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "bench_db_support.h"
+#include "repos_admin.h"
+#include "repos_ncoa_rda.h"
+#include "repos_repository.h"
+#include "repos_tables.h"
+#include "vqbconfig.h"
+#include "vqlog.h"
+
+namespace {
+
+constexpr int kStatistics = 241;
+
+long runs() {
+    const char* text = std::getenv("REPOS_BENCH_RUNS");
+    const long n = text ? std::atol(text) : 0;
+    return n > 0 ? n : 2000;
+}
+
+// One value per statistic, of its catalogue type, and the text it is stored as.
+struct Statistic {
+    int type;
+    VqbDatavar value;
+    std::string text;
+};
+const std::vector<Statistic>& statistics() {
+    static const std::vector<Statistic> all = [] {
+        std::vector<Statistic> s;
+        for (int i = 0; i < kStatistics; ++i) {
+            const ReposColumnDef* c = getNcoaColumn(i, true);
+            VqbDatavar value = c->type == VQB_TYPE_INT    ? VqbDatavar(1000 + i)
+                               : c->type == VQB_TYPE_REAL ? VqbDatavar(45000.5 + i)
+                                                          : VqbDatavar(std::string(c->length > 8 ? 8 : c->length, 'x'));
+            s.push_back({c->type, value, value.asString().str()});
+        }
+        return s;
+    }();
+    return all;
+}
+
+benchdb::ScratchDir& scratch() {
+    static benchdb::ScratchDir dir;
+    return dir;
+}
+
+RepositoryAdmin* admin() {
+    static RepositoryAdmin* admin = [] {
+        vqbGetConfigOptions("")->set("REPOS/TABLE_LIST_PATH", REPOS_TABLE_SETS);
+        return createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    }();
+    return admin;
+}
+
+std::string emptyRepository() {
+    static std::string path = [] {
+        std::string file = scratch().file("empty.db");
+        if (!admin()->createFileRepository(file.c_str())) std::fprintf(stderr, "creating the repository failed\n");
+        return file;
+    }();
+    std::string copy = scratch().fresh("runs");
+    std::filesystem::copy_file(path, copy);
+    return copy;
+}
+
+bool addRuns(NCOARepositoryDataAccess* ncoa, long n) {
+    const std::vector<Statistic>& s = statistics();
+    for (long run = 0; run < n; ++run) {
+        ncoa->setRunValue(2, VqbDatavar(7));
+        for (int i = 0; i < kStatistics; ++i) ncoa->setRunValue(4 + i, s[static_cast<size_t>(i)].value);
+        if (!ncoa->addRun(0, 1, nullptr)) return false;
+    }
+    return true;
+}
+
+// A repository holding N runs, made once through the library.
+const std::string& filledRepository() {
+    static std::string path = [] {
+        std::string file = emptyRepository();
+        Repository* repository = admin()->openFileRepository(file.c_str(), false);
+        NCOARepositoryDataAccess* ncoa = repository ? repository->createNCOARepositoryDataAccess() : nullptr;
+        if (!ncoa || !addRuns(ncoa, runs())) std::fprintf(stderr, "filling the runs failed\n");
+        if (ncoa) ncoa->release();
+        if (repository) repository->release();
+        return file;
+    }();
+    return path;
+}
+
+void BM_AddRuns_Library(benchmark::State& state) {
+    const long n = runs();
+    for (auto _ : state) {
+        state.PauseTiming();
+        Repository* repository = admin()->openFileRepository(emptyRepository().c_str(), false);
+        NCOARepositoryDataAccess* ncoa = repository ? repository->createNCOARepositoryDataAccess() : nullptr;
+        if (!ncoa) {
+            state.SkipWithError("no change-of-address access");
+            if (repository) repository->release();
+            break;
+        }
+        state.ResumeTiming();
+        if (!addRuns(ncoa, n)) state.SkipWithError("addRun failed");
+        state.PauseTiming();
+        ncoa->release();
+        repository->release();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// Per run: the counter raised, the run row, its statistic rows; one transaction.
+void BM_AddRuns_Raw(benchmark::State& state) {
+    const long n = runs();
+    const std::vector<Statistic>& s = statistics();
+    std::vector<std::string> names;
+    for (int i = 0; i < kStatistics; ++i) names.push_back(getNcoaColumn(i, true)->column);
+    for (auto _ : state) {
+        state.PauseTiming();
+        sqlite3* db = benchdb::rawOpen(emptyRepository());
+        benchdb::rawExec(db, "INSERT INTO UCURID (NI_KEY, NI_VAL) VALUES ('NCOAEX', 0)");
+        state.ResumeTiming();
+        sqlite3_stmt *counter = nullptr, *head = nullptr, *detail = nullptr;
+        sqlite3_prepare_v2(db, "UPDATE UCURID SET NI_VAL=NI_VAL+1 WHERE NI_KEY='NCOAEX'", -1, &counter, nullptr);
+        sqlite3_prepare_v2(db, "INSERT INTO NCOAEX (RUN_ID, PAF_ID, GRP_ID, EX_DATE) VALUES (?,?,?,?)", -1, &head,
+                           nullptr);
+        sqlite3_prepare_v2(db, "INSERT INTO NCOAED (RUN_ID, SEQ_ID, DNAME, DVALUE) VALUES (?,?,?,?)", -1, &detail,
+                           nullptr);
+        for (long run = 1; run <= n; ++run) {
+            benchdb::rawExec(db, "BEGIN IMMEDIATE TRANSACTION");
+            sqlite3_step(counter);
+            sqlite3_reset(counter);
+            sqlite3_bind_int64(head, 1, run);
+            sqlite3_bind_int64(head, 2, 1);
+            sqlite3_bind_int64(head, 3, 7);
+            sqlite3_bind_double(head, 4, 46000.5);
+            if (sqlite3_step(head) != SQLITE_DONE) state.SkipWithError("insert failed");
+            sqlite3_reset(head);
+            for (int i = 0; i < kStatistics; ++i) {
+                sqlite3_bind_int64(detail, 1, run);
+                sqlite3_bind_int64(detail, 2, i);
+                sqlite3_bind_text(detail, 3, names[static_cast<size_t>(i)].c_str(), -1, SQLITE_STATIC);
+                const std::string& text = s[static_cast<size_t>(i)].text;
+                sqlite3_bind_text(detail, 4, text.c_str(), static_cast<int>(text.size()), SQLITE_STATIC);
+                if (sqlite3_step(detail) != SQLITE_DONE) state.SkipWithError("insert failed");
+                sqlite3_reset(detail);
+            }
+            benchdb::rawExec(db, "COMMIT TRANSACTION");
+        }
+        sqlite3_finalize(counter);
+        sqlite3_finalize(head);
+        sqlite3_finalize(detail);
+        state.PauseTiming();
+        sqlite3_close_v2(db);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_Report_Library(benchmark::State& state) {
+    Repository* repository = admin()->openFileRepository(filledRepository().c_str(), false);
+    NCOARepositoryDataAccess* ncoa = repository ? repository->createNCOARepositoryDataAccess() : nullptr;
+    long rows = 0;
+    for (auto _ : state) {
+        ReposDataAccessCursor* report = ncoa ? ncoa->listRunReport(VqbDate(), VqbDate(), VqbString(), -1, -1, -1) : nullptr;
+        if (!report) {
+            state.SkipWithError("the report failed");
+            break;
+        }
+        const int columns = report->getNumCols();
+        while (report->next() == 1) {
+            for (int c = 0; c < columns; ++c) benchmark::DoNotOptimize(report->getValue(c));
+            ++rows;
+        }
+        report->release();
+    }
+    if (ncoa) ncoa->release();
+    if (repository) repository->release();
+    state.SetItemsProcessed(rows);
+}
+
+using Cell = std::variant<std::monostate, long long, double, std::string>;
+
+// The same select, each run's statistics typed after the catalogue into a row of cells.
+void BM_Report_Raw(benchmark::State& state) {
+    sqlite3* db = benchdb::rawOpen(filledRepository());
+    const std::vector<Statistic>& s = statistics();
+    const char* sql =
+        "SELECT A.RUN_ID, A.PAF_ID, A.GRP_ID, A.EX_DATE, B.SEQ_ID, B.DVALUE FROM (\"NCOAEX\" A INNER JOIN \"NCOAED\" "
+        "B ON A.RUN_ID=B.RUN_ID) ORDER BY A.RUN_ID, B.SEQ_ID";
+    long rows = 0;
+    for (auto _ : state) {
+        std::vector<std::vector<Cell>> report;
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+        long long current = -1;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const long long run = sqlite3_column_int64(stmt, 0);
+            if (report.empty() || run != current) {
+                current = run;
+                report.emplace_back(4 + kStatistics);
+                report.back()[0] = run;
+                report.back()[1] = sqlite3_column_int64(stmt, 1);
+                report.back()[2] = sqlite3_column_int64(stmt, 2);
+                report.back()[3] = sqlite3_column_double(stmt, 3);
+            }
+            const int seq = sqlite3_column_int(stmt, 4);
+            if (seq < 0 || seq >= kStatistics || sqlite3_column_type(stmt, 5) == SQLITE_NULL) continue;
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 5));
+            const int type = s[static_cast<size_t>(seq)].type;
+            Cell& cell = report.back()[static_cast<size_t>(4 + seq)];
+            char* end = nullptr;
+            if (type == VQB_TYPE_INT) {
+                const long long v = std::strtoll(text, &end, 10);
+                cell = *end ? Cell(std::string(text)) : Cell(v);
+            } else if (type == VQB_TYPE_REAL) {
+                const double v = std::strtod(text, &end);
+                cell = *end ? Cell(std::string(text)) : Cell(v);
+            } else {
+                cell = std::string(text);
+            }
+        }
+        sqlite3_finalize(stmt);
+        for (const auto& row : report) {
+            for (const Cell& cell : row) benchmark::DoNotOptimize(cell);
+            ++rows;
+        }
+    }
+    sqlite3_close_v2(db);
+    state.SetItemsProcessed(rows);
+}
+
+BENCHMARK(BM_AddRuns_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AddRuns_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Report_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Report_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vqlogSetLevel("", 5);
+    return bench::runPairs(argc, argv, "bench_ncoa_runs",
+                           {{"addRun, every statistic set", "BM_AddRuns_Library", "BM_AddRuns_Raw"},
+                            {"listRunReport of every run", "BM_Report_Library", "BM_Report_Raw"}});
+}
