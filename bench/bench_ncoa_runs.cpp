@@ -1,7 +1,12 @@
 // Change-of-address runs: N runs stored through addRun with every statistic set, and the report of
 // all of them read to its end, each beside the same work done with the SQLite C API (one
 // transaction per run, 1 + 241 rows through prepared statements; one ordered select pivoted in
-// plain C++). REPOS_BENCH_RUNS sets the number of runs (default 2,000).
+// plain C++). With REPOS_TEST_PG the same two on PostgreSQL, beside unixODBC prepared inserts and
+// a fetch loop. REPOS_BENCH_RUNS sets the number of runs (default 2,000).
+#include <sql.h>
+#include <sqlext.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -238,16 +243,236 @@ void BM_Report_Raw(benchmark::State& state) {
     state.SetItemsProcessed(rows);
 }
 
+// ---- PostgreSQL
+
+const char* server() {
+    const char* where = std::getenv("REPOS_TEST_PG");
+    return where && *where ? where : nullptr;
+}
+
+// A repository of its own on the server per use, dropped at exit.
+struct ServerRepository {
+    explicit ServerRepository(const char* use) : prefix("bn" + std::to_string(getpid()) + use + "_") {
+        if (!server() || !admin()->createRepository(server(), prefix.c_str())) return;
+        repository = admin()->connectRepository(server(), prefix.c_str(), false, nullptr);
+        ncoa = repository ? repository->createNCOARepositoryDataAccess() : nullptr;
+    }
+    ~ServerRepository() {
+        if (ncoa) ncoa->release();
+        if (repository) repository->release();
+        if (server()) admin()->deleteRepository(server(), prefix.c_str());
+    }
+    std::string table(const char* name) const {
+        VqbString out;
+        repository->getTableName(name, true, &out);
+        return out.str();
+    }
+    std::string prefix;
+    Repository* repository = nullptr;
+    NCOARepositoryDataAccess* ncoa = nullptr;
+};
+
+ServerRepository& serverRepository(int use) {
+    static ServerRepository library("l"), raw("r"), filled("f");
+    static bool filling = [] { return filled.ncoa && addRuns(filled.ncoa, runs()); }();
+    (void)filling;
+    return use == 0 ? library : use == 1 ? raw : filled;
+}
+
+struct Odbc {
+    Odbc() {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+        std::string where = server();
+        ok = SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(&where[0]), SQL_NTS, nullptr, 0,
+                                            nullptr, SQL_DRIVER_NOPROMPT));
+        if (ok) SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    }
+    ~Odbc() {
+        if (ok) SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+    }
+    SQLHSTMT prepare(const std::string& sql) {
+        SQLHSTMT stmt = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+        SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+        return stmt;
+    }
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    bool ok = false;
+};
+
+// The runs emptied between rounds, so that each round adds to tables of the same size.
+void emptyRuns(const Odbc& odbc, ServerRepository& r) {
+    for (const char* table : {"NCOAED", "NCOAEX"}) {
+        SQLHSTMT stmt = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, odbc.dbc, &stmt);
+        std::string sql = "DELETE FROM " + r.table(table);
+        SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(&sql[0]), SQL_NTS);
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    }
+    SQLEndTran(SQL_HANDLE_DBC, odbc.dbc, SQL_COMMIT);
+}
+
+void BM_AddRunsPg_Library(benchmark::State& state) {
+    ServerRepository& r = serverRepository(0);
+    if (!r.ncoa) return state.SkipWithError("no PostgreSQL repository (REPOS_TEST_PG)");
+    Odbc odbc;
+    if (!odbc.ok) return state.SkipWithError("no ODBC connection");
+    const long n = runs();
+    for (auto _ : state) {
+        state.PauseTiming();
+        emptyRuns(odbc, r);
+        state.ResumeTiming();
+        if (!addRuns(r.ncoa, n)) state.SkipWithError("addRun failed");
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_AddRunsPg_Raw(benchmark::State& state) {
+    ServerRepository& r = serverRepository(1);
+    if (!r.ncoa) return state.SkipWithError("no PostgreSQL repository (REPOS_TEST_PG)");
+    Odbc odbc;
+    if (!odbc.ok) return state.SkipWithError("no ODBC connection");
+    const std::vector<Statistic>& s = statistics();
+    const long n = runs();
+    SQLHSTMT head = odbc.prepare("INSERT INTO " + r.table("NCOAEX") + " (RUN_ID, PAF_ID, GRP_ID, EX_DATE) VALUES (?,?,?,?)");
+    SQLHSTMT detail =
+        odbc.prepare("INSERT INTO " + r.table("NCOAED") + " (RUN_ID, SEQ_ID, DNAME, DVALUE) VALUES (?,?,?,?)");
+    SQLINTEGER run = 0, paf = 1, group = 7, seq = 0;
+    double date = 46000.5;
+    char name[32], value[256];
+    SQLLEN nameLen = SQL_NTS, valueLen = SQL_NTS;
+    SQLBindParameter(head, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &run, 0, nullptr);
+    SQLBindParameter(head, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &paf, 0, nullptr);
+    SQLBindParameter(head, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &group, 0, nullptr);
+    SQLBindParameter(head, 4, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &date, 0, nullptr);
+    SQLBindParameter(detail, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &run, 0, nullptr);
+    SQLBindParameter(detail, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &seq, 0, nullptr);
+    SQLBindParameter(detail, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0, name, sizeof name, &nameLen);
+    SQLBindParameter(detail, 4, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0, value, sizeof value, &valueLen);
+    for (auto _ : state) {
+        state.PauseTiming();
+        emptyRuns(odbc, r);
+        state.ResumeTiming();
+        for (long i = 1; i <= n; ++i) {
+            run = static_cast<SQLINTEGER>(i);
+            bool ok = SQL_SUCCEEDED(SQLExecute(head));
+            for (seq = 0; ok && seq < kStatistics; ++seq) {
+                std::snprintf(name, sizeof name, "%s", getNcoaColumn(seq, true)->column);
+                std::snprintf(value, sizeof value, "%s", s[static_cast<size_t>(seq)].text.c_str());
+                ok = SQL_SUCCEEDED(SQLExecute(detail));
+            }
+            SQLEndTran(SQL_HANDLE_DBC, odbc.dbc, ok ? SQL_COMMIT : SQL_ROLLBACK);
+            if (!ok) {
+                state.SkipWithError("insert failed");
+                break;
+            }
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, head);
+    SQLFreeHandle(SQL_HANDLE_STMT, detail);
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_ReportPg_Library(benchmark::State& state) {
+    ServerRepository& r = serverRepository(2);
+    if (!r.ncoa) return state.SkipWithError("no PostgreSQL repository (REPOS_TEST_PG)");
+    long rows = 0;
+    for (auto _ : state) {
+        ReposDataAccessCursor* report = r.ncoa->listRunReport(VqbDate(), VqbDate(), VqbString(), -1, -1, -1);
+        if (!report) return state.SkipWithError("the report failed");
+        const int columns = report->getNumCols();
+        while (report->next() == 1) {
+            for (int c = 0; c < columns; ++c) benchmark::DoNotOptimize(report->getValue(c));
+            ++rows;
+        }
+        report->release();
+    }
+    state.SetItemsProcessed(rows);
+}
+
+void BM_ReportPg_Raw(benchmark::State& state) {
+    ServerRepository& r = serverRepository(2);
+    if (!r.ncoa) return state.SkipWithError("no PostgreSQL repository (REPOS_TEST_PG)");
+    Odbc odbc;
+    if (!odbc.ok) return state.SkipWithError("no ODBC connection");
+    const std::vector<Statistic>& s = statistics();
+    const std::string sql = "SELECT A.RUN_ID, A.PAF_ID, A.GRP_ID, A.EX_DATE, B.SEQ_ID, B.DVALUE FROM (" +
+                            r.table("NCOAEX") + " A INNER JOIN " + r.table("NCOAED") +
+                            " B ON A.RUN_ID=B.RUN_ID) ORDER BY A.RUN_ID, B.SEQ_ID";
+    long rows = 0;
+    for (auto _ : state) {
+        std::vector<std::vector<Cell>> report;
+        SQLHSTMT stmt = odbc.prepare(sql);
+        SQLExecute(stmt);
+        SQLINTEGER run = 0, paf = 0, group = 0, seq = 0;
+        double date = 0;
+        char text[512];
+        SQLLEN runInd = 0, pafInd = 0, groupInd = 0, dateInd = 0, seqInd = 0, textInd = 0;
+        SQLBindCol(stmt, 1, SQL_C_SLONG, &run, 0, &runInd);
+        SQLBindCol(stmt, 2, SQL_C_SLONG, &paf, 0, &pafInd);
+        SQLBindCol(stmt, 3, SQL_C_SLONG, &group, 0, &groupInd);
+        SQLBindCol(stmt, 4, SQL_C_DOUBLE, &date, 0, &dateInd);
+        SQLBindCol(stmt, 5, SQL_C_SLONG, &seq, 0, &seqInd);
+        SQLBindCol(stmt, 6, SQL_C_CHAR, text, sizeof text, &textInd);
+        long long current = -1;
+        while (SQL_SUCCEEDED(SQLFetch(stmt))) {
+            if (report.empty() || run != current) {
+                current = run;
+                report.emplace_back(4 + kStatistics);
+                report.back()[0] = static_cast<long long>(run);
+                report.back()[1] = static_cast<long long>(paf);
+                report.back()[2] = static_cast<long long>(group);
+                report.back()[3] = date;
+            }
+            if (seq < 0 || seq >= kStatistics || textInd == SQL_NULL_DATA) continue;
+            const int type = s[static_cast<size_t>(seq)].type;
+            Cell& cell = report.back()[static_cast<size_t>(4 + seq)];
+            char* end = nullptr;
+            if (type == VQB_TYPE_INT) {
+                const long long v = std::strtoll(text, &end, 10);
+                cell = *end ? Cell(std::string(text)) : Cell(v);
+            } else if (type == VQB_TYPE_REAL) {
+                const double v = std::strtod(text, &end);
+                cell = *end ? Cell(std::string(text)) : Cell(v);
+            } else {
+                cell = std::string(text);
+            }
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        SQLEndTran(SQL_HANDLE_DBC, odbc.dbc, SQL_COMMIT);
+        for (const auto& row : report) {
+            for (const Cell& cell : row) benchmark::DoNotOptimize(cell);
+            ++rows;
+        }
+    }
+    state.SetItemsProcessed(rows);
+}
+
 BENCHMARK(BM_AddRuns_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AddRuns_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Report_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Report_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AddRunsPg_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AddRunsPg_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReportPg_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReportPg_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
-    return bench::runPairs(argc, argv, "bench_ncoa_runs",
-                           {{"addRun, every statistic set", "BM_AddRuns_Library", "BM_AddRuns_Raw"},
-                            {"listRunReport of every run", "BM_Report_Library", "BM_Report_Raw"}});
+    std::vector<bench::Pair> pairs = {{"addRun, every statistic set", "BM_AddRuns_Library", "BM_AddRuns_Raw"},
+                                      {"listRunReport of every run", "BM_Report_Library", "BM_Report_Raw"}};
+    if (server()) {
+        pairs.push_back({"PostgreSQL addRun", "BM_AddRunsPg_Library", "BM_AddRunsPg_Raw"});
+        pairs.push_back({"PostgreSQL listRunReport", "BM_ReportPg_Library", "BM_ReportPg_Raw"});
+    } else {
+        std::printf("bench_ncoa_runs: REPOS_TEST_PG is not set; the PostgreSQL pairs do not run\n");
+    }
+    return bench::runPairs(argc, argv, "bench_ncoa_runs", pairs);
 }
