@@ -194,6 +194,20 @@ void BM_Report_Library(benchmark::State& state) {
 
 using Cell = std::variant<std::monostate, long long, double, std::string>;
 
+// A stored text as its column's type when it reads wholly as one.
+Cell typedCell(const char* text, int type) {
+    char* end = nullptr;
+    if (type == VQB_TYPE_INT) {
+        const long long v = std::strtoll(text, &end, 10);
+        return *end ? Cell(std::string(text)) : Cell(v);
+    }
+    if (type == VQB_TYPE_REAL) {
+        const double v = std::strtod(text, &end);
+        return *end ? Cell(std::string(text)) : Cell(v);
+    }
+    return std::string(text);
+}
+
 // The same select, each run's statistics typed after the catalogue into a row of cells.
 void BM_Report_Raw(benchmark::State& state) {
     sqlite3* db = benchdb::rawOpen(filledRepository());
@@ -219,19 +233,8 @@ void BM_Report_Raw(benchmark::State& state) {
             }
             const int seq = sqlite3_column_int(stmt, 4);
             if (seq < 0 || seq >= kStatistics || sqlite3_column_type(stmt, 5) == SQLITE_NULL) continue;
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 5));
-            const int type = s[static_cast<size_t>(seq)].type;
-            Cell& cell = report.back()[static_cast<size_t>(4 + seq)];
-            char* end = nullptr;
-            if (type == VQB_TYPE_INT) {
-                const long long v = std::strtoll(text, &end, 10);
-                cell = *end ? Cell(std::string(text)) : Cell(v);
-            } else if (type == VQB_TYPE_REAL) {
-                const double v = std::strtod(text, &end);
-                cell = *end ? Cell(std::string(text)) : Cell(v);
-            } else {
-                cell = std::string(text);
-            }
+            report.back()[static_cast<size_t>(4 + seq)] =
+                typedCell(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 5)), s[static_cast<size_t>(seq)].type);
         }
         sqlite3_finalize(stmt);
         for (const auto& row : report) {
@@ -430,18 +433,7 @@ void BM_ReportPg_Raw(benchmark::State& state) {
                 report.back()[3] = date;
             }
             if (seq < 0 || seq >= kStatistics || textInd == SQL_NULL_DATA) continue;
-            const int type = s[static_cast<size_t>(seq)].type;
-            Cell& cell = report.back()[static_cast<size_t>(4 + seq)];
-            char* end = nullptr;
-            if (type == VQB_TYPE_INT) {
-                const long long v = std::strtoll(text, &end, 10);
-                cell = *end ? Cell(std::string(text)) : Cell(v);
-            } else if (type == VQB_TYPE_REAL) {
-                const double v = std::strtod(text, &end);
-                cell = *end ? Cell(std::string(text)) : Cell(v);
-            } else {
-                cell = std::string(text);
-            }
+            report.back()[static_cast<size_t>(4 + seq)] = typedCell(text, s[static_cast<size_t>(seq)].type);
         }
         SQLFreeHandle(SQL_HANDLE_STMT, stmt);
         SQLEndTran(SQL_HANDLE_DBC, odbc.dbc, SQL_COMMIT);

@@ -1,6 +1,7 @@
 // Runs: the values the host sets by ordinal, the run and its statistics written in one go, and
 // the report that turns the statistic rows back into one typed row per run.
 #include <new>
+#include <string>
 
 #include "ncoa_rdaimpl.h"
 #include "repos_cursors.h"
@@ -54,14 +55,14 @@ bool NCOARDAImpl::clearRunValues() try {
 
 bool NCOARDAImpl::setRunValue(int ordinal, const VqbDatavar& value) try {
     if (ordinal < 0 || static_cast<size_t>(ordinal) >= runColumns_.size()) {
-        reposLog(getLogger(), 5, kSource, __LINE__, "A run has no column %d", ordinal);
+        reposLog(getLogger(), 5, kSource, __LINE__, "%s", reposMessage(2040, ordinal).asCstr());
         return false;
     }
     RunColumnInfo& column = runColumns_[static_cast<size_t>(ordinal)];
     // Kept whole: the database tells whether it takes it.
     if (value.getType() == VQB_TYPE_STRING && value.asString().length() > static_cast<size_t>(column.length))
-        reposLog(getLogger(), 4, kSource, __LINE__, "The value of run column %s is longer than its %d characters: %s",
-                 column.name.asCstr(), column.length, value.asString().asCstr());
+        reposLog(getLogger(), 4, kSource, __LINE__, "%s",
+                 reposMessage(2041, column.name.asCstr(), column.length, value.asString().asCstr()).asCstr());
     column.value = value;
     return true;
 } catch (...) {
@@ -172,7 +173,8 @@ ReposDataAccessCursor* NCOARDAImpl::listRunReport(const VqbDate& from, const Vqb
 
     bool first = true;
     int64_t current = 0;
-    while (rows->next() == 1) {
+    int step = 0;
+    while ((step = rows->next()) == 1) {
         const VqbDatavar run = rows->getValue(0);
         if (first || run.asInt64() != current) {
             first = false;
@@ -182,14 +184,20 @@ ReposDataAccessCursor* NCOARDAImpl::listRunReport(const VqbDate& from, const Vqb
                 report->setValue(i, typed(i == 0 ? run : rows->getValue(i), runColumns_[static_cast<size_t>(i)].type));
         }
         // Any program can write statistic rows: one without a column of its own is left out.
-        const int64_t sequence = rows->getValue(4).asInt64();
+        const VqbDatavar number = rows->getValue(4);
+        const int64_t sequence = number.isNull() ? -1 : number.asInt64();
         if (sequence < 0 || sequence >= columns - kFirstStatistic) {
-            reposLog(getLogger(), 4, kSource, __LINE__, "Run %lld has a statistic at %lld, which no column takes",
-                     static_cast<long long>(current), static_cast<long long>(sequence));
+            reposLog(getLogger(), 4, kSource, __LINE__, "%s",
+                     reposMessage(2042, std::to_string(current).c_str(), std::to_string(sequence).c_str()).asCstr());
             continue;
         }
         const int column = static_cast<int>(sequence) + kFirstStatistic;
         report->setValue(column, typed(rows->getValue(5), runColumns_[static_cast<size_t>(column)].type));
+    }
+    // A read that broke off would pass for a shorter report.
+    if (step != 0) {
+        logFailure(kSource, __LINE__);
+        return nullptr;
     }
     rows.reset();
     report->reset();

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #include <string>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "process_burst.h"
 #include "repos_fixture.h"
 #include "repos_held.h"
+#include "repositoryimpl.h"
 #include "repos_tables.h"
 #include "test_rows.h"
 #include "test_support.h"
@@ -360,6 +362,28 @@ TEST_P(Ncoa, DeletesReachOneTableOnly) {
     EXPECT_FALSE(rda->deleteLicensee(licensee));
 }
 
+TEST_P(Ncoa, RefusedWritesHandOutNoId) {
+    const uint32_t p = paf("P", "L"), lo = listOwner("O", p);
+    const std::pair<const char*, std::function<bool(uint32_t*)>> writes[] = {
+        {"NCOALO", [&](uint32_t* id) {
+             return rda->addListOwner("B", N, N, N, N, N, N, N, N, N, N, N, N, N, N, 1, N, N, ND, id);
+         }},
+        {"NCOAPA", [&](uint32_t* id) { return rda->addPaf(N, N, N, 0, 0, ND, 0, N, N, id); }},
+        {"NCOAPO", [&](uint32_t* id) { return rda->copyPafListOwner(lo, id); }},
+    };
+    for (const auto& write : writes) {
+        SCOPED_TRACE(write.first);
+        const int before = repo->count(write.first);
+        ASSERT_TRUE(repo->refuse(Refused::Insert, write.first));
+        uint32_t id = 7;
+        EXPECT_FALSE(write.second(&id));
+        EXPECT_EQ(id, 7u);
+        EXPECT_EQ(repo->count(write.first), before);
+        ASSERT_TRUE(repo->allow(Refused::Insert, write.first));
+        EXPECT_TRUE(write.second(nullptr));
+    }
+}
+
 TEST_P(Ncoa, NoConnectionGivesFailureValues) {
     ReposHeld<NCOARDAImpl> lost(new NCOARDAImpl(nullptr));
     EXPECT_TRUE(lost->loadRunColumns());
@@ -378,6 +402,16 @@ TEST_P(Ncoa, NoConnectionGivesFailureValues) {
 }
 
 REPOS_EVERY_PLACE(Ncoa);
+
+TEST(NcoaFactory, HandsOutAnObjectWithItsRunColumns) {
+    OpenedRepository repository;
+    ASSERT_TRUE(repository.get());
+    NCOARepositoryDataAccess* ncoa = repository->createNCOARepositoryDataAccess();
+    ASSERT_NE(ncoa, nullptr);
+    EXPECT_TRUE(ncoa->setRunValue(kColumns - 1, VqbDatavar(1)));
+    EXPECT_FALSE(ncoa->setRunValue(kColumns, VqbDatavar(1)));
+    ncoa->release();
+}
 
 // Writers on connections of their own: distinct run ids, every run whole.
 class NcoaConcurrentRuns : public ::testing::TestWithParam<void (*)(BurstPlace&)> {};
