@@ -6,6 +6,7 @@
 #include "explorer_rdaimpl.h"
 #include "meta_rdaimpl.h"
 #include "monitor_rdaimpl.h"
+#include "ncoa_rdaimpl.h"
 #include "prof_rdaimpl.h"
 #include "refdata_rdaimpl.h"
 #include "repeventqueueimpl.h"
@@ -76,7 +77,14 @@ RepositoryImportExportManager* RepositoryImpl::createRepositoryImportExportManag
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
-NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() { return nullptr; }
+NCOARepositoryDataAccess* RepositoryImpl::createNCOARepositoryDataAccess() try {
+    NCOARDAImpl* ncoa = connection_ ? new (std::nothrow) NCOARDAImpl(connection_.get()) : nullptr;
+    // An object without run columns still keeps the records; its runs fail on their own.
+    if (ncoa) ncoa->loadRunColumns();
+    return ncoa;
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 FieldMappingAdminObject* RepositoryImpl::createFieldMappingAdminObject() try {
     FieldMappingAdminImpl* admin = new (std::nothrow) FieldMappingAdminImpl();
     if (admin) admin->initialise(connection_.get());

@@ -551,17 +551,20 @@ ReposDataAccessStatement* BaseRDAImpl::prepareDeclared(const char* source, int l
     return statement.release();
 }
 
-ReposDataAccessCursor* BaseRDAImpl::selectPrepared(const char* source, int line, const Sql& sql,
-                                                   const std::vector<ValueInfo>& info) {
+ReposDataAccessCursor* BaseRDAImpl::selectLive(const char* source, int line, const Sql& sql,
+                                               const std::vector<ValueInfo>& info) {
     ReposHeld<ReposDataAccessStatement> statement(prepareDeclared(source, line, sql, info));
     if (!statement) return nullptr;
-    ReposDataAccessCursor* live = statement->select();
-    if (!live) {
-        refuse(source, line, statement->getErrorMessage());
-        return nullptr;
-    }
     // The cursor owns what the statement ran; the statement object itself is done with.
-    statement.reset();
+    ReposDataAccessCursor* live = statement->select();
+    if (!live) refuse(source, line, statement->getErrorMessage());
+    return live;
+}
+
+ReposDataAccessCursor* BaseRDAImpl::selectPrepared(const char* source, int line, const Sql& sql,
+                                                   const std::vector<ValueInfo>& info) {
+    ReposDataAccessCursor* live = selectLive(source, line, sql, info);
+    if (!live) return nullptr;
     ReposDataAccessCursor* cached = cacheCursor(live, 0);
     if (!cached) logFailure(source, line);
     return cached;

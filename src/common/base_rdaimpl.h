@@ -311,6 +311,10 @@ protected:
     // untouched) when the options are unavailable, the key is absent or its value is no whole number.
     static bool configNumber(const char* key, int64_t& out);
 
+    // selectPrepared without the copy: the rows are fetched as the caller advances the cursor.
+    ReposDataAccessCursor* selectLive(const char* source, int line, const Sql& sql,
+                                      const std::vector<ValueInfo>& info = {});
+
 private:
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {
