@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "repos_cursors.h"
@@ -276,6 +278,10 @@ private:
     VqbString idSelect_;
     VqbString idUpdate_;
     VqbString idInsert_;
+    // The value this connection last moved each counter to. It is only a guess at the current
+    // value: the guarded update that starts from it changes nothing when another writer (or a
+    // rollback) moved the counter since, and the counter is then read.
+    std::unordered_map<std::string, int64_t> idLast_;
     VqAtom owner_;
     // The last holder, for the lock trace only.
     std::mutex holderMutex_;

@@ -310,13 +310,11 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    ReposHeld<SqliteStatement> statement(db_->prepare(sql));
-    if (!statement) {
-        databaseFailure(__LINE__);
-        return nullptr;
-    }
+    ReposHeld<SqliteStatement> statement(takeStatement(sql));
+    if (!statement) return nullptr;
     RDA_SqliteStatement* result = new (std::nothrow) RDA_SqliteStatement(this, sql, statement.get());
     if (!result) {
+        giveBack(sql, statement.release());
         fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
     }
@@ -461,7 +459,7 @@ ReposDataAccessCursor* RDA_SqliteStatement::select_INT() {
         sqlite_->fail(kSource, __LINE__, text);
         return nullptr;
     }
-    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor.get(), false);
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor.get(), true);
     if (!result) {
         sqlite_->fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
@@ -475,8 +473,8 @@ VqbString RDA_SqliteStatement::getErrorMessage_INT() { return sqlite_->getGenera
 
 void RDA_SqliteStatement::release_INT() {
     RDA_TRACE("RDA_SqliteStatement::release_INT [%s]", tag().asCstr());
-    if (statement_ && !handedOver_) statement_->release();
-    statement_ = nullptr;
+    SqliteStatement* statement = std::exchange(statement_, nullptr);
+    if (!handedOver_) sqlite_->giveBack(sql_, statement);
 }
 
 // ---- cursors
