@@ -11,7 +11,6 @@ namespace {
 const char* const kSource = "rda_sqlite";
 constexpr int kLevelNotice = 2;
 constexpr int kMaxTextLen = 65536;
-constexpr size_t kIdleStatements = 64;
 
 }  // namespace
 
@@ -51,29 +50,18 @@ bool RDA_Sqlite::init_INT(const VqbString& file, const VqbString& /*prefix*/, bo
 }
 
 SqliteStatement* RDA_Sqlite::takeStatement(const VqbString& sql) {
-    auto it = idle_.find(sql.str());
-    if (it != idle_.end()) {
-        SqliteStatement* statement = it->second;
-        idle_.erase(it);
-        return statement;
-    }
+    if (SqliteStatement* idle = idle_.take(sql)) return idle;
     SqliteStatement* statement = db_->prepare(sql);
     if (!statement) databaseFailure(__LINE__);
     return statement;
 }
 
 void RDA_Sqlite::giveBack(const VqbString& sql, SqliteStatement* statement) {
-    ReposHeld<SqliteStatement> held(statement);
-    if (!held || idle_.size() >= kIdleStatements) return;
-    statement->clear();
-    idle_.emplace(sql.str(), statement);
-    held.release();  // kept idle; ended by dropIdleStatements
+    if (statement) statement->clear();
+    idle_.give(sql, statement);
 }
 
-void RDA_Sqlite::dropIdleStatements() {
-    for (auto& entry : idle_) entry.second->release();
-    idle_.clear();
-}
+void RDA_Sqlite::dropIdleStatements() { idle_.drop(); }
 
 void RDA_Sqlite::close_INT() {
     dropIdleStatements();
