@@ -83,6 +83,21 @@ const std::string& filledRepository() {
     return path;
 }
 
+// n items, each placed in version 1, in one host transaction.
+bool addItems(RefDataRepositoryDataAccess* r, long n) {
+    r->beginTransaction(false);
+    char key[32];
+    bool ok = true;
+    for (long i = 0; ok && i < n; ++i) {
+        std::snprintf(key, sizeof key, "k%ld", i);
+        uint32_t item = 0, placement = 0;
+        ok = r->addItem(key, "value", "Y", "", "", -1, &item) &&
+             r->addItemVersion(1, static_cast<int>(item), 0, "/", -1, &placement);
+    }
+    r->endTransaction(true);
+    return ok;
+}
+
 void BM_AddItems_Library(benchmark::State& state) {
     const long n = benchdb::rows(100000);
     for (auto _ : state) {
@@ -94,18 +109,7 @@ void BM_AddItems_Library(benchmark::State& state) {
             break;
         }
         state.ResumeTiming();
-        r->beginTransaction(false);
-        char key[32];
-        for (long i = 0; i < n; ++i) {
-            std::snprintf(key, sizeof key, "k%ld", i);
-            uint32_t item = 0, placement = 0;
-            if (!r->addItem(key, "value", "Y", "", "", -1, &item) ||
-                !r->addItemVersion(1, static_cast<int>(item), 0, "/", -1, &placement)) {
-                state.SkipWithError("insert failed");
-                break;
-            }
-        }
-        r->endTransaction(true);
+        if (!addItems(r, n)) state.SkipWithError("insert failed");
         state.PauseTiming();
         r->release();
         repository->release();
@@ -275,18 +279,7 @@ void BM_AddItems_PgLibrary(benchmark::State& state) {
         state.PauseTiming();
         if (!pg.empty()) state.SkipWithError("emptying the tables failed");
         state.ResumeTiming();
-        r->beginTransaction(false);
-        char key[32];
-        for (long i = 0; i < n; ++i) {
-            std::snprintf(key, sizeof key, "k%ld", i);
-            uint32_t item = 0, placement = 0;
-            if (!r->addItem(key, "value", "Y", "", "", -1, &item) ||
-                !r->addItemVersion(1, static_cast<int>(item), 0, "/", -1, &placement)) {
-                state.SkipWithError("insert failed");
-                break;
-            }
-        }
-        r->endTransaction(true);
+        if (!addItems(r, n)) state.SkipWithError("insert failed");
     }
     r->release();
     repository->release();
