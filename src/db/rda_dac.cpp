@@ -80,6 +80,7 @@ bool RDA_DAC::init_INT(const VqbString& connection, const VqbString& prefix, boo
 
     auto refuse = [&]() {
         VqbString keep = lastError_;
+        idle_.drop();
         if (pooled_)
             pool_->disconnect(poolId_);
         else
