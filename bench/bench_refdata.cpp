@@ -1,12 +1,22 @@
 // Reference data: items and their placements added one by one in one host transaction, and the
 // items-with-attributes join read to its end, each beside the same work done with the SQLite C
 // API. REPOS_BENCH_ROWS sets the number of items (default 100,000).
+// With REPOS_TEST_PG naming a server (scripts/pg-test-server start), the inserts also run on a
+// PostgreSQL repository beside psql sending the same statements in one transaction;
+// REPOS_BENCH_PG_ROWS sets their number of items (default a fifth of the above).
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "bench_db_support.h"
 #include "repadmimpl.h"
 #include "repos_refdata_rda.h"
+#include "dacimpl.h"
+#include "rda_factory.h"
 #include "repositoryimpl.h"
 #include "vqbconfig.h"
 #include "vqlog.h"
@@ -73,6 +83,21 @@ const std::string& filledRepository() {
     return path;
 }
 
+// n items, each placed in version 1, in one host transaction.
+bool addItems(RefDataRepositoryDataAccess* r, long n) {
+    r->beginTransaction(false);
+    char key[32];
+    bool ok = true;
+    for (long i = 0; ok && i < n; ++i) {
+        std::snprintf(key, sizeof key, "k%ld", i);
+        uint32_t item = 0, placement = 0;
+        ok = r->addItem(key, "value", "Y", "", "", -1, &item) &&
+             r->addItemVersion(1, static_cast<int>(item), 0, "/", -1, &placement);
+    }
+    r->endTransaction(true);
+    return ok;
+}
+
 void BM_AddItems_Library(benchmark::State& state) {
     const long n = benchdb::rows(100000);
     for (auto _ : state) {
@@ -84,18 +109,7 @@ void BM_AddItems_Library(benchmark::State& state) {
             break;
         }
         state.ResumeTiming();
-        r->beginTransaction(false);
-        char key[32];
-        for (long i = 0; i < n; ++i) {
-            std::snprintf(key, sizeof key, "k%ld", i);
-            uint32_t item = 0, placement = 0;
-            if (!r->addItem(key, "value", "Y", "", "", -1, &item) ||
-                !r->addItemVersion(1, static_cast<int>(item), 0, "/", -1, &placement)) {
-                state.SkipWithError("insert failed");
-                break;
-            }
-        }
-        r->endTransaction(true);
+        if (!addItems(r, n)) state.SkipWithError("insert failed");
         state.PauseTiming();
         r->release();
         repository->release();
@@ -201,6 +215,115 @@ void BM_ItemsWithAttributes_Raw(benchmark::State& state) {
     state.SetItemsProcessed(rows);
 }
 
+// ---- PostgreSQL
+
+const char* pgServer() {
+    const char* server = std::getenv("REPOS_TEST_PG");
+    return server && *server ? server : nullptr;
+}
+
+long pgRows() {
+    const char* v = std::getenv("REPOS_BENCH_PG_ROWS");
+    long n = v ? std::atol(v) : 0;
+    return n > 0 ? n : std::max(1L, benchdb::rows(100000) / 5);
+}
+
+// A repository of its own on the server, with one domain and its version 1, dropped at exit.
+struct PgRepository {
+    std::string prefix;
+    ReposDataAccess* raw = nullptr;
+    std::string items, placements, counters;
+
+    PgRepository() {
+        char text[40];
+        std::snprintf(text, sizeof text, "b%xrd_", static_cast<unsigned>(getpid()));
+        prefix = text;
+        if (!admin()->createRepository(pgServer(), prefix.c_str())) {
+            std::fprintf(stderr, "creating the repository failed: %s\n", admin()->getErrorMessage().asCstr());
+            return;
+        }
+        VqbString error;
+        raw = createReposDataAccess(REPOS_BACKEND_CONNECTOR, pgServer(), prefix.c_str(), nullptr, error);
+        if (!raw) return;
+        items = raw->getTableName("RDDOIT", true, -1).str();
+        placements = raw->getTableName("RDITVR", true, -1).str();
+        counters = raw->getTableName("UCURID", true, -1).str();
+        exec("INSERT INTO " + raw->getTableName("RDDOMS", true, -1).str() + " (ID, DOMNAME) VALUES (1, 'D')");
+        exec("INSERT INTO " + raw->getTableName("RDDOVR", true, -1).str() +
+             " (ID, DOMAINID, VERSION) VALUES (1, 1, 1)");
+    }
+    ~PgRepository() {
+        if (raw) raw->release();
+        admin()->deleteRepository(pgServer(), prefix.c_str());
+    }
+    bool exec(const std::string& sql) { return raw && raw->paramExec(VqbString(sql), nullptr, 0); }
+    // Each run starts from no items, no placements and no counters for them.
+    bool empty() {
+        return exec("DELETE FROM " + placements) && exec("DELETE FROM " + items) &&
+               exec("DELETE FROM " + counters + " WHERE NI_KEY IN ('RDDOIT', 'RDITVR')");
+    }
+};
+
+PgRepository& pgRepository() {
+    static PgRepository repository;
+    return repository;
+}
+
+void BM_AddItems_PgLibrary(benchmark::State& state) {
+    const long n = pgRows();
+    PgRepository& pg = pgRepository();
+    Repository* repository = admin()->connectRepository(pgServer(), pg.prefix.c_str(), false, nullptr);
+    RefDataRepositoryDataAccess* r = repository ? repository->createRefDataRepositoryDataAccess() : nullptr;
+    if (!r) return state.SkipWithError("no reference-data access");
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!pg.empty()) state.SkipWithError("emptying the tables failed");
+        state.ResumeTiming();
+        if (!addItems(r, n)) state.SkipWithError("insert failed");
+    }
+    r->release();
+    repository->release();
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// The same statements from psql in one transaction: per row the counter raised, then the
+// prepared insert with the new id. The script is written beforehand.
+void BM_AddItems_Psql(benchmark::State& state) {
+    const long n = pgRows();
+    PgRepository& pg = pgRepository();
+    DacConnText server;
+    std::string why;
+    server.parse(pgServer(), why);
+    const std::string script =
+        (std::filesystem::temp_directory_path() / ("bench_refdata_" + std::to_string(getpid()) + ".sql")).string();
+    {
+        std::ofstream out(script);
+        out << "BEGIN;\n"
+            << "INSERT INTO " << pg.counters << " (NI_KEY, NI_VAL) VALUES ('RDDOIT', 0), ('RDITVR', 0);\n"
+            << "PREPARE raise(text) AS UPDATE " << pg.counters << " SET NI_VAL=NI_VAL+1 WHERE NI_KEY=$1;\n"
+            << "PREPARE item(int, text, text, text) AS INSERT INTO " << pg.items
+            << " (ID, ITEMKEY, ITEMVAL, ENABLED) VALUES ($1, $2, $3, $4);\n"
+            << "PREPARE placement(int, int, int, int, text, float8) AS INSERT INTO " << pg.placements
+            << " (ID, DOMVERID, ITEMID, ITEMLVL, LINEAGE, CRTDATE) VALUES ($1, $2, $3, $4, $5, $6);\n";
+        for (long i = 0; i < n; ++i)
+            out << "EXECUTE raise('RDDOIT');\nEXECUTE item(" << i + 1 << ", 'k" << i << "', 'value', 'Y');\n"
+                << "EXECUTE raise('RDITVR');\nEXECUTE placement(" << i + 1 << ", 1, " << i + 1
+                << ", 0, '/', 46000.5);\n";
+        out << "COMMIT;\n";
+    }
+    const std::string cmd = "psql -X -q -v ON_ERROR_STOP=1 -h '" + server.get("SERVER") + "' -p '" +
+                            server.get("PORT") + "' -U '" + server.get("UID") + "' -d '" +
+                            server.get("DATABASE") + "' -f '" + script + "' >/dev/null";
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!pg.empty()) state.SkipWithError("emptying the tables failed");
+        state.ResumeTiming();
+        if (std::system(cmd.c_str()) != 0) state.SkipWithError("psql failed");
+    }
+    std::filesystem::remove(script);
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
 BENCHMARK(BM_AddItems_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AddItems_Raw)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ItemsWithAttributes_Library)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -210,8 +333,14 @@ BENCHMARK(BM_ItemsWithAttributes_Raw)->Iterations(1)->Unit(benchmark::kMilliseco
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
-    return bench::runPairs(argc, argv, "bench_refdata",
-                           {{"add items and placements", "BM_AddItems_Library", "BM_AddItems_Raw"},
-                            {"items with attributes (join)", "BM_ItemsWithAttributes_Library",
-                             "BM_ItemsWithAttributes_Raw"}});
+    std::vector<bench::Pair> pairs = {
+        {"add items and placements", "BM_AddItems_Library", "BM_AddItems_Raw"},
+        {"items with attributes (join)", "BM_ItemsWithAttributes_Library", "BM_ItemsWithAttributes_Raw"}};
+    if (pgServer()) {
+        for (auto [name, run] : {std::pair{"BM_AddItems_PgLibrary", &BM_AddItems_PgLibrary},
+                                 std::pair{"BM_AddItems_Psql", &BM_AddItems_Psql}})
+            benchmark::RegisterBenchmark(name, run)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        pairs.push_back({"PostgreSQL: add items and placements", "BM_AddItems_PgLibrary", "BM_AddItems_Psql"});
+    }
+    return bench::runPairs(argc, argv, "bench_refdata", pairs);
 }

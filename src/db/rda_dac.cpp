@@ -80,6 +80,7 @@ bool RDA_DAC::init_INT(const VqbString& connection, const VqbString& prefix, boo
 
     auto refuse = [&]() {
         VqbString keep = lastError_;
+        idle_.drop();
         if (pooled_)
             pool_->disconnect(poolId_);
         else
@@ -164,6 +165,7 @@ void RDA_DAC::closeBulkLoader() {
 }
 
 void RDA_DAC::close_INT() {
+    idle_.drop();  // before the connection they were prepared on goes
     if (dataSource_) dataSource_->destroy();
     dataSource_ = nullptr;
     if (separateBigStrings_ && bigStringConnection_ && bigStringConnection_ != connection_)
@@ -302,13 +304,21 @@ ReposDataAccessStatement* RDA_DAC::prepareStatement(const VqbString& sql, bool b
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    ReposHeld<DacStatement> statement(batch ? connection_->prepareBatch(sql) : connection_->prepare(sql));
-    if (!statement) {
-        failConnector(__LINE__, connection_->getErrorText());
-        return nullptr;
+    const bool recycle = !batch && !isQueryText(sql);
+    ReposHeld<DacStatement> statement;
+    if (recycle) {
+        statement.reset(takeStatement(sql));
+        if (!statement) return nullptr;
+    } else {
+        statement.reset(batch ? connection_->prepareBatch(sql) : connection_->prepare(sql));
+        if (!statement) {
+            failConnector(__LINE__, connection_->getErrorText());
+            return nullptr;
+        }
     }
-    RDA_DACStatement* result = new (std::nothrow) RDA_DACStatement(this, sql, statement.get());
+    RDA_DACStatement* result = new (std::nothrow) RDA_DACStatement(this, sql, statement.get(), recycle);
     if (!result) {
+        if (recycle) giveBack(sql, statement.release(), true);
         fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
     }

@@ -117,6 +117,15 @@ private:
     // connector's cursor closed, 530 as last error) when it cannot be made.
     RDA_DACCursor* newCursor(const VqbString& sql, DacStatement* statement, DacCursor* cursor);
     bool singleValue(const VqbString& sql, const VqbString& types, const RDA_Params& params, int64_t* out);
+    // Statements that change rows are kept prepared for the next call with the same text, so the
+    // server parses them once: an idle one, or a new one (null on failure, last error set).
+    // giveBack keeps it while the cache has room; undeclare forgets the parameter types a caller
+    // declared, for statements whose next user may declare none.
+    DacStatement* takeStatement(const VqbString& sql);
+    // Whether the text is a SELECT (queries are never kept idle: a cached plan's columns may
+    // change under them).
+    static bool isQueryText(const VqbString& sql);
+    void giveBack(const VqbString& sql, DacStatement* statement, bool undeclare);
     DacConnection* bigStringConnection();
 
     // ---- DDL
@@ -159,11 +168,13 @@ private:
     bool pooled_ = false;
     VqbString poolId_;
     VqbString dataSourceInfo_;
+    RDA_IdleStatements<DacStatement> idle_{64};
 };
 
 class RDA_DACStatement : public RDA_BaseStatementImpl {
 public:
-    RDA_DACStatement(RDA_DAC* owner, const VqbString& sql, DacStatement* statement);
+    // recycle: the statement goes back to the connection's idle statements when released.
+    RDA_DACStatement(RDA_DAC* owner, const VqbString& sql, DacStatement* statement, bool recycle = false);
 
 protected:
     ~RDA_DACStatement() override = default;
@@ -184,6 +195,7 @@ private:
     VqbString types_;
     bool query_;
     bool handedOver_ = false;
+    bool recycle_;
     DacStatement* statement_;
 };
 

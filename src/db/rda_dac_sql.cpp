@@ -5,6 +5,7 @@
 #include <cctype>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "np_uchar.h"
 #include "rda_dac.h"
@@ -109,7 +110,24 @@ bool RDA_DAC::setParameterWTypes_INT(DacStatement* statement, const VqbDatavar* 
     return true;
 }
 
+bool RDA_DAC::isQueryText(const VqbString& sql) { return isQuery(sql); }
+
 // ---- parameterised operations
+
+DacStatement* RDA_DAC::takeStatement(const VqbString& sql) {
+    if (DacStatement* idle = idle_.take(sql)) return idle;
+    DacStatement* statement = connection_->prepare(sql);
+    if (!statement) failConnector(__LINE__, connection_->getErrorText());
+    return statement;
+}
+
+void RDA_DAC::giveBack(const VqbString& sql, DacStatement* statement, bool undeclare) {
+    // Only the connector's own check ends this: it refuses the first index past the last.
+    if (statement && undeclare)
+        for (int i = 0; statement->declareParameter(i, 0, 0, 0); ++i) {
+        }
+    idle_.give(sql, statement);
+}
 
 bool RDA_DAC::execWithTypes(const char* name, const VqbString& sql, int* rowsAffected, const VqbString& types,
                             const RDA_Params& params) {
@@ -122,12 +140,17 @@ bool RDA_DAC::execWithTypes(const char* name, const VqbString& sql, int* rowsAff
         return true;
     }
     if (!connection_) return fail(kSource, __LINE__, reposMessage(1161));
-    ReposHeld<DacStatement> statement(connection_->prepare(sql));
-    if (!statement) return failConnector(__LINE__, connection_->getErrorText());
-    for (int i = 0; i < params.count; ++i)
-        if (!setParameter_INT(statement.get(), params.at(i), i, true, true, types, sql)) return false;
-    bool ok = statement->execute(rowsAffected);
-    if (!ok) failConnector(__LINE__, statement->getErrorText());
+    // Every value is declared again below, so a kept statement needs no undeclaring.
+    ReposHeld<DacStatement> statement(takeStatement(sql));
+    if (!statement) return false;
+    bool ok = true;
+    for (int i = 0; ok && i < params.count; ++i)
+        ok = setParameter_INT(statement.get(), params.at(i), i, true, true, types, sql);
+    if (ok) {
+        ok = statement->execute(rowsAffected);
+        if (!ok) failConnector(__LINE__, statement->getErrorText());
+    }
+    giveBack(sql, statement.release(), false);
     return ok;
 }
 
@@ -369,8 +392,13 @@ bool RDA_DAC::getBigString_INT(const VqbString& value, VqbString* out, VqbString
 
 // ---- statements
 
-RDA_DACStatement::RDA_DACStatement(RDA_DAC* owner, const VqbString& sql, DacStatement* statement)
-    : RDA_BaseStatementImpl(owner, sql), dac_(owner), types_(""), query_(isQuery(sql)), statement_(statement) {
+RDA_DACStatement::RDA_DACStatement(RDA_DAC* owner, const VqbString& sql, DacStatement* statement, bool recycle)
+    : RDA_BaseStatementImpl(owner, sql),
+      dac_(owner),
+      types_(""),
+      query_(isQuery(sql)),
+      recycle_(recycle),
+      statement_(statement) {
     if (logger_->getLevel() <= kLevelNotice)
         reposLog(logger_, kLevelNotice, kSource, __LINE__, "RDA_DACStatement [%s] sql [%s]", tag().asCstr(),
                  sql_.asCstr());
@@ -428,8 +456,12 @@ VqbString RDA_DACStatement::getErrorMessage_INT() { return dac_->getGeneralError
 
 void RDA_DACStatement::release_INT() {
     RDA_TRACE("RDA_DACStatement::release_INT [%s]", tag().asCstr());
-    if (statement_ && !handedOver_) statement_->release();
-    statement_ = nullptr;
+    DacStatement* statement = std::exchange(statement_, nullptr);
+    if (!statement || handedOver_) return;
+    if (recycle_)
+        dac_->giveBack(sql_, statement, true);
+    else
+        statement->release();
 }
 
 // ---- cursors

@@ -293,15 +293,16 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
 
     if (idSelect_.isNull()) {
         VqbString table = getTableName_INT("UCURID", true, -1);
-        idSelect_ = VqbString::format("SELECT NI_VAL FROM %s WHERE NI_KEY=? ORDER BY NI_VAL DESC", table.asCstr());
-        // The counter moves only from the value that was read: a writer that read an older value
-        // changes nothing and reads again, so no id is handed out twice whatever the block sizes.
-        idUpdate_ = VqbString::format("UPDATE %s SET NI_VAL=? WHERE NI_KEY=? AND NI_VAL=?", table.asCstr());
+        // A key may have several rows: the counter is the largest. The aggregate needs no sort.
+        idSelect_ = VqbString::format("SELECT MAX(NI_VAL), COUNT(*) FROM %s WHERE NI_KEY=?", table.asCstr());
+        // The counter moves only from the value that was read (or guessed), and only while that is
+        // still the largest row: a writer that started from an older value changes nothing and
+        // reads again, so no id is handed out twice whatever the block sizes.
+        idUpdate_ = VqbString::format(
+            "UPDATE %s SET NI_VAL=? WHERE NI_KEY=? AND NI_VAL=? AND NI_VAL=(SELECT MAX(NI_VAL) FROM %s WHERE NI_KEY=?)",
+            table.asCstr(), table.asCstr());
         idInsert_ = VqbString::format("INSERT INTO %s (NI_KEY, NI_VAL) VALUES (?,?)", table.asCstr());
     }
-    const VqbString& select = idSelect_;
-    const VqbString& update = idUpdate_;
-    const VqbString& insert = idInsert_;
     const int64_t step = count < 1 ? 1 : count;
     VqbDatavar keyValue(key);
     const VqbDatavar* keyParam[] = {&keyValue};
@@ -311,8 +312,33 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
     // Outside a caller's transaction each statement stands alone, so one refused because
     // another writer held the database is tried again; inside one, waiting could deadlock.
     auto busyAlone = [&]() { return depth_ == 0 && lastFailureBusy_INT(); };
+    // 1: moved from old, 0: the counter was not at old, -1: the update failed.
+    auto moveFrom = [&](int64_t old) {
+        VqbDatavar next(old + step);
+        VqbDatavar oldValue(old);
+        const VqbDatavar* params[] = {&next, &keyValue, &oldValue, &keyValue};
+        int rows = 0;
+        if (!paramExec_INT(idUpdate_, &rows, {params, 4})) return -1;
+        if (rows < 1) return 0;
+        if (firstId) *firstId = VqbDatavar(old + 1);
+        return 1;
+    };
+
+    auto last = idLast_.find(key.str());
+    if (last != idLast_.end() && last->second >= 0 && last->second <= kLastId - step) {
+        switch (moveFrom(last->second)) {
+            case 1:
+                last->second += step;
+                return true;
+            case -1:
+                if (!busyAlone()) return failed(__LINE__, VqbString());
+                break;
+            default:
+                break;
+        }
+    }
     for (int attempt = 0; attempt < kIdTries; ++attempt) {
-        ReposHeld<ReposDataAccessCursor> cursor(paramSelect_INT(select, {keyParam, 1}));
+        ReposHeld<ReposDataAccessCursor> cursor(paramSelect_INT(idSelect_, {keyParam, 1}));
         if (!cursor) {
             if (busyAlone()) continue;
             return failed(__LINE__, VqbString());
@@ -322,13 +348,13 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
             if (busyAlone()) continue;
             return failed(__LINE__, VqbString());
         }
-        if (state == 0) {
+        if (state == 0 || cursor->getValue(1).asInt64() == 0) {
             cursor.reset();
             if (inserted) return failed(__LINE__, insertError.isNull() ? reposMessage(1161) : insertError);
             VqbDatavar zero(0);
             const VqbDatavar* row[] = {&keyValue, &zero};
             // Another writer may insert the same key first; reading again settles it.
-            if (!paramExec_INT(insert, nullptr, {row, 2})) {
+            if (!paramExec_INT(idInsert_, nullptr, {row, 2})) {
                 if (busyAlone()) continue;
                 insertError = lastError_;
             }
@@ -341,17 +367,15 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
         if (current.isNull()) return failed(__LINE__, reposMessage(1161));
         int64_t old = current.asInt64();
         if (old < 0 || old > kLastId - step) return failed(__LINE__, reposMessage(1902, key.asCstr()));
-        VqbDatavar next(old + step);
-        VqbDatavar oldValue(old);
-        const VqbDatavar* params[] = {&next, &keyValue, &oldValue};
-        int rows = 0;
-        if (!paramExec_INT(update, &rows, {params, 3})) {
-            if (busyAlone()) continue;
-            return failed(__LINE__, VqbString());
-        }
-        if (rows >= 1) {
-            if (firstId) *firstId = VqbDatavar(old + 1);
-            return true;
+        switch (moveFrom(old)) {
+            case 1:
+                idLast_[key.str()] = old + step;
+                return true;
+            case -1:
+                if (busyAlone()) continue;
+                return failed(__LINE__, VqbString());
+            default:
+                break;
         }
     }
     return failed(__LINE__, reposMessage(1901, key.asCstr()));

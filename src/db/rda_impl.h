@@ -8,7 +8,10 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "repos_cursors.h"
@@ -81,6 +84,51 @@ VqbString format(uint32_t id);
 // character; the whole text when it ends first).
 size_t chunkBytes(const char* text, size_t bytes, size_t limit);
 }  // namespace RDA_BigString
+
+// Prepared statements of a connection kept idle for the next call with the same text, up to a
+// limit; S is a back end's statement with release(). A text keeps its (possibly empty) list, so
+// taking and giving back the same statement allocates nothing after the first call.
+template <class S>
+class RDA_IdleStatements {
+public:
+    explicit RDA_IdleStatements(size_t limit) : limit_(limit) {}
+    RDA_IdleStatements(const RDA_IdleStatements&) = delete;
+    RDA_IdleStatements& operator=(const RDA_IdleStatements&) = delete;
+    ~RDA_IdleStatements() { drop(); }
+
+    // An idle statement of the text, or null.
+    S* take(const VqbString& sql) {
+        auto it = idle_.find(sql.str());
+        if (it == idle_.end() || it->second.empty()) return nullptr;
+        S* statement = it->second.back();
+        it->second.pop_back();
+        --count_;
+        return statement;
+    }
+    // Keeps the statement idle, or releases it when the limit is reached.
+    void give(const VqbString& sql, S* statement) {
+        ReposHeld<S> held(statement);
+        if (!held || count_ >= limit_) return;
+        // Texts seen once and idle no more are dropped before they pile up.
+        if (idle_.size() >= 4 * limit_) {
+            for (auto it = idle_.begin(); it != idle_.end();) it = it->second.empty() ? idle_.erase(it) : std::next(it);
+        }
+        idle_[sql.str()].push_back(statement);
+        ++count_;
+        held.release();
+    }
+    void drop() {
+        for (auto& entry : idle_)
+            for (S* statement : entry.second) statement->release();
+        idle_.clear();
+        count_ = 0;
+    }
+
+private:
+    std::unordered_map<std::string, std::vector<S*>> idle_;
+    size_t count_ = 0;
+    size_t limit_;
+};
 
 class RDA_BaseImpl : public ReposDataAccess, public ReposGuard<RDA_BaseImpl> {
 public:
@@ -276,6 +324,10 @@ private:
     VqbString idSelect_;
     VqbString idUpdate_;
     VqbString idInsert_;
+    // The value this connection last moved each counter to. It is only a guess at the current
+    // value: the guarded update that starts from it changes nothing when another writer (or a
+    // rollback) moved the counter since, and the counter is then read.
+    std::unordered_map<std::string, int64_t> idLast_;
     VqAtom owner_;
     // The last holder, for the lock trace only.
     std::mutex holderMutex_;

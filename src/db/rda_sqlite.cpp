@@ -11,7 +11,6 @@ namespace {
 const char* const kSource = "rda_sqlite";
 constexpr int kLevelNotice = 2;
 constexpr int kMaxTextLen = 65536;
-constexpr size_t kIdleStatements = 64;
 
 }  // namespace
 
@@ -51,29 +50,18 @@ bool RDA_Sqlite::init_INT(const VqbString& file, const VqbString& /*prefix*/, bo
 }
 
 SqliteStatement* RDA_Sqlite::takeStatement(const VqbString& sql) {
-    auto it = idle_.find(sql.str());
-    if (it != idle_.end()) {
-        SqliteStatement* statement = it->second;
-        idle_.erase(it);
-        return statement;
-    }
+    if (SqliteStatement* idle = idle_.take(sql)) return idle;
     SqliteStatement* statement = db_->prepare(sql);
     if (!statement) databaseFailure(__LINE__);
     return statement;
 }
 
 void RDA_Sqlite::giveBack(const VqbString& sql, SqliteStatement* statement) {
-    ReposHeld<SqliteStatement> held(statement);
-    if (!held || idle_.size() >= kIdleStatements) return;
-    statement->clear();
-    idle_.emplace(sql.str(), statement);
-    held.release();  // kept idle; ended by dropIdleStatements
+    if (statement) statement->clear();
+    idle_.give(sql, statement);
 }
 
-void RDA_Sqlite::dropIdleStatements() {
-    for (auto& entry : idle_) entry.second->release();
-    idle_.clear();
-}
+void RDA_Sqlite::dropIdleStatements() { idle_.drop(); }
 
 void RDA_Sqlite::close_INT() {
     dropIdleStatements();
@@ -310,13 +298,11 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
         fail(kSource, __LINE__, reposMessage(1161));
         return nullptr;
     }
-    ReposHeld<SqliteStatement> statement(db_->prepare(sql));
-    if (!statement) {
-        databaseFailure(__LINE__);
-        return nullptr;
-    }
+    ReposHeld<SqliteStatement> statement(takeStatement(sql));
+    if (!statement) return nullptr;
     RDA_SqliteStatement* result = new (std::nothrow) RDA_SqliteStatement(this, sql, statement.get());
     if (!result) {
+        giveBack(sql, statement.release());
         fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
     }
@@ -461,7 +447,7 @@ ReposDataAccessCursor* RDA_SqliteStatement::select_INT() {
         sqlite_->fail(kSource, __LINE__, text);
         return nullptr;
     }
-    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor.get(), false);
+    RDA_SqliteCursor* result = new (std::nothrow) RDA_SqliteCursor(sqlite_, sql_, statement_, cursor.get(), true);
     if (!result) {
         sqlite_->fail(kSource, __LINE__, reposMessage(530));
         return nullptr;
@@ -475,8 +461,8 @@ VqbString RDA_SqliteStatement::getErrorMessage_INT() { return sqlite_->getGenera
 
 void RDA_SqliteStatement::release_INT() {
     RDA_TRACE("RDA_SqliteStatement::release_INT [%s]", tag().asCstr());
-    if (statement_ && !handedOver_) statement_->release();
-    statement_ = nullptr;
+    SqliteStatement* statement = std::exchange(statement_, nullptr);
+    if (!handedOver_) sqlite_->giveBack(sql_, statement);
 }
 
 // ---- cursors

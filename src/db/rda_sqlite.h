@@ -107,7 +107,7 @@ private:
 
     SqliteDatabase* db_ = nullptr;
     int lastStatus_ = 0;
-    std::unordered_multimap<std::string, SqliteStatement*> idle_;
+    RDA_IdleStatements<SqliteStatement> idle_{64};
 };
 
 class RDA_SqliteStatement : public RDA_BaseStatementImpl {
