@@ -280,8 +280,8 @@ bool TaskMetaContentImpl::importEvents(VqbString& error) {
                 return false;
         }
         if (ruleId < 1) continue;
-        if (!monitor->addRuleEvent(id, static_cast<unsigned>(ruleId), number, orEmpty(text(event, "EV_CODE")),
-                                   orEmpty(text(event, "EV_DATA"))))
+        if (!monitor->addRuleEvent(id, static_cast<unsigned>(ruleId), number, text(event, "EV_CODE"),
+                                   text(event, "EV_DATA")))
             return fail(0, error, withAccessError("Error adding rule-event to task: %s"));
     }
     return true;
@@ -347,8 +347,8 @@ bool TaskManagerImpl::importObject(RepositoryMetadataObject* object, unsigned fo
         description = name;
     }
     uint32_t jobId = 0xFFFFFFFFu;
-    if (!content.monitor->addJob(description, uuid, orEmpty(C::text(object, "JB_CRUSR")), static_cast<int>(folderId),
-                                 orEmpty(C::text(object, "JB_COMM")), orEmpty(C::text(object, "JB_DISP")), &jobId) ||
+    if (!content.monitor->addJob(description, uuid, C::text(object, "JB_CRUSR"), static_cast<int>(folderId),
+                                 C::text(object, "JB_COMM"), C::text(object, "JB_DISP"), &jobId) ||
         !hasId(jobId)) {
         error = content.accessError();
         if (error.isEmpty()) error = VqbString("Unable to create the task.");
@@ -381,9 +381,9 @@ bool TaskManagerImpl::updateObject(RepositoryMetadataObject* object, unsigned id
     });
     double now = VqbDate::currentDate().asDouble(), created = now;
     if (!C::text(object, "JB_CRDAT").isEmpty() && !object->getDoubleProperty(VqbString("JB_CRDAT"), created)) created = now;
-    bool header = content.monitor->updateJob(id, name, uuid, orEmpty(C::text(object, "JB_CRUSR")), created,
+    bool header = content.monitor->updateJob(id, name, uuid, C::text(object, "JB_CRUSR"), created,
                                              getCurrentUserName(), now, static_cast<int>(folderId),
-                                             orEmpty(C::text(object, "JB_COMM")), orEmpty(C::text(object, "JB_DISP")));
+                                             C::text(object, "JB_COMM"), C::text(object, "JB_DISP"));
     if (!header) {
         error = content.accessError();
         if (error.isEmpty()) error = VqbString("Unable to update the task.");

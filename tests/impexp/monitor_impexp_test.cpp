@@ -1,0 +1,302 @@
+// Monitor tasks, sources, dimensions and thresholds through the import/export manager: documents
+// carried between repositories and compared row by row (ids mapped through names), dependents
+// found rather than duplicated, dashboard mappings, all-or-nothing task imports, hostile documents.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "impexp_fixture.h"
+#include "recording_event_manager.h"
+#include "repos_monitor_rda.h"
+
+namespace {
+
+using V = VqbDatavar;
+
+// One repository with its monitor data access and the makers of monitor objects.
+struct Monitor {
+    explicit Monitor(Place place) : x(place) {
+        if (x.repository) m.reset(x.repository->createMonitorRepositoryDataAccess());
+        if (!m) return;
+        // The defaults (row 1) a created repository holds, with the same UUIDs everywhere.
+        uint32_t id = 0;
+        EXPECT_TRUE(m->addDimension("Default", "", "u", "default-dimension", 0, &id) && id == 1);
+        EXPECT_TRUE(m->addThreshold("Default", "", "u", "default-threshold", 0, 0, nullptr, nullptr, nullptr, nullptr,
+                                    &id) && id == 1);
+        EXPECT_TRUE(m->addReportGroup("Default", "", 1, 1, 1, VqbDate(), "u", "default-group", 0, &id) && id == 1);
+    }
+    bool ready() const { return x.ready() && m; }
+
+    unsigned dimension(const std::string& name, const std::string& uuid = "") {
+        uint32_t id = 0;
+        EXPECT_TRUE(m->addDimension(VqbString(name), VqbString("d " + name), "u", VqbString(uuid.empty() ? vqbNewUUID().str() : uuid), 0, &id));
+        return id;
+    }
+    unsigned threshold(const std::string& name, int bands = 2) {
+        VqbString names[7] = {"low", "mid", "high", "a", "b", "c", "d"};
+        double starts[7] = {0, 10.5, 20, 30, 40, 50, 60}, ends[7] = {10.5, 20, 30, 40, 50, 60, 70};
+        int colors[7] = {1, 2, 3, 4, 5, 6, 7};
+        uint32_t id = 0;
+        EXPECT_TRUE(m->addThreshold(VqbString(name), VqbString("t " + name), "u", vqbNewUUID(), 0, bands, names, starts,
+                                    ends, colors, &id));
+        return id;
+    }
+    unsigned group(const std::string& name) {
+        uint32_t id = 0;
+        EXPECT_TRUE(m->addReportGroup(VqbString(name), "", 1, 1, 1, VqbDate(), "u", vqbNewUUID(), 0, &id));
+        return id;
+    }
+    unsigned task(const std::string& name) {
+        uint32_t id = 0;
+        EXPECT_TRUE(m->addJob(VqbString(name), vqbNewUUID(), "maker", 0, "comment", "shown", &id));
+        return id;
+    }
+    // A task of three rules: two members with their own dimension and threshold, one plain, and
+    // three events of which one names a rule outside the members.
+    unsigned sampleTask(const std::string& name) {
+        unsigned job = task(name);
+        unsigned r1 = x.addRule(name + " R1", {"FA"}, {"M1"}), r2 = x.addRule(name + " R2", {"FB"}, {}),
+                 r3 = x.addRule(name + " R3", {}, {}), r4 = x.addRule(name + " R4", {}, {});
+        unsigned d = dimension(name + " D"), t = threshold(name + " T", 3);
+        EXPECT_TRUE(m->addJobRuleMetric(job, r1, d, t, VqbReal(2.5)));
+        EXPECT_TRUE(m->addJobRuleMetric(job, r2, d, 1, VqbReal(0.5)));
+        EXPECT_TRUE(m->addJobRule(job, r3));
+        EXPECT_TRUE(m->addRuleEvent(job, r1, 0, "E0", "data 0"));
+        EXPECT_TRUE(m->addRuleEvent(job, r4, 1, "E1", "data <&>"));
+        EXPECT_TRUE(m->addRuleEvent(job, r1, 2, "E2", VqbString()));
+        return job;
+    }
+
+    // The task's rows with names for ids; dimensions, thresholds and their dashboard mappings too.
+    Rows taskRows(const std::string& name) {
+        Rows all;
+        for (const char* query :
+             {"SELECT JB_DESC, JB_CODE, JB_CRUSR, JB_COMM, JB_DISP FROM {MJOB} WHERE JB_DESC=?",
+              "SELECT R.RU_DESC, D.DIM_NAME, T.THR_NAME, M.WGHT FROM {JBRUME} M JOIN {MJOB} J ON J.JB_ID=M.JB_ID "
+              "JOIN {RULE} R ON R.RU_ID=M.RU_ID JOIN {DIMENS} D ON D.DIM_ID=M.DIM_ID JOIN {THRHLD} T ON "
+              "T.THR_ID=M.THR_ID WHERE J.JB_DESC=?",
+              "SELECT E.EV_SEQ, E.EV_CODE, E.EV_DATA, R.RU_DESC, R.RU_UUID FROM {RULEVT} E JOIN {MJOB} J ON "
+              "J.JB_ID=E.JB_ID JOIN {RULE} R ON R.RU_ID=E.RU_ID WHERE J.JB_DESC=?",
+              "SELECT D.DIM_NAME, D.DIM_DESC, D.UUID, T.THR_NAME, T.THR_DESC, T.UUID, T.NAME_0, T.START_0, T.END_0, "
+              "T.COLOR_0, T.NAME_2, T.END_2, T.NAME_3 FROM {JBRUME} M JOIN {MJOB} J ON J.JB_ID=M.JB_ID JOIN {DIMENS} D "
+              "ON D.DIM_ID=M.DIM_ID JOIN {THRHLD} T ON T.THR_ID=M.THR_ID WHERE J.JB_DESC=?",
+              "SELECT D.DIM_NAME, G.GRP_NAME, T.THR_NAME, X.WGHT FROM {DIMGRP} X JOIN {DIMENS} D ON D.DIM_ID=X.DIM_ID "
+              "JOIN {RPTGRP} G ON G.GRP_ID=X.GRP_ID JOIN {THRHLD} T ON T.THR_ID=X.THR_ID WHERE D.DIM_NAME LIKE ?"}) {
+            Rows part = sorted(x.repo.rows(query, {V(std::string(query).find("LIKE") != std::string::npos ? name + "%" : name)}));
+            all.push_back({"--"});
+            all.insert(all.end(), part.begin(), part.end());
+        }
+        for (const std::string& rule : {name + " R1", name + " R2", name + " R3", name + " R4"}) {
+            Rows part = x.ruleRows(rule);
+            all.insert(all.end(), part.begin(), part.end());
+        }
+        return all;
+    }
+    bool import(const std::string& text, VqbString& log) {
+        log = "";
+        return x.manager->importObject(VqbString(text), 0, log);
+    }
+    bool update(unsigned id, const char* type, const std::string& uuid, const std::string& text, VqbString& error) {
+        error = "";
+        return x.manager->updateObjectOnImport(id, VqbString(type), VqbString(uuid), VqbString(text), 0, error, nullptr);
+    }
+    unsigned idOf(const char* query, const std::string& key) {
+        Rows r = x.repo.rows(query, {V(key)});
+        return r.empty() ? 0 : static_cast<unsigned>(std::stoul(r[0][0]));
+    }
+    unsigned jobId(const std::string& name) { return idOf("SELECT JB_ID FROM {MJOB} WHERE JB_DESC=?", name); }
+    std::string code(unsigned job) {
+        Rows r = x.repo.rows("SELECT JB_CODE FROM {MJOB} WHERE JB_ID=?", {V(static_cast<int>(job))});
+        return r.empty() ? "" : r[0][0];
+    }
+    std::vector<int> counts() {
+        std::vector<int> n;
+        for (const char* table : {"MJOB", "JBRUME", "RULEVT", "RULE", "DIMENS", "THRHLD", "DIMGRP", "EXSRC"})
+            n.push_back(x.repo.count(table));
+        return n;
+    }
+
+    ImpExp x;
+    ReposHeld<MonitorRepositoryDataAccess> m;
+};
+
+class MonitorImpExp : public ::testing::TestWithParam<Place> {
+protected:
+    void SetUp() override {
+        t = std::make_unique<Monitor>(GetParam());
+        if (!t->x.repo.connection()) GTEST_SKIP();
+        ASSERT_TRUE(t->ready());
+    }
+    std::unique_ptr<Monitor> t;
+};
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+}  // namespace
+
+TEST(MonitorRoundTrip, TasksTravelFromFileToPostgresAndBack) {
+    Monitor file(Place::File), pg(Place::Postgres), back(Place::File);
+    if (!pg.x.repo.connection()) GTEST_SKIP();
+    ASSERT_TRUE(file.ready() && pg.ready() && back.ready());
+    unsigned job = file.sampleTask("Audit");
+    for (Monitor* target : {&pg, &back}) target->group("Board A"), target->group("Board B");
+    file.group("Board A"), file.group("Board B");
+    file.m->addDimensionGroup(file.idOf("SELECT DIM_ID FROM {DIMENS} WHERE DIM_NAME=?", "Audit D"), 2,
+                              file.idOf("SELECT THR_ID FROM {THRHLD} WHERE THR_NAME=?", "Audit T"), VqbReal(1.0));
+    std::string text = file.x.exportOf(job, "Task");
+    VqbString log;
+    ASSERT_TRUE(pg.import(text, log)) << log.str();
+    std::string again = pg.x.exportOf(pg.jobId("Audit"), "Task");
+    ASSERT_TRUE(back.import(again, log)) << log.str();
+    Rows expected = pg.taskRows("Audit");
+    EXPECT_EQ(back.taskRows("Audit"), expected);
+    EXPECT_EQ(pg.code(pg.jobId("Audit")), file.code(job)) << "the task keeps its code";
+    EXPECT_EQ(expected[2], Rows({{"Audit R1", "Audit D", "Audit T", "2.5"}})[0]);
+}
+
+TEST_P(MonitorImpExp, DependentsAreFoundOnceAndDashboardsMapped) {
+    Monitor source(GetParam());
+    ASSERT_TRUE(source.ready());
+    std::string text = source.x.exportOf(source.sampleTask("T"), "Task");
+    // The target knows the dimension by name (another UUID); one of its boards weights that
+    // dimension with another threshold.
+    unsigned dim = t->dimension("T D");
+    std::vector<unsigned> groups = {1, t->group("G2"), t->group("G3")};
+    ASSERT_TRUE(t->m->addDimensionGroup(dim, groups[1], 1, VqbReal(3.0)));
+    std::vector<int> before = t->counts();
+    VqbString log;
+    ASSERT_TRUE(t->import(text, log)) << log.str();
+    std::vector<int> after = t->counts();
+    EXPECT_EQ(after[0] - before[0], 1);
+    EXPECT_EQ(after[3] - before[3], 4) << "each rule once, though named by members and events";
+    EXPECT_EQ(after[4] - before[4], 0) << "the dimension found by name";
+    EXPECT_EQ(after[5] - before[5], 1);
+    Rows dimgrp = sorted(t->x.repo.rows("SELECT X.GRP_ID, T.THR_NAME, X.WGHT FROM {DIMGRP} X JOIN {THRHLD} T ON "
+                                        "T.THR_ID=X.THR_ID WHERE X.DIM_ID=?",
+                                        {V(static_cast<int>(dim))}));
+    // One threshold per dimension and board: G2 keeps the one it had.
+    Rows expected = {{std::to_string(groups[0]), "T T", "1"}, {std::to_string(groups[1]), "Default", "3"},
+                     {std::to_string(groups[2]), "T T", "1"}};
+    EXPECT_EQ(dimgrp, expected);
+
+    // The same document again: nothing changes.
+    Rows rows = t->taskRows("T");
+    ASSERT_TRUE(t->import(text, log)) << log.str();
+    EXPECT_EQ(t->counts(), after);
+    EXPECT_EQ(t->taskRows("T"), rows);
+}
+
+TEST_P(MonitorImpExp, UpdateReplacesMembersAndEventsAllOrNothing) {
+    unsigned job = t->sampleTask("U");
+    std::string text = t->x.exportOf(job, "Task");
+    VqbString error;
+    ASSERT_TRUE(t->update(job, "Task", t->code(job), text, error)) << error.str();
+    Rows rows = t->taskRows("U");
+    ASSERT_TRUE(t->m->clearJobRules(job));
+    ASSERT_TRUE(t->m->addRuleEvent(job, t->idOf("SELECT RU_ID FROM {RULE} WHERE RU_DESC=?", "U R2"), 7, "X", "x"));
+    ASSERT_TRUE(t->update(job, "Task", t->code(job), text, error)) << error.str();
+    EXPECT_EQ(t->taskRows("U"), rows);
+
+    // A member without DIM_ID takes the default dimension; an event without a rule is skipped
+    // but still numbered.
+    std::string edited = replaced(text, "name=\"DIM_ID\"", "name=\"X_DIM\"");
+    size_t rule = edited.find("<list name=\"Rule\">");
+    ASSERT_NE(rule, std::string::npos);
+    size_t end = edited.find("\n        </list>", rule) + 16;
+    edited.erase(rule, end - rule);
+    ASSERT_TRUE(t->update(job, "Task", t->code(job), edited, error)) << error.str();
+    EXPECT_EQ(t->x.repo.rows("SELECT DISTINCT DIM_ID FROM {JBRUME} WHERE JB_ID=?", {V(static_cast<int>(job))}),
+              Rows({{"1"}}));
+    EXPECT_EQ(sorted(t->x.repo.rows("SELECT EV_SEQ, EV_CODE FROM {RULEVT} WHERE JB_ID=?", {V(static_cast<int>(job))})),
+              Rows({{"1", "E1"}, {"2", "E2"}}));
+
+    // A refused rule event half-way leaves the task as it was.
+    Rows now = t->taskRows("U");
+    ASSERT_TRUE(t->x.repo.refuse(Refused::Insert, "RULEVT"));
+    EXPECT_FALSE(t->update(job, "Task", t->code(job), text, error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(t->x.repo.allow(Refused::Insert, "RULEVT"));
+    EXPECT_EQ(t->taskRows("U"), now);
+
+    // Import into an empty task table is refused the same way: no task half made.
+    ASSERT_TRUE(t->x.repo.exec("DELETE FROM {RULEVT}") && t->x.repo.exec("DELETE FROM {JBRUME}") &&
+                t->x.repo.exec("DELETE FROM {MJOB}"));
+    std::vector<int> before = t->counts();
+    ASSERT_TRUE(t->x.repo.refuse(Refused::Insert, "JBRUME"));
+    EXPECT_FALSE(t->import(text, error));
+    ASSERT_TRUE(t->x.repo.allow(Refused::Insert, "JBRUME"));
+    EXPECT_EQ(t->counts(), before);
+}
+
+TEST_P(MonitorImpExp, DeleteIsRefusedWhileExecutedAndAnnouncedOnce) {
+    ScopedRecordingEventManager events;
+    unsigned job = t->task("D");
+    ASSERT_TRUE(t->x.repo.exec("INSERT INTO {EXEC} (EX_ID, JB_ID, EX_NROWS) VALUES (?, ?, 5)",
+                               {V(static_cast<int>(job)), V(static_cast<int>(job))}));
+    VqbString error;
+    std::string path = "/D";
+    EXPECT_FALSE(t->x.manager->deleteObject(VqbString(path), "Task", error));
+    EXPECT_EQ(t->x.repo.count("MJOB", "JB_ID=?", {V(static_cast<int>(job))}), 1);
+    ASSERT_TRUE(t->x.repo.exec("DELETE FROM {EXEC}"));
+    size_t seen = events.events().size();
+    ASSERT_TRUE(t->x.manager->deleteObject(VqbString(path), "Task", error)) << error.str();
+    EXPECT_EQ(t->x.repo.count("MJOB", "JB_ID=?", {V(static_cast<int>(job))}), 0);
+    std::vector<std::string> posted;
+    for (size_t i = seen; i < events.events().size(); ++i)
+        if (events.events()[i].kind == RecordedRepositoryEvent::Event) posted.push_back(events.events()[i].describe());
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_NE(posted[0].find(", 1, Task, " + std::to_string(job) + ","), std::string::npos) << posted[0];
+}
+
+TEST_P(MonitorImpExp, HostileTaskDocumentsGiveAClearResult) {
+    unsigned job = t->sampleTask("H");
+    std::string text = t->x.exportOf(job, "Task");
+    ASSERT_TRUE(t->x.repo.exec("DELETE FROM {RULEVT}") && t->x.repo.exec("DELETE FROM {JBRUME}") &&
+                t->x.repo.exec("DELETE FROM {MJOB}"));
+    const std::string property = "<property name=\"";
+    size_t members = text.find("\n    </list>", text.find("<list name=\"JobRuleMembers\">"));
+    size_t last = text.rfind("\n      <object type=\"JobRuleMember\"", members);
+    std::string many = text.substr(0, members);
+    for (int i = 0; i < 10000; ++i) many += text.substr(last, members - last);
+    many += text.substr(members);
+    size_t dimension = text.find(">", text.find("keycolumn=\"DIM_ID\"")) + 1;
+    std::string forged = text.substr(0, dimension) + property + "TARGETID\">99</property>" + text.substr(dimension);
+    struct Case {
+        const char* what;
+        std::string document;
+        bool ok;
+        Rows weights;
+    } cases[] = {
+        {"members naming absent keys", replaced(text, property + "RU_ID\">", property + "RU_ID\">9999"), false, {}},
+        {"forged TARGETID", forged, true, {}},
+        {"non-numeric weights",
+         replaced(replaced(text, property + "WGHT\">2.5<", property + "WGHT\">heavy<"), property + "WGHT\">0.5<",
+                  property + "WGHT\"><"),
+         true,
+         {{"1"}, {"1"}, {"1"}}},
+        {"10,000 members", many, true, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> before = t->counts();
+        VqbString log;
+        EXPECT_EQ(t->import(c.document, log), c.ok) << c.what << ": " << log.str();
+        if (!c.ok) {
+            EXPECT_FALSE(log.isEmpty()) << c.what;
+            EXPECT_EQ(t->counts(), before) << c.what;
+        } else {
+            EXPECT_EQ(t->x.repo.count("JBRUME"), 3) << c.what;
+            EXPECT_EQ(t->x.repo.count("JBRUME", "DIM_ID NOT IN (SELECT DIM_ID FROM {DIMENS})"), 0) << c.what;
+            if (!c.weights.empty())
+                EXPECT_EQ(sorted(t->x.repo.rows("SELECT WGHT FROM {JBRUME}")), c.weights) << c.what;
+        }
+        ASSERT_TRUE(t->x.repo.exec("DELETE FROM {RULEVT}") && t->x.repo.exec("DELETE FROM {JBRUME}") &&
+                    t->x.repo.exec("DELETE FROM {MJOB}"));
+    }
+}
+
+REPOS_EVERY_PLACE(MonitorImpExp);
