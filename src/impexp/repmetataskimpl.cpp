@@ -70,6 +70,8 @@ void TaskMetaContentImpl::exportDependent(const char* type, const char* key, con
         exportRule(value, error);
         return;
     }
+    // Every repository has defaults of its own: members naming them take the importer's.
+    if (value.asInt() <= kDefault) return;
     const bool dimension = std::string(type) == ReposObjectTypeName::Dimension;
     ReposHeld<ReposDataAccessCursor> row(dimension ? monitor->findDimension(value.asInt(), VqbString(""), VqbString(""))
                                                    : monitor->findThreshold(value.asInt(), VqbString(""), VqbString("")));
@@ -155,7 +157,7 @@ bool TaskMetaContentImpl::importRules(VqbString& error) {
         if (ruleId < 1 || rules_.count(ruleId)) continue;
         if (!monitor->addJobRule(id, static_cast<unsigned>(ruleId)))
             return fail(0, error, withAccessError("Error adding rule to task: %s"));
-        rules_.insert(ruleId);
+        rules_.emplace(ruleId, std::make_tuple(kDefault, kDefault, 1.0));
     }
     return true;
 }
@@ -193,7 +195,7 @@ bool TaskMetaContentImpl::importMembers(VqbString& error) {
         int thresholdId = kDefault, ruleId = -1, dimensionId = kDefault;
         VqbString threshold = text(member, "THR_ID"), rule = text(member, "RU_ID"), dimension = text(member, "DIM_ID");
         bool ok = true;
-        if (!threshold.isEmpty())
+        if (!threshold.isEmpty() && threshold.asInt() > kDefault)
             ok = importDependent(ReposMonitorKind::Threshold,
                                  context()->createObjectByKey(VqbString(ReposObjectTypeName::Threshold),
                                                               VqbString("THR_ID"), threshold),
@@ -204,7 +206,7 @@ bool TaskMetaContentImpl::importMembers(VqbString& error) {
                 *this, context()->createObjectByKey(VqbString(ReposObjectTypeName::Rule), VqbString("RU_ID"), rule),
                 folderId, ReposRuleOwner::Task, ruleId, ruleName, error);
         }
-        if (ok && !dimension.isEmpty())
+        if (ok && !dimension.isEmpty() && dimension.asInt() > kDefault)
             ok = importDependent(ReposMonitorKind::Dimension,
                                  context()->createObjectByKey(VqbString(ReposObjectTypeName::Dimension),
                                                               VqbString("DIM_ID"), dimension),
@@ -223,13 +225,17 @@ bool TaskMetaContentImpl::importMembers(VqbString& error) {
             report(1, VqbString::format("The weight \"%s\" of the task's rule %s is not a number; 1 is used.",
                                         weightText.asCstr(), rule.asCstr()));
         }
-        bool stored = rules_.count(ruleId)
+        // Members repeating a rule with what it has already need no write.
+        auto values = std::make_tuple(dimensionId, thresholdId, weight);
+        auto known = rules_.find(ruleId);
+        if (known != rules_.end() && known->second == values) continue;
+        bool stored = known != rules_.end()
                           ? monitor->updateJobRuleMetric(id, static_cast<unsigned>(ruleId), static_cast<unsigned>(dimensionId),
                                                          static_cast<unsigned>(thresholdId), VqbReal(weight))
                           : monitor->addJobRuleMetric(id, static_cast<unsigned>(ruleId), dimensionId, thresholdId,
                                                       VqbReal(weight));
         if (!stored) return fail(0, error, withAccessError("Error adding rule to task: %s"));
-        rules_.insert(ruleId);
+        rules_[ruleId] = values;
         if (!mapToDashboards(dimensionId, thresholdId, error)) return false;
     }
     return true;

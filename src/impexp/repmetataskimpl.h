@@ -3,7 +3,9 @@
 #ifndef REPMETATASKIMPL_H
 #define REPMETATASKIMPL_H
 
+#include <map>
 #include <set>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,7 +36,8 @@ private:
     bool mapToDashboards(int dimensionId, int thresholdId, VqbString& error);
 
     std::set<std::pair<std::string, std::string>> exported_;
-    std::set<int> rules_;
+    // The task's rules as stored so far: dimension, threshold, weight.
+    std::map<int, std::tuple<int, int, double>> rules_;
     std::set<std::pair<int, int>> mapped_;
     std::vector<unsigned> groups_;
     bool groupsRead_ = false;
