@@ -3,6 +3,7 @@
 // found rather than duplicated, dashboard mappings, all-or-nothing task imports, hostile documents.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -142,11 +143,26 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-// Sorted, with the weights (last column) in one form whatever the back end prints.
+// Sorted, with numbers in one form whatever the back end prints.
 Rows weighed(Rows rows) {
-    for (auto& row : rows) row.back() = VqbString::format("%g", std::stod(row.back())).str();
+    for (auto& row : rows)
+        for (std::string& cell : row) {
+            char* end = nullptr;
+            double value = std::strtod(cell.c_str(), &end);
+            if (!cell.empty() && *end == 0) cell = VqbString::format("%g", value).str();
+        }
     return sorted(rows);
 }
+
+// The listener that keeps every reported text.
+struct Reports : RepositoryActionEvent {
+    bool onActionEvent(int, const VqbString&, const VqbString& message) override {
+        all += message.str() + "\n";
+        return true;
+    }
+    void release() override {}
+    std::string all;
+};
 
 }  // namespace
 
@@ -308,6 +324,120 @@ TEST_P(MonitorImpExp, HostileTaskDocumentsGiveAClearResult) {
         }
         ASSERT_TRUE(t->x.repo.exec("DELETE FROM {RULEVT}") && t->x.repo.exec("DELETE FROM {JBRUME}") &&
                     t->x.repo.exec("DELETE FROM {MJOB}"));
+    }
+}
+
+TEST_P(MonitorImpExp, SourcesDimensionsAndThresholds) {
+    Monitor other(GetParam());
+    ASSERT_TRUE(other.ready());
+    struct Kind {
+        const char* type;
+        std::string row;  // of the object named ?, as both repositories should hold it
+        std::function<unsigned(Monitor&, const std::string&)> make;
+        int byNewUuid;  // rows a document of a known name but unknown UUID adds
+    } kinds[] = {
+        {"Source", "SELECT ES_ID, ES_NAME, ES_UUID FROM {EXSRC} WHERE ES_NAME=?",
+         [](Monitor& m, const std::string& name) {
+             uint32_t id = 0;
+             EXPECT_TRUE(m.m->addSource(VqbString(name), vqbNewUUID(), "u", 0, &id));
+             return id;
+         },
+         1},
+        {"Dimension", "SELECT DIM_ID, DIM_NAME, UUID, DIM_DESC FROM {DIMENS} WHERE DIM_NAME=?",
+         [](Monitor& m, const std::string& name) { return m.dimension(name); }, 0},
+        {"Threshold",
+         "SELECT THR_ID, THR_NAME, UUID, THR_DESC, NAME_0, START_0, END_0, COLOR_0, NAME_1, NAME_2 FROM {THRHLD} WHERE "
+         "THR_NAME=?",
+         [](Monitor& m, const std::string& name) { return m.threshold(name); }, 0},
+    };
+    auto rowOf = [](Monitor& m, const Kind& k, const std::string& name) {
+        Rows r = weighed(m.x.repo.rows(k.row, {V(name)}));
+        for (auto& row : r) row.erase(row.begin());  // ids differ between repositories
+        return r;
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.type);
+        const std::string name = std::string(k.type) + " one";
+        unsigned id = k.make(*t, name);
+        std::string text = t->x.exportOf(id, k.type);
+        VqbString log;
+        ASSERT_TRUE(other.import(text, log)) << log.str();
+        EXPECT_EQ(rowOf(other, k, name), rowOf(*t, k, name));
+        int rows = other.x.repo.count(k.row.substr(k.row.find('{') + 1, k.row.find('}') - k.row.find('{') - 1).c_str());
+        ASSERT_TRUE(other.import(text, log)) << log.str();
+        std::string uuid = rowOf(*t, k, name)[0][1];
+        ASSERT_TRUE(other.import(replaced(text, uuid, vqbNewUUID().str()), log)) << log.str();
+        EXPECT_EQ(other.x.repo.count(k.row.substr(k.row.find('{') + 1, k.row.find('}') - k.row.find('{') - 1).c_str()),
+                  rows + k.byNewUuid)
+            << "known by UUID, then by name";
+
+        // An update naming another object's UUID: reported, none stored.
+        unsigned second = k.make(other, name + " 2");
+        Rows before = rowOf(other, k, name + " 2");
+        Reports reports;
+        VqbString error;
+        ASSERT_TRUE(other.x.manager->updateObjectOnImport(second, VqbString(k.type), VqbString(before[0][1]),
+                                                          VqbString(replaced(text, "\"t " + name, "\"new")), 0, error,
+                                                          &reports))
+            << error.str();
+        EXPECT_NE(reports.all.find("Changing '" + std::string(k.type) + "' UUID from original \"" + uuid + "\""),
+                  std::string::npos)
+            << reports.all;
+        Rows after = rowOf(other, k, name + " 2");
+        EXPECT_EQ(after[0][1], before[0][1]);
+
+        // Deleting by path; the default (id 1) is kept and the answer is still true.
+        ASSERT_TRUE(other.x.manager->deleteObject(VqbString("/" + name + " 2"), VqbString(k.type), error)) << error.str();
+        EXPECT_TRUE(rowOf(other, k, name + " 2").empty());
+        if (std::string(k.type) == "Source") continue;
+        Rows defaults = other.x.repo.rows(k.row.substr(0, k.row.find("WHERE")) + "WHERE " + k.row.substr(7, k.row.find(',') - 7) + "=1");
+        ASSERT_EQ(defaults.size(), 1u);
+        EXPECT_TRUE(other.x.manager->deleteObject(VqbString("/" + defaults[0][1]), VqbString(k.type), error)) << error.str();
+        EXPECT_EQ(other.x.repo.rows(k.row.substr(0, k.row.find("WHERE")) + "WHERE " + k.row.substr(7, k.row.find(',') - 7) + "=1"), defaults);
+    }
+}
+
+TEST_P(MonitorImpExp, ThresholdBandsReadFromDocuments) {
+    unsigned id = t->threshold("Bands", 0);
+    std::string text = t->x.exportOf(id, "Threshold");
+    ASSERT_TRUE(t->x.repo.exec("DELETE FROM {THRHLD} WHERE THR_ID=?", {V(static_cast<int>(id))}));
+    const std::string columns = "NAME_0, START_0, END_0, COLOR_0, NAME_1, START_1, NAME_2, NAME_3, NAME_6";
+    auto band = [](int i, const char* name, const char* start, const char* end, const char* color) {
+        std::string p;
+        const char* values[] = {name, start, end, color};
+        const char* fields[] = {"NAME", "START", "END", "COLOR"};
+        for (int f = 0; f < 4; ++f)
+            if (values[f]) p += "<property name=\"" + std::string(fields[f]) + "_" + std::to_string(i) + "\">" + values[f] + "</property>";
+        return p;
+    };
+    std::string nine;
+    for (int i = 0; i < 9; ++i) nine += band(i, ("b" + std::to_string(i)).c_str(), "1", "2", "3");
+    struct Case {
+        const char* what;
+        std::string properties;
+        std::vector<std::string> stored;  // the columns above
+    } cases[] = {
+        {"stops at the first empty band", band(0, "a", "1", "2.5", "7") + band(1, "b", "2.5", "4", "8") + band(3, "d", "5", "6", "9"),
+         {"a", "1", "2.5", "7", "b", "2.5", "<null>", "<null>", "<null>"}},
+        {"a name alone", band(0, "only", nullptr, nullptr, nullptr), {"only", "0", "0", "0", "<null>", "<null>", "<null>", "<null>", "<null>"}},
+        {"values that are not numbers", band(0, "x", "low", "1e999", "red") + band(1, nullptr, "3", nullptr, nullptr),
+         {"x", "0", "0", "0", "", "3", "<null>", "<null>", "<null>"}},
+        {"never more than seven", nine, {"b0", "1", "2", "3", "b1", "1", "b2", "b3", "b6"}},
+    };
+    for (const Case& c : cases) {
+        size_t at = text.find("<property name=\"THR_NAME\"");
+        std::string document = text.substr(0, at) + c.properties + text.substr(at);
+        for (const char* column : {"NAME_", "START_", "END_", "COLOR_"})
+            for (int i = 0; i < 7; ++i) {
+                std::string empty = "<property name=\"" + std::string(column) + std::to_string(i) + "\" null=\"1\" />";
+                document = replaced(document, empty, "");
+            }
+        VqbString log;
+        ASSERT_TRUE(t->import(document, log)) << c.what << ": " << log.str();
+        Rows stored = weighed(t->x.repo.rows("SELECT " + columns + " FROM {THRHLD} WHERE THR_NAME='Bands'"));
+        ASSERT_EQ(stored.size(), 1u) << c.what;
+        EXPECT_EQ(stored[0], weighed({c.stored})[0]) << c.what;
+        ASSERT_TRUE(t->x.repo.exec("DELETE FROM {THRHLD} WHERE THR_NAME='Bands'"));
     }
 }
 
