@@ -63,11 +63,8 @@ void TaskMetaContentImpl::exportDependent(const char* type, const char* key, con
                                           VqbString& error) {
     if (value.isEmpty() || !exported_.insert({type, value.str()}).second) return;
     if (std::string(type) == ReposObjectTypeName::Rule) {
-        ReposHeld<ReposDataAccessCursor> row(common->findRule(value.asInt(), VqbString(""), VqbString("")));
-        if (row && row->next() == 1)
-            report(2, VqbString::format("Including rule \"%s\" with task", column(row.get(), "RU_DESC").asCstr()));
-        row.reset();
-        exportRule(value, error);
+        if (RepositoryMetadataObject* rule = exportRule(value, error))
+            report(2, VqbString::format("Including rule \"%s\" with task", text(rule, "RU_DESC").asCstr()));
         return;
     }
     // Every repository has defaults of its own: members naming them take the importer's.
@@ -333,7 +330,12 @@ bool TaskManagerImpl::exportObject(unsigned id, const VqbString& uuid, VqbString
         return false;
     }
     content->id = id;
-    return content->exportContent(object, error) && owner_->serializeObject(object, output, error);
+    // One read transaction: the document is a snapshot of the task, and the many small reads are
+    // not each a transaction of their own.
+    bool reading = content->monitor->beginTransaction(false);
+    bool exported = content->exportContent(object, error);
+    if (reading) content->monitor->endTransaction(true);
+    return exported && owner_->serializeObject(object, output, error);
 }
 
 bool TaskManagerImpl::importObject(RepositoryMetadataObject* object, unsigned folderId, const VqbString& name,
