@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_db_support.h"
+#include "bench_impexp_support.h"
 #include "repos_admin.h"
 #include "repos_common_rda.h"
 #include "repos_impexp.h"
@@ -23,6 +24,10 @@
 
 namespace {
 
+using benchimpexp::admin;
+using benchimpexp::rowsInto;
+using benchimpexp::run;
+
 const int kDimensions = 50;
 
 struct Files {
@@ -32,11 +37,6 @@ struct Files {
     unsigned task = 0;
     std::string document;
 };
-
-RepositoryAdmin* admin() {
-    static RepositoryAdmin* made = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
-    return made;
-}
 
 Files& files() {
     static Files f = [] {
@@ -99,23 +99,6 @@ void BM_Export_Library(benchmark::State& state) {
     }
     delete manager;
     repository->release();
-}
-
-// The rows of one select as properties of new elements of the parent.
-void rowsInto(sqlite3_stmt* select, pugi::xml_node parent, const char* type, const char* key = nullptr) {
-    while (sqlite3_step(select) == SQLITE_ROW) {
-        pugi::xml_node object = parent.append_child("object");
-        object.append_attribute("type") = type;
-        for (int i = 0, n = sqlite3_column_count(select); i < n; ++i) {
-            pugi::xml_node p = object.append_child("property");
-            p.append_attribute("name") = sqlite3_column_name(select, i);
-            const unsigned char* text = sqlite3_column_text(select, i);
-            if (text) p.text().set(reinterpret_cast<const char*>(text));
-            if (key && std::string(sqlite3_column_name(select, i)) == key)
-                object.append_attribute("key") = reinterpret_cast<const char*>(text);
-        }
-    }
-    sqlite3_reset(select);
 }
 
 void BM_Export_Raw(benchmark::State& state) {
@@ -206,15 +189,6 @@ void BM_Import_Raw(benchmark::State& state) {
         "INSERT INTO JBRUME (JB_ID, RU_ID, DIM_ID, THR_ID, WGHT) VALUES (?,?,?,?,?)",
         "INSERT INTO RULEVT (JB_ID, RU_ID, EV_SEQ, EV_CODE, EV_DATA) VALUES (?,?,?,?,?)",
         "INSERT OR IGNORE INTO DIMGRP (DIM_ID, GRP_ID, THR_ID, WGHT) VALUES (?,1,?,1)"};
-    auto text = [](pugi::xml_node object, const char* name) {
-        return std::string(object.find_child_by_attribute("property", "name", name).text().get());
-    };
-    auto run = [](sqlite3_stmt* statement, std::initializer_list<std::string> values) {
-        int i = 1;
-        for (const std::string& v : values) sqlite3_bind_text(statement, i++, v.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(statement);
-        sqlite3_reset(statement);
-    };
     for (auto _ : state) {
         state.PauseTiming();
         std::string target = files().dir.fresh("raw");
@@ -238,32 +212,32 @@ void BM_Import_Raw(benchmark::State& state) {
                 return std::string(n.attribute("type").value()) == type && key == n.attribute("key").value();
             });
             if (std::string(type) == "Rule")
-                run(s[1], {id, text(o, "RU_DESC"), text(o, "RU_TYPE"), text(o, "RU_EXPR"), text(o, "RU_GROUP"),
-                           text(o, "RU_UUID"), text(o, "RU_COMM")});
+                run(s[1], {id, benchimpexp::property(o, "RU_DESC"), benchimpexp::property(o, "RU_TYPE"), benchimpexp::property(o, "RU_EXPR"), benchimpexp::property(o, "RU_GROUP"),
+                           benchimpexp::property(o, "RU_UUID"), benchimpexp::property(o, "RU_COMM")});
             else if (std::string(type) == "Dimension")
-                run(s[2], {id, text(o, "DIM_NAME"), text(o, "DIM_DESC"), text(o, "UUID")});
+                run(s[2], {id, benchimpexp::property(o, "DIM_NAME"), benchimpexp::property(o, "DIM_DESC"), benchimpexp::property(o, "UUID")});
             else
-                run(s[3], {id, text(o, "THR_NAME"), text(o, "THR_DESC"), text(o, "UUID"), text(o, "NAME_0"),
-                           text(o, "START_0"), text(o, "END_0"), text(o, "COLOR_0"), text(o, "NAME_1"),
-                           text(o, "START_1"), text(o, "END_1"), text(o, "COLOR_1"), text(o, "NAME_2"),
-                           text(o, "START_2"), text(o, "END_2"), text(o, "COLOR_2")});
+                run(s[3], {id, benchimpexp::property(o, "THR_NAME"), benchimpexp::property(o, "THR_DESC"), benchimpexp::property(o, "UUID"), benchimpexp::property(o, "NAME_0"),
+                           benchimpexp::property(o, "START_0"), benchimpexp::property(o, "END_0"), benchimpexp::property(o, "COLOR_0"), benchimpexp::property(o, "NAME_1"),
+                           benchimpexp::property(o, "START_1"), benchimpexp::property(o, "END_1"), benchimpexp::property(o, "COLOR_1"), benchimpexp::property(o, "NAME_2"),
+                           benchimpexp::property(o, "START_2"), benchimpexp::property(o, "END_2"), benchimpexp::property(o, "COLOR_2")});
             return id;
         };
         const std::string job = std::to_string(++ids);
-        run(s[0], {job, text(task, "JB_DESC"), task.attribute("uuid").value(), text(task, "JB_CRUSR"),
-                   text(task, "JB_COMM"), text(task, "JB_DISP")});
+        run(s[0], {job, benchimpexp::property(task, "JB_DESC"), task.attribute("uuid").value(), benchimpexp::property(task, "JB_CRUSR"),
+                   benchimpexp::property(task, "JB_COMM"), benchimpexp::property(task, "JB_DISP")});
         for (pugi::xml_node list : task.children("list")) {
             const bool members = std::string(list.attribute("name").value()) == "JobRuleMembers";
             int sequence = 0;
             for (pugi::xml_node o : list.children("object")) {
                 if (members) {
-                    std::string dimension = dependent("Dimension", text(o, "DIM_ID")),
-                                threshold = dependent("Threshold", text(o, "THR_ID"));
-                    run(s[4], {job, dependent("Rule", text(o, "RU_ID")), dimension, threshold, text(o, "WGHT")});
+                    std::string dimension = dependent("Dimension", benchimpexp::property(o, "DIM_ID")),
+                                threshold = dependent("Threshold", benchimpexp::property(o, "THR_ID"));
+                    run(s[4], {job, dependent("Rule", benchimpexp::property(o, "RU_ID")), dimension, threshold, benchimpexp::property(o, "WGHT")});
                     run(s[6], {dimension, threshold});
                 } else {
-                    std::string rule = dependent("Rule", text(o.child("list").child("object"), "RU_ID"));
-                    run(s[5], {job, rule, std::to_string(sequence++), text(o, "EV_CODE"), text(o, "EV_DATA")});
+                    std::string rule = dependent("Rule", benchimpexp::property(o.child("list").child("object"), "RU_ID"));
+                    run(s[5], {job, rule, std::to_string(sequence++), benchimpexp::property(o, "EV_CODE"), benchimpexp::property(o, "EV_DATA")});
                 }
             }
         }
