@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench_db_support.h"
+#include "bench_impexp_support.h"
 #include "repos_admin.h"
 #include "repos_common_rda.h"
 #include "repos_impexp.h"
@@ -21,6 +22,10 @@
 
 namespace {
 
+using benchimpexp::admin;
+using benchimpexp::rowsInto;
+using benchimpexp::run;
+
 struct Files {
     benchdb::ScratchDir dir;
     std::string empty;  // an empty repository, copied for each import
@@ -28,11 +33,6 @@ struct Files {
     std::vector<std::string> documents;
     std::vector<unsigned> ids;
 };
-
-RepositoryAdmin* admin() {
-    static RepositoryAdmin* made = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
-    return made;
-}
 
 Files& files() {
     static Files f = [] {
@@ -93,21 +93,6 @@ void BM_Export_Library(benchmark::State& state) {
     delete manager;
     repository->release();
     state.SetItemsProcessed(state.iterations() * files().ids.size());
-}
-
-// The rows of one select as properties of a new element of the parent.
-void rowsInto(sqlite3_stmt* select, pugi::xml_node parent, const char* type) {
-    while (sqlite3_step(select) == SQLITE_ROW) {
-        pugi::xml_node object = parent.append_child("object");
-        object.append_attribute("type") = type;
-        for (int i = 0, n = sqlite3_column_count(select); i < n; ++i) {
-            pugi::xml_node p = object.append_child("property");
-            p.append_attribute("name") = sqlite3_column_name(select, i);
-            const unsigned char* text = sqlite3_column_text(select, i);
-            if (text) p.text().set(reinterpret_cast<const char*>(text));
-        }
-    }
-    sqlite3_reset(select);
 }
 
 void BM_Export_Raw(benchmark::State& state) {
@@ -195,15 +180,6 @@ void BM_Import_Raw(benchmark::State& state) {
         "INSERT INTO CMFMAP (RU_ID, CM_ID, RM_SEQ, FI_NAME, CM_FLDNM, CM_TYPE) VALUES (?,?,?,?,?,?)"};
     sqlite3_stmt* s[7];
     for (int i = 0; i < 7; ++i) sqlite3_prepare_v2(db, sql[i], -1, &s[i], nullptr);
-    auto text = [](pugi::xml_node object, const char* name) {
-        return object.find_child_by_attribute("property", "name", name).text().get();
-    };
-    auto run = [](sqlite3_stmt* statement, std::initializer_list<std::string> values) {
-        int i = 1;
-        for (const std::string& v : values) sqlite3_bind_text(statement, i++, v.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(statement);
-        sqlite3_reset(statement);
-    };
     int ids = 0;
     for (auto _ : state) {
         benchdb::rawExec(db, "BEGIN");
@@ -212,26 +188,26 @@ void BM_Import_Raw(benchmark::State& state) {
             parsed.load_buffer(document.data(), document.size());
             pugi::xml_node rule = parsed.document_element().child("object");
             std::string rid = std::to_string(++ids);
-            run(s[0], {rid, text(rule, "RU_DESC"), text(rule, "RU_TYPE"), text(rule, "RU_EXPR"), text(rule, "RU_GROUP"),
-                       rule.attribute("uuid").value(), text(rule, "RU_COMM")});
+            run(s[0], {rid, benchimpexp::property(rule, "RU_DESC"), benchimpexp::property(rule, "RU_TYPE"), benchimpexp::property(rule, "RU_EXPR"), benchimpexp::property(rule, "RU_GROUP"),
+                       rule.attribute("uuid").value(), benchimpexp::property(rule, "RU_COMM")});
             for (pugi::xml_node list : rule.children("list")) {
                 std::string kind = list.attribute("name").value();
                 for (pugi::xml_node child : list.children("object")) {
                     if (kind == "Fields") {
-                        run(s[1], {text(child, "FI_NAME"), text(child, "FI_DESC")});
-                        run(s[2], {rid, text(child, "FI_NAME"), text(child, "RF_SEQ")});
+                        run(s[1], {benchimpexp::property(child, "FI_NAME"), benchimpexp::property(child, "FI_DESC")});
+                        run(s[2], {rid, benchimpexp::property(child, "FI_NAME"), benchimpexp::property(child, "RF_SEQ")});
                         continue;
                     }
                     std::string cid = std::to_string(++ids);
-                    run(s[3], {cid, text(child, "CM_DESC"), text(child, "CM_PREXP"), text(child, "CM_EXP")});
-                    run(s[4], {rid, cid, text(child, "RM_SEQ")});
+                    run(s[3], {cid, benchimpexp::property(child, "CM_DESC"), benchimpexp::property(child, "CM_PREXP"), benchimpexp::property(child, "CM_EXP")});
+                    run(s[4], {rid, cid, benchimpexp::property(child, "RM_SEQ")});
                     for (pugi::xml_node inner : child.children("list"))
                         for (pugi::xml_node item : inner.children("object")) {
                             if (std::string(inner.attribute("name").value()) == "Fields")
-                                run(s[5], {cid, text(item, "CM_FLDNM"), text(item, "CM_TYPE")});
+                                run(s[5], {cid, benchimpexp::property(item, "CM_FLDNM"), benchimpexp::property(item, "CM_TYPE")});
                             else
-                                run(s[6], {rid, cid, text(item, "RM_SEQ"), text(item, "FI_NAME"), text(item, "CM_FLDNM"),
-                                           text(item, "CM_TYPE")});
+                                run(s[6], {rid, cid, benchimpexp::property(item, "RM_SEQ"), benchimpexp::property(item, "FI_NAME"), benchimpexp::property(item, "CM_FLDNM"),
+                                           benchimpexp::property(item, "CM_TYPE")});
                         }
                 }
             }

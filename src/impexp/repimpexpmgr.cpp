@@ -4,7 +4,9 @@
 
 #include "repmetacommonimpl.h"
 #include "repmetadataexplimpl.h"
+#include "repmetamonitorimpl.h"
 #include "repmetaruleimpl.h"
+#include "repmetataskimpl.h"
 #include "objecttypes.h"
 #include "repos_foldermgr.h"
 #include "repos_held.h"
@@ -47,9 +49,13 @@ RepositoryImportExportManagerImpl::RepositoryImportExportManagerImpl(Repository*
       logger_(vqlogGetLogger(REPOS_LOGGER_IMPEXP)) {
     // Types whose managers are not part of this build are unknown types.
     types_.emplace(ReposObjectTypeName::Rule, std::make_unique<RuleManagerImpl>(this));
+    types_.emplace(ReposObjectTypeName::Task, std::make_unique<TaskManagerImpl>(this));
     types_.emplace(ReposObjectTypeName::CustomMetric, std::make_unique<CustomMetricManagerImpl>(this));
     types_.emplace(ReposObjectTypeName::DataExploration, std::make_unique<DataExplorationManagerImpl>(this));
     types_.emplace(ReposObjectTypeName::Collection, std::make_unique<CollectionManagerImpl>(this));
+    types_.emplace(ReposObjectTypeName::Source, std::make_unique<SourceManagerImpl>(this));
+    types_.emplace(ReposObjectTypeName::Dimension, std::make_unique<DimensionManagerImpl>(this));
+    types_.emplace(ReposObjectTypeName::Threshold, std::make_unique<ThresholdManagerImpl>(this));
 }
 
 RepositoryImportExportManagerImpl::~RepositoryImportExportManagerImpl() {

@@ -36,7 +36,7 @@ bool RepositoryMetaContentImpl::fail(int level, VqbString& error, const VqbStrin
 }
 
 VqbString RepositoryMetaContentImpl::withAccessError(const char* format) {
-    VqbString detail = common ? common->getErrorMessage() : VqbString("");
+    VqbString detail = accessError();
     if (!detail.isEmpty()) return VqbString::format(format, detail.asCstr());
     std::string bare(format);
     size_t colon = bare.find(':');
@@ -215,8 +215,8 @@ std::unique_ptr<RepositoryMetaContentImpl> createCommonExportContent(RepositoryI
 // ---- the common road
 
 bool reposImportRefused(RepositoryMetaContentImpl& content, unsigned id, bool update, VqbString& error) {
-    if (content.repository && content.common && (!update || (id >= 1 && id != 0xFFFFFFFFu))) return false;
-    error = content.repository && content.common
+    if (content.ready() && (!update || (id >= 1 && id != 0xFFFFFFFFu))) return false;
+    error = content.ready()
                 ? VqbString::format("The object id %d is not valid for an update.", static_cast<int>(id))
                 : VqbString("No repository or data access is available to write the object.");
     content.report(0, error);
@@ -235,6 +235,21 @@ VqbString reposUpdateName(RepositoryMetadataSerializationContext* context, const
     return imported;
 }
 
+VqbString reposUpdateUuid(RepositoryMetaContentImpl& content, const char* typeName, const VqbString& imported,
+                          const VqbString& existing, unsigned id, const std::function<int(const VqbString&)>& holding) {
+    if (existing.isEmpty() || existing.equals(imported, false)) {
+        content.report(2, VqbString::format("Using original '%s' UUID \"%s\" on import.", typeName, imported.asCstr()));
+        return imported;
+    }
+    int holder = holding(imported);
+    // Another object holds the imported UUID: keep ours rather than make two objects share it.
+    bool taken = holder >= 0 && static_cast<unsigned>(holder) != id;
+    content.report(2, VqbString::format(taken ? "Changing '%s' UUID from original \"%s\" to new \"%s\" on import."
+                                              : "Reset '%s' UUID to original \"%s\" from new \"%s\" on import.",
+                                        typeName, imported.asCstr(), existing.asCstr()));
+    return taken ? existing : imported;
+}
+
 std::unique_ptr<RepositoryMetaContentImpl> CommonObjectManagerImpl::makeContent() {
     return std::unique_ptr<RepositoryMetaContentImpl>(
         new (std::nothrow) RepositoryMetaContentImpl(owner_, owner_->getRepository()));
@@ -242,7 +257,7 @@ std::unique_ptr<RepositoryMetaContentImpl> CommonObjectManagerImpl::makeContent(
 
 bool CommonObjectManagerImpl::deleteObject(unsigned id, const VqbString& uuid, VqbString& error) {
     std::unique_ptr<RepositoryMetaContentImpl> content = makeContent();
-    if (!content || !content->repository || !content->common) return false;
+    if (!content || !content->ready()) return false;
     if (!remove(*content, id)) {
         error = content->common->getErrorMessage();
         return false;
@@ -303,7 +318,7 @@ bool CommonObjectManagerImpl::importObject(RepositoryMetadataObject* object, uns
     }
     unsigned id = insert(*content, chosen);
     if (failedId(id)) {
-        error = content->common->getErrorMessage();
+        error = content->accessError();
         if (error.isEmpty()) error = VqbString::format("Unable to create the %s object.", type_.typeName);
         return false;
     }
@@ -327,20 +342,8 @@ bool CommonObjectManagerImpl::updateObject(RepositoryMetadataObject* object, uns
     content->id = id;
     VqbString name = reposUpdateName(context, type_.typeName,
                                      RepositoryMetaContentImpl::text(object, type_.nameProperty), existingName);
-    VqbString imported = object->getUuid();
-    VqbString uuid = imported;
-    if (existingUuid.isEmpty() || existingUuid.equals(imported, false)) {
-        content->report(2, VqbString::format("Using original '%s' UUID \"%s\" on import.", type_.typeName,
-                                             imported.asCstr()));
-    } else {
-        int holder = idHolding(*content, imported);
-        // Another object holds the imported UUID: keep ours rather than make two objects share it.
-        bool taken = holder >= 0 && static_cast<unsigned>(holder) != id;
-        content->report(2, VqbString::format(taken ? "Changing '%s' UUID from original \"%s\" to new \"%s\" on import."
-                                                   : "Reset '%s' UUID to original \"%s\" from new \"%s\" on import.",
-                                             type_.typeName, imported.asCstr(), existingUuid.asCstr()));
-        if (taken) uuid = existingUuid;
-    }
+    VqbString uuid = reposUpdateUuid(*content, type_.typeName, object->getUuid(), existingUuid, id,
+                                     [&](const VqbString& held) { return idHolding(*content, held); });
     content->uuid = uuid;
     bool header = updateHeader(*content, name, uuid);
     if (!header) content->fail(0, error, content->withAccessError(type_.updateErrorText));

@@ -3,6 +3,7 @@
 #ifndef REPMETACOMMONIMPL_H
 #define REPMETACOMMONIMPL_H
 
+#include <functional>
 #include <memory>
 
 #include "repimpexpmgr.h"
@@ -25,6 +26,11 @@ public:
     VqbString uuid{""};
     RepositoryMetadataObject* object = nullptr;
     unsigned folderId = 0;
+
+    // Whether the data access(es) the handler's type works through are there.
+    virtual bool ready() const { return repository && common; }
+    // The error text of the data access the handler's type writes through.
+    virtual VqbString accessError() { return common ? common->getErrorMessage() : VqbString(""); }
 
     RepositoryMetadataSerializationContext* context() const { return owner->getContext(); }
     void report(int level, const VqbString& text) { context()->reportAction(level, text); }
@@ -116,6 +122,11 @@ protected:
 
 // Whether the repository and the manager's data access are there; the text for the error when not.
 bool reposImportRefused(RepositoryMetaContentImpl& content, unsigned id, bool update, VqbString& error);
+
+// The UUID an update keeps: the imported one unless another object (holding() gives its id, -1
+// for none) holds it already; reported at level 2.
+VqbString reposUpdateUuid(RepositoryMetaContentImpl& content, const char* typeName, const VqbString& imported,
+                          const VqbString& existing, unsigned id, const std::function<int(const VqbString&)>& holding);
 
 // The name an update keeps: the existing one when it differs from the imported one (ignoring
 // case), reported at level 2 either way.

@@ -152,10 +152,12 @@ TEST_P(ConcurrentAdds, OneRowPerNameAndOneAnswerPerFindOrInsert) {
             EXPECT_TRUE(rows >= race.least && rows <= race.most) << key.asString().str() << ": " << rows << " rows";
             const std::vector<std::string>& given = answers[{race.what, n}];
             ASSERT_EQ(given.size(), static_cast<size_t>(kWriters)) << key.asString().str();
-            if (race.told == Told::Same)
+            if (race.told == Told::Same) {
                 for (const std::string& answer : given) EXPECT_EQ(answer, given[0]) << key.asString().str();
-            if (race.told == Told::OneSucceeded)
+            }
+            if (race.told == Told::OneSucceeded) {
                 EXPECT_EQ(std::count(given.begin(), given.end(), "1"), 1) << key.asString().str();
+            }
         }
     }
 }

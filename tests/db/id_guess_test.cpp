@@ -42,11 +42,17 @@ TEST_P(IdGuess, WhatMovedTheCounterSinceIsHonoured) {
     for (const AfterTwoIds& c : kCases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(repo.exec("DELETE FROM {UCURID} WHERE NI_KEY='JOB'"));
-        if (c.rolledBack) ASSERT_TRUE(repo.connection()->beginTransaction(false));
+        if (c.rolledBack) {
+            ASSERT_TRUE(repo.connection()->beginTransaction(false));
+        }
         EXPECT_EQ(nextId(), 1);
         EXPECT_EQ(nextId(), 2);
-        if (c.rolledBack) ASSERT_TRUE(repo.connection()->endTransaction(false));
-        if (c.change) ASSERT_TRUE(repo.exec(c.change));
+        if (c.rolledBack) {
+            ASSERT_TRUE(repo.connection()->endTransaction(false));
+        }
+        if (c.change) {
+            ASSERT_TRUE(repo.exec(c.change));
+        }
         EXPECT_EQ(nextId(), c.next);
     }
 }

@@ -63,7 +63,9 @@ void expectSame(RepositoryMetadataObject* object, const Node& node, const std::s
         VqbString value("unset");
         ASSERT_TRUE(object->getProperty(VqbString(p.first), value)) << where << " " << p.first;
         EXPECT_EQ(value.isNull(), !p.second) << where << " " << p.first;
-        if (p.second) EXPECT_EQ(value.str(), *p.second) << where << " " << p.first;
+        if (p.second) {
+            EXPECT_EQ(value.str(), *p.second) << where << " " << p.first;
+        }
     }
     for (const auto& list : node.lists) {
         if (list.second.empty()) continue;

@@ -50,8 +50,9 @@ unsigned ImpExp::addRule(const std::string& name, std::vector<std::string> field
             EXPECT_TRUE(common->addCustomMetricField(cm, "F2", VqbString()));
         }
         EXPECT_TRUE(common->addRuleCustomMetric(id, cm, seq));
-        if (!fields.empty())
+        if (!fields.empty()) {
             EXPECT_TRUE(common->addCustomMetricFieldMap(id, cm, seq, VqbString(fields[0]), "F1", "N"));
+        }
         ++seq;
     }
     return id;

@@ -64,7 +64,9 @@ TEST_P(Members, DependentRulesAreFoundOrMadeOnce) {
         // Met again in the same import: the id it got, nothing written.
         int again = -2;
         ASSERT_TRUE(reposImportDependentRule(content, element, 0, k.owner, again, name, error));
-        if (k.marked) EXPECT_EQ(again, id);
+        if (k.marked) {
+            EXPECT_EQ(again, id);
+        }
         EXPECT_EQ(x->repo.count("RULE"), rules + (k.created ? 1 : 0)) << k.desc;
     }
     int id = -1;

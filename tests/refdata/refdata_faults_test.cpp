@@ -105,7 +105,9 @@ TEST_P(RefDataFaults, TextsRoundTripAndOverWidthFailsCleanly) {
         SCOPED_TRACE(text.substr(0, 40));
         ASSERT_TRUE(r->addItemAttributeValue(VqbString(text), 1, &id));
         EXPECT_EQ(take(r->listItemAttributeValues(id, "", kNone)), (Rows{{std::to_string(id), text, "1"}}));
-        if (text.size() <= 255) EXPECT_EQ(take(r->listItemAttributeValues(kNone, VqbString(text), kNone)).size(), 1u);
+        if (text.size() <= 255) {
+            EXPECT_EQ(take(r->listItemAttributeValues(kNone, VqbString(text), kNone)).size(), 1u);
+        }
     }
     // A flag wider than its column: refused by a server that checks widths, with no row left.
     const int before = count("RDDOAV");

@@ -132,7 +132,9 @@ TEST_P(RefDataTables, ADdlScriptRunByTheShellGivesTheSameSeeds) {
     extra.reset();
     r.reset();
     made.reset();
-    if (server) EXPECT_TRUE(admin()->deleteRepository(where(), prefix)) << admin()->getErrorMessage().str();
+    if (server) {
+        EXPECT_TRUE(admin()->deleteRepository(where(), prefix)) << admin()->getErrorMessage().str();
+    }
 }
 
 TEST_P(RefDataTables, ACopyCarriesTheRowsOnceAndTheCounters) {
@@ -160,7 +162,9 @@ TEST_P(RefDataTables, ACopyCarriesTheRowsOnceAndTheCounters) {
     EXPECT_EQ(id, 20u);
     r.reset();
     target.reset();
-    if (server) EXPECT_TRUE(admin()->deleteRepository(where(), prefix)) << admin()->getErrorMessage().str();
+    if (server) {
+        EXPECT_TRUE(admin()->deleteRepository(where(), prefix)) << admin()->getErrorMessage().str();
+    }
 }
 
 REPOS_EVERY_PLACE(RefDataTables);
