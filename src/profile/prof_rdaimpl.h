@@ -389,6 +389,19 @@ private:
     // "SELECT <columns> FROM <frequency table>", filtered by the field id in the shared table.
     Sql frequencyRead(uint32_t fieldId, bool sharedTable, const char* sharedColumns, const char* ownColumns);
 
+    // ---- redundancy, outputs and charts
+    // "SELECT <RDACFG columns of a>, <its match definition> FROM ..." for the caller's conditions.
+    Sql redundancyConfigs();
+    Lookup redundancyFieldRow(int line, uint32_t configId, uint32_t fieldId);
+    // The outputs of one table of one data source of a run, found by names.
+    ReposDataAccessCursor* outputsBySource(int line, const char* format, const char* outputTable, const char* orderBy,
+                                           uint32_t runId, const VqbString& dataSourceName, const VqbString& catalog,
+                                           const VqbString& schema, const VqbString& tableName,
+                                           const VqbString& trailName);
+    // Rolls the rule log's level back once and frees its statement; its depth stays for the ends.
+    void failRuleLog();
+    ReposDataAccessCursor* chartRows(int line, Sql& sql);
+
     Writer frequency_;
     Writer pattern_;
     Writer matchCode_;

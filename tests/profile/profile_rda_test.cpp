@@ -65,11 +65,11 @@ TEST(ProfileRda, OperationsToComeGiveTheirFailureValuesAndSaySo) {
         std::function<std::string(ProfileRepositoryDataAccess&)> call;
         std::string failure;
     } cases[] = {
-        {"addChart", [&](auto& p) { return shown(p.addChart(1, 1, "c", "bar", &id)); }, "false"},
+        {"getJobDataSourceIdByName", [&](auto& p) { return shown(p.getJobDataSourceIdByName(1, "d", &id)); }, "false"},
         {"addJobSetup", [](auto& p) { return shown(p.addJobSetup("s", "", "u-1", 1, 1, "a", "a", 0)); },
          "4294967295"},
-        {"listAlerts", [](auto& p) { return shown(p.listAlerts(1)); }, "null"},
-        {"endBusinessRuleLog", [](auto& p) { return shown(p.endBusinessRuleLog()); }, "false"},
+        {"listJobAlerts", [](auto& p) { return shown(p.listJobAlerts(1)); }, "null"},
+        {"clearJobSetup", [](auto& p) { return shown(p.clearJobSetup(1)); }, "false"},
     };
     for (const auto& c : cases) {
         LogCapture log;
