@@ -1,15 +1,16 @@
 // Alerts of a run with their properties, and the charts of a report: a CHT row with its table
 // (CHTTAB) or category (CHTCAT) and its data (CHTDAT).
-#include "prof_rdaimpl.h"
-
 #include <vector>
+
+#include "prof_rdaimpl.h"
 
 namespace {
 
 const char* const kSource = "prof_rdaimpl";
 
 // Everything of a chart goes together: its row, its data, its table and its category.
-const ReposKeyedTable kChartTables[] = {{"CHT", "CH_ID"}, {"CHTDAT", "CH_ID"}, {"CHTTAB", "CH_ID"}, {"CHTCAT", "CH_ID"}};
+const ReposKeyedTable kChartTables[] = {
+    {"CHT", "CH_ID"}, {"CHTDAT", "CH_ID"}, {"CHTTAB", "CH_ID"}, {"CHTCAT", "CH_ID"}};
 
 }  // namespace
 
@@ -20,13 +21,14 @@ bool ProfileRDAImpl::addAlert(uint32_t runId, const VqbString& dataSource, const
                               const VqbString& filter, const VqbString& description, const VqbString& rule,
                               const VqbString& error, const VqbString& textFile, const VqbString& type,
                               const VqbString& sourceUid, uint32_t* id) try {
-    return insertKeyed(kSource, __LINE__, "ALERT",
-                       Sql(onTable("INSERT INTO", "ALERT",
-                                   " (AL_ID, JOB_ID, AL_DSN, AL_CAT, AL_SCHMA, AL_TBL, AL_FLD, AL_FILT, AL_DESC, "
-                                   "AL_RULE, AL_ERROR, AL_TF, AL_TYPE, AL_SRC_UID) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                           {idValue(runId), dataSource, catalog, schema, table, field, filter, description, rule,
-                            error, textFile, type, sourceUid}),
-                       0, id);
+    return insertKeyed(
+        kSource, __LINE__, "ALERT",
+        Sql(onTable("INSERT INTO", "ALERT",
+                    " (AL_ID, JOB_ID, AL_DSN, AL_CAT, AL_SCHMA, AL_TBL, AL_FLD, AL_FILT, AL_DESC, "
+                    "AL_RULE, AL_ERROR, AL_TF, AL_TYPE, AL_SRC_UID) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+            {idValue(runId), dataSource, catalog, schema, table, field, filter, description, rule, error, textFile,
+             type, sourceUid}),
+        0, id);
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -50,9 +52,9 @@ ReposDataAccessCursor* ProfileRDAImpl::listAlerts(uint32_t runId) try {
 }
 
 ReposDataAccessCursor* ProfileRDAImpl::listAlertProperties(uint32_t alertId) try {
-    return select(kSource, __LINE__,
-                  Sql(onTable("SELECT AP_NAME, AP_VALUE FROM", "ALPROP", " WHERE AL_ID=? ORDER BY AP_NAME"),
-                      {idValue(alertId)}));
+    return select(
+        kSource, __LINE__,
+        Sql(onTable("SELECT AP_NAME, AP_VALUE FROM", "ALPROP", " WHERE AL_ID=? ORDER BY AP_NAME"), {idValue(alertId)}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -61,11 +63,11 @@ ReposDataAccessCursor* ProfileRDAImpl::listAlertProperties(uint32_t alertId) try
 
 bool ProfileRDAImpl::addChart(uint32_t reportId, uint32_t runId, const VqbString& name, const VqbString& type,
                               uint32_t* id) try {
-    return insertKeyed(kSource, __LINE__, "CHT",
-                       Sql(onTable("INSERT INTO", "CHT",
-                                   " (CH_ID, RPT_ID, CH_NAME, CH_TYPE, CH_EDIT, JOB_ID) VALUES (?,?,?,?,'N',?)"),
-                           {idValue(reportId), name, type, idValue(runId)}),
-                       0, id);
+    return insertKeyed(
+        kSource, __LINE__, "CHT",
+        Sql(onTable("INSERT INTO", "CHT", " (CH_ID, RPT_ID, CH_NAME, CH_TYPE, CH_EDIT, JOB_ID) VALUES (?,?,?,?,'N',?)"),
+            {idValue(reportId), name, type, idValue(runId)}),
+        0, id);
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -102,9 +104,10 @@ bool ProfileRDAImpl::addChartData(uint32_t chartId, const VqbString& parameter, 
 ReposDataAccessCursor* ProfileRDAImpl::listCategoryCharts(const VqbString& chartName, uint32_t chartId,
                                                           uint32_t reportId, uint32_t, uint32_t categoryId) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
-    Sql sql(onTables("SELECT A.CH_ID, A.RPT_ID, A.CH_NAME, A.CH_EDIT, B.DOM_ID, C.GCNAME FROM %s A ,%s B, %s C "
-                     "WHERE A.CH_ID=B.CH_ID AND B.DOM_ID=C.GC_ID AND A.CH_TYPE='C'",
-                     {"CHT", "CHTCAT", "GCATS"}));
+    Sql sql(
+        onTables("SELECT A.CH_ID, A.RPT_ID, A.CH_NAME, A.CH_EDIT, B.DOM_ID, C.GCNAME FROM %s A ,%s B, %s C "
+                 "WHERE A.CH_ID=B.CH_ID AND B.DOM_ID=C.GC_ID AND A.CH_TYPE='C'",
+                 {"CHT", "CHTCAT", "GCATS"}));
     sql.whereOpen();
     if (reportId != kNone) sql.where("A.RPT_ID", idValue(reportId));
     if (chartId != kNone) sql.where("A.CH_ID", idValue(chartId));
@@ -121,9 +124,10 @@ ReposDataAccessCursor* ProfileRDAImpl::listTableCharts(const VqbString& chartNam
                                                        const VqbString& table, const VqbString& filter,
                                                        char sourceKind) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
-    Sql sql(onTables("SELECT A.CH_ID, A.RPT_ID, A.CH_NAME, A.CH_EDIT, B.CT_DSN, B.CT_CAT, B.CT_SCHMA, B.CT_TBL, "
-                     "B.CT_FILT, B.CT_TYPE FROM %s A INNER JOIN %s B ON A.CH_ID=B.CH_ID WHERE A.CH_TYPE='T'",
-                     {"CHT", "CHTTAB"}));
+    Sql sql(
+        onTables("SELECT A.CH_ID, A.RPT_ID, A.CH_NAME, A.CH_EDIT, B.CT_DSN, B.CT_CAT, B.CT_SCHMA, B.CT_TBL, "
+                 "B.CT_FILT, B.CT_TYPE FROM %s A INNER JOIN %s B ON A.CH_ID=B.CH_ID WHERE A.CH_TYPE='T'",
+                 {"CHT", "CHTTAB"}));
     sql.whereOpen();
     if (reportId != kNone) sql.where("A.RPT_ID", idValue(reportId));
     if (runId != kNone) sql.where("A.JOB_ID", idValue(runId));
@@ -151,9 +155,10 @@ ReposDataAccessCursor* ProfileRDAImpl::chartRows(int line, Sql& sql) {
 }
 
 ReposDataAccessCursor* ProfileRDAImpl::listChartData(uint32_t chartId) try {
-    return select(kSource, __LINE__,
-                  Sql(onTable("SELECT CD_PARAM, CD_SEQ, CD_VALUE FROM", "CHTDAT", " WHERE CH_ID=? ORDER BY CD_PARAM, CD_SEQ"),
-                      {idValue(chartId)}));
+    return select(
+        kSource, __LINE__,
+        Sql(onTable("SELECT CD_PARAM, CD_SEQ, CD_VALUE FROM", "CHTDAT", " WHERE CH_ID=? ORDER BY CD_PARAM, CD_SEQ"),
+            {idValue(chartId)}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -170,8 +175,9 @@ bool ProfileRDAImpl::setChartCategory(uint32_t chartId, const VqbString& name, u
     if (!checkConnection(kSource, __LINE__)) return false;
     Transaction transaction(this);
     if (!transaction.begun()) return logFailure(kSource, __LINE__);
-    if (!run(kSource, __LINE__,
-             Sql(onTable("UPDATE", "CHTCAT", " SET DOM_ID=? WHERE CH_ID=?"), {idValue(categoryId), idValue(chartId)})) ||
+    if (!run(
+            kSource, __LINE__,
+            Sql(onTable("UPDATE", "CHTCAT", " SET DOM_ID=? WHERE CH_ID=?"), {idValue(categoryId), idValue(chartId)})) ||
         !setChartName(chartId, name))
         return false;
     return transaction.commit() || logFailure(kSource, __LINE__);
@@ -197,8 +203,7 @@ bool ProfileRDAImpl::deleteChartData(uint32_t chartId) try {
 }
 
 bool ProfileRDAImpl::deleteChart(uint32_t chartId) try {
-    return deleteKeyed(kSource, __LINE__, kChartTables, sizeof kChartTables / sizeof kChartTables[0],
-                       idValue(chartId));
+    return deleteKeyed(kSource, __LINE__, kChartTables, sizeof kChartTables / sizeof kChartTables[0], idValue(chartId));
 } catch (...) {
     return caught(__LINE__, false);
 }

@@ -1,7 +1,6 @@
 // Custom-metric and business-rule outputs of profiled tables, and the business-rule row log with
 // its writer: one prepared insert kept open in a transaction level of its own.
 #include "prof_rdaimpl.h"
-
 #include "reposlog.h"
 
 namespace {
@@ -74,28 +73,29 @@ ReposDataAccessCursor* ProfileRDAImpl::listCustomMetricOutputs(uint32_t tableId)
 
 ReposDataAccessCursor* ProfileRDAImpl::listReportCustomMetricOutputs(uint32_t reportId,
                                                                      const VqbString& trailName) try {
-    return select(kSource, __LINE__,
-                  Sql(onTables(kReportMetricOutputs, {"PCMOUT", "CUSTM", "TBL", "DSN", "JOB"}),
-                      {idValue(reportId), trailName}));
+    return select(
+        kSource, __LINE__,
+        Sql(onTables(kReportMetricOutputs, {"PCMOUT", "CUSTM", "TBL", "DSN", "JOB"}), {idValue(reportId), trailName}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* ProfileRDAImpl::listReportBusinessRuleOutputs(uint32_t reportId,
                                                                      const VqbString& trailName) try {
-    return select(kSource, __LINE__,
-                  Sql(onTables(kReportRuleOutputs, {"PBROUT", "RULE", "TBL", "DSN", "JOB"}),
-                      {idValue(reportId), trailName}));
+    return select(
+        kSource, __LINE__,
+        Sql(onTables(kReportRuleOutputs, {"PBROUT", "RULE", "TBL", "DSN", "JOB"}), {idValue(reportId), trailName}));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleOutputs(uint32_t runId, uint32_t tableId) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
-    Sql sql(onTables("SELECT A.TBL_ID, A.BR_ID, B.RU_DESC, A.PBR_SEQ, A.FAIL_CNT, A.TRAIL_NM, A.FLD_DESC, A.ROW_CNT "
-                     "FROM ((%s A INNER JOIN %s B ON A.BR_ID = B.RU_ID) INNER JOIN %s C ON A.TBL_ID = C.TBL_ID) "
-                     "INNER JOIN %s D ON C.DSN_ID = D.DSN_ID",
-                     {"PBROUT", "RULE", "TBL", "DSN"}));
+    Sql sql(
+        onTables("SELECT A.TBL_ID, A.BR_ID, B.RU_DESC, A.PBR_SEQ, A.FAIL_CNT, A.TRAIL_NM, A.FLD_DESC, A.ROW_CNT "
+                 "FROM ((%s A INNER JOIN %s B ON A.BR_ID = B.RU_ID) INNER JOIN %s C ON A.TBL_ID = C.TBL_ID) "
+                 "INNER JOIN %s D ON C.DSN_ID = D.DSN_ID",
+                 {"PBROUT", "RULE", "TBL", "DSN"}));
     if (runId != kNone) sql.where("D.JOB_ID", idValue(runId));
     if (tableId != kNone) sql.where("A.TBL_ID", idValue(tableId));
     sql.append(" ORDER BY A.TBL_ID, A.PBR_SEQ");
@@ -104,8 +104,7 @@ ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleOutputs(uint32_t runId, u
     return caught(__LINE__, nullptr);
 }
 
-ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleLog(uint32_t tableId, uint32_t instance,
-                                                           bool firstLogOnly) try {
+ReposDataAccessCursor* ProfileRDAImpl::listBusinessRuleLog(uint32_t tableId, uint32_t instance, bool firstLogOnly) try {
     Sql sql(onTable("SELECT BR_ID, PBR_SEQ, LOG_ID, LOG_DATA FROM", "PBRLOG", " WHERE TBL_ID=? AND PBR_SEQ=?"),
             {idValue(tableId), idValue(instance)});
     if (firstLogOnly) sql.append(" AND LOG_ID=0");
@@ -160,14 +159,15 @@ bool ProfileRDAImpl::beginBusinessRuleLog() try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (ruleLogDepth_ > 0) {
         // A log that failed takes no new level: its rows are gone.
-        if (!ruleLogLevel_.isOpen()) return refuse(kSource, __LINE__, VqbString("The business-rule log failed: end it first"));
+        if (!ruleLogLevel_.isOpen())
+            return refuse(kSource, __LINE__, VqbString("The business-rule log failed: end it first"));
         ++ruleLogDepth_;
         return true;
     }
     ReposDataAccess* connection = getConnection();
     if (!ruleLogLevel_.open(connection)) return logFailure(kSource, __LINE__);
-    ruleLogStatement_.reset(connection->createStatement(onTable(
-        "INSERT INTO", "PBRLOG", " (TBL_ID, BR_ID, PBR_SEQ, LOG_ID, LOG_SEQ, LOG_DATA) VALUES (?,?,?,?,?,?)")));
+    ruleLogStatement_.reset(connection->createStatement(
+        onTable("INSERT INTO", "PBRLOG", " (TBL_ID, BR_ID, PBR_SEQ, LOG_ID, LOG_SEQ, LOG_DATA) VALUES (?,?,?,?,?,?)")));
     bool ok = ruleLogStatement_ != nullptr;
     if (!ok) logFailure(kSource, __LINE__);
     for (int i = 0; ok && i < 6; ++i) {
@@ -207,11 +207,13 @@ bool ProfileRDAImpl::addBusinessRuleLogEntry(uint32_t tableId, uint32_t ruleId, 
 
 bool ProfileRDAImpl::endBusinessRuleLog() try {
     if (!checkConnection(kSource, __LINE__)) return false;
-    if (ruleLogDepth_ <= 0) return refuse(kSource, __LINE__, VqbString("The business-rule log was ended without a begin"));
+    if (ruleLogDepth_ <= 0)
+        return refuse(kSource, __LINE__, VqbString("The business-rule log was ended without a begin"));
     if (--ruleLogDepth_ > 0) return true;
     ruleLogStatement_.reset();
     // A failed log was rolled back when it failed.
-    if (!ruleLogLevel_.isOpen()) return refuse(kSource, __LINE__, VqbString("The business-rule log failed; nothing was kept"));
+    if (!ruleLogLevel_.isOpen())
+        return refuse(kSource, __LINE__, VqbString("The business-rule log failed; nothing was kept"));
     if (!ruleLogLevel_.end(getConnection(), true)) return logFailure(kSource, __LINE__);
     return true;
 } catch (...) {

@@ -1,7 +1,6 @@
 // Redundancy analysis of a run: its configurations (RDACFG), the fields each compares (FLDRDA) and
 // the outcome for each compared pair (RDARES).
 #include "prof_rdaimpl.h"
-
 #include "vqbmessage.h"
 
 namespace {
@@ -14,7 +13,7 @@ struct ResultColumn {
     const char* right;  // null: the column has no counterpart
 };
 const ResultColumn kResultColumns[] = {
-    {"FLD_IDL", "FLD_IDR"}, {"LFTCNT", "RGTCNT"}, {"LFTSUM", "RGTSUM"}, {"DMATCH", nullptr},
+    {"FLD_IDL", "FLD_IDR"}, {"LFTCNT", "RGTCNT"}, {"LFTSUM", "RGTSUM"},  {"DMATCH", nullptr},
     {"DLSUM", "DRSUM"},     {"JOB_ID", nullptr},  {"RDACFGID", nullptr},
 };
 
@@ -35,15 +34,17 @@ bool ProfileRDAImpl::addRedundancyConfig(uint32_t runId, const VqbString& name, 
                                          uint32_t matchDefinitionId, uint32_t* id) try {
     if (!checkConnection(kSource, __LINE__)) return false;
     if (matchDefinitionId != kNone) {
-        const Lookup match = lookup(
-            kSource, __LINE__, Sql(onTable("SELECT MC_ID FROM", "MATCH", " WHERE MC_ID=?"), {idValue(matchDefinitionId)}));
+        const Lookup match =
+            lookup(kSource, __LINE__,
+                   Sql(onTable("SELECT MC_ID FROM", "MATCH", " WHERE MC_ID=?"), {idValue(matchDefinitionId)}));
         if (match == Lookup::Failed) return false;
         if (match == Lookup::Missing) return refuse(kSource, __LINE__, reposMessage(1211));
     }
-    return insertKeyed(kSource, __LINE__, "RDACFG",
-                       Sql(onTable("INSERT INTO", "RDACFG", " (RDACFGID, RDACFGNM, RDACFGDS, MC_ID, JOB_ID) VALUES (?,?,?,?,?)"),
-                           {name, description, idValue(matchDefinitionId), idValue(runId)}),
-                       0, id);
+    return insertKeyed(
+        kSource, __LINE__, "RDACFG",
+        Sql(onTable("INSERT INTO", "RDACFG", " (RDACFGID, RDACFGNM, RDACFGDS, MC_ID, JOB_ID) VALUES (?,?,?,?,?)"),
+            {name, description, idValue(matchDefinitionId), idValue(runId)}),
+        0, id);
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -60,10 +61,9 @@ bool ProfileRDAImpl::addRedundancyField(uint32_t runId, uint32_t fieldId, uint32
     return caught(__LINE__, false);
 }
 
-bool ProfileRDAImpl::addRedundancyResult(uint32_t runId, uint32_t configId, uint32_t leftFieldId,
-                                         uint32_t rightFieldId, int leftCount, int leftSum, int rightCount,
-                                         int rightSum, int distinctMatches, int distinctLeftSum,
-                                         int distinctRightSum) try {
+bool ProfileRDAImpl::addRedundancyResult(uint32_t runId, uint32_t configId, uint32_t leftFieldId, uint32_t rightFieldId,
+                                         int leftCount, int leftSum, int rightCount, int rightSum, int distinctMatches,
+                                         int distinctLeftSum, int distinctRightSum) try {
     return run(kSource, __LINE__,
                Sql(onTable("INSERT INTO", "RDARES",
                            " (FLD_IDL, FLD_IDR, LFTCNT, RGTCNT, LFTSUM, RGTSUM, DMATCH, DLSUM, DRSUM, JOB_ID, "
@@ -78,9 +78,10 @@ bool ProfileRDAImpl::addRedundancyResult(uint32_t runId, uint32_t configId, uint
 
 BaseRDAImpl::Sql ProfileRDAImpl::redundancyConfigs() {
     const VqbString columns = getConnection()->getColumnList(VqbString("RDACFG"), "a");
-    return Sql(VqbString::format("SELECT %s, b.MC_DEF, b.MC_SENS, b.MC_LOC FROM %s a LEFT OUTER JOIN %s b ON "
-                                 "a.MC_ID=b.MC_ID",
-                                 columns.asCstr(), tableName("RDACFG").asCstr(), tableName("MATCH").asCstr()));
+    return Sql(
+        VqbString::format("SELECT %s, b.MC_DEF, b.MC_SENS, b.MC_LOC FROM %s a LEFT OUTER JOIN %s b ON "
+                          "a.MC_ID=b.MC_ID",
+                          columns.asCstr(), tableName("RDACFG").asCstr(), tableName("MATCH").asCstr()));
 }
 
 ReposDataAccessCursor* ProfileRDAImpl::listRedundancyConfigsOfJob(uint32_t runId) try {
@@ -92,8 +93,7 @@ ReposDataAccessCursor* ProfileRDAImpl::listRedundancyConfigsOfJob(uint32_t runId
 
 ReposDataAccessCursor* ProfileRDAImpl::getRedundancyConfigByName(const VqbString& name, uint32_t runId) try {
     if (!checkConnection(kSource, __LINE__)) return nullptr;
-    return select(kSource, __LINE__,
-                  redundancyConfigs().where("a.RDACFGNM", name).where("a.JOB_ID", idValue(runId)));
+    return select(kSource, __LINE__, redundancyConfigs().where("a.RDACFGNM", name).where("a.JOB_ID", idValue(runId)));
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -189,17 +189,13 @@ bool ProfileRDAImpl::deleteRedundancyConfig(uint32_t configId) try {
     return caught(__LINE__, false);
 }
 
-bool ProfileRDAImpl::deleteRedundancyConfigEx(uint32_t configId) {
-    return deleteRedundancyConfig(configId);
-}
+bool ProfileRDAImpl::deleteRedundancyConfigEx(uint32_t configId) { return deleteRedundancyConfig(configId); }
 
 bool ProfileRDAImpl::deleteRedundancyField(uint32_t configId, uint32_t fieldId) {
     return deleteRedundancyFieldsEx(configId, fieldId);
 }
 
-bool ProfileRDAImpl::deleteRedundancyFields(uint32_t configId) {
-    return deleteRedundancyFieldsEx(configId, kNone);
-}
+bool ProfileRDAImpl::deleteRedundancyFields(uint32_t configId) { return deleteRedundancyFieldsEx(configId, kNone); }
 
 bool ProfileRDAImpl::deleteRedundancyFieldsEx(uint32_t configId, uint32_t fieldId) try {
     Sql sql(onTable("DELETE FROM", "FLDRDA"));

@@ -191,8 +191,9 @@ TEST_P(Analysis, RuleLogFailuresLeaveNoLevelOpen) {
         ASSERT_TRUE(repo_->exec("DELETE FROM {PBRLOG}"));
         if (!c.breakIt()) continue;
         EXPECT_EQ(committed("PBRLOG"), c.kept);
-        ASSERT_TRUE(repo_->exec("INSERT INTO {PBRLOG} (TBL_ID, BR_ID, PBR_SEQ, LOG_ID, LOG_SEQ, LOG_DATA) "
-                                "VALUES (7, 7, 7, 7, 7, 'after')"));
+        ASSERT_TRUE(
+            repo_->exec("INSERT INTO {PBRLOG} (TBL_ID, BR_ID, PBR_SEQ, LOG_ID, LOG_SEQ, LOG_DATA) "
+                        "VALUES (7, 7, 7, 7, 7, 'after')"));
         EXPECT_EQ(committed("PBRLOG"), c.kept + 1);
         // And the log works again from the start.
         ASSERT_TRUE(profile_->beginBusinessRuleLog());
@@ -222,7 +223,8 @@ TEST_P(Analysis, OutputsReadBackByTableReportTrailAndSource) {
     }
     const std::string r1 = std::to_string(run1), r2 = std::to_string(run2);
     const std::string a = std::to_string(t1), b = std::to_string(t2);
-    EXPECT_EQ(take(profile_->listCustomMetricOutputs(t1)), Rows({{"30", "metric", "1", "out", "o1", "v", kHostile, "9"}}));
+    EXPECT_EQ(take(profile_->listCustomMetricOutputs(t1)),
+              Rows({{"30", "metric", "1", "out", "o1", "v", kHostile, "9"}}));
     Rows report1 = take(profile_->listReportCustomMetricOutputs(report, kHostile));
     ASSERT_EQ(report1.size(), 2u);
     EXPECT_EQ(report1[0][0] + report1[0][2] + report1[1][0] + report1[1][2], r1 + a + r2 + b);
@@ -244,13 +246,13 @@ TEST_P(Analysis, OutputsReadBackByTableReportTrailAndSource) {
         size_t rows;
     } sources[] = {{"", "", 2}, {"cat", "sch", 2}, {"", "sch", 2}, {"cat", "", 2}, {"sch", "cat", 0}, {"x", "", 0}};
     for (const auto& c : sources) {
-        EXPECT_EQ(take(profile_->listCustomMetricOutputsBySource(run1, kHostile, c.catalog, c.schema, "T", kHostile))
-                      .size(),
-                  c.rows)
+        EXPECT_EQ(
+            take(profile_->listCustomMetricOutputsBySource(run1, kHostile, c.catalog, c.schema, "T", kHostile)).size(),
+            c.rows)
             << c.catalog << "/" << c.schema;
-        EXPECT_EQ(take(profile_->listBusinessRuleOutputsBySource(run1, kHostile, c.catalog, c.schema, "T", kHostile))
-                      .size(),
-                  c.rows)
+        EXPECT_EQ(
+            take(profile_->listBusinessRuleOutputsBySource(run1, kHostile, c.catalog, c.schema, "T", kHostile)).size(),
+            c.rows)
             << c.catalog << "/" << c.schema;
     }
 }
