@@ -46,6 +46,7 @@ const MessageDef kMessages[] = {
     {VQB_MOD_REPOS, 1161, "The operation is not possible on this connection."},
     {VQB_MOD_REPOS, 1167, "The folder does not exist."},
     {VQB_MOD_REPOS, 1198, "A table set of the source repository is missing."},
+    {VQB_MOD_REPOS, 1211, "The match definition does not exist."},
     {VQB_MOD_REPOS, 1257, "The folder tree contains a cycle."},
     {VQB_MOD_REPOS, 1284, "Creating the SQLite database failed (%s): %s"},
     {VQB_MOD_REPOS, 1285, "Opening the SQLite database failed (%s): %s"},

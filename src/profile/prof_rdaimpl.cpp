@@ -21,10 +21,6 @@ ProfileRDAImpl::ProfileRDAImpl(ReposDataAccess* connection) : BaseRDAImpl(connec
 
 ProfileRDAImpl::~ProfileRDAImpl() = default;
 
-ProfileRDAImpl::Failure ProfileRDAImpl::pending(const char* operation, int line) {
-    reposLog(getLogger(), 5, kSource, line, "Profile operation %s is not available yet", operation);
-    return Failure();
-}
 
 // ---- adding
 

@@ -317,15 +317,6 @@ private:
     static constexpr const char* kSource = "prof_rdaimpl";
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
-    // The failure value of whichever result an operation has: false, 0xFFFFFFFF or null.
-    struct Failure {
-        operator bool() const { return false; }
-        operator uint32_t() const { return 0xFFFFFFFFu; }
-        operator ReposDataAccessCursor*() const { return nullptr; }
-    };
-    // Logs at level 5 that the operation is not available yet; its failure value.
-    Failure pending(const char* operation, int line);
-
     // The runs whose source tables have the given data source name, catalog, schema and table name
     // (in this order; null: any), their columns and order as the caller says.
     using SourceNames = std::array<const VqbString*, 4>;
@@ -410,6 +401,19 @@ private:
     VqbString frequencyTable(uint32_t fieldId, bool sharedTable);
     // "SELECT <columns> FROM <frequency table>", filtered by the field id in the shared table.
     Sql frequencyRead(uint32_t fieldId, bool sharedTable, const char* sharedColumns, const char* ownColumns);
+
+    // ---- redundancy, outputs and charts
+    // "SELECT <RDACFG columns of a>, <its match definition> FROM ..." for the caller's conditions.
+    Sql redundancyConfigs();
+    Lookup redundancyFieldRow(int line, uint32_t configId, uint32_t fieldId);
+    // The outputs of one table of one data source of a run, found by names.
+    ReposDataAccessCursor* outputsBySource(int line, const char* format, const char* outputTable, const char* orderBy,
+                                           uint32_t runId, const VqbString& dataSourceName, const VqbString& catalog,
+                                           const VqbString& schema, const VqbString& tableName,
+                                           const VqbString& trailName);
+    // Rolls the rule log's level back once and frees its statement; its depth stays for the ends.
+    void failRuleLog();
+    ReposDataAccessCursor* chartRows(int line, Sql& sql);
 
     Writer frequency_;
     Writer pattern_;
