@@ -476,7 +476,7 @@ const ReposColumnDef reposColumnDefs[] = {
     {"JFRDA", "DSN_TYPE", kText, 255, 0, -1, 1, 0, "Data source type"},
     {},
     {"RULE", "RU_ID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -1, 2, 135, "Stores rules.\tUnique id of the rule"},
-    {"RULE", "RU_DESC", kText, 0, REPOS_COL_UNLIMITED, -1, 2, 0, "Rule description"},
+    {"RULE", "RU_DESC", kText, 0, REPOS_COL_UNLIMITED | REPOS_COL_INDEXED, -1, 2, 415, "Rule description"},
     {"RULE", "RU_TYPE", kText, 32, 0, -1, 2, 0, "Rule type"},
     {"RULE", "RU_EXPR", kText, 0, REPOS_COL_UNLIMITED, -1, 2, 0, "Rule expression"},
     {"RULE", "RU_GROUP", kText, 255, 0, -1, 2, 0, "Rule group"},
