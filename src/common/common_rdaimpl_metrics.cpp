@@ -55,13 +55,13 @@ bool CommonRDAImpl::addRuleField(unsigned int ruleId, const VqbString& fieldName
             kSource, __LINE__,
             Sql(onTable("SELECT COUNT(*) FROM", "RUFIME", " WHERE RU_ID=? AND FI_NAME=?"), {ruleId, fieldName}));
         if (member != Lookup::Missing) return member == Lookup::Found;
-        int64_t top = 0;
-        if (lookupInt(kSource, __LINE__, Sql(onTable("SELECT COALESCE(MAX(RF_SEQ), 0) FROM", "RUFIME")), top) !=
-            Lookup::Found)
-            return false;
+        // The bare MAX in a subquery is answered from the RF_SEQ index alone; wrapped in COALESCE at
+        // the top it would read every row.
         return run(kSource, __LINE__,
-                   Sql(onTable("INSERT INTO", "RUFIME", " (RU_ID, FI_NAME, RF_SEQ) VALUES (?,?,?)"),
-                       {ruleId, fieldName, top + 1}));
+                   Sql(onTables("INSERT INTO %s (RU_ID, FI_NAME, RF_SEQ) VALUES (?,?,COALESCE((SELECT MAX(RF_SEQ) "
+                                "FROM %s), 0) + 1)",
+                                {"RUFIME", "RUFIME"}),
+                       {ruleId, fieldName}));
     });
 } catch (...) {
     return caught(__LINE__, false);

@@ -146,6 +146,8 @@ private:
     VqbString columnText(DacTable* table, bool quote);
     bool createBuiltTable(TableBuild& build, bool quoteColumns);
     bool createBuiltIndexes(TableBuild& build, bool quoteColumns);
+    // The single-column indexes of an existing table's columns that are not among existing.
+    void createMissingIndexes(TableBuild& build, const std::vector<VqbString>& existing);
     void createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, const std::vector<VqbString>* existing);
     void dropBuiltTable(TableBuild& build);
     // Column i must be named expected (ignoring case); marks it. Messages 1161, 1055, 1056.

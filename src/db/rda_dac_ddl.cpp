@@ -58,6 +58,7 @@ struct RDA_DAC::TableBuild {
     bool existing = false;
     VqbString stem;                   // index-name stem of the request
     std::vector<IndexEntry> indexes;  // one per marked column, in column order
+    std::vector<IndexEntry> present;  // indexed columns an existing table already has
     VqbString primaryColumn;          // the last key column; kind 14 builds its primary index on it
 };
 
@@ -145,7 +146,12 @@ bool RDA_DAC::buildColumns(const ReposColumnDef* first, const ReposTableRequest&
         VqbString name = columnName(view.name);
         const bool primary = view.metric < 0 && (view.flags & REPOS_COL_PRIMARY);
         if (primary) build.primaryColumn = name;
-        if (existing && findColumn(table, name, false)) continue;
+        const bool indexed =
+            (view.flags & REPOS_COL_INDEXED) && view.metric < 0 && !(primary && kind == RDA_DAC_KIND_PRIMARY_INDEX);
+        if (existing && findColumn(table, name, false)) {
+            if (indexed) build.present.push_back({view.record->indexNumber, name});
+            continue;
+        }
         int type = view.metric >= 0 ? VQB_TYPE_STRING : view.type;
         int length;
         if (view.metric >= 0)
@@ -156,7 +162,7 @@ bool RDA_DAC::buildColumns(const ReposColumnDef* first, const ReposTableRequest&
             length = std::min(view.length, limit);
         DacColumn* column = table->addColumn(name, type, length);
         if (!column) return fail(kSource, __LINE__, reposMessage(1062));
-        if ((view.flags & REPOS_COL_INDEXED) && view.metric < 0 && !(primary && kind == RDA_DAC_KIND_PRIMARY_INDEX)) {
+        if (indexed) {
             column->indexMark = true;
             build.indexes.push_back({view.record->indexNumber, name});
         }
@@ -208,6 +214,23 @@ bool RDA_DAC::createBuiltIndexes(TableBuild& build, bool quoteColumns) {
         if (!runDdl(table->getCreateIndexText(static_cast<int>(i), name), true, __LINE__)) return false;
     }
     return true;
+}
+
+void RDA_DAC::createMissingIndexes(TableBuild& build, const std::vector<VqbString>& existing) {
+    DacTable* table = build.table.get();
+    VqbString dbms = dbmsName();
+    for (int i = 0; i < table->getColumnCount(); ++i) table->getColumn(i)->indexMark = false;
+    for (const IndexEntry& entry : build.present) {
+        VqbString name = getIndexName_INT(entry.number, build.stem);
+        DacColumn* column = findColumn(table, entry.column, false);
+        if (!column || containsName(existing, name)) continue;
+        if (!dbms.isEmpty() && runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, quoted(entry.column)))
+            continue;
+        // The builder writes the index of the one marked column.
+        column->indexMark = true;
+        runDdl(table->getCreateIndexText(0, name), false, __LINE__);
+        column->indexMark = false;
+    }
 }
 
 void RDA_DAC::createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, const std::vector<VqbString>* existing) {
@@ -307,6 +330,7 @@ bool RDA_DAC::checkTable_INT(const ReposTableRequest& request) {
         }
         if (!createBuiltIndexes(build, true)) return false;
         // An index that cannot be made here is reported and the check goes on.
+        if (build.existing) createMissingIndexes(build, indexNames);
         bool ok = true;
         createCompositeIndexes(build, false, &ok, build.existing ? &indexNames : nullptr);
     }

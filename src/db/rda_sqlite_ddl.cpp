@@ -172,7 +172,13 @@ bool RDA_Sqlite::buildAddColumns(const ReposColumnDef* first, const std::set<std
     ReposTableCursor cursor(first);
     ReposColumnView column;
     while (cursor.next(column)) {
-        if (present.count(upper(column.name))) continue;
+        const bool indexed = (column.flags & REPOS_COL_INDEXED) && !(column.flags & REPOS_COL_PRIMARY) &&
+                             !indexNames.count(upper(VqbString::format("idx%d", column.record->indexNumber).asCstr()));
+        if (present.count(upper(column.name))) {
+            // A column the catalogue indexes later gets its index when the table is checked.
+            if (indexed) ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
+            continue;
+        }
         VqbString definition;
         if (!columnDefinition(column, definition)) return false;
         // SQLite adds a NOT NULL column only with a default; existing rows take it, and the
@@ -183,9 +189,7 @@ bool RDA_Sqlite::buildAddColumns(const ReposColumnDef* first, const std::set<std
         }
         ddl.statements.push_back(VqbString::format("ALTER TABLE %s ADD COLUMN %s",
                                                    quoteIdentifier(first->table).asCstr(), definition.asCstr()));
-        if ((column.flags & REPOS_COL_INDEXED) && !(column.flags & REPOS_COL_PRIMARY) &&
-            !indexNames.count(upper(VqbString::format("idx%d", column.record->indexNumber).asCstr())))
-            ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
+        if (indexed) ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
     }
     return true;
 }

@@ -247,7 +247,8 @@ TEST_P(Ddl, CommandSpecReplacesTheBuilderForItsDbmsOnly) {
         if (mine) {
             EXPECT_EQ(indexes, (std::map<std::string, std::string>{{lead() + "135", "custom_col"},
                                                                    {lead() + "311", "custom_col"},
-                                                                   {lead() + "312", "custom_col"}}));
+                                                                   {lead() + "312", "custom_col"},
+                                                                   {lead() + "415", "custom_col"}}));
         } else {
             EXPECT_EQ(indexes[lead() + "311"], "ru_uuid");
         }

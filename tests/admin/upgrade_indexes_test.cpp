@@ -1,0 +1,56 @@
+// An upgrade gives the tables an older repository already had every single-column index the
+// catalogue declares, as a new repository has them, whichever back end holds them.
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "repos_tables.h"
+#include "upgrade_fixture.h"
+
+namespace {
+
+class UpgradeIndexesTest : public UpgradeTest {
+protected:
+    // The columns of table the catalogue indexes one by one (a key column has its key) that have
+    // no index.
+    std::set<std::string> unindexed(const std::string& table) {
+        std::set<std::string> columns;
+        ReposCatalogWalk walk(ReposCatalogId::Main);
+        while (const ReposColumnDef* first = walk.nextTable()) {
+            if (table != first->table) continue;
+            for (const ReposColumnDef* record = first; !isReposEndRecord(record); ++record)
+                if (record->column && (record->flags & REPOS_COL_INDEXED) && !(record->flags & REPOS_COL_PRIMARY))
+                    columns.insert(record->column);
+        }
+        ReposHeld<ReposDataAccessCursor> cursor(db()->getIndexes(table));
+        EXPECT_NE(cursor.get(), nullptr) << db()->getLastErrorMessage().str();
+        while (cursor && cursor->next() == 1) {
+            std::string column = cursor->getString(1).str();
+            std::transform(column.begin(), column.end(), column.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            columns.erase(column);
+        }
+        return columns;
+    }
+};
+
+}  // namespace
+
+TEST_P(UpgradeIndexesTest, OldTablesGainTheirDeclaredIndexes) {
+    build(Legacy::Both);
+    ASSERT_GT(upgradeToCurrent(), 0);
+    const std::set<std::string> none;
+    for (const OldTable& old : oldTables(Legacy::Both)) EXPECT_EQ(unindexed(old.name), none) << old.name;
+    // A table the upgrade creates.
+    EXPECT_EQ(unindexed("RUFIME"), none);
+
+    // A second check finds every index there and makes none twice.
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    ReposTableRequest request;
+    EXPECT_TRUE(repository->connection()->checkTable(request)) << repository->connection()->getLastErrorMessage().str();
+    repository->release();
+    EXPECT_EQ(unindexed("CUSTM"), none);
+}
+
+REPOS_EVERY_PLACE(UpgradeIndexesTest);
