@@ -150,6 +150,15 @@ bool ImpactStoreAccess::deleteResource(int id) {
     return run(kSource, __LINE__, Sql(onTable("DELETE FROM", "IMPRCS", " WHERE RCS_ID = ?"), {id}));
 }
 
+ReposDataAccessCursor* ImpactStoreAccess::ruleRow(int ruleId) {
+    return select(kSource, __LINE__, Sql(onTable("SELECT RU_UUID, RU_ID, RU_DESC FROM", "RULE", " WHERE RU_ID=?"), {ruleId}));
+}
+
+ReposDataAccessCursor* ImpactStoreAccess::ruleEvents(int taskId, int ruleId) {
+    return select(kSource, __LINE__,
+                  Sql(onTable("SELECT EV_CODE, EV_DATA FROM", "RULEVT", " WHERE JB_ID=? AND RU_ID=?"), {taskId, ruleId}));
+}
+
 // ---- frame
 
 RepositoryImpactAnalysisImpl::RepositoryImpactAnalysisImpl(Repository* repository, ReposDataAccess* connection)

@@ -146,11 +146,19 @@ public:
     // Found when the resource uses or is used by another.
     Lookup inUse(int id);
     bool deleteResource(int id);
+    // The uuid, id and description of the rule; the rule events of a task's rule (code, document).
+    ReposDataAccessCursor* ruleRow(int ruleId);
+    ReposDataAccessCursor* ruleEvents(int taskId, int ruleId);
     using BaseRDAImpl::Lookup;
+    using BaseRDAImpl::columnIndex;
 
 private:
     ~ImpactStoreAccess() override = default;
 };
+
+class CommonRepositoryDataAccess;
+class ProfileRepositoryDataAccess;
+class VqResourceManager;
 
 class RepositoryImpactAnalysisImpl final : public RepositoryImpactAnalysis {
 public:
@@ -196,6 +204,11 @@ public:
     // One "%%NAME%%" replacement after another from the configuration options, at most
     // kMacroSteps of them; false when the text holds no macro, names an option without a value,
     // or outgrows the limits.
+    // The data-source kind letter of a profile table (N, D, S, Y or C; empty when unknown): the
+    // stored text when it is one of the letters, else derived from the file name and connection.
+    static VqbString profileSourceKind(const VqbString& stored, const VqbString& fileName,
+                                       const VqbString& connection);
+
     static bool expandMacros(const VqbString& text, VqbString& expanded);
     static constexpr int kMacroSteps = 32;
 
@@ -242,6 +255,20 @@ private:
     bool addToList(VqResourceList* list, const VqbString& name, const VqbString& type, const VqbString& identity);
     bool analyzeRule(VqResourceList* list, const VqbString& base, int ruleId);
     bool analyzeExploration(VqResourceList* list, int projectId);
+    bool analyzeTask(VqResourceList* list, const VqbString& base, int taskId);
+    bool analyzeProfileJob(const VqResource* owner, VqResourceList* list, const VqbString& base, int jobId);
+    bool addRules(VqResourceList* list, const VqbString& base, const std::vector<int>& ruleIds);
+    bool addEvents(VqResourceList* list, int taskId, const std::vector<int>& ruleIds);
+    bool addProfileTables(VqResourceList* list, ProfileRepositoryDataAccess* profile, const VqbString& base,
+                          int jobId);
+    // A custom metric used by a rule or a profile table becomes a resource of the analysed object.
+    bool addCustomMetric(VqResourceList* list, CommonRepositoryDataAccess* common, VqResourceManager* manager,
+                         const VqbString& base, int metricId);
+    // The database of a connection (when there is one) and the table read through it.
+    bool addDatabaseTable(VqResourceList* list, VqResourceManager* manager, const VqbString& connection,
+                          const VqbString& catalog, const VqbString& schema, const VqbString& table);
+    // The error text of the repository's connection.
+    bool failConnection(int line);
 
     Repository* repository_;
     VqLogger* logger_;

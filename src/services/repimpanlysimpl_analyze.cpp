@@ -1,6 +1,7 @@
 // Lineage of repository objects: what a rule or a data exploration uses, and the files, tables and
 // databases that rule-event documents name.
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 #include <map>
 #include <new>
@@ -9,6 +10,8 @@
 #include "repimpanlysimpl.h"
 #include "repos_common_rda.h"
 #include "repos_explorer_rda.h"
+#include "repos_monitor_rda.h"
+#include "repos_profile_rda.h"
 #include "reposlog.h"
 #include "vqdac.h"
 #include "vqdom.h"
@@ -18,14 +21,15 @@ namespace {
 
 const char* const kSource = "repimpanlysimpl";
 
-enum class Analysis { Rule, Exploration, Nothing };
+enum class Analysis { Task, Rule, Exploration, ProfileJob, Nothing };
 
 // Types whose lineage is analysed here; any other type is refused.
 const struct {
     const char* type;
     Analysis analysis;
 } kAnalyses[] = {
-    {"Rule", Analysis::Rule},        {"DataExploration", Analysis::Exploration},
+    {"Task", Analysis::Task},        {"Rule", Analysis::Rule},
+    {"DataExploration", Analysis::Exploration}, {"ProfileJob", Analysis::ProfileJob},
     {"Source", Analysis::Nothing},   {"Field", Analysis::Nothing},
     {"CustomMetric", Analysis::Nothing}, {"Collection", Analysis::Nothing},
 };
@@ -47,6 +51,18 @@ const struct {
 };
 
 const VqbString kOdbc("ODBC");
+
+// Kinds of link a profile job's analysis forms anew; links of any other kind are kept.
+const char* const kProfileFormed[] = {"Rule", "Table", "CustomMetric", "Database"};
+
+// The ids in the named column of every row (name compared ignoring case: back ends differ).
+std::vector<int> idsOf(ReposDataAccessCursor* rows, const char* column) {
+    std::vector<int> ids;
+    const int at = ImpactStoreAccess::columnIndex(rows, column);
+    while (rows->next() == 1)
+        if (at >= 0 && !rows->getString(at).isEmpty()) ids.push_back(rows->getInt(at));
+    return ids;
+}
 
 }  // namespace
 
@@ -76,8 +92,14 @@ bool RepositoryImpactAnalysisImpl::analyzeObject(const VqResource* owner, const 
     if (*analysis == Analysis::Nothing) return true;
     ReposHeld<VqResourceList> list(new VqResourceListImpl());
     const int id = idText.trimmed().asInt();
-    bool listed = *analysis == Analysis::Rule ? analyzeRule(list.get(), base, id)
-                                              : analyzeExploration(list.get(), id);
+    bool listed = false;
+    switch (*analysis) {
+        case Analysis::Task: listed = analyzeTask(list.get(), base, id); break;
+        case Analysis::Rule: listed = analyzeRule(list.get(), base, id); break;
+        case Analysis::Exploration: listed = analyzeExploration(list.get(), id); break;
+        case Analysis::ProfileJob: listed = analyzeProfileJob(owner, list.get(), base, id); break;
+        case Analysis::Nothing: break;
+    }
     return listed && addResourceDependencies(owner, list.get());
 } catch (...) {
     return caught(__LINE__, false);
@@ -95,17 +117,9 @@ bool RepositoryImpactAnalysisImpl::analyzeRule(VqResourceList* list, const VqbSt
     std::vector<int> metricIds;
     while (metrics->next() == 1)
         if (!metrics->getString(0).isEmpty()) metricIds.push_back(metrics->getInt(0));
+    for (int metricId : metricIds)
+        if (!addCustomMetric(list, common.get(), manager.get(), base, metricId)) return false;
     const VqbString none("");
-    for (int metricId : metricIds) {
-        ReposHeld<ReposDataAccessCursor> metric(common->findCustomMetric(metricId, none, none));
-        if (!metric) return fail(__LINE__, common->getErrorMessage());
-        VqbString identity;
-        if (metric->next() == 1 &&
-            manager->getObjectIdentity(base, VqbString("CustomMetric"), metric->getString(0), metric->getString(5),
-                                       identity) &&
-            !addToList(list, metric->getString(1), VqbString("CustomMetric"), identity))
-            return false;
-    }
     ReposHeld<ReposDataAccessCursor> fields(common->listRuleFields(id));
     if (!fields) return fail(__LINE__, common->getErrorMessage());
     while (fields->next() == 1) {
@@ -114,6 +128,146 @@ bool RepositoryImpactAnalysisImpl::analyzeRule(VqResourceList* list, const VqbSt
         if (!name.isEmpty() && manager->getObjectIdentity(base, VqbString("Field"), name, none, identity) &&
             !addToList(list, name, VqbString("Field"), identity))
             return false;
+    }
+    return true;
+}
+
+bool RepositoryImpactAnalysisImpl::addCustomMetric(VqResourceList* list, CommonRepositoryDataAccess* common,
+                                                   VqResourceManager* manager, const VqbString& base, int metricId) {
+    const VqbString none("");
+    ReposHeld<ReposDataAccessCursor> metric(common->findCustomMetric(metricId, none, none));
+    if (!metric) return fail(__LINE__, common->getErrorMessage());
+    VqbString identity;
+    return metric->next() != 1 ||
+           !manager->getObjectIdentity(base, VqbString("CustomMetric"), metric->getString(0), metric->getString(5),
+                                       identity) ||
+           addToList(list, metric->getString(1), VqbString("CustomMetric"), identity);
+}
+
+bool RepositoryImpactAnalysisImpl::failConnection(int line) {
+    ReposDataAccess* connection = store_ ? store_->getConnection() : nullptr;
+    return fail(line, connection ? connection->getGeneralErrorMessage() : VqbString("No connection"));
+}
+
+bool RepositoryImpactAnalysisImpl::analyzeTask(VqResourceList* list, const VqbString& base, int taskId) {
+    ReposHeld<MonitorRepositoryDataAccess> monitor(repository_->createMonitorRepositoryDataAccess());
+    if (!monitor) return fail(__LINE__, VqbString("The repository has no monitor data access"));
+    ReposHeld<ReposDataAccessCursor> rules(monitor->listJobRules(static_cast<uint32_t>(taskId)));
+    if (!rules) return fail(__LINE__, monitor->getErrorMessage());
+    const std::vector<int> ids = idsOf(rules.get(), "RU_ID");
+    return addRules(list, base, ids) && addEvents(list, taskId, ids);
+}
+
+bool RepositoryImpactAnalysisImpl::addRules(VqResourceList* list, const VqbString& base,
+                                            const std::vector<int>& ruleIds) {
+    note(__LINE__, "Adding dependent business rules.");
+    if (!store_) return failConnection(__LINE__);
+    ReposHeld<VqResourceManager> manager(createVqResourceManager());
+    if (!manager) return fail(__LINE__, VqbString("No resource manager"));
+    for (int id : ruleIds) {
+        ReposHeld<ReposDataAccessCursor> rows(store_->ruleRow(id));
+        if (!rows) return failConnection(__LINE__);
+        while (rows->next() == 1) {
+            VqbString identity;
+            if (manager->getObjectIdentity(base, VqbString("Rule"), rows->getString(1), rows->getString(0), identity) &&
+                !addToList(list, rows->getString(2), VqbString("Rule"), identity))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool RepositoryImpactAnalysisImpl::addEvents(VqResourceList* list, int taskId, const std::vector<int>& ruleIds) {
+    note(__LINE__, "Adding dependent event objects.");
+    if (!store_) return failConnection(__LINE__);
+    for (int id : ruleIds) {
+        ReposHeld<ReposDataAccessCursor> rows(store_->ruleEvents(taskId, id));
+        if (!rows) return failConnection(__LINE__);
+        while (rows->next() == 1) {
+            // A long document is stored as a reference that only the value read resolves.
+            const VqbString document = rows->getValue(1).asString();
+            // A document that does not parse names nothing; it must not fail the task.
+            VqDom dom;
+            if (document.isEmpty() || !dom.loadXML(document)) continue;
+            if (!addResourcesFromEvent(list, document)) return false;
+        }
+    }
+    return true;
+}
+
+VqbString RepositoryImpactAnalysisImpl::profileSourceKind(const VqbString& stored, const VqbString& fileName,
+                                                         const VqbString& connection) {
+    const std::string letter = stored.trimmed().str();
+    if (letter.size() == 1) {
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+        if (std::string("NDSYC").find(upper) != std::string::npos) return VqbString(std::string(1, upper).c_str());
+    }
+    if (!fileName.trimmed().isEmpty()) return VqbString("Y");
+    if (!connection.trimmed().isEmpty()) return VqbString("N");
+    return VqbString("");
+}
+
+bool RepositoryImpactAnalysisImpl::analyzeProfileJob(const VqResource* owner, VqResourceList* list,
+                                                     const VqbString& base, int jobId) {
+    // Links that this analysis does not form (files recorded by other means) survive the rewrite.
+    lastError_ = VqbString("");
+    ReposHeld<VqResourceList> present(getDependentResources(owner));
+    if (!present || !lastError_.isEmpty()) return present ? false : fail(__LINE__, VqbString("No present links"));
+    while (present->next()) {
+        const VqResource* resource = present->getCurrent();
+        const auto formed = std::find_if(std::begin(kProfileFormed), std::end(kProfileFormed), [&](const char* kind) {
+            return resource->getType().equals(VqbString(kind), false);
+        });
+        if (formed != std::end(kProfileFormed) || list->contains(resource)) continue;
+        if (!list->addNew()) throw std::bad_alloc();
+        list->setCurrentFrom(0, resource);
+    }
+    ReposHeld<ProfileRepositoryDataAccess> profile(repository_->createProfileRepositoryDataAccess());
+    if (!profile) return fail(__LINE__, VqbString("The repository has no profile data access"));
+    ReposHeld<ReposDataAccessCursor> rules(profile->listJobBusinessRules(static_cast<uint32_t>(jobId)));
+    if (!rules) return fail(__LINE__, profile->getErrorMessage());
+    return addRules(list, base, idsOf(rules.get(), "BR_ID")) && addProfileTables(list, profile.get(), base, jobId);
+}
+
+bool RepositoryImpactAnalysisImpl::addProfileTables(VqResourceList* list, ProfileRepositoryDataAccess* profile,
+                                                    const VqbString& base, int jobId) {
+    note(__LINE__, "Adding profile job tables.");
+    const uint32_t job = static_cast<uint32_t>(jobId);
+    ReposHeld<ReposDataAccessCursor> tables(profile->listJobSetupSources(job));
+    if (!tables) return fail(__LINE__, profile->getErrorMessage());
+    ReposHeld<CommonRepositoryDataAccess> common(repository_->createCommonRepositoryDataAccess());
+    if (!common) return fail(__LINE__, VqbString("The repository has no common data access"));
+    ReposHeld<VqResourceManager> manager(createVqResourceManager());
+    if (!manager) return fail(__LINE__, VqbString("No resource manager"));
+    while (tables->next() == 1) {
+        const VqbString connection = tables->getString(1), catalog = tables->getString(2),
+                        schema = tables->getString(3), table = tables->getString(4), fileName = tables->getString(5);
+        const VqbString kind = profileSourceKind(tables->getString(6), fileName, connection);
+        const uint32_t tableId = static_cast<uint32_t>(tables->getInt(7));
+        manager->prepareConnection(connection, kOdbc);
+        VqbString identity;
+        // Any other letter was derived to one of these, or to none.
+        if (kind.equals(VqbString("Y"), false)) {
+            if (fileName.isEmpty())
+                reposLog(logger_, 4, kSource, __LINE__, "Found file based table without filename for lineage of profile.");
+            else if (manager->getFileIdentity(fileName, table, identity) &&
+                     !addToList(list, table, VqbString("File"), identity))
+                return false;
+        } else if (kind.equals(VqbString("C"), false)) {
+            reposLog(logger_, 2, kSource, __LINE__,
+                     "Found table global category (Collection) in profile, not recording lineage");
+        } else if (kind.isEmpty()) {
+            reposLog(logger_, 2, kSource, __LINE__, "Unable to determine Lineage DNS Type for profile");
+        } else if (!addDatabaseTable(list, manager.get(), connection, catalog, schema, table)) {
+            return false;
+        }
+        ReposHeld<ReposDataAccessCursor> metrics(profile->listJobTableCustomMetrics(tableId));
+        if (!metrics) return fail(__LINE__, profile->getErrorMessage());
+        ReposHeld<ReposDataAccessCursor> mapped(profile->listJobCustomMetricMappings(job, tableId));
+        if (!mapped) return fail(__LINE__, profile->getErrorMessage());
+        for (ReposDataAccessCursor* rows : {metrics.get(), mapped.get()})
+            for (int metricId : idsOf(rows, "CM_ID"))
+                if (!addCustomMetric(list, common.get(), manager.get(), base, metricId)) return false;
     }
     return true;
 }
@@ -129,20 +283,25 @@ bool RepositoryImpactAnalysisImpl::analyzeExploration(VqResourceList* list, int 
         const VqbString table = tables->getString(1), schema = tables->getString(2),
                         connection = tables->getString(3), catalog = tables->getString(4);
         manager->prepareConnection(connection, kOdbc);
-        VqbString identity;
-        if (!connection.isEmpty()) {
-            VqbString name;
-            // A connection text may carry a password; a stored name never does.
-            if (!manager->getDataSourceName(connection, name)) name = dacMaskConnectionText(connection);
-            if (manager->getDatabaseIdentity(connection, kOdbc, identity) &&
-                !addToList(list, name, VqbString("Database"), identity))
-                return false;
-        }
-        if (manager->getTableIdentity(connection, kOdbc, catalog, schema, table, identity) &&
-            !addToList(list, table, VqbString("Table"), identity))
-            return false;
+        if (!addDatabaseTable(list, manager.get(), connection, catalog, schema, table)) return false;
     }
     return true;
+}
+
+bool RepositoryImpactAnalysisImpl::addDatabaseTable(VqResourceList* list, VqResourceManager* manager,
+                                                    const VqbString& connection, const VqbString& catalog,
+                                                    const VqbString& schema, const VqbString& table) {
+    VqbString identity;
+    if (!connection.isEmpty()) {
+        VqbString name;
+        // A connection text may carry a password; a stored name never does.
+        if (!manager->getDataSourceName(connection, name)) name = dacMaskConnectionText(connection);
+        if (manager->getDatabaseIdentity(connection, kOdbc, identity) &&
+            !addToList(list, name, VqbString("Database"), identity))
+            return false;
+    }
+    return !manager->getTableIdentity(connection, kOdbc, catalog, schema, table, identity) ||
+           addToList(list, table, VqbString("Table"), identity);
 }
 
 bool RepositoryImpactAnalysisImpl::addResourcesFromEvent(VqResourceList* list, const VqbString& document) try {

@@ -137,7 +137,7 @@ TEST_P(Impact, RuleAndExplorationLineage) {
     const struct {
         const char* type;
         bool ok;
-    } types[] = {{"Collection", true}, {"source", true}, {"Task", false}, {"ProfileJob", false}, {"", false}};
+    } types[] = {{"Collection", true}, {"source", true}, {"Workflow", false}, {"", false}};
     for (const auto& t : types)
         EXPECT_EQ(impact->analyzeObject(project.get(), "b", t.type, "4", ""), t.ok) << t.type;
     EXPECT_EQ(impact->getErrorMessage().str(), "The object type  was not found to analyze");
