@@ -4,6 +4,7 @@
 
 #include "repmetacommonimpl.h"
 #include "repmetadataexplimpl.h"
+#include "repmetaprofjobimpl.h"
 #include "repmetaruleimpl.h"
 #include "objecttypes.h"
 #include "repos_foldermgr.h"
@@ -50,6 +51,7 @@ RepositoryImportExportManagerImpl::RepositoryImportExportManagerImpl(Repository*
     types_.emplace(ReposObjectTypeName::CustomMetric, std::make_unique<CustomMetricManagerImpl>(this));
     types_.emplace(ReposObjectTypeName::DataExploration, std::make_unique<DataExplorationManagerImpl>(this));
     types_.emplace(ReposObjectTypeName::Collection, std::make_unique<CollectionManagerImpl>(this));
+    types_.emplace(ReposObjectTypeName::ProfileJob, std::make_unique<ProfileJobManagerImpl>(this));
 }
 
 RepositoryImportExportManagerImpl::~RepositoryImportExportManagerImpl() {

@@ -1,0 +1,391 @@
+#include "repmetaprofjobimpl.h"
+
+#include <new>
+
+#include "curuser.h"
+#include "objecttypes.h"
+#include "repos_announce.h"
+#include "reposlog.h"
+#include "vqbdatavar.h"
+#include "vqbutil.h"
+#include "vqrepevent.h"
+
+// One list of the job tree: how its rows are read and exported, and how its elements are found or
+// inserted on import. A list without an insert travels in exports only.
+struct ReposJobList {
+    const char* name;
+    const char* elementType;
+    const char* keyColumn;  // null: each element gets a new UUID
+    ReposDataAccessCursor* (*rows)(ProfileRepositoryDataAccess&, const ReposJobIds&);
+    const char* exportMissing;
+    const char* trace;  // one %s: the traced column
+    const char* traced;
+    const char* importMissing;
+    const char* lookupColumn;  // an existing row of the list whose column equals the element's is reused
+    const char* idColumn;      // the row's id: given to nested lists, written as TARGETID
+    uint32_t (*insert)(ProfileRepositoryDataAccess&, const ReposJobIds&, RepositoryMetadataObject*);
+    const char* failure;  // "...: %s"
+    uint32_t ReposJobIds::*nestedId;
+    const ReposJobList* exportNested[3];
+    const ReposJobList* importNested[3];
+};
+
+namespace {
+
+const char* const kSource = "repmetaprofjobimpl";
+const uint32_t kNone = 0xFFFFFFFFu;
+using C = RepositoryMetaContentImpl;
+using P = ProfileRepositoryDataAccess;
+using O = RepositoryMetadataObject;
+
+VqbString t(O* o, const char* name) { return C::text(o, name); }
+int n(O* o, const char* name) { return C::number(o, name, 0); }
+bool flag(O* o, const char* name) {
+    bool value = false;
+    return o->getBoolProperty(VqbString(name), value) && value;
+}
+// Inserts that only say yes or no answer with a nominal id.
+uint32_t done(bool ok) { return ok ? 1 : kNone; }
+
+ReposHeld<P> profileOf(Repository* repository) {
+    return ReposHeld<P>(repository ? repository->createProfileRepositoryDataAccess() : nullptr);
+}
+
+const ReposJobList kFieldMetrics = {
+    "FieldMetrics", "FieldMetric", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobFieldMetrics(i.dataSource, i.table, i.field); },
+    "No Profile Job field metrics found to export.", "Table field metric name=%s", "MET_NAME",
+    "No Profile Job field metrics found to import.", "MET_NAME", nullptr,
+    [](P& p, const ReposJobIds& i, O* o) {
+        return done(p.addJobFieldMetric(i.job, i.dataSource, i.table, i.field, t(o, "MET_NAME"), t(o, "MET_VAL")));
+    },
+    "Error inserting job field metrics into profile job: %s", nullptr, {}, {}};
+
+const ReposJobList kFieldProperties = {
+    "FieldProperties", "FieldProperty", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobFieldProperties(i.dataSource, i.table, i.field); },
+    "No Profile Job field properties found to export.", "Field property name=%s", "PRP_NAME",
+    "No Profile Job field properties found to import.", "PRP_NAME", nullptr,
+    [](P& p, const ReposJobIds& i, O* o) {
+        return done(p.addJobFieldProperty(i.job, i.dataSource, i.table, i.field, t(o, "PRP_NAME"), t(o, "PRP_VAL")));
+    },
+    "Error inserting job field properties into profile job: %s", nullptr, {}, {}};
+
+const ReposJobList kFieldLinks = {
+    "FieldLinks", "FieldLink", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobLinkedFields(i.field, VqbString("")); },
+    nullptr, "Table field key analysis name=%s", "LNK_NAME", nullptr, nullptr, nullptr,
+    [](P& p, const ReposJobIds& i, O* o) {
+        return done(p.addJobLinkedField(i.job, i.field, t(o, "LNK_DSN"), t(o, "LNK_CAT"), t(o, "LNK_SCH"),
+                                        t(o, "LNK_TBL"), t(o, "LNK_NAME"), t(o, "LNK_TYPE"), t(o, "LNK_TEXT")));
+    },
+    "Error inserting job field links into profile job: %s", nullptr, {}, {}};
+
+const ReposJobList kFields = {
+    "Fields", ReposObjectTypeName::Field, "FLD_ID",
+    [](P& p, const ReposJobIds& i) { return p.listJobFields(i.dataSource, i.table); },
+    "No Profile Job table fields found to export.", "Table field name=%s", "FLD_NAME",
+    "No Profile Job table fields were found to import.", "FLD_NAME", "FLD_ID",
+    [](P& p, const ReposJobIds& i, O* o) {
+        return p.addJobField(i.job, i.dataSource, i.table, t(o, "FLD_NAME"), t(o, "MET_OVRD"), n(o, "ORD_POS"));
+    },
+    "Error inserting job field into profile job: %s", &ReposJobIds::field,
+    {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, {&kFieldMetrics, &kFieldProperties, &kFieldLinks}};
+
+const ReposJobList kTables = {
+    "Tables", "Table", "TBL_ID",
+    [](P& p, const ReposJobIds& i) { return p.listJobTables(i.dataSource); },
+    "No Profile Job tables found to export.", "Table name=%s", "TBL_NAME",
+    "No Profile Job DSN tables found to import.", nullptr, "TBL_ID",
+    // The data access gives back an equal table of the job instead of a second one.
+    [](P& p, const ReposJobIds& i, O* o) {
+        return p.addJobTable(i.job, static_cast<int>(i.dataSource), t(o, "TBL_CAT"), t(o, "TBL_SCH"),
+                             t(o, "TBL_NAME"), t(o, "FLTR"), t(o, "FLTR_E"), t(o, "FLTR_S"), n(o, "SAMP_INT"),
+                             t(o, "FNAME"), t(o, "DELIM"), t(o, "TXT_QUAL"), n(o, "SKIP_ROW"), n(o, "REC_WDTH"),
+                             n(o, "MAX_ROW"), t(o, "TRUNC"), n(o, "EOL"), n(o, "ENC"), t(o, "USE_BOM"),
+                             flag(o, "DEC_TREE"));
+    },
+    "Error inserting table into profile job: %s", &ReposJobIds::table, {&kFields}, {&kFields}};
+
+const ReposJobList kDataSources = {
+    "DSNs", "DSN", "DSN_ID",
+    [](P& p, const ReposJobIds& i) { return p.listJobDataSources(i.job); },
+    "No Profile Job DSNs found to export.", "Data source name=%s", "DSN_NAME",
+    "No Profile Job DSNs found to import.", "DSN_NAME", "DSN_ID",
+    [](P& p, const ReposJobIds& i, O* o) {
+        return p.addJobDataSource(i.job, t(o, "DSN_NAME"), t(o, "DSN_CONN"), t(o, "DSN_TEXT"));
+    },
+    "Error inserting DSN into profile job: %s", &ReposJobIds::dataSource, {&kTables}, {&kTables}};
+
+const ReposJobList kGlobalMetrics = {
+    "GlobalMetrics", "GlobalMetric", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobGlobalMetrics(i.job); },
+    "No Profile Job global metrics found to export.", "Global Metric name=%s", "MET_NAME",
+    "No Profile Job global metrics found to import.", "MET_NAME", nullptr,
+    [](P& p, const ReposJobIds& i, O* o) {
+        return done(p.addJobGlobalMetric(i.job, t(o, "MET_NAME"), t(o, "MET_VAL")));
+    },
+    "Error inserting global metric for profile job: %s", nullptr, {}, {}};
+
+const ReposJobList kKeyValues = {
+    "KeyValues", "KeyValue", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobKeyValues(i.job); },
+    "No Profile Job key/values found to export.", "Key/value UUID=%s", "SU_KEY",
+    "No Profile Job Key/Values found to import.", "SU_KEY", nullptr,
+    [](P& p, const ReposJobIds& i, O* o) { return done(p.addJobKeyValue(i.job, t(o, "SU_KEY"), t(o, "SU_VAL"))); },
+    "Error inserting key/values for profile job: %s", nullptr, {}, {}};
+
+const ReposJobList* const kExportOrder[] = {&kDataSources, &kGlobalMetrics, &kKeyValues};
+const ReposJobList* const kImportOrder[] = {&kDataSources, &kGlobalMetrics, &kKeyValues};
+
+// The id of the list's row whose lookup column equals the value (ignoring case); kNone when none.
+uint32_t existingRow(P& profile, const ReposJobList& list, const ReposJobIds& ids, const VqbString& value) {
+    ReposHeld<ReposDataAccessCursor> rows(list.rows(profile, ids));
+    while (rows && rows->next() == 1) {
+        if (!C::column(rows.get(), list.lookupColumn).equals(value, false)) continue;
+        if (!list.idColumn) return 1;
+        VqbString id = C::column(rows.get(), list.idColumn);
+        if (!id.isNull() && static_cast<uint32_t>(id.asInt()) != kNone) return static_cast<uint32_t>(id.asInt());
+    }
+    return kNone;
+}
+
+}  // namespace
+
+ProfileJobMetaContentImpl::ProfileJobMetaContentImpl(RepositoryImportExportManagerImpl* owner_,
+                                                     Repository* repository_, ProfileRepositoryDataAccess* profile_,
+                                                     unsigned jobId)
+    : RepositoryMetaContentImpl(owner_, repository_), profile(profile_) {
+    id = jobId;
+}
+
+bool ProfileJobMetaContentImpl::exportList(const ReposJobList& list, O* parent, ReposJobIds ids, VqbString& error) {
+    ReposHeld<ReposDataAccessCursor> rows(list.rows(*profile, ids));
+    if (!rows) {
+        if (list.exportMissing) reposLog(owner->getLogger(), 2, kSource, __LINE__, "%s", list.exportMissing);
+        return true;
+    }
+    while (rows->next() == 1) {
+        O* element = list.keyColumn ? context()->createObjectByKey(VqbString(list.elementType),
+                                                                    VqbString(list.keyColumn),
+                                                                    column(rows.get(), list.keyColumn))
+                                    : context()->createObject(VqbString(list.elementType), vqbNewUUID());
+        if (!element) return fail(0, error, VqbString("Unable to create export metadata object for profile."));
+        copyRow(rows.get(), element, true);
+        parent->addChild(VqbString(list.name), element);
+        report(3, VqbString::format(list.trace, column(rows.get(), list.traced).asCstr()));
+        if (!list.nestedId) continue;
+        // Nested rows hang from the source's own ids.
+        ReposJobIds nested = ids;
+        nested.*list.nestedId = static_cast<uint32_t>(column(rows.get(), list.idColumn).asInt());
+        for (const ReposJobList* child : list.exportNested)
+            if (child && !exportList(*child, element, nested, error)) return false;
+    }
+    return true;
+}
+
+bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, ReposJobIds ids, VqbString& error) {
+    ReposHeld<RepositoryMetadataObjectList> elements(parent->getChildren(VqbString(list.name)));
+    if (!elements) {
+        if (list.importMissing) reposLog(owner->getLogger(), 2, kSource, __LINE__, "%s", list.importMissing);
+        return true;
+    }
+    while (elements->next()) {
+        O* element = elements->getCurrent();
+        if (!element) continue;
+        if (!element->getTypeName().equals(VqbString(list.elementType), false)) {
+            report(1, VqbString::format("Skipping a \"%s\" element in the profile job list \"%s\".",
+                                        element->getTypeName().asCstr(), list.name));
+            continue;
+        }
+        uint32_t rowId = list.lookupColumn ? existingRow(*profile, list, ids, text(element, list.lookupColumn)) : kNone;
+        if (rowId == kNone) {
+            rowId = list.insert(*profile, ids, element);
+            if (rowId == kNone || rowId == 0)
+                return fail(0, error, VqbString::format(list.failure, profile->getErrorMessage().asCstr()));
+            report(3, VqbString::format("Inserted %s \"%s\" into profile job.", list.elementType,
+                                        text(element, list.traced).asCstr()));
+        } else {
+            report(3, VqbString::format("Using existing %s \"%s\" for profile job.", list.elementType,
+                                        text(element, list.traced).asCstr()));
+        }
+        if (!list.nestedId) continue;
+        context()->setIntProperty(element, VqbString("TARGETID"), static_cast<int>(rowId));
+        ReposJobIds nested = ids;
+        nested.*list.nestedId = rowId;
+        for (const ReposJobList* child : list.importNested)
+            if (child && !importList(*child, element, nested, error)) return false;
+    }
+    return true;
+}
+
+bool ProfileJobMetaContentImpl::exportContent(O* root, VqbString& error) {
+    ReposHeld<ReposDataAccessCursor> row(profile->getJobSetup(id));
+    if (!row) {
+        report(0, VqbString::format("Unable to find profile job object with id=%d", static_cast<int>(id)));
+        error = VqbString("A profile job was not found to export.");
+        return false;
+    }
+    if (row->next() == 1) copyRow(row.get(), root, false);
+    row.reset();
+    ReposJobIds ids;
+    ids.job = id;
+    for (const ReposJobList* list : kExportOrder)
+        if (!exportList(*list, root, ids, error)) return false;
+    return true;
+}
+
+bool ProfileJobMetaContentImpl::importContent(unsigned folder, VqbString& error) {
+    folderId = folder;
+    if (!object) return true;
+    if (!profile->clearJobSetup(id))
+        return fail(0, error, VqbString::format("Error clearing existing profile job for import: %s",
+                                                profile->getErrorMessage().asCstr()));
+    ReposJobIds ids;
+    ids.job = id;
+    for (const ReposJobList* list : kImportOrder)
+        if (!importList(*list, object, ids, error)) return false;
+    return true;
+}
+
+// ---- the manager
+
+namespace {
+
+// Header and content in one exclusive transaction of the profile data access, committed only when
+// both succeed; a failure midway leaves the repository as it was.
+template <class F>
+bool atomically(P& profile, VqbString& error, F&& body) {
+    if (!profile.beginTransaction(true)) {
+        error = profile.getErrorMessage();
+        return false;
+    }
+    bool ok = false;
+    try {
+        ok = body();
+    } catch (...) {
+        profile.endTransaction(false);
+        throw;
+    }
+    if (!ok) {
+        profile.endTransaction(false);
+        return false;
+    }
+    if (profile.endTransaction(true)) return true;
+    error = profile.getErrorMessage();
+    return false;
+}
+
+}  // namespace
+
+bool ProfileJobManagerImpl::deleteObject(unsigned id, const VqbString& uuid, VqbString& error) {
+    ReposHeld<P> profile = profileOf(owner_->getRepository());
+    if (!profile) return false;
+    if (!profile->deleteJobSetup(id)) {
+        error = profile->getErrorMessage();
+        return false;
+    }
+    if (getRepositoryEventManager())
+        reposAnnounceTo(owner_->getRepository()->getRepositoryUuid(), REPOS_CHANGE_DELETE,
+                        VqbString(ReposObjectTypeName::ProfileJob), id, uuid);
+    return true;
+}
+
+bool ProfileJobManagerImpl::exportObject(unsigned id, const VqbString& uuid, VqbString& output, VqbString& error) {
+    Repository* repository = owner_->getRepository();
+    if (!repository) return false;
+    O* object = owner_->getContext()->createObject(VqbString(ReposObjectTypeName::ProfileJob), uuid);
+    if (!object) {
+        error = VqbString("Unable to create export metadata object for profile.");
+        return false;
+    }
+    ReposHeld<P> profile = profileOf(repository);
+    if (!profile) {
+        error = VqbString("Unable to create Profile export object.");
+        return false;
+    }
+    ProfileJobMetaContentImpl content(owner_, repository, profile.get(), id);
+    content.uuid = uuid;
+    return content.exportContent(object, error) && owner_->serializeObject(object, output, error);
+}
+
+bool ProfileJobManagerImpl::importObject(O* object, unsigned folderId, const VqbString& name, VqbString& error) {
+    Repository* repository = owner_->getRepository();
+    ReposHeld<P> profile = profileOf(repository);
+    if (!profile || !object) return false;
+    RepositoryMetadataSerializationContext* context = owner_->getContext();
+    VqbString chosen = t(object, "SU_NAME");
+    if (!name.isEmpty()) {
+        reposLog(owner_->getLogger(), 1, kSource, __LINE__,
+                 "Changing profile job Name from original \"%s\" to new \"%s\" on import.", chosen.asCstr(),
+                 name.asCstr());
+        chosen = name;
+    }
+    // Every import is a new job: the document's UUID stays with the job it came from.
+    VqbString newUuid = vqbNewUUID();
+    context->setStringProperty(object, VqbString("TARGETUUID"), newUuid);
+    reposLog(owner_->getLogger(), 1, kSource, __LINE__,
+             "Changing profile job UUID from original \"%s\" to new \"%s\" on import.", t(object, "SU_UUID").asCstr(),
+             newUuid.asCstr());
+    double now = VqbDate::currentDate().asDouble();
+    double created = now;
+    VqbString createdText = t(object, "SU_CRDAT");
+    if (!createdText.isEmpty()) object->getDoubleProperty(VqbString("SU_CRDAT"), created);
+    uint32_t id = kNone;
+    ProfileJobMetaContentImpl content(owner_, repository, profile.get(), 0);
+    content.object = object;
+    bool ok = atomically(*profile, error, [&] {
+        id = profile->addJobSetup(chosen, t(object, "SU_DESC"), newUuid, created, now, t(object, "SU_CRUSR"),
+                                  getCurrentUserName(), folderId);
+        if (id == kNone || id == 0) {
+            error = profile->getErrorMessage();
+            reposLog(owner_->getLogger(), 5, kSource, __LINE__, "Error creating profile job: %s", error.asCstr());
+            return false;
+        }
+        context->setIntProperty(object, VqbString("TARGETID"), static_cast<int>(id));
+        content.id = id;
+        return content.importContent(folderId, error);
+    });
+    if (!ok) return false;
+    owner_->setObjectPath(id, VqbString(ReposObjectTypeName::ProfileJob), newUuid);
+    content.report(2, VqbString("Created profile job import object"));
+    if (getRepositoryEventManager())
+        reposAnnounceTo(repository->getRepositoryUuid(), REPOS_CHANGE_CREATE,
+                        VqbString(ReposObjectTypeName::ProfileJob), id, newUuid);
+    return true;
+}
+
+bool ProfileJobManagerImpl::updateObject(O* object, unsigned id, const VqbString& existingUuid, unsigned folderId,
+                                         const VqbString& existingName, VqbString& error) {
+    Repository* repository = owner_->getRepository();
+    ReposHeld<P> profile = profileOf(repository);
+    if (!profile || !object) return false;
+    RepositoryMetadataSerializationContext* context = owner_->getContext();
+    VqbString imported = t(object, "SU_NAME");
+    VqbString name = reposUpdateName(context, ReposObjectTypeName::ProfileJob, imported, existingName);
+    VqbString documentUuid = t(object, "SU_UUID");
+    if (existingUuid.isEmpty() || existingUuid.equals(documentUuid, false))
+        context->reportAction(2, VqbString::format("Using original '%s' UUID \"%s\" on import.",
+                                                   ReposObjectTypeName::ProfileJob, documentUuid.asCstr()));
+    else
+        context->reportAction(2, VqbString::format("Changing '%s' UUID from original \"%s\" to new \"%s\" on import.",
+                                                   ReposObjectTypeName::ProfileJob, documentUuid.asCstr(),
+                                                   existingUuid.asCstr()));
+    ProfileJobMetaContentImpl content(owner_, repository, profile.get(), id);
+    content.object = object;
+    bool ok = atomically(*profile, error, [&] {
+        if (!profile->updateJobSetup(id, name, t(object, "SU_DESC"), VqbDate::currentDate().asDouble(),
+                                     getCurrentUserName(), folderId))
+            return content.fail(0, error, VqbString::format("Error updating '%s' \"%s\": %s",
+                                                            ReposObjectTypeName::ProfileJob, name.asCstr(),
+                                                            profile->getErrorMessage().asCstr()));
+        return content.importContent(folderId, error);
+    });
+    if (!ok) return false;
+    if (getRepositoryEventManager()) {
+        VqbString uuid = existingUuid.isEmpty() ? documentUuid : existingUuid;
+        reposAnnounceTo(repository->getRepositoryUuid(), REPOS_CHANGE_MODIFY,
+                        VqbString(ReposObjectTypeName::ProfileJob), id, uuid);
+    }
+    return true;
+}

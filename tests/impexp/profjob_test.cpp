@@ -1,0 +1,179 @@
+// Profile jobs carried between repositories, imported twice, updated in place and broken midway.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "impexp_fixture.h"
+#include "repos_profile_rda.h"
+#include "repos_repository.h"
+
+namespace {
+
+// The job's child rows by name, without ids: comparable between repositories.
+const std::vector<std::string> kJobRows = {
+    "SELECT D.DSN_NAME, D.DSN_CONN, D.DSN_TEXT FROM {JDSN} D JOIN {JSETUP} S ON S.SU_ID=D.SU_ID WHERE S.SU_NAME=?",
+    "SELECT T.TBL_NAME, T.TBL_SCH, T.SAMP_INT, T.MAX_ROW FROM {JTABLE} T JOIN {JSETUP} S ON S.SU_ID=T.SU_ID "
+    "WHERE S.SU_NAME=?",
+    "SELECT T.TBL_NAME, F.FLD_NAME, F.MET_OVRD, F.ORD_POS FROM {JFLD} F JOIN {JTABLE} T ON T.TBL_ID=F.TBL_ID "
+    "JOIN {JSETUP} S ON S.SU_ID=F.SU_ID WHERE S.SU_NAME=?",
+    "SELECT F.FLD_NAME, M.MET_NAME, M.MET_VAL FROM {JFLDME} M JOIN {JFLD} F ON F.FLD_ID=M.FLD_ID "
+    "JOIN {JSETUP} S ON S.SU_ID=M.SU_ID WHERE S.SU_NAME=?",
+    "SELECT F.FLD_NAME, P.PRP_NAME, P.PRP_VAL FROM {JFLDPR} P JOIN {JFLD} F ON F.FLD_ID=P.FLD_ID "
+    "JOIN {JSETUP} S ON S.SU_ID=P.SU_ID WHERE S.SU_NAME=?",
+    "SELECT F.FLD_NAME, L.LNK_DSN, L.LNK_TBL, L.LNK_NAME, L.LNK_TYPE FROM {JLNKFL} L JOIN {JFLD} F ON "
+    "F.FLD_ID=L.FLD_ID JOIN {JSETUP} S ON S.SU_ID=L.SU_ID WHERE S.SU_NAME=?",
+    "SELECT G.MET_NAME, G.MET_VAL FROM {JGMET} G JOIN {JSETUP} S ON S.SU_ID=G.SU_ID WHERE S.SU_NAME=?",
+    "SELECT K.SU_KEY, K.SU_VAL FROM {JKEYVL} K JOIN {JSETUP} S ON S.SU_ID=K.SU_ID WHERE S.SU_NAME=?",
+};
+
+Rows jobRows(ImpExp& x, const std::string& name) {
+    Rows all;
+    for (const std::string& query : kJobRows) {
+        Rows part = sorted(x.repo.rows(query, {VqbDatavar(name)}));
+        all.push_back({"--"});
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+// A job with two data sources, tables, fields with metrics, properties and links, and settings.
+unsigned addJob(ImpExp& x, const std::string& name, int fields) {
+    ReposHeld<ProfileRepositoryDataAccess> p(x.repository->createProfileRepositoryDataAccess());
+    unsigned job = p->addJobSetup(name.c_str(), "a job", ("uuid-" + name).c_str(), 1.5, 2.5, "me", "me", 0);
+    EXPECT_NE(job, 0xFFFFFFFFu);
+    for (const char* dsn : {"sales", "stock"}) {
+        unsigned d = p->addJobDataSource(job, dsn, "DSN=x", "");
+        for (const char* table : {"orders", "items"}) {
+            unsigned t = p->addJobTable(job, static_cast<int>(d), "", "public", table, "", "", "", 10, "", ",", "\"",
+                                        0, 0, 500, "", 1, 2, "", true);
+            for (int f = 0; f < fields; ++f) {
+                std::string field = std::string(table) + "_f" + std::to_string(f);
+                unsigned id = p->addJobField(job, d, t, field.c_str(), "", f);
+                EXPECT_TRUE(p->addJobFieldMetric(job, d, t, id, "Count", "1") &&
+                            p->addJobFieldMetric(job, d, t, id, "Unique", "0") &&
+                            p->addJobFieldProperty(job, d, t, id, "Pattern", "A9") &&
+                            p->addJobLinkedField(job, id, "sales", "", "public", "orders", "key", "FK", "t"));
+            }
+        }
+    }
+    EXPECT_TRUE(p->addJobGlobalMetric(job, "Rows", "yes") && p->addJobKeyValue(job, "depth", "3"));
+    return job;
+}
+
+class ProfileJobs : public ImpExpTest {
+protected:
+    std::string exported(unsigned job) {
+        VqbString out, error;
+        EXPECT_TRUE(x->manager->exportObject(job, "ProfileJob", "", out, error, nullptr)) << error.str();
+        return out.str();
+    }
+    unsigned jobId(const std::string& name) {
+        Rows id = x->repo.rows("SELECT SU_ID FROM {JSETUP} WHERE SU_NAME=?", {VqbDatavar(name)});
+        return id.empty() ? 0 : static_cast<unsigned>(std::stoul(id[0][0]));
+    }
+};
+
+}  // namespace
+
+TEST(ProfileJobRoundTrip, FileToPostgresAndBack) {
+    ImpExp file(Place::File), pg(Place::Postgres);
+    if (!file.repo.connection() || !pg.repo.connection()) GTEST_SKIP();
+    ASSERT_TRUE(file.ready() && pg.ready());
+    unsigned job = addJob(file, "Job <one> & 'two'", 3);
+    Rows source = jobRows(file, "Job <one> & 'two'");
+    ASSERT_GE(source.size(), 60u);
+    VqbString out, error, log;
+    ASSERT_TRUE(file.manager->exportObject(job, "ProfileJob", "", out, error, nullptr)) << error.str();
+    ASSERT_TRUE(pg.manager->importObject(out, 0, log)) << log.str();
+    EXPECT_EQ(jobRows(pg, "Job <one> & 'two'"), source);
+    // A new UUID for every import, the description and creator kept.
+    EXPECT_EQ(pg.repo.rows("SELECT SU_DESC, SU_CRUSR FROM {JSETUP}"), Rows({{"a job", "me"}}));
+    EXPECT_EQ(pg.repo.count("JSETUP", "SU_UUID='uuid-Job <one> & ''two'''"), 0);
+
+    Rows back = pg.repo.rows("SELECT SU_ID FROM {JSETUP}");
+    ASSERT_EQ(back.size(), 1u);
+    ASSERT_TRUE(pg.manager->exportObject(std::stoul(back[0][0]), "ProfileJob", "", out, error, nullptr));
+    ASSERT_TRUE(file.repo.exec("DELETE FROM {JSETUP} WHERE SU_ID=" + std::to_string(job)));
+    ASSERT_TRUE(file.manager->importObject(out, 0, log)) << log.str();
+    EXPECT_EQ(jobRows(file, "Job <one> & 'two'"), source);
+}
+
+TEST_P(ProfileJobs, ImportTwiceUpdateAndFailuresMidway) {
+    unsigned job = addJob(*x, "J", 2);
+    std::string text = exported(job);
+    Rows before = jobRows(*x, "J");
+    VqbString log;
+    // Same folder, same name: refused whole, nothing of a second job left behind.
+    EXPECT_FALSE(x->manager->importObject(VqbString(text), 0, log));
+    EXPECT_EQ(x->repo.count("JSETUP"), 1);
+    EXPECT_EQ(x->repo.count("JDSN"), 2);
+
+    // An update puts back exactly the document's rows.
+    ReposHeld<ProfileRepositoryDataAccess> p(x->repository->createProfileRepositoryDataAccess());
+    ASSERT_TRUE(p->addJobKeyValue(job, "extra", "1") && p->addJobDataSource(job, "extra", "", "") != 0xFFFFFFFFu);
+    VqbString error;
+    ASSERT_TRUE(x->manager->updateObjectOnImport(job, "ProfileJob", "uuid-J", VqbString(text), 0, error, nullptr))
+        << error.str();
+    EXPECT_EQ(jobRows(*x, "J"), before);
+    EXPECT_EQ(jobId("J"), job);
+
+    // A refused insert midway leaves the job as it was, for an update and an import into another
+    // repository folder alike.
+    ASSERT_TRUE(x->repo.refuse(Refused::Insert, "JFLD"));
+    EXPECT_FALSE(x->manager->updateObjectOnImport(job, "ProfileJob", "uuid-J", VqbString(text), 0, error, nullptr));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(jobRows(*x, "J"), before);
+    ASSERT_TRUE(x->repo.exec("DELETE FROM {JSETUP} WHERE SU_ID=" + std::to_string(job)));
+    EXPECT_FALSE(x->manager->importObject(VqbString(text), 0, log));
+    EXPECT_EQ(x->repo.count("JSETUP"), 0);
+    EXPECT_EQ(x->repo.count("JDSN"), 2) << "only the deleted job's orphans remain";
+}
+
+TEST_P(ProfileJobs, DocumentsOfOddShape) {
+    struct Case {
+        const char* what;
+        std::string body;
+        int dataSources;
+        int fields;
+    };
+    const std::string head = "<ProfileJob";
+    std::vector<Case> cases = {
+        {"no lists", "", 0, 0},
+        {"two data sources of one name",
+         "<DSNs><DSN DSN_NAME=\"s\"/><DSN DSN_NAME=\"s\"><Tables><Table TBL_NAME=\"t\"><Fields>"
+         "<Field FLD_NAME=\"a\" ORD_POS=\"99999999999999999999\"/><Field FLD_NAME=\"A\"/></Fields></Table></Tables>"
+         "</DSN></DSNs>",
+         1, 1},
+        {"element of the wrong type", "<DSNs><Table TBL_NAME=\"t\"/><DSN DSN_NAME=\"d\"/></DSNs>", 1, 0},
+    };
+    (void)head;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        unsigned job = addJob(*x, "Shape" + std::to_string(i), 1);
+        std::string text = exported(job);
+        // Swap the exported lists for the case's own.
+        size_t open = text.find("<DSNs");
+        size_t close = text.rfind("</DSNs>");
+        ASSERT_TRUE(open != std::string::npos && close != std::string::npos) << text;
+        text = text.substr(0, open) + c.body + text.substr(close + 7);
+        VqbString error;
+        ASSERT_TRUE(x->manager->updateObjectOnImport(job, "ProfileJob", "", VqbString(text), 0, error, nullptr))
+            << c.what << ": " << error.str();
+        EXPECT_EQ(x->repo.count("JDSN", "SU_ID=?", {VqbDatavar(static_cast<int>(job))}), c.dataSources)
+            << c.what;
+        EXPECT_EQ(x->repo.count("JFLD", "SU_ID=?", {VqbDatavar(static_cast<int>(job))}), c.fields)
+            << c.what;
+    }
+}
+
+TEST_P(ProfileJobs, DeleteByPath) {
+    unsigned job = addJob(*x, "Gone", 1);
+    ASSERT_NE(job, 0u);
+    VqbString error;
+    ASSERT_TRUE(x->manager->deleteObject("Gone", "ProfileJob", error)) << error.str();
+    EXPECT_EQ(x->repo.count("JSETUP"), 0);
+    EXPECT_EQ(x->repo.count("JFLD"), 0);
+}
+
+REPOS_EVERY_PLACE(ProfileJobs);
