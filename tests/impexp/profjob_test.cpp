@@ -137,26 +137,38 @@ TEST_P(ProfileJobs, DocumentsOfOddShape) {
         int dataSources;
         int fields;
     };
-    const std::string head = "<ProfileJob";
+    auto object = [](const std::string& type, const std::string& properties, const std::string& lists = "") {
+        return "<object type=\"" + type + "\" uuid=\"" + type + "\">" + properties + lists + "</object>";
+    };
+    auto property = [](const std::string& name, const std::string& value) {
+        return "<property name=\"" + name + "\">" + value + "</property>";
+    };
+    auto list = [](const std::string& name, const std::string& objects) {
+        return "<list name=\"" + name + "\">" + objects + "</list>";
+    };
+    std::string table = object("Table", property("TBL_NAME", "t"),
+                               list("Fields", object("Field", property("FLD_NAME", "a") +
+                                                                  property("ORD_POS", "99999999999999999999")) +
+                                                  object("Field", property("FLD_NAME", "A"))));
     std::vector<Case> cases = {
         {"no lists", "", 0, 0},
-        {"two data sources of one name",
-         "<DSNs><DSN DSN_NAME=\"s\"/><DSN DSN_NAME=\"s\"><Tables><Table TBL_NAME=\"t\"><Fields>"
-         "<Field FLD_NAME=\"a\" ORD_POS=\"99999999999999999999\"/><Field FLD_NAME=\"A\"/></Fields></Table></Tables>"
-         "</DSN></DSNs>",
+        {"two data sources of one name, fields of one name in any case",
+         list("DSNs", object("DSN", property("DSN_NAME", "s")) +
+                          object("DSN", property("DSN_NAME", "s"), list("Tables", table))),
          1, 1},
-        {"element of the wrong type", "<DSNs><Table TBL_NAME=\"t\"/><DSN DSN_NAME=\"d\"/></DSNs>", 1, 0},
+        {"element of the wrong type", list("DSNs", table + object("DSN", property("DSN_NAME", "d"))), 1, 0},
+        {"forged TARGETID", list("DSNs", object("DSN", property("DSN_NAME", "d") + property("TARGETID", "7"),
+                                                list("Tables", table))), 1, 1},
     };
-    (void)head;
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         unsigned job = addJob(*x, "Shape" + std::to_string(i), 1);
         std::string text = exported(job);
         // Swap the exported lists for the case's own.
-        size_t open = text.find("<DSNs");
-        size_t close = text.rfind("</DSNs>");
+        size_t open = text.find("<list name=\"DSNs\">");
+        size_t close = text.find("<list name=\"GlobalMetrics\">");
         ASSERT_TRUE(open != std::string::npos && close != std::string::npos) << text;
-        text = text.substr(0, open) + c.body + text.substr(close + 7);
+        text = text.substr(0, open) + c.body + text.substr(close);
         VqbString error;
         ASSERT_TRUE(x->manager->updateObjectOnImport(job, "ProfileJob", "", VqbString(text), 0, error, nullptr))
             << c.what << ": " << error.str();
