@@ -23,11 +23,14 @@ struct ReposJobList {
     const char* importMissing;
     const char* lookupColumn;  // an existing row of the list whose column equals the element's is reused
     const char* idColumn;      // the row's id: given to nested lists, written as TARGETID
-    uint32_t (*insert)(ProfileRepositoryDataAccess&, const ReposJobIds&, RepositoryMetadataObject*);
+    // The new row's id; 0xFFFFFFFF on failure, 0 for an element skipped on purpose.
+    uint32_t (*insert)(ProfileJobMetaContentImpl&, const ReposJobIds&, RepositoryMetadataObject*);
     const char* failure;  // "...: %s"
     uint32_t ReposJobIds::*nestedId;
     const ReposJobList* exportNested[3];
     const ReposJobList* importNested[3];
+    // The existing row's id when the list finds it otherwise than by lookupColumn; 0xFFFFFFFF: none.
+    uint32_t (*find)(ProfileJobMetaContentImpl&, const ReposJobIds&, RepositoryMetadataObject*);
 };
 
 namespace {
@@ -56,41 +59,45 @@ const ReposJobList kFieldMetrics = {
     [](P& p, const ReposJobIds& i) { return p.listJobFieldMetrics(i.dataSource, i.table, i.field); },
     "No Profile Job field metrics found to export.", "Table field metric name=%s", "MET_NAME",
     "No Profile Job field metrics found to import.", "MET_NAME", nullptr,
-    [](P& p, const ReposJobIds& i, O* o) {
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
         return done(p.addJobFieldMetric(i.job, i.dataSource, i.table, i.field, t(o, "MET_NAME"), t(o, "MET_VAL")));
     },
-    "Error inserting job field metrics into profile job: %s", nullptr, {}, {}};
+    "Error inserting job field metrics into profile job: %s", nullptr, {}, {}, nullptr};
 
 const ReposJobList kFieldProperties = {
     "FieldProperties", "FieldProperty", nullptr,
     [](P& p, const ReposJobIds& i) { return p.listJobFieldProperties(i.dataSource, i.table, i.field); },
     "No Profile Job field properties found to export.", "Field property name=%s", "PRP_NAME",
     "No Profile Job field properties found to import.", "PRP_NAME", nullptr,
-    [](P& p, const ReposJobIds& i, O* o) {
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
         return done(p.addJobFieldProperty(i.job, i.dataSource, i.table, i.field, t(o, "PRP_NAME"), t(o, "PRP_VAL")));
     },
-    "Error inserting job field properties into profile job: %s", nullptr, {}, {}};
+    "Error inserting job field properties into profile job: %s", nullptr, {}, {}, nullptr};
 
 const ReposJobList kFieldLinks = {
     "FieldLinks", "FieldLink", nullptr,
     [](P& p, const ReposJobIds& i) { return p.listJobLinkedFields(i.field, VqbString("")); },
     nullptr, "Table field key analysis name=%s", "LNK_NAME", nullptr, nullptr, nullptr,
-    [](P& p, const ReposJobIds& i, O* o) {
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
         return done(p.addJobLinkedField(i.job, i.field, t(o, "LNK_DSN"), t(o, "LNK_CAT"), t(o, "LNK_SCH"),
                                         t(o, "LNK_TBL"), t(o, "LNK_NAME"), t(o, "LNK_TYPE"), t(o, "LNK_TEXT")));
     },
-    "Error inserting job field links into profile job: %s", nullptr, {}, {}};
+    "Error inserting job field links into profile job: %s", nullptr, {}, {}, nullptr};
 
 const ReposJobList kFields = {
     "Fields", ReposObjectTypeName::Field, "FLD_ID",
     [](P& p, const ReposJobIds& i) { return p.listJobFields(i.dataSource, i.table); },
     "No Profile Job table fields found to export.", "Table field name=%s", "FLD_NAME",
     "No Profile Job table fields were found to import.", "FLD_NAME", "FLD_ID",
-    [](P& p, const ReposJobIds& i, O* o) {
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
         return p.addJobField(i.job, i.dataSource, i.table, t(o, "FLD_NAME"), t(o, "MET_OVRD"), n(o, "ORD_POS"));
     },
     "Error inserting job field into profile job: %s", &ReposJobIds::field,
-    {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, {&kFieldMetrics, &kFieldProperties, &kFieldLinks}};
+    {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, nullptr};
 
 const ReposJobList kTables = {
     "Tables", "Table", "TBL_ID",
@@ -98,45 +105,149 @@ const ReposJobList kTables = {
     "No Profile Job tables found to export.", "Table name=%s", "TBL_NAME",
     "No Profile Job DSN tables found to import.", nullptr, "TBL_ID",
     // The data access gives back an equal table of the job instead of a second one.
-    [](P& p, const ReposJobIds& i, O* o) {
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
         return p.addJobTable(i.job, static_cast<int>(i.dataSource), t(o, "TBL_CAT"), t(o, "TBL_SCH"),
                              t(o, "TBL_NAME"), t(o, "FLTR"), t(o, "FLTR_E"), t(o, "FLTR_S"), n(o, "SAMP_INT"),
                              t(o, "FNAME"), t(o, "DELIM"), t(o, "TXT_QUAL"), n(o, "SKIP_ROW"), n(o, "REC_WDTH"),
                              n(o, "MAX_ROW"), t(o, "TRUNC"), n(o, "EOL"), n(o, "ENC"), t(o, "USE_BOM"),
                              flag(o, "DEC_TREE"));
     },
-    "Error inserting table into profile job: %s", &ReposJobIds::table, {&kFields}, {&kFields}};
+    "Error inserting table into profile job: %s", &ReposJobIds::table, {&kFields}, {&kFields}, nullptr};
 
 const ReposJobList kDataSources = {
     "DSNs", "DSN", "DSN_ID",
     [](P& p, const ReposJobIds& i) { return p.listJobDataSources(i.job); },
     "No Profile Job DSNs found to export.", "Data source name=%s", "DSN_NAME",
     "No Profile Job DSNs found to import.", "DSN_NAME", "DSN_ID",
-    [](P& p, const ReposJobIds& i, O* o) {
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
         return p.addJobDataSource(i.job, t(o, "DSN_NAME"), t(o, "DSN_CONN"), t(o, "DSN_TEXT"));
     },
-    "Error inserting DSN into profile job: %s", &ReposJobIds::dataSource, {&kTables}, {&kTables}};
+    "Error inserting DSN into profile job: %s", &ReposJobIds::dataSource, {&kTables}, {&kTables}, nullptr};
 
 const ReposJobList kGlobalMetrics = {
     "GlobalMetrics", "GlobalMetric", nullptr,
     [](P& p, const ReposJobIds& i) { return p.listJobGlobalMetrics(i.job); },
     "No Profile Job global metrics found to export.", "Global Metric name=%s", "MET_NAME",
     "No Profile Job global metrics found to import.", "MET_NAME", nullptr,
-    [](P& p, const ReposJobIds& i, O* o) {
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
         return done(p.addJobGlobalMetric(i.job, t(o, "MET_NAME"), t(o, "MET_VAL")));
     },
-    "Error inserting global metric for profile job: %s", nullptr, {}, {}};
+    "Error inserting global metric for profile job: %s", nullptr, {}, {}, nullptr};
 
 const ReposJobList kKeyValues = {
     "KeyValues", "KeyValue", nullptr,
     [](P& p, const ReposJobIds& i) { return p.listJobKeyValues(i.job); },
     "No Profile Job key/values found to export.", "Key/value UUID=%s", "SU_KEY",
     "No Profile Job Key/Values found to import.", "SU_KEY", nullptr,
-    [](P& p, const ReposJobIds& i, O* o) { return done(p.addJobKeyValue(i.job, t(o, "SU_KEY"), t(o, "SU_VAL"))); },
-    "Error inserting key/values for profile job: %s", nullptr, {}, {}};
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile; return done(p.addJobKeyValue(i.job, t(o, "SU_KEY"), t(o, "SU_VAL"))); },
+    "Error inserting key/values for profile job: %s", nullptr, {}, {}, nullptr};
 
-const ReposJobList* const kExportOrder[] = {&kDataSources, &kGlobalMetrics, &kKeyValues};
-const ReposJobList* const kImportOrder[] = {&kDataSources, &kGlobalMetrics, &kKeyValues};
+const ReposJobList kChartProperties = {
+    "ChartProperties", "ChartProperty", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobChartProperties(i.owner); },
+    nullptr, "Chart property name=%s", "CP_NAME", nullptr, nullptr, nullptr,
+    // Numbered afresh in document order, whatever they were numbered where they came from.
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
+        return done(p.addJobChartProperty(i.job, i.owner, t(o, "CP_NAME"), i.position, t(o, "CP_VAL")));
+    },
+    "Error inserting chart property into profile job: %s", nullptr, {}, {}, nullptr};
+
+const ReposJobList kCharts = {
+    "JobCharts", "Chart", "CH_ID",
+    [](P& p, const ReposJobIds& i) { return p.listJobCharts(i.job); },
+    "No Profile Job Charts found to export.", "Chart desc=%s", "CH_DESC",
+    "No Profile Job Charts found to import.", nullptr, "CH_ID",
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
+        return p.addJobChart(i.job, t(o, "CH_DSN"), t(o, "CH_CAT"), t(o, "CH_SCH"), t(o, "CH_TBL"), t(o, "CH_FLD"),
+                             t(o, "CH_FLTR"), t(o, "CH_DESC"), t(o, "CH_TEXT"));
+    },
+    "Error inserting chart into profile job: %s", &ReposJobIds::owner, {&kChartProperties}, {&kChartProperties},
+    // A described chart already there takes the element's properties.
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        VqbString description = t(o, "CH_DESC");
+        if (description.isEmpty()) return kNone;
+        ReposHeld<ReposDataAccessCursor> rows(c.profile->listJobCharts(i.job));
+        while (rows && rows->next() == 1)
+            if (C::column(rows.get(), "CH_DESC").equals(description, false))
+                return static_cast<uint32_t>(C::column(rows.get(), "CH_ID").asInt());
+        return kNone;
+    }};
+
+const ReposJobList kAlertProperties = {
+    "AlertProperties", "AlertProperty", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobAlertProperties(i.owner); },
+    "No Profile Job Alerts found to export.", "Alert property name=%s", "AP_NAME",
+    "No Profile Job Alerts found to import.", nullptr, nullptr,
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        return done(c.profile->setJobAlertProperty(i.job, i.owner, t(o, "AP_NAME"), t(o, "AP_VAL")));
+    },
+    "Error inserting alert property into profile job: %s", nullptr, {}, {}, nullptr};
+
+const ReposJobList kAlerts = {
+    "Alerts", "Alert", "AL_ID",
+    [](P& p, const ReposJobIds& i) { return p.listJobAlerts(i.job); },
+    "No Profile Job Alerts found to export.", "Alert configuration desc=%s", "AL_DESC",
+    "No Profile Job Alerts found to import.", nullptr, "AL_ID",
+    // The data access gives back an equal alert of the job instead of a second one.
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        P& p = *c.profile;
+        return p.addJobAlert(i.job, t(o, "AL_DSN"), t(o, "AL_CAT"), t(o, "AL_SCH"), t(o, "AL_TBL"), t(o, "AL_FLD"),
+                             t(o, "AL_FLTR"), t(o, "AL_DESC"), t(o, "AL_RULE"), t(o, "AL_TEXT"), t(o, "AL_TYPE"),
+                             t(o, "AL_UID"));
+    },
+    "Error inserting alert into profile job: %s", &ReposJobIds::owner, {&kAlertProperties}, {&kAlertProperties},
+    nullptr};
+
+const ReposJobList kRedundancyConfigs = {
+    "RDACfgs", "RDACfg", "CFG_ID",
+    [](P& p, const ReposJobIds& i) { return p.listJobRedundancyConfigs(i.job); },
+    "No Profile Job RDA Cfgs found to export.", "RDA CFG name=%s", "CFG_NAME",
+    nullptr, nullptr, "CFG_ID",
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        return c.profile->addJobRedundancyConfig(i.job, t(o, "CFG_NAME"), t(o, "CFG_DESC"), t(o, "MC_DEF"),
+                                                 t(o, "MC_SENS"), t(o, "MC_LOC"));
+    },
+    "Error inserting RDA configuration for profile job: %s", &ReposJobIds::owner, {}, {},
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        ReposHeld<ReposDataAccessCursor> rows(c.profile->getJobRedundancyConfigBySettings(
+            i.job, t(o, "CFG_NAME"), t(o, "MC_DEF"), t(o, "MC_SENS"), t(o, "MC_LOC")));
+        while (rows && rows->next() == 1) {
+            VqbString id = C::column(rows.get(), "CFG_ID");
+            if (!id.isNull() && static_cast<uint32_t>(id.asInt()) != kNone) return static_cast<uint32_t>(id.asInt());
+        }
+        return kNone;
+    }};
+
+const ReposJobList kFieldConfigs = {
+    "FieldCfgs", "FieldCfg", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobFieldRedundancies(i.job, kNone); },
+    "No Profile Job Field Cfgs found to export.", "RDA field config=%s", "FLD_NAME",
+    "No Profile Job field cfgs found to import.", nullptr, nullptr,
+    // The configuration is the RDACfg element of the same key, imported just before; without one
+    // (absent from the document or failed) the field configuration is left out.
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        VqbString key = t(o, "CFG_ID");
+        if (key.isEmpty()) return 0u;
+        O* config = c.context()->createObjectByKey(VqbString("RDACfg"), VqbString("CFG_ID"), key);
+        int target = -1;
+        if (!config || !c.context()->getIntProperty(config, VqbString("TARGETID"), target) || target < 1) return 0u;
+        return done(c.profile->addJobFieldRedundancy(i.job, static_cast<uint32_t>(target), t(o, "FLD_DSN"),
+                                                     t(o, "FLD_CAT"), t(o, "FLD_SCH"), t(o, "FLD_TBL"),
+                                                     t(o, "FLD_NAME"), t(o, "DSN_TYPE")));
+    },
+    "Error RDA field mapping for profile job: %s", nullptr, {}, {}, nullptr};
+
+const ReposJobList* const kExportOrder[] = {&kCharts,        &kAlerts,     &kDataSources,      &kFieldConfigs,
+                                            &kGlobalMetrics, &kKeyValues, &kRedundancyConfigs};
+// Field configurations read the new ids of the redundancy configurations.
+const ReposJobList* const kImportOrder[] = {&kCharts,         &kAlerts,     &kDataSources,      &kGlobalMetrics,
+                                            &kKeyValues,      &kRedundancyConfigs, &kFieldConfigs};
 
 // The id of the list's row whose lookup column equals the value (ignoring case); kNone when none.
 uint32_t existingRow(P& profile, const ReposJobList& list, const ReposJobIds& ids, const VqbString& value) {
@@ -190,6 +301,7 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
         if (list.importMissing) reposLog(owner->getLogger(), 2, kSource, __LINE__, "%s", list.importMissing);
         return true;
     }
+    int position = 0;
     while (elements->next()) {
         O* element = elements->getCurrent();
         if (!element) continue;
@@ -198,10 +310,14 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
                                         element->getTypeName().asCstr(), list.name));
             continue;
         }
-        uint32_t rowId = list.lookupColumn ? existingRow(*profile, list, ids, text(element, list.lookupColumn)) : kNone;
+        ids.position = ++position;
+        uint32_t rowId = list.find             ? list.find(*this, ids, element)
+                         : list.lookupColumn ? existingRow(*profile, list, ids, text(element, list.lookupColumn))
+                                             : kNone;
         if (rowId == kNone) {
-            rowId = list.insert(*profile, ids, element);
-            if (rowId == kNone || rowId == 0)
+            rowId = list.insert(*this, ids, element);
+            if (rowId == 0) continue;
+            if (rowId == kNone)
                 return fail(0, error, VqbString::format(list.failure, profile->getErrorMessage().asCstr()));
             report(3, VqbString::format("Inserted %s \"%s\" into profile job.", list.elementType,
                                         text(element, list.traced).asCstr()));
@@ -209,8 +325,8 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
             report(3, VqbString::format("Using existing %s \"%s\" for profile job.", list.elementType,
                                         text(element, list.traced).asCstr()));
         }
+        if (list.idColumn) context()->setIntProperty(element, VqbString("TARGETID"), static_cast<int>(rowId));
         if (!list.nestedId) continue;
-        context()->setIntProperty(element, VqbString("TARGETID"), static_cast<int>(rowId));
         ReposJobIds nested = ids;
         nested.*list.nestedId = rowId;
         for (const ReposJobList* child : list.importNested)

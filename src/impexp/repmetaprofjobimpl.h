@@ -15,6 +15,8 @@ struct ReposJobIds {
     uint32_t dataSource = 0;
     uint32_t table = 0;
     uint32_t field = 0;
+    uint32_t owner = 0;  // the alert or chart of property lists
+    int position = 0;    // the element's place in its list, from 1
 };
 
 struct ReposJobList;

@@ -25,6 +25,12 @@ const std::vector<std::string> kJobRows = {
     "F.FLD_ID=L.FLD_ID JOIN {JSETUP} S ON S.SU_ID=L.SU_ID WHERE S.SU_NAME=?",
     "SELECT G.MET_NAME, G.MET_VAL FROM {JGMET} G JOIN {JSETUP} S ON S.SU_ID=G.SU_ID WHERE S.SU_NAME=?",
     "SELECT K.SU_KEY, K.SU_VAL FROM {JKEYVL} K JOIN {JSETUP} S ON S.SU_ID=K.SU_ID WHERE S.SU_NAME=?",
+    "SELECT C.CH_DESC, C.CH_TBL, P.CP_NAME, P.CP_VAL FROM {JCHART} C JOIN {JCHPRP} P ON P.CH_ID=C.CH_ID "
+    "JOIN {JSETUP} S ON S.SU_ID=C.SU_ID WHERE S.SU_NAME=?",
+    "SELECT A.AL_DESC, A.AL_RULE, P.AP_NAME, P.AP_VAL FROM {JALERT} A JOIN {JALPRP} P ON P.AL_ID=A.AL_ID "
+    "JOIN {JSETUP} S ON S.SU_ID=A.SU_ID WHERE S.SU_NAME=?",
+    "SELECT R.CFG_NAME, R.MC_DEF, F.FLD_TBL, F.FLD_NAME FROM {JFRDA} F JOIN {JRCFGS} R ON R.CFG_ID=F.CFG_ID "
+    "JOIN {JSETUP} S ON S.SU_ID=F.SU_ID WHERE S.SU_NAME=?",
 };
 
 Rows jobRows(ImpExp& x, const std::string& name) {
@@ -58,6 +64,12 @@ unsigned addJob(ImpExp& x, const std::string& name, int fields) {
         }
     }
     EXPECT_TRUE(p->addJobGlobalMetric(job, "Rows", "yes") && p->addJobKeyValue(job, "depth", "3"));
+    unsigned chart = p->addJobChart(job, "sales", "", "public", "orders", "orders_f0", "", "bars", "");
+    unsigned alert = p->addJobAlert(job, "sales", "", "public", "orders", "", "", "late", "r1", "", "T", "al-1");
+    unsigned config = p->addJobRedundancyConfig(job, "dupes", "", "exact", "high", "en");
+    EXPECT_TRUE(p->addJobChartProperty(job, chart, "x", 10, "1") && p->addJobChartProperty(job, chart, "y", 20, "2") &&
+                p->addJobChartProperty(job, chart, "z", 30, "3") && p->setJobAlertProperty(job, alert, "mail", "a@b") &&
+                p->addJobFieldRedundancy(job, config, "sales", "", "public", "orders", "orders_f0", "db"));
     return job;
 }
 
@@ -82,11 +94,14 @@ TEST(ProfileJobRoundTrip, FileToPostgresAndBack) {
     ASSERT_TRUE(file.ready() && pg.ready());
     unsigned job = addJob(file, "Job <one> & 'two'", 3);
     Rows source = jobRows(file, "Job <one> & 'two'");
-    ASSERT_GE(source.size(), 60u);
+    ASSERT_GE(source.size(), 65u);
     VqbString out, error, log;
     ASSERT_TRUE(file.manager->exportObject(job, "ProfileJob", "", out, error, nullptr)) << error.str();
     ASSERT_TRUE(pg.manager->importObject(out, 0, log)) << log.str();
     EXPECT_EQ(jobRows(pg, "Job <one> & 'two'"), source);
+    EXPECT_EQ(pg.repo.rows("SELECT CP_NAME, CP_SEQ FROM {JCHPRP} ORDER BY CP_NAME"),
+              Rows({{"x", "1"}, {"y", "2"}, {"z", "3"}}))
+        << "numbered afresh in document order";
     // A new UUID for every import, the description and creator kept.
     EXPECT_EQ(pg.repo.rows("SELECT SU_DESC, SU_CRUSR FROM {JSETUP}"), Rows({{"a job", "me"}}));
     EXPECT_EQ(pg.repo.count("JSETUP", "SU_UUID='uuid-Job <one> & ''two'''"), 0);
@@ -128,6 +143,7 @@ TEST_P(ProfileJobs, ImportTwiceUpdateAndFailuresMidway) {
     EXPECT_FALSE(x->manager->importObject(VqbString(text), 0, log));
     EXPECT_EQ(x->repo.count("JSETUP"), 0);
     EXPECT_EQ(x->repo.count("JDSN"), 2) << "only the deleted job's orphans remain";
+    EXPECT_EQ(x->repo.count("JCHART"), 1);
 }
 
 TEST_P(ProfileJobs, DocumentsOfOddShape) {
