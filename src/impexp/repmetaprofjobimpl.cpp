@@ -1,9 +1,11 @@
 #include "repmetaprofjobimpl.h"
 
+#include <memory>
 #include <new>
 
 #include "curuser.h"
 #include "objecttypes.h"
+#include "repmetaruleimpl.h"
 #include "repos_announce.h"
 #include "reposlog.h"
 #include "vqbdatavar.h"
@@ -31,6 +33,11 @@ struct ReposJobList {
     const ReposJobList* importNested[3];
     // The existing row's id when the list finds it otherwise than by lookupColumn; 0xFFFFFFFF: none.
     uint32_t (*find)(ProfileJobMetaContentImpl&, const ReposJobIds&, RepositoryMetadataObject*);
+    // Export: the dependent object of the row, and the ids its nested lists need.
+    bool (*exportDependent)(ProfileJobMetaContentImpl&, ReposDataAccessCursor*, RepositoryMetadataObject*,
+                            ReposJobIds&, VqbString&);
+    // Import, before the element's row: its dependent object. Go, Skip (the element is left out) or Fail.
+    int (*importDependent)(ProfileJobMetaContentImpl&, RepositoryMetadataObject*, ReposJobIds&, VqbString&);
 };
 
 namespace {
@@ -63,7 +70,7 @@ const ReposJobList kFieldMetrics = {
         P& p = *c.profile;
         return done(p.addJobFieldMetric(i.job, i.dataSource, i.table, i.field, t(o, "MET_NAME"), t(o, "MET_VAL")));
     },
-    "Error inserting job field metrics into profile job: %s", nullptr, {}, {}, nullptr};
+    "Error inserting job field metrics into profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList kFieldProperties = {
     "FieldProperties", "FieldProperty", nullptr,
@@ -74,7 +81,7 @@ const ReposJobList kFieldProperties = {
         P& p = *c.profile;
         return done(p.addJobFieldProperty(i.job, i.dataSource, i.table, i.field, t(o, "PRP_NAME"), t(o, "PRP_VAL")));
     },
-    "Error inserting job field properties into profile job: %s", nullptr, {}, {}, nullptr};
+    "Error inserting job field properties into profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList kFieldLinks = {
     "FieldLinks", "FieldLink", nullptr,
@@ -85,7 +92,7 @@ const ReposJobList kFieldLinks = {
         return done(p.addJobLinkedField(i.job, i.field, t(o, "LNK_DSN"), t(o, "LNK_CAT"), t(o, "LNK_SCH"),
                                         t(o, "LNK_TBL"), t(o, "LNK_NAME"), t(o, "LNK_TYPE"), t(o, "LNK_TEXT")));
     },
-    "Error inserting job field links into profile job: %s", nullptr, {}, {}, nullptr};
+    "Error inserting job field links into profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList kFields = {
     "Fields", ReposObjectTypeName::Field, "FLD_ID",
@@ -97,7 +104,146 @@ const ReposJobList kFields = {
         return p.addJobField(i.job, i.dataSource, i.table, t(o, "FLD_NAME"), t(o, "MET_OVRD"), n(o, "ORD_POS"));
     },
     "Error inserting job field into profile job: %s", &ReposJobIds::field,
-    {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, nullptr};
+    {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, {&kFieldMetrics, &kFieldProperties, &kFieldLinks}, nullptr, nullptr, nullptr};
+
+enum Dependent { Fail = -1, Skip = 0, Go = 1 };
+
+uint32_t idOf(ReposDataAccessCursor* row, const char* column) {
+    return static_cast<uint32_t>(C::column(row, column).asInt());
+}
+
+const ReposJobList kRuleFields = {
+    "TableRuleFields", "TableRuleField", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobRuleFieldMappings(i.table, i.rule, i.sequence); },
+    "No Profile Job tables found to export.", "Including field from Rule/Table mapping \"%s\".", "FLD_NAME",
+    "No Profile Job rule field mappings found to import.", nullptr, nullptr,
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        return done(c.profile->addJobRuleFieldMapping(i.job, i.sequence, i.table, i.rule, t(i.parent, "BR_NAME"),
+                                                      t(o, "FLD_NAME"), t(o, "BR_FLD")));
+    },
+    "Error inserting rule field mapping into profile job: %s", nullptr, {}, {},
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        ReposHeld<ReposDataAccessCursor> rows(c.profile->listJobRuleFieldMappings(i.table, i.rule, i.sequence));
+        while (rows && rows->next() == 1)
+            if (idOf(rows.get(), "SU_ID") == i.job && C::column(rows.get(), "BR_FLD").equals(t(o, "BR_FLD"), false) &&
+                C::column(rows.get(), "FLD_NAME").equals(t(o, "FLD_NAME"), false))
+                return 1u;
+        return kNone;
+    },
+    nullptr, nullptr};
+
+const ReposJobList kTableRules = {
+    "TableRules", "TableRule", "SEQ_ID",
+    [](P& p, const ReposJobIds& i) { return p.listJobTableBusinessRules(i.table); },
+    "No Profile Job table business rules found to export.", "Included table rule \"%s\".", "BR_NAME",
+    "No Profile Job table business rules found to import.", nullptr, "SEQ_ID",
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        return c.profile->insertJobBusinessRule(i.job, i.table, i.rule, t(o, "BR_NAME"), n(o, "LOG_FLAG"),
+                                                n(o, "LOG_TH"), t(o, "BR_UID"));
+    },
+    "Error inserting table rule into profile job: %s", &ReposJobIds::sequence, {&kRuleFields}, {&kRuleFields},
+    nullptr,
+    // The rule the table rule names: by id while it has one, so a rule renamed since still travels.
+    [](ProfileJobMetaContentImpl& c, ReposDataAccessCursor* row, O* element, ReposJobIds& nested, VqbString& error) {
+        VqbString name = C::column(row, "BR_NAME");
+        int ruleId = C::column(row, "BR_ID").asInt();
+        ReposHeld<ReposDataAccessCursor> rule(
+            c.common->findRule(ruleId >= 1 ? ruleId : -1, ruleId >= 1 ? VqbString("") : name, VqbString("")));
+        nested.rule = static_cast<uint32_t>(ruleId);
+        if (!rule || rule->next() != 1) return true;
+        O* dependent = c.context()->createObjectByKey(VqbString(ReposObjectTypeName::Rule), VqbString("RU_DESC"),
+                                                      C::column(rule.get(), "RU_DESC"));
+        C::copyRow(rule.get(), dependent, false);
+        dependent->setUuid(C::column(rule.get(), "RU_UUID"));
+        c.report(2, VqbString::format("Included dependent rule \"%s\".", name.asCstr()));
+        element->addChild(VqbString("Rules"), dependent);
+        std::unique_ptr<RepositoryMetaContentImpl> content = createCommonExportContent(
+            c.owner, c.repository, idOf(rule.get(), "RU_ID"), C::column(rule.get(), "RU_UUID"));
+        return content && content->common && reposExportRuleContent(*content, dependent, error);
+    },
+    [](ProfileJobMetaContentImpl& c, O* element, ReposJobIds& ids, VqbString& error) {
+        int ruleId = -1;
+        VqbString name = t(element, "BR_NAME");
+        ReposHeld<RepositoryMetadataObjectList> rules(element->getChildren(VqbString("Rules")));
+        while (rules && rules->next())
+            if (!reposImportDependentRule(c, rules->getCurrent(), c.folderId, ReposRuleOwner::ProfileJob, ruleId,
+                                          name, error))
+                return static_cast<int>(Fail);
+        if (ruleId < 1) {
+            c.fail(0, error, VqbString::format("Error finding business rule for table to insert into profile job: %s",
+                                               name.asCstr()));
+            return static_cast<int>(Fail);
+        }
+        element->setProperty(VqbString("BR_NAME"), name);
+        ids.rule = static_cast<uint32_t>(ruleId);
+        return static_cast<int>(Go);
+    }};
+
+const ReposJobList kMetricMaps = {
+    "TableMetricFieldMaps", "TableMetricFieldMap", nullptr,
+    // Each metric's own maps only: a table's metrics share its map rows.
+    [](P& p, const ReposJobIds& i) {
+        return p.listJobCustomMetricMappingsOfMetric(i.table, i.sequence, t(i.parent, "CM_NAME"));
+    },
+    "No Profile Job table metrics found to export.", "Table metric mapping field=%s", "CM_FLD",
+    "No Profile Job table custom metric fields were found to import.", nullptr, nullptr,
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        return done(c.profile->addJobCustomMetricMappingEx(i.job, i.table, i.metric, i.sequence, t(o, "CM_NAME"),
+                                                           t(o, "CM_IN"), t(o, "CM_OUT"), t(o, "CM_FLD"),
+                                                           t(o, "CM_TYPE")));
+    },
+    "Error adding table custom metric field map to profile job: %s", nullptr, {}, {},
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        ReposHeld<ReposDataAccessCursor> rows(c.profile->listJobCustomMetricMappings(i.job, i.table));
+        while (rows && rows->next() == 1) {
+            bool same = idOf(rows.get(), "CM_ID") == i.metric && idOf(rows.get(), "SEQ_ID") == i.sequence;
+            for (const char* column : {"CM_NAME", "CM_TYPE", "CM_FLD", "CM_IN", "CM_OUT"})
+                same = same && C::column(rows.get(), column).equals(t(o, column), false);
+            if (same) return 1u;
+        }
+        return kNone;
+    },
+    nullptr,
+    // A map of another metric of the table does not belong under this one.
+    [](ProfileJobMetaContentImpl&, O* element, ReposJobIds& ids, VqbString&) {
+        return static_cast<int>(t(element, "CM_NAME").equals(t(ids.parent, "CM_NAME"), false) ? Go : Skip);
+    }};
+
+const ReposJobList kTableMetrics = {
+    "TableMetrics", "TableMetric", nullptr,
+    [](P& p, const ReposJobIds& i) { return p.listJobTableCustomMetrics(i.table); },
+    "No Profile Job table metrics found to export.", "Table metric name=%s", "CM_NAME",
+    "No Profile Job table metrics were found to import.", nullptr, "SEQ_ID",
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        return c.profile->addJobTableCustomMetric(i.job, i.table, i.metric, t(o, "CM_NAME"), t(o, "CM_UID"));
+    },
+    "Error adding table metrics to profile job: %s", &ReposJobIds::sequence, {&kMetricMaps}, {&kMetricMaps},
+    // Found existing: its own sequence, so its maps go under it.
+    [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
+        ReposHeld<ReposDataAccessCursor> rows(c.profile->listJobTableCustomMetrics(i.table));
+        while (rows && rows->next() == 1)
+            if (idOf(rows.get(), "CM_ID") == i.metric && C::column(rows.get(), "CM_UID").equals(t(o, "CM_UID"), false))
+                return idOf(rows.get(), "SEQ_ID");
+        return kNone;
+    },
+    [](ProfileJobMetaContentImpl& c, ReposDataAccessCursor* row, O* element, ReposJobIds& nested, VqbString& error) {
+        nested.metric = idOf(row, "CM_ID");
+        return c.exportCustomMetricChild(element, nested.metric, error);
+    },
+    [](ProfileJobMetaContentImpl& c, O* element, ReposJobIds& ids, VqbString& error) {
+        ReposHeld<RepositoryMetadataObjectList> metrics(element->getChildren(VqbString("CustomMetrics")));
+        O* metric = metrics && metrics->next() ? metrics->getCurrent() : nullptr;
+        unsigned metricId = kNone;
+        if (metric && !c.importCustomMetricChild(metric, metricId, error)) return static_cast<int>(Fail);
+        if (metricId == kNone) {
+            c.fail(0, error,
+                   VqbString::format("Error adding table metrics to profile job, unable to find custom metric name=%s",
+                                     t(element, "CM_NAME").asCstr()));
+            return static_cast<int>(Fail);
+        }
+        ids.metric = metricId;
+        return static_cast<int>(Go);
+    }};
 
 const ReposJobList kTables = {
     "Tables", "Table", "TBL_ID",
@@ -113,7 +259,7 @@ const ReposJobList kTables = {
                              n(o, "MAX_ROW"), t(o, "TRUNC"), n(o, "EOL"), n(o, "ENC"), t(o, "USE_BOM"),
                              flag(o, "DEC_TREE"));
     },
-    "Error inserting table into profile job: %s", &ReposJobIds::table, {&kFields}, {&kFields}, nullptr};
+    "Error inserting table into profile job: %s", &ReposJobIds::table, {&kTableMetrics, &kFields, &kTableRules}, {&kFields, &kTableRules, &kTableMetrics}, nullptr, nullptr, nullptr};
 
 const ReposJobList kDataSources = {
     "DSNs", "DSN", "DSN_ID",
@@ -124,7 +270,7 @@ const ReposJobList kDataSources = {
         P& p = *c.profile;
         return p.addJobDataSource(i.job, t(o, "DSN_NAME"), t(o, "DSN_CONN"), t(o, "DSN_TEXT"));
     },
-    "Error inserting DSN into profile job: %s", &ReposJobIds::dataSource, {&kTables}, {&kTables}, nullptr};
+    "Error inserting DSN into profile job: %s", &ReposJobIds::dataSource, {&kTables}, {&kTables}, nullptr, nullptr, nullptr};
 
 const ReposJobList kGlobalMetrics = {
     "GlobalMetrics", "GlobalMetric", nullptr,
@@ -135,7 +281,7 @@ const ReposJobList kGlobalMetrics = {
         P& p = *c.profile;
         return done(p.addJobGlobalMetric(i.job, t(o, "MET_NAME"), t(o, "MET_VAL")));
     },
-    "Error inserting global metric for profile job: %s", nullptr, {}, {}, nullptr};
+    "Error inserting global metric for profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList kKeyValues = {
     "KeyValues", "KeyValue", nullptr,
@@ -144,7 +290,7 @@ const ReposJobList kKeyValues = {
     "No Profile Job Key/Values found to import.", "SU_KEY", nullptr,
     [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
         P& p = *c.profile; return done(p.addJobKeyValue(i.job, t(o, "SU_KEY"), t(o, "SU_VAL"))); },
-    "Error inserting key/values for profile job: %s", nullptr, {}, {}, nullptr};
+    "Error inserting key/values for profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList kChartProperties = {
     "ChartProperties", "ChartProperty", nullptr,
@@ -155,7 +301,7 @@ const ReposJobList kChartProperties = {
         P& p = *c.profile;
         return done(p.addJobChartProperty(i.job, i.owner, t(o, "CP_NAME"), i.position, t(o, "CP_VAL")));
     },
-    "Error inserting chart property into profile job: %s", nullptr, {}, {}, nullptr};
+    "Error inserting chart property into profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList kCharts = {
     "JobCharts", "Chart", "CH_ID",
@@ -177,7 +323,8 @@ const ReposJobList kCharts = {
             if (C::column(rows.get(), "CH_DESC").equals(description, false))
                 return static_cast<uint32_t>(C::column(rows.get(), "CH_ID").asInt());
         return kNone;
-    }};
+    },
+    nullptr, nullptr};
 
 const ReposJobList kAlertProperties = {
     "AlertProperties", "AlertProperty", nullptr,
@@ -187,7 +334,7 @@ const ReposJobList kAlertProperties = {
     [](ProfileJobMetaContentImpl& c, const ReposJobIds& i, O* o) {
         return done(c.profile->setJobAlertProperty(i.job, i.owner, t(o, "AP_NAME"), t(o, "AP_VAL")));
     },
-    "Error inserting alert property into profile job: %s", nullptr, {}, {}, nullptr};
+    "Error inserting alert property into profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList kAlerts = {
     "Alerts", "Alert", "AL_ID",
@@ -202,7 +349,7 @@ const ReposJobList kAlerts = {
                              t(o, "AL_UID"));
     },
     "Error inserting alert into profile job: %s", &ReposJobIds::owner, {&kAlertProperties}, {&kAlertProperties},
-    nullptr};
+    nullptr, nullptr, nullptr};
 
 const ReposJobList kRedundancyConfigs = {
     "RDACfgs", "RDACfg", "CFG_ID",
@@ -222,7 +369,8 @@ const ReposJobList kRedundancyConfigs = {
             if (!id.isNull() && static_cast<uint32_t>(id.asInt()) != kNone) return static_cast<uint32_t>(id.asInt());
         }
         return kNone;
-    }};
+    },
+    nullptr, nullptr};
 
 const ReposJobList kFieldConfigs = {
     "FieldCfgs", "FieldCfg", nullptr,
@@ -241,7 +389,7 @@ const ReposJobList kFieldConfigs = {
                                                      t(o, "FLD_CAT"), t(o, "FLD_SCH"), t(o, "FLD_TBL"),
                                                      t(o, "FLD_NAME"), t(o, "DSN_TYPE")));
     },
-    "Error RDA field mapping for profile job: %s", nullptr, {}, {}, nullptr};
+    "Error RDA field mapping for profile job: %s", nullptr, {}, {}, nullptr, nullptr, nullptr};
 
 const ReposJobList* const kExportOrder[] = {&kCharts,        &kAlerts,     &kDataSources,      &kFieldConfigs,
                                             &kGlobalMetrics, &kKeyValues, &kRedundancyConfigs};
@@ -285,9 +433,11 @@ bool ProfileJobMetaContentImpl::exportList(const ReposJobList& list, O* parent, 
         copyRow(rows.get(), element, true);
         parent->addChild(VqbString(list.name), element);
         report(3, VqbString::format(list.trace, column(rows.get(), list.traced).asCstr()));
-        if (!list.nestedId) continue;
         // Nested rows hang from the source's own ids.
         ReposJobIds nested = ids;
+        nested.parent = element;
+        if (list.exportDependent && !list.exportDependent(*this, rows.get(), element, nested, error)) return false;
+        if (!list.nestedId) continue;
         nested.*list.nestedId = static_cast<uint32_t>(column(rows.get(), list.idColumn).asInt());
         for (const ReposJobList* child : list.exportNested)
             if (child && !exportList(*child, element, nested, error)) return false;
@@ -311,11 +461,18 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
             continue;
         }
         ids.position = ++position;
-        uint32_t rowId = list.find             ? list.find(*this, ids, element)
-                         : list.lookupColumn ? existingRow(*profile, list, ids, text(element, list.lookupColumn))
+        ReposJobIds nested = ids;
+        nested.parent = element;
+        if (list.importDependent) {
+            int go = list.importDependent(*this, element, nested, error);
+            if (go < 0) return false;
+            if (go == 0) continue;
+        }
+        uint32_t rowId = list.find             ? list.find(*this, nested, element)
+                         : list.lookupColumn ? existingRow(*profile, list, nested, text(element, list.lookupColumn))
                                              : kNone;
         if (rowId == kNone) {
-            rowId = list.insert(*this, ids, element);
+            rowId = list.insert(*this, nested, element);
             if (rowId == 0) continue;
             if (rowId == kNone)
                 return fail(0, error, VqbString::format(list.failure, profile->getErrorMessage().asCstr()));
@@ -327,7 +484,6 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
         }
         if (list.idColumn) context()->setIntProperty(element, VqbString("TARGETID"), static_cast<int>(rowId));
         if (!list.nestedId) continue;
-        ReposJobIds nested = ids;
         nested.*list.nestedId = rowId;
         for (const ReposJobList* child : list.importNested)
             if (child && !importList(*child, element, nested, error)) return false;

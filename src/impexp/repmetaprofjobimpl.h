@@ -16,7 +16,11 @@ struct ReposJobIds {
     uint32_t table = 0;
     uint32_t field = 0;
     uint32_t owner = 0;  // the alert or chart of property lists
-    int position = 0;    // the element's place in its list, from 1
+    uint32_t rule = 0;
+    uint32_t metric = 0;
+    uint32_t sequence = 0;  // of the table rule or table metric
+    int position = 0;       // the element's place in its list, from 1
+    RepositoryMetadataObject* parent = nullptr;  // the element whose nested list this is
 };
 
 struct ReposJobList;
