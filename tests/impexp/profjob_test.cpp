@@ -170,17 +170,27 @@ TEST_P(ProfileJobs, ImportTwiceUpdateAndFailuresMidway) {
     expectSameJob(jobRows(*x, "J"), before);
     EXPECT_EQ(jobId("J"), job);
 
-    // A refused insert midway leaves the job as it was, for an update and an import into another
-    // repository folder alike.
+    // A refused insert midway leaves the job as it was, for an update and an import alike.
     ASSERT_TRUE(x->repo.refuse(Refused::Insert, "JFLD"));
     EXPECT_FALSE(x->manager->updateObjectOnImport(job, "ProfileJob", "uuid-J", VqbString(text), 0, error, nullptr));
     EXPECT_FALSE(error.isEmpty());
     expectSameJob(jobRows(*x, "J"), before);
-    ASSERT_TRUE(x->repo.exec("DELETE FROM {JSETUP} WHERE SU_ID=" + std::to_string(job)));
-    EXPECT_FALSE(x->manager->importObject(VqbString(text), 0, log));
-    EXPECT_EQ(x->repo.count("JSETUP"), 0);
-    EXPECT_EQ(x->repo.count("JDSN"), 2) << "only the deleted job's orphans remain";
-    EXPECT_EQ(x->repo.count("JCHART"), 1);
+    int jobs = x->repo.count("JSETUP"), sources = x->repo.count("JDSN");
+    EXPECT_FALSE(x->manager->importObjectAtPath("J2", VqbString(text), error));
+    EXPECT_EQ(x->repo.count("JSETUP"), jobs);
+    EXPECT_EQ(x->repo.count("JDSN"), sources);
+    ASSERT_TRUE(x->repo.allow(Refused::Insert, "JFLD"));
+
+    // Under a new name a second job with table rules of its own; a rule renamed since the table
+    // rule was made still travels, under its new name.
+    ASSERT_TRUE(x->manager->importObjectAtPath("J2", VqbString(text), error)) << error.str();
+    ASSERT_TRUE(x->repo.exec("UPDATE {RULE} SET RU_DESC='Renamed' WHERE RU_DESC='R/1'"));
+    ASSERT_TRUE(x->manager->importObjectAtPath("J3", VqbString(exported(job)), error)) << error.str();
+    for (const char* name : {"J", "J2", "J3"})
+        EXPECT_EQ(x->repo.count("JTBLRU", "SU_ID=?", {VqbDatavar(static_cast<int>(jobId(name)))}), 1) << name;
+    EXPECT_EQ(x->repo.rows("SELECT T.BR_NAME FROM {JTBLRU} T JOIN {JSETUP} S ON S.SU_ID=T.SU_ID WHERE S.SU_NAME='J3'"),
+              Rows({{"Renamed"}}));
+    EXPECT_EQ(x->repo.count("RULE"), 1) << "the dependent rule is made once";
 }
 
 TEST_P(ProfileJobs, DocumentsOfOddShape) {
