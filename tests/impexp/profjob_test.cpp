@@ -220,11 +220,14 @@ TEST_P(ProfileJobs, DocumentsOfOddShape) {
                           object("DSN", property("DSN_NAME", "s"), list("Tables", table))),
          1, 1},
         {"element of the wrong type", list("DSNs", table + object("DSN", property("DSN_NAME", "d"))), 1, 0},
+        {"field configuration without its redundancy configuration",
+         list("FieldCfgs", object("FieldCfg", property("CFG_ID", "999") + property("FLD_NAME", "x"))), 0, 0},
         {"forged TARGETID", list("DSNs", object("DSN", property("DSN_NAME", "d") + property("TARGETID", "7"),
                                                 list("Tables", table))), 1, 1},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
         unsigned job = addJob(*x, "Shape" + std::to_string(i), 1);
         std::string text = exported(job);
         // Swap the exported lists for the case's own.
@@ -239,6 +242,7 @@ TEST_P(ProfileJobs, DocumentsOfOddShape) {
             << c.what;
         EXPECT_EQ(x->repo.count("JFLD", "SU_ID=?", {VqbDatavar(static_cast<int>(job))}), c.fields)
             << c.what;
+        EXPECT_EQ(x->repo.count("JFRDA", "SU_ID=?", {VqbDatavar(static_cast<int>(job))}), 0) << c.what;
     }
 }
 
