@@ -256,3 +256,30 @@ TEST_P(ProfileJobs, DeleteByPath) {
 }
 
 REPOS_EVERY_PLACE(ProfileJobs);
+
+TEST_P(ProfileJobs, FailuresReachTheErrorText) {
+    unsigned job = addJob(*x, "F", 1);
+    std::string text = exported(job);
+    // A table metric whose custom metric element is gone names the table metric.
+    std::string orphan = text;
+    for (size_t at; (at = orphan.find("\"CustomMetrics\"")) != std::string::npos;)
+        orphan.replace(at, 15, "\"Elsewhere\"");
+    struct Case {
+        const char* what;
+        const char* refusedUpdates;  // null: nothing refused
+        std::string document;
+        const char* error;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"header update refused", "JSETUP", text, "Error updating 'ProfileJob' \"F\""},
+             {"table metric without its custom metric", nullptr, orphan, "custom metric name=M1"}}) {
+        SCOPED_TRACE(c.what);
+        if (c.refusedUpdates) ASSERT_TRUE(x->repo.refuse(Refused::Update, c.refusedUpdates));
+        VqbString error;
+        EXPECT_FALSE(
+            x->manager->updateObjectOnImport(job, "ProfileJob", "", VqbString(c.document), 0, error, nullptr));
+        EXPECT_NE(error.str().find(c.error), std::string::npos) << error.str();
+        if (c.refusedUpdates) ASSERT_TRUE(x->repo.allow(Refused::Update, c.refusedUpdates));
+        EXPECT_EQ(x->repo.count("JTBLME", "SU_ID=?", {VqbDatavar(static_cast<int>(job))}), 2) << "left as it was";
+    }
+}
