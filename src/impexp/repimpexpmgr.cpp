@@ -5,6 +5,7 @@
 #include "repmetacommonimpl.h"
 #include "repmetadataexplimpl.h"
 #include "repmetamonitorimpl.h"
+#include "repmetaprofjobimpl.h"
 #include "repmetaruleimpl.h"
 #include "repmetataskimpl.h"
 #include "objecttypes.h"
@@ -56,6 +57,7 @@ RepositoryImportExportManagerImpl::RepositoryImportExportManagerImpl(Repository*
     types_.emplace(ReposObjectTypeName::Source, std::make_unique<SourceManagerImpl>(this));
     types_.emplace(ReposObjectTypeName::Dimension, std::make_unique<DimensionManagerImpl>(this));
     types_.emplace(ReposObjectTypeName::Threshold, std::make_unique<ThresholdManagerImpl>(this));
+    types_.emplace(ReposObjectTypeName::ProfileJob, std::make_unique<ProfileJobManagerImpl>(this));
 }
 
 RepositoryImportExportManagerImpl::~RepositoryImportExportManagerImpl() {
