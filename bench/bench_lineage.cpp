@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <unistd.h>
@@ -38,6 +39,7 @@ std::string eventDocument(long rule, int k) {
 struct Objects {
     uint32_t task = 0, job = 0;
     VqbString taskOwner, jobOwner;
+    std::vector<unsigned> rules;
 };
 
 bool fillObjects(Repository* repository, RepositoryImpactAnalysis* impact, Objects& o) {
@@ -46,7 +48,7 @@ bool fillObjects(Repository* repository, RepositoryImpactAnalysis* impact, Objec
     ReposHeld<ProfileRepositoryDataAccess> profile(repository->createProfileRepositoryDataAccess());
     if (!common || !monitor || !profile || !monitor->addJob("load", "LOAD", "u", 0, "", "", &o.task)) return false;
     o.job = profile->addJobSetup("job", "", "job-uuid", 0, 0, "u", "u", 0);
-    std::vector<unsigned> rules;
+    std::vector<unsigned>& rules = o.rules;
     uint32_t sequence = 0;
     for (long i = 1; i <= ruleCount(); ++i) {
         const std::string n = std::to_string(i);
@@ -326,6 +328,114 @@ void BM_Again_Raw(benchmark::State& state, Kind kind) {
     state.SetItemsProcessed(state.iterations() * items(kind));
 }
 
+// ---- PostgreSQL: a repository of the run's own, removed at the end.
+
+struct PgStore {
+    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    VqbString where{std::getenv("REPOS_TEST_PG")};
+    VqbString prefix{("bl" + std::to_string(getpid()) + "_").c_str()};
+    RepositoryImpl* repository = nullptr;
+    RepositoryImpactAnalysis* impact = nullptr;
+    Objects objects;
+
+    bool open() {
+        if (repository) return impact != nullptr;
+        if (!admin || !admin->createRepository(where, prefix)) return false;
+        repository = static_cast<RepositoryImpl*>(admin->connectRepository(where, prefix, false, nullptr));
+        impact = repository ? repository->createRepositoryImpactAnalysis() : nullptr;
+        if (impact && !fillObjects(repository, impact, objects)) {
+            impact->release();
+            impact = nullptr;
+        }
+        return impact != nullptr;
+    }
+    std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
+    void clear() {
+        for (const std::string& sql : {"DELETE FROM " + table("IMPDEP"),
+                                       "DELETE FROM " + table("IMPRCS") + " WHERE RCS_ID <> " + objects.taskOwner.str()})
+            repository->connection()->paramExec(VqbString(sql.c_str()), nullptr, 0);
+    }
+    void close() {
+        if (impact) impact->release();
+        if (repository) repository->release();
+        if (admin && repository) admin->deleteRepository(where, prefix);
+        if (admin) admin->release();
+        impact = nullptr;
+        repository = nullptr;
+        admin = nullptr;
+    }
+};
+
+PgStore& pg() {
+    static PgStore store;
+    return store;
+}
+
+void BM_PgTask_Library(benchmark::State& state) {
+    if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
+    VqResourceImpl owner;
+    owner.setId(pg().objects.taskOwner);
+    owner.setType(VqbString("Task"));
+    const VqbString id(std::to_string(pg().objects.task).c_str());
+    for (auto _ : state) {
+        state.PauseTiming();
+        pg().clear();
+        state.ResumeTiming();
+        if (!pg().impact->analyzeObject(&owner, "b", "Task", id, ""))
+            return state.SkipWithError(pg().impact->getErrorMessage().asCstr());
+    }
+    state.SetItemsProcessed(state.iterations() * items(Kind::Task));
+}
+
+// The statements of the raw side's first analysis of the task, with the values it would bind.
+void BM_PgTask_Psql(benchmark::State& state) {
+    if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
+    const Objects& o = pg().objects;
+    DacConnText server;
+    std::string why;
+    server.parse(pg().where.str(), why);
+    const std::string path = scratch().file("task.sql");
+    {
+        const std::string resources = pg().table("IMPRCS"), links = pg().table("IMPDEP"), owner = o.taskOwner.str(),
+                          task = std::to_string(o.task);
+        std::ofstream out(path);
+        long next = 1000000;
+        auto use = [&](const char* type, const std::string& name, const std::string& identity) {
+            const std::string id = std::to_string(++next);
+            out << "SELECT RCS_ID FROM " << resources << " WHERE RCS_IDTY = '" << identity << "' AND RCS_TYPE = '"
+                << type << "';\nINSERT INTO " << resources << " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES (" << id
+                << ", '" << name << "', '" << identity << "', '" << type << "');\nINSERT INTO " << links
+                << " (RCS_ID, RCS_USED) VALUES (" << id << ", " << owner << ");\n";
+        };
+        out << "BEGIN;\nSELECT RCS_ID FROM " << links << " WHERE RCS_USED = " << owner << ";\nSELECT MAX(RCS_ID) FROM "
+            << resources << ";\nSELECT RU_ID FROM " << pg().table("JBRUME") << " WHERE JB_ID = " << task << ";\n";
+        for (size_t i = 0; i < o.rules.size(); ++i) {
+            const std::string n = std::to_string(i + 1);
+            out << "SELECT RU_UUID, RU_ID, RU_DESC FROM " << pg().table("RULE") << " WHERE RU_ID = " << o.rules[i] << ";\n";
+            use("Rule", "rule" + n, "rule|b|uuid-" + n);
+        }
+        for (size_t i = 0; i < o.rules.size(); ++i) {
+            out << "SELECT EV_CODE, EV_DATA FROM " << pg().table("RULEVT") << " WHERE JB_ID = " << task
+                << " AND RU_ID = " << o.rules[i] << ";\n";
+            for (int k = 0; k < 2; ++k) {
+                const std::string name = "r" + std::to_string(i + 1) + "-" + std::to_string(k) + ".log";
+                use("File", name, "file|/l/" + name);
+            }
+        }
+        out << "COMMIT;\n";
+    }
+    const std::string command = "psql -X -q -o /dev/null -v ON_ERROR_STOP=1 -h '" + server.get("SERVER") + "' -p '" +
+                                server.get("PORT") + "' -U '" + server.get("UID") + "' -d '" + server.get("DATABASE") +
+                                "' -f '" + path + "'";
+    for (auto _ : state) {
+        state.PauseTiming();
+        pg().clear();
+        state.ResumeTiming();
+        if (std::system(command.c_str()) != 0) return state.SkipWithError("psql failed");
+    }
+    state.SetItemsProcessed(state.iterations() * items(Kind::Task));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -346,5 +456,15 @@ int main(int argc, char** argv) {
         {"profile job, 500 tables, 500 rules", "First_Library/job", "First_Raw/job"},
         {"task again, nothing changed", "Again_Library/task", "Again_Raw/task"},
         {"profile job again, nothing changed", "Again_Library/job", "Again_Raw/job"}};
-    return bench::runPairs(argc, argv, "bench_lineage", pairs);
+    const char* server = std::getenv("REPOS_TEST_PG");
+    if (server && *server) {
+        for (auto [name, run] : {std::pair{"PgTask_Library", &BM_PgTask_Library}, std::pair{"PgTask_Psql", &BM_PgTask_Psql}})
+            benchmark::RegisterBenchmark(name, run)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        pairs.push_back({"PostgreSQL task, 1,000 rules", "PgTask_Library", "PgTask_Psql"});
+    } else {
+        std::printf("bench_lineage: REPOS_TEST_PG is not set; the PostgreSQL pair does not run\n");
+    }
+    int result = bench::runPairs(argc, argv, "bench_lineage", pairs);
+    pg().close();
+    return result;
 }
