@@ -92,15 +92,23 @@ bool RepositoryImpactAnalysisImpl::analyzeObject(const VqResource* owner, const 
     if (*analysis == Analysis::Nothing) return true;
     ReposHeld<VqResourceList> list(new VqResourceListImpl());
     const int id = idText.trimmed().asInt();
-    bool listed = false;
-    switch (*analysis) {
-        case Analysis::Task: listed = analyzeTask(list.get(), base, id); break;
-        case Analysis::Rule: listed = analyzeRule(list.get(), base, id); break;
-        case Analysis::Exploration: listed = analyzeExploration(list.get(), id); break;
-        case Analysis::ProfileJob: listed = analyzeProfileJob(owner, list.get(), base, id); break;
-        case Analysis::Nothing: break;
-    }
-    return listed && addResourceDependencies(owner, list.get());
+    if (!store_) return failConnection(__LINE__);
+    // One write: the resources found anew and the rewritten links commit together, and a failure
+    // leaves no half-listed resources behind.
+    bool reported = false;
+    const bool done = store_->oneWrite(__LINE__, [&] {
+        bool listed = false;
+        switch (*analysis) {
+            case Analysis::Task: listed = analyzeTask(list.get(), base, id); break;
+            case Analysis::Rule: listed = analyzeRule(list.get(), base, id); break;
+            case Analysis::Exploration: listed = analyzeExploration(list.get(), id); break;
+            case Analysis::ProfileJob: listed = analyzeProfileJob(owner, list.get(), base, id); break;
+            case Analysis::Nothing: break;
+        }
+        reported = !(listed && addResourceDependencies(owner, list.get()));
+        return !reported;
+    });
+    return done || (!reported && failConnection(__LINE__));
 } catch (...) {
     return caught(__LINE__, false);
 }

@@ -1,0 +1,470 @@
+// Lineage analysis on a file repository beside the SQLite C API reading the same rows and writing the
+// same IMPRCS/IMPDEP rows in one transaction: a task of 1,000 rules and 2,000 events, and a profile
+// job of 500 tables (database and file sources mixed) with 500 table rules; then both again with
+// nothing changed, beside the raw reads alone. REPOS_BENCH_ROWS scales the counts (default 1,000
+// rules). With REPOS_TEST_PG set, the task's first analysis on PostgreSQL beside psql running the
+// same statements from a script.
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <unistd.h>
+
+#include "bench_db_support.h"
+#include "dacimpl.h"
+#include "repimpanlysimpl.h"
+#include "repos_admin.h"
+#include "repos_common_rda.h"
+#include "repos_monitor_rda.h"
+#include "repos_profile_rda.h"
+#include "repos_repository.h"
+#include "repositoryimpl.h"
+#include "vqbconfig.h"
+#include "vqlog.h"
+
+namespace {
+
+long ruleCount() { return benchdb::rows(1000); }
+long tableCount() { return ruleCount() / 2; }
+
+std::string eventDocument(long rule, int k) {
+    return "<filelog><path>/l/</path><name>r" + std::to_string(rule) + "-" + std::to_string(k) +
+           ".log</name></filelog>";
+}
+
+// The task, the profile job and their owners' resource ids, made once in the given repository.
+struct Objects {
+    uint32_t task = 0, job = 0;
+    VqbString taskOwner, jobOwner;
+    std::vector<unsigned> rules;
+};
+
+bool fillObjects(Repository* repository, RepositoryImpactAnalysis* impact, Objects& o) {
+    ReposHeld<CommonRepositoryDataAccess> common(repository->createCommonRepositoryDataAccess());
+    ReposHeld<MonitorRepositoryDataAccess> monitor(repository->createMonitorRepositoryDataAccess());
+    ReposHeld<ProfileRepositoryDataAccess> profile(repository->createProfileRepositoryDataAccess());
+    if (!common || !monitor || !profile || !monitor->addJob("load", "LOAD", "u", 0, "", "", &o.task)) return false;
+    o.job = profile->addJobSetup("job", "", "job-uuid", 0, 0, "u", "u", 0);
+    std::vector<unsigned>& rules = o.rules;
+    uint32_t sequence = 0;
+    for (long i = 1; i <= ruleCount(); ++i) {
+        const std::string n = std::to_string(i);
+        rules.push_back(common->addRule(VqbString(("rule" + n).c_str()), "T", "x>0", "", "", "u",
+                                        VqbString(("uuid-" + n).c_str()), 0, "", ""));
+        if (!monitor->addJobRule(o.task, rules.back())) return false;
+        for (int k = 0; k < 2; ++k)
+            if (!monitor->addRuleEvent(o.task, rules.back(), ++sequence, "E", VqbString(eventDocument(i, k).c_str())))
+                return false;
+    }
+    // Ten sources, database and file in turn.
+    std::vector<uint32_t> sources;
+    for (int s = 0; s < 10; ++s) {
+        const bool file = s % 2;
+        const std::string connection = file ? "" : "DRIVER=pg;SERVER=h" + std::to_string(s) + ";DATABASE=d";
+        sources.push_back(profile->addJobDataSource(o.job, VqbString(("src" + std::to_string(s)).c_str()),
+                                                    VqbString(connection.c_str()), file ? "Y" : "N"));
+    }
+    for (long i = 0; i < tableCount(); ++i) {
+        const size_t s = static_cast<size_t>(i) % sources.size();
+        const std::string name = "t" + std::to_string(i), file = s % 2 ? "/d/" + name + ".csv" : "";
+        const uint32_t table = profile->addJobTable(o.job, static_cast<int>(sources[s]), "c", "s", VqbString(name.c_str()),
+                                                    "", "", "", 0, VqbString(file.c_str()), ",", "\"", 0, 0, 0, "", 0,
+                                                    0, "", false);
+        const std::string n = std::to_string(i + 1);
+        if (profile->insertJobBusinessRule(o.job, table, rules[static_cast<size_t>(i)], VqbString(("rule" + n).c_str()),
+                                           0, 0, VqbString(("uuid-" + n).c_str())) == 0)
+            return false;
+    }
+    for (auto [owner, type, identity] : {std::tuple{&o.taskOwner, "Task", "task-owner"},
+                                         std::tuple{&o.jobOwner, "ProfileJob", "job-uuid"}}) {
+        ReposHeld<VqResource> r(impact->findOrAddResource(identity, type, identity));
+        if (!r) return false;
+        *owner = r->getId();
+    }
+    return true;
+}
+
+// ---- SQLite file
+
+benchdb::ScratchDir& scratch() {
+    static benchdb::ScratchDir dir;
+    return dir;
+}
+
+const std::string& repositoryFile() {
+    static std::string path = [] {
+        std::string p = scratch().file("lineage.db");
+        vqbGetConfigOptions("")->set("REPOS/TABLE_LIST_PATH", scratch().file("").c_str());
+        RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+        bool ok = admin && admin->createFileRepository(p.c_str());
+        if (admin) admin->release();
+        return ok ? p : std::string();
+    }();
+    return path;
+}
+
+struct Opened {
+    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    Repository* repository = admin ? admin->openFileRepository(repositoryFile().c_str(), false) : nullptr;
+    RepositoryImpactAnalysis* impact = repository ? repository->createRepositoryImpactAnalysis() : nullptr;
+    ~Opened() {
+        if (impact) impact->release();
+        if (repository) repository->release();
+        if (admin) admin->release();
+    }
+};
+
+const Objects& objects() {
+    static Objects o;
+    static bool made = [] {
+        Opened opened;
+        return opened.impact && fillObjects(opened.repository, opened.impact, o);
+    }();
+    (void)made;
+    return o;
+}
+
+// Every link and resource gone but the owners.
+void clearLinks() {
+    sqlite3* db = benchdb::rawOpen(repositoryFile());
+    benchdb::rawExec(db, "DELETE FROM IMPDEP");
+    const std::string keep = "DELETE FROM IMPRCS WHERE RCS_ID NOT IN (" + objects().taskOwner.str() + ", " +
+                             objects().jobOwner.str() + ")";
+    benchdb::rawExec(db, keep.c_str());
+    sqlite3_close_v2(db);
+}
+
+enum class Kind { Task, Job };
+
+bool analyze(RepositoryImpactAnalysis* impact, Kind kind) {
+    const Objects& o = objects();
+    VqResourceImpl owner;
+    owner.setId(kind == Kind::Task ? o.taskOwner : o.jobOwner);
+    owner.setType(VqbString(kind == Kind::Task ? "Task" : "ProfileJob"));
+    const std::string id = std::to_string(kind == Kind::Task ? o.task : o.job);
+    return impact->analyzeObject(&owner, "b", kind == Kind::Task ? "Task" : "ProfileJob", VqbString(id.c_str()),
+                                 "");
+}
+
+long items(Kind kind) { return kind == Kind::Task ? 3 * ruleCount() : 2 * tableCount(); }
+
+void BM_First_Library(benchmark::State& state, Kind kind) {
+    objects();
+    for (auto _ : state) {
+        state.PauseTiming();
+        clearLinks();
+        Opened o;
+        state.ResumeTiming();
+        if (!o.impact || !analyze(o.impact, kind))
+            return state.SkipWithError(o.impact ? o.impact->getErrorMessage().asCstr() : "no impact analysis");
+    }
+    state.SetItemsProcessed(state.iterations() * items(kind));
+}
+
+void BM_Again_Library(benchmark::State& state, Kind kind) {
+    objects();
+    Opened o;
+    if (!o.impact || !analyze(o.impact, kind)) return state.SkipWithError("the first analysis failed");
+    for (auto _ : state)
+        if (!analyze(o.impact, kind)) return state.SkipWithError(o.impact->getErrorMessage().asCstr());
+    state.SetItemsProcessed(state.iterations() * items(kind));
+}
+
+// The raw side: the rows the analysis reads, and its links rewritten to the resources they name.
+class Raw {
+public:
+    Raw(sqlite3* db, const VqbString& owner, bool write) : db_(db), owner_(owner.asInt()), write_(write) {}
+    ~Raw() {
+        for (auto& [sql, s] : statements_) sqlite3_finalize(s);
+    }
+
+    sqlite3_stmt* query(const char* sql, std::initializer_list<long> values) {
+        sqlite3_stmt*& s = statements_[sql];
+        if (!s) sqlite3_prepare_v2(db_, sql, -1, &s, nullptr);
+        sqlite3_reset(s);
+        int at = 0;
+        for (long v : values) sqlite3_bind_int64(s, ++at, v);
+        return s;
+    }
+    static std::string text(sqlite3_stmt* s, int c) {
+        const unsigned char* t = sqlite3_column_text(s, c);
+        return t ? reinterpret_cast<const char*>(t) : "";
+    }
+    std::vector<long> ids(const char* sql, std::initializer_list<long> values) {
+        std::vector<long> out;
+        sqlite3_stmt* s = query(sql, values);
+        while (sqlite3_step(s) == SQLITE_ROW) out.push_back(static_cast<long>(sqlite3_column_int64(s, 0)));
+        return out;
+    }
+
+    void begin() {
+        benchdb::rawExec(db_, "BEGIN IMMEDIATE");
+        for (long id : ids("SELECT RCS_ID FROM IMPDEP WHERE RCS_USED = ?", {owner_})) linked_[id] = false;
+        sqlite3_stmt* next = query("SELECT MAX(RCS_ID) FROM IMPRCS", {});
+        sqlite3_step(next);
+        nextId_ = static_cast<long>(sqlite3_column_int64(next, 0));
+    }
+    void use(const std::string& type, const std::string& name, const std::string& identity) {
+        if (!write_) return;
+        sqlite3_stmt* find = query("SELECT RCS_ID FROM IMPRCS WHERE RCS_IDTY = ? AND RCS_TYPE = ?", {});
+        sqlite3_bind_text(find, 1, identity.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(find, 2, type.c_str(), -1, SQLITE_TRANSIENT);
+        long id = sqlite3_step(find) == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(find, 0)) : 0;
+        if (id == 0) {
+            sqlite3_stmt* add = query("INSERT INTO IMPRCS (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES (?, ?, ?, ?)", {++nextId_});
+            id = nextId_;
+            sqlite3_bind_text(add, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(add, 3, identity.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(add, 4, type.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_step(add);
+        }
+        auto it = linked_.find(id);
+        if (it == linked_.end()) {
+            sqlite3_step(query("INSERT INTO IMPDEP (RCS_ID, RCS_USED) VALUES (?, ?)", {id, owner_}));
+            linked_[id] = true;
+        } else {
+            it->second = true;
+        }
+    }
+    void commit() {
+        for (const auto& [id, listed] : linked_)
+            if (!listed) sqlite3_step(query("DELETE FROM IMPDEP WHERE RCS_ID = ? AND RCS_USED = ?", {id, owner_}));
+        for (auto& [sql, s] : statements_) sqlite3_reset(s);
+        benchdb::rawExec(db_, "COMMIT");
+    }
+
+private:
+    sqlite3* db_;
+    long owner_;
+    bool write_;
+    std::map<std::string, sqlite3_stmt*> statements_;
+    std::map<long, bool> linked_;
+    long nextId_ = 0;
+};
+
+std::string between(const std::string& doc, const std::string& tag) {
+    const size_t from = doc.find("<" + tag + ">"), to = doc.find("</" + tag + ">");
+    return from == std::string::npos || to == std::string::npos ? "" : doc.substr(from + tag.size() + 2, to - from - tag.size() - 2);
+}
+
+void rawRules(Raw& raw, const std::vector<long>& ruleIds) {
+    for (long id : ruleIds) {
+        sqlite3_stmt* rule = raw.query("SELECT RU_UUID, RU_ID, RU_DESC FROM RULE WHERE RU_ID = ?", {id});
+        while (sqlite3_step(rule) == SQLITE_ROW) raw.use("Rule", Raw::text(rule, 2), "rule|b|" + Raw::text(rule, 0));
+    }
+}
+
+void rawTask(Raw& raw, long task) {
+    const std::vector<long> rules = raw.ids("SELECT RU_ID FROM JBRUME WHERE JB_ID = ?", {task});
+    rawRules(raw, rules);
+    for (long id : rules) {
+        sqlite3_stmt* events = raw.query("SELECT EV_CODE, EV_DATA FROM RULEVT WHERE JB_ID = ? AND RU_ID = ?", {task, id});
+        while (sqlite3_step(events) == SQLITE_ROW) {
+            const std::string doc = Raw::text(events, 1), name = between(doc, "name");
+            raw.use("File", name, "file|" + between(doc, "path") + name);
+        }
+    }
+}
+
+void rawJob(Raw& raw, long job) {
+    sqlite3_stmt* present = raw.query("SELECT r.RCS_TYPE FROM IMPDEP d JOIN IMPRCS r ON r.RCS_ID = d.RCS_ID WHERE d.RCS_USED = ?",
+                                      {job});
+    while (sqlite3_step(present) == SQLITE_ROW) benchmark::DoNotOptimize(Raw::text(present, 0));
+    rawRules(raw, raw.ids("SELECT BR_ID FROM JTBLRU WHERE SU_ID = ?", {job}));
+    struct Table {
+        std::string connection, name, file;
+        long id;
+    };
+    std::vector<Table> tables;
+    sqlite3_stmt* rows = raw.query("SELECT DISTINCT c.DSN_NAME, c.DSN_CONN, d.TBL_CAT, d.TBL_SCH, d.TBL_NAME, d.FNAME, "
+                                   "c.DSN_TEXT, d.TBL_ID FROM JDSN c, JTABLE d WHERE c.DSN_ID = d.DSN_ID AND c.SU_ID = ?",
+                                   {job});
+    while (sqlite3_step(rows) == SQLITE_ROW)
+        tables.push_back({Raw::text(rows, 1), Raw::text(rows, 4), Raw::text(rows, 5), sqlite3_column_int64(rows, 7)});
+    for (const Table& t : tables) {
+        if (!t.file.empty()) {
+            raw.use("File", t.name, "file|" + t.file);
+        } else {
+            raw.use("Database", t.connection, "db|" + t.connection);
+            raw.use("Table", t.name, "table|" + t.connection + "|c|s|" + t.name);
+        }
+        raw.ids("SELECT CM_ID FROM JTBLME WHERE TBL_ID = ?", {t.id});
+        raw.ids("SELECT CM_ID FROM JCMDMA WHERE SU_ID = ? AND TBL_ID = ?", {job, t.id});
+    }
+}
+
+void rawAnalysis(sqlite3* db, Kind kind, bool write) {
+    const Objects& o = objects();
+    Raw raw(db, kind == Kind::Task ? o.taskOwner : o.jobOwner, write);
+    raw.begin();
+    if (kind == Kind::Task)
+        rawTask(raw, o.task);
+    else
+        rawJob(raw, o.job);
+    raw.commit();
+}
+
+void BM_First_Raw(benchmark::State& state, Kind kind) {
+    objects();
+    for (auto _ : state) {
+        state.PauseTiming();
+        clearLinks();
+        sqlite3* db = benchdb::rawOpen(repositoryFile());
+        state.ResumeTiming();
+        rawAnalysis(db, kind, true);
+        sqlite3_close_v2(db);
+    }
+    state.SetItemsProcessed(state.iterations() * items(kind));
+}
+
+void BM_Again_Raw(benchmark::State& state, Kind kind) {
+    objects();
+    sqlite3* db = benchdb::rawOpen(repositoryFile());
+    for (auto _ : state) rawAnalysis(db, kind, false);
+    sqlite3_close_v2(db);
+    state.SetItemsProcessed(state.iterations() * items(kind));
+}
+
+// ---- PostgreSQL: a repository of the run's own, removed at the end.
+
+struct PgStore {
+    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    VqbString where{std::getenv("REPOS_TEST_PG")};
+    VqbString prefix{("bl" + std::to_string(getpid()) + "_").c_str()};
+    RepositoryImpl* repository = nullptr;
+    RepositoryImpactAnalysis* impact = nullptr;
+    Objects objects;
+
+    bool open() {
+        if (repository) return impact != nullptr;
+        if (!admin || !admin->createRepository(where, prefix)) return false;
+        repository = static_cast<RepositoryImpl*>(admin->connectRepository(where, prefix, false, nullptr));
+        impact = repository ? repository->createRepositoryImpactAnalysis() : nullptr;
+        if (impact && !fillObjects(repository, impact, objects)) {
+            impact->release();
+            impact = nullptr;
+        }
+        return impact != nullptr;
+    }
+    std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
+    void clear() {
+        for (const std::string& sql : {"DELETE FROM " + table("IMPDEP"),
+                                       "DELETE FROM " + table("IMPRCS") + " WHERE RCS_ID <> " + objects.taskOwner.str()})
+            repository->connection()->paramExec(VqbString(sql.c_str()), nullptr, 0);
+    }
+    void close() {
+        if (impact) impact->release();
+        if (repository) repository->release();
+        if (admin && repository) admin->deleteRepository(where, prefix);
+        if (admin) admin->release();
+        impact = nullptr;
+        repository = nullptr;
+        admin = nullptr;
+    }
+};
+
+PgStore& pg() {
+    static PgStore store;
+    return store;
+}
+
+void BM_PgTask_Library(benchmark::State& state) {
+    if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
+    VqResourceImpl owner;
+    owner.setId(pg().objects.taskOwner);
+    owner.setType(VqbString("Task"));
+    const VqbString id(std::to_string(pg().objects.task).c_str());
+    for (auto _ : state) {
+        state.PauseTiming();
+        pg().clear();
+        state.ResumeTiming();
+        if (!pg().impact->analyzeObject(&owner, "b", "Task", id, ""))
+            return state.SkipWithError(pg().impact->getErrorMessage().asCstr());
+    }
+    state.SetItemsProcessed(state.iterations() * items(Kind::Task));
+}
+
+// The statements of the raw side's first analysis of the task, with the values it would bind.
+void BM_PgTask_Psql(benchmark::State& state) {
+    if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
+    const Objects& o = pg().objects;
+    DacConnText server;
+    std::string why;
+    server.parse(pg().where.str(), why);
+    const std::string path = scratch().file("task.sql");
+    {
+        const std::string resources = pg().table("IMPRCS"), links = pg().table("IMPDEP"), owner = o.taskOwner.str(),
+                          task = std::to_string(o.task);
+        std::ofstream out(path);
+        long next = 1000000;
+        auto use = [&](const char* type, const std::string& name, const std::string& identity) {
+            const std::string id = std::to_string(++next);
+            out << "SELECT RCS_ID FROM " << resources << " WHERE RCS_IDTY = '" << identity << "' AND RCS_TYPE = '"
+                << type << "';\nINSERT INTO " << resources << " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES (" << id
+                << ", '" << name << "', '" << identity << "', '" << type << "');\nINSERT INTO " << links
+                << " (RCS_ID, RCS_USED) VALUES (" << id << ", " << owner << ");\n";
+        };
+        out << "BEGIN;\nSELECT RCS_ID FROM " << links << " WHERE RCS_USED = " << owner << ";\nSELECT MAX(RCS_ID) FROM "
+            << resources << ";\nSELECT RU_ID FROM " << pg().table("JBRUME") << " WHERE JB_ID = " << task << ";\n";
+        for (size_t i = 0; i < o.rules.size(); ++i) {
+            const std::string n = std::to_string(i + 1);
+            out << "SELECT RU_UUID, RU_ID, RU_DESC FROM " << pg().table("RULE") << " WHERE RU_ID = " << o.rules[i] << ";\n";
+            use("Rule", "rule" + n, "rule|b|uuid-" + n);
+        }
+        for (size_t i = 0; i < o.rules.size(); ++i) {
+            out << "SELECT EV_CODE, EV_DATA FROM " << pg().table("RULEVT") << " WHERE JB_ID = " << task
+                << " AND RU_ID = " << o.rules[i] << ";\n";
+            for (int k = 0; k < 2; ++k) {
+                const std::string name = "r" + std::to_string(i + 1) + "-" + std::to_string(k) + ".log";
+                use("File", name, "file|/l/" + name);
+            }
+        }
+        out << "COMMIT;\n";
+    }
+    const std::string command = "psql -X -q -o /dev/null -v ON_ERROR_STOP=1 -h '" + server.get("SERVER") + "' -p '" +
+                                server.get("PORT") + "' -U '" + server.get("UID") + "' -d '" + server.get("DATABASE") +
+                                "' -f '" + path + "'";
+    for (auto _ : state) {
+        state.PauseTiming();
+        pg().clear();
+        state.ResumeTiming();
+        if (std::system(command.c_str()) != 0) return state.SkipWithError("psql failed");
+    }
+    state.SetItemsProcessed(state.iterations() * items(Kind::Task));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vqlogSetLevel("", 5);
+    const struct {
+        const char* name;
+        void (*run)(benchmark::State&, Kind);
+    } sides[] = {{"First_Library", BM_First_Library}, {"First_Raw", BM_First_Raw},
+                 {"Again_Library", BM_Again_Library}, {"Again_Raw", BM_Again_Raw}};
+    for (const auto& side : sides)
+        for (auto [kind, suffix] : {std::pair{Kind::Task, "/task"}, std::pair{Kind::Job, "/job"}})
+            benchmark::RegisterBenchmark((std::string(side.name) + suffix).c_str(), side.run, kind)
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+    std::vector<bench::Pair> pairs = {
+        {"task, 1,000 rules, 2,000 events", "First_Library/task", "First_Raw/task"},
+        {"profile job, 500 tables, 500 rules", "First_Library/job", "First_Raw/job"},
+        {"task again, nothing changed", "Again_Library/task", "Again_Raw/task"},
+        {"profile job again, nothing changed", "Again_Library/job", "Again_Raw/job"}};
+    const char* server = std::getenv("REPOS_TEST_PG");
+    if (server && *server) {
+        for (auto [name, run] : {std::pair{"PgTask_Library", &BM_PgTask_Library}, std::pair{"PgTask_Psql", &BM_PgTask_Psql}})
+            benchmark::RegisterBenchmark(name, run)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        pairs.push_back({"PostgreSQL task, 1,000 rules", "PgTask_Library", "PgTask_Psql"});
+    } else {
+        std::printf("bench_lineage: REPOS_TEST_PG is not set; the PostgreSQL pair does not run\n");
+    }
+    int result = bench::runPairs(argc, argv, "bench_lineage", pairs);
+    pg().close();
+    return result;
+}
