@@ -2,11 +2,12 @@
 // same IMPRCS/IMPDEP rows in one transaction: a task of 1,000 rules and 2,000 events, and a profile
 // job of 500 tables (database and file sources mixed) with 500 table rules; then both again with
 // nothing changed, beside the raw reads alone. REPOS_BENCH_ROWS scales the counts (default 1,000
-// rules). With REPOS_TEST_PG set, the task's first analysis on PostgreSQL beside psql running the
+// rules). With REPOS_TEST_PG set, both first analyses on PostgreSQL beside psql running the
 // same statements from a script.
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -351,8 +352,9 @@ struct PgStore {
     }
     std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
     void clear() {
-        for (const std::string& sql : {"DELETE FROM " + table("IMPDEP"),
-                                       "DELETE FROM " + table("IMPRCS") + " WHERE RCS_ID <> " + objects.taskOwner.str()})
+        const std::string owners = objects.taskOwner.str() + ", " + objects.jobOwner.str();
+        for (const std::string& sql :
+             {"DELETE FROM " + table("IMPDEP"), "DELETE FROM " + table("IMPRCS") + " WHERE RCS_ID NOT IN (" + owners + ")"})
             repository->connection()->paramExec(VqbString(sql.c_str()), nullptr, 0);
     }
     void close() {
@@ -371,33 +373,36 @@ PgStore& pg() {
     return store;
 }
 
-void BM_PgTask_Library(benchmark::State& state) {
+void BM_Pg_Library(benchmark::State& state, Kind kind) {
     if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
+    const Objects& o = pg().objects;
+    const bool task = kind == Kind::Task;
     VqResourceImpl owner;
-    owner.setId(pg().objects.taskOwner);
-    owner.setType(VqbString("Task"));
-    const VqbString id(std::to_string(pg().objects.task).c_str());
+    owner.setId(task ? o.taskOwner : o.jobOwner);
+    owner.setType(VqbString(task ? "Task" : "ProfileJob"));
+    const VqbString id(std::to_string(task ? o.task : o.job).c_str());
     for (auto _ : state) {
         state.PauseTiming();
         pg().clear();
         state.ResumeTiming();
-        if (!pg().impact->analyzeObject(&owner, "b", "Task", id, ""))
+        if (!pg().impact->analyzeObject(&owner, "b", task ? "Task" : "ProfileJob", id, ""))
             return state.SkipWithError(pg().impact->getErrorMessage().asCstr());
     }
-    state.SetItemsProcessed(state.iterations() * items(Kind::Task));
+    state.SetItemsProcessed(state.iterations() * items(kind));
 }
 
-// The statements of the raw side's first analysis of the task, with the values it would bind.
-void BM_PgTask_Psql(benchmark::State& state) {
+// The statements of the raw side's first analysis, with the values it would bind.
+void BM_Pg_Psql(benchmark::State& state, Kind kind) {
     if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
     const Objects& o = pg().objects;
     DacConnText server;
     std::string why;
     server.parse(pg().where.str(), why);
-    const std::string path = scratch().file("task.sql");
+    const std::string path = scratch().file(kind == Kind::Task ? "task.sql" : "job.sql");
     {
-        const std::string resources = pg().table("IMPRCS"), links = pg().table("IMPDEP"), owner = o.taskOwner.str(),
-                          task = std::to_string(o.task);
+        const std::string resources = pg().table("IMPRCS"), links = pg().table("IMPDEP"),
+                          owner = (kind == Kind::Task ? o.taskOwner : o.jobOwner).str(), task = std::to_string(o.task),
+                          job = std::to_string(o.job);
         std::ofstream out(path);
         long next = 1000000;
         auto use = [&](const char* type, const std::string& name, const std::string& identity) {
@@ -408,18 +413,44 @@ void BM_PgTask_Psql(benchmark::State& state) {
                 << " (RCS_ID, RCS_USED) VALUES (" << id << ", " << owner << ");\n";
         };
         out << "BEGIN;\nSELECT RCS_ID FROM " << links << " WHERE RCS_USED = " << owner << ";\nSELECT MAX(RCS_ID) FROM "
-            << resources << ";\nSELECT RU_ID FROM " << pg().table("JBRUME") << " WHERE JB_ID = " << task << ";\n";
-        for (size_t i = 0; i < o.rules.size(); ++i) {
+            << resources << ";\n";
+        auto rule = [&](size_t i) {
             const std::string n = std::to_string(i + 1);
             out << "SELECT RU_UUID, RU_ID, RU_DESC FROM " << pg().table("RULE") << " WHERE RU_ID = " << o.rules[i] << ";\n";
             use("Rule", "rule" + n, "rule|b|uuid-" + n);
-        }
-        for (size_t i = 0; i < o.rules.size(); ++i) {
-            out << "SELECT EV_CODE, EV_DATA FROM " << pg().table("RULEVT") << " WHERE JB_ID = " << task
-                << " AND RU_ID = " << o.rules[i] << ";\n";
-            for (int k = 0; k < 2; ++k) {
-                const std::string name = "r" + std::to_string(i + 1) + "-" + std::to_string(k) + ".log";
-                use("File", name, "file|/l/" + name);
+        };
+        if (kind == Kind::Task) {
+            out << "SELECT RU_ID FROM " << pg().table("JBRUME") << " WHERE JB_ID = " << task << ";\n";
+            for (size_t i = 0; i < o.rules.size(); ++i) rule(i);
+            for (size_t i = 0; i < o.rules.size(); ++i) {
+                out << "SELECT EV_CODE, EV_DATA FROM " << pg().table("RULEVT") << " WHERE JB_ID = " << task
+                    << " AND RU_ID = " << o.rules[i] << ";\n";
+                for (int k = 0; k < 2; ++k) {
+                    const std::string name = "r" + std::to_string(i + 1) + "-" + std::to_string(k) + ".log";
+                    use("File", name, "file|/l/" + name);
+                }
+            }
+        } else {
+            out << "SELECT BR_ID FROM " << pg().table("JTBLRU") << " WHERE SU_ID = " << job << ";\n";
+            for (long i = 0; i < tableCount(); ++i) rule(static_cast<size_t>(i));
+            out << "SELECT DISTINCT c.DSN_NAME, c.DSN_CONN, d.TBL_CAT, d.TBL_SCH, d.TBL_NAME, d.FNAME, c.DSN_TEXT, "
+                   "d.TBL_ID FROM "
+                << pg().table("JDSN") << " c, " << pg().table("JTABLE") << " d WHERE c.DSN_ID = d.DSN_ID AND c.SU_ID = "
+                << job << ";\n";
+            std::set<std::string> databases;
+            for (long i = 0; i < tableCount(); ++i) {
+                const long s = i % 10;
+                const std::string name = "t" + std::to_string(i), connection = "DRIVER=pg;SERVER=h" + std::to_string(s);
+                if (s % 2) {
+                    use("File", name, "file|/d/" + name + ".csv");
+                } else {
+                    if (databases.insert(connection).second) use("Database", connection, "db|" + connection);
+                    use("Table", name, "table|" + connection + "|c|s|" + name);
+                }
+                const std::string table = "(SELECT TBL_ID FROM " + pg().table("JTABLE") + " WHERE SU_ID = " + job +
+                                          " AND TBL_NAME = '" + name + "')";
+                out << "SELECT CM_ID FROM " << pg().table("JTBLME") << " WHERE TBL_ID = " << table << ";\nSELECT CM_ID FROM "
+                    << pg().table("JCMDMA") << " WHERE SU_ID = " << job << " AND TBL_ID = " << table << ";\n";
             }
         }
         out << "COMMIT;\n";
@@ -433,7 +464,7 @@ void BM_PgTask_Psql(benchmark::State& state) {
         state.ResumeTiming();
         if (std::system(command.c_str()) != 0) return state.SkipWithError("psql failed");
     }
-    state.SetItemsProcessed(state.iterations() * items(Kind::Task));
+    state.SetItemsProcessed(state.iterations() * items(kind));
 }
 
 }  // namespace
@@ -458,11 +489,16 @@ int main(int argc, char** argv) {
         {"profile job again, nothing changed", "Again_Library/job", "Again_Raw/job"}};
     const char* server = std::getenv("REPOS_TEST_PG");
     if (server && *server) {
-        for (auto [name, run] : {std::pair{"PgTask_Library", &BM_PgTask_Library}, std::pair{"PgTask_Psql", &BM_PgTask_Psql}})
-            benchmark::RegisterBenchmark(name, run)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-        pairs.push_back({"PostgreSQL task, 1,000 rules", "PgTask_Library", "PgTask_Psql"});
+        for (auto [name, run] : {std::pair{"Pg_Library", &BM_Pg_Library}, std::pair{"Pg_Psql", &BM_Pg_Psql}})
+            for (auto [kind, suffix] : {std::pair{Kind::Task, "/task"}, std::pair{Kind::Job, "/job"}})
+                benchmark::RegisterBenchmark((std::string(name) + suffix).c_str(), run, kind)
+                    ->Iterations(1)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+        pairs.push_back({"PostgreSQL task, 1,000 rules", "Pg_Library/task", "Pg_Psql/task"});
+        pairs.push_back({"PostgreSQL profile job, 500 tables", "Pg_Library/job", "Pg_Psql/job"});
     } else {
-        std::printf("bench_lineage: REPOS_TEST_PG is not set; the PostgreSQL pair does not run\n");
+        std::printf("bench_lineage: REPOS_TEST_PG is not set; the PostgreSQL pairs do not run\n");
     }
     int result = bench::runPairs(argc, argv, "bench_lineage", pairs);
     pg().close();
