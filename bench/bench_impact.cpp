@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_db_support.h"
+#include "bench_repos_support.h"
 #include "dacimpl.h"
 #include "repimpanlysimpl.h"
 #include "repositoryimpl.h"
@@ -259,33 +259,11 @@ void BM_Unused_Raw(benchmark::State& state) {
 
 // ---- PostgreSQL: a repository of the run's own, removed at the end.
 
-struct PgStore {
-    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
-    VqbString where{std::getenv("REPOS_TEST_PG")};
-    VqbString prefix{("bi" + std::to_string(getpid()) + "_").c_str()};
-    RepositoryImpl* repository = nullptr;
-    RepositoryImpactAnalysis* impact = nullptr;
-
-    bool open() {
-        if (repository) return impact != nullptr;
-        if (!admin || !admin->createRepository(where, prefix)) return false;
-        repository = static_cast<RepositoryImpl*>(admin->connectRepository(where, prefix, false, nullptr));
-        impact = repository ? repository->createRepositoryImpactAnalysis() : nullptr;
-        return impact != nullptr;
-    }
-    std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
+struct PgStore : benchdb::PgImpactStore {
+    PgStore() : PgImpactStore("bi") {}
+    bool open() { return repository ? impact != nullptr : make(); }
     void clear() {
-        for (const char* t : {"IMPDEP", "IMPRCS"})
-            repository->connection()->paramExec(VqbString(("DELETE FROM " + table(t)).c_str()), nullptr, 0);
-    }
-    void close() {
-        if (impact) impact->release();
-        if (repository) repository->release();
-        if (admin && repository) admin->deleteRepository(where, prefix);
-        if (admin) admin->release();
-        impact = nullptr;
-        repository = nullptr;
-        admin = nullptr;
+        for (const char* t : {"IMPDEP", "IMPRCS"}) exec("DELETE FROM " + table(t));
     }
 };
 

@@ -14,7 +14,7 @@
 
 #include <unistd.h>
 
-#include "bench_db_support.h"
+#include "bench_repos_support.h"
 #include "dacimpl.h"
 #include "repimpanlysimpl.h"
 #include "repos_admin.h"
@@ -90,10 +90,7 @@ bool fillObjects(Repository* repository, RepositoryImpactAnalysis* impact, Objec
 
 // ---- SQLite file
 
-benchdb::ScratchDir& scratch() {
-    static benchdb::ScratchDir dir;
-    return dir;
-}
+using benchdb::scratch;
 
 const std::string& repositoryFile() {
     static std::string path = [] {
@@ -331,40 +328,22 @@ void BM_Again_Raw(benchmark::State& state, Kind kind) {
 
 // ---- PostgreSQL: a repository of the run's own, removed at the end.
 
-struct PgStore {
-    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
-    VqbString where{std::getenv("REPOS_TEST_PG")};
-    VqbString prefix{("bl" + std::to_string(getpid()) + "_").c_str()};
-    RepositoryImpl* repository = nullptr;
-    RepositoryImpactAnalysis* impact = nullptr;
+struct PgStore : benchdb::PgImpactStore {
+    PgStore() : PgImpactStore("bl") {}
     Objects objects;
 
     bool open() {
         if (repository) return impact != nullptr;
-        if (!admin || !admin->createRepository(where, prefix)) return false;
-        repository = static_cast<RepositoryImpl*>(admin->connectRepository(where, prefix, false, nullptr));
-        impact = repository ? repository->createRepositoryImpactAnalysis() : nullptr;
-        if (impact && !fillObjects(repository, impact, objects)) {
-            impact->release();
-            impact = nullptr;
-        }
-        return impact != nullptr;
+        if (!make()) return false;
+        if (fillObjects(repository, impact, objects)) return true;
+        impact->release();
+        impact = nullptr;
+        return false;
     }
-    std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
     void clear() {
         const std::string owners = objects.taskOwner.str() + ", " + objects.jobOwner.str();
-        for (const std::string& sql :
-             {"DELETE FROM " + table("IMPDEP"), "DELETE FROM " + table("IMPRCS") + " WHERE RCS_ID NOT IN (" + owners + ")"})
-            repository->connection()->paramExec(VqbString(sql.c_str()), nullptr, 0);
-    }
-    void close() {
-        if (impact) impact->release();
-        if (repository) repository->release();
-        if (admin && repository) admin->deleteRepository(where, prefix);
-        if (admin) admin->release();
-        impact = nullptr;
-        repository = nullptr;
-        admin = nullptr;
+        exec("DELETE FROM " + table("IMPDEP"));
+        exec("DELETE FROM " + table("IMPRCS") + " WHERE RCS_ID NOT IN (" + owners + ")");
     }
 };
 

@@ -4,6 +4,8 @@
 
 #include "bench_db_support.h"
 #include "repadmimpl.h"
+#include "repos_impact.h"
+#include "repositoryimpl.h"
 #include "vqbconfig.h"
 #include "vqlog.h"
 
@@ -23,6 +25,35 @@ inline RepositoryAdminImpl* admin() {
     }();
     return admin;
 }
+
+// A repository of the run's own on the PostgreSQL test server (REPOS_TEST_PG) with its impact
+// analysis, made on first use and removed by close().
+struct PgImpactStore {
+    explicit PgImpactStore(const char* stem) : prefix((stem + std::to_string(getpid()) + "_").c_str()) {}
+    RepositoryAdmin* admin = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
+    VqbString where{std::getenv("REPOS_TEST_PG")};
+    VqbString prefix;
+    RepositoryImpl* repository = nullptr;
+    RepositoryImpactAnalysis* impact = nullptr;
+
+    bool make() {
+        if (!admin || !admin->createRepository(where, prefix)) return false;
+        repository = static_cast<RepositoryImpl*>(admin->connectRepository(where, prefix, false, nullptr));
+        impact = repository ? repository->createRepositoryImpactAnalysis() : nullptr;
+        return impact != nullptr;
+    }
+    std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
+    void exec(const std::string& sql) { repository->connection()->paramExec(VqbString(sql.c_str()), nullptr, 0); }
+    void close() {
+        if (impact) impact->release();
+        if (repository) repository->release();
+        if (admin && repository) admin->deleteRepository(where, prefix);
+        if (admin) admin->release();
+        impact = nullptr;
+        repository = nullptr;
+        admin = nullptr;
+    }
+};
 
 }  // namespace benchdb
 
