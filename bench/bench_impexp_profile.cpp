@@ -147,20 +147,7 @@ void BM_Export_Raw(benchmark::State& state) {
 
 void BM_Import_Library(benchmark::State& state) {
     if (files().document.empty()) return state.SkipWithError("the job could not be made");
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::string target = files().dir.fresh("import");
-        std::filesystem::copy_file(files().empty, target);
-        Repository* repository = admin()->openFileRepository(target.c_str(), true);
-        RepositoryImportExportManager* manager = repository->createRepositoryImportExportManager();
-        state.ResumeTiming();
-        VqbString log;
-        if (!manager->importObject(files().document.c_str(), 0, log)) state.SkipWithError(log.asCstr());
-        state.PauseTiming();
-        delete manager;
-        repository->release();
-        state.ResumeTiming();
-    }
+    benchimpexp::timeLibraryImport(state, files().dir, files().empty, files().document);
 }
 
 // Parses the baseline's document and inserts its rows, one prepared insert per table.

@@ -6,16 +6,42 @@
 #include <pugixml.hpp>
 #include <sqlite3.h>
 
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 
+#include "bench_db_support.h"
 #include "repos_admin.h"
+#include "repos_impexp.h"
+#include "repos_repository.h"
 
 namespace benchimpexp {
 
 inline RepositoryAdmin* admin() {
     static RepositoryAdmin* made = createRepositoryAdmin(REPOS_ADMIN_NO_LIST_FILE, nullptr);
     return made;
+}
+
+// The library's import of one document into a fresh copy of the empty repository file per round;
+// only the import is timed.
+inline void timeLibraryImport(benchmark::State& state, benchdb::ScratchDir& dir, const std::string& empty,
+                              const std::string& document) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::string target = dir.fresh("import");
+        std::filesystem::copy_file(empty, target);
+        Repository* repository = admin()->openFileRepository(target.c_str(), true);
+        RepositoryImportExportManager* manager = repository->createRepositoryImportExportManager();
+        state.ResumeTiming();
+        VqbString log;
+        if (!manager->importObject(document.c_str(), 0, log)) state.SkipWithError(log.asCstr());
+        state.PauseTiming();
+        delete manager;
+        repository->release();
+        state.ResumeTiming();
+    }
 }
 
 // The rows of one select as properties of new elements of the parent; the key column, when
