@@ -530,6 +530,13 @@ bool BaseRDAImpl::deleteInSteps(const char* source, int line, const DeleteStep* 
 
 // ---- prepared statements with declared values
 
+BaseRDAImpl::ValueInfo BaseRDAImpl::ownInfo(const VqbDatavar& value) {
+    int type = value.isNull() ? value.declaredType() : value.getType();
+    if (type == VQB_TYPE_NULL) type = VQB_TYPE_STRING;  // as the parameterised statements bind a bare null
+    if (type == VQB_TYPE_DATE) type = VQB_TYPE_REAL;    // dates are stored as reals
+    return ValueInfo{type, type == VQB_TYPE_STRING ? kDeclaredTextWidth : 0};
+}
+
 ReposDataAccessStatement* BaseRDAImpl::prepareDeclared(const char* source, int line, const Sql& sql,
                                                        const std::vector<ValueInfo>& info) {
     if (!checkConnection(source, line)) return nullptr;
@@ -541,7 +548,7 @@ ReposDataAccessStatement* BaseRDAImpl::prepareDeclared(const char* source, int l
     const std::vector<VqbDatavar>& values = sql.values();
     for (size_t i = 0; i < values.size(); ++i) {
         const int index = static_cast<int>(i);
-        const ValueInfo declared = i < info.size() ? info[i] : ValueInfo{values[i].getType(), 0};
+        const ValueInfo declared = i < info.size() ? info[i] : ownInfo(values[i]);
         if (!statement->setParameterInfo(index, declared.type, declared.size) ||
             !statement->setParameter(index, values[i])) {
             refuse(source, line, statement->getErrorMessage());

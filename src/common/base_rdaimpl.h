@@ -297,9 +297,12 @@ protected:
     // The statement prepared, its values declared and bound in order and run as a query; the rows
     // come in memory. The statement is released as soon as the cursor holds what it ran, and on
     // every failure; its own error text is logged when it fails.
+    // Values past the end of info are declared by their own type (texts 255 wide).
     ReposDataAccessCursor* selectPrepared(const char* source, int line, const Sql& sql,
                                           const std::vector<ValueInfo>& info);
-    bool runPrepared(const char* source, int line, const Sql& sql, const std::vector<ValueInfo>& info);
+    // A write on a statement of its own: unlike run(), it is refused, not written to the script,
+    // while a DDL callback is set on the connector, which hands out no statement then.
+    bool runPrepared(const char* source, int line, const Sql& sql, const std::vector<ValueInfo>& info = {});
     // The statement prepared with its values declared and bound; null, logged, when it cannot be.
     ReposDataAccessStatement* prepareDeclared(const char* source, int line, const Sql& sql,
                                               const std::vector<ValueInfo>& info);
@@ -316,6 +319,8 @@ protected:
                                       const std::vector<ValueInfo>& info = {});
 
 private:
+    static constexpr int kDeclaredTextWidth = 255;
+    static ValueInfo ownInfo(const VqbDatavar& value);
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {
         static_assert((std::is_convertible<Values, const VqbDatavar*>::value && ...),

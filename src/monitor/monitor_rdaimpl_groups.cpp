@@ -90,7 +90,7 @@ bool MonitorRDAImpl::updateReportGroup(uint32_t groupId, const VqbString& name, 
         .setIf(!endDate.isNull(), "ENDDATE", dateValue(endDate))
         .setIf(!user.isNull(), "EDUSR", user, false)
         .setIf(folderId != kNone, "FLDR_ID", idValue(folderId));
-    return !update.changes() || run(kSource, __LINE__, update.statement().where("GRP_ID", idValue(groupId)));
+    return !update.changes() || runPrepared(kSource, __LINE__, update.statement().where("GRP_ID", idValue(groupId)));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -159,7 +159,7 @@ bool MonitorRDAImpl::updateDimension(uint32_t dimensionId, const VqbString& name
         .setIf(!description.isNull(), "DIM_DESC", description)
         .setIf(!user.isNull(), "EDUSR", user, false)
         .setIf(folderId != kNone, "FLDR_ID", idValue(folderId));
-    return !update.changes() || run(kSource, __LINE__, update.statement().where("DIM_ID", idValue(dimensionId)));
+    return !update.changes() || runPrepared(kSource, __LINE__, update.statement().where("DIM_ID", idValue(dimensionId)));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -200,15 +200,15 @@ bool MonitorRDAImpl::updateDimensionGroup(uint32_t dimensionId, uint32_t groupId
     PartialUpdate update = partialUpdate("DIMGRP");
     update.setIf(thresholdId != kNone, "THR_ID", idValue(thresholdId)).setIf(!weight.isNull(), "WGHT", weight);
     return !update.changes() ||
-           run(kSource, __LINE__,
-               update.statement().where("DIM_ID", idValue(dimensionId)).where("GRP_ID", idValue(groupId)));
+           runPrepared(kSource, __LINE__,
+                       update.statement().where("DIM_ID", idValue(dimensionId)).where("GRP_ID", idValue(groupId)));
 } catch (...) {
     return caught(__LINE__, false);
 }
 
 bool MonitorRDAImpl::deleteDimensionGroups(uint32_t groupId, uint32_t dimensionId) try {
     Sql sql(onTable("DELETE FROM", "DIMGRP"));
-    return run(kSource, __LINE__, whereGiven(whereGiven(sql, "GRP_ID", groupId), "DIM_ID", dimensionId));
+    return runPrepared(kSource, __LINE__, whereGiven(whereGiven(sql, "GRP_ID", groupId), "DIM_ID", dimensionId));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -266,7 +266,7 @@ bool MonitorRDAImpl::updateThreshold(uint32_t thresholdId, const VqbString& name
     for (int i = 0; i < kBands; ++i)
         for (int k = 0; k < 4; ++k)
             update.set(VqbString::format(kBandColumns[k], i).asCstr(), bands[i * 4 + k], bandCount > 0);
-    return !update.changes() || run(kSource, __LINE__, update.statement().where("THR_ID", idValue(thresholdId)));
+    return !update.changes() || runPrepared(kSource, __LINE__, update.statement().where("THR_ID", idValue(thresholdId)));
 } catch (...) {
     return caught(__LINE__, false);
 }

@@ -122,7 +122,7 @@ bool NCOARDAImpl::update(int line, Kind kind, uint32_t key, Args args) {
     }
     if (!change.changes()) return false;
     if (!k.historyKey) change.set("MODDATE", now(), false);
-    return run(kSource, line, change.statement().where(k.key, idValue(key)));
+    return runPrepared(kSource, line, change.statement().where(k.key, idValue(key)));
 }
 
 bool NCOARDAImpl::deleteRow(int line, Kind kind, uint32_t key) {

@@ -9,6 +9,7 @@
 
 #include "monitor_fixture.h"
 #include "repos_admin.h"
+#include "test_support.h"
 
 namespace {
 
@@ -156,6 +157,50 @@ TEST_P(MonitorGroups, PartialUpdatesSetExactlyTheGivenFields) {
     for (const auto& [update, read, after] : cases) {
         EXPECT_TRUE(update(*rda));
         EXPECT_EQ(row(read), after);
+    }
+}
+
+// While a DDL script is written, the connector hands out no statement: the writes that run on
+// their own statements fail, logged, and put nothing into the script, while those that go through
+// the connection's parameterised run still write their statement there. A SQLite file opened
+// directly keeps running every statement.
+TEST_P(MonitorGroups, ScriptModeRefusesTheWritesOnStatementsOfTheirOwn) {
+    addReferences();
+    ASSERT_TRUE(repo->exec("INSERT INTO {EXSRC} (ES_ID, ES_NAME) VALUES (6, 'Source')"));
+    const bool scripted = GetParam() != Place::Direct;
+    using M = MonitorRDAImpl;
+    const struct {
+        const char* what;
+        std::function<bool(M&)> write;
+        bool ownStatement;
+    } cases[] = {
+        {"report group", [](M& m) { return m.updateReportGroup(3, "N", none, kNone, kNone, kNone, VqbDate(), none, kNone); },
+         true},
+        {"dimension", [](M& m) { return m.updateDimension(4, "Vier", none, none, kNone); }, true},
+        {"weighting", [](M& m) { return m.updateDimensionGroup(4, 3, 1, VqbReal(3)); }, true},
+        {"threshold", [](M& m) { return m.updateThreshold(5, "Funf", none, none, kNone, 0, nullptr, nullptr, nullptr, nullptr); },
+         true},
+        {"weightings deleted", [](M& m) { return m.deleteDimensionGroups(3, kNone); }, true},
+        {"source", [](M& m) { return m.updateSource(6, "Renamed", "ann", 0); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Rows before = everything();
+        const Rows source = rows("SELECT ES_NAME FROM {EXSRC}");
+        Recorder script;
+        bool done;
+        {
+            LogCapture log(5);
+            rda->setDDLCallback(&script);
+            done = c.write(*rda);
+            rda->setDDLCallback(nullptr);
+            EXPECT_EQ(log.count("", 5) > 0, scripted && c.ownStatement);
+        }
+        EXPECT_EQ(done, !scripted || !c.ownStatement);
+        EXPECT_EQ(script.script.size(), scripted && !c.ownStatement ? 1u : 0u);
+        // Only the direct place changes rows.
+        EXPECT_EQ(everything() != before || rows("SELECT ES_NAME FROM {EXSRC}") != source, !scripted);
+        if (!scripted) addReferences();
     }
 }
 

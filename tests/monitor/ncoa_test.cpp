@@ -301,6 +301,37 @@ TEST_P(Ncoa, PartialUpdatesChangeOnlyTheGivenColumns) {
     EXPECT_EQ(repo->rows("SELECT EQUIVALT, ACTIVE FROM {NCOAPA}"), (Rows{{"5", "7"}}));
 }
 
+// While a DDL script is written the connector hands out no statement: the partial updates fail,
+// logged, and put nothing into the script. A SQLite file opened directly runs them as usual.
+TEST_P(Ncoa, ScriptModeRefusesPartialUpdates) {
+    uint32_t br = 0;
+    ASSERT_TRUE(rda->addBroker("B", "a", "c", "s", "z", "t", "f", "e", "n", "1", "2", "3", 2, "sn", "st",
+                               VqbDate(41000), &br));
+    const uint32_t p = paf("P", "L");
+    const bool scripted = GetParam() != Place::Direct;
+    const struct {
+        const char* table;
+        const char* key;
+        uint32_t id;
+        std::function<bool()> update;
+    } cases[] = {
+        {"NCOABR", "BR_ID", br, [&] { return rda->updateBroker(br, "x", N, N, N, N, N, N, N, N, N, N, N, -1, N, N, ND); }},
+        {"NCOAPA", "PAF_ID", p, [&] { return rda->updatePaf(p, "c1", N, N, -1, -1, ND, -1, N, -1, N); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        const Rows before = row(c.table, c.key, c.id);
+        Recorder script;
+        LogCapture log(5);
+        rda->setDDLCallback(&script);
+        EXPECT_EQ(c.update(), !scripted);
+        rda->setDDLCallback(nullptr);
+        EXPECT_EQ(log.count("", 5) > 0, scripted);
+        EXPECT_EQ(script.script, std::vector<std::string>());
+        EXPECT_EQ(row(c.table, c.key, c.id) == before, scripted);
+    }
+}
+
 // ---- lists
 
 TEST_P(Ncoa, PafListsBuildTheirFiltersAndBindTexts) {
