@@ -471,7 +471,11 @@ bool CollectionManagerImpl::exportContent(RepositoryMetaContentImpl& content, Re
 }
 
 ReposDataAccessCursor* CollectionManagerImpl::find(RepositoryMetaContentImpl& content, const VqbString& name,
-                                                   const VqbString&) {
+                                                   const VqbString& uuid) {
+    // Categories store no UUID, so a document that carries one is never "found": its insert
+    // answers the category of that name and the content step adds what that category lacks.
+    // A match by name alone would end the import with the document's content dropped.
+    if (!uuid.isEmpty()) return nullptr;
     return content.common->findGlobalCategory(kNoId, name, VqbString(""));
 }
 

@@ -2,6 +2,7 @@
 // type managers' deletes with their announcements.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,39 @@ TEST_P(Members, TypeManagersDeleteAndAnnounce) {
                                                     std::to_string(k.id) + ", u)"}));
     }
     EXPECT_EQ(x->repo.count("CMFLD") + x->repo.count("RUCMME") + x->repo.count("CMFMAP"), 0);
+}
+
+// A collection imported over a stored one of the same name. Categories store no UUID: a document
+// with one goes on to the insert, which answers the stored category, and what that lacks of the
+// document's definitions and fields is added, nothing twice. Without a UUID the stored collection
+// is found by name and kept as it is.
+TEST_P(Members, CollectionImportOverTheSameNameAddsWhatIsMissing) {
+    CommonRepositoryDataAccess* c = x->common.get();
+    for (bool withUuid : {true, false}) {
+        SCOPED_TRACE(withUuid ? "with a UUID" : "without a UUID");
+        for (const char* table : {"GCFLD", "GCDEF", "GCATS"}) ASSERT_TRUE(x->repo.exec("DELETE FROM {" + std::string(table) + "}"));
+        const unsigned id = c->addGlobalCategory("Names", "people");
+        ASSERT_NE(c->addGlobalCategoryDefinition(id, "en", 3, "Name", 4, "GIVEN", "Given"), 0xFFFFFFFFu);
+        ASSERT_NE(c->addGlobalCategoryDefinition(id, "en", 9, "Nine", 5, "FAMILY", "Family"), 0xFFFFFFFFu);
+        ASSERT_TRUE(c->addGlobalCategoryField(id, "dsn", "", "public", "people", "FLD1", true, "C", 40, 1));
+        ASSERT_TRUE(c->addGlobalCategoryField(id, "dsn", "", "public", "people", "FLD3", false, "C", 60, 3));
+        std::string text = x->exportOf(id, "Collection");
+        ASSERT_NE(text.find(" uuid=\""), std::string::npos);
+        if (!withUuid)
+            text = std::regex_replace(text, std::regex(" uuid=\"[^\"]*\""), "", std::regex_constants::format_first_only);
+        // The stored collection has lost part of what the document holds.
+        ASSERT_TRUE(x->repo.exec("DELETE FROM {GCDEF} WHERE TS_ID=9"));
+        ASSERT_TRUE(x->repo.exec("DELETE FROM {GCFLD} WHERE MAP_FLD='FLD3'"));
+
+        VqbString log;
+        EXPECT_TRUE(x->manager->importObject(VqbString(text), 0, log)) << log.str();
+        const VqbDatavar key(static_cast<int>(id));
+        EXPECT_EQ(x->repo.rows("SELECT GC_ID, GCNAME FROM {GCATS}"), Rows({{std::to_string(id), "Names"}}));
+        EXPECT_EQ(sorted(x->repo.rows("SELECT TS_ID, TS_NM, TKN_NM FROM {GCDEF} WHERE GC_ID=?", {key})),
+                  withUuid ? Rows({{"3", "Name", "GIVEN"}, {"9", "Nine", "FAMILY"}}) : Rows({{"3", "Name", "GIVEN"}}));
+        EXPECT_EQ(sorted(x->repo.rows("SELECT MAP_FLD, FLD_LEN, FLD_POS FROM {GCFLD} WHERE GC_ID=?", {key})),
+                  withUuid ? Rows({{"FLD1", "40", "1"}, {"FLD3", "60", "3"}}) : Rows({{"FLD1", "40", "1"}}));
+    }
 }
 
 REPOS_EVERY_PLACE(Members);
