@@ -91,10 +91,6 @@ bool RepositoryAdminImpl::fail(int line, const VqbString& text) {
     return false;
 }
 
-bool RepositoryAdminImpl::notAvailable(int line, const char* what) {
-    return fail(line, VqbString::format("%s is not available in this build.", what));
-}
-
 void RepositoryAdminImpl::setStatusCallback(RepositoryStatusCallback* callback) {
     statusCallback_ = callback ? callback : &dummyCallback_;
 }

@@ -109,7 +109,6 @@ private:
     // An exception stopped a public operation (caught): its text as fail does.
     friend class ReposGuard<RepositoryAdminImpl>;
     void keepCaught(int line, const char* text) { fail(line, VqbString(text)); }
-    bool notAvailable(int line, const char* what);
     // Reads the list, applies the change and writes the list back, as one step among every
     // writer of the list file.
     bool changeRepositoryList(const std::function<bool()>& change);

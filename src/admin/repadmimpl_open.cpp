@@ -251,26 +251,24 @@ bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
     // One transaction for a file, as when it was created; what was dropped stays dropped.
     const bool atomic = repository->isFileDatabase() && db->beginTransaction(true);
 
-    // Most numbers have no table of their own (fields profiled into the shared FRQDST, runs
-    // without history): look before dropping, so the log holds no failure for each of them.
     auto dropIfPresent = [db](const VqbString& name) {
         ColumnSpecList columns;
         if (db->getTableColumns(name, &columns) > 0) db->dropTable(name);
     };
 
-    // Work tables, numbered by profiled field and by metric history.
-    int highest = 0;
-    if (db->paramSingletonInt("SELECT MAX(FLD_ID) FROM " + db->getTableName("FLD", true, -1), &highest, 0))
-        for (int n = 1; n <= highest; ++n) dropIfPresent(VqbString::format("FRQDST%d", n));
-    highest = 0;
-    if (db->paramSingletonInt("SELECT MAX(HGM_ID) FROM " + db->getTableName("HGMETA", true, -1), &highest, 0)) {
-        for (int n = 1; n <= highest; ++n) {
-            dropIfPresent(VqbString::format("HSM%d", n));
-            dropIfPresent(VqbString::format("HCM%d", n));
-        }
+    // Work tables, numbered by profiled field and by metric history: only the ones there are.
+    // Most numbers have none (fields profiled into the shared FRQDST, runs without history), and
+    // probing each number up to the highest id takes minutes once ids run into the millions. A
+    // table numbered above the highest id is this repository's too and goes as well.
+    bool ok = true;
+    std::vector<VqbString> work;
+    if (repository->listWorkTables(work)) {
+        for (const VqbString& name : work) db->dropTable(name);
+    } else {
+        fail(__LINE__, repository->getErrorMessage());
+        ok = false;
     }
 
-    bool ok = true;
     for (uint8_t catalog = 0; catalog <= 1; ++catalog) {
         ReposTableRequest request;
         request.catalog = catalog;

@@ -273,7 +273,3 @@ bool RepositoryImpl::fail(int line, const VqbString& text) {
     reposLog(logger_ ? logger_ : vqlogGetLogger(REPOS_LOGGER_REPOSITORY), 5, kSource, line, "%s", text.asCstr());
     return false;
 }
-
-bool RepositoryImpl::notAvailable(int line, const char* what) {
-    return fail(line, VqbString::format("%s is not available in this build.", what));
-}

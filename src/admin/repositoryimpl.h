@@ -152,6 +152,9 @@ public:
     // they cannot be read.
     int getMaxMetricSetId();
     int getMaxFieldId();
+    // The base names (FRQDST7, HSM2 ...) of this repository's work tables that exist, read from
+    // the database's own list of tables: exactly this repository's prefix, then a work-table name.
+    bool listWorkTables(std::vector<VqbString>& names);
     // True when the tables are gone afterwards, also when there were none.
     bool dropMetricTables(unsigned n);
     bool dropFrequencyTable(unsigned n);
@@ -187,7 +190,6 @@ private:
     // An exception stopped a public operation (caught): its text as fail does.
     friend class ReposGuard<RepositoryImpl>;
     void keepCaught(int line, const char* text) { fail(line, VqbString(text)); }
-    bool notAvailable(int line, const char* what);
     RepositoryStatusCallback* status() { return statusCallback_ ? statusCallback_ : &dummyCallback_; }
     VqbString table(const char* name) { return connection_->getTableName(name, true, -1); }
 

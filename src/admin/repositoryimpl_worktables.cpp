@@ -338,6 +338,48 @@ int RepositoryImpl::getMaxFieldId() {
     return highest;
 }
 
+bool RepositoryImpl::listWorkTables(std::vector<VqbString>& names) {
+    names.clear();
+    if (!connection_) return fail(__LINE__, reposMessage(1161));
+    const VqbString prefix = connection_->getTableName("", false, -1);
+    // The prefix is matched literally: its "_" would otherwise also match another repository's
+    // prefix in the same schema.
+    std::string pattern;
+    for (char c : prefix.str()) {
+        if (c == '\\' || c == '%' || c == '_') pattern += '\\';
+        pattern += c;
+    }
+    pattern += '%';
+    const bool file = isFileDatabase();
+    VqbString schema = connection_->getSchemaName();
+    VqbString sql;
+    if (file) {
+        VqbString master("sqlite_master");
+        if (!schema.isEmpty()) master = quotedName(connection_.get(), schema) + "." + master;
+        sql = "SELECT name FROM " + master + " WHERE type='table' AND name LIKE ? ESCAPE '\\'";
+    } else {
+        sql = VqbString("SELECT table_name FROM information_schema.tables WHERE table_name LIKE ? ESCAPE '\\' AND "
+                        "table_schema=") +
+              (schema.isEmpty() ? VqbString("CURRENT_SCHEMA") : VqbString("?"));
+    }
+    VqbDatavar like{VqbString(pattern)}, inSchema(schema);
+    const int values = schema.isEmpty() || file ? 1 : 2;
+    ReposHeld<ReposDataAccessCursor> rows(connection_->paramSelect(sql, values, &like, &inSchema));
+    if (!rows) return failFromConnection(__LINE__);
+    const size_t skip = prefix.cStrSize();
+    int fetched;
+    while ((fetched = rows->next()) == 1) {
+        const std::string name = rows->getString(0).str();
+        // SQLite matches names ignoring case, a server as it keeps them.
+        if (name.size() <= skip || !VqbString(name.substr(0, skip)).equals(prefix, !file)) continue;
+        VqbString base(name.substr(skip));
+        if (file) base.uppercase();
+        if (isWorkTableName(base)) names.push_back(base);
+    }
+    if (fetched != 0) return failFromConnection(__LINE__);
+    return true;
+}
+
 bool RepositoryImpl::dropWorkTable(const VqbString& name, bool (ReposDataAccess::*check)(const VqbString&, int),
                                    unsigned n) {
     if (!connection_) return fail(__LINE__, reposMessage(1161));

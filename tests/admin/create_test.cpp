@@ -1,4 +1,10 @@
 // Creating, opening and deleting repositories through the administrator.
+#include <cstdio>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "repos_fixture.h"
 #include "vqbconfig.h"
 #include "vqbmessage.h"
@@ -27,6 +33,15 @@ const char kSets[] =
     "<tableset name='SKIPPED' version='0'><tabledef name='SKIPT'><column name='S_ID' type='integer'/></tabledef>"
     "</tableset>";
 
+// One-column tables of these names, made through the repository's own connection.
+void makeTables(ReposDataAccess* c, const std::vector<std::string>& names) {
+    ASSERT_NE(c, nullptr);
+    ColumnSpec column{};
+    std::snprintf(column.name, sizeof column.name, "V");
+    column.type = 2;
+    for (const std::string& name : names)
+        ASSERT_TRUE(c->createTableFromColumns(name.c_str(), {column})) << name << ": " << c->getLastErrorMessage().str();
+}
 
 }  // namespace
 
@@ -102,13 +117,7 @@ TEST_P(RepositoryTest, DeleteDropsEveryTable) {
     writeSpec("sets.xml", kSets);
     ASSERT_TRUE(create()) << error().str();
     // Work tables of two profiled fields and one metric history.
-    ReposDataAccess* c = raw();
-    ASSERT_NE(c, nullptr);
-    ColumnSpec column{};
-    std::snprintf(column.name, sizeof column.name, "V");
-    column.type = 2;
-    for (const char* work : {"FRQDST1", "FRQDST2", "HSM1", "HCM1"})
-        ASSERT_TRUE(c->createTableFromColumns(work, {column})) << c->getLastErrorMessage().str();
+    ASSERT_NO_FATAL_FAILURE(makeTables(raw(), {"FRQDST1", "FRQDST2", "HSM1", "HCM1"}));
     ASSERT_TRUE(exec("INSERT INTO " + t("FLD") + " (FLD_ID) VALUES (2)"));
     ASSERT_TRUE(exec("INSERT INTO " + t("HGMETA") + " (HGM_ID) VALUES (1)"));
 
@@ -120,6 +129,42 @@ TEST_P(RepositoryTest, DeleteDropsEveryTable) {
 
     // Nothing left: the database can hold a new repository.
     EXPECT_TRUE(create()) << error().str();
+}
+
+// Deleting drops the work tables there are, with one DROP each, whatever their numbers (one far
+// above the highest field id too): no statement per possible number up to a field id in the
+// millions. Names that only look like this repository's stay: another prefix that differs where
+// ours has "_" (a LIKE takes "_" for any character), a number with a leading zero.
+TEST_P(RepositoryTest, DeleteDropsOnlyTheWorkTablesThereAre) {
+    ASSERT_TRUE(create()) << error().str();
+    const std::vector<std::string> work = {"FRQDST3", "FRQDST9000000", "FRQDST9000001", "HSM2", "HCM7"};
+    ASSERT_NO_FATAL_FAILURE(makeTables(raw(), work));
+    ASSERT_NO_FATAL_FAILURE(makeTables(raw(), {"FRQDST05"}));
+    std::string other = prefix().empty() ? "Z" : prefix();
+    for (char& ch : other)
+        if (ch == '_') ch = 'Z';
+    const std::string otherTable = "\"" + other + "FRQDST3\"";
+    ASSERT_TRUE(exec("CREATE TABLE " + otherTable + " (V INTEGER)"));
+    ASSERT_TRUE(exec("INSERT INTO " + t("FLD") + " (FLD_ID) VALUES (9000000)"));
+    ASSERT_TRUE(exec("INSERT INTO " + t("HGMETA") + " (HGM_ID) VALUES (2)"));
+
+    std::multiset<std::string> dropped;
+    {
+        LogCapture log(1);
+        EXPECT_TRUE(drop()) << error().str();
+        const std::regex statement("DROP TABLE [^ ]*?(FRQDST|HSM|HCM)([0-9]+)\\b");
+        for (const VqLogEntry& entry : log.entries()) {
+            std::smatch m;
+            if (entry.text.find("sql [") != std::string::npos && std::regex_search(entry.text, m, statement))
+                dropped.insert(m[1].str() + m[2].str());
+        }
+    }
+    EXPECT_EQ(dropped, std::multiset<std::string>(work.begin(), work.end()));
+    EXPECT_EQ(existingTables(work), std::vector<std::string>());
+    EXPECT_EQ(existingTables({"FRQDST05"}), std::vector<std::string>({"FRQDST05"}));
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM " + otherTable), Rows({{"0"}}));
+    exec("DROP TABLE " + otherTable);
+    exec("DROP TABLE " + t("FRQDST05"));
 }
 
 // A configured name opens (only a connector repository takes the pool); a name only the list file
