@@ -404,7 +404,7 @@ bool DacRowValues::set(int row, int index, int paramCount, const VqbDatavar& val
 }
 
 const VqbDatavar& DacRowValues::get(int row, int index) const {
-    static const VqbDatavar null;
+    static const VqbDatavar null{};
     if (row < 0 || static_cast<size_t>(row) >= values_.size()) return null;
     const auto& r = values_[row];
     if (index < 0 || static_cast<size_t>(index) >= r.size()) return null;

@@ -16,7 +16,7 @@ struct ReposRowCopy;
 
 // Writes each statement of a repository creation to a script file instead of running it
 // (repadmimpl_copy.cpp).
-class DDLCB : public ReposDDLCallback {
+class DDLCB final : public ReposDDLCallback {
 public:
     DDLCB();
     ~DDLCB();

@@ -14,8 +14,6 @@
 
 namespace {
 
-const char kSource[] = "repadmimpl";
-
 // Tables a copy leaves alone in the target: its own settings and versions, and the big strings,
 // which the copied rows store anew.
 const char* const kNotCopied[] = {"KEYVAL", "INFO", "BIGSTR"};
