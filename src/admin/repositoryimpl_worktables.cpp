@@ -358,8 +358,8 @@ bool RepositoryImpl::listWorkTables(std::vector<VqbString>& names) {
         if (!schema.isEmpty()) master = quotedName(connection_.get(), schema) + "." + master;
         sql = "SELECT name FROM " + master + " WHERE type='table' AND name LIKE ? ESCAPE '\\'";
     } else {
-        sql = VqbString("SELECT table_name FROM information_schema.tables WHERE table_name LIKE ? ESCAPE '\\' AND "
-                        "table_schema=") +
+        sql = VqbString("SELECT table_name FROM information_schema.tables WHERE table_type='BASE TABLE' AND "
+                        "table_name LIKE ? ESCAPE '\\' AND table_schema=") +
               (schema.isEmpty() ? VqbString("CURRENT_SCHEMA") : VqbString("?"));
     }
     VqbDatavar like{VqbString(pattern)}, inSchema(schema);
