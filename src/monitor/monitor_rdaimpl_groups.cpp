@@ -159,7 +159,8 @@ bool MonitorRDAImpl::updateDimension(uint32_t dimensionId, const VqbString& name
         .setIf(!description.isNull(), "DIM_DESC", description)
         .setIf(!user.isNull(), "EDUSR", user, false)
         .setIf(folderId != kNone, "FLDR_ID", idValue(folderId));
-    return !update.changes() || runPrepared(kSource, __LINE__, update.statement().where("DIM_ID", idValue(dimensionId)));
+    return !update.changes() ||
+           runPrepared(kSource, __LINE__, update.statement().where("DIM_ID", idValue(dimensionId)));
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -266,7 +267,8 @@ bool MonitorRDAImpl::updateThreshold(uint32_t thresholdId, const VqbString& name
     for (int i = 0; i < kBands; ++i)
         for (int k = 0; k < 4; ++k)
             update.set(VqbString::format(kBandColumns[k], i).asCstr(), bands[i * 4 + k], bandCount > 0);
-    return !update.changes() || runPrepared(kSource, __LINE__, update.statement().where("THR_ID", idValue(thresholdId)));
+    return !update.changes() ||
+           runPrepared(kSource, __LINE__, update.statement().where("THR_ID", idValue(thresholdId)));
 } catch (...) {
     return caught(__LINE__, false);
 }

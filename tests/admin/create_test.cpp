@@ -40,7 +40,8 @@ void makeTables(ReposDataAccess* c, const std::vector<std::string>& names) {
     std::snprintf(column.name, sizeof column.name, "V");
     column.type = 2;
     for (const std::string& name : names)
-        ASSERT_TRUE(c->createTableFromColumns(name.c_str(), {column})) << name << ": " << c->getLastErrorMessage().str();
+        ASSERT_TRUE(c->createTableFromColumns(name.c_str(), {column}))
+            << name << ": " << c->getLastErrorMessage().str();
 }
 
 }  // namespace

@@ -111,7 +111,8 @@ TEST_P(Members, CollectionImportOverTheSameNameAddsWhatIsMissing) {
     CommonRepositoryDataAccess* c = x->common.get();
     for (bool withUuid : {true, false}) {
         SCOPED_TRACE(withUuid ? "with a UUID" : "without a UUID");
-        for (const char* table : {"GCFLD", "GCDEF", "GCATS"}) ASSERT_TRUE(x->repo.exec("DELETE FROM {" + std::string(table) + "}"));
+        for (const char* table : {"GCFLD", "GCDEF", "GCATS"})
+            ASSERT_TRUE(x->repo.exec("DELETE FROM {" + std::string(table) + "}"));
         const unsigned id = c->addGlobalCategory("Names", "people");
         ASSERT_NE(c->addGlobalCategoryDefinition(id, "en", 3, "Name", 4, "GIVEN", "Given"), 0xFFFFFFFFu);
         ASSERT_NE(c->addGlobalCategoryDefinition(id, "en", 9, "Nine", 5, "FAMILY", "Family"), 0xFFFFFFFFu);
@@ -120,7 +121,8 @@ TEST_P(Members, CollectionImportOverTheSameNameAddsWhatIsMissing) {
         std::string text = x->exportOf(id, "Collection");
         ASSERT_NE(text.find(" uuid=\""), std::string::npos);
         if (!withUuid)
-            text = std::regex_replace(text, std::regex(" uuid=\"[^\"]*\""), "", std::regex_constants::format_first_only);
+            text = std::regex_replace(text, std::regex(" uuid=\"[^\"]*\""), "",
+                                      std::regex_constants::format_first_only);
         // The stored collection has lost part of what the document holds.
         ASSERT_TRUE(x->repo.exec("DELETE FROM {GCDEF} WHERE TS_ID=9"));
         ASSERT_TRUE(x->repo.exec("DELETE FROM {GCFLD} WHERE MAP_FLD='FLD3'"));

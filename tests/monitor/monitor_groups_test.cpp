@@ -174,11 +174,12 @@ TEST_P(MonitorGroups, ScriptModeRefusesTheWritesOnStatementsOfTheirOwn) {
         std::function<bool(M&)> write;
         bool ownStatement;
     } cases[] = {
-        {"report group", [](M& m) { return m.updateReportGroup(3, "N", none, kNone, kNone, kNone, VqbDate(), none, kNone); },
-         true},
+        {"report group",
+         [](M& m) { return m.updateReportGroup(3, "N", none, kNone, kNone, kNone, VqbDate(), none, kNone); }, true},
         {"dimension", [](M& m) { return m.updateDimension(4, "Vier", none, none, kNone); }, true},
         {"weighting", [](M& m) { return m.updateDimensionGroup(4, 3, 1, VqbReal(3)); }, true},
-        {"threshold", [](M& m) { return m.updateThreshold(5, "Funf", none, none, kNone, 0, nullptr, nullptr, nullptr, nullptr); },
+        {"threshold",
+         [](M& m) { return m.updateThreshold(5, "Funf", none, none, kNone, 0, nullptr, nullptr, nullptr, nullptr); },
          true},
         {"weightings deleted", [](M& m) { return m.deleteDimensionGroups(3, kNone); }, true},
         {"source", [](M& m) { return m.updateSource(6, "Renamed", "ann", 0); }, false},

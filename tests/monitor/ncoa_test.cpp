@@ -315,7 +315,8 @@ TEST_P(Ncoa, ScriptModeRefusesPartialUpdates) {
         uint32_t id;
         std::function<bool()> update;
     } cases[] = {
-        {"NCOABR", "BR_ID", br, [&] { return rda->updateBroker(br, "x", N, N, N, N, N, N, N, N, N, N, N, -1, N, N, ND); }},
+        {"NCOABR", "BR_ID", br,
+         [&] { return rda->updateBroker(br, "x", N, N, N, N, N, N, N, N, N, N, N, -1, N, N, ND); }},
         {"NCOAPA", "PAF_ID", p, [&] { return rda->updatePaf(p, "c1", N, N, -1, -1, ND, -1, N, -1, N); }},
     };
     for (const auto& c : cases) {
