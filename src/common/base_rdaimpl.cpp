@@ -124,7 +124,9 @@ bool BaseRDAImpl::checkConnection(const char* source, int line) {
 
 bool BaseRDAImpl::logFailure(const char* source, int line) {
     if (!connection_) return checkConnection(source, line);
-    reposLog(logger_, 5, source, line, "%s", connection_->getGeneralErrorMessage().asCstr());
+    // The connection logs each failure it has a detail for; the general text would only repeat it.
+    if (!reposConnectionLogged(connection_))
+        reposLog(logger_, 5, source, line, "%s", connection_->getGeneralErrorMessage().asCstr());
     return false;
 }
 
