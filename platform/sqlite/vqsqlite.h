@@ -3,9 +3,9 @@
 #ifndef VQ_SQLITE_H
 #define VQ_SQLITE_H
 
-#include <string>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "vqbstring.h"
 
