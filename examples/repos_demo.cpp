@@ -6,9 +6,9 @@
 //
 // The repository is created, opened with validation, given a business rule and a key/value, read
 // back, and listed in DIR/repositories.lst; everything stays in place afterwards. The table sets
-// of the installation (PREFIX/etc/reposcreate beside the demo's bin folder, or $VQEXEC_HOME's)
-// come with it, and the reference data they seed is counted. Without DIR a
-// new folder under $TMPDIR (or /tmp) is made. Failures go to stderr and end with exit code 1.
+// the library was installed with come with it, and the reference data they seed is counted.
+// Without DIR a new folder under $TMPDIR (or /tmp) is made. Failures go to stderr and end with
+// exit code 1.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -116,16 +116,6 @@ bool listRepository(RepositoryAdmin* admin, const std::string& connection, const
     return true;
 }
 
-// Where the table sets are looked for: $VQEXEC_HOME, else the folder above the demo's own when it
-// holds etc/reposcreate (an installation, or the build tree); empty when neither.
-std::string tableSetHome() {
-    if (const char* home = std::getenv("VQEXEC_HOME")) return home;
-    std::error_code ec;
-    std::filesystem::path above = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
-    if (!ec && std::filesystem::is_directory(above / "etc" / "reposcreate", ec)) return above.string();
-    return std::string();
-}
-
 // A folder under the system's temporary folder ($TMPDIR honoured), kept afterwards.
 std::string newFolder() {
     std::error_code ec;
@@ -174,8 +164,6 @@ int main(int argc, char** argv) {
         std::string config = dir + "/repos.ini";
         if (FILE* f = std::fopen(config.c_str(), "w")) {
             std::fprintf(f, "LOG/FILE=%s/repos.log\n", dir.c_str());
-            const std::string home = tableSetHome();
-            if (!home.empty()) std::fprintf(f, "VQEXEC_HOME=%s\n", home.c_str());
             std::fclose(f);
             setenv("REPOSADMIN_CONFIG", config.c_str(), 1);
             std::printf("Configuration %s, log %s/repos.log\n", config.c_str(), dir.c_str());

@@ -83,6 +83,7 @@ const MessageDef kMessages[] = {
     {VQB_MOD_REPOS, 1326, "The %s of a listed repository cannot hold a line break or a zero byte."},
     {VQB_MOD_REPOS, 1327, "\"%s\" cannot name a listed repository: the list file names its default with it."},
     {VQB_MOD_REPOS, 1328, "The repository list file \"%s\" could not be locked through \"%s\": %s"},
+    {VQB_MOD_REPOS, 1336, "%s is a SQLite database but not a repository: it has no INFO table naming a repository."},
     {VQB_MOD_REPOS, 1317,
      "A copy into this repository did not finish, so it may hold a mix of its old rows and copied ones. Run the "
      "copy into it again (opened without validation) to complete it."},

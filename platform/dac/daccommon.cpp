@@ -147,13 +147,21 @@ VqbString dacMaskConnectionText(const VqbString& text) {
 
 bool DacConnText::parse(const std::string& text, std::string& error) {
     items_.clear();
+    bool afterPassword = false;
     for (const Segment& seg : splitText(text)) {
         if (!seg.hasValue) {
             if (seg.key.empty()) continue;
-            // Not quoted: the part may be the rest of a password written without braces.
-            error = "a part of the connection text has no '='";
+            // Right after a password the part may be the rest of it, written without braces: not quoted.
+            if (afterPassword)
+                error = "a part of the connection text after its password has no '=' (a value holding ';' is "
+                        "written in braces)";
+            else
+                error = "the part '" + seg.key +
+                        "' of the connection text has no '='; a file repository is opened with "
+                        "openFileRepository, or through the connector with VQXTYPE=SQLITE;FILE=...";
             return false;
         }
+        afterPassword = dacIsPasswordKey(seg.key);
         if (seg.key.empty()) {
             error = "a part of the connection text has no key";
             return false;

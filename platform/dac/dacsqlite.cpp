@@ -550,6 +550,15 @@ private:
     VqbString error_;
 };
 
+// The file system's reason where SQLite can only say that it cannot open the file.
+VqbString openFailure(const Core& core, const std::string& file, bool create) {
+    std::string why = core.db && (sqlite3_errcode(core.db) & 0xFF) == SQLITE_CANTOPEN
+                          ? sqliteCannotOpenReason(file, create)
+                          : std::string();
+    if (why.empty()) return core.dbError(("opening " + file + " failed").c_str());
+    return core.secrets.scrub(VqbString("opening " + file + " failed: " + why));
+}
+
 }  // namespace
 
 DacConnection* dacSqliteConnect(const DacConnText& text, const DacOptions& options, const DacSecrets& secrets,
@@ -580,7 +589,7 @@ DacConnection* dacSqliteConnect(const DacConnText& text, const DacOptions& optio
     core->options = options;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(file.c_str(), &core->db, flags, nullptr) != SQLITE_OK) {
-        error = core->dbError(("opening " + file + " failed").c_str());
+        error = openFailure(*core, file, create);
         return nullptr;
     }
     sqlite3_extended_result_codes(core->db, 0);
@@ -590,7 +599,7 @@ DacConnection* dacSqliteConnect(const DacConnText& text, const DacOptions& optio
                                         "SELECT count(*) FROM sqlite_master"};
     for (const char* sql : setup) {
         if (sqlite3_exec(core->db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-            error = core->dbError(("opening " + file + " failed").c_str());
+            error = openFailure(*core, file, create);
             return nullptr;
         }
     }

@@ -1,8 +1,10 @@
 #include "vqsqlite.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <new>
 #include <string>
@@ -18,8 +20,12 @@ const char* errorText(sqlite3* db, int rc) {
     return text ? text : sqlite3_errstr(rc);
 }
 
-SqliteDatabase* failOpen(sqlite3* db, int rc) {
+SqliteDatabase* failOpen(sqlite3* db, int rc, const char* path, bool create) {
     t_openError = errorText(db, rc);
+    if ((rc & 0xFF) == SQLITE_CANTOPEN) {
+        std::string why = sqliteCannotOpenReason(path, create);
+        if (!why.empty()) t_openError = why;
+    }
     if (db) sqlite3_close_v2(db);
     return nullptr;
 }
@@ -305,11 +311,11 @@ SqliteDatabase* SqliteDatabase::open(const char* path, bool create) {
     // on every call would only repeat that.
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path, &db, flags, nullptr);
-    if (rc != SQLITE_OK) return failOpen(db, rc);
+    if (rc != SQLITE_OK) return failOpen(db, rc, path, create);
     rc = configure(db);
     // Reading the schema proves the file is a database; opening alone reads nothing.
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) return failOpen(db, rc);
+    if (rc != SQLITE_OK) return failOpen(db, rc, path, create);
     SqliteDatabase* database = new (std::nothrow) SqliteDatabase(db);
     if (!database) {
         t_openError = "out of memory";
@@ -323,6 +329,17 @@ SqliteDatabase* createSqliteDatabase(const char* path, int /*flags*/) { return S
 SqliteDatabase* openSqliteDatabase(const char* path, int /*flags*/) { return SqliteDatabase::open(path, false); }
 
 VqbString getSqliteErrorMessage() { return VqbString(t_openError); }
+
+std::string sqliteCannotOpenReason(const std::string& path, bool create) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? path + " is a folder, not a file" : "";
+    const bool missing = errno == ENOENT;
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (::stat(folder.c_str(), &st) != 0) return errno == ENOENT ? "the folder " + folder + " does not exist" : "";
+    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+    return missing && !create ? "the file " + path + " does not exist" : "";
+}
 
 void sqliteSetBusyTimeout(int milliseconds) {
     g_busyTimeoutMs.store(milliseconds < 0 ? 0 : milliseconds, std::memory_order_relaxed);

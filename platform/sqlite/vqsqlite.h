@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "vqbstring.h"
 
@@ -127,6 +128,10 @@ private:
 SqliteDatabase* createSqliteDatabase(const char* path, int flags);
 SqliteDatabase* openSqliteDatabase(const char* path, int flags);
 VqbString getSqliteErrorMessage();
+// Why SQLite could not open PATH ("unable to open database file"), in the file system's terms: a
+// folder given for the file, a missing or non-folder parent, a missing file that was not to be
+// created. Empty when none of these holds.
+std::string sqliteCannotOpenReason(const std::string& path, bool create);
 
 // How long a statement waits for another connection's lock before it fails busy; applies to
 // databases opened afterwards, and to each exclusive begin of the connector on a server. Tests

@@ -86,8 +86,13 @@ RepositoryAdminImpl::RepositoryAdminImpl(unsigned flags, const char* listFile)
 RepositoryAdminImpl::~RepositoryAdminImpl() = default;
 
 bool RepositoryAdminImpl::fail(int line, const VqbString& text) {
-    lastError_ = text;
+    handOn(text);
     reposLog(logger_, 5, kSource, line, "%s", text.asCstr());
+    return false;
+}
+
+bool RepositoryAdminImpl::handOn(const VqbString& text) {
+    lastError_ = text;
     return false;
 }
 

@@ -106,6 +106,9 @@ public:
 
 private:
     bool fail(int line, const VqbString& text);
+    // A failure a lower layer (repository, connection) has logged: its text as last error, not
+    // logged again; false.
+    bool handOn(const VqbString& text);
     // An exception stopped a public operation (caught): its text as fail does.
     friend class ReposGuard<RepositoryAdminImpl>;
     void keepCaught(int line, const char* text) { fail(line, VqbString(text)); }

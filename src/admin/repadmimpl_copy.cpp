@@ -147,10 +147,10 @@ bool RepositoryAdminImpl::copyRepository(Repository* source, Repository* target)
     if (!sameRepository(from, to, &same)) return false;
     if (same) return fail(__LINE__, reposMessage(1960));
 
-    if (!to->markCopyUnfinished(true)) return fail(__LINE__, to->getErrorMessage());
+    if (!to->markCopyUnfinished(true)) return handOn(to->getErrorMessage());
     bool ok = clearBigStrings(to) && copyHistogramTables(from, to) && copyFreqDistTables(from, to) &&
               copyCatalogTables(from, to) && copySpecTables(from, to);
-    if (ok && !to->markCopyUnfinished(false)) ok = fail(__LINE__, to->getErrorMessage());
+    if (ok && !to->markCopyUnfinished(false)) ok = handOn(to->getErrorMessage());
     return ok;
 } catch (...) {
     return caught(__LINE__, false);
@@ -168,7 +168,7 @@ bool RepositoryAdminImpl::copyHistogramTables(RepositoryImpl* from, RepositoryIm
         ok = to->copyMetricTable(from, "HSM", static_cast<unsigned>(n)) && ok;
         ok = to->copyMetricTable(from, "HCM", static_cast<unsigned>(n)) && ok;
     }
-    return ok || fail(__LINE__, to->getErrorMessage());
+    return ok || handOn(to->getErrorMessage());
 }
 
 bool RepositoryAdminImpl::copyFreqDistTables(RepositoryImpl* from, RepositoryImpl* to) {
@@ -180,7 +180,7 @@ bool RepositoryAdminImpl::copyFreqDistTables(RepositoryImpl* from, RepositoryImp
     for (long long n = 0; n <= targetMax; ++n) ok = to->dropFrequencyTable(static_cast<unsigned>(n)) && ok;
     for (long long n = 0; n <= sourceMax; ++n)
         ok = to->copyFrequencyTable(from, static_cast<unsigned>(n)) && ok;
-    return ok || fail(__LINE__, to->getErrorMessage());
+    return ok || handOn(to->getErrorMessage());
 }
 
 bool RepositoryAdminImpl::copyTable(ReposDataAccess* source, ReposDataAccess* target, const ReposRowCopy& copy) {

@@ -60,19 +60,15 @@ VqbString RepositoryAdminImpl::fileConnection(const VqbString& path, bool create
 }
 
 bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
-    return fail(line, reposConnectionReason(db));
+    return reposConnectionLogged(db) ? handOn(reposConnectionReason(db)) : fail(line, reposConnectionReason(db));
 }
 
 bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {
-    VqbString refused("");
     bool unfinishedCopy = false;
     if (!repository->isVersionAcceptable() || !repository->isMinorVersionAcceptable())
-        refused = reposMessage(1052);
-    else if (!repository->isCopyUnfinished(&unfinishedCopy))
-        refused = repository->getErrorMessage();
-    else if (unfinishedCopy)
-        refused = reposMessage(1317);
-    return refused.isEmpty() || fail(__LINE__, refused);
+        return fail(__LINE__, reposMessage(1052));
+    if (!repository->isCopyUnfinished(&unfinishedCopy)) return handOn(repository->getErrorMessage());
+    return !unfinishedCopy || fail(__LINE__, reposMessage(1317));
 }
 
 RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connection, const VqbString& tablePrefix,
@@ -85,7 +81,8 @@ RepositoryImpl* RepositoryAdminImpl::openRepositoryImpl(const VqbString& connect
     VqbString error("");
     if (!repository->open(false, this, REPOS_ACCESS_CONNECTOR, connection, tablePrefix, VqbString(poolId ? poolId : ""),
                           statusCallback_, error)) {
-        fail(__LINE__, error.isEmpty() ? reposMessage(1584) : error);
+        if (error.isEmpty()) fail(__LINE__, reposMessage(1584));
+        else handOn(error);
         return nullptr;
     }
     if (validate && !validated(repository.get())) return nullptr;
@@ -126,10 +123,22 @@ RepositoryImpl* RepositoryAdminImpl::openFile(const VqbString& path, bool valida
                                : repository->open(false, this, REPOS_ACCESS_SQLITE_FILE, path, "", "", statusCallback_,
                                                   openError);
     if (!opened) {
-        fail(__LINE__, openError.isEmpty() ? reposMessage(1584) : openError);
+        if (openError.isEmpty()) fail(__LINE__, reposMessage(1584));
+        else handOn(openError);
         return nullptr;
     }
-    if (validate && !validated(repository.get())) return nullptr;
+    if (validate) {
+        RepositoryAccessMode mode;
+        RepositoryKind kind;
+        int version = 0, secondVersion = 0;
+        repository->getRepositoryInfo(mode, kind, version, secondVersion);
+        // Told before the version check, which would blame a version the file never had.
+        if (kind == REPOS_KIND_NONE) {
+            fail(__LINE__, reposMessage(1336, path.asCstr()));
+            return nullptr;
+        }
+        if (!validated(repository.get())) return nullptr;
+    }
     return repository.release();  // the caller's now
 }
 
@@ -217,10 +226,10 @@ bool RepositoryAdminImpl::createTablesIn(RepositoryImpl* repository, const VqbSt
         }
     }
     if (!repository->applyTableSpecs(true, true, false, false, nullptr)) {
-        fail(__LINE__, repository->getErrorMessage());
+        handOn(repository->getErrorMessage());
         ok = false;
     } else if (!repository->createInfoRows()) {
-        fail(__LINE__, repository->getErrorMessage());
+        handOn(repository->getErrorMessage());
         ok = false;
     }
     // Everything was attempted and every failure reported; a file keeps nothing of a failed creation.
@@ -279,7 +288,7 @@ bool RepositoryAdminImpl::dropTablesIn(RepositoryImpl* repository) {
         }
     }
     if (!repository->applyTableSpecs(true, false, false, false, nullptr)) {
-        fail(__LINE__, repository->getErrorMessage());
+        handOn(repository->getErrorMessage());
         ok = false;
     }
     for (const char* name : kLooseTables) dropIfPresent(name);

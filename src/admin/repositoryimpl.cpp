@@ -4,6 +4,7 @@
 #include <new>
 
 #include "rda_factory.h"
+#include "repos_install.h"
 #include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqbconfig.h"
@@ -74,18 +75,24 @@ bool RepositoryImpl::open(bool createFile, RepositoryAdminImpl* admin, Repositor
     // new empty database behind.
     VqbString directory, home;
     bool configured = options->get("REPOS/TABLE_LIST_PATH", directory) && !directory.isEmpty();
-    if (!configured) {
+    if (!configured && options->get("VQEXEC_HOME", home) && !home.isEmpty()) {
         VqbString etc;
-        configured = options->get("VQEXEC_HOME", home) && !home.isEmpty();
+        configured = true;
         vqbConcatPath(etc, home, "etc");
         vqbConcatPath(directory, etc, "reposcreate");
+    } else if (!configured) {
+        // Without a configuration a host gets the tables its library was installed with.
+        directory = VqbString(reposInstalledTableSetFolder());
     }
     specReader_.reset(new (std::nothrow) ReposTableSpecReader());
     if (!specReader_) return failOpen(__LINE__, reposMessage(530));
     // Table sets are optional: only a folder someone named is worth a word when it is missing.
     if (!specReader_->openSpecDirectory(directory) && configured)
         reposLog(logger_, 4, kSource, __LINE__, "%s", specReader_->getErrorMessage().asCstr());
-    if (!specReader_->loadSpecDirectory()) return failOpen(__LINE__, specReader_->getErrorMessage());
+    if (!specReader_->loadSpecDirectory()) {
+        error = specReader_->getErrorMessage();  // logged by the reader
+        return false;
+    }
 
     int backend;
     switch (mode) {
@@ -265,11 +272,18 @@ VqbString RepositoryImpl::connectionError() {
     return connection_ ? reposConnectionReason(connection_.get()) : reposMessage(1161);
 }
 
-bool RepositoryImpl::failFromConnection(int line) { return fail(line, connectionError()); }
+bool RepositoryImpl::failFromConnection(int line) {
+    return reposConnectionLogged(connection_.get()) ? handOn(connectionError()) : fail(line, connectionError());
+}
 
-bool RepositoryImpl::fail(int line, const VqbString& text) {
+bool RepositoryImpl::handOn(const VqbString& text) {
     lastError_ = text;
     status()->reportMessage(text);
+    return false;
+}
+
+bool RepositoryImpl::fail(int line, const VqbString& text) {
+    handOn(text);
     reposLog(logger_ ? logger_ : vqlogGetLogger(REPOS_LOGGER_REPOSITORY), 5, kSource, line, "%s", text.asCstr());
     return false;
 }

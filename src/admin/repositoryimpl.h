@@ -183,8 +183,11 @@ private:
     // A statement's failure: its own text, or the connection's detail where the statement has
     // only the general text.
     VqbString statementError(ReposDataAccessStatement* statement);
-    // The connection's failure as last error: shown, logged at level 5; false.
+    // The connection's failure as last error: shown, and logged at level 5 unless the connection
+    // logged it; false.
     bool failFromConnection(int line);
+    // A failure a lower layer has logged: its text as last error, shown, not logged again; false.
+    bool handOn(const VqbString& text);
     // A text of ours as last error: shown, logged at level 5; false.
     bool fail(int line, const VqbString& text);
     // An exception stopped a public operation (caught): its text as fail does.
@@ -224,7 +227,7 @@ private:
     // Applier helpers.
     bool runSpecStatement(const ReposStmtSpec& statement, bool ignoreErrors, const ReposMacroMap& macros);
     bool insertSpecRows(const ReposTableSetSpec& set);
-    bool specFailure(int line, const VqbString& text, bool ignoreErrors);
+    bool specFailure(int line, const VqbString& text, bool ignoreErrors, bool loggedBelow = true);
     bool recordSpecVersion(const ReposTableSetSpec& set);
 
     // Dashboard-default helpers (versiondata.cpp).

@@ -106,11 +106,11 @@ VqbString RepositoryImpl::statementError(ReposDataAccessStatement* statement) {
     return reposStatementReason(statement, connection_.get());
 }
 
-bool RepositoryImpl::specFailure(int line, const VqbString& text, bool ignoreErrors) {
-    if (!ignoreErrors) return fail(line, text);
-    status()->reportMessage(text);
-    reposLog(logger_, 5, kSource, line, "%s", text.asCstr());
-    return true;
+bool RepositoryImpl::specFailure(int line, const VqbString& text, bool ignoreErrors, bool loggedBelow) {
+    if (!loggedBelow) reposLog(logger_, 5, kSource, line, "%s", text.asCstr());
+    if (ignoreErrors) status()->reportMessage(text);
+    else handOn(text);
+    return ignoreErrors;
 }
 
 bool RepositoryImpl::expandDelimited(const VqbString& text, const char* delimiter, ExpandMode mode,
@@ -163,10 +163,10 @@ bool RepositoryImpl::runSpecStatement(const ReposStmtSpec& statement, bool ignor
     VqbString error;
     for (const Delimiter& d : kTableDelimiters)
         if (!expandDelimited(sql, d.text, d.mode, VqbString(""), VqbString(""), sql, error))
-            return specFailure(__LINE__, error, ignoreErrors);
+            return specFailure(__LINE__, error, ignoreErrors, false);
     for (const auto& macro : macros)
         if (!expandDelimited(sql, kMacroDelimiter, ExpandMode::Macro, macro.first, macro.second, sql, error))
-            return specFailure(__LINE__, error, ignoreErrors);
+            return specFailure(__LINE__, error, ignoreErrors, false);
 
     status()->reportMessage(sql);
     if (ddlMode_) {
@@ -289,7 +289,7 @@ bool RepositoryImpl::applyTableSpecs(bool dropTables, bool createTables, bool up
     if (!connection_) return fail(__LINE__, reposMessage(1161));
     if (!specReader_) return true;
     unsigned n = 0;
-    if (!specReader_->loadSpecDirectory(&n)) return fail(__LINE__, specReader_->getErrorMessage());
+    if (!specReader_->loadSpecDirectory(&n)) return handOn(specReader_->getErrorMessage());
 
     const bool createMode = createTables && !upgrade;
     const bool deleteMode = dropTables && !createTables;

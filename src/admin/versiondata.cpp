@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "repos_reasons.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
 #include "vqbutil.h"
@@ -44,7 +45,8 @@ bool RepositoryImpl::ensureIdCounters() {
     // below the ids in use would hand those ids out again.
 
     auto logFailure = [&](int line, int level) {
-        reposLog(logger_, level, kSource, line, "%s", connectionError().asCstr());
+        if (level < 5 || !reposConnectionLogged(connection_.get()))
+            reposLog(logger_, level, kSource, line, "%s", connectionError().asCstr());
     };
     if (!connection_->beginTransaction(false)) {
         logFailure(__LINE__, 5);

@@ -10,6 +10,8 @@ VqbString reposConnectionReason(ReposDataAccess* db) {
     return detail.isEmpty() ? db->getGeneralErrorMessage() : dacMaskConnectionText(detail);
 }
 
+bool reposConnectionLogged(ReposDataAccess* db) { return db && !db->getLastErrorMessage().isEmpty(); }
+
 VqbString reposStatementReason(ReposDataAccessStatement* statement, ReposDataAccess* db) {
     VqbString text = statement->getErrorMessage();
     VqbString detail = db->getLastErrorMessage();

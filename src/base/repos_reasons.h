@@ -9,6 +9,9 @@ extern const char* const kReposNoConnection;
 
 // The connection's detailed reason for its last failure (passwords masked), else its general text.
 VqbString reposConnectionReason(ReposDataAccess* db);
+// Whether the connection has logged its last failure itself (it logs each failure it holds a detail
+// for): the layers above then hand the text on without logging it again.
+bool reposConnectionLogged(ReposDataAccess* db);
 // A statement's failure: its own text, or the connection's detail where the statement has only
 // the general text.
 VqbString reposStatementReason(ReposDataAccessStatement* statement, ReposDataAccess* db);

@@ -124,7 +124,13 @@ bool BaseRDAImpl::checkConnection(const char* source, int line) {
 
 bool BaseRDAImpl::logFailure(const char* source, int line) {
     if (!connection_) return checkConnection(source, line);
-    reposLog(logger_, 5, source, line, "%s", connection_->getGeneralErrorMessage().asCstr());
+    return logFailure(source, line, connection_->getGeneralErrorMessage());
+}
+
+bool BaseRDAImpl::logFailure(const char* source, int line, const VqbString& text) {
+    if (!connection_) return checkConnection(source, line);
+    // The connection logs each failure it has a detail for; a text above it would only repeat it.
+    if (!reposConnectionLogged(connection_)) reposLog(logger_, 5, source, line, "%s", text.asCstr());
     return false;
 }
 

@@ -239,8 +239,11 @@ protected:
     }
     // A new row id from the id counter of the key (the table's short name).
     bool nextId(const char* source, int line, const char* key, uint32_t& id);
-    // Logs the general error text at level 5; false.
+    // Logs the general error text at level 5 unless the connection logged the failure; false.
     bool logFailure(const char* source, int line);
+    // A failure's text (a statement's, or the general text with what was being done) at level 5
+    // unless the connection logged the failure; false.
+    bool logFailure(const char* source, int line, const VqbString& text);
     // Logs "Repository Data Access object is null" at level 5 when there is no connection.
     bool checkConnection(const char* source, int line);
     // Logs a refusal (a catalogue message) at level 5; false.

@@ -21,8 +21,7 @@ bool MetadataRDAImpl::addRepositoryEvent(const VqbString& subject, int changeTyp
     }
     auto failed = [&](int line) {
         error = VqbString::format("create repository event error: %s", getErrorMessage().asCstr());
-        reposLog(getLogger(), 5, kSource, line, "%s", error.asCstr());
-        return false;
+        return logFailure(kSource, line, error);
     };
     // Exclusive from the start: a writer that only reads first and must then wait for the write
     // lock can be refused at once while another writer commits. The id is drawn inside, so a
@@ -66,7 +65,7 @@ ReposDataAccessCursor* MetadataRDAImpl::listRepositoryEventsSince(int, double ti
     if (!cursor) {
         error = VqbString::format("Error getting repository events since eventTime=%g: %s", time,
                                   getErrorMessage().asCstr());
-        reposLog(getLogger(), 5, kSource, __LINE__, "%s", error.asCstr());
+        logFailure(kSource, __LINE__, error);
     }
     return cursor;
 } catch (...) {
@@ -85,8 +84,7 @@ bool MetadataRDAImpl::deleteRepositoryEvents(int maxId, double time, VqbString& 
     }
     auto failed = [&](int line) {
         error = VqbString::format("Error removing repository events: %s", getErrorMessage().asCstr());
-        reposLog(getLogger(), 5, kSource, line, "%s", error.asCstr());
-        return false;
+        return logFailure(kSource, line, error);
     };
     VqbString table = tableName("REVENT");
     VqbDatavar vId(maxId), vTime(time);

@@ -162,7 +162,7 @@ bool ProfileRDAImpl::beginWriter(Layout layout, int fieldId, int batchSize, int 
     for (int i = 0; ok && i < kind.columns; ++i) {
         const WriterColumn& column = kind.column[i];
         ok = writer.statement->setParameterInfo(i, column.bindType, column.type == 4 ? maxText : 0);
-        if (!ok) reposLog(getLogger(), 5, kSource, line, "%s", writer.statement->getErrorMessage().asCstr());
+        if (!ok) logFailure(kSource, line, writer.statement->getErrorMessage());
     }
     if (!ok) {
         closeWriter(writer, false);
@@ -200,7 +200,7 @@ bool ProfileRDAImpl::addRow(Layout layout, const VqbDatavar* values, int line) {
         ok = statement->execute();
     }
     if (!ok) {
-        reposLog(getLogger(), 5, kSource, line, "%s", statement->getErrorMessage().asCstr());
+        logFailure(kSource, line, statement->getErrorMessage());
         // The executed rows of a field's own table stay; the other tables take a sequence whole.
         closeWriter(writer, kind.ownTable);
         return false;
@@ -231,8 +231,7 @@ bool ProfileRDAImpl::endWriter(Layout layout, int line) {
         if (!connection->bulkLoadEnd(true)) return logFailure(kSource, line);
     } else {
         if (writer.batchSize > 0 && writer.rowsInBatch > 0 && !writer.statement->execute()) {
-            reposLog(getLogger(), 5, kSource, line, "%s", writer.statement->getErrorMessage().asCstr());
-            ok = false;
+            ok = logFailure(kSource, line, writer.statement->getErrorMessage());
         }
         writer.statement.reset();
         const bool commit = ok || kind.ownTable;

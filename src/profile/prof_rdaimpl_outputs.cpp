@@ -172,7 +172,7 @@ bool ProfileRDAImpl::beginBusinessRuleLog() try {
     if (!ok) logFailure(kSource, __LINE__);
     for (int i = 0; ok && i < 6; ++i) {
         ok = ruleLogStatement_->setParameterInfo(i, i < 5 ? 2 : 4, i < 5 ? 0 : connection->getMaxTextLen());
-        if (!ok) reposLog(getLogger(), 5, kSource, __LINE__, "%s", ruleLogStatement_->getErrorMessage().asCstr());
+        if (!ok) logFailure(kSource, __LINE__, ruleLogStatement_->getErrorMessage());
     }
     if (!ok) {
         ruleLogStatement_.reset();
@@ -197,7 +197,7 @@ bool ProfileRDAImpl::addBusinessRuleLogEntry(uint32_t tableId, uint32_t ruleId, 
     bool ok = true;
     for (int i = 0; ok && i < 6; ++i) ok = statement->setParameter(i, values[i]);
     if (ok && statement->execute()) return true;
-    reposLog(getLogger(), 5, kSource, __LINE__, "%s", statement->getErrorMessage().asCstr());
+    logFailure(kSource, __LINE__, statement->getErrorMessage());
     failRuleLog();
     return false;
 } catch (...) {

@@ -33,10 +33,8 @@ bool RepositoryEventQueueManagerImpl::addEvent(const VqbString& subject, int cha
                                                const VqbString& source, int& newId, VqbString& error) try {
     if (!meta_) return false;
     int id = 0;
-    if (!meta_->addRepositoryEvent(subject, changeType, other, source, &id, error)) {
-        reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
-        return false;
-    }
+    // The metadata access logged its failure.
+    if (!meta_->addRepositoryEvent(subject, changeType, other, source, &id, error)) return false;
     newId = id;
     reposLog(logger_, 1, kSource, __LINE__, "Added EventId=%d to repository event queue", id);
     return true;
@@ -47,20 +45,14 @@ bool RepositoryEventQueueManagerImpl::addEvent(const VqbString& subject, int cha
 ReposDataAccessCursor* RepositoryEventQueueManagerImpl::listEventsSince(int reserved, double eventTime,
                                                                         const VqbString& source, VqbString& error) try {
     if (!meta_) return nullptr;
-    ReposDataAccessCursor* cursor = meta_->listRepositoryEventsSince(reserved, eventTime, source, error);
-    if (!cursor) reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
-    return cursor;
+    return meta_->listRepositoryEventsSince(reserved, eventTime, source, error);
 } catch (...) {
     return caught(__LINE__, error, nullptr);
 }
 
 bool RepositoryEventQueueManagerImpl::deleteEvents(int eventId, double eventTime, VqbString& error) try {
     if (!meta_) return false;
-    if (!meta_->deleteRepositoryEvents(eventId, eventTime, error)) {
-        reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
-        return false;
-    }
-    return true;
+    return meta_->deleteRepositoryEvents(eventId, eventTime, error);
 } catch (...) {
     return caught(__LINE__, error, false);
 }

@@ -38,7 +38,8 @@ VqbString RepositoryFolderManagerImpl::getErrorMessage() try {
 
 void RepositoryFolderManagerImpl::takeError(int line, const VqbString& detail) {
     lastError_ = detail.isEmpty() ? meta_->getErrorMessage() : detail;
-    if (!lastError_.isEmpty()) reposLog(logger_, 5, kSource, line, "%s", lastError_.asCstr());
+    // The metadata access logged its own failure.
+    if (!detail.isEmpty()) reposLog(logger_, 5, kSource, line, "%s", lastError_.asCstr());
 }
 
 void RepositoryFolderManagerImpl::recordCaught(int line) noexcept {

@@ -180,13 +180,19 @@ VqbString RepositoryImpactAnalysisImpl::getErrorMessage() try {
 }
 
 bool RepositoryImpactAnalysisImpl::fail(int line, const VqbString& text) {
-    lastError_ = text;
+    handOn(text);
     reposLog(logger_, 5, kSource, line, "%s", lastError_.asCstr());
     return false;
 }
 
+bool RepositoryImpactAnalysisImpl::handOn(const VqbString& text) {
+    lastError_ = text;
+    return false;
+}
+
 bool RepositoryImpactAnalysisImpl::failMeta(int line) {
-    return fail(line, meta_ ? meta_->getErrorMessage() : VqbString("The repository has no metadata data access"));
+    if (meta_) return handOn(meta_->getErrorMessage());
+    return fail(line, VqbString("The repository has no metadata data access"));
 }
 
 void RepositoryImpactAnalysisImpl::note(int line, const char* text) { reposLog(logger_, 1, kSource, line, "%s", text); }

@@ -225,6 +225,8 @@ private:
     std::unique_ptr<VqResourceImpl> find(const VqbString& type, const VqbString& identity);
     std::unique_ptr<VqResourceImpl> findOrAdd(const VqbString& name, const VqbString& type, const VqbString& identity);
     bool fail(int line, const VqbString& text);
+    // A failure a data access object or the connection logged: its text kept, not logged again.
+    bool handOn(const VqbString& text);
     bool failMeta(int line);
     void note(int line, const char* text);
     template <class T>

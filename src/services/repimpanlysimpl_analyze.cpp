@@ -12,6 +12,7 @@
 #include "repos_explorer_rda.h"
 #include "repos_monitor_rda.h"
 #include "repos_profile_rda.h"
+#include "repos_reasons.h"
 #include "reposlog.h"
 #include "vqdac.h"
 #include "vqdom.h"
@@ -121,7 +122,7 @@ bool RepositoryImpactAnalysisImpl::analyzeRule(VqResourceList* list, const VqbSt
     const unsigned id = static_cast<unsigned>(ruleId);
     // A failed read must not pass for a rule that uses nothing: its links would be dropped.
     ReposHeld<ReposDataAccessCursor> metrics(common->listRuleCustomMetrics(id));
-    if (!metrics) return fail(__LINE__, common->getErrorMessage());
+    if (!metrics) return handOn(common->getErrorMessage());
     std::vector<int> metricIds;
     while (metrics->next() == 1)
         if (!metrics->getString(0).isEmpty()) metricIds.push_back(metrics->getInt(0));
@@ -129,7 +130,7 @@ bool RepositoryImpactAnalysisImpl::analyzeRule(VqResourceList* list, const VqbSt
         if (!addCustomMetric(list, common.get(), manager.get(), base, metricId)) return false;
     const VqbString none("");
     ReposHeld<ReposDataAccessCursor> fields(common->listRuleFields(id));
-    if (!fields) return fail(__LINE__, common->getErrorMessage());
+    if (!fields) return handOn(common->getErrorMessage());
     while (fields->next() == 1) {
         const VqbString name = fields->getString(0);
         VqbString identity;
@@ -144,7 +145,7 @@ bool RepositoryImpactAnalysisImpl::addCustomMetric(VqResourceList* list, CommonR
                                                    VqResourceManager* manager, const VqbString& base, int metricId) {
     const VqbString none("");
     ReposHeld<ReposDataAccessCursor> metric(common->findCustomMetric(metricId, none, none));
-    if (!metric) return fail(__LINE__, common->getErrorMessage());
+    if (!metric) return handOn(common->getErrorMessage());
     VqbString identity;
     return metric->next() != 1 ||
            !manager->getObjectIdentity(base, VqbString("CustomMetric"), metric->getString(0), metric->getString(5),
@@ -154,6 +155,7 @@ bool RepositoryImpactAnalysisImpl::addCustomMetric(VqResourceList* list, CommonR
 
 bool RepositoryImpactAnalysisImpl::failConnection(int line) {
     ReposDataAccess* connection = store_ ? store_->getConnection() : nullptr;
+    if (reposConnectionLogged(connection)) return handOn(connection->getGeneralErrorMessage());
     return fail(line, connection ? connection->getGeneralErrorMessage() : VqbString("No connection"));
 }
 
@@ -161,7 +163,7 @@ bool RepositoryImpactAnalysisImpl::analyzeTask(VqResourceList* list, const VqbSt
     ReposHeld<MonitorRepositoryDataAccess> monitor(repository_->createMonitorRepositoryDataAccess());
     if (!monitor) return fail(__LINE__, VqbString("The repository has no monitor data access"));
     ReposHeld<ReposDataAccessCursor> rules(monitor->listJobRules(static_cast<uint32_t>(taskId)));
-    if (!rules) return fail(__LINE__, monitor->getErrorMessage());
+    if (!rules) return handOn(monitor->getErrorMessage());
     const std::vector<int> ids = idsOf(rules.get(), "RU_ID");
     return addRules(list, base, ids) && addEvents(list, taskId, ids);
 }
@@ -233,7 +235,7 @@ bool RepositoryImpactAnalysisImpl::analyzeProfileJob(const VqResource* owner, Vq
     ReposHeld<ProfileRepositoryDataAccess> profile(repository_->createProfileRepositoryDataAccess());
     if (!profile) return fail(__LINE__, VqbString("The repository has no profile data access"));
     ReposHeld<ReposDataAccessCursor> rules(profile->listJobBusinessRules(static_cast<uint32_t>(jobId)));
-    if (!rules) return fail(__LINE__, profile->getErrorMessage());
+    if (!rules) return handOn(profile->getErrorMessage());
     return addRules(list, base, idsOf(rules.get(), "BR_ID")) && addProfileTables(list, profile.get(), base, jobId);
 }
 
@@ -242,7 +244,7 @@ bool RepositoryImpactAnalysisImpl::addProfileTables(VqResourceList* list, Profil
     note(__LINE__, "Adding profile job tables.");
     const uint32_t job = static_cast<uint32_t>(jobId);
     ReposHeld<ReposDataAccessCursor> tables(profile->listJobSetupSources(job));
-    if (!tables) return fail(__LINE__, profile->getErrorMessage());
+    if (!tables) return handOn(profile->getErrorMessage());
     ReposHeld<CommonRepositoryDataAccess> common(repository_->createCommonRepositoryDataAccess());
     if (!common) return fail(__LINE__, VqbString("The repository has no common data access"));
     ReposHeld<VqResourceManager> manager(createVqResourceManager());
@@ -270,9 +272,9 @@ bool RepositoryImpactAnalysisImpl::addProfileTables(VqResourceList* list, Profil
             return false;
         }
         ReposHeld<ReposDataAccessCursor> metrics(profile->listJobTableCustomMetrics(tableId));
-        if (!metrics) return fail(__LINE__, profile->getErrorMessage());
+        if (!metrics) return handOn(profile->getErrorMessage());
         ReposHeld<ReposDataAccessCursor> mapped(profile->listJobCustomMetricMappings(job, tableId));
-        if (!mapped) return fail(__LINE__, profile->getErrorMessage());
+        if (!mapped) return handOn(profile->getErrorMessage());
         for (ReposDataAccessCursor* rows : {metrics.get(), mapped.get()})
             for (int metricId : idsOf(rows, "CM_ID"))
                 if (!addCustomMetric(list, common.get(), manager.get(), base, metricId)) return false;
@@ -284,7 +286,7 @@ bool RepositoryImpactAnalysisImpl::analyzeExploration(VqResourceList* list, int 
     ReposHeld<ExplorerRepositoryDataAccess> explorer(repository_->createExplorerRepositoryDataAccess());
     if (!explorer) return fail(__LINE__, VqbString("The repository has no explorer data access"));
     ReposHeld<ReposDataAccessCursor> tables(explorer->listProjectTables(static_cast<uint32_t>(projectId)));
-    if (!tables) return fail(__LINE__, explorer->getErrorMessage());
+    if (!tables) return handOn(explorer->getErrorMessage());
     ReposHeld<VqResourceManager> manager(createVqResourceManager());
     if (!manager) return fail(__LINE__, VqbString("No resource manager"));
     while (tables->next() == 1) {

@@ -173,7 +173,7 @@ TEST_F(RepositoryAdminFiles, FileOpenGoesThroughTheConnectorOnlyWhenForcedOff) {
     EXPECT_EQ(mode, REPOS_ACCESS_CONNECTOR);
     repository->release();
     EXPECT_EQ(admin->openFileRepository(path.c_str(), true), nullptr);
-    EXPECT_EQ(admin->getErrorMessage(), reposMessage(1052));
+    EXPECT_EQ(admin->getErrorMessage(), reposMessage(1336, path.c_str()));
 }
 
 TEST_F(RepositoryAdminFiles, PathWithConnectionTextSeparatorsStaysOnePath) {
@@ -195,7 +195,7 @@ TEST(RepositoryAdminConnection, FailureNamesTheDriversReasonWithoutThePassword) 
         {"DSN=no_such_source_here;UID=me;PWD=s3cret", "Data source name not found"},
         {"DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=1;DATABASE=x;UID=me;PASSWORD=s3cret", "Connection refused"},
         {"UID=me;PWD=s3cret;just words", "has no '='"},
-        {"VQXTYPE=SQLITE;FILE=/no/such/folder/r.db", "unable to open"},
+        {"VQXTYPE=SQLITE;FILE=/no/such/folder/r.db", "the folder /no/such/folder does not exist"},
         {"VQXTYPE=SQLITE;FILE=/tmp/r.db;PWD=s3cret", "does not know these keys: PWD=***"},
     };
     LogCapture log(1);

@@ -112,7 +112,7 @@ TEST_P(CommonRules, ADeleteBrokenInAnyTableLeavesEveryRow) {
         EXPECT_EQ(spoilt->count("RULE"), 1);
         EXPECT_EQ(recorder.count(), 0u);
         EXPECT_FALSE(spoilt->connection()->isInTransaction());
-        EXPECT_TRUE(log.contains(common->getErrorMessage().str(), 5));
+        EXPECT_EQ(log.count("", 5), 1u) << "the connection's reason, once";
 
         // Clearing is one unit as well.
         if (std::string(broken) == "RUCMME") {

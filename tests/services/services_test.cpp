@@ -2,6 +2,7 @@
 // the administrator opens.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 
 #include "meta_fixture.h"
@@ -128,4 +129,34 @@ TEST(EventQueue, OtherSourcesEventsSinceATimeAndPurges) {
     EXPECT_FALSE(reader->deleteEvents(0, 0.0, error));
     ASSERT_TRUE(reader->deleteEvents(second + 1, 0.0, error));
     EXPECT_EQ(s.count("REVENT"), 0);
+}
+
+// A write the repository refuses is told once in the log: by the connection that met it, not again
+// by the metadata access or the service above it.
+TEST(EventQueue, ARefusedWriteIsLoggedOnce) {
+    Services s;
+    ASSERT_NE(s.repository, nullptr);
+    ReposHeld<RepositoryEventQueueManager> queue(s.repository->createRepositoryEventQueueManager());
+    ASSERT_NE(queue, nullptr);
+    int id = 0;
+    VqbString error;
+    ASSERT_TRUE(queue->addEvent(VqbString("Rule/Completeness"), 2, VqbString(""), VqbString("designer"), id, error));
+    ASSERT_TRUE(s.repo.refuse(Refused::Insert, "REVENT"));
+    ASSERT_TRUE(s.repo.refuse(Refused::Delete, "REVENT"));
+    const struct {
+        const char* what;
+        std::function<bool()> call;
+    } rows[] = {
+        {"add", [&] { return queue->addEvent(VqbString("Rule/Completeness"), 1, VqbString(""), VqbString("x"), id, error); }},
+        {"delete", [&] { return queue->deleteEvents(id + 1, 0.0, error); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        LogCapture log;
+        error = VqbString("");
+        EXPECT_FALSE(row.call());
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(log.count("", 5), 1u);
+    }
+    EXPECT_EQ(s.count("REVENT"), 1);
 }
