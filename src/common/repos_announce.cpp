@@ -16,20 +16,15 @@ VqbString repositoryIdOf(ReposDataAccess* connection) {
     return connection ? connection->getRepositoryUuid() : VqbString("");
 }
 
-// The post goes at once, or with the connection's transaction when one is open; the manager is
-// asked for again when it goes. The change is made by the time it is announced: whatever the
-// host's manager throws stays here, so the operation still reports the result of its database work.
+// The post goes at once, or with the connection's transaction when one is open (whatever the
+// host's manager throws stays there); the manager is asked for again when it goes. The change is
+// made by the time it is announced, so the operation still reports the result of its database work.
 template <class Post>
 void deliver(ReposDataAccess* connection, Post post) {
     if (!getRepositoryEventManager()) return;
     try {
         RDA_BaseImpl::announce(connection, [post = std::move(post)]() {
-            RepositoryEventManager* manager = getRepositoryEventManager();
-            if (!manager) return;
-            try {
-                post(*manager);
-            } catch (...) {
-            }
+            if (RepositoryEventManager* manager = getRepositoryEventManager()) post(*manager);
         });
     } catch (...) {
     }

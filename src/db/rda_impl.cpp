@@ -554,7 +554,7 @@ bool RDA_BaseImpl::endTransaction(bool commit) try {
             pending_.clear();
         }
     }
-    for (Announcement& post : due) post();
+    for (Announcement& post : due) deliver(post);
     return ended;
 } catch (...) {
     return caught(__LINE__, false);
@@ -565,7 +565,7 @@ void RDA_BaseImpl::announce(ReposDataAccess* connection, Announcement post) {
     if (frame)
         frame->queueOrPost(std::move(post));
     else
-        post();
+        deliver(post);
 }
 
 void RDA_BaseImpl::queueOrPost(Announcement post) {
@@ -577,7 +577,15 @@ void RDA_BaseImpl::queueOrPost(Announcement post) {
         }
         pending_.clear();
     }
-    post();
+    deliver(post);
+}
+
+void RDA_BaseImpl::deliver(Announcement& post) noexcept {
+    // The work is committed by now: a listener's failure must not turn its result into one.
+    try {
+        post();
+    } catch (...) {
+    }
 }
 
 bool RDA_BaseImpl::isInTransaction() try {

@@ -329,6 +329,7 @@ private:
     bool runSpecCommands(VqTableCreateNS::VqCommandCursor* cursor);
     bool beginLevel(bool exclusive, bool write, bool* busy);
     void queueOrPost(Announcement post);
+    static void deliver(Announcement& post) noexcept;
 
     // Announcements of the open transaction, oldest first; empty whenever the depth is 0.
     std::vector<Announcement> pending_;
