@@ -79,7 +79,11 @@ TEST_P(ImpactSweep, AnalysersAndSweepersTogetherLeaveNoDanglingLink) {
         hosts.emplace_back([&] {
             ReposHeld<RepositoryImpl> holder;
             ReposHeld<RepositoryImpactAnalysis> host = otherHost(holder);
-            while (host && !stop) host->removeUnusedResources();
+            // A pause between sweeps leaves the analysers room to link some owners at all.
+            while (host && !stop) {
+                host->removeUnusedResources();
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
         });
     std::this_thread::sleep_for(kFor);
     stop = true;
