@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "rda_impl.h"
 #include "repos_cursors.h"
 #include "repos_guard.h"
 #include "repos_held.h"
@@ -63,7 +64,7 @@ BaseRDAImpl::BaseRDAImpl(ReposDataAccess* connection)
 
 BaseRDAImpl::~BaseRDAImpl() = default;
 
-bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) try { return beginLevel(exclusive, busy); } catch (...) {
+bool BaseRDAImpl::beginTransaction(bool exclusive, bool* busy) try { return beginLevel(exclusive, false, busy); } catch (...) {
     return caught(__LINE__, false);
 }
 
@@ -71,12 +72,13 @@ bool BaseRDAImpl::endTransaction(bool commit) try { return endLevel(commit); } c
     return caught(__LINE__, false);
 }
 
-bool BaseRDAImpl::beginLevel(bool exclusive, bool* busy) {
+bool BaseRDAImpl::beginLevel(bool exclusive, bool write, bool* busy) {
     if (!connection_) {
         reposLog(logger_, 5, kSource, __LINE__, "%s", reposMessage(1161).asCstr());
         return false;
     }
-    return connection_->beginTransaction(exclusive, busy);
+    return write ? RDA_BaseImpl::beginWriteLevel(connection_, exclusive, busy)
+                 : connection_->beginTransaction(exclusive, busy);
 }
 
 bool BaseRDAImpl::endLevel(bool commit) {
@@ -475,7 +477,7 @@ bool BaseRDAImpl::nextIds(const char* source, int line, const char* key, int cou
 }
 
 BaseRDAImpl::Transaction::Transaction(BaseRDAImpl* owner, bool exclusive)
-    : owner_(owner), open_(owner->beginLevel(exclusive, nullptr)) {}
+    : owner_(owner), open_(owner->beginLevel(exclusive, true, nullptr)) {}
 
 BaseRDAImpl::Transaction::~Transaction() {
     try {

@@ -64,7 +64,9 @@ public:
     void release() override;
 
     // One transaction level of an operation (or of an owner's operation over this object), rolled
-    // back at scope end unless committed.
+    // back at scope end unless committed. Such a level is opened in order to write: the outermost
+    // one takes the write lock as it begins, so a read followed by a write waits for other writers
+    // instead of failing; exclusive adds the serialisation of checked writes.
     class Transaction {
     public:
         explicit Transaction(BaseRDAImpl* owner, bool exclusive = false);
@@ -335,7 +337,8 @@ private:
     }
     // The connection's levels for the operations' own transactions: an exception reaches the
     // operation's handler rather than the transaction entry's.
-    bool beginLevel(bool exclusive, bool* busy);
+    // write: a level of the object's own operation (see Transaction), not the host's.
+    bool beginLevel(bool exclusive, bool write, bool* busy);
     bool endLevel(bool commit);
     // Logged as no connection; false.
     bool noConnection(int line);

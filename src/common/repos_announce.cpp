@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "base_rdaimpl.h"
+#include "rda_impl.h"
 #include "repos_held.h"
 #include "reposlog.h"
 #include "vqrepevent.h"
@@ -15,12 +16,16 @@ VqbString repositoryIdOf(ReposDataAccess* connection) {
     return connection ? connection->getRepositoryUuid() : VqbString("");
 }
 
-// The change is made by the time it is announced: whatever the host's manager throws stays here,
-// so the operation still reports the result of its database work.
+// The post goes at once, or with the connection's transaction when one is open (whatever the
+// host's manager throws stays there); the manager is asked for again when it goes. The change is
+// made by the time it is announced, so the operation still reports the result of its database work.
 template <class Post>
-void deliver(Post&& post) {
+void deliver(ReposDataAccess* connection, Post post) {
+    if (!getRepositoryEventManager()) return;
     try {
-        post();
+        RDA_BaseImpl::announce(connection, [post = std::move(post)]() {
+            if (RepositoryEventManager* manager = getRepositoryEventManager()) post(*manager);
+        });
     } catch (...) {
     }
 }
@@ -32,32 +37,27 @@ int signedId(uint32_t id) { return static_cast<int>(id); }
 
 void reposAnnounce(ReposDataAccess* connection, int changeType, const VqbString& typeName, uint32_t objectId,
                    const VqbString& objectUuid) {
-    RepositoryEventManager* manager = getRepositoryEventManager();
-    if (!manager) return;
-    deliver([&] {
-        manager->postEvent(repositoryIdOf(connection), changeType, typeName, signedId(objectId), objectUuid);
+    deliver(connection, [=](RepositoryEventManager& manager) {
+        manager.postEvent(repositoryIdOf(connection), changeType, typeName, signedId(objectId), objectUuid);
     });
 }
 
-void reposAnnounceTo(const VqbString& repositoryId, int changeType, const VqbString& typeName, uint32_t objectId,
-                     const VqbString& objectUuid) {
-    RepositoryEventManager* manager = getRepositoryEventManager();
-    if (!manager) return;
-    deliver([&] { manager->postEvent(repositoryId, changeType, typeName, signedId(objectId), objectUuid); });
+ReposDataAccess* reposConnectionOf(ReposTypedDataAccess* typed) {
+    auto* base = dynamic_cast<BaseRDAImpl*>(typed);
+    return base ? base->getConnection() : nullptr;
 }
 
 void reposAnnounceUpdate(ReposDataAccess* connection, const VqbString& typeName, uint32_t objectId,
                          const VqbString& objectUuid, const VqbString& oldName, const VqbString& newName,
                          bool exact) {
-    RepositoryEventManager* manager = getRepositoryEventManager();
-    if (!manager) return;
-    deliver([&] {
+    const VqbString uuid = objectUuid.isNull() ? VqbString("") : objectUuid;
+    const bool renamed = !oldName.isNull() && !oldName.equals(newName, exact);
+    deliver(connection, [=](RepositoryEventManager& manager) {
         VqbString repositoryId = repositoryIdOf(connection);
-        const VqbString uuid = objectUuid.isNull() ? VqbString("") : objectUuid;
-        if (!oldName.isNull() && !oldName.equals(newName, exact))
-            manager->postRenameEvent(repositoryId, typeName, signedId(objectId), uuid, oldName, newName);
+        if (renamed)
+            manager.postRenameEvent(repositoryId, typeName, signedId(objectId), uuid, oldName, newName);
         else
-            manager->postEvent(repositoryId, REPOS_CHANGE_MODIFY, typeName, signedId(objectId), uuid);
+            manager.postEvent(repositoryId, REPOS_CHANGE_MODIFY, typeName, signedId(objectId), uuid);
     });
 }
 
@@ -84,14 +84,13 @@ ReposDeleteAnnouncement::ReposDeleteAnnouncement(BaseRDAImpl* owner, const char*
 void ReposDeleteAnnouncement::post() {
     if (posted_ || path_.isEmpty()) return;
     posted_ = true;
-    RepositoryEventManager* manager = getRepositoryEventManager();
-    if (!manager) return;
-    deliver([&] {
-        std::unique_ptr<VqReposURI> uri(getReposURIFromComponents(VqbString(""), path_, typeName_));
+    ReposDataAccess* connection = owner_ ? owner_->getConnection() : nullptr;
+    deliver(connection, [connection, path = path_, typeName = typeName_,
+                         identity = identity_](RepositoryEventManager& manager) {
+        std::unique_ptr<VqReposURI> uri(getReposURIFromComponents(VqbString(""), path, typeName));
         if (!uri) return;
         VqbString text;
         uri->toString(text);
-        manager->postUriEvent(repositoryIdOf(owner_ ? owner_->getConnection() : nullptr), text,
-                              REPOS_CHANGE_DELETE, identity_);
+        manager.postUriEvent(repositoryIdOf(connection), text, REPOS_CHANGE_DELETE, identity);
     });
 }

@@ -1,9 +1,11 @@
 // Announcements of changes to repository objects to the process's repository event manager.
 //
-// An announcing operation makes its change first and announces only once the change succeeded:
-// after the statement, or after the commit when it runs a transaction of its own; a failed change
-// announces nothing. With no event manager registered nothing is announced or logged, and an
-// operation's result never depends on an announcement. The manager is asked for anew each time.
+// An announcing operation makes its change first and announces only once the change succeeded: a
+// failed change announces nothing. What is announced while the connection has a transaction open
+// is posted when the outermost level commits, and never when it does not (see
+// RDA_BaseImpl::announce); otherwise at once. With no event manager registered nothing is
+// announced or logged, and an operation's result never depends on an announcement. The manager is
+// asked for anew each time.
 #ifndef REPOS_ANNOUNCE_H
 #define REPOS_ANNOUNCE_H
 
@@ -13,14 +15,15 @@
 
 class BaseRDAImpl;
 class ReposDataAccess;
+class ReposTypedDataAccess;
 
 // postEvent (create, modify, lock, unlock; delete where no URI is announced) with the repository's
 // UUID, which the connection is asked for only when a manager is registered.
 void reposAnnounce(ReposDataAccess* connection, int changeType, const VqbString& typeName, uint32_t objectId,
                    const VqbString& objectUuid);
-// The same for callers that hold the repository's UUID themselves.
-void reposAnnounceTo(const VqbString& repositoryId, int changeType, const VqbString& typeName, uint32_t objectId,
-                     const VqbString& objectUuid);
+// The connection a typed data-access object of this library works on, for callers that hold only
+// its interface; null for another implementation.
+ReposDataAccess* reposConnectionOf(ReposTypedDataAccess* typed);
 // After an update that may change the object's name (oldName read before the update): a rename
 // when oldName is not null and differs from newName (in case too when exact), otherwise a modify.
 // An object without an identifying text passes an empty objectUuid.
@@ -34,6 +37,9 @@ void reposAnnounceUpdate(ReposDataAccess* connection, const VqbString& typeName,
 //   ReposDeleteAnnouncement announcement(this, ReposObjectTypeName::Rule, id, kSource, __LINE__);
 //   ... delete the rows in a transaction and commit; on failure return before posting ...
 //   announcement.post();
+//
+// What is posted is a copy of the path and identity: a post kept until a host's commit does not
+// need the object that made it.
 //
 // A path that cannot be built is logged at level 5 (source and line are the caller's) as
 // "Error building path for <noun>=<id>", the noun being the lower-cased type name unless one is
@@ -49,7 +55,8 @@ public:
     const VqbString& path() const { return path_; }
     // Empty when no resource manager could be made.
     const VqbString& identity() const { return identity_; }
-    // postUriEvent with change type 1; at most once, and nothing without a path.
+    // postUriEvent with change type 1 (after the outermost commit); at most once, and nothing
+    // without a path.
     void post();
 
 private:

@@ -517,17 +517,75 @@ VqbString RDA_BaseImpl::getColumnList(const VqbString& table, const char* alias)
 }
 
 bool RDA_BaseImpl::beginTransaction(bool exclusive, bool* busy) try {
-    RDA_LOCKED;
-    return beginTransaction_INT(exclusive, busy);
+    return beginLevel(exclusive, false, busy);
 } catch (...) {
     return caught(__LINE__, false);
 }
 
-bool RDA_BaseImpl::endTransaction(bool commit) try {
+bool RDA_BaseImpl::beginLevel(bool exclusive, bool write, bool* busy) {
     RDA_LOCKED;
-    return endTransaction_INT(commit);
+    // Nothing announced may outlive the transaction it was made in, even one an exception ended.
+    if (depth_ == 0) pending_.clear();
+    if (write && !exclusive && depth_ == 0) return beginWriteTransaction_INT(busy);
+    return beginTransaction_INT(exclusive, busy);
+}
+
+bool RDA_BaseImpl::beginWriteLevel(ReposDataAccess* connection, bool exclusive, bool* busy) {
+    if (!connection) return false;
+    if (auto* frame = dynamic_cast<RDA_BaseImpl*>(connection)) {
+        try {
+            return frame->beginLevel(exclusive, true, busy);
+        } catch (...) {
+            return frame->caught(__LINE__, false);
+        }
+    }
+    return connection->beginTransaction(exclusive, busy);
+}
+
+bool RDA_BaseImpl::endTransaction(bool commit) try {
+    std::vector<Announcement> due;
+    bool ended = false;
+    {
+        RDA_LOCKED;
+        const bool outermost = depth_ == 1;
+        ended = endTransaction_INT(commit);
+        if (depth_ == 0) {
+            if (outermost && ended && commit) due.swap(pending_);
+            pending_.clear();
+        }
+    }
+    for (Announcement& post : due) deliver(post);
+    return ended;
 } catch (...) {
     return caught(__LINE__, false);
+}
+
+void RDA_BaseImpl::announce(ReposDataAccess* connection, Announcement post) {
+    auto* frame = dynamic_cast<RDA_BaseImpl*>(connection);
+    if (frame)
+        frame->queueOrPost(std::move(post));
+    else
+        deliver(post);
+}
+
+void RDA_BaseImpl::queueOrPost(Announcement post) {
+    {
+        RDA_LOCKED;
+        if (depth_ > 0) {
+            pending_.push_back(std::move(post));
+            return;
+        }
+        pending_.clear();
+    }
+    deliver(post);
+}
+
+void RDA_BaseImpl::deliver(Announcement& post) noexcept {
+    // The work is committed by now: a listener's failure must not turn its result into one.
+    try {
+        post();
+    } catch (...) {
+    }
 }
 
 bool RDA_BaseImpl::isInTransaction() try {

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <string>
@@ -147,6 +148,18 @@ public:
     bool lockingEnabled() const { return locking_; }
     VqLockHandle lockHandle() const { return lock_; }
 
+    // A level a typed class or service opens in order to write: the outermost one takes the write
+    // lock as it begins (a begin that waits for other writers rather than one that fails when its
+    // read lock cannot be upgraded); exclusive as beginTransaction. A nested level takes nothing new.
+    // A connection that is not this library's begins as asked.
+    static bool beginWriteLevel(ReposDataAccess* connection, bool exclusive, bool* busy);
+    // Announces work done on the connection once it is committed: posted at once when no
+    // transaction is open, else kept and posted in order after the outermost level commits, and
+    // dropped when it rolls back, when its commit fails or when the connection is released first.
+    // Posts run outside the connection's lock, since a listener may call back into the library.
+    using Announcement = std::function<void()>;
+    static void announce(ReposDataAccess* connection, Announcement post);
+
     // ReposDataAccess
     VqbString getGeneralErrorMessage() final;
     VqbString getLastErrorMessage() final;
@@ -239,6 +252,9 @@ protected:
     virtual VqbString getSchemaName_INT() = 0;
     virtual VqbString getIndexName_INT(int number, const VqbString& table) = 0;
     virtual bool beginTransaction_INT(bool exclusive, bool* busy) = 0;
+    // The outermost begin of a level opened in order to write; a plain begin where that already
+    // takes the write lock (or where readers never block a writer's upgrade).
+    virtual bool beginWriteTransaction_INT(bool* busy) { return beginTransaction_INT(false, busy); }
     virtual bool endTransaction_INT(bool commit) = 0;
     virtual bool isInTransaction_INT() { return depth_ > 0; }
     virtual ReposDataAccessCursor* paramSelect_INT(const VqbString& sql, const RDA_Params& params) = 0;
@@ -311,6 +327,12 @@ protected:
 private:
     friend class RDA_BaseCursorImpl;
     bool runSpecCommands(VqTableCreateNS::VqCommandCursor* cursor);
+    bool beginLevel(bool exclusive, bool write, bool* busy);
+    void queueOrPost(Announcement post);
+    static void deliver(Announcement& post) noexcept;
+
+    // Announcements of the open transaction, oldest first; empty whenever the depth is 0.
+    std::vector<Announcement> pending_;
 
     VqLockHandle lock_ = nullptr;
     VqbString generalError_;

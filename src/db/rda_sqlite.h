@@ -26,6 +26,9 @@ protected:
     VqbString getSchemaName_INT() override { return VqbString(""); }
     VqbString getIndexName_INT(int number, const VqbString& table) override;
     bool beginTransaction_INT(bool exclusive, bool* busy) override;
+    // A reader's lock is not upgraded while another connection waits to write: a writer takes
+    // its lock at the begin, where the busy timeout is waited on.
+    bool beginWriteTransaction_INT(bool* busy) override { return beginTransaction_INT(true, busy); }
     bool endTransaction_INT(bool commit) override;
     ReposDataAccessCursor* paramSelect_INT(const VqbString& sql, const RDA_Params& params) override;
     ReposDataAccessCursor* paramSelectWTypes_INT(const VqbString& sql, const VqbString& types,

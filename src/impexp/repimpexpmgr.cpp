@@ -105,8 +105,7 @@ bool RepositoryImportExportManagerImpl::inTransaction(VqbString& error, F&& body
                                                                : nullptr);
     if (!access) return refuse(__LINE__, error, true, VqbString("No repository is available for the import."));
     // Exclusive from the start: the checks made on the way (path clashes, existing objects) hold
-    // until the commit. Announcements the data access posted on the way are not taken back by a
-    // rollback: a host may hear of a create that did not last.
+    // until the commit. What the import announces on the way is posted only once this commits.
     if (!access->beginTransaction(true))
         return refuse(__LINE__, error, true,
                       VqbString::format("Unable to begin the import: %s", access->getErrorMessage().asCstr()));

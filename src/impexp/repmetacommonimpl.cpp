@@ -263,8 +263,7 @@ bool CommonObjectManagerImpl::deleteObject(unsigned id, const VqbString& uuid, V
         return false;
     }
     if (getRepositoryEventManager())
-        reposAnnounceTo(content->repository->getRepositoryUuid(), REPOS_CHANGE_DELETE, VqbString(type_.typeName), id,
-                        uuid);
+        reposAnnounce(reposConnectionOf(content->common.get()), REPOS_CHANGE_DELETE, VqbString(type_.typeName), id, uuid);
     return true;
 }
 

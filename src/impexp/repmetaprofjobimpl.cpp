@@ -558,8 +558,8 @@ bool ProfileJobManagerImpl::deleteObject(unsigned id, const VqbString& uuid, Vqb
         return false;
     }
     if (getRepositoryEventManager())
-        reposAnnounceTo(owner_->getRepository()->getRepositoryUuid(), REPOS_CHANGE_DELETE,
-                        VqbString(ReposObjectTypeName::ProfileJob), id, uuid);
+        reposAnnounce(reposConnectionOf(profile.get()), REPOS_CHANGE_DELETE,
+                      VqbString(ReposObjectTypeName::ProfileJob), id, uuid);
     return true;
 }
 
@@ -622,8 +622,8 @@ bool ProfileJobManagerImpl::importObject(O* object, unsigned folderId, const Vqb
     owner_->setObjectPath(id, VqbString(ReposObjectTypeName::ProfileJob), newUuid);
     content.report(2, VqbString("Created profile job import object"));
     if (getRepositoryEventManager())
-        reposAnnounceTo(repository->getRepositoryUuid(), REPOS_CHANGE_CREATE,
-                        VqbString(ReposObjectTypeName::ProfileJob), id, newUuid);
+        reposAnnounce(reposConnectionOf(profile.get()), REPOS_CHANGE_CREATE,
+                      VqbString(ReposObjectTypeName::ProfileJob), id, newUuid);
     return true;
 }
 
@@ -656,8 +656,8 @@ bool ProfileJobManagerImpl::updateObject(O* object, unsigned id, const VqbString
     if (!ok) return false;
     if (getRepositoryEventManager()) {
         VqbString uuid = existingUuid.isEmpty() ? documentUuid : existingUuid;
-        reposAnnounceTo(repository->getRepositoryUuid(), REPOS_CHANGE_MODIFY,
-                        VqbString(ReposObjectTypeName::ProfileJob), id, uuid);
+        reposAnnounce(reposConnectionOf(profile.get()), REPOS_CHANGE_MODIFY,
+                      VqbString(ReposObjectTypeName::ProfileJob), id, uuid);
     }
     return true;
 }

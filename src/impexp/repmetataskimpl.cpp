@@ -311,8 +311,8 @@ bool TaskManagerImpl::deleteObject(unsigned id, const VqbString& uuid, VqbString
         return false;
     }
     if (getRepositoryEventManager())
-        reposAnnounceTo(content.repository->getRepositoryUuid(), REPOS_CHANGE_DELETE,
-                        VqbString(ReposObjectTypeName::Task), id, uuid);
+        reposAnnounce(reposConnectionOf(content.monitor.get()), REPOS_CHANGE_DELETE, VqbString(ReposObjectTypeName::Task),
+                      id, uuid);
     return true;
 }
 

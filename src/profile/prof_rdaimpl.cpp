@@ -2,6 +2,7 @@
 // (reports, runs with their settings, data sources, tables and the execution log).
 #include "prof_rdaimpl.h"
 
+#include "rda_impl.h"
 #include "reposlog.h"
 
 namespace {
@@ -253,7 +254,7 @@ bool ProfileRDAImpl::setTableDecisionTree(uint32_t tableId, const VqbString& dec
 
 bool ProfileRDAImpl::WriterLevel::open(ReposDataAccess* connection) {
     // A begin that failed counted no level (the connection keeps its depth), so none is ended.
-    if (!open_) open_ = connection && connection->beginTransaction(false);
+    if (!open_) open_ = connection && RDA_BaseImpl::beginWriteLevel(connection, false, nullptr);
     return open_;
 }
 
@@ -264,12 +265,7 @@ bool ProfileRDAImpl::WriterLevel::end(ReposDataAccess* connection, bool commit) 
 }
 
 void ProfileRDAImpl::release() {
-    for (Writer* writer : {&frequency_, &pattern_, &matchCode_}) {
-        if (!writer->open) continue;
-        reposLog(getLogger(), 4, kSource, __LINE__,
-                 "A distribution writer was still open at release; its pending rows are dropped");
-        closeWriter(*writer, false);
-    }
+    closeWritersAtRelease();
     ruleLogStatement_.reset();
     if (ruleLogLevel_.isOpen()) {
         reposLog(getLogger(), 4, kSource, __LINE__,

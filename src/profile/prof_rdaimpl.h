@@ -397,6 +397,8 @@ private:
     // Ends a sequence without its pending rows: statement freed, the bulk load closed unsent when
     // this writer still holds it, the level committed (keepExecuted) or rolled back.
     void closeWriter(Writer& writer, bool keepExecuted);
+    // The writers still open when the object is released, ended without their pending rows.
+    void closeWritersAtRelease();
     // The frequency table of a field: the shared one or the field's own.
     VqbString frequencyTable(uint32_t fieldId, bool sharedTable);
     // "SELECT <columns> FROM <frequency table>", filtered by the field id in the shared table.

@@ -113,6 +113,18 @@ void ProfileRDAImpl::closeWriter(Writer& writer, bool keepExecuted) {
     writer.rowsInBatch = writer.rowsInLevel = 0;
 }
 
+void ProfileRDAImpl::closeWritersAtRelease() {
+    for (Writer* writer : {&frequency_, &pattern_, &matchCode_}) {
+        if (!writer->open) continue;
+        reposLog(getLogger(), 4, kSource, __LINE__,
+                 "A distribution writer was still open at release; its pending rows are dropped");
+        // The level of a field's own table is shared with every object on the connection, and the
+        // rows it already executed would have stayed had each been run alone: a rollback here would
+        // take other objects' writes with it.
+        closeWriter(*writer, kLayouts[static_cast<int>(writer->layout)].ownTable);
+    }
+}
+
 bool ProfileRDAImpl::beginWriter(Layout layout, int fieldId, int batchSize, int line) {
     ReposDataAccess* connection = getConnection();
     const WriterLayout& kind = kLayouts[static_cast<int>(layout)];

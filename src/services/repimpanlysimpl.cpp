@@ -146,6 +146,10 @@ ImpactStoreAccess::Lookup ImpactStoreAccess::inUse(int id) {
             {id, id}));
 }
 
+ImpactStoreAccess::Lookup ImpactStoreAccess::exists(int id) {
+    return lookup(kSource, __LINE__, Sql(onTable("SELECT RCS_ID FROM", "IMPRCS", " WHERE RCS_ID = ?"), {id}));
+}
+
 bool ImpactStoreAccess::deleteResource(int id) {
     return run(kSource, __LINE__, Sql(onTable("DELETE FROM", "IMPRCS", " WHERE RCS_ID = ?"), {id}));
 }
@@ -400,7 +404,19 @@ bool RepositoryImpactAnalysisImpl::addResourceDependencies(const VqResource* own
     return inOneWrite(__LINE__, [&] {
         int ownerId = 0;
         std::vector<ImpactRow> rows;
-        if (!rowId(owner, ownerId) || !updateResourceDependencies(ownerId, list, true, &rows)) return false;
+        if (!rowId(owner, ownerId)) return false;
+        // Another writer may have swept the owner since the caller read it (a new owner has no
+        // links yet): links to a missing row would keep what they name in use for good.
+        switch (store_->exists(ownerId)) {
+            case ImpactStoreAccess::Lookup::Found:
+                break;
+            case ImpactStoreAccess::Lookup::Missing:
+                return fail(__LINE__, VqbString::format("The impact resource %d is no longer in the repository.",
+                                                        ownerId));
+            case ImpactStoreAccess::Lookup::Failed:
+                return failMeta(__LINE__);
+        }
+        if (!updateResourceDependencies(ownerId, list, true, &rows)) return false;
         // Each listed resource is stamped once, when first written; a table then also gets its
         // known database.
         if (list) {

@@ -145,6 +145,8 @@ public:
     bool rename(int id, const VqbString& name);
     // Found when the resource uses or is used by another.
     Lookup inUse(int id);
+    // Found when the resource's row is stored.
+    Lookup exists(int id);
     bool deleteResource(int id);
     // The uuid, id and description of the rule; the rule events of a task's rule (code, document).
     ReposDataAccessCursor* ruleRow(int ruleId);

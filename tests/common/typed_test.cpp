@@ -320,9 +320,9 @@ TEST(Announce, EachKindReachesTheManagerOnceAfterItsCommit) {
     EXPECT_EQ(recorder.states, (std::vector<std::string>{"Check, 0 locks", "Check, 0 locks", "Checked, 0 locks",
                                                           "Checked, 1 locks", "Checked, 0 locks", "none"}));
 
-    // Callers that hold the repository's UUID themselves, for types outside the catalogue.
+    // Types outside the catalogue, announced by the managers over the same connection.
     recorder.clear();
-    reposAnnounceTo(VqbString(r), REPOS_CHANGE_DELETE, ReposObjectTypeName::Collection, 7, "uuid-c");
+    reposAnnounce(t.repo.connection(), REPOS_CHANGE_DELETE, ReposObjectTypeName::Collection, 7, "uuid-c");
     EXPECT_EQ(recorder.lines(), (std::vector<std::string>{"postEvent(" + r + ", 1, Collection, 7, uuid-c)"}));
 }
 

@@ -1,7 +1,12 @@
 // Nested transactions on a SQLite file, observed from the SQL log and from a second connection.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <vector>
+
 #include "db_fixture.h"
+#include "rda_impl.h"
 #include "vqbmessage.h"
 
 namespace {
@@ -84,4 +89,77 @@ TEST_F(Transactions, RefusedCommitDoesNotSwallowLaterWork) {
     }
     expectUsable(writer.get(), 6);
     EXPECT_EQ(rowsSeenByOthers(), "6");
+}
+
+// What is announced inside a transaction waits for the outermost commit, in order; a rollback, a
+// refused commit or a release with a level open drops it, and nothing is kept for a later commit.
+TEST_F(Transactions, AnnouncementsWaitForTheOutermostCommit) {
+    std::vector<int> posted;
+    auto announce = [&](ReposDataAccess* c, int n) { RDA_BaseImpl::announce(c, [&posted, n] { posted.push_back(n); }); };
+    ReposDataAccess* c = conn.get();
+    const struct {
+        const char* what;
+        std::vector<bool> ends;  // innermost first; one level per entry
+        std::vector<int> posted;
+    } cases[] = {
+        {"committed", {true, true}, {1, 2, 3}},
+        {"outer rolled back", {true, false}, {}},
+        // Levels have no savepoints: an inner rollback takes nothing back by itself.
+        {"inner rolled back", {false, true}, {1, 2, 3}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        posted.clear();
+        announce(c, 0);
+        EXPECT_EQ(posted, std::vector<int>({0})) << "with no transaction open: at once";
+        posted.clear();
+        for (size_t i = 0; i < k.ends.size(); ++i) {
+            ASSERT_TRUE(c->beginTransaction(false));
+            announce(c, static_cast<int>(i) + 1);
+        }
+        ASSERT_TRUE(insert(c, 1));
+        ASSERT_TRUE(c->endTransaction(k.ends[0]));
+        announce(c, 3);
+        EXPECT_EQ(posted, std::vector<int>());
+        ASSERT_TRUE(c->endTransaction(k.ends[1]));
+        EXPECT_EQ(posted, k.posted);
+    }
+
+    // A refused commit posts nothing, and the next commit only its own.
+    Conn writer(openImpatient(path, 50));
+    ASSERT_TRUE(writer);
+    posted.clear();
+    {
+        RawDb reader(path);
+        ASSERT_TRUE(reader.exec("BEGIN"));
+        ASSERT_EQ(reader.scalar("SELECT COUNT(*) FROM T WHERE A < 0"), "0");
+        ASSERT_TRUE(writer->beginTransaction(false));
+        ASSERT_TRUE(insert(writer.get(), 7));
+        announce(writer.get(), 7);
+        LogCapture log;
+        EXPECT_FALSE(writer->endTransaction(true));
+        ASSERT_TRUE(reader.exec("COMMIT"));
+    }
+    ASSERT_TRUE(writer->beginTransaction(false));
+    announce(writer.get(), 8);
+    ASSERT_TRUE(writer->endTransaction(true));
+    EXPECT_EQ(posted, std::vector<int>({8}));
+
+    // Released with a level open: the work is gone and so is its announcement.
+    posted.clear();
+    ASSERT_TRUE(writer->beginTransaction(false));
+    announce(writer.get(), 9);
+    writer.reset();
+    EXPECT_EQ(posted, std::vector<int>());
+
+    // A listener may use the connection from another thread while it is told.
+    bool answered = false;
+    std::future<bool> other;  // outlives the post, so a post under the lock cannot hang the test
+    ASSERT_TRUE(c->beginTransaction(false));
+    RDA_BaseImpl::announce(c, [&] {
+        other = std::async(std::launch::async, [&] { return c->isInTransaction(); });
+        answered = other.wait_for(std::chrono::seconds(5)) == std::future_status::ready && !other.get();
+    });
+    ASSERT_TRUE(c->endTransaction(true));
+    EXPECT_TRUE(answered) << "posted while the connection was held";
 }

@@ -28,21 +28,6 @@ const VqbString N;  // not given
 const VqbDate ND;
 constexpr int kColumns = 245;
 
-// The NCOA tables where the repository was made without them.
-bool createNcoaTables(ReposDataAccess* connection) {
-    ReposDataAccessCursor* probe =
-        connection->paramSelect("SELECT COUNT(*) FROM " + connection->getTableName("NCOAPA", true, -1), 0);
-    if (probe) {
-        probe->release();
-        return true;
-    }
-    ReposTableRequest request;
-    request.catalog = 1;
-    request.create = 1;
-    request.primaryKey = 1;
-    return connection->createTable(request);
-}
-
 class Ncoa : public ::testing::TestWithParam<Place> {
 protected:
     void SetUp() override {

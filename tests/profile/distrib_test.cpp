@@ -369,6 +369,29 @@ TEST_P(Distributions, ReleaseWithAnOpenWriterLeavesTheConnectionSound) {
     }
 }
 
+// A field's own table is written in levels of the connection that every object of the repository
+// shares: releasing the writer before its end must not take another object's write with it.
+TEST_P(Distributions, ReleaseOfAFieldWriterKeepsOtherWritesAndItsExecutedRows) {
+    ASSERT_TRUE(profile_->beginFrequencyDistribution(11, false, 0));
+    Counts added;
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_TRUE(profile_->addFrequencyValue(11, VqbString("v" + std::to_string(i)), "", i + 1));
+        added["v" + std::to_string(i)] = i + 1;
+    }
+    ReposHeld<ProfileRepositoryDataAccess> other = make();
+    uint32_t victim = 0, next = 0;
+    ASSERT_TRUE(other->addMatchDefinition("victim", "1", "en", &victim));
+    profile_.reset();
+    EXPECT_FALSE(db_->isInTransaction());
+    EXPECT_EQ(repo_->count("MATCH", "MC_DEF='victim'"), 1);
+    ASSERT_TRUE(other->addMatchDefinition("next", "1", "en", &next));
+    EXPECT_NE(next, victim) << "an id handed out twice";
+    // Each row executed alone would have stayed; a bulk load keeps what it sent.
+    const Counts stored = this->stored(11, false);
+    if (!bulk()) EXPECT_EQ(stored, added);
+    for (const auto& [value, count] : stored) EXPECT_EQ(added.count(value) ? added[value] : -1, count) << value;
+}
+
 std::string pathName(const ::testing::TestParamInfo<Path>& info) {
     return info.param.name;
 }

@@ -344,3 +344,17 @@ std::vector<std::vector<std::string>> OpenedRepository::rows(const std::string& 
     EXPECT_NE(cursor.get(), nullptr) << sql << ": " << db()->getLastErrorMessage().str();
     return cursorRows(cursor.get());
 }
+
+bool createNcoaTables(ReposDataAccess* connection) {
+    ReposDataAccessCursor* probe =
+        connection->paramSelect("SELECT COUNT(*) FROM " + connection->getTableName("NCOAPA", true, -1), 0);
+    if (probe) {
+        probe->release();
+        return true;
+    }
+    ReposTableRequest request;
+    request.catalog = 1;
+    request.create = 1;
+    request.primaryKey = 1;
+    return connection->createTable(request);
+}

@@ -162,4 +162,7 @@ private:
     RepositoryImpl* repository_ = nullptr;
 };
 
+// The NCOA tables where the repository was made without them.
+bool createNcoaTables(ReposDataAccess* connection);
+
 #endif
