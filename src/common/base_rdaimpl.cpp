@@ -119,7 +119,10 @@ bool BaseRDAImpl::noConnection(int line) {
 bool BaseRDAImpl::checkConnection(const char* source, int line) {
     // Each statement starts afresh: the text of an exception caught before is no longer the last error.
     caughtText_[0] = '\0';
-    if (connection_) return true;
+    if (connection_) {
+        failuresAtStart_ = RDA_BaseImpl::failuresLogged(connection_);
+        return true;
+    }
     reposLog(logger_, 5, source, line, "%s", kReposNoConnection);
     return false;
 }
@@ -132,7 +135,9 @@ bool BaseRDAImpl::logFailure(const char* source, int line) {
 bool BaseRDAImpl::logFailure(const char* source, int line, const VqbString& text) {
     if (!connection_) return checkConnection(source, line);
     // The connection logs each failure it has a detail for; a text above it would only repeat it.
-    if (!reposConnectionLogged(connection_)) reposLog(logger_, 5, source, line, "%s", text.asCstr());
+    // Only a failure logged since this statement began counts: an earlier one says nothing of it.
+    if (RDA_BaseImpl::failuresLogged(connection_) == failuresAtStart_)
+        reposLog(logger_, 5, source, line, "%s", text.asCstr());
     return false;
 }
 

@@ -349,6 +349,8 @@ private:
     // The text of an exception caught at an entry point, until the next statement; fixed storage
     // so that recording it needs no allocation.
     char caughtText_[256] = {};
+    // The connection's count of logged failures when the current statement began.
+    unsigned failuresAtStart_ = 0;
 };
 
 #endif

@@ -201,6 +201,7 @@ bool RDA_BaseImpl::fail(const char* source, int line, const VqbString& text) {
 }
 
 void RDA_BaseImpl::logError(const char* source, int line, const VqbString& text) {
+    failuresLogged_.fetch_add(1, std::memory_order_relaxed);
     reposLog(logger_, kLevelError, source, line, "%s", text.asCstr());
 }
 
@@ -558,6 +559,11 @@ bool RDA_BaseImpl::endTransaction(bool commit) try {
     return ended;
 } catch (...) {
     return caught(__LINE__, false);
+}
+
+unsigned RDA_BaseImpl::failuresLogged(ReposDataAccess* connection) {
+    auto* frame = dynamic_cast<RDA_BaseImpl*>(connection);
+    return frame ? frame->failuresLogged_.load(std::memory_order_relaxed) : 0;
 }
 
 void RDA_BaseImpl::announce(ReposDataAccess* connection, Announcement post) {

@@ -5,6 +5,7 @@
 #ifndef RDA_IMPL_H
 #define RDA_IMPL_H
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
@@ -159,6 +160,9 @@ public:
     // Posts run outside the connection's lock, since a listener may call back into the library.
     using Announcement = std::function<void()>;
     static void announce(ReposDataAccess* connection, Announcement post);
+    // How many failures the connection has logged so far (0 for a connection that is not this
+    // library's): a layer above compares two readings to tell whether a failure was logged below.
+    static unsigned failuresLogged(ReposDataAccess* connection);
 
     // ReposDataAccess
     VqbString getGeneralErrorMessage() final;
@@ -333,6 +337,7 @@ private:
 
     // Announcements of the open transaction, oldest first; empty whenever the depth is 0.
     std::vector<Announcement> pending_;
+    std::atomic<unsigned> failuresLogged_{0};
 
     VqLockHandle lock_ = nullptr;
     VqbString generalError_;
