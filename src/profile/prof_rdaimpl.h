@@ -310,6 +310,11 @@ public:
                                  uint32_t logSequence, const VqbString& data) override;
     bool endBusinessRuleLog() override;
 
+    // Not an operation of the interface: every row of one of the setup's child tables (JFLD,
+    // JFLDME, ...), whatever row of the setup it hangs from, so that a whole setup is read with one
+    // statement per table. Null for a table that is not a child of setups.
+    ReposDataAccessCursor* listJobChildRows(uint32_t setupId, const char* table);
+
 protected:
     ~ProfileRDAImpl() override;
 

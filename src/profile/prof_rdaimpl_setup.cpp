@@ -6,6 +6,7 @@
 // statement) against the reference and never reuses its row.
 #include "prof_rdaimpl.h"
 
+#include <cstring>
 #include <vector>
 
 #include "objecttypes.h"
@@ -512,6 +513,16 @@ ReposDataAccessCursor* ProfileRDAImpl::listJobAlertProperties(uint32_t alertId) 
 ReposDataAccessCursor* ProfileRDAImpl::listJobCharts(uint32_t setupId) SETUP_READ(81, idValue(setupId))
 ReposDataAccessCursor* ProfileRDAImpl::listJobChartProperties(uint32_t chartId) SETUP_READ(82, idValue(chartId))
 ReposDataAccessCursor* ProfileRDAImpl::listJobBusinessRules(uint32_t setupId) SETUP_READ(84, idValue(setupId))
+
+ReposDataAccessCursor* ProfileRDAImpl::listJobChildRows(uint32_t setupId, const char* table) try {
+    for (const ReposKeyedTable& child : kSetupChildren)
+        if (table && std::strcmp(child.table, table) == 0)
+            return readRows(kSource, __LINE__, {child.table, {child.column}, nullptr}, {idValue(setupId)});
+    reposLog(getLogger(), 5, kSource, __LINE__, "%s is not a table of job setups", table ? table : "(null)");
+    return nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
 
 // A link type narrows only when given.
 ReposDataAccessCursor* ProfileRDAImpl::listJobLinkedFields(uint32_t fieldId, const VqbString& linkType) try {
