@@ -337,6 +337,7 @@ public:
     void reportAction(int level, const VqbString& text) override {
         if (listener_) listener_->onActionEvent(level, path_.isEmpty() ? pathType_ : path_, text);
     }
+    bool isReporting() const override { return listener_ != nullptr; }
 
 private:
     ~MetaContext() override = default;

@@ -572,7 +572,7 @@ bool ProfileJobMetaContentImpl::exportList(const ReposJobList& list, O* parent, 
         if (!element) return fail(0, error, VqbString("Unable to create export metadata object for profile."));
         copyRow(rows.get(), element, true);
         parent->addChild(VqbString(list.name), element);
-        report(list.trace.level, textOf(list.trace, element, rows.get()));
+        if (context()->isReporting()) report(list.trace.level, textOf(list.trace, element, rows.get()));
         // Nested rows hang from the source's own ids.
         ReposJobIds nested = ids;
         nested.parent = element;
@@ -615,7 +615,8 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
         bool target = list.idColumn != nullptr;
         if (known != known_.end()) {
             rowId = known->second;
-            if (list.found.text) report(list.found.level, textOf(list.found, element, nullptr));
+            if (list.found.text && context()->isReporting())
+                report(list.found.level, textOf(list.found, element, nullptr));
             target = target && !list.foundWithoutTarget;
         } else {
             rowId = list.insert(*this, nested, element);
@@ -623,7 +624,8 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
             if (rowId == kNone)
                 return fail(0, error, VqbString::format(list.failure, profile->getErrorMessage().asCstr()));
             if (!match.empty()) known_.emplace(std::move(match), rowId);
-            if (list.inserted.text) report(list.inserted.level, textOf(list.inserted, element, nullptr));
+            if (list.inserted.text && context()->isReporting())
+                report(list.inserted.level, textOf(list.inserted, element, nullptr));
         }
         if (target) context()->setIntProperty(element, VqbString("TARGETID"), static_cast<int>(rowId));
         if (!list.nestedId) continue;
