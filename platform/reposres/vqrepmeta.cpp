@@ -24,7 +24,6 @@
 #include <strings.h>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -268,9 +267,13 @@ public:
         if (!write(root, top, 0, error)) return false;
         for (MetaObject* keyed : keyed_)
             if (keyed != top && keyed->holders_ == 0 && !write(root, keyed, 0, error)) return false;
-        std::ostringstream text;
-        document.save(text, flag ? "  " : "", flag ? pugi::format_indent : pugi::format_raw, pugi::encoding_utf8);
-        output = VqbString(text.str());
+        // Written straight into the output's text: a large job's document is not copied on its way.
+        struct TextWriter : pugi::xml_writer {
+            std::string text;
+            void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+        } writer;
+        document.save(writer, flag ? "  " : "", flag ? pugi::format_indent : pugi::format_raw, pugi::encoding_utf8);
+        output = VqbString(std::move(writer.text));
         return true;
     }
 

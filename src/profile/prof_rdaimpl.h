@@ -356,6 +356,9 @@ private:
     };
     // One setup row; id (when given) receives the row's new id where its table draws one.
     bool insertSetupRow(int line, SetupRow row, std::initializer_list<VqbDatavar> values, uint32_t* id = nullptr);
+    // The insert statement of each kind of setup row, made at its first use: a job's import runs
+    // tens of thousands of them.
+    VqbString setupInsertTexts_[static_cast<size_t>(SetupRow::ChartProperty) + 1];
     // The id in column idColumn of find's first row, else the new id of the inserted row; both in one
     // exclusive transaction. 0xFFFFFFFF on failure.
     uint32_t findOrInsert(int line, const Sql& find, const char* idColumn, SetupRow row,

@@ -94,11 +94,15 @@ const ReposKeyedTable kSetupChildren[] = {
 
 bool ProfileRDAImpl::insertSetupRow(int line, SetupRow row, std::initializer_list<VqbDatavar> values, uint32_t* id) {
     const SetupInsert& insert = kSetupInserts[static_cast<size_t>(row)];
-    VqbString rest = VqbString::format(" (%s) VALUES (?", insert.columns);
-    for (const char* c = insert.columns; *c; ++c)
-        if (*c == ',') rest.append(",?");
-    rest.append(")");
-    Sql sql(onTable("INSERT INTO", insert.table, rest.asCstr()), values);
+    VqbString& text = setupInsertTexts_[static_cast<size_t>(row)];
+    if (text.isEmpty()) {
+        VqbString rest = VqbString::format(" (%s) VALUES (?", insert.columns);
+        for (const char* c = insert.columns; *c; ++c)
+            if (*c == ',') rest.append(",?");
+        rest.append(")");
+        text = onTable("INSERT INTO", insert.table, rest.asCstr());
+    }
+    Sql sql(text, values);
     if (insert.idKey) return insertKeyed(kSource, line, insert.idKey, std::move(sql), 0, id);
     return run(kSource, line, sql);
 }
