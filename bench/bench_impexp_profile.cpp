@@ -353,19 +353,22 @@ struct Script {
     const std::string job = std::to_string(900000000);
 
     std::string t(const char* name) { return store.table(name); }
-    std::string draw(const char* key) {
+    // An id draw moving the counter by count; the first id drawn.
+    long draw(const char* key, long count = 1) {
         out << "SELECT MAX(NI_VAL), COUNT(*) FROM " << t("UCURID") << " WHERE NI_KEY='" << key << "';\nUPDATE "
-            << t("UCURID") << " SET NI_VAL=NI_VAL+1 WHERE NI_KEY='" << key << "' AND NI_VAL=(SELECT MAX(NI_VAL) FROM "
-            << t("UCURID") << " WHERE NI_KEY='" << key << "');\n";
-        return std::to_string(++next);
+            << t("UCURID") << " SET NI_VAL=NI_VAL+" << count << " WHERE NI_KEY='" << key
+            << "' AND NI_VAL=(SELECT MAX(NI_VAL) FROM " << t("UCURID") << " WHERE NI_KEY='" << key << "');\n";
+        next += count;
+        return next - count + 1;
     }
+    std::string drawOne(const char* key) { return std::to_string(draw(key)); }
     void insert(const char* table, const char* columns, const std::string& values) {
         out << "INSERT INTO " << t(table) << " (" << columns << ") VALUES (" << values << ");\n";
     }
 
     void write(const Shape& shape) {
         out << "BEGIN;\nSELECT SU_ID FROM " << t("JSETUP") << " WHERE SU_NAME='the job' AND FLDR_ID=0;\n";
-        draw("JSETUP");
+        drawOne("JSETUP");
         insert("JSETUP", "SU_ID, SU_NAME, SU_DESC, SU_UUID, SU_CRDAT, SU_EDDAT, SU_CRUSR, SU_EDUSR, FLDR_ID",
                job + ", 'the job', 'a job', 'u-u-i-d', 1.5, 2.5, 'u', 'u', 0");
         for (const char* table : kJobTables)
@@ -374,22 +377,25 @@ struct Script {
         out << "SELECT * FROM " << t("RULE") << " WHERE RU_UUID='u-u-i-d';\nSELECT * FROM " << t("RULE")
             << " WHERE RU_DESC='rule';\nSELECT * FROM " << t("CUSTM") << " WHERE CM_DESC='metric';\n";
         out << "SELECT DSN_ID FROM " << t("JDSN") << " WHERE SU_ID=" << job << " AND DSN_NAME='sales';\n";
-        const std::string dsn = draw("JDSN");
+        const std::string dsn = drawOne("JDSN");
         insert("JDSN", "DSN_ID, DSN_NAME, DSN_CONN, DSN_TEXT, SU_ID", dsn + ", 'sales', 'DSN=x', '', " + job);
+        // A list of several rows draws its ids at once.
+        long tableId = draw("JTABLE", shape.tables);
         for (long i = 0; i < shape.tables; ++i) {
             const std::string name = "table" + std::to_string(i);
             out << "SELECT TBL_ID FROM " << t("JTABLE") << " WHERE SU_ID=" << job << " AND DSN_ID=" << dsn
                 << " AND (TBL_CAT IS NULL OR TBL_CAT='') AND TBL_SCH='public' AND TBL_NAME='" << name
                 << "' AND (FLTR IS NULL OR FLTR='') AND (FLTR_E IS NULL OR FLTR_E='') AND (FLTR_S IS NULL OR "
                    "FLTR_S='') AND (FNAME IS NULL OR FNAME='');\n";
-            const std::string table = draw("JTABLE");
+            const std::string table = std::to_string(tableId++);
             insert("JTABLE",
                    "TBL_ID, DSN_ID, TBL_CAT, TBL_NAME, TBL_SCH, FLTR, FLTR_E, FLTR_S, SAMP_INT, FNAME, DELIM, "
                    "TXT_QUAL, SKIP_ROW, REC_WDTH, MAX_ROW, TRUNC, EOL, ENC, USE_BOM, SU_ID, DEC_TREE",
                    table + ", " + dsn + ", '', '" + name + "', 'public', '', '', '', 10, '', ',', '\"', 0, 0, 500, '', "
                    "1, 2, '', " + job + ", 1");
+            long fieldId = draw("JFLD", shape.fields);
             for (int f = 0; f < shape.fields; ++f) {
-                const std::string field = draw("JFLD"), ids = field + ", " + dsn + ", " + table + ", ";
+                const std::string field = std::to_string(fieldId++), ids = field + ", " + dsn + ", " + table + ", ";
                 insert("JFLD", "FLD_ID, DSN_ID, TBL_ID, FLD_NAME, MET_OVRD, ORD_POS, SU_ID",
                        ids + "'f" + std::to_string(f) + "', '', " + std::to_string(f) + ", " + job);
                 for (const char* metric : {"'Count', '1'", "'Unique', '0'", "'Null', '2'"})
@@ -401,14 +407,14 @@ struct Script {
                 const std::string uid = "'br-" + std::to_string(i) + "'";
                 out << "SELECT SEQ_ID FROM " << t("JTBLRU") << " WHERE BR_UID=" << uid << " AND SU_ID=" << job
                     << " AND TBL_ID=" << table << ";\n";
-                const std::string seq = draw("JTBLRU");
+                const std::string seq = drawOne("JTBLRU");
                 insert("JTBLRU", "SEQ_ID, TBL_ID, BR_NAME, LOG_FLAG, LOG_TH, BR_UID, SU_ID, BR_ID",
                        seq + ", " + table + ", 'rule', 1, 5, " + uid + ", " + job + ", 1");
                 insert("JTBLMA", "SEQ_ID, TBL_ID, BR_NAME, FLD_NAME, BR_FLD, SU_ID, BR_ID",
                        seq + ", " + table + ", 'rule', 'f0', 'in', " + job + ", 1");
             }
             if (i < shape.metrics) {
-                const std::string seq = draw("JTBLME");
+                const std::string seq = drawOne("JTBLME");
                 insert("JTBLME", "SEQ_ID, TBL_ID, CM_NAME, CM_UID, SU_ID, CM_ID",
                        seq + ", " + table + ", 'metric', 'uid-" + std::to_string(i) + "', " + job + ", 1");
                 insert("JCMDMA", "SEQ_ID, TBL_ID, CM_NAME, CM_IN, CM_OUT, CM_FLD, CM_TYPE, SU_ID, CM_ID",

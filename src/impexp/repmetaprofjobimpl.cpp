@@ -591,6 +591,22 @@ bool ProfileJobMetaContentImpl::importList(const ReposJobList& list, O* parent, 
         if (list.importMissing) reposLog(owner->getLogger(), 2, kSource, __LINE__, "%s", list.importMissing);
         return true;
     }
+    // The ids of the list's rows are drawn at once, and what is left of them dropped at the end.
+    auto* whole = list.table && list.idColumn ? dynamic_cast<ProfileRDAImpl*>(profile) : nullptr;
+    if (whole) {
+        uint32_t count = 0;
+        ReposHeld<RepositoryMetadataObjectList> counted(parent->getChildren(VqbString(list.name)));
+        while (counted && counted->next()) ++count;
+        if (count > 1 && !whole->reserveJobIds(list.table, count))
+            return fail(0, error, VqbString::format(list.failure, profile->getErrorMessage().asCstr()));
+    }
+    struct Reservation {
+        ProfileRDAImpl* whole;
+        const char* table;
+        ~Reservation() {
+            if (whole) whole->reserveJobIds(table, 0);
+        }
+    } reservation{whole, list.table};
     int position = 0;
     while (elements->next()) {
         O* element = elements->getCurrent();

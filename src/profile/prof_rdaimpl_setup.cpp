@@ -103,8 +103,17 @@ bool ProfileRDAImpl::insertSetupRow(int line, SetupRow row, std::initializer_lis
         text = onTable("INSERT INTO", insert.table, rest.asCstr());
     }
     Sql sql(text, values);
-    if (insert.idKey) return insertKeyed(kSource, line, insert.idKey, std::move(sql), 0, id);
-    return run(kSource, line, sql);
+    if (!insert.idKey) return run(kSource, line, sql);
+    auto reserved = reservedIds_.find(insert.idKey);
+    if (reserved == reservedIds_.end() || reserved->second.left == 0)
+        return insertKeyed(kSource, line, insert.idKey, std::move(sql), 0, id);
+    const uint32_t newId = reserved->second.next;
+    sql.values().insert(sql.values().begin(), VqbDatavar(newId));
+    if (!run(kSource, line, sql)) return false;
+    ++reserved->second.next;
+    --reserved->second.left;
+    if (id) *id = newId;
+    return true;
 }
 
 uint32_t ProfileRDAImpl::findOrInsert(int line, const Sql& find, const char* idColumn, SetupRow row,
@@ -526,6 +535,21 @@ ReposDataAccessCursor* ProfileRDAImpl::listJobChildRows(uint32_t setupId, const 
     return nullptr;
 } catch (...) {
     return caught(__LINE__, nullptr);
+}
+
+bool ProfileRDAImpl::reserveJobIds(const char* table, uint32_t count) try {
+    for (const SetupInsert& insert : kSetupInserts) {
+        if (!table || !insert.idKey || std::strcmp(insert.table, table) != 0) continue;
+        reservedIds_.erase(insert.idKey);
+        if (count == 0) return true;
+        uint32_t first = 0;
+        if (!nextIds(kSource, __LINE__, insert.idKey, static_cast<int>(count), first)) return false;
+        reservedIds_[insert.idKey] = {first, count};
+        return true;
+    }
+    return true;
+} catch (...) {
+    return caught(__LINE__, false);
 }
 
 // A link type narrows only when given.
