@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "bench_repos_support.h"
-#include "dacimpl.h"
 #include "repimpanlysimpl.h"
 #include "repositoryimpl.h"
 #include "repos_admin.h"
@@ -298,9 +297,6 @@ void BM_PgFirstLoad_Library(benchmark::State& state) {
 void BM_PgFirstLoad_Psql(benchmark::State& state) {
     if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
     const long n = pgCount();
-    DacConnText server;
-    std::string why;
-    server.parse(pg().where.str(), why);
     static benchdb::ScratchDir dir;
     const std::string path = dir.file("first-load.sql");
     {
@@ -318,9 +314,7 @@ void BM_PgFirstLoad_Psql(benchmark::State& state) {
         out << "UPDATE " << resources << " SET RCS_ADAT = 46000 WHERE RCS_ID IN (SELECT RCS_ID FROM " << links
             << " WHERE RCS_USED = 0);\nCOMMIT;\n";
     }
-    const std::string command = "psql -X -q -o /dev/null -v ON_ERROR_STOP=1 -h '" + server.get("SERVER") + "' -p '" +
-                                server.get("PORT") + "' -U '" + server.get("UID") + "' -d '" + server.get("DATABASE") +
-                                "' -f '" + path + "'";
+    const std::string command = pg().psql(path);
     for (auto _ : state) {
         state.PauseTiming();
         pg().clear();

@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include "bench_repos_support.h"
-#include "dacimpl.h"
 #include "repimpanlysimpl.h"
 #include "repos_admin.h"
 #include "repos_common_rda.h"
@@ -374,9 +373,6 @@ void BM_Pg_Library(benchmark::State& state, Kind kind) {
 void BM_Pg_Psql(benchmark::State& state, Kind kind) {
     if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
     const Objects& o = pg().objects;
-    DacConnText server;
-    std::string why;
-    server.parse(pg().where.str(), why);
     const std::string path = scratch().file(kind == Kind::Task ? "task.sql" : "job.sql");
     {
         const std::string resources = pg().table("IMPRCS"), links = pg().table("IMPDEP"),
@@ -434,9 +430,7 @@ void BM_Pg_Psql(benchmark::State& state, Kind kind) {
         }
         out << "COMMIT;\n";
     }
-    const std::string command = "psql -X -q -o /dev/null -v ON_ERROR_STOP=1 -h '" + server.get("SERVER") + "' -p '" +
-                                server.get("PORT") + "' -U '" + server.get("UID") + "' -d '" + server.get("DATABASE") +
-                                "' -f '" + path + "'";
+    const std::string command = pg().psql(path);
     for (auto _ : state) {
         state.PauseTiming();
         pg().clear();

@@ -3,6 +3,7 @@
 #define BENCH_REPOS_SUPPORT_H
 
 #include "bench_db_support.h"
+#include "dacimpl.h"
 #include "repadmimpl.h"
 #include "repos_impact.h"
 #include "repositoryimpl.h"
@@ -43,6 +44,15 @@ struct PgImpactStore {
         return impact != nullptr;
     }
     std::string table(const char* name) { return repository->connection()->getTableName(name, true, -1).str(); }
+    // The psql command that runs a script of statements on the server, stopping at the first error.
+    std::string psql(const std::string& script) const {
+        DacConnText server;
+        std::string why;
+        server.parse(where.str(), why);
+        return "psql -X -q -o /dev/null -v ON_ERROR_STOP=1 -h '" + server.get("SERVER") + "' -p '" +
+               server.get("PORT") + "' -U '" + server.get("UID") + "' -d '" + server.get("DATABASE") + "' -f '" +
+               script + "'";
+    }
     void exec(const std::string& sql) { repository->connection()->paramExec(VqbString(sql.c_str()), nullptr, 0); }
     void close() {
         if (impact) impact->release();

@@ -1,19 +1,59 @@
 #include "vqbutil.h"
 
 #include <dirent.h>
+#include <pthread.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <uuid/uuid.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "vqlog.h"
 
+namespace {
+
+// Random (version 4) UUIDs drawn from kernel randomness fetched a page at a time: the library asks
+// the kernel (and reseeds its own generator) for every UUID, which dominates an export that names
+// each of its many child rows with one. A child process starts on fresh bytes, never on the
+// parent's rest.
+std::atomic<unsigned> forkGeneration{0};
+void forked() { forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+struct RandomPool {
+    unsigned char bytes[4096];
+    size_t used = sizeof bytes;
+    unsigned generation = 0;
+};
+
+bool poolUuid(uuid_t id) {
+    static const bool registered = pthread_atfork(nullptr, nullptr, forked) == 0;
+    if (!registered) return false;
+    thread_local RandomPool pool;
+    const unsigned generation = forkGeneration.load(std::memory_order_relaxed);
+    if (pool.generation != generation) {
+        pool.used = sizeof pool.bytes;
+        pool.generation = generation;
+    }
+    if (pool.used + sizeof(uuid_t) > sizeof pool.bytes) {
+        if (getrandom(pool.bytes, sizeof pool.bytes, 0) != static_cast<ssize_t>(sizeof pool.bytes)) return false;
+        pool.used = 0;
+    }
+    std::memcpy(id, pool.bytes + pool.used, sizeof(uuid_t));
+    pool.used += sizeof(uuid_t);
+    id[6] = static_cast<unsigned char>((id[6] & 0x0F) | 0x40);
+    id[8] = static_cast<unsigned char>((id[8] & 0x3F) | 0x80);
+    return true;
+}
+
+}  // namespace
+
 void vqbGetUUID(VqbString& out) {
     uuid_t id;
-    uuid_generate(id);
+    if (!poolUuid(id)) uuid_generate(id);
     char text[37];
     uuid_unparse_lower(id, text);
     out = VqbString(text);

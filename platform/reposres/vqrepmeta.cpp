@@ -24,8 +24,8 @@
 #include <strings.h>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "vqbutil.h"
@@ -242,11 +242,8 @@ public:
     RepositoryMetadataObject* createObjectByKey(const VqbString& typeName, const VqbString& keyColumn,
                                                const VqbString& keyValue) override {
         if (parsed_) {
-            for (MetaObject* object : keyed_)
-                if (object->type_ == typeName && sameName(object->keyColumn_.str(), keyColumn.str()) &&
-                    object->keyValue_ == keyValue)
-                    return object;
-            return nullptr;
+            auto found = parsedKeys_.find(keyOf(typeName, keyColumn, keyValue));
+            return found == parsedKeys_.end() ? nullptr : found->second;
         }
         MetaObject* object = static_cast<MetaObject*>(createObject(typeName, VqbString("")));
         registerKey(object, keyColumn, keyValue);
@@ -268,9 +265,13 @@ public:
         if (!write(root, top, 0, error)) return false;
         for (MetaObject* keyed : keyed_)
             if (keyed != top && keyed->holders_ == 0 && !write(root, keyed, 0, error)) return false;
-        std::ostringstream text;
-        document.save(text, flag ? "  " : "", flag ? pugi::format_indent : pugi::format_raw, pugi::encoding_utf8);
-        output = VqbString(text.str());
+        // Written straight into the output's text: a large job's document is not copied on its way.
+        struct TextWriter : pugi::xml_writer {
+            std::string text;
+            void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+        } writer;
+        document.save(writer, flag ? "  " : "", flag ? pugi::format_indent : pugi::format_raw, pugi::encoding_utf8);
+        output = VqbString(std::move(writer.text));
         return true;
     }
 
@@ -337,19 +338,31 @@ public:
     void reportAction(int level, const VqbString& text) override {
         if (listener_) listener_->onActionEvent(level, path_.isEmpty() ? pathType_ : path_, text);
     }
+    bool isReporting() const override { return listener_ != nullptr; }
 
 private:
     ~MetaContext() override = default;
 
     void clear() {
         keyed_.clear();
+        parsedKeys_.clear();
         objects_.clear();
+    }
+    // Type and value as written, the key column in any case.
+    static std::string keyOf(const VqbString& typeName, const VqbString& keyColumn, const VqbString& keyValue) {
+        std::string key = typeName.str();
+        key += '\0';
+        for (char c : keyColumn.str()) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        key += '\0';
+        return key += keyValue.str();
     }
     void registerKey(MetaObject* object, const VqbString& keyColumn, const VqbString& keyValue) {
         object->keyed_ = true;
         object->keyColumn_ = keyColumn;
         object->keyValue_ = keyValue;
         keyed_.push_back(object);
+        // A parsed document answers the first object of a key, in document order.
+        if (parsed_) parsedKeys_.emplace(keyOf(object->type_, keyColumn, keyValue), object);
     }
 
     bool write(pugi::xml_node parent, MetaObject* object, int depth, VqbString& error) {
@@ -442,6 +455,7 @@ private:
 
     std::vector<std::unique_ptr<MetaObject>> objects_;
     std::vector<MetaObject*> keyed_;  // in registration (document) order
+    std::unordered_map<std::string, MetaObject*> parsedKeys_;
     bool parsed_ = false;
     VqbString path_{""};
     VqbString pathType_{""};

@@ -79,6 +79,8 @@ public:
     // Not owned; null detaches the listener.
     virtual void setActionListener(RepositoryActionEvent* listener) = 0;
     virtual void reportAction(int level, const VqbString& text) = 0;
+    // Whether a listener takes reported actions; without one a caller may skip making their texts.
+    virtual bool isReporting() const = 0;
 };
 
 // Null when the context cannot be made.

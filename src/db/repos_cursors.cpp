@@ -27,8 +27,10 @@ VqbString ReposRowStore::colName(int i) const {
 }
 
 VqbDatavar* ReposRowStore::nextRowRoom() {
-    if (rows_ / kRowsPerBlock >= blocks_.size()) {
-        size_t values = kRowsPerBlock * static_cast<size_t>(cols_ > 0 ? cols_ : 1);
+    size_t block, offset;
+    place(rows_, block, offset);
+    if (block >= blocks_.size()) {
+        size_t values = blockRows(blocks_.size()) * static_cast<size_t>(cols_ > 0 ? cols_ : 1);
         std::unique_ptr<VqbDatavar[], BlockFree> block(
             static_cast<VqbDatavar*>(::operator new(values * sizeof(VqbDatavar))));
         blocks_.push_back(std::move(block));

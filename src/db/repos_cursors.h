@@ -50,12 +50,30 @@ public:
 
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
-    // Rows live in blocks that never move, so a large result grows without copying itself.
-    static constexpr size_t kRowsPerBlock = 1024;
+    // Rows live in blocks that never move, so a large result grows without copying itself. The
+    // first blocks double from a few rows, so the many results of a row or two take little room.
+    static constexpr size_t kFirstBlockRows = 8;
+    static constexpr size_t kGrowingBlocks = 7;  // 8, 16, ... 512 rows
+    static constexpr size_t kRowsPerBlock = kFirstBlockRows << kGrowingBlocks;
+    static constexpr size_t kGrowingRows = kFirstBlockRows * ((size_t(1) << kGrowingBlocks) - 1);
+    static size_t blockRows(size_t block) {
+        return block < kGrowingBlocks ? kFirstBlockRows << block : kRowsPerBlock;
+    }
+    // The block of a row and the row's place in it.
+    static void place(size_t row, size_t& block, size_t& offset) {
+        if (row < kGrowingRows) {
+            block = static_cast<size_t>(63 - __builtin_clzll(row / kFirstBlockRows + 1));
+            offset = row - kFirstBlockRows * ((size_t(1) << block) - 1);
+        } else {
+            block = kGrowingBlocks + (row - kGrowingRows) / kRowsPerBlock;
+            offset = (row - kGrowingRows) % kRowsPerBlock;
+        }
+    }
     bool inColumns(int i) const { return i >= 0 && i < cols_; }
     VqbDatavar* slot(size_t row, int i) const {
-        size_t offset = (row % kRowsPerBlock) * static_cast<size_t>(cols_) + static_cast<size_t>(i);
-        return &blocks_[row / kRowsPerBlock][offset];
+        size_t block, offset;
+        place(row, block, offset);
+        return &blocks_[block][offset * static_cast<size_t>(cols_) + static_cast<size_t>(i)];
     }
     // Room for the next row, its values not yet built; addRow or load build them and count
     // the row, so only whole rows are ever counted and destroyed.

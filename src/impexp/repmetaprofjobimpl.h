@@ -4,6 +4,9 @@
 #define REPMETAPROFJOBIMPL_H
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
 
 #include "repmetacommonimpl.h"
 #include "repos_profile_rda.h"
@@ -24,12 +27,14 @@ struct ReposJobIds {
 };
 
 struct ReposJobList;
+struct ReposJobRows;
 
 // The handler of one job's export or import content over the manager's profile data access.
 class ProfileJobMetaContentImpl : public RepositoryMetaContentImpl {
 public:
     ProfileJobMetaContentImpl(RepositoryImportExportManagerImpl* owner, Repository* repository,
                               ProfileRepositoryDataAccess* profile, unsigned jobId);
+    ~ProfileJobMetaContentImpl() override;
 
     bool exportContent(RepositoryMetadataObject* root, VqbString& error);
     // Replaces the job's child rows by those of the object.
@@ -41,6 +46,15 @@ private:
     // The one rule of every list, driven by the list's table row.
     bool exportList(const ReposJobList& list, RepositoryMetadataObject* parent, ReposJobIds ids, VqbString& error);
     bool importList(const ReposJobList& list, RepositoryMetadataObject* parent, ReposJobIds ids, VqbString& error);
+    // Export: the rows of one parent, taken from its child table read whole for the job at the first
+    // parent, so that the export costs one statement per table however many parents there are.
+    ReposDataAccessCursor* rowsOf(const ReposJobList& list, const ReposJobIds& ids);
+
+    // Export: per child table, its rows grouped by parent.
+    std::unordered_map<std::string, std::unique_ptr<ReposJobRows>> grouped_;
+    // Import: the rows of each list found or inserted so far, by list and match key. The import
+    // starts on a job whose child rows were just cleared, so these are all the rows there are.
+    std::unordered_map<std::string, uint32_t> known_;
 };
 
 class ProfileJobManagerImpl : public RepositoryObjectManagerImpl {

@@ -198,8 +198,15 @@ bool reposImportDependentRule(C& content, RepositoryMetadataObject* element, uns
         return true;
     }
     {
+        // A rule of the same name under another UUID is the same rule to this repository: adding a
+        // second one of that name would be refused and fail the whole import.
         ReposHeld<ReposDataAccessCursor> found(content.common->findRule(-1, desc, uuid));
-        if (found && found->next() == 1) {
+        bool row = found && found->next() == 1;
+        if (!row && !uuid.isEmpty() && !desc.isEmpty()) {
+            found.reset(content.common->findRule(-1, desc, VqbString("")));
+            row = found && found->next() == 1;
+        }
+        if (row) {
             ruleId = C::column(found.get(), "RU_ID").asInt();
             ruleName = C::column(found.get(), "RU_DESC");
             if (task) {

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "base_rdaimpl.h"
@@ -310,6 +312,17 @@ public:
                                  uint32_t logSequence, const VqbString& data) override;
     bool endBusinessRuleLog() override;
 
+    // Not an operation of the interface: every row of one of the setup's child tables (JFLD,
+    // JFLDME, ...), whatever row of the setup it hangs from, so that a whole setup is read with one
+    // statement per table. Null for a table that is not a child of setups.
+    ReposDataAccessCursor* listJobChildRows(uint32_t setupId, const char* table);
+    // Not an operation of the interface: draws the next count ids of a setup table at once and
+    // hands them to that table's inserts in order, so a list of many rows moves the table's id
+    // counter once (on PostgreSQL each move of the counter within one transaction costs more
+    // than the last). Ids left over are dropped by the next call for the table, count 0 ending
+    // the reservation; a table whose rows draw no id is left alone.
+    bool reserveJobIds(const char* table, uint32_t count);
+
 protected:
     ~ProfileRDAImpl() override;
 
@@ -351,6 +364,15 @@ private:
     };
     // One setup row; id (when given) receives the row's new id where its table draws one.
     bool insertSetupRow(int line, SetupRow row, std::initializer_list<VqbDatavar> values, uint32_t* id = nullptr);
+    // The insert statement of each kind of setup row, made at its first use: a job's import runs
+    // tens of thousands of them.
+    VqbString setupInsertTexts_[static_cast<size_t>(SetupRow::ChartProperty) + 1];
+    // Ids reserved for a setup table's inserts, by id key: the next one and how many are left.
+    struct ReservedIds {
+        uint32_t next = 0;
+        uint32_t left = 0;
+    };
+    std::map<std::string, ReservedIds> reservedIds_;
     // The id in column idColumn of find's first row, else the new id of the inserted row; both in one
     // exclusive transaction. 0xFFFFFFFF on failure.
     uint32_t findOrInsert(int line, const Sql& find, const char* idColumn, SetupRow row,

@@ -6,6 +6,7 @@
 // statement) against the reference and never reuses its row.
 #include "prof_rdaimpl.h"
 
+#include <cstring>
 #include <vector>
 
 #include "objecttypes.h"
@@ -93,13 +94,26 @@ const ReposKeyedTable kSetupChildren[] = {
 
 bool ProfileRDAImpl::insertSetupRow(int line, SetupRow row, std::initializer_list<VqbDatavar> values, uint32_t* id) {
     const SetupInsert& insert = kSetupInserts[static_cast<size_t>(row)];
-    VqbString rest = VqbString::format(" (%s) VALUES (?", insert.columns);
-    for (const char* c = insert.columns; *c; ++c)
-        if (*c == ',') rest.append(",?");
-    rest.append(")");
-    Sql sql(onTable("INSERT INTO", insert.table, rest.asCstr()), values);
-    if (insert.idKey) return insertKeyed(kSource, line, insert.idKey, std::move(sql), 0, id);
-    return run(kSource, line, sql);
+    VqbString& text = setupInsertTexts_[static_cast<size_t>(row)];
+    if (text.isEmpty()) {
+        VqbString rest = VqbString::format(" (%s) VALUES (?", insert.columns);
+        for (const char* c = insert.columns; *c; ++c)
+            if (*c == ',') rest.append(",?");
+        rest.append(")");
+        text = onTable("INSERT INTO", insert.table, rest.asCstr());
+    }
+    Sql sql(text, values);
+    if (!insert.idKey) return run(kSource, line, sql);
+    auto reserved = reservedIds_.find(insert.idKey);
+    if (reserved == reservedIds_.end() || reserved->second.left == 0)
+        return insertKeyed(kSource, line, insert.idKey, std::move(sql), 0, id);
+    const uint32_t newId = reserved->second.next;
+    sql.values().insert(sql.values().begin(), VqbDatavar(newId));
+    if (!run(kSource, line, sql)) return false;
+    ++reserved->second.next;
+    --reserved->second.left;
+    if (id) *id = newId;
+    return true;
 }
 
 uint32_t ProfileRDAImpl::findOrInsert(int line, const Sql& find, const char* idColumn, SetupRow row,
@@ -512,6 +526,31 @@ ReposDataAccessCursor* ProfileRDAImpl::listJobAlertProperties(uint32_t alertId) 
 ReposDataAccessCursor* ProfileRDAImpl::listJobCharts(uint32_t setupId) SETUP_READ(81, idValue(setupId))
 ReposDataAccessCursor* ProfileRDAImpl::listJobChartProperties(uint32_t chartId) SETUP_READ(82, idValue(chartId))
 ReposDataAccessCursor* ProfileRDAImpl::listJobBusinessRules(uint32_t setupId) SETUP_READ(84, idValue(setupId))
+
+ReposDataAccessCursor* ProfileRDAImpl::listJobChildRows(uint32_t setupId, const char* table) try {
+    for (const ReposKeyedTable& child : kSetupChildren)
+        if (table && std::strcmp(child.table, table) == 0)
+            return readRows(kSource, __LINE__, {child.table, {child.column}, nullptr}, {idValue(setupId)});
+    reposLog(getLogger(), 5, kSource, __LINE__, "%s is not a table of job setups", table ? table : "(null)");
+    return nullptr;
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
+
+bool ProfileRDAImpl::reserveJobIds(const char* table, uint32_t count) try {
+    for (const SetupInsert& insert : kSetupInserts) {
+        if (!table || !insert.idKey || std::strcmp(insert.table, table) != 0) continue;
+        reservedIds_.erase(insert.idKey);
+        if (count == 0) return true;
+        uint32_t first = 0;
+        if (!nextIds(kSource, __LINE__, insert.idKey, static_cast<int>(count), first)) return false;
+        reservedIds_[insert.idKey] = {first, count};
+        return true;
+    }
+    return true;
+} catch (...) {
+    return caught(__LINE__, false);
+}
 
 // A link type narrows only when given.
 ReposDataAccessCursor* ProfileRDAImpl::listJobLinkedFields(uint32_t fieldId, const VqbString& linkType) try {

@@ -47,6 +47,26 @@ TEST(MemoryCursor, BuiltRowsReadBackAndNextStartsOverAfterTheEnd) {
     EXPECT_TRUE(c->getNumCols() == 2 && c->getColName(0).isEmpty() && c->next() == 0);
 }
 
+// Rows are kept in blocks of growing size: every row on either side of each block's edge reads
+// back as written, whether built by code or copied from another cursor.
+TEST(MemoryCursor, RowsAcrossEveryBlockEdgeReadBack) {
+    const int rows = 3000;
+    ReposHeld<ReposDataCursor> built(numbers(rows));
+    ReposHeld<ReposCacheCursor> copied(new ReposCacheCursor());
+    ASSERT_TRUE(copied->loadFrom(built.get()));
+    built->reset();
+    for (ReposDataAccessCursor* c : {static_cast<ReposDataAccessCursor*>(built.get()),
+                                     static_cast<ReposDataAccessCursor*>(copied.get())}) {
+        int read = 0;
+        while (c->next() == 1) {
+            ASSERT_EQ(c->getInt(0), read) << read;
+            ASSERT_EQ(c->getString(1).str(), read % 2 == 0 ? "row " + std::to_string(read) : "") << read;
+            ++read;
+        }
+        EXPECT_EQ(read, rows);
+    }
+}
+
 TEST(MemoryCursor, NoColumnsMeansError) {
     ReposHeld<ReposDataCursor> c(new ReposDataCursor());
     for (int n : {0, -3}) {

@@ -193,12 +193,16 @@ TEST_P(CommittedEvents, AFailedImportAnnouncesNothing) {
     ScopedRecordingEventManager events;
     for (bool hostLevel : {false, true}) {
         SCOPED_TRACE(hostLevel ? "in a host's transaction" : "alone");
-        if (hostLevel) ASSERT_TRUE(o.meta->beginTransaction(false));
+        if (hostLevel) {
+            ASSERT_TRUE(o.meta->beginTransaction(false));
+        }
         VqbString error, log;
         EXPECT_FALSE(x->manager->importObjectAtPath("Copy", VqbString(profileJob.document), error));
         EXPECT_FALSE(x->manager->importObject(VqbString(task.document), 0, log));
         // Levels nest without savepoints: only the host's rollback takes the import's part back.
-        if (hostLevel) ASSERT_TRUE(o.meta->endTransaction(false));
+        if (hostLevel) {
+            ASSERT_TRUE(o.meta->endTransaction(false));
+        }
         EXPECT_EQ(events.lines(), std::vector<std::string>());
         EXPECT_EQ(x->repo.count("JSETUP", "SU_NAME='Copy'") + x->repo.count("MJOB", "JB_DESC='Kept'"), 0);
     }

@@ -114,6 +114,38 @@ TEST(MetadataContext, GeneratedTreesComeBackExactly) {
     }
 }
 
+// After parsing, a key names the first object of that type, key column (any case) and value in
+// document order, however many keyed objects the document holds.
+TEST(MetadataContext, ParsedKeysFindTheFirstOfTheirTypeAndValue) {
+    Context c;
+    RepositoryMetadataObject* root = c.context->createObject("ProfileJob", "u");
+    for (int i = 0; i < 3000; ++i) {
+        RepositoryMetadataObject* field = c.context->createObjectByKey("Field", "FLD_ID", std::to_string(i % 1500).c_str());
+        field->setProperty("N", std::to_string(i).c_str());
+        root->addChild("Fields", field);
+    }
+    c.context->createObjectByKey("Table", "FLD_ID", "7")->setProperty("N", "table");
+    VqbString error;
+    ASSERT_NE(c.context->parse(VqbString(c.serialize(root, false)), error), nullptr) << error.str();
+    struct Case {
+        const char* type;
+        const char* column;
+        const char* value;
+        const char* n;  // null: none
+    };
+    for (const Case& k : std::vector<Case>{{"Field", "FLD_ID", "7", "7"},
+                                           {"Field", "fld_id", "1499", "1499"},
+                                           {"Table", "FLD_ID", "7", "table"},
+                                           {"Field", "FLD_ID", "1500", nullptr},
+                                           {"field", "FLD_ID", "7", nullptr},
+                                           {"Field", "TBL_ID", "7", nullptr}}) {
+        RepositoryMetadataObject* found = c.context->createObjectByKey(k.type, k.column, k.value);
+        VqbString n;
+        EXPECT_EQ(found && found->getProperty("N", n) ? n.str() : "none", k.n ? k.n : "none")
+            << k.type << " " << k.column << "=" << k.value;
+    }
+}
+
 TEST(MetadataContext, ImportBookkeepingIsNeverRead) {
     Context c;
     RepositoryMetadataObject* root = c.context->createObject("Rule", "u");

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -283,15 +285,40 @@ TEST(Files, StatPcatListingsAndErrors) {
     EXPECT_FALSE(err.isEmpty());
 }
 
-TEST(Misc, UuidsAreCanonicalAndDistinctPathsSplit) {
-    std::regex canonical("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$");
-    std::set<std::string> seen;
-    for (int i = 0; i < 100; ++i) {
+// Random UUIDs come from a pool of kernel randomness: a forked child never repeats what its
+// parent draws next.
+TEST(Misc, ForkedChildDrawsUuidsOfItsOwn) {
+    vqbNewUUID();
+    int pipe_[2];
+    ASSERT_EQ(pipe(pipe_), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
         std::string u = vqbNewUUID().str();
-        EXPECT_TRUE(std::regex_match(u, canonical)) << u;
+        ssize_t written = write(pipe_[1], u.data(), u.size());
+        _exit(written == static_cast<ssize_t>(u.size()) ? 0 : 1);
+    }
+    std::string mine = vqbNewUUID().str();
+    char theirs[36] = {};
+    ssize_t got = read(pipe_[0], theirs, sizeof theirs);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(pipe_[0]);
+    close(pipe_[1]);
+    ASSERT_EQ(got, 36);
+    EXPECT_NE(std::string(theirs, 36), mine);
+}
+
+TEST(Misc, UuidsAreCanonicalAndDistinctPathsSplit) {
+    // Random (version 4) UUIDs, distinct across many refills of their pool.
+    std::regex canonical("^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$");
+    std::set<std::string> seen;
+    for (int i = 0; i < 2000; ++i) {
+        std::string u = vqbNewUUID().str();
+        ASSERT_TRUE(std::regex_match(u, canonical)) << u;
         seen.insert(u);
     }
-    EXPECT_EQ(seen.size(), 100u);
+    EXPECT_EQ(seen.size(), 2000u);
     VqbString d, f, e;
     vqbParsePath("/a/b/c.tar.xml", &d, &f, &e);
     EXPECT_EQ(d.str() + "|" + f.str() + "|" + e.str(), "/a/b|c.tar.xml|xml");

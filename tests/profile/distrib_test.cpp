@@ -388,7 +388,9 @@ TEST_P(Distributions, ReleaseOfAFieldWriterKeepsOtherWritesAndItsExecutedRows) {
     EXPECT_NE(next, victim) << "an id handed out twice";
     // Each row executed alone would have stayed; a bulk load keeps what it sent.
     const Counts stored = this->stored(11, false);
-    if (!bulk()) EXPECT_EQ(stored, added);
+    if (!bulk()) {
+        EXPECT_EQ(stored, added);
+    }
     for (const auto& [value, count] : stored) EXPECT_EQ(added.count(value) ? added[value] : -1, count) << value;
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "process_burst.h"
 #include "prof_rdaimpl.h"
@@ -292,6 +293,36 @@ TEST_P(JobSetups, AReportWithThousandsOfRunsAndFieldsIsDeleted) {
     ASSERT_TRUE(p->deleteReportJobs(kNone, kNone, report, true));
     EXPECT_EQ(repo->count("JOB"), 0);
     EXPECT_EQ(repo->count("FLD"), 0);
+}
+
+// Ids reserved for a table's inserts go to them in order and end with the reservation; a second
+// writer meanwhile draws ids outside them; the child rows of other tables and the whole-table read
+// are not disturbed.
+TEST_P(JobSetups, ReservedIdsGoToTheirTableInOrderAndEnd) {
+    const uint32_t su = p->addJobSetup("R", "d", "u-R", 1, 2, "me", "me", 0);
+    const uint32_t dsn = p->addJobDataSource(su, "Orders", "DSN=o", "");
+    const uint32_t table = p->addJobTable(su, dsn, "", "s", "T", "", "", "", 1, "", ",", "\"", 0, 0, 10, "", 1, 2, "",
+                                          false);
+    ASSERT_TRUE(p->reserveJobIds("JFLDME", 5)) << "a table without ids is left alone";
+    ASSERT_TRUE(p->reserveJobIds("JFLD", 3));
+    ReposHeld<ProfileRDAImpl> other(new ProfileRDAImpl(repo->connection()));
+    std::vector<uint32_t> ids;
+    for (const char* name : {"A", "B"}) ids.push_back(p->addJobField(su, dsn, table, name, "", 0));
+    const uint32_t theirs = other->addJobField(su, dsn, table, "X", "", 0);
+    ids.push_back(p->addJobField(su, dsn, table, "C", "", 0));
+    EXPECT_EQ(ids, std::vector<uint32_t>({ids[0], ids[0] + 1, ids[0] + 2}));
+    EXPECT_TRUE(theirs < ids[0] || theirs > ids[2]) << theirs;
+    const uint32_t after = p->addJobField(su, dsn, table, "D", "", 0);
+    EXPECT_TRUE(after > ids[2] && after != theirs) << after << " once the reserved ids are used up";
+    ASSERT_TRUE(p->reserveJobIds("JFLD", 4) && p->reserveJobIds("JFLD", 0));
+    const uint32_t ended = p->addJobField(su, dsn, table, "E", "", 0);
+    EXPECT_GT(ended, after + 4) << "ids left over are dropped, never handed out later";
+    EXPECT_TRUE(p->addJobFieldMetric(su, dsn, table, ids[0], "Count", "1"));
+    ReposHeld<ReposDataAccessCursor> rows(p->listJobChildRows(su, "JFLD"));
+    int count = 0;
+    while (rows && rows->next() == 1) ++count;
+    EXPECT_EQ(count, 6);
+    EXPECT_EQ(p->listJobChildRows(su, "JSETUP"), nullptr) << "only the setup's child tables";
 }
 
 REPOS_EVERY_PLACE(JobSetups);
