@@ -4,6 +4,8 @@ CHECK_BUILD ?= build-check
 BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
 DIR ?=
+# FULL=1 runs the benchmarks at their full sizes (about an hour) instead of the default ones.
+FULL ?=
 
 .PHONY: demo check build bench clean deps deps-build
 
@@ -28,7 +30,7 @@ check: deps
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DREPOS_BUILD_TESTS=OFF -DREPOS_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@scripts/run-bench $(BENCH_BUILD)
+	@$(if $(FULL),REPOS_BENCH_FULL=$(FULL) )scripts/run-bench $(BENCH_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(CHECK_BUILD) $(BENCH_BUILD)

@@ -2,7 +2,7 @@
 // statement per row, each beside the server's own bulk path (psql \copy) in the same run.
 //   REPOS_TEST_PG             the server (scripts/pg-test-server start); unset: nothing runs
 //   REPOS_BENCH_DAC_ROWS      rows of the bulk loader and \copy runs (else REPOS_BENCH_ROWS,
-//                             default 1000000)
+//                             default 200000, 1000000 in a full run)
 //   REPOS_BENCH_DAC_ROW_ROWS  rows of the row-by-row run (default a tenth of the above)
 #include <unistd.h>
 
@@ -24,7 +24,7 @@ long envRows(const char* name, long fallback) {
     return n > 0 ? n : fallback;
 }
 
-long bulkRows() { return envRows("REPOS_BENCH_DAC_ROWS", envRows("REPOS_BENCH_ROWS", 1000000)); }
+long bulkRows() { return envRows("REPOS_BENCH_DAC_ROWS", bench::size("REPOS_BENCH_ROWS", 200000, 1000000)); }
 long rowByRowRows() { return envRows("REPOS_BENCH_DAC_ROW_ROWS", std::max(1L, bulkRows() / 10)); }
 
 DacConnection* connect() {

@@ -16,12 +16,10 @@
 
 namespace benchdb {
 
-// Row counts come from REPOS_BENCH_ROWS so a quick run and a full run use the same program.
-inline long rows(long fallback) {
-    const char* text = getenv("REPOS_BENCH_ROWS");
-    long n = text ? atol(text) : 0;
-    return n > 0 ? n : fallback;
-}
+// A program's main count: REPOS_BENCH_ROWS when set, else its default or full size.
+inline long rows(long quick, long full) { return bench::size("REPOS_BENCH_ROWS", quick, full); }
+// A count that is the same in the default and the full run (labels that name it stay true).
+inline long rows(long both) { return rows(both, both); }
 
 class ScratchDir {
 public:

@@ -1,7 +1,8 @@
 // Writing and reading value distributions through the profile data access, each beside the same
 // work done raw in the same run: SQLite prepared inserts in one transaction into the same tables
 // and indexes, a sqlite3_step loop into memory, and on PostgreSQL (REPOS_TEST_PG) psql \copy of
-// the same rows. REPOS_BENCH_ROWS sets the rows (default 1M).
+// the same rows. REPOS_BENCH_ROWS sets the rows (default 100,000; 1M in a
+// full run).
 #include <sql.h>
 #include <sqlext.h>
 #include <unistd.h>
@@ -65,7 +66,7 @@ bool writeRows(ProfileRepositoryDataAccess* p, Writer w, long n) {
 }
 
 void libraryWrite(benchmark::State& state, Writer w) {
-    const long n = benchdb::rows(1000000);
+    const long n = benchdb::rows(100000, 1000000);
     for (auto _ : state) {
         state.PauseTiming();
         Repository* repository = admin()->openFileRepository(freshRepository().c_str(), false);
@@ -88,7 +89,7 @@ void rawWrite(benchmark::State& state, Writer w) {
         "INSERT INTO PATDST (FLD_ID, PA_VALUE, PA_COUNT2) VALUES (7, ?1, ?2)",
         "INSERT INTO MCDIST (FLD_ID, MC_VALUE, MC_COUNT, MC_ID, FR_VAL) VALUES (7, ?1, ?2, 3, ?1)",
     };
-    const long n = benchdb::rows(1000000);
+    const long n = benchdb::rows(100000, 1000000);
     for (auto _ : state) {
         state.PauseTiming();
         sqlite3* db = benchdb::rawOpen(freshRepository());
@@ -125,7 +126,7 @@ const std::string& filledRepository() {
         std::string made = freshRepository();
         Repository* repository = admin()->openFileRepository(made.c_str(), false);
         ProfileRepositoryDataAccess* p = repository ? repository->createProfileRepositoryDataAccess() : nullptr;
-        bool ok = p && writeRows(p, SharedFrequency, benchdb::rows(1000000));
+        bool ok = p && writeRows(p, SharedFrequency, benchdb::rows(100000, 1000000));
         if (p) p->release();
         if (repository) repository->release();
         return ok ? made : std::string();
@@ -205,7 +206,7 @@ void pgEmpty() {
 }
 
 void pgLibraryWrite(benchmark::State& state, Writer w) {
-    const long n = benchdb::rows(1000000);
+    const long n = benchdb::rows(100000, 1000000);
     if (!pg().repository) return state.SkipWithError("no PostgreSQL repository");
     for (auto _ : state) {
         state.PauseTiming();
@@ -222,7 +223,7 @@ void pgLibraryWrite(benchmark::State& state, Writer w) {
 
 // The server's own bulk path into the same table: psql \copy of a CSV file written beforehand.
 void pgCopy(benchmark::State& state) {
-    const long n = benchdb::rows(1000000);
+    const long n = benchdb::rows(100000, 1000000);
     if (!pg().repository) return state.SkipWithError("no PostgreSQL repository");
     DacConnText server;
     std::string why;
@@ -256,7 +257,7 @@ void pgCopy(benchmark::State& state) {
 
 // The per-field writer on a connection of its own whose statements bind arrays of rows.
 void pgLibraryArrays(benchmark::State& state) {
-    const long n = benchdb::rows(1000000);
+    const long n = benchdb::rows(100000, 1000000);
     if (!pg().repository) return state.SkipWithError("no PostgreSQL repository");
     VqbString error;
     ReposHeld<ReposDataAccess> db(createReposDataAccess(REPOS_BACKEND_CONNECTOR,
@@ -302,7 +303,7 @@ struct Odbc {
 };
 
 void pgRawArrays(benchmark::State& state) {
-    const long n = benchdb::rows(1000000);
+    const long n = benchdb::rows(100000, 1000000);
     if (!pg().repository) return state.SkipWithError("no PostgreSQL repository");
     Odbc odbc;
     if (!odbc.dbc) return state.SkipWithError("no ODBC connection");
@@ -349,7 +350,7 @@ bool pgFilled() {
     static const bool filled = [] {
         pgEmpty();
         ReposHeld<ProfileRepositoryDataAccess> p(pg().repository->createProfileRepositoryDataAccess());
-        return p && writeRows(p.get(), SharedFrequency, benchdb::rows(1000000));
+        return p && writeRows(p.get(), SharedFrequency, benchdb::rows(100000, 1000000));
     }();
     return filled;
 }

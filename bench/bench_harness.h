@@ -6,6 +6,10 @@
 //
 // With REPOS_BENCH_SUMMARY naming a file, each pair also appends one line to it
 // (program, pair, median, lowest, highest; tab-separated) for the closing table of run-bench.
+//
+// Each program has a default size, small enough for the whole of `make bench` to take minutes yet
+// large enough that the cost per row outweighs each side's fixed set-up, and a full size
+// (REPOS_BENCH_FULL=1, set by `make bench FULL=1`); a program's own size variable overrides both.
 #ifndef BENCH_HARNESS_H
 #define BENCH_HARNESS_H
 
@@ -14,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -67,6 +72,41 @@ private:
     std::map<std::string, std::string> errors_;
 };
 
+inline bool fullSizes() {
+    const char* text = std::getenv("REPOS_BENCH_FULL");
+    return text && *text && std::strcmp(text, "0") != 0;
+}
+
+// The size to run: the variable when it holds a positive number, else the default or full size.
+inline long size(const char* variable, long quick, long full) {
+    const char* text = variable ? std::getenv(variable) : nullptr;
+    const long n = text ? std::atol(text) : 0;
+    return n > 0 ? n : fullSizes() ? full : quick;
+}
+
+// A rate with three significant figures at least; one below 1 per second is given per minute or
+// per hour instead, so that a slow side never reads as 0.
+inline std::string formatRate(double perSecond) {
+    char text[32];
+    if (perSecond >= 100 || perSecond <= 0) {
+        std::snprintf(text, sizeof text, "%.0f", perSecond);
+    } else if (perSecond >= 1) {
+        std::snprintf(text, sizeof text, "%.3g", perSecond);
+    } else if (perSecond * 60 >= 1) {
+        std::snprintf(text, sizeof text, "%.3g/min", perSecond * 60);
+    } else {
+        std::snprintf(text, sizeof text, "%.3g/h", perSecond * 3600);
+    }
+    return text;
+}
+
+// A ratio with two decimals, or two significant figures below 0.1, where two decimals could read 0.00.
+inline std::string formatRatio(double ratio) {
+    char text[32];
+    std::snprintf(text, sizeof text, ratio >= 0.1 ? "%.2f" : "%.2g", ratio);
+    return text;
+}
+
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     size_t n = v.size();
@@ -85,8 +125,11 @@ inline int runPairs(int argc, char** argv, const char* program, const std::vecto
     const int n = rounds();
     std::FILE* summary = nullptr;
     if (const char* path = std::getenv("REPOS_BENCH_SUMMARY")) summary = std::fopen(path, "a");
-    std::printf("%s: %d interleaved rounds after a warm-up; ratio = library rate / baseline rate\n", program, n);
-    std::printf("  %-36s %14s %14s %7s %7s %7s\n", "pair", "library/s", "baseline/s", "ratio", "low", "high");
+    int width = 4;
+    for (const Pair& pair : pairs) width = std::max(width, static_cast<int>(pair.label.size()));
+    std::printf("%s (%s sizes): %d interleaved rounds after a warm-up; ratio = library rate / baseline rate\n",
+                program, fullSizes() ? "full" : "default", n);
+    std::printf("  %-*s %14s %14s %7s %7s %7s\n", width, "pair", "library/s", "baseline/s", "ratio", "low", "high");
     std::fflush(stdout);
     int failures = 0;
     for (const Pair& pair : pairs) {
@@ -114,17 +157,20 @@ inline int runPairs(int argc, char** argv, const char* program, const std::vecto
             baseline.push_back(base);
         }
         if (!failed.empty()) {
-            std::printf("  %-36s failed: %s\n", pair.label.c_str(), failed.c_str());
+            std::printf("  %-*s failed: %s\n", width, pair.label.c_str(), failed.c_str());
             ++failures;
             continue;
         }
         const double mid = median(ratios);
         const double low = *std::min_element(ratios.begin(), ratios.end());
         const double high = *std::max_element(ratios.begin(), ratios.end());
-        std::printf("  %-36s %14.0f %14.0f %7.2f %7.2f %7.2f\n", pair.label.c_str(), median(library),
-                    median(baseline), mid, low, high);
+        const std::string ratio = formatRatio(mid), lowest = formatRatio(low), highest = formatRatio(high);
+        std::printf("  %-*s %14s %14s %7s %7s %7s\n", width, pair.label.c_str(), formatRate(median(library)).c_str(),
+                    formatRate(median(baseline)).c_str(), ratio.c_str(), lowest.c_str(), highest.c_str());
         std::fflush(stdout);
-        if (summary) std::fprintf(summary, "%s\t%s\t%.2f\t%.2f\t%.2f\n", program, pair.label.c_str(), mid, low, high);
+        if (summary)
+            std::fprintf(summary, "%s\t%s\t%s\t%s\t%s\n", program, pair.label.c_str(), ratio.c_str(), lowest.c_str(),
+                         highest.c_str());
     }
     if (summary) std::fclose(summary);
     benchmark::Shutdown();

@@ -2,7 +2,8 @@
 // all of them read to its end, each beside the same work done with the SQLite C API (one
 // transaction per run, 1 + 241 rows through prepared statements; one ordered select pivoted in
 // plain C++). With REPOS_TEST_PG the same two on PostgreSQL, beside unixODBC prepared inserts and
-// a fetch loop. REPOS_BENCH_RUNS sets the number of runs (default 2,000).
+// a fetch loop. REPOS_BENCH_RUNS sets the number of runs (default 100;
+// 2,000 in a full run).
 #include <sql.h>
 #include <sqlext.h>
 #include <unistd.h>
@@ -26,11 +27,7 @@ namespace {
 
 constexpr int kStatistics = 241;
 
-long runs() {
-    const char* text = std::getenv("REPOS_BENCH_RUNS");
-    const long n = text ? std::atol(text) : 0;
-    return n > 0 ? n : 2000;
-}
+long runs() { return bench::size("REPOS_BENCH_RUNS", 100, 2000); }
 
 // One value per statistic, of its catalogue type, and the text it is stored as.
 struct Statistic {

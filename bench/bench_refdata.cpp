@@ -1,6 +1,6 @@
 // Reference data: items and their placements added one by one in one host transaction, and the
 // items-with-attributes join read to its end, each beside the same work done with the SQLite C
-// API. REPOS_BENCH_ROWS sets the number of items (default 100,000).
+// API. REPOS_BENCH_ROWS sets the number of items (default 5,000; 100,000 in a full run).
 // With REPOS_TEST_PG naming a server (scripts/pg-test-server start), the inserts also run on a
 // PostgreSQL repository beside psql sending the same statements in one transaction;
 // REPOS_BENCH_PG_ROWS sets their number of items (default a fifth of the above).
@@ -63,7 +63,7 @@ const std::string& filledRepository() {
     static std::string path = [] {
         std::string file = copyOfEmpty("filled");
         sqlite3* db = benchdb::rawOpen(file);
-        const long n = benchdb::rows(100000);
+        const long n = benchdb::rows(5000, 100000);
         benchdb::rawExec(db, "INSERT INTO RDATRS (ID, ATTRNAME) VALUES (1, 'colour')");
         benchdb::fillRows(db, "INSERT INTO RDDOIT (ID, ITEMKEY, ITEMVAL) VALUES (?1, 'k' || ?1, 'value ' || ?1)", n,
                           [](sqlite3_stmt* s, long i) { sqlite3_bind_int64(s, 1, i + 1); });
@@ -99,7 +99,7 @@ bool addItems(RefDataRepositoryDataAccess* r, long n) {
 }
 
 void BM_AddItems_Library(benchmark::State& state) {
-    const long n = benchdb::rows(100000);
+    const long n = benchdb::rows(5000, 100000);
     for (auto _ : state) {
         state.PauseTiming();
         Repository* repository = admin()->openFileRepository(copyOfEmpty("lib").c_str(), false);
@@ -120,7 +120,7 @@ void BM_AddItems_Library(benchmark::State& state) {
 
 // Per row: the counter raised, then the prepared insert with the new id; one transaction.
 void BM_AddItems_Raw(benchmark::State& state) {
-    const long n = benchdb::rows(100000);
+    const long n = benchdb::rows(5000, 100000);
     for (auto _ : state) {
         state.PauseTiming();
         sqlite3* db = benchdb::rawOpen(copyOfEmpty("raw"));
@@ -225,7 +225,7 @@ const char* pgServer() {
 long pgRows() {
     const char* v = std::getenv("REPOS_BENCH_PG_ROWS");
     long n = v ? std::atol(v) : 0;
-    return n > 0 ? n : std::max(1L, benchdb::rows(100000) / 5);
+    return n > 0 ? n : std::max(1L, benchdb::rows(5000, 100000) / 5);
 }
 
 // A repository of its own on the server, with one domain and its version 1, dropped at exit.
