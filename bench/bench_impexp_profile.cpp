@@ -48,10 +48,7 @@ Shape large() { return {benchdb::rows(200), 50, 100, 50}; }
 // A tenth of the large job's rows.
 Shape small() { return {50, 20, 25, 12}; }
 
-bool full() {
-    const char* text = std::getenv("REPOS_BENCH_FULL");
-    return text && *text && std::string(text) != "0";
-}
+bool full() { return bench::fullSizes(); }
 Shape pgLarge() { return full() ? large() : Shape{50, 20, 25, 12}; }
 Shape pgSmall() { return full() ? small() : Shape{20, 5, 5, 3}; }
 
