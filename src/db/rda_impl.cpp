@@ -1,6 +1,9 @@
 #include "rda_impl.h"
 
+#include <strings.h>
+
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -78,6 +81,130 @@ size_t RDA_BigString::chunkBytes(const char* text, size_t bytes, size_t limit) {
     // A first character longer than the limit still makes a chunk of its own.
     taken = np_uchar_seek(text);
     return taken == 0 ? 1 : std::min(taken, bytes);
+}
+
+bool RDA_BigString::isReference(const VqbDatavar& value) {
+    if (value.getType() != VQB_TYPE_STRING || !hasPrefix(value.textData(), value.textSize())) return false;
+    return parse(VqbString(value.textData(), value.textSize()), nullptr);
+}
+
+bool RDA_BigString::storedApart(const VqbDatavar& value, int maxTextLen) {
+    if (value.getType() != VQB_TYPE_STRING) return false;
+    if (maxTextLen > 0 && value.textSize() > static_cast<size_t>(maxTextLen)) return true;
+    return isReference(value);
+}
+
+bool RDA_BigString::keepOwnText(ReposDataAccess* connection, VqbDatavar& value) {
+    if (!connection || !isReference(value)) return true;
+    VqbString reference;
+    if (!connection->putBigString(value.asString(), &reference, nullptr)) return false;
+    value = VqbDatavar(reference);
+    return true;
+}
+
+bool RDA_BigString::keepOwnTexts(ReposDataAccess* connection, const VqbString& sql,
+                                 const std::vector<VqbDatavar>& values, std::vector<VqbDatavar>& kept) {
+    kept.clear();
+    if (std::none_of(values.begin(), values.end(), [](const VqbDatavar& value) { return isReference(value); }))
+        return true;
+    const std::vector<RDA_SqlSlot> slots = RDA_sqlSlots(sql);
+    kept = values;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i < slots.size() && slots[i].compared) continue;
+        if (!keepOwnText(connection, kept[i])) return false;
+    }
+    return true;
+}
+
+// ---- statement slots
+
+namespace {
+
+bool wordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool sameWord(const char* text, size_t length, const char* word) {
+    return std::strlen(word) == length && strncasecmp(text, word, length) == 0;
+}
+
+}  // namespace
+
+std::vector<RDA_SqlSlot> RDA_sqlSlots(const VqbString& sql) {
+    std::vector<RDA_SqlSlot> slots;
+    const char* s = sql.asCstr();
+    const size_t n = sql.cStrSize();
+    // One entry per open bracket: whether a condition keyword was seen at that depth, and
+    // whether the bracket opened an IN list. Brackets inherit the condition of their outside.
+    struct Level {
+        bool condition;
+        bool inList;
+    };
+    std::vector<Level> levels{{false, false}};
+    bool query = false;
+    bool firstWord = true;
+    bool lastWasIn = false;
+    size_t i = 0;
+    while (i < n) {
+        const char c = s[i];
+        if (c == '\'' || c == '"') {
+            // Quoted texts and names; a doubled quote stays inside.
+            for (++i; i < n; ++i) {
+                if (s[i] != c) continue;
+                if (i + 1 < n && s[i + 1] == c) {
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            ++i;
+            lastWasIn = false;
+        } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+            while (i < n && s[i] != '\n') ++i;
+        } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+            const char* end = std::strstr(s + i + 2, "*/");
+            i = end ? static_cast<size_t>(end - s) + 2 : n;
+        } else if (wordChar(c)) {
+            const size_t start = i;
+            while (i < n && wordChar(s[i])) ++i;
+            const char* word = s + start;
+            const size_t length = i - start;
+            if (firstWord) query = sameWord(word, length, "SELECT") || sameWord(word, length, "WITH");
+            firstWord = false;
+            if (sameWord(word, length, "WHERE") || sameWord(word, length, "ON") || sameWord(word, length, "HAVING"))
+                levels.back().condition = true;
+            lastWasIn = sameWord(word, length, "IN");
+        } else if (c == '(') {
+            levels.push_back({levels.back().condition, lastWasIn});
+            lastWasIn = false;
+            ++i;
+        } else if (c == ')') {
+            if (levels.size() > 1) levels.pop_back();
+            lastWasIn = false;
+            ++i;
+        } else if (c == '?') {
+            RDA_SqlSlot slot;
+            slot.at = i;
+            slot.compared = query || levels.back().condition;
+            size_t back = i;
+            while (back > 0 && std::isspace(static_cast<unsigned char>(s[back - 1]))) --back;
+            const char before = back > 0 ? s[back - 1] : '\0';
+            const char earlier = back > 1 ? s[back - 2] : '\0';
+            if (before == '=' && earlier != '<' && earlier != '>' && earlier != '!') {
+                slot.compare = RDA_SqlSlot::Compare::Equals;
+                slot.equalsAt = back - 1;
+            } else if ((before == '(' || before == ',') && levels.back().inList) {
+                size_t after = i + 1;
+                while (after < n && std::isspace(static_cast<unsigned char>(s[after]))) ++after;
+                if (after < n && (s[after] == ',' || s[after] == ')')) slot.compare = RDA_SqlSlot::Compare::InList;
+            }
+            slots.push_back(slot);
+            lastWasIn = false;
+            ++i;
+        } else {
+            if (!std::isspace(static_cast<unsigned char>(c))) lastWasIn = false;
+            ++i;
+        }
+    }
+    return slots;
 }
 
 // ---- connection: set-up, lock and helpers
@@ -397,6 +524,90 @@ bool RDA_BaseImpl::paramExecVA(const VqbString& sql, int* rowsAffected, int n, .
     return paramExec_INT(sql, rowsAffected, list.params());
 }
 
+// ---- conditions on texts stored apart
+
+int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA_WholeTexts& out) {
+    bool apart = false;
+    for (int i = 0; i < params.count && !apart; ++i)
+        apart = params.at(i) && RDA_BigString::storedApart(*params.at(i), maxTextLen_);
+    if (!apart) return 0;
+    const std::vector<RDA_SqlSlot> slots = RDA_sqlSlots(sql);
+    // A text whose markers cannot be told apart runs as given.
+    if (slots.size() != static_cast<size_t>(params.count)) return 0;
+    bool comparedApart = false;
+    for (int i = 0; i < params.count && !comparedApart; ++i)
+        comparedApart = slots[static_cast<size_t>(i)].compared && params.at(i) &&
+                        RDA_BigString::storedApart(*params.at(i), maxTextLen_);
+    if (!comparedApart) return 0;
+
+    const char* text = sql.asCstr();
+    std::string rewritten;
+    size_t copied = 0;
+    out.values.clear();
+    out.compared.clear();
+    std::vector<VqbString> references;
+    for (int i = 0; i < params.count; ++i) {
+        const VqbDatavar* value = params.at(i);
+        const RDA_SqlSlot& slot = slots[static_cast<size_t>(i)];
+        out.values.push_back(value ? *value : VqbDatavar());
+        out.compared.push_back(slot.compared ? 1 : 0);
+        references.clear();
+        // A script has no rows to look in; the text itself is the only candidate there.
+        if (slot.compared && slot.compare != RDA_SqlSlot::Compare::Other && value && !ddlCallback_ &&
+            RDA_BigString::storedApart(*value, maxTextLen_) && !findBigStrings(value->asString(), references))
+            return -1;
+        if (references.empty()) continue;
+        // The text as given stays a candidate: a writer with a longer limit stored it whole.
+        if (slot.compare == RDA_SqlSlot::Compare::Equals) {
+            rewritten.append(text + copied, slot.equalsAt - copied);
+            rewritten.append(" IN (?");
+        } else {
+            rewritten.append(text + copied, slot.at + 1 - copied);
+        }
+        for (const VqbString& reference : references) {
+            rewritten.append(",?");
+            out.values.emplace_back(reference);
+            out.compared.push_back(1);
+        }
+        if (slot.compare == RDA_SqlSlot::Compare::Equals) rewritten.append(")");
+        copied = slot.at + 1;
+    }
+    rewritten.append(text + copied, sql.cStrSize() - copied);
+    out.sql = VqbString(std::move(rewritten));
+    out.pointers.clear();
+    for (const VqbDatavar& value : out.values) out.pointers.push_back(&value);
+    return 1;
+}
+
+VqbString RDA_BaseImpl::firstBigStringChunk_INT(const VqbString& value) {
+    const size_t limit = maxTextLen_ > 1 ? static_cast<size_t>(maxTextLen_ - 1) : 1;
+    return VqbString(value.asCstr(), RDA_BigString::chunkBytes(value.asCstr(), value.cStrSize(), limit));
+}
+
+bool RDA_BaseImpl::findBigStrings(const VqbString& text, std::vector<VqbString>& references) {
+    if (maxTextLen_ < 1) return true;
+    const VqbDatavar first(firstBigStringChunk_INT(text));
+    const VqbDatavar sequence(0);
+    const VqbDatavar* params[] = {&sequence, &first};
+    const VqbString sql = VqbString::format("SELECT BS_REFID FROM %s WHERE BS_SEQ=? AND BS_DATA=?",
+                                            getTableName_INT("BIGSTR", true, -1).asCstr());
+    std::vector<uint32_t> ids;
+    {
+        ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, {params, 2}));
+        if (!rows) return false;
+        int state;
+        while ((state = rows->next()) == 1) ids.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
+        if (state == 2) return false;
+    }
+    for (uint32_t id : ids) {
+        const VqbString reference = RDA_BigString::format(id);
+        VqbString whole;
+        if (!getBigString_INT(reference, &whole, nullptr)) return false;
+        if (whole.str() == text.str()) references.push_back(reference);
+    }
+    return true;
+}
+
 // ---- table-creation command spec
 
 bool RDA_BaseImpl::runSpecCommands(VqTableCreateNS::VqCommandCursor* raw) {
@@ -552,7 +763,8 @@ ReposDataAccessCursor* RDA_BaseImpl::paramSelect(const VqbString& sql, int n, ..
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramSelect_INT(sql, list.params());
+    return compareWhole(sql, list.params(), static_cast<ReposDataAccessCursor*>(nullptr),
+                        [&](const VqbString& text, const RDA_Params& values) { return paramSelect_INT(text, values); });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -563,7 +775,10 @@ ReposDataAccessCursor* RDA_BaseImpl::paramSelectWTypes(const VqbString& sql, con
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramSelectWTypes_INT(sql, types, list.params());
+    return compareWhole(sql, list.params(), static_cast<ReposDataAccessCursor*>(nullptr),
+                        [&](const VqbString& text, const RDA_Params& values) {
+                            return paramSelectWTypes_INT(text, types, values);
+                        });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -571,7 +786,8 @@ ReposDataAccessCursor* RDA_BaseImpl::paramSelectWTypes(const VqbString& sql, con
 ReposDataAccessCursor* RDA_BaseImpl::paramSelectV(const VqbString& sql, int n, va_list args) try {
     RDA_ParamList list(n, args);
     RDA_LOCKED;
-    return paramSelect_INT(sql, list.params());
+    return compareWhole(sql, list.params(), static_cast<ReposDataAccessCursor*>(nullptr),
+                        [&](const VqbString& text, const RDA_Params& values) { return paramSelect_INT(text, values); });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -582,7 +798,9 @@ bool RDA_BaseImpl::paramExec(const VqbString& sql, int* rowsAffected, int n, ...
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramExec_INT(sql, rowsAffected, list.params());
+    return compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramExec_INT(text, rowsAffected, values);
+    });
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -593,7 +811,9 @@ bool RDA_BaseImpl::paramExecWTypes(const VqbString& sql, int* rowsAffected, cons
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramExecWTypes_INT(sql, rowsAffected, types, list.params());
+    return compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramExecWTypes_INT(text, rowsAffected, types, values);
+    });
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -605,7 +825,9 @@ bool RDA_BaseImpl::paramSingletonInt(const VqbString& sql, int* out, int n, ...)
     va_end(args);
     RDA_LOCKED;
     int64_t value = 0;
-    bool ok = paramSingleton_INT(sql, &value, list.params());
+    bool ok = compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramSingleton_INT(text, &value, values);
+    });
     if (ok && out) *out = static_cast<int>(static_cast<uint32_t>(value));
     return ok;
 } catch (...) {
@@ -619,7 +841,9 @@ bool RDA_BaseImpl::paramSingleton(const VqbString& sql, int64_t* out, int n, ...
     va_end(args);
     RDA_LOCKED;
     int64_t value = 0;
-    bool ok = paramSingleton_INT(sql, &value, list.params());
+    bool ok = compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramSingleton_INT(text, &value, values);
+    });
     if (ok && out) *out = value;
     return ok;
 } catch (...) {
@@ -632,7 +856,9 @@ bool RDA_BaseImpl::paramSingletonWTypes(const VqbString& sql, int* out, const Vq
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramSingletonWTypes_INT(sql, out, types, list.params());
+    return compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramSingletonWTypes_INT(text, out, types, values);
+    });
 } catch (...) {
     return caught(__LINE__, false);
 }

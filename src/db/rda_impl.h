@@ -36,7 +36,11 @@ class RDA_BaseImpl;
 struct RDA_Params {
     const VqbDatavar* const* values = nullptr;
     int count = 0;
+    // Per value, non-zero for one a statement compares rather than stores: it is bound as given,
+    // never moved to BIGSTR. Null: every value of a writing statement may be stored.
+    const unsigned char* compared = nullptr;
     const VqbDatavar* at(int i) const { return values[i]; }
+    bool isCompared(int i) const { return compared && compared[i]; }
 };
 
 // Collects the VqbDatavar* arguments of a variadic call.
@@ -79,11 +83,44 @@ inline bool hasPrefix(const char* text, size_t bytes) {
 inline bool hasPrefix(const VqbString& text) { return hasPrefix(text.asCstr(), text.cStrSize()); }
 // True for a whole reference text (prefix, 1 to 10 digits of a 32-bit id, suffix, nothing more).
 bool parse(const VqbString& text, uint32_t* id);
+// A text value that a cursor would read back as another text: a whole reference.
+bool isReference(const VqbDatavar& value);
+// A text value that is not stored in its column as given on a connection whose longest column
+// text is maxTextLen: longer than that (0: no limit), or a whole reference.
+bool storedApart(const VqbDatavar& value, int maxTextLen);
+// A text a host gave with the shape of a reference becomes a reference to a big string of its
+// own, so that it reads back as itself; other values stay. False (the value untouched) when the
+// big string could not be stored.
+bool keepOwnText(ReposDataAccess* connection, VqbDatavar& value);
+// keepOwnText for each value the statement stores (a compared value stays as given). Null in
+// kept when no value needs it, so the statement runs with the values it was given.
+bool keepOwnTexts(ReposDataAccess* connection, const VqbString& sql, const std::vector<VqbDatavar>& values,
+                  std::vector<VqbDatavar>& kept);
 VqbString format(uint32_t id);
 // Bytes of the next chunk: the whole UTF-8 characters that fit in limit bytes (at least one
 // character; the whole text when it ends first).
 size_t chunkBytes(const char* text, size_t bytes, size_t limit);
 }  // namespace RDA_BigString
+
+// The "?" markers of a statement outside quotes and comments, in order, and what each stands for.
+struct RDA_SqlSlot {
+    enum class Compare : char { Other, Equals, InList };
+    size_t at = 0;           // offset of the "?"
+    bool compared = false;   // in a query, or after a WHERE / ON / HAVING: compared, never stored
+    Compare compare = Compare::Other;
+    size_t equalsAt = 0;     // Compare::Equals: offset of the "="
+};
+std::vector<RDA_SqlSlot> RDA_sqlSlots(const VqbString& sql);
+
+// A statement whose compared texts are stored apart, rewritten so that each equality matches the
+// rows holding that text (as given, or through the references of the big strings that hold it).
+struct RDA_WholeTexts {
+    VqbString sql;
+    std::vector<VqbDatavar> values;
+    std::vector<const VqbDatavar*> pointers;
+    std::vector<unsigned char> compared;
+    RDA_Params params() const { return {pointers.data(), static_cast<int>(pointers.size()), compared.data()}; }
+};
 
 // Prepared statements of a connection kept idle for the next call with the same text, up to a
 // limit; S is a back end's statement with release(). A text keeps its (possibly empty) list, so
@@ -202,6 +239,9 @@ public:
     DacConnection* getConnection() final;
 
     // Helpers for code that already holds the lock.
+    // 1 when the statement compares a text stored apart (out holds the statement to run instead),
+    // 0 when it runs as given (short texts cost one size and prefix test each), -1 on failure.
+    int wholeTexts(const VqbString& sql, const RDA_Params& params, RDA_WholeTexts& out);
     bool reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error);
     ReposDataAccessCursor* paramSelectVA(const VqbString& sql, int n, ...);
     bool paramExecVA(const VqbString& sql, int* rowsAffected, int n, ...);
@@ -268,6 +308,11 @@ protected:
     virtual int getMaxTextLen_INT() { return maxTextLen_; }
     virtual bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
     virtual bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
+    // The first BIGSTR chunk this back end writes for a text longer than the limit.
+    virtual VqbString firstBigStringChunk_INT(const VqbString& value);
+    // The references of the big strings that hold exactly the text, found through their first
+    // chunk; only those candidates are read whole. False on failure.
+    bool findBigStrings(const VqbString& text, std::vector<VqbString>& references);
     virtual VqbString getIdentifierQuote_INT() = 0;
     virtual ReposDataAccessCursor* getIndexes_INT(const VqbString& table) = 0;
     virtual bool checkTableIndexes_INT(const VqbString& table) = 0;
@@ -310,6 +355,20 @@ protected:
 
 private:
     friend class RDA_BaseCursorImpl;
+    // run(text, params) with the statement as given, or with its rewrite for compared texts
+    // stored apart; failure when the rewrite could not look for them.
+    template <class R, class Run>
+    R compareWhole(const VqbString& sql, const RDA_Params& params, R failure, Run&& run) {
+        RDA_WholeTexts whole;
+        switch (wholeTexts(sql, params, whole)) {
+            case 0:
+                return run(sql, params);
+            case 1:
+                return run(whole.sql, whole.params());
+            default:
+                return failure;
+        }
+    }
     bool runSpecCommands(VqTableCreateNS::VqCommandCursor* cursor);
 
     VqLockHandle lock_ = nullptr;

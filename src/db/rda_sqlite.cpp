@@ -315,7 +315,9 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
 bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
     const int limit = maxTextLen_;
     if (out) *out = value;
-    if (limit < 1 || value.cStrSize() <= static_cast<size_t>(limit)) return true;
+    // A short text with a reference's shape is stored too, or it would read back as another.
+    if (limit < 1 || (value.cStrSize() <= static_cast<size_t>(limit) && !RDA_BigString::parse(value, nullptr)))
+        return true;
     auto failed = [&]() {
         if (error) *error = lastError_;
         return false;
