@@ -549,24 +549,36 @@ int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA
     for (int i = 0; i < params.count; ++i) {
         const VqbDatavar* value = params.at(i);
         const RDA_SqlSlot& slot = slots[static_cast<size_t>(i)];
-        out.values.push_back(value ? *value : VqbDatavar());
-        out.compared.push_back(slot.compared ? 1 : 0);
+        const bool whole = slot.compared && slot.compare != RDA_SqlSlot::Compare::Other && value &&
+                           RDA_BigString::storedApart(*value, maxTextLen_);
+        if (!whole) {
+            out.values.push_back(value ? *value : VqbDatavar());
+            out.compared.push_back(slot.compared ? 1 : 0);
+            continue;
+        }
+        // A row matches when it reads back as the text. A long text may also be stored whole (by a
+        // writer with a longer limit); a text shaped like a reference never is, since as given it
+        // would read back as another.
+        const bool given = !RDA_BigString::isReference(*value);
         references.clear();
-        // A script has no rows to look in; the text itself is the only candidate there.
-        if (slot.compared && slot.compare != RDA_SqlSlot::Compare::Other && value && !ddlCallback_ &&
-            RDA_BigString::storedApart(*value, maxTextLen_) && !findBigStrings(value->asString(), references))
-            return -1;
-        if (references.empty()) continue;
-        // The text as given stays a candidate: a writer with a longer limit stored it whole.
+        // A script has no rows to look in.
+        if (!ddlCallback_ && !findBigStrings(value->asString(), references)) return -1;
+        if (references.empty()) {
+            // NULL equals nothing.
+            out.values.push_back(given ? *value : VqbDatavar());
+            out.compared.push_back(1);
+            continue;
+        }
         if (slot.compare == RDA_SqlSlot::Compare::Equals) {
             rewritten.append(text + copied, slot.equalsAt - copied);
-            rewritten.append(" IN (?");
+            rewritten.append(" IN (");
         } else {
-            rewritten.append(text + copied, slot.at + 1 - copied);
+            rewritten.append(text + copied, slot.at - copied);
         }
-        for (const VqbString& reference : references) {
-            rewritten.append(",?");
-            out.values.emplace_back(reference);
+        if (given) references.insert(references.begin(), value->asString());
+        for (size_t r = 0; r < references.size(); ++r) {
+            rewritten.append(r ? ",?" : "?");
+            out.values.emplace_back(references[r]);
             out.compared.push_back(1);
         }
         if (slot.compare == RDA_SqlSlot::Compare::Equals) rewritten.append(")");

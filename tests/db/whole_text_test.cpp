@@ -132,27 +132,38 @@ TEST_P(WholeTexts, EqualityOnALongTextMatchesItsRowsAndWritesNoBigString) {
     }
 }
 
-TEST_P(WholeTexts, AShortTextShapedLikeAReferenceIsComparedAsGivenByTheConnection) {
-    // A reference a caller made itself is bound as it is and matches its own row only.
+TEST_P(WholeTexts, ATextShapedLikeAReferenceMatchesTheRowsThatReadBackAsIt) {
+    // A reference a caller made itself is bound as it is, and its row reads back as the long text.
     VqbString reference, error;
     ASSERT_TRUE(db->putBigString(VqbString(std::string(70000, 'r')), &reference, &error)) << error.str();
     ASSERT_TRUE(RDA_BigString::parse(reference, nullptr));
-    VqbDatavar one(1), ref(reference), note("n");
+    VqbDatavar one(1), two(2), ref(reference), note("n");
     ASSERT_TRUE(db->paramExec("INSERT INTO " + table + " (ID, NAME, NOTE) VALUES (?,?,?)", nullptr, 3, &one, &ref,
                               &note));
-    EXPECT_EQ(selected("NAME=?", {ref}), 1);
-    ReposHeld<ReposDataAccessCursor> rows(db->paramSelect("SELECT NAME FROM " + table, 0));
-    ASSERT_TRUE(rows && rows->next() == 1);
-    EXPECT_TRUE(rows->getValue(0).asString().str() == std::string(70000, 'r'));
+    {
+        ReposHeld<ReposDataAccessCursor> rows(db->paramSelect("SELECT NAME FROM " + table, 0));
+        ASSERT_TRUE(rows && rows->next() == 1);
+        EXPECT_TRUE(rows->getValue(0).asString().str() == std::string(70000, 'r'));
+    }
 
-    // putBigString keeps a reference-shaped text apart, so it reads back as itself.
-    const VqbString shaped("_~_velqorinRef_1_~_");
-    VqbString kept;
-    ASSERT_TRUE(db->putBigString(shaped, &kept, &error)) << error.str();
-    EXPECT_FALSE(kept.str() == shaped.str());
-    VqbString back;
+    // putBigString keeps a text of that shape apart, so that it reads back as itself.
+    VqbString kept, back;
+    ASSERT_TRUE(db->putBigString(reference, &kept, &error)) << error.str();
+    EXPECT_FALSE(kept.str() == reference.str());
     ASSERT_TRUE(db->getBigString(kept, &back, &error));
-    EXPECT_EQ(back.str().substr(0, 40), shaped.str());
+    EXPECT_EQ(back.str(), reference.str());
+    VqbDatavar keptValue(kept);
+    ASSERT_TRUE(db->paramExec("INSERT INTO " + table + " (ID, NAME, NOTE) VALUES (?,?,?)", nullptr, 3, &two,
+                              &keptValue, &note));
+
+    // Compared, the text matches the row that reads back as it, not the row that holds it.
+    int id = 0;
+    ASSERT_TRUE(db->paramSingletonInt("SELECT ID FROM " + table + " WHERE NAME=?", &id, 1, &ref));
+    EXPECT_EQ(id, 2);
+    EXPECT_EQ(selected("NAME IN (?, ?)", {VqbDatavar("x"), ref}), 1);
+    const VqbDatavar unknown("_~_velqorinRef_999_~_");
+    EXPECT_EQ(selected("NAME=?", {unknown}), 0);
+    EXPECT_EQ(selected("NAME IN (?,?)", {unknown, VqbDatavar("x")}), 0);
 }
 
 TEST(SqlSlots, MarkersAreToldApartByWhatTheStatementDoesWithThem) {
