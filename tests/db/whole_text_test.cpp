@@ -196,3 +196,24 @@ TEST(SqlSlots, MarkersAreToldApartByWhatTheStatementDoesWithThem) {
 }
 
 REPOS_EVERY_PLACE(WholeTexts);
+
+TEST_P(WholeTexts, AScriptKeepsATextShapedLikeAReferenceAsABigStringOfItsOwn) {
+    if (GetParam() == Place::Direct) GTEST_SKIP() << "scripts are written through the connector";
+    std::vector<VqbDatavar> values{VqbDatavar(7), VqbDatavar("_~_velqorinRef_1_~_"), VqbDatavar("n")};
+    const std::string insert = "INSERT INTO " + table + " (ID, NAME, NOTE) VALUES (?,?,?)";
+    Recorder script;
+    db->setDDLCallback(&script);
+    std::vector<VqbDatavar> kept;
+    const bool stored = RDA_BigString::keepOwnTexts(db, VqbString(insert), values, kept);
+    const bool written = stored && db->paramExec(insert, nullptr, 3, &kept[0], &kept[1], &kept[2]);
+    db->setDDLCallback(nullptr);
+    ASSERT_TRUE(stored && written) << db->getLastErrorMessage().str();
+    ASSERT_EQ(script.script.size(), 2u);
+    EXPECT_EQ(Recorder::with(script.script, "BS_REFID"), 1u);
+    EXPECT_EQ(rawCount(*repo, "LTXT"), 0) << "script mode runs nothing";
+    // The script, run later, stores the text apart and the row reads back as the text.
+    for (const std::string& line : script.script) ASSERT_TRUE(db->paramExec(VqbString(line), nullptr, 0)) << line;
+    ReposHeld<ReposDataAccessCursor> rows(db->paramSelect("SELECT NAME FROM " + table + " WHERE ID=7", 0));
+    ASSERT_TRUE(rows && rows->next() == 1);
+    EXPECT_EQ(rows->getValue(0).asString().str(), "_~_velqorinRef_1_~_");
+}
