@@ -69,7 +69,7 @@ protected:
     bool createTableFromColumns_INT(const VqbString& table, const ColumnSpecList& columns) override;
     bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
-    VqbString firstBigStringChunk_INT(const VqbString& value) override;
+    std::vector<std::string> bigStringChunks_INT(const VqbString& value) override;
     VqbString getIdentifierQuote_INT() override;
     ReposDataAccessCursor* getIndexes_INT(const VqbString& table) override;
     bool checkTableIndexes_INT(const VqbString& table) override;

@@ -376,12 +376,9 @@ bool RDA_DAC::putScriptBigString(const VqbString& value, VqbString* out, VqbStri
     if (!reserved) return false;
     const VqbString sql = VqbString::format("INSERT INTO %s (BS_REFID, BS_SEQ, BS_DATA) VALUES (?,?,?)",
                                             getTableName_INT("BIGSTR", true, -1).asCstr());
-    const char* rest = value.asCstr();
-    size_t left = value.cStrSize();
-    std::string chunk;
-    for (int64_t sequence = 0; left > 0; ++sequence) {
-        const size_t bytes = nextChunk(rest, left, static_cast<size_t>(maxTextLen_), dbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS, chunk);
-        const VqbDatavar number(static_cast<long long>(sequence));
+    long long sequence = 0;
+    for (const std::string& chunk : bigStringChunks_INT(value)) {
+        const VqbDatavar number(sequence++);
         const VqbDatavar data{VqbString(chunk)};
         const VqbDatavar* row[] = {&id, &number, &data};
         VqbString text;
@@ -390,20 +387,25 @@ bool RDA_DAC::putScriptBigString(const VqbString& value, VqbString* out, VqbStri
             return false;
         }
         ddlCallback_->writeDDL(text);
-        rest += bytes;
-        left -= bytes;
     }
     if (out) *out = RDA_BigString::format(static_cast<uint32_t>(id.asInt64()));
     return true;
 }
 
-VqbString RDA_DAC::firstBigStringChunk_INT(const VqbString& value) {
+std::vector<std::string> RDA_DAC::bigStringChunks_INT(const VqbString& value) {
     DacConnection* connection = bigStringConnection();
     const bool marked = connection && connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS;
+    std::vector<std::string> chunks;
+    const char* rest = value.asCstr();
+    size_t left = value.cStrSize();
     std::string chunk;
-    nextChunk(value.asCstr(), value.cStrSize(), static_cast<size_t>(maxTextLen_ > 0 ? maxTextLen_ : 1), marked,
-              chunk);
-    return VqbString(std::move(chunk));
+    while (left > 0) {
+        const size_t bytes = nextChunk(rest, left, static_cast<size_t>(maxTextLen_ > 0 ? maxTextLen_ : 1), marked, chunk);
+        chunks.push_back(chunk);
+        rest += bytes;
+        left -= bytes;
+    }
+    return chunks;
 }
 
 bool RDA_DAC::getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {

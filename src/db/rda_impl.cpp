@@ -591,21 +591,35 @@ int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA
     return 1;
 }
 
-VqbString RDA_BaseImpl::firstBigStringChunk_INT(const VqbString& value) {
+std::vector<std::string> RDA_BaseImpl::bigStringChunks_INT(const VqbString& value) {
     const size_t limit = maxTextLen_ > 1 ? static_cast<size_t>(maxTextLen_ - 1) : 1;
-    return VqbString(value.asCstr(), RDA_BigString::chunkBytes(value.asCstr(), value.cStrSize(), limit));
+    std::vector<std::string> chunks;
+    const char* rest = value.asCstr();
+    size_t left = value.cStrSize();
+    while (left > 0) {
+        const size_t bytes = RDA_BigString::chunkBytes(rest, left, limit);
+        chunks.emplace_back(rest, bytes);
+        rest += bytes;
+        left -= bytes;
+    }
+    return chunks;
 }
 
 bool RDA_BaseImpl::findBigStrings(const VqbString& text, std::vector<VqbString>& references) {
     if (maxTextLen_ < 1) return true;
-    const VqbDatavar first(firstBigStringChunk_INT(text));
-    const VqbDatavar sequence(0);
-    const VqbDatavar* params[] = {&sequence, &first};
-    const VqbString sql = VqbString::format("SELECT BS_REFID FROM %s WHERE BS_SEQ=? AND BS_DATA=?",
-                                            getTableName_INT("BIGSTR", true, -1).asCstr());
+    const std::vector<std::string> chunks = bigStringChunks_INT(text);
+    if (chunks.empty()) return true;
+    const VqbDatavar zero(0), first(chunks.front()), lastSequence(static_cast<long long>(chunks.size() - 1)),
+        last(chunks.back());
+    const VqbDatavar* params[] = {&zero, &first, &lastSequence, &last};
+    const VqbString table = getTableName_INT("BIGSTR", true, -1);
+    const VqbString sql = VqbString::format(
+        "SELECT f.BS_REFID FROM %s f, %s l WHERE f.BS_SEQ=? AND f.BS_DATA=? AND l.BS_REFID=f.BS_REFID AND l.BS_SEQ=? "
+        "AND l.BS_DATA=?",
+        table.asCstr(), table.asCstr());
     std::vector<uint32_t> ids;
     {
-        ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, {params, 2}));
+        ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, {params, 4}));
         if (!rows) return false;
         int state;
         while ((state = rows->next()) == 1) ids.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));

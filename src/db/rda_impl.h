@@ -308,10 +308,11 @@ protected:
     virtual int getMaxTextLen_INT() { return maxTextLen_; }
     virtual bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
     virtual bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
-    // The first BIGSTR chunk this back end writes for a text longer than the limit.
-    virtual VqbString firstBigStringChunk_INT(const VqbString& value);
+    // The BIGSTR chunks this back end writes for a text, in order.
+    virtual std::vector<std::string> bigStringChunks_INT(const VqbString& value);
     // The references of the big strings that hold exactly the text, found through their first
-    // chunk; only those candidates are read whole. False on failure.
+    // and last chunks (long texts often share their beginning); only those candidates are read
+    // whole. False on failure.
     bool findBigStrings(const VqbString& text, std::vector<VqbString>& references);
     virtual VqbString getIdentifierQuote_INT() = 0;
     virtual ReposDataAccessCursor* getIndexes_INT(const VqbString& table) = 0;
