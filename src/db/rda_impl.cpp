@@ -609,17 +609,17 @@ bool RDA_BaseImpl::findBigStrings(const VqbString& text, std::vector<VqbString>&
     if (maxTextLen_ < 1) return true;
     const std::vector<std::string> chunks = bigStringChunks_INT(text);
     if (chunks.empty()) return true;
+    // One pass over the chunks: a candidate has both ends of the text (one chunk: that one).
     const VqbDatavar zero(0), first(chunks.front()), lastSequence(static_cast<long long>(chunks.size() - 1)),
-        last(chunks.back());
-    const VqbDatavar* params[] = {&zero, &first, &lastSequence, &last};
-    const VqbString table = getTableName_INT("BIGSTR", true, -1);
+        last(chunks.back()), ends(chunks.size() > 1 ? 2 : 1);
+    const VqbDatavar* params[] = {&zero, &first, &lastSequence, &last, &ends};
     const VqbString sql = VqbString::format(
-        "SELECT f.BS_REFID FROM %s f, %s l WHERE f.BS_SEQ=? AND f.BS_DATA=? AND l.BS_REFID=f.BS_REFID AND l.BS_SEQ=? "
-        "AND l.BS_DATA=?",
-        table.asCstr(), table.asCstr());
+        "SELECT BS_REFID FROM %s WHERE (BS_SEQ=? AND BS_DATA=?) OR (BS_SEQ=? AND BS_DATA=?) GROUP BY BS_REFID "
+        "HAVING COUNT(*)=?",
+        getTableName_INT("BIGSTR", true, -1).asCstr());
     std::vector<uint32_t> ids;
     {
-        ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, {params, 4}));
+        ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, {params, 5}));
         if (!rows) return false;
         int state;
         while ((state = rows->next()) == 1) ids.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
