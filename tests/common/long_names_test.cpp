@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common_rdaimpl.h"
+#include "meta_rdaimpl.h"
 #include "monitor_rdaimpl.h"
 #include "prof_rdaimpl.h"
 #include "repimpanlysimpl.h"
@@ -56,6 +57,9 @@ protected:
         monitor.reset(new MonitorRDAImpl(repo->connection()));
         profile.reset(new ProfileRDAImpl(repo->connection()));
         impact.reset(new ImpactStoreAccess(repo->connection()));
+        meta.reset(new MetadataRDAImpl(repo->connection()));
+        setupId = profile->addJobSetup("tables", "d", "", 40000.0, 40000.0, "u", "u", 0);
+        ASSERT_NE(setupId, kNoId);
     }
 
     std::vector<Family> families() {
@@ -63,6 +67,12 @@ protected:
         MonitorRDAImpl* m = monitor.get();
         ProfileRDAImpl* p = profile.get();
         ImpactStoreAccess* s = impact.get();
+        MetadataRDAImpl* f = meta.get();
+        const uint32_t su = setupId;
+        // A table of the setup by its filter name.
+        auto table = [p, su](const std::string& filter) {
+            return p->addJobTable(su, 1, "", "s", "T", filter, "", "", 0, "", "", "", 0, 0, 0, "", 0, 0, "", false);
+        };
         auto rule = [c](const std::string& n) {
             return c->addRule(n, "ROW", "A > 0", "G", "<meta/>", "ann", "", 0, "", "");
         };
@@ -103,6 +113,27 @@ protected:
             {"setup name", "JSETUP", [=](const std::string& n) { return setup(n) != kNoId; },
              [=](const std::string& n) { return setup(n) == kNoId; },
              [p](const std::string& n) { return p->existsJobSetup(n, 0) && take(p->findJobSetup(0, n, "")).size() == 1; }},
+            // Folders of one name may repeat; their lookups by name and path must find them.
+            {"folder name", "FOLDER",
+             [f](const std::string& n) {
+                 int id = 0;
+                 return f->addFolder(0, n, &id);
+             },
+             [f](const std::string& n) { return take(f->listFoldersByName(0, n)).size() == 1; },
+             [f](const std::string& n) {
+                 int id = 0;
+                 VqbString error;
+                 return f->getFolderIdByPath(VqbString("/" + n), &id, error) && id > 0;
+             }},
+            {"job table filter", "JTABLE", [=](const std::string& n) { return table(n) != kNoId; },
+             [=](const std::string& n) {
+                 uint32_t found = kNoId;
+                 return p->getJobTableIdByName(su, 1, "", "", "T", n, "", "", "", &found) && table(n) == found;
+             },
+             [p, su](const std::string& n) {
+                 uint32_t found = kNoId;
+                 return p->getJobTableIdByName(su, 1, "", "", "T", n, "", "", "", &found) && found != kNoId;
+             }},
             {"impact identity", "IMPRCS", storeRow,
              // The analysis adds only what findRows misses.
              [s](const std::string& n) {
@@ -122,6 +153,8 @@ protected:
     ReposHeld<MonitorRDAImpl> monitor;
     ReposHeld<ProfileRDAImpl> profile;
     ReposHeld<ImpactStoreAccess> impact;
+    ReposHeld<MetadataRDAImpl> meta;
+    uint32_t setupId = kNoId;
 };
 
 }  // namespace
