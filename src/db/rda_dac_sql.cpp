@@ -341,13 +341,8 @@ bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString
         statement.reset();
         return abandon();
     }
-    const bool marked = connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS;
-    const char* rest = value.asCstr();
-    size_t left = value.cStrSize();
     int64_t sequence = 0;
-    std::string chunk;
-    while (left > 0) {
-        const size_t bytes = nextChunk(rest, left, static_cast<size_t>(limit), marked, chunk);
+    for (const std::string& chunk : bigStringChunks_INT(value)) {
         bool ok = statement->setValue(0, 0, id) &&
                   statement->setValue(0, 1, VqbDatavar(static_cast<long long>(sequence))) &&
                   statement->setValue(0, 2, VqbDatavar(chunk)) && statement->execute(nullptr);
@@ -357,8 +352,6 @@ bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString
             return abandon();
         }
         ++sequence;
-        rest += bytes;
-        left -= bytes;
     }
     statement.reset();
     if (ownLevel && !endTransaction_INT(true)) return failed();

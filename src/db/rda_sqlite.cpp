@@ -333,21 +333,17 @@ bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbStr
     ReposHeld<SqliteStatement> statement(db_->prepare(sql));
     bool ok = statement != nullptr;
     if (!ok) databaseFailure(__LINE__);
-    const char* rest = value.asCstr();
-    size_t left = value.cStrSize();
     int64_t sequence = 0;
-    while (ok && left > 0) {
-        size_t bytes = RDA_BigString::chunkBytes(rest, left, static_cast<size_t>(limit - 1));
+    for (const std::string& chunk : bigStringChunks_INT(value)) {
+        if (!ok) break;
         ok = statement->bindInt(0, id.asInt64()) && statement->bindInt(1, sequence) &&
-             statement->bindText(2, VqbString(rest, bytes)) && statement->execute(nullptr);
+             statement->bindText(2, VqbString(chunk)) && statement->execute(nullptr);
         if (!ok) {
             VqbString text;
             statement->getErrorMessage(text);
             fail(kSource, __LINE__, text);
         }
         ++sequence;
-        rest += bytes;
-        left -= bytes;
     }
     statement.reset();
     if (!ok) {
