@@ -607,6 +607,29 @@ std::vector<std::string> RDA_BaseImpl::bigStringChunks_INT(const VqbString& valu
 
 bool RDA_BaseImpl::findBigStrings(const VqbString& text, std::vector<VqbString>& references) {
     if (maxTextLen_ < 1) return true;
+    std::vector<uint32_t> highest;
+    const VqbString top = VqbString::format("SELECT MAX(BS_REFID) FROM %s", getTableName_INT("BIGSTR", true, -1).asCstr());
+    if (!bigStringIds(top, {}, highest)) return false;
+    // A table emptied and filled again (a copy) starts the index afresh.
+    const uint32_t newest = highest.empty() ? 0 : highest.front();
+    if (newest < bigStringIndex_.last) bigStringIndex_ = BigStringIndex();
+    // The index is brought up to date only while that costs no more than a share of the
+    // lookups made so far; a repository with many big strings is scanned until then.
+    ++bigStringLookups_;
+    const uint64_t pending = newest - bigStringIndex_.last;
+    std::vector<uint32_t> ids;
+    const bool indexed = pending <= static_cast<uint64_t>(bigStringLookups_) * kIndexShare;
+    if (!(indexed ? indexedBigStrings(text, ids) : scanBigStrings(text, ids))) return false;
+    for (uint32_t id : ids) {
+        const VqbString reference = RDA_BigString::format(id);
+        VqbString whole;
+        if (!getBigString_INT(reference, &whole, nullptr)) return false;
+        if (whole.str() == text.str()) references.push_back(reference);
+    }
+    return true;
+}
+
+bool RDA_BaseImpl::scanBigStrings(const VqbString& text, std::vector<uint32_t>& ids) {
     const std::vector<std::string> chunks = bigStringChunks_INT(text);
     if (chunks.empty()) return true;
     // One pass over the chunks: a candidate has both ends of the text (one chunk: that one).
@@ -617,20 +640,50 @@ bool RDA_BaseImpl::findBigStrings(const VqbString& text, std::vector<VqbString>&
         "SELECT BS_REFID FROM %s WHERE (BS_SEQ=? AND BS_DATA=?) OR (BS_SEQ=? AND BS_DATA=?) GROUP BY BS_REFID "
         "HAVING COUNT(*)=?",
         getTableName_INT("BIGSTR", true, -1).asCstr());
-    std::vector<uint32_t> ids;
-    {
-        ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, {params, 5}));
-        if (!rows) return false;
-        int state;
-        while ((state = rows->next()) == 1) ids.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
-        if (state == 2) return false;
-    }
-    for (uint32_t id : ids) {
-        const VqbString reference = RDA_BigString::format(id);
+    return bigStringIds(sql, {params, 5}, ids);
+}
+
+bool RDA_BaseImpl::bigStringIds(const VqbString& sql, const RDA_Params& params, std::vector<uint32_t>& ids) {
+    ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, params));
+    if (!rows) return false;
+    int state;
+    while ((state = rows->next()) == 1) ids.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
+    return state != 2;
+}
+
+bool RDA_BaseImpl::indexedBigStrings(const VqbString& text, std::vector<uint32_t>& ids) {
+    BigStringIndex& index = bigStringIndex_;
+    const VqbString table = getTableName_INT("BIGSTR", true, -1);
+    auto learn = [&](uint32_t id, bool* found) {
         VqbString whole;
-        if (!getBigString_INT(reference, &whole, nullptr)) return false;
-        if (whole.str() == text.str()) references.push_back(reference);
+        if (!getBigString_INT(RDA_BigString::format(id), &whole, nullptr)) return false;
+        *found = !whole.isEmpty();
+        if (*found) index.byHash.emplace(std::hash<std::string>()(whole.str()), id);
+        return true;
+    };
+    // Ids passed over because their rows were not there yet (another writer had not committed),
+    // looked for a few more times: a reserved id may also never be used.
+    for (auto it = index.gaps.begin(); it != index.gaps.end();) {
+        bool found = false;
+        if (!learn(it->first, &found)) return false;
+        it = found || --it->second == 0 ? index.gaps.erase(it) : std::next(it);
     }
+    const VqbDatavar after(static_cast<long long>(index.last));
+    const VqbDatavar* params[] = {&after};
+    std::vector<uint32_t> fresh;
+    if (!bigStringIds(VqbString::format("SELECT BS_REFID FROM %s WHERE BS_SEQ=0 AND BS_REFID>? ORDER BY BS_REFID",
+                                        table.asCstr()),
+                      {params, 1}, fresh))
+        return false;
+    for (uint32_t id : fresh) {
+        for (uint32_t gap = id - 1; gap > index.last && index.gaps.size() < kRememberedGaps; --gap)
+            index.gaps.emplace_back(gap, kGapLooks);
+        bool found = false;
+        if (!learn(id, &found)) return false;
+        index.last = id;
+    }
+    auto range = index.byHash.equal_range(std::hash<std::string>()(text.str()));
+    for (auto it = range.first; it != range.second; ++it) ids.push_back(it->second);
     return true;
 }
 

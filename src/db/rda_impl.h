@@ -314,6 +314,12 @@ protected:
     // and last chunks (long texts often share their beginning); only those candidates are read
     // whole. False on failure.
     bool findBigStrings(const VqbString& text, std::vector<VqbString>& references);
+    // Candidate ids: one pass over BIGSTR's end chunks, or, once a connection has looked up many
+    // texts (a find-or-insert of many names), its index of the big strings by the hash of their
+    // whole text, which reads only the big strings added since the last lookup.
+    bool scanBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
+    bool indexedBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
+    bool bigStringIds(const VqbString& sql, const RDA_Params& params, std::vector<uint32_t>& ids);
     virtual VqbString getIdentifierQuote_INT() = 0;
     virtual ReposDataAccessCursor* getIndexes_INT(const VqbString& table) = 0;
     virtual bool checkTableIndexes_INT(const VqbString& table) = 0;
@@ -388,6 +394,18 @@ private:
     // value: the guarded update that starts from it changes nothing when another writer (or a
     // rollback) moved the counter since, and the counter is then read.
     std::unordered_map<std::string, int64_t> idLast_;
+    // Whole big strings by hash, up to the highest id read; candidates are always read whole
+    // again, so an entry that no longer holds its text only costs that read.
+    struct BigStringIndex {
+        std::unordered_multimap<size_t, uint32_t> byHash;
+        uint32_t last = 0;
+        std::vector<std::pair<uint32_t, int>> gaps;  // id, looks left
+    };
+    static constexpr uint64_t kIndexShare = 16;
+    static constexpr size_t kRememberedGaps = 64;
+    static constexpr int kGapLooks = 4;
+    BigStringIndex bigStringIndex_;
+    int bigStringLookups_ = 0;
     VqAtom owner_;
     // The last holder, for the lock trace only.
     std::mutex holderMutex_;
