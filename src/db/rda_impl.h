@@ -92,8 +92,8 @@ bool storedApart(const VqbDatavar& value, int maxTextLen);
 // own, so that it reads back as itself; other values stay. False (the value untouched) when the
 // big string could not be stored.
 bool keepOwnText(ReposDataAccess* connection, VqbDatavar& value);
-// keepOwnText for each value the statement stores (a compared value stays as given). Null in
-// kept when no value needs it, so the statement runs with the values it was given.
+// keepOwnText for each value the statement stores (a compared value stays as given). kept stays
+// empty when no value needs it, so the statement runs with the values it was given.
 bool keepOwnTexts(ReposDataAccess* connection, const VqbString& sql, const std::vector<VqbDatavar>& values,
                   std::vector<VqbDatavar>& kept);
 VqbString format(uint32_t id);
@@ -113,7 +113,8 @@ struct RDA_SqlSlot {
 std::vector<RDA_SqlSlot> RDA_sqlSlots(const VqbString& sql);
 
 // A statement whose compared texts are stored apart, rewritten so that each equality matches the
-// rows holding that text (as given, or through the references of the big strings that hold it).
+// rows that read back as that text: through the references of the big strings holding it, and a
+// long text also as given.
 struct RDA_WholeTexts {
     VqbString sql;
     std::vector<VqbDatavar> values;
@@ -310,13 +311,13 @@ protected:
     virtual bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
     // The BIGSTR chunks this back end writes for a text, in order.
     virtual std::vector<std::string> bigStringChunks_INT(const VqbString& value);
-    // The references of the big strings that hold exactly the text, found through their first
-    // and last chunks (long texts often share their beginning); only those candidates are read
+    // The references of the big strings that hold exactly the text; only candidates are read
     // whole. False on failure.
     bool findBigStrings(const VqbString& text, std::vector<VqbString>& references);
-    // Candidate ids: one pass over BIGSTR's end chunks, or, once a connection has looked up many
-    // texts (a find-or-insert of many names), its index of the big strings by the hash of their
-    // whole text, which reads only the big strings added since the last lookup.
+    // Candidate ids: from the connection's index of the big strings by the hash of their whole
+    // text, which reads only those added since the last lookup; or, while that catch-up would
+    // cost more than a share of the lookups made, one pass over BIGSTR's first and last chunks
+    // (long texts often share their beginning).
     bool scanBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
     bool indexedBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
     bool bigStringIds(const VqbString& sql, const RDA_Params& params, std::vector<uint32_t>& ids);
