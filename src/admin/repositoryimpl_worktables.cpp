@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "np_fio.h"
+#include "rda_impl.h"
 #include "repos_reasons.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -303,9 +304,12 @@ bool reposCopyRows(ReposDataAccess* source, ReposDataAccess* target, const Repos
     long long count = 0;
     int state;
     while ((state = cursor->next()) == 1) {
-        for (int i = 0; i < columns; ++i)
-            if (!statement->setParameter(i, forParameter(cursor->getValue(i), copy.params[i].first)))
+        for (int i = 0; i < columns; ++i) {
+            // A text read back whole that looks like a reference must not become one in the target.
+            VqbDatavar value = forParameter(cursor->getValue(i), copy.params[i].first);
+            if (!RDA_BigString::keepOwnText(target, value) || !statement->setParameter(i, value))
                 return abort(reposMessage(1921, copy.table.asCstr(), reposStatementReason(statement.get(), target).asCstr()));
+        }
         if (!statement->execute())
             return abort(reposMessage(1921, copy.table.asCstr(), reposStatementReason(statement.get(), target).asCstr()));
         ++count;

@@ -23,6 +23,8 @@ const char* const kSource = "base_rdaimpl";
 // The connection's parameterised calls take their values as a variable argument list: one call per
 // count, chosen from a table, passes a statement's values however many it has.
 constexpr size_t kMaxValues = 40;
+// No back end keeps texts of this many bytes or fewer apart, unless they look like references.
+constexpr size_t kShortestLimit = 255;
 
 template <size_t... N>
 ReposDataAccessCursor* selectWith(ReposDataAccess* c, const VqbString& sql, const VqbDatavar* v,
@@ -334,8 +336,35 @@ bool BaseRDAImpl::run(const char* source, int line, const Sql& sql, int* rowsAff
     if (count > kMaxValues)
         return refuse(source, line,
                       VqbString::format("A statement takes at most %d values", static_cast<int>(kMaxValues)));
-    if (kExecCalls[count](connection_, sql.text(), rowsAffected, sql.values().data())) return true;
+    std::vector<VqbDatavar> kept;
+    if (!RDA_BigString::keepOwnTexts(connection_, sql.text(), sql.values(), kept)) return logFailure(source, line);
+    const VqbDatavar* values = kept.empty() ? sql.values().data() : kept.data();
+    if (kExecCalls[count](connection_, sql.text(), rowsAffected, values)) return true;
     return logFailure(source, line);
+}
+
+bool BaseRDAImpl::needsParamPath(const Sql& sql) {
+    // A prepared statement binds its texts as given: one that is stored apart (or has to be) goes
+    // through the parameterised calls, which compare and store such texts whole.
+    bool apart = false;
+    for (const VqbDatavar& value : sql.values()) {
+        if (value.getType() != VQB_TYPE_STRING) continue;
+        if (RDA_BigString::isReference(value)) return true;
+        apart = apart || value.textSize() > kShortestLimit;
+    }
+    if (!apart) return false;
+    const int limit = connection_->getMaxTextLen();
+    for (const VqbDatavar& value : sql.values())
+        if (RDA_BigString::storedApart(value, limit)) return true;
+    return false;
+}
+
+BaseRDAImpl::Sql BaseRDAImpl::typedNulls(const Sql& sql, const std::vector<ValueInfo>& info) {
+    Sql typed(sql);
+    std::vector<VqbDatavar>& values = typed.values();
+    for (size_t i = 0; i < values.size() && i < info.size(); ++i)
+        if (values[i].isNull()) values[i].setType(info[i].type);
+    return typed;
 }
 
 BaseRDAImpl::Lookup BaseRDAImpl::lookup(const char* source, int line, const Sql& sql, VqbDatavar* first) {
@@ -573,6 +602,13 @@ ReposDataAccessStatement* BaseRDAImpl::prepareDeclared(const char* source, int l
 
 ReposDataAccessCursor* BaseRDAImpl::selectLive(const char* source, int line, const Sql& sql,
                                                const std::vector<ValueInfo>& info) {
+    if (!checkConnection(source, line)) return nullptr;
+    if (sql.values().size() <= kMaxValues && needsParamPath(sql)) {
+        const Sql typed = typedNulls(sql, info);
+        ReposDataAccessCursor* live = kSelectCalls[typed.values().size()](connection_, typed.text(), typed.values().data());
+        if (!live) logFailure(source, line);
+        return live;
+    }
     ReposHeld<ReposDataAccessStatement> statement(prepareDeclared(source, line, sql, info));
     if (!statement) return nullptr;
     // The cursor owns what the statement ran; the statement object itself is done with.
@@ -591,6 +627,8 @@ ReposDataAccessCursor* BaseRDAImpl::selectPrepared(const char* source, int line,
 }
 
 bool BaseRDAImpl::runPrepared(const char* source, int line, const Sql& sql, const std::vector<ValueInfo>& info) {
+    if (!checkConnection(source, line)) return false;
+    if (sql.values().size() <= kMaxValues && needsParamPath(sql)) return run(source, line, typedNulls(sql, info));
     ReposHeld<ReposDataAccessStatement> statement(prepareDeclared(source, line, sql, info));
     if (!statement) return false;
     if (statement->execute()) return true;

@@ -326,6 +326,10 @@ protected:
 private:
     static constexpr int kDeclaredTextWidth = 255;
     static ValueInfo ownInfo(const VqbDatavar& value);
+    // Whether a prepared statement's values must go through the parameterised calls instead.
+    bool needsParamPath(const Sql& sql);
+    // The statement with each NULL value typed as declared.
+    static Sql typedNulls(const Sql& sql, const std::vector<ValueInfo>& info);
     template <class... Values>
     static Sql pointed(const VqbString& sql, Values... values) {
         static_assert((std::is_convertible<Values, const VqbDatavar*>::value && ...),

@@ -69,6 +69,7 @@ protected:
     bool createTableFromColumns_INT(const VqbString& table, const ColumnSpecList& columns) override;
     bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
+    std::vector<std::string> bigStringChunks_INT(const VqbString& value) override;
     VqbString getIdentifierQuote_INT() override;
     ReposDataAccessCursor* getIndexes_INT(const VqbString& table) override;
     bool checkTableIndexes_INT(const VqbString& table) override;
@@ -127,6 +128,8 @@ private:
     static bool isQueryText(const VqbString& sql);
     void giveBack(const VqbString& sql, DacStatement* statement, bool undeclare);
     DacConnection* bigStringConnection();
+    // putBigString_INT in script mode: the chunk inserts are written into the script.
+    bool putScriptBigString(const VqbString& value, VqbString* out, VqbString* error);
 
     // ---- DDL
     struct IndexEntry {

@@ -63,6 +63,28 @@ bool isQuery(const VqbString& sql) {
     return strncasecmp(p, "select", 6) == 0 && !std::isalnum(static_cast<unsigned char>(p[6])) && p[6] != '_';
 }
 
+// The next BIGSTR chunk of rest into chunk, at most limit bytes with its markers; the bytes of
+// rest it holds. With marked chunks, edge blanks stand between markers.
+size_t nextChunk(const char* rest, size_t left, size_t limit, bool marked, std::string& chunk) {
+    chunk.clear();
+    size_t room = limit;
+    if (marked && np_uchar_isspace(rest)) {
+        chunk = kChunkMarker;
+        room = room > kChunkMarkerLength ? room - kChunkMarkerLength : 0;
+    }
+    size_t lastStart = 0;
+    size_t bytes = fitBytes(rest, left, room > 0 ? room - 1 : 0, &lastStart);
+    if (marked && np_uchar_isspace(rest + lastStart)) {
+        size_t tighter = room > kChunkMarkerLength + 1 ? room - kChunkMarkerLength - 1 : 0;
+        bytes = fitBytes(rest, left, tighter, nullptr);
+        chunk.append(rest, bytes);
+        chunk.append(kChunkMarker);
+    } else {
+        chunk.append(rest, bytes);
+    }
+    return bytes;
+}
+
 void removeMarkers(std::string& text) {
     size_t pos;
     while ((pos = text.find(kChunkMarker)) != std::string::npos) text.erase(pos, kChunkMarkerLength);
@@ -145,7 +167,7 @@ bool RDA_DAC::execWithTypes(const char* name, const VqbString& sql, int* rowsAff
     if (!statement) return false;
     bool ok = true;
     for (int i = 0; ok && i < params.count; ++i)
-        ok = setParameter_INT(statement.get(), params.at(i), i, true, true, types, sql);
+        ok = setParameter_INT(statement.get(), params.at(i), i, !params.isCompared(i), true, types, sql);
     if (ok) {
         ok = statement->execute(rowsAffected);
         if (!ok) failConnector(__LINE__, statement->getErrorText());
@@ -278,11 +300,14 @@ DacConnection* RDA_DAC::bigStringConnection() {
 bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
     if (out) *out = value;
     const int limit = maxTextLen_;
-    if (limit < 1 || value.cStrSize() <= static_cast<size_t>(limit)) return true;
+    // A short text with a reference's shape is stored too, or it would read back as another.
+    if (limit < 1 || (value.cStrSize() <= static_cast<size_t>(limit) && !RDA_BigString::parse(value, nullptr)))
+        return true;
     auto failed = [&]() {
         if (error) *error = lastError_;
         return false;
     };
+    if (scriptMode()) return putScriptBigString(value, out, error);
     VqbDatavar id;
     if (!reserveIdBlock("BIGSTR", -1, &id, error)) return false;
     DacConnection* connection = bigStringConnection();
@@ -316,27 +341,8 @@ bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString
         statement.reset();
         return abandon();
     }
-    const bool marked = connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS;
-    const char* rest = value.asCstr();
-    size_t left = value.cStrSize();
     int64_t sequence = 0;
-    while (left > 0) {
-        std::string chunk;
-        size_t room = static_cast<size_t>(limit);
-        if (marked && np_uchar_isspace(rest)) {
-            chunk = kChunkMarker;
-            room = room > kChunkMarkerLength ? room - kChunkMarkerLength : 0;
-        }
-        size_t lastStart = 0;
-        size_t bytes = fitBytes(rest, left, room > 0 ? room - 1 : 0, &lastStart);
-        if (marked && np_uchar_isspace(rest + lastStart)) {
-            size_t tighter = room > kChunkMarkerLength + 1 ? room - kChunkMarkerLength - 1 : 0;
-            bytes = fitBytes(rest, left, tighter, nullptr);
-            chunk.append(rest, bytes);
-            chunk.append(kChunkMarker);
-        } else {
-            chunk.append(rest, bytes);
-        }
+    for (const std::string& chunk : bigStringChunks_INT(value)) {
         bool ok = statement->setValue(0, 0, id) &&
                   statement->setValue(0, 1, VqbDatavar(static_cast<long long>(sequence))) &&
                   statement->setValue(0, 2, VqbDatavar(chunk)) && statement->execute(nullptr);
@@ -346,13 +352,53 @@ bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString
             return abandon();
         }
         ++sequence;
-        rest += bytes;
-        left -= bytes;
     }
     statement.reset();
     if (ownLevel && !endTransaction_INT(true)) return failed();
     if (out) *out = RDA_BigString::format(static_cast<uint32_t>(id.asInt64()));
     return true;
+}
+
+bool RDA_DAC::putScriptBigString(const VqbString& value, VqbString* out, VqbString* error) {
+    // The id comes from the repository itself, so that ids handed out before the script runs
+    // are not used twice; the chunks go into the script ahead of the statement that refers to them.
+    ReposDDLCallback* script = std::exchange(ddlCallback_, nullptr);
+    VqbDatavar id;
+    const bool reserved = reserveIdBlock("BIGSTR", -1, &id, error);
+    ddlCallback_ = script;
+    if (!reserved) return false;
+    const VqbString sql = VqbString::format("INSERT INTO %s (BS_REFID, BS_SEQ, BS_DATA) VALUES (?,?,?)",
+                                            getTableName_INT("BIGSTR", true, -1).asCstr());
+    long long sequence = 0;
+    for (const std::string& chunk : bigStringChunks_INT(value)) {
+        const VqbDatavar number(sequence++);
+        const VqbDatavar data{VqbString(chunk)};
+        const VqbDatavar* row[] = {&id, &number, &data};
+        VqbString text;
+        if (!buildScriptStatement(sql, {row, 3}, text)) {
+            if (error) *error = lastError_;
+            return false;
+        }
+        ddlCallback_->writeDDL(text);
+    }
+    if (out) *out = RDA_BigString::format(static_cast<uint32_t>(id.asInt64()));
+    return true;
+}
+
+std::vector<std::string> RDA_DAC::bigStringChunks_INT(const VqbString& value) {
+    DacConnection* connection = bigStringConnection();
+    const bool marked = connection && connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS;
+    std::vector<std::string> chunks;
+    const char* rest = value.asCstr();
+    size_t left = value.cStrSize();
+    std::string chunk;
+    while (left > 0) {
+        const size_t bytes = nextChunk(rest, left, static_cast<size_t>(maxTextLen_ > 0 ? maxTextLen_ : 1), marked, chunk);
+        chunks.push_back(chunk);
+        rest += bytes;
+        left -= bytes;
+    }
+    return chunks;
 }
 
 bool RDA_DAC::getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {

@@ -1,6 +1,9 @@
 #include "rda_impl.h"
 
+#include <strings.h>
+
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -78,6 +81,130 @@ size_t RDA_BigString::chunkBytes(const char* text, size_t bytes, size_t limit) {
     // A first character longer than the limit still makes a chunk of its own.
     taken = np_uchar_seek(text);
     return taken == 0 ? 1 : std::min(taken, bytes);
+}
+
+bool RDA_BigString::isReference(const VqbDatavar& value) {
+    if (value.getType() != VQB_TYPE_STRING || !hasPrefix(value.textData(), value.textSize())) return false;
+    return parse(VqbString(value.textData(), value.textSize()), nullptr);
+}
+
+bool RDA_BigString::storedApart(const VqbDatavar& value, int maxTextLen) {
+    if (value.getType() != VQB_TYPE_STRING) return false;
+    if (maxTextLen > 0 && value.textSize() > static_cast<size_t>(maxTextLen)) return true;
+    return isReference(value);
+}
+
+bool RDA_BigString::keepOwnText(ReposDataAccess* connection, VqbDatavar& value) {
+    if (!connection || !isReference(value)) return true;
+    VqbString reference;
+    if (!connection->putBigString(value.asString(), &reference, nullptr)) return false;
+    value = VqbDatavar(reference);
+    return true;
+}
+
+bool RDA_BigString::keepOwnTexts(ReposDataAccess* connection, const VqbString& sql,
+                                 const std::vector<VqbDatavar>& values, std::vector<VqbDatavar>& kept) {
+    kept.clear();
+    if (std::none_of(values.begin(), values.end(), [](const VqbDatavar& value) { return isReference(value); }))
+        return true;
+    const std::vector<RDA_SqlSlot> slots = RDA_sqlSlots(sql);
+    kept = values;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i < slots.size() && slots[i].compared) continue;
+        if (!keepOwnText(connection, kept[i])) return false;
+    }
+    return true;
+}
+
+// ---- statement slots
+
+namespace {
+
+bool wordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool sameWord(const char* text, size_t length, const char* word) {
+    return std::strlen(word) == length && strncasecmp(text, word, length) == 0;
+}
+
+}  // namespace
+
+std::vector<RDA_SqlSlot> RDA_sqlSlots(const VqbString& sql) {
+    std::vector<RDA_SqlSlot> slots;
+    const char* s = sql.asCstr();
+    const size_t n = sql.cStrSize();
+    // One entry per open bracket: whether a condition keyword was seen at that depth, and
+    // whether the bracket opened an IN list. Brackets inherit the condition of their outside.
+    struct Level {
+        bool condition;
+        bool inList;
+    };
+    std::vector<Level> levels{{false, false}};
+    bool query = false;
+    bool firstWord = true;
+    bool lastWasIn = false;
+    size_t i = 0;
+    while (i < n) {
+        const char c = s[i];
+        if (c == '\'' || c == '"') {
+            // Quoted texts and names; a doubled quote stays inside.
+            for (++i; i < n; ++i) {
+                if (s[i] != c) continue;
+                if (i + 1 < n && s[i + 1] == c) {
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            ++i;
+            lastWasIn = false;
+        } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+            while (i < n && s[i] != '\n') ++i;
+        } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+            const char* end = std::strstr(s + i + 2, "*/");
+            i = end ? static_cast<size_t>(end - s) + 2 : n;
+        } else if (wordChar(c)) {
+            const size_t start = i;
+            while (i < n && wordChar(s[i])) ++i;
+            const char* word = s + start;
+            const size_t length = i - start;
+            if (firstWord) query = sameWord(word, length, "SELECT") || sameWord(word, length, "WITH");
+            firstWord = false;
+            if (sameWord(word, length, "WHERE") || sameWord(word, length, "ON") || sameWord(word, length, "HAVING"))
+                levels.back().condition = true;
+            lastWasIn = sameWord(word, length, "IN");
+        } else if (c == '(') {
+            levels.push_back({levels.back().condition, lastWasIn});
+            lastWasIn = false;
+            ++i;
+        } else if (c == ')') {
+            if (levels.size() > 1) levels.pop_back();
+            lastWasIn = false;
+            ++i;
+        } else if (c == '?') {
+            RDA_SqlSlot slot;
+            slot.at = i;
+            slot.compared = query || levels.back().condition;
+            size_t back = i;
+            while (back > 0 && std::isspace(static_cast<unsigned char>(s[back - 1]))) --back;
+            const char before = back > 0 ? s[back - 1] : '\0';
+            const char earlier = back > 1 ? s[back - 2] : '\0';
+            if (before == '=' && earlier != '<' && earlier != '>' && earlier != '!') {
+                slot.compare = RDA_SqlSlot::Compare::Equals;
+                slot.equalsAt = back - 1;
+            } else if ((before == '(' || before == ',') && levels.back().inList) {
+                size_t after = i + 1;
+                while (after < n && std::isspace(static_cast<unsigned char>(s[after]))) ++after;
+                if (after < n && (s[after] == ',' || s[after] == ')')) slot.compare = RDA_SqlSlot::Compare::InList;
+            }
+            slots.push_back(slot);
+            lastWasIn = false;
+            ++i;
+        } else {
+            if (!std::isspace(static_cast<unsigned char>(c))) lastWasIn = false;
+            ++i;
+        }
+    }
+    return slots;
 }
 
 // ---- connection: set-up, lock and helpers
@@ -398,6 +525,169 @@ bool RDA_BaseImpl::paramExecVA(const VqbString& sql, int* rowsAffected, int n, .
     return paramExec_INT(sql, rowsAffected, list.params());
 }
 
+// ---- conditions on texts stored apart
+
+int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA_WholeTexts& out) {
+    bool apart = false;
+    for (int i = 0; i < params.count && !apart; ++i)
+        apart = params.at(i) && RDA_BigString::storedApart(*params.at(i), maxTextLen_);
+    if (!apart) return 0;
+    const std::vector<RDA_SqlSlot> slots = RDA_sqlSlots(sql);
+    // A text whose markers cannot be told apart runs as given.
+    if (slots.size() != static_cast<size_t>(params.count)) return 0;
+    bool comparedApart = false;
+    for (int i = 0; i < params.count && !comparedApart; ++i)
+        comparedApart = slots[static_cast<size_t>(i)].compared && params.at(i) &&
+                        RDA_BigString::storedApart(*params.at(i), maxTextLen_);
+    if (!comparedApart) return 0;
+
+    const char* text = sql.asCstr();
+    std::string rewritten;
+    size_t copied = 0;
+    out.values.clear();
+    out.compared.clear();
+    std::vector<VqbString> references;
+    for (int i = 0; i < params.count; ++i) {
+        const VqbDatavar* value = params.at(i);
+        const RDA_SqlSlot& slot = slots[static_cast<size_t>(i)];
+        const bool whole = slot.compared && slot.compare != RDA_SqlSlot::Compare::Other && value &&
+                           RDA_BigString::storedApart(*value, maxTextLen_);
+        if (!whole) {
+            out.values.push_back(value ? *value : VqbDatavar());
+            out.compared.push_back(slot.compared ? 1 : 0);
+            continue;
+        }
+        // A row matches when it reads back as the text. A long text may also be stored whole (by a
+        // writer with a longer limit); a text shaped like a reference never is, since as given it
+        // would read back as another.
+        const bool given = !RDA_BigString::isReference(*value);
+        references.clear();
+        // A script has no rows to look in.
+        if (!ddlCallback_ && !findBigStrings(value->asString(), references)) return -1;
+        if (references.empty()) {
+            // NULL equals nothing.
+            out.values.push_back(given ? *value : VqbDatavar());
+            out.compared.push_back(1);
+            continue;
+        }
+        if (slot.compare == RDA_SqlSlot::Compare::Equals) {
+            rewritten.append(text + copied, slot.equalsAt - copied);
+            rewritten.append(" IN (");
+        } else {
+            rewritten.append(text + copied, slot.at - copied);
+        }
+        if (given) references.insert(references.begin(), value->asString());
+        for (size_t r = 0; r < references.size(); ++r) {
+            rewritten.append(r ? ",?" : "?");
+            out.values.emplace_back(references[r]);
+            out.compared.push_back(1);
+        }
+        if (slot.compare == RDA_SqlSlot::Compare::Equals) rewritten.append(")");
+        copied = slot.at + 1;
+    }
+    rewritten.append(text + copied, sql.cStrSize() - copied);
+    out.sql = VqbString(std::move(rewritten));
+    out.pointers.clear();
+    for (const VqbDatavar& value : out.values) out.pointers.push_back(&value);
+    return 1;
+}
+
+std::vector<std::string> RDA_BaseImpl::bigStringChunks_INT(const VqbString& value) {
+    const size_t limit = maxTextLen_ > 1 ? static_cast<size_t>(maxTextLen_ - 1) : 1;
+    std::vector<std::string> chunks;
+    const char* rest = value.asCstr();
+    size_t left = value.cStrSize();
+    while (left > 0) {
+        const size_t bytes = RDA_BigString::chunkBytes(rest, left, limit);
+        chunks.emplace_back(rest, bytes);
+        rest += bytes;
+        left -= bytes;
+    }
+    return chunks;
+}
+
+bool RDA_BaseImpl::findBigStrings(const VqbString& text, std::vector<VqbString>& references) {
+    if (maxTextLen_ < 1) return true;
+    std::vector<uint32_t> highest;
+    const VqbString top = VqbString::format("SELECT MAX(BS_REFID) FROM %s", getTableName_INT("BIGSTR", true, -1).asCstr());
+    if (!bigStringIds(top, {}, highest)) return false;
+    // A table emptied and filled again (a copy) starts the index afresh.
+    const uint32_t newest = highest.empty() ? 0 : highest.front();
+    if (newest < bigStringIndex_.last) bigStringIndex_ = BigStringIndex();
+    // The index is brought up to date only while that costs no more than a share of the
+    // lookups made so far; a repository with many big strings is scanned until then.
+    ++bigStringLookups_;
+    const uint64_t pending = newest - bigStringIndex_.last;
+    std::vector<uint32_t> ids;
+    const bool indexed = pending <= static_cast<uint64_t>(bigStringLookups_) * kIndexShare;
+    if (!(indexed ? indexedBigStrings(text, ids) : scanBigStrings(text, ids))) return false;
+    for (uint32_t id : ids) {
+        const VqbString reference = RDA_BigString::format(id);
+        VqbString whole;
+        if (!getBigString_INT(reference, &whole, nullptr)) return false;
+        if (whole.str() == text.str()) references.push_back(reference);
+    }
+    return true;
+}
+
+bool RDA_BaseImpl::scanBigStrings(const VqbString& text, std::vector<uint32_t>& ids) {
+    const std::vector<std::string> chunks = bigStringChunks_INT(text);
+    if (chunks.empty()) return true;
+    // One pass over the chunks: a candidate has both ends of the text (one chunk: that one).
+    const VqbDatavar zero(0), first(chunks.front()), lastSequence(static_cast<long long>(chunks.size() - 1)),
+        last(chunks.back()), ends(chunks.size() > 1 ? 2 : 1);
+    const VqbDatavar* params[] = {&zero, &first, &lastSequence, &last, &ends};
+    const VqbString sql = VqbString::format(
+        "SELECT BS_REFID FROM %s WHERE (BS_SEQ=? AND BS_DATA=?) OR (BS_SEQ=? AND BS_DATA=?) GROUP BY BS_REFID "
+        "HAVING COUNT(*)=?",
+        getTableName_INT("BIGSTR", true, -1).asCstr());
+    return bigStringIds(sql, {params, 5}, ids);
+}
+
+bool RDA_BaseImpl::bigStringIds(const VqbString& sql, const RDA_Params& params, std::vector<uint32_t>& ids) {
+    ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, params));
+    if (!rows) return false;
+    int state;
+    while ((state = rows->next()) == 1) ids.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
+    return state != 2;
+}
+
+bool RDA_BaseImpl::indexedBigStrings(const VqbString& text, std::vector<uint32_t>& ids) {
+    BigStringIndex& index = bigStringIndex_;
+    const VqbString table = getTableName_INT("BIGSTR", true, -1);
+    auto learn = [&](uint32_t id, bool* found) {
+        VqbString whole;
+        if (!getBigString_INT(RDA_BigString::format(id), &whole, nullptr)) return false;
+        *found = !whole.isEmpty();
+        if (*found) index.byHash.emplace(std::hash<std::string>()(whole.str()), id);
+        return true;
+    };
+    // Ids passed over because their rows were not there yet (another writer had not committed),
+    // looked for a few more times: a reserved id may also never be used.
+    for (auto it = index.gaps.begin(); it != index.gaps.end();) {
+        bool found = false;
+        if (!learn(it->first, &found)) return false;
+        it = found || --it->second == 0 ? index.gaps.erase(it) : std::next(it);
+    }
+    const VqbDatavar after(static_cast<long long>(index.last));
+    const VqbDatavar* params[] = {&after};
+    std::vector<uint32_t> fresh;
+    if (!bigStringIds(VqbString::format("SELECT BS_REFID FROM %s WHERE BS_SEQ=0 AND BS_REFID>? ORDER BY BS_REFID",
+                                        table.asCstr()),
+                      {params, 1}, fresh))
+        return false;
+    for (uint32_t id : fresh) {
+        for (uint32_t gap = id - 1; gap > index.last && index.gaps.size() < kRememberedGaps; --gap)
+            index.gaps.emplace_back(gap, kGapLooks);
+        bool found = false;
+        if (!learn(id, &found)) return false;
+        index.last = id;
+    }
+    auto range = index.byHash.equal_range(std::hash<std::string>()(text.str()));
+    for (auto it = range.first; it != range.second; ++it) ids.push_back(it->second);
+    return true;
+}
+
 // ---- table-creation command spec
 
 bool RDA_BaseImpl::runSpecCommands(VqTableCreateNS::VqCommandCursor* raw) {
@@ -616,7 +906,8 @@ ReposDataAccessCursor* RDA_BaseImpl::paramSelect(const VqbString& sql, int n, ..
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramSelect_INT(sql, list.params());
+    return compareWhole(sql, list.params(), static_cast<ReposDataAccessCursor*>(nullptr),
+                        [&](const VqbString& text, const RDA_Params& values) { return paramSelect_INT(text, values); });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -627,7 +918,10 @@ ReposDataAccessCursor* RDA_BaseImpl::paramSelectWTypes(const VqbString& sql, con
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramSelectWTypes_INT(sql, types, list.params());
+    return compareWhole(sql, list.params(), static_cast<ReposDataAccessCursor*>(nullptr),
+                        [&](const VqbString& text, const RDA_Params& values) {
+                            return paramSelectWTypes_INT(text, types, values);
+                        });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -635,7 +929,8 @@ ReposDataAccessCursor* RDA_BaseImpl::paramSelectWTypes(const VqbString& sql, con
 ReposDataAccessCursor* RDA_BaseImpl::paramSelectV(const VqbString& sql, int n, va_list args) try {
     RDA_ParamList list(n, args);
     RDA_LOCKED;
-    return paramSelect_INT(sql, list.params());
+    return compareWhole(sql, list.params(), static_cast<ReposDataAccessCursor*>(nullptr),
+                        [&](const VqbString& text, const RDA_Params& values) { return paramSelect_INT(text, values); });
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -646,7 +941,9 @@ bool RDA_BaseImpl::paramExec(const VqbString& sql, int* rowsAffected, int n, ...
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramExec_INT(sql, rowsAffected, list.params());
+    return compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramExec_INT(text, rowsAffected, values);
+    });
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -657,7 +954,9 @@ bool RDA_BaseImpl::paramExecWTypes(const VqbString& sql, int* rowsAffected, cons
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramExecWTypes_INT(sql, rowsAffected, types, list.params());
+    return compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramExecWTypes_INT(text, rowsAffected, types, values);
+    });
 } catch (...) {
     return caught(__LINE__, false);
 }
@@ -669,7 +968,9 @@ bool RDA_BaseImpl::paramSingletonInt(const VqbString& sql, int* out, int n, ...)
     va_end(args);
     RDA_LOCKED;
     int64_t value = 0;
-    bool ok = paramSingleton_INT(sql, &value, list.params());
+    bool ok = compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramSingleton_INT(text, &value, values);
+    });
     if (ok && out) *out = static_cast<int>(static_cast<uint32_t>(value));
     return ok;
 } catch (...) {
@@ -683,7 +984,9 @@ bool RDA_BaseImpl::paramSingleton(const VqbString& sql, int64_t* out, int n, ...
     va_end(args);
     RDA_LOCKED;
     int64_t value = 0;
-    bool ok = paramSingleton_INT(sql, &value, list.params());
+    bool ok = compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramSingleton_INT(text, &value, values);
+    });
     if (ok && out) *out = value;
     return ok;
 } catch (...) {
@@ -696,7 +999,9 @@ bool RDA_BaseImpl::paramSingletonWTypes(const VqbString& sql, int* out, const Vq
     RDA_ParamList list(n, args);
     va_end(args);
     RDA_LOCKED;
-    return paramSingletonWTypes_INT(sql, out, types, list.params());
+    return compareWhole(sql, list.params(), false, [&](const VqbString& text, const RDA_Params& values) {
+        return paramSingletonWTypes_INT(text, out, types, values);
+    });
 } catch (...) {
     return caught(__LINE__, false);
 }

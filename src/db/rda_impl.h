@@ -38,7 +38,11 @@ class RDA_BaseImpl;
 struct RDA_Params {
     const VqbDatavar* const* values = nullptr;
     int count = 0;
+    // Per value, non-zero for one a statement compares rather than stores: it is bound as given,
+    // never moved to BIGSTR. Null: every value of a writing statement may be stored.
+    const unsigned char* compared = nullptr;
     const VqbDatavar* at(int i) const { return values[i]; }
+    bool isCompared(int i) const { return compared && compared[i]; }
 };
 
 // Collects the VqbDatavar* arguments of a variadic call.
@@ -81,11 +85,45 @@ inline bool hasPrefix(const char* text, size_t bytes) {
 inline bool hasPrefix(const VqbString& text) { return hasPrefix(text.asCstr(), text.cStrSize()); }
 // True for a whole reference text (prefix, 1 to 10 digits of a 32-bit id, suffix, nothing more).
 bool parse(const VqbString& text, uint32_t* id);
+// A text value that a cursor would read back as another text: a whole reference.
+bool isReference(const VqbDatavar& value);
+// A text value that is not stored in its column as given on a connection whose longest column
+// text is maxTextLen: longer than that (0: no limit), or a whole reference.
+bool storedApart(const VqbDatavar& value, int maxTextLen);
+// A text a host gave with the shape of a reference becomes a reference to a big string of its
+// own, so that it reads back as itself; other values stay. False (the value untouched) when the
+// big string could not be stored.
+bool keepOwnText(ReposDataAccess* connection, VqbDatavar& value);
+// keepOwnText for each value the statement stores (a compared value stays as given). kept stays
+// empty when no value needs it, so the statement runs with the values it was given.
+bool keepOwnTexts(ReposDataAccess* connection, const VqbString& sql, const std::vector<VqbDatavar>& values,
+                  std::vector<VqbDatavar>& kept);
 VqbString format(uint32_t id);
 // Bytes of the next chunk: the whole UTF-8 characters that fit in limit bytes (at least one
 // character; the whole text when it ends first).
 size_t chunkBytes(const char* text, size_t bytes, size_t limit);
 }  // namespace RDA_BigString
+
+// The "?" markers of a statement outside quotes and comments, in order, and what each stands for.
+struct RDA_SqlSlot {
+    enum class Compare : char { Other, Equals, InList };
+    size_t at = 0;           // offset of the "?"
+    bool compared = false;   // in a query, or after a WHERE / ON / HAVING: compared, never stored
+    Compare compare = Compare::Other;
+    size_t equalsAt = 0;     // Compare::Equals: offset of the "="
+};
+std::vector<RDA_SqlSlot> RDA_sqlSlots(const VqbString& sql);
+
+// A statement whose compared texts are stored apart, rewritten so that each equality matches the
+// rows that read back as that text: through the references of the big strings holding it, and a
+// long text also as given.
+struct RDA_WholeTexts {
+    VqbString sql;
+    std::vector<VqbDatavar> values;
+    std::vector<const VqbDatavar*> pointers;
+    std::vector<unsigned char> compared;
+    RDA_Params params() const { return {pointers.data(), static_cast<int>(pointers.size()), compared.data()}; }
+};
 
 // Prepared statements of a connection kept idle for the next call with the same text, up to a
 // limit; S is a back end's statement with release(). A text keeps its (possibly empty) list, so
@@ -219,6 +257,9 @@ public:
     DacConnection* getConnection() final;
 
     // Helpers for code that already holds the lock.
+    // 1 when the statement compares a text stored apart (out holds the statement to run instead),
+    // 0 when it runs as given (short texts cost one size and prefix test each), -1 on failure.
+    int wholeTexts(const VqbString& sql, const RDA_Params& params, RDA_WholeTexts& out);
     bool reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error);
     ReposDataAccessCursor* paramSelectVA(const VqbString& sql, int n, ...);
     bool paramExecVA(const VqbString& sql, int* rowsAffected, int n, ...);
@@ -288,6 +329,18 @@ protected:
     virtual int getMaxTextLen_INT() { return maxTextLen_; }
     virtual bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
     virtual bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
+    // The BIGSTR chunks this back end writes for a text, in order.
+    virtual std::vector<std::string> bigStringChunks_INT(const VqbString& value);
+    // The references of the big strings that hold exactly the text; only candidates are read
+    // whole. False on failure.
+    bool findBigStrings(const VqbString& text, std::vector<VqbString>& references);
+    // Candidate ids: from the connection's index of the big strings by the hash of their whole
+    // text, which reads only those added since the last lookup; or, while that catch-up would
+    // cost more than a share of the lookups made, one pass over BIGSTR's first and last chunks
+    // (long texts often share their beginning).
+    bool scanBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
+    bool indexedBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
+    bool bigStringIds(const VqbString& sql, const RDA_Params& params, std::vector<uint32_t>& ids);
     virtual VqbString getIdentifierQuote_INT() = 0;
     virtual ReposDataAccessCursor* getIndexes_INT(const VqbString& table) = 0;
     virtual bool checkTableIndexes_INT(const VqbString& table) = 0;
@@ -330,6 +383,20 @@ protected:
 
 private:
     friend class RDA_BaseCursorImpl;
+    // run(text, params) with the statement as given, or with its rewrite for compared texts
+    // stored apart; failure when the rewrite could not look for them.
+    template <class R, class Run>
+    R compareWhole(const VqbString& sql, const RDA_Params& params, R failure, Run&& run) {
+        RDA_WholeTexts whole;
+        switch (wholeTexts(sql, params, whole)) {
+            case 0:
+                return run(sql, params);
+            case 1:
+                return run(whole.sql, whole.params());
+            default:
+                return failure;
+        }
+    }
     bool runSpecCommands(VqTableCreateNS::VqCommandCursor* cursor);
     bool beginLevel(bool exclusive, bool write, bool* busy);
     void queueOrPost(Announcement post);
@@ -355,6 +422,18 @@ private:
     // value: the guarded update that starts from it changes nothing when another writer (or a
     // rollback) moved the counter since, and the counter is then read.
     std::unordered_map<std::string, int64_t> idLast_;
+    // Whole big strings by hash, up to the highest id read; candidates are always read whole
+    // again, so an entry that no longer holds its text only costs that read.
+    struct BigStringIndex {
+        std::unordered_multimap<size_t, uint32_t> byHash;
+        uint32_t last = 0;
+        std::vector<std::pair<uint32_t, int>> gaps;  // id, looks left
+    };
+    static constexpr uint64_t kIndexShare = 16;
+    static constexpr size_t kRememberedGaps = 64;
+    static constexpr int kGapLooks = 4;
+    BigStringIndex bigStringIndex_;
+    int bigStringLookups_ = 0;
     VqAtom owner_;
     // The last holder, for the lock trace only.
     std::mutex holderMutex_;

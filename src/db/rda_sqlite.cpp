@@ -315,7 +315,9 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
 bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
     const int limit = maxTextLen_;
     if (out) *out = value;
-    if (limit < 1 || value.cStrSize() <= static_cast<size_t>(limit)) return true;
+    // A short text with a reference's shape is stored too, or it would read back as another.
+    if (limit < 1 || (value.cStrSize() <= static_cast<size_t>(limit) && !RDA_BigString::parse(value, nullptr)))
+        return true;
     auto failed = [&]() {
         if (error) *error = lastError_;
         return false;
@@ -331,21 +333,17 @@ bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbStr
     ReposHeld<SqliteStatement> statement(db_->prepare(sql));
     bool ok = statement != nullptr;
     if (!ok) databaseFailure(__LINE__);
-    const char* rest = value.asCstr();
-    size_t left = value.cStrSize();
     int64_t sequence = 0;
-    while (ok && left > 0) {
-        size_t bytes = RDA_BigString::chunkBytes(rest, left, static_cast<size_t>(limit - 1));
+    for (const std::string& chunk : bigStringChunks_INT(value)) {
+        if (!ok) break;
         ok = statement->bindInt(0, id.asInt64()) && statement->bindInt(1, sequence) &&
-             statement->bindText(2, VqbString(rest, bytes)) && statement->execute(nullptr);
+             statement->bindText(2, VqbString(chunk)) && statement->execute(nullptr);
         if (!ok) {
             VqbString text;
             statement->getErrorMessage(text);
             fail(kSource, __LINE__, text);
         }
         ++sequence;
-        rest += bytes;
-        left -= bytes;
     }
     statement.reset();
     if (!ok) {

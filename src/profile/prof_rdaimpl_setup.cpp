@@ -1,9 +1,5 @@
 // Job setups: the JSETUP row and its eighteen child tables, written top-down, read back table by
 // table, emptied, renamed and deleted with the runs of their reports.
-//
-// On PostgreSQL texts longer than the connection's text length are stored as big-string
-// references, so a find-or-insert compares such a text (an alert rule, a filter expression or
-// statement) against the reference and never reuses its row.
 #include "prof_rdaimpl.h"
 
 #include <cstring>

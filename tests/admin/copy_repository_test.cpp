@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 
+#include "common_rdaimpl.h"
 #include "copy_fixture.h"
 #include "repos_held.h"
 #include "repos_tables.h"
@@ -301,4 +302,38 @@ TEST_F(RepositoryCopy, KilledCopyLeavesATargetRefusedUntilACopyCompletes) {
     }
     EXPECT_GT(refused, 0);
     EXPECT_GT(killed, 0) << "no callback stopped its round";
+}
+
+TEST_F(RepositoryCopy, TextsShapedLikeReferencesTravelFileToServerToFileAsThemselves) {
+    REPOS_REQUIRE_PG();
+    std::string source, middle, target;
+    ASSERT_TRUE(create(Place::File, source));
+    ASSERT_TRUE(create(Place::Postgres, middle));
+    ASSERT_TRUE(create(Place::File, target));
+    const std::string shaped[] = {"_~_velqorinRef_1_~_", "_~_velqorinRef_2_~_", "_~_velqorinRef_3_~_"};
+    const std::string longName(400, 'L');
+    RepositoryImpl* s = open(Place::File, source, true);
+    ASSERT_NE(s, nullptr);
+    {
+        ReposHeld<CommonRDAImpl> common(new CommonRDAImpl(s->connection()));
+        // Big strings that the shaped names would name if they were kept as given.
+        ASSERT_NE(common->addRule(longName, "ROW", "A", "G", "<m/>", "a", "", 0, "", ""), 0u);
+        for (const std::string& name : shaped)
+            ASSERT_NE(common->addRule(name, "ROW", "A", "G", "<m/>", "a", "", 0, "", ""), 0u);
+    }
+    RepositoryImpl* m = open(Place::Postgres, middle);
+    ASSERT_NE(m, nullptr);
+    ASSERT_TRUE(admin_->copyRepository(s, m)) << admin_->getErrorMessage().str();
+    RepositoryImpl* t = open(Place::File, target);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(admin_->copyRepository(m, t)) << admin_->getErrorMessage().str();
+    for (RepositoryImpl* r : {m, t}) {
+        ReposHeld<CommonRDAImpl> common(new CommonRDAImpl(r->connection()));
+        Rows names = take(common->listRules());
+        std::vector<std::string> got;
+        for (const auto& row : names) got.push_back(row[1]);
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, (std::vector<std::string>{longName, shaped[0], shaped[1], shaped[2]}));
+        for (const std::string& name : shaped) EXPECT_EQ(take(common->findRule(0, name, "")).size(), 1u) << name;
+    }
 }

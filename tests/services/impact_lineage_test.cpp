@@ -7,6 +7,7 @@
 
 #include "impact_fixture.h"
 #include "repos_common_rda.h"
+#include "repos_monitor_rda.h"
 #include "vqresmgr.h"
 
 namespace {
@@ -144,6 +145,29 @@ TEST_P(Impact, RuleAndExplorationLineage) {
     EXPECT_EQ(links(project.get()).size(), 2u);
 }
 
+
+TEST_P(Impact, ATableWithALongIdentityStaysOneResourceOverRepeatedAnalyses) {
+    ReposHeld<CommonRepositoryDataAccess> common(repository->createCommonRepositoryDataAccess());
+    ReposHeld<MonitorRepositoryDataAccess> monitor(repository->createMonitorRepositoryDataAccess());
+    const unsigned rule = common->addRule("Writes", "T", "x>0", "", "", "u", "", 0, "", "");
+    ASSERT_TRUE(rule != 0 && rule != 0xFFFFFFFF);
+    uint32_t task = 0;
+    ASSERT_TRUE(monitor->addJob("Load", "LOAD", "u", 0, "", "", &task));
+    ASSERT_TRUE(monitor->addJobRule(task, rule));
+    // The identity joins the connection, schema and table: 300 characters and more.
+    const std::string table(300, 't');
+    ASSERT_TRUE(monitor->addRuleEvent(task, rule, 1, "TBLWRT",
+                                      "<tablewrite><table>" + table +
+                                          "</table><schema>s</schema><connect>DSN=dw</connect></tablewrite>"));
+    auto owner = add("Task", "task-load", "Load");
+    for (int pass = 1; pass <= 3; ++pass) {
+        SCOPED_TRACE(pass);
+        ASSERT_TRUE(impact->analyzeObject(owner.get(), "b", "Task", VqbString(std::to_string(task)), ""))
+            << impact->getErrorMessage().str();
+        EXPECT_EQ(repo->count("IMPRCS", "RCS_TYPE = 'Table'"), 1);
+        EXPECT_EQ(links(owner.get()), (std::set<std::string>{"Writes", "dw", table}));
+    }
+}
 
 // Two processes adding the same identities at once: one row each, and both are told its id.
 class ImpactWriters : public ::testing::TestWithParam<Place> {};
