@@ -662,12 +662,28 @@ bool RDA_BaseImpl::indexedBigStrings(const VqbString& text, std::vector<uint32_t
         if (*found) index.byHash.emplace(std::hash<std::string>()(whole.str()), id);
         return true;
     };
-    // Ids passed over because their rows were not there yet (another writer had not committed),
-    // looked for a few more times: a reserved id may also never be used.
-    for (auto it = index.gaps.begin(); it != index.gaps.end();) {
-        bool found = false;
-        if (!learn(it->first, &found)) return false;
-        it = found || --it->second == 0 ? index.gaps.erase(it) : std::next(it);
+    // Ids passed over because their rows were not there yet: another writer had not committed
+    // them, or never will (a reservation rolled back). Each is looked for at every lookup until
+    // it appears (all in one statement), since a text committed later must still be found.
+    if (!index.gaps.empty()) {
+        std::vector<VqbDatavar> values;
+        for (uint32_t gap : index.gaps) values.emplace_back(static_cast<long long>(gap));
+        std::vector<const VqbDatavar*> pointers;
+        VqbString marks("");
+        for (const VqbDatavar& value : values) {
+            pointers.push_back(&value);
+            marks.append(marks.isEmpty() ? "?" : ",?");
+        }
+        std::vector<uint32_t> arrived;
+        if (!bigStringIds(VqbString::format("SELECT BS_REFID FROM %s WHERE BS_SEQ=0 AND BS_REFID IN (%s)",
+                                            table.asCstr(), marks.asCstr()),
+                          {pointers.data(), static_cast<int>(pointers.size())}, arrived))
+            return false;
+        for (uint32_t id : arrived) {
+            bool found = false;
+            if (!learn(id, &found)) return false;
+            index.gaps.erase(std::remove(index.gaps.begin(), index.gaps.end(), id), index.gaps.end());
+        }
     }
     const VqbDatavar after(static_cast<long long>(index.last));
     const VqbDatavar* params[] = {&after};
@@ -677,12 +693,17 @@ bool RDA_BaseImpl::indexedBigStrings(const VqbString& text, std::vector<uint32_t
                       {params, 1}, fresh))
         return false;
     for (uint32_t id : fresh) {
-        for (uint32_t gap = id - 1; gap > index.last && index.gaps.size() < kRememberedGaps; --gap)
-            index.gaps.emplace_back(gap, kGapLooks);
+        // Only the newest missing ids are watched: an old hole is a reservation long given up.
+        const uint32_t from = id - index.last > kRememberedGaps ? id - kRememberedGaps : index.last + 1;
+        for (uint32_t gap = from; gap < id; ++gap) index.gaps.push_back(gap);
+        if (index.gaps.size() > 2 * kRememberedGaps)
+            index.gaps.erase(index.gaps.begin(), index.gaps.end() - kRememberedGaps);
         bool found = false;
         if (!learn(id, &found)) return false;
         index.last = id;
     }
+    if (index.gaps.size() > kRememberedGaps)
+        index.gaps.erase(index.gaps.begin(), index.gaps.end() - kRememberedGaps);
     auto range = index.byHash.equal_range(std::hash<std::string>()(text.str()));
     for (auto it = range.first; it != range.second; ++it) ids.push_back(it->second);
     return true;

@@ -427,11 +427,10 @@ private:
     struct BigStringIndex {
         std::unordered_multimap<size_t, uint32_t> byHash;
         uint32_t last = 0;
-        std::vector<std::pair<uint32_t, int>> gaps;  // id, looks left
+        std::vector<uint32_t> gaps;  // ids below last whose rows were not there when read
     };
     static constexpr uint64_t kIndexShare = 16;
     static constexpr size_t kRememberedGaps = 64;
-    static constexpr int kGapLooks = 4;
     BigStringIndex bigStringIndex_;
     int bigStringLookups_ = 0;
     VqAtom owner_;
