@@ -628,7 +628,13 @@ ReposDataAccessCursor* BaseRDAImpl::selectPrepared(const char* source, int line,
 
 bool BaseRDAImpl::runPrepared(const char* source, int line, const Sql& sql, const std::vector<ValueInfo>& info) {
     if (!checkConnection(source, line)) return false;
-    if (sql.values().size() <= kMaxValues && needsParamPath(sql)) return run(source, line, typedNulls(sql, info));
+    if (sql.values().size() <= kMaxValues && needsParamPath(sql)) {
+        // Texts stored apart go through the parameterised call. The statement is asked for all
+        // the same: a connection that hands out none (writing a DDL script) refuses this write.
+        ReposHeld<ReposDataAccessStatement> unbound(connection_->createStatement(sql.text()));
+        if (!unbound) return logFailure(source, line);
+        return run(source, line, typedNulls(sql, info));
+    }
     ReposHeld<ReposDataAccessStatement> statement(prepareDeclared(source, line, sql, info));
     if (!statement) return false;
     if (statement->execute()) return true;

@@ -177,6 +177,8 @@ TEST_P(MonitorGroups, ScriptModeRefusesTheWritesOnStatementsOfTheirOwn) {
         {"report group",
          [](M& m) { return m.updateReportGroup(3, "N", none, kNone, kNone, kNone, VqbDate(), none, kNone); }, true},
         {"dimension", [](M& m) { return m.updateDimension(4, "Vier", none, none, kNone); }, true},
+        {"dimension, a name kept apart",
+         [](M& m) { return m.updateDimension(4, VqbString(std::string(300, 'v')), none, none, kNone); }, true},
         {"weighting", [](M& m) { return m.updateDimensionGroup(4, 3, 1, VqbReal(3)); }, true},
         {"threshold",
          [](M& m) { return m.updateThreshold(5, "Funf", none, none, kNone, 0, nullptr, nullptr, nullptr, nullptr); },
