@@ -2,7 +2,7 @@
 // past 255 bytes is kept as a big string: each name added, then each added again (found), every
 // call in its own exclusive transaction. The baseline does the same with the SQLite C API on a
 // table holding the names whole. The names share their first 280 characters, as the identities
-// of one connection's tables do. Two sizes, a quarter of REPOS_BENCH_ROWS (4,000; 10,000 in a full run) and
+// of one connection's tables do. Two sizes, a quarter of REPOS_BENCH_ROWS (2,000; 10,000 in a full run) and
 // all of it: equal rates mean the work grows linearly with the names already stored.
 #include <filesystem>
 #include <string>
@@ -14,7 +14,7 @@
 
 namespace {
 
-long names() { return benchdb::rows(4000, 10000); }
+long names() { return benchdb::rows(2000, 10000); }
 
 std::string nameOf(long i) {
     static const std::string head = "DRIVER=pg;SERVER=warehouse.example.org;DATABASE=sales|catalog|schema|" +
