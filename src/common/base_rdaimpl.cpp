@@ -353,7 +353,7 @@ bool BaseRDAImpl::needsParamPath(const Sql& sql) {
         apart = apart || value.textSize() > kShortestLimit;
     }
     if (!apart) return false;
-    const int limit = connection_->getMaxTextLen();
+    const int limit = RDA_BaseImpl::compareTextLen(connection_);
     for (const VqbDatavar& value : sql.values())
         if (RDA_BigString::storedApart(value, limit)) return true;
     return false;

@@ -95,6 +95,12 @@ bool RDA_DAC::init_INT(const VqbString& connection, const VqbString& prefix, boo
     if (dbmsKind() != RDA_DAC_KIND_LOWER_COLUMNS) prefix_.uppercase();
 
     VqbDatavar info;
+    // The statement reader quotes as the DBMS does.
+    if (connection_->getInfo(DAC_INFO_DBMS_NAME, info)) {
+        const VqbString name = info.asString();
+        if (name.equals("SQLite", false)) sqlDialect_ = RDA_SqlDialect::Sqlite;
+        if (name.equals("PostgreSQL", false)) sqlDialect_ = RDA_SqlDialect::Postgres;
+    }
     if (connection_->getInfo(DAC_INFO_STATEMENT_MODE, info) && info.asInt64() == 1) {
         separateBigStrings_ = true;
         bigStringConnection_ = nullptr;
@@ -365,7 +371,7 @@ bool RDA_DAC::bulkLoadRow_INT(const RDA_Params& values) {
         if (value.getType() == VQB_TYPE_STRING && maxTextLen_ > 0 &&
             value.asString().cStrSize() > static_cast<size_t>(maxTextLen_)) {
             VqbString reference;
-            if (!putBigString_INT(value.asString(), &reference, nullptr)) {
+            if (!storeLongText(value.asString(), &reference)) {
                 closeBulkLoader();
                 return false;
             }

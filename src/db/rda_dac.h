@@ -70,6 +70,8 @@ protected:
     bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     std::vector<std::string> bigStringChunks_INT(const VqbString& value) override;
+    void chunkText_INT(std::string& chunk) override;
+    void bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes) override;
     VqbString getIdentifierQuote_INT() override;
     ReposDataAccessCursor* getIndexes_INT(const VqbString& table) override;
     bool checkTableIndexes_INT(const VqbString& table) override;
@@ -128,6 +130,8 @@ private:
     static bool isQueryText(const VqbString& sql);
     void giveBack(const VqbString& sql, DacStatement* statement, bool undeclare);
     DacConnection* bigStringConnection();
+    // The reference a long text being written is kept by.
+    bool storeLongText(const VqbString& text, VqbString* reference);
     // putBigString_INT in script mode: the chunk inserts are written into the script.
     bool putScriptBigString(const VqbString& value, VqbString* out, VqbString* error);
 

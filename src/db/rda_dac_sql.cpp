@@ -119,7 +119,7 @@ bool RDA_DAC::setParameterWTypes_INT(DacStatement* statement, const VqbDatavar* 
         length = static_cast<int>(text.cStrSize());
         if (storeBig && maxTextLen_ > 0 && length > maxTextLen_) {
             VqbString reference;
-            if (!putBigString_INT(text, &reference, nullptr)) return false;
+            if (!storeLongText(text, &reference)) return false;
             bound = VqbDatavar(reference);
             length = static_cast<int>(reference.cStrSize());
         }
@@ -297,6 +297,25 @@ DacConnection* RDA_DAC::bigStringConnection() {
     return bigStringConnection_ ? bigStringConnection_ : connection_;
 }
 
+bool RDA_DAC::storeLongText(const VqbString& text, VqbString* reference) {
+    // A connection of its own for big strings is there because the main one may be busy with a
+    // statement: the lookup that would reuse a stored text runs on the main one, so it is left out.
+    if (separateBigStrings_) return putBigString_INT(text, reference, nullptr);
+    return storeBigText(text, reference);
+}
+
+void RDA_DAC::bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes) {
+    RDA_BaseImpl::bigStringProbes_INT(text, probes);
+    // A SQLite file opened directly keeps its big strings in chunks of its own size.
+    if (sqlDialect_ == RDA_SqlDialect::Sqlite)
+        probes.push_back(RDA_BigString::lastChunk(text, RDA_BigString::kSqliteFileTextLen - 1));
+}
+
+void RDA_DAC::chunkText_INT(std::string& chunk) {
+    DacConnection* connection = bigStringConnection();
+    if (connection && connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS) removeMarkers(chunk);
+}
+
 bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
     if (out) *out = value;
     const int limit = maxTextLen_;
@@ -420,14 +439,13 @@ bool RDA_DAC::getBigString_INT(const VqbString& value, VqbString* out, VqbString
         if (error) *error = lastError_;
         return false;
     }
-    const bool marked = connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS;
     std::string joined;
     int state;
     while ((state = cursor->fetch()) == DAC_FETCH_ROW) {
         VqbDatavar chunk = cursor->getValue(0);
         if (chunk.isNull()) continue;
         std::string text = chunk.asString().str();
-        if (marked) removeMarkers(text);
+        chunkText_INT(text);
         joined.append(text);
     }
     if (state == DAC_FETCH_ERROR) failConnector(__LINE__, cursor->getErrorText());
@@ -466,8 +484,12 @@ bool RDA_DACStatement::setParameterInfo_INT(int index, int type, int size) {
 bool RDA_DACStatement::setParameter_INT(int index, const VqbDatavar& value) {
     RDA_TRACE("RDA_DACStatement::setParameter_INT [%s]", tag().asCstr());
     if (!usable(__LINE__)) return false;
-    // A query compares its texts as given: a big-string reference would never match.
-    return dac_->setParameter_INT(statement_, &value, index, !query_, false, types_, VqbString(""));
+    // A compared text is bound as given (one kept apart in a comparison the reader is sure of is
+    // compared whole at execute or select); a statement the reader cannot place stores none of
+    // a query's texts.
+    const int compared = comparedSlot(index);
+    const bool store = compared < 0 ? !query_ : compared == 0;
+    return dac_->setParameter_INT(statement_, &value, index, store, false, types_, VqbString(""));
 }
 
 bool RDA_DACStatement::setParameterBulk_INT(int index, int row, const VqbDatavar& value) {

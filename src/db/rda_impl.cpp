@@ -54,159 +54,6 @@ RDA_LockScope::RDA_LockScope(RDA_BaseImpl* owner, const char* source, int line, 
 
 RDA_LockScope::~RDA_LockScope() { owner_->unlock(); }
 
-// ---- big-string references
-
-bool RDA_BigString::parse(const VqbString& text, uint32_t* id) {
-    if (!hasPrefix(text)) return false;
-    const std::string& s = text.str();
-    size_t pos = kPrefixLength;
-    uint64_t value = 0;
-    size_t digits = 0;
-    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
-        value = value * 10 + static_cast<uint64_t>(s[pos] - '0');
-        ++pos;
-        if (++digits > 10) return false;
-    }
-    if (digits == 0 || value > 0xFFFFFFFFull) return false;
-    if (s.compare(pos, std::string::npos, kSuffix) != 0) return false;
-    if (id) *id = static_cast<uint32_t>(value);
-    return true;
-}
-
-VqbString RDA_BigString::format(uint32_t id) { return VqbString::format("%s%u%s", kPrefix, id, kSuffix); }
-
-size_t RDA_BigString::chunkBytes(const char* text, size_t bytes, size_t limit) {
-    size_t taken = vqbUtf8Cut(text, bytes, limit);
-    if (taken > 0 || bytes == 0) return taken;
-    // A first character longer than the limit still makes a chunk of its own.
-    taken = np_uchar_seek(text);
-    return taken == 0 ? 1 : std::min(taken, bytes);
-}
-
-bool RDA_BigString::isReference(const VqbDatavar& value) {
-    if (value.getType() != VQB_TYPE_STRING || !hasPrefix(value.textData(), value.textSize())) return false;
-    return parse(VqbString(value.textData(), value.textSize()), nullptr);
-}
-
-bool RDA_BigString::storedApart(const VqbDatavar& value, int maxTextLen) {
-    if (value.getType() != VQB_TYPE_STRING) return false;
-    if (maxTextLen > 0 && value.textSize() > static_cast<size_t>(maxTextLen)) return true;
-    return isReference(value);
-}
-
-bool RDA_BigString::keepOwnText(ReposDataAccess* connection, VqbDatavar& value) {
-    if (!connection || !isReference(value)) return true;
-    VqbString reference;
-    if (!connection->putBigString(value.asString(), &reference, nullptr)) return false;
-    value = VqbDatavar(reference);
-    return true;
-}
-
-bool RDA_BigString::keepOwnTexts(ReposDataAccess* connection, const VqbString& sql,
-                                 const std::vector<VqbDatavar>& values, std::vector<VqbDatavar>& kept) {
-    kept.clear();
-    if (std::none_of(values.begin(), values.end(), [](const VqbDatavar& value) { return isReference(value); }))
-        return true;
-    const std::vector<RDA_SqlSlot> slots = RDA_sqlSlots(sql);
-    kept = values;
-    for (size_t i = 0; i < kept.size(); ++i) {
-        if (i < slots.size() && slots[i].compared) continue;
-        if (!keepOwnText(connection, kept[i])) return false;
-    }
-    return true;
-}
-
-// ---- statement slots
-
-namespace {
-
-bool wordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-bool sameWord(const char* text, size_t length, const char* word) {
-    return std::strlen(word) == length && strncasecmp(text, word, length) == 0;
-}
-
-}  // namespace
-
-std::vector<RDA_SqlSlot> RDA_sqlSlots(const VqbString& sql) {
-    std::vector<RDA_SqlSlot> slots;
-    const char* s = sql.asCstr();
-    const size_t n = sql.cStrSize();
-    // One entry per open bracket: whether a condition keyword was seen at that depth, and
-    // whether the bracket opened an IN list. Brackets inherit the condition of their outside.
-    struct Level {
-        bool condition;
-        bool inList;
-    };
-    std::vector<Level> levels{{false, false}};
-    bool query = false;
-    bool firstWord = true;
-    bool lastWasIn = false;
-    size_t i = 0;
-    while (i < n) {
-        const char c = s[i];
-        if (c == '\'' || c == '"') {
-            // Quoted texts and names; a doubled quote stays inside.
-            for (++i; i < n; ++i) {
-                if (s[i] != c) continue;
-                if (i + 1 < n && s[i + 1] == c) {
-                    ++i;
-                    continue;
-                }
-                break;
-            }
-            ++i;
-            lastWasIn = false;
-        } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-            while (i < n && s[i] != '\n') ++i;
-        } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-            const char* end = std::strstr(s + i + 2, "*/");
-            i = end ? static_cast<size_t>(end - s) + 2 : n;
-        } else if (wordChar(c)) {
-            const size_t start = i;
-            while (i < n && wordChar(s[i])) ++i;
-            const char* word = s + start;
-            const size_t length = i - start;
-            if (firstWord) query = sameWord(word, length, "SELECT") || sameWord(word, length, "WITH");
-            firstWord = false;
-            if (sameWord(word, length, "WHERE") || sameWord(word, length, "ON") || sameWord(word, length, "HAVING"))
-                levels.back().condition = true;
-            lastWasIn = sameWord(word, length, "IN");
-        } else if (c == '(') {
-            levels.push_back({levels.back().condition, lastWasIn});
-            lastWasIn = false;
-            ++i;
-        } else if (c == ')') {
-            if (levels.size() > 1) levels.pop_back();
-            lastWasIn = false;
-            ++i;
-        } else if (c == '?') {
-            RDA_SqlSlot slot;
-            slot.at = i;
-            slot.compared = query || levels.back().condition;
-            size_t back = i;
-            while (back > 0 && std::isspace(static_cast<unsigned char>(s[back - 1]))) --back;
-            const char before = back > 0 ? s[back - 1] : '\0';
-            const char earlier = back > 1 ? s[back - 2] : '\0';
-            if (before == '=' && earlier != '<' && earlier != '>' && earlier != '!') {
-                slot.compare = RDA_SqlSlot::Compare::Equals;
-                slot.equalsAt = back - 1;
-            } else if ((before == '(' || before == ',') && levels.back().inList) {
-                size_t after = i + 1;
-                while (after < n && std::isspace(static_cast<unsigned char>(s[after]))) ++after;
-                if (after < n && (s[after] == ',' || s[after] == ')')) slot.compare = RDA_SqlSlot::Compare::InList;
-            }
-            slots.push_back(slot);
-            lastWasIn = false;
-            ++i;
-        } else {
-            if (!std::isspace(static_cast<unsigned char>(c))) lastWasIn = false;
-            ++i;
-        }
-    }
-    return slots;
-}
-
 // ---- connection: set-up, lock and helpers
 
 int RDA_BaseImpl::nextInstanceId() { return g_instanceCounter.fetch_add(1, std::memory_order_relaxed); }
@@ -523,190 +370,6 @@ bool RDA_BaseImpl::paramExecVA(const VqbString& sql, int* rowsAffected, int n, .
     RDA_ParamList list(n, args);
     va_end(args);
     return paramExec_INT(sql, rowsAffected, list.params());
-}
-
-// ---- conditions on texts stored apart
-
-int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA_WholeTexts& out) {
-    bool apart = false;
-    for (int i = 0; i < params.count && !apart; ++i)
-        apart = params.at(i) && RDA_BigString::storedApart(*params.at(i), maxTextLen_);
-    if (!apart) return 0;
-    const std::vector<RDA_SqlSlot> slots = RDA_sqlSlots(sql);
-    // A text whose markers cannot be told apart runs as given.
-    if (slots.size() != static_cast<size_t>(params.count)) return 0;
-    bool comparedApart = false;
-    for (int i = 0; i < params.count && !comparedApart; ++i)
-        comparedApart = slots[static_cast<size_t>(i)].compared && params.at(i) &&
-                        RDA_BigString::storedApart(*params.at(i), maxTextLen_);
-    if (!comparedApart) return 0;
-
-    const char* text = sql.asCstr();
-    std::string rewritten;
-    size_t copied = 0;
-    out.values.clear();
-    out.compared.clear();
-    std::vector<VqbString> references;
-    for (int i = 0; i < params.count; ++i) {
-        const VqbDatavar* value = params.at(i);
-        const RDA_SqlSlot& slot = slots[static_cast<size_t>(i)];
-        const bool whole = slot.compared && slot.compare != RDA_SqlSlot::Compare::Other && value &&
-                           RDA_BigString::storedApart(*value, maxTextLen_);
-        if (!whole) {
-            out.values.push_back(value ? *value : VqbDatavar());
-            out.compared.push_back(slot.compared ? 1 : 0);
-            continue;
-        }
-        // A row matches when it reads back as the text. A long text may also be stored whole (by a
-        // writer with a longer limit); a text shaped like a reference never is, since as given it
-        // would read back as another.
-        const bool given = !RDA_BigString::isReference(*value);
-        references.clear();
-        // A script has no rows to look in.
-        if (!ddlCallback_ && !findBigStrings(value->asString(), references)) return -1;
-        if (references.empty()) {
-            // NULL equals nothing.
-            out.values.push_back(given ? *value : VqbDatavar());
-            out.compared.push_back(1);
-            continue;
-        }
-        if (slot.compare == RDA_SqlSlot::Compare::Equals) {
-            rewritten.append(text + copied, slot.equalsAt - copied);
-            rewritten.append(" IN (");
-        } else {
-            rewritten.append(text + copied, slot.at - copied);
-        }
-        if (given) references.insert(references.begin(), value->asString());
-        for (size_t r = 0; r < references.size(); ++r) {
-            rewritten.append(r ? ",?" : "?");
-            out.values.emplace_back(references[r]);
-            out.compared.push_back(1);
-        }
-        if (slot.compare == RDA_SqlSlot::Compare::Equals) rewritten.append(")");
-        copied = slot.at + 1;
-    }
-    rewritten.append(text + copied, sql.cStrSize() - copied);
-    out.sql = VqbString(std::move(rewritten));
-    out.pointers.clear();
-    for (const VqbDatavar& value : out.values) out.pointers.push_back(&value);
-    return 1;
-}
-
-std::vector<std::string> RDA_BaseImpl::bigStringChunks_INT(const VqbString& value) {
-    const size_t limit = maxTextLen_ > 1 ? static_cast<size_t>(maxTextLen_ - 1) : 1;
-    std::vector<std::string> chunks;
-    const char* rest = value.asCstr();
-    size_t left = value.cStrSize();
-    while (left > 0) {
-        const size_t bytes = RDA_BigString::chunkBytes(rest, left, limit);
-        chunks.emplace_back(rest, bytes);
-        rest += bytes;
-        left -= bytes;
-    }
-    return chunks;
-}
-
-bool RDA_BaseImpl::findBigStrings(const VqbString& text, std::vector<VqbString>& references) {
-    if (maxTextLen_ < 1) return true;
-    std::vector<uint32_t> highest;
-    const VqbString top = VqbString::format("SELECT MAX(BS_REFID) FROM %s", getTableName_INT("BIGSTR", true, -1).asCstr());
-    if (!bigStringIds(top, {}, highest)) return false;
-    // A table emptied and filled again (a copy) starts the index afresh.
-    const uint32_t newest = highest.empty() ? 0 : highest.front();
-    if (newest < bigStringIndex_.last) bigStringIndex_ = BigStringIndex();
-    // The index is brought up to date only while that costs no more than a share of the
-    // lookups made so far; a repository with many big strings is scanned until then.
-    ++bigStringLookups_;
-    const uint64_t pending = newest - bigStringIndex_.last;
-    std::vector<uint32_t> ids;
-    const bool indexed = pending <= static_cast<uint64_t>(bigStringLookups_) * kIndexShare;
-    if (!(indexed ? indexedBigStrings(text, ids) : scanBigStrings(text, ids))) return false;
-    for (uint32_t id : ids) {
-        const VqbString reference = RDA_BigString::format(id);
-        VqbString whole;
-        if (!getBigString_INT(reference, &whole, nullptr)) return false;
-        if (whole.str() == text.str()) references.push_back(reference);
-    }
-    return true;
-}
-
-bool RDA_BaseImpl::scanBigStrings(const VqbString& text, std::vector<uint32_t>& ids) {
-    const std::vector<std::string> chunks = bigStringChunks_INT(text);
-    if (chunks.empty()) return true;
-    // One pass over the chunks: a candidate has both ends of the text (one chunk: that one).
-    const VqbDatavar zero(0), first(chunks.front()), lastSequence(static_cast<long long>(chunks.size() - 1)),
-        last(chunks.back()), ends(chunks.size() > 1 ? 2 : 1);
-    const VqbDatavar* params[] = {&zero, &first, &lastSequence, &last, &ends};
-    const VqbString sql = VqbString::format(
-        "SELECT BS_REFID FROM %s WHERE (BS_SEQ=? AND BS_DATA=?) OR (BS_SEQ=? AND BS_DATA=?) GROUP BY BS_REFID "
-        "HAVING COUNT(*)=?",
-        getTableName_INT("BIGSTR", true, -1).asCstr());
-    return bigStringIds(sql, {params, 5}, ids);
-}
-
-bool RDA_BaseImpl::bigStringIds(const VqbString& sql, const RDA_Params& params, std::vector<uint32_t>& ids) {
-    ReposHeld<ReposDataAccessCursor> rows(paramSelect_INT(sql, params));
-    if (!rows) return false;
-    int state;
-    while ((state = rows->next()) == 1) ids.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
-    return state != 2;
-}
-
-bool RDA_BaseImpl::indexedBigStrings(const VqbString& text, std::vector<uint32_t>& ids) {
-    BigStringIndex& index = bigStringIndex_;
-    const VqbString table = getTableName_INT("BIGSTR", true, -1);
-    auto learn = [&](uint32_t id, bool* found) {
-        VqbString whole;
-        if (!getBigString_INT(RDA_BigString::format(id), &whole, nullptr)) return false;
-        *found = !whole.isEmpty();
-        if (*found) index.byHash.emplace(std::hash<std::string>()(whole.str()), id);
-        return true;
-    };
-    // Ids passed over because their rows were not there yet: another writer had not committed
-    // them, or never will (a reservation rolled back). Each is looked for at every lookup until
-    // it appears (all in one statement), since a text committed later must still be found.
-    if (!index.gaps.empty()) {
-        std::vector<VqbDatavar> values;
-        for (uint32_t gap : index.gaps) values.emplace_back(static_cast<long long>(gap));
-        std::vector<const VqbDatavar*> pointers;
-        VqbString marks("");
-        for (const VqbDatavar& value : values) {
-            pointers.push_back(&value);
-            marks.append(marks.isEmpty() ? "?" : ",?");
-        }
-        std::vector<uint32_t> arrived;
-        if (!bigStringIds(VqbString::format("SELECT BS_REFID FROM %s WHERE BS_SEQ=0 AND BS_REFID IN (%s)",
-                                            table.asCstr(), marks.asCstr()),
-                          {pointers.data(), static_cast<int>(pointers.size())}, arrived))
-            return false;
-        for (uint32_t id : arrived) {
-            bool found = false;
-            if (!learn(id, &found)) return false;
-            index.gaps.erase(std::remove(index.gaps.begin(), index.gaps.end(), id), index.gaps.end());
-        }
-    }
-    const VqbDatavar after(static_cast<long long>(index.last));
-    const VqbDatavar* params[] = {&after};
-    std::vector<uint32_t> fresh;
-    if (!bigStringIds(VqbString::format("SELECT BS_REFID FROM %s WHERE BS_SEQ=0 AND BS_REFID>? ORDER BY BS_REFID",
-                                        table.asCstr()),
-                      {params, 1}, fresh))
-        return false;
-    for (uint32_t id : fresh) {
-        // Only the newest missing ids are watched: an old hole is a reservation long given up.
-        const uint32_t from = id - index.last > kRememberedGaps ? id - kRememberedGaps : index.last + 1;
-        for (uint32_t gap = from; gap < id; ++gap) index.gaps.push_back(gap);
-        if (index.gaps.size() > 2 * kRememberedGaps)
-            index.gaps.erase(index.gaps.begin(), index.gaps.end() - kRememberedGaps);
-        bool found = false;
-        if (!learn(id, &found)) return false;
-        index.last = id;
-    }
-    if (index.gaps.size() > kRememberedGaps)
-        index.gaps.erase(index.gaps.begin(), index.gaps.end() - kRememberedGaps);
-    auto range = index.byHash.equal_range(std::hash<std::string>()(text.str()));
-    for (auto it = range.first; it != range.second; ++it) ids.push_back(it->second);
-    return true;
 }
 
 // ---- table-creation command spec
@@ -1268,8 +931,44 @@ VqbString RDA_BaseStatementImpl::tag() const {
     return VqbString::format("%s%d_%s%d", "REPO", owner_->instanceId(), "STMT", id_);
 }
 
+const RDA_SqlReading& RDA_BaseStatementImpl::reading() {
+    if (!reading_) reading_.reset(new RDA_SqlReading(RDA_readSql(sql_, owner_->sqlDialect_)));
+    return *reading_;
+}
+
+int RDA_BaseStatementImpl::comparedSlot(int index) {
+    const RDA_SqlReading& read = reading();
+    if (!read.sure || index < 0 || static_cast<size_t>(index) >= read.slots.size()) return -1;
+    return read.slots[static_cast<size_t>(index)].compared ? 1 : 0;
+}
+
+void RDA_BaseStatementImpl::keepValue(int index, const VqbDatavar& value) {
+    const RDA_SqlReading& read = reading();
+    if (read.comparisons.empty() || index < 0 || static_cast<size_t>(index) >= read.slots.size()) return;
+    const size_t count = read.slots.size();
+    values_.resize(count);
+    apart_.resize(count, false);
+    values_[static_cast<size_t>(index)] = value;
+    apart_[static_cast<size_t>(index)] = read.slots[static_cast<size_t>(index)].comparison >= 0 &&
+                                         RDA_BigString::storedApart(value, owner_->compareTextLen_INT());
+}
+
+bool RDA_BaseStatementImpl::wholeValues(RDA_WholeTexts& out) const {
+    if (std::find(apart_.begin(), apart_.end(), true) == apart_.end()) return false;
+    out.values = values_;
+    // A null declared with a type keeps it, as it was bound.
+    for (size_t i = 0; i < out.values.size() && i < declared_.size(); ++i)
+        if (out.values[i].isNull() && declared_[i] != 0) out.values[i].setType(declared_[i]);
+    for (const VqbDatavar& value : out.values) out.pointers.push_back(&value);
+    return true;
+}
+
 bool RDA_BaseStatementImpl::setParameterInfo(int index, int type, int size) try {
     RDA_STMT_LOCKED;
+    if (index >= 0 && index < 0x10000) {
+        if (declared_.size() <= static_cast<size_t>(index)) declared_.resize(static_cast<size_t>(index) + 1, 0);
+        declared_[static_cast<size_t>(index)] = type;
+    }
     return setParameterInfo_INT(index, type, size);
 } catch (...) {
     return owner_->caught(__LINE__, false);
@@ -1277,6 +976,7 @@ bool RDA_BaseStatementImpl::setParameterInfo(int index, int type, int size) try 
 
 bool RDA_BaseStatementImpl::setParameter(int index, const VqbDatavar& value) try {
     RDA_STMT_LOCKED;
+    keepValue(index, value);
     return setParameter_INT(index, value);
 } catch (...) {
     return owner_->caught(__LINE__, false);
@@ -1284,6 +984,13 @@ bool RDA_BaseStatementImpl::setParameter(int index, const VqbDatavar& value) try
 
 bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatavar& value) try {
     RDA_STMT_LOCKED;
+    // Rows of a bulk statement are sent together: one cannot be compared whole on its own.
+    if (RDA_BigString::storedApart(value, owner_->compareTextLen_INT()) && comparedSlot(index) == 1)
+        return owner_->fail(kSource, __LINE__,
+                            VqbString::format("A bulk statement cannot compare the text of value %d: it is longer "
+                                              "than %d bytes or shaped like a big-string reference. Compare it "
+                                              "through paramSelect or paramExec.",
+                                              index, owner_->compareTextLen_INT()));
     return setParameterBulk_INT(index, row, value);
 } catch (...) {
     return owner_->caught(__LINE__, false);
@@ -1291,14 +998,26 @@ bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatava
 
 bool RDA_BaseStatementImpl::execute() try {
     RDA_STMT_LOCKED;
-    return execute_INT();
+    RDA_WholeTexts kept;
+    if (!wholeValues(kept)) return execute_INT();
+    // Compared as the parameterised call compares it: the prepared statement is left unused.
+    const RDA_Params params{kept.pointers.data(), static_cast<int>(kept.pointers.size())};
+    return owner_->compareWhole(sql_, params, false, [&](const VqbString& text, const RDA_Params& bound) {
+        return owner_->paramExec_INT(text, nullptr, bound);
+    });
 } catch (...) {
     return owner_->caught(__LINE__, false);
 }
 
 ReposDataAccessCursor* RDA_BaseStatementImpl::select() try {
     RDA_STMT_LOCKED;
-    return select_INT();
+    RDA_WholeTexts kept;
+    if (!wholeValues(kept)) return select_INT();
+    const RDA_Params params{kept.pointers.data(), static_cast<int>(kept.pointers.size())};
+    return owner_->compareWhole(sql_, params, static_cast<ReposDataAccessCursor*>(nullptr),
+                                [&](const VqbString& text, const RDA_Params& bound) {
+                                    return owner_->paramSelect_INT(text, bound);
+                                });
 } catch (...) {
     return owner_->caught(__LINE__, nullptr);
 }

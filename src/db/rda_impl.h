@@ -11,11 +11,14 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "rda_bigstrings.h"
+#include "rda_sqlreader.h"
 #include "repos_cursors.h"
 #include "repos_dataaccess.h"
 #include "repos_guard.h"
@@ -45,6 +48,17 @@ struct RDA_Params {
     bool isCompared(int i) const { return compared && compared[i]; }
 };
 
+// A statement with compared texts kept apart: each comparison the reader is sure of rewritten to
+// match the rows that read back as the text (through the references of the big strings holding
+// it, and a long text also as given), and every compared value marked to be bound as given.
+struct RDA_WholeTexts {
+    VqbString sql;
+    std::vector<VqbDatavar> values;
+    std::vector<const VqbDatavar*> pointers;
+    std::vector<unsigned char> compared;
+    RDA_Params params() const { return {pointers.data(), static_cast<int>(pointers.size()), compared.data()}; }
+};
+
 // Collects the VqbDatavar* arguments of a variadic call.
 class RDA_ParamList {
 public:
@@ -71,58 +85,6 @@ public:
 
 private:
     RDA_BaseImpl* owner_;
-};
-
-// Big-string reference texts: "_~_velqorinRef_<id>_~_".
-namespace RDA_BigString {
-constexpr const char* kPrefix = "_~_velqorinRef_";
-constexpr size_t kPrefixLength = 15;
-constexpr const char* kSuffix = "_~_";
-// A cheap test that lets ordinary texts pass without further work.
-inline bool hasPrefix(const char* text, size_t bytes) {
-    return bytes > kPrefixLength && std::memcmp(text, kPrefix, kPrefixLength) == 0;
-}
-inline bool hasPrefix(const VqbString& text) { return hasPrefix(text.asCstr(), text.cStrSize()); }
-// True for a whole reference text (prefix, 1 to 10 digits of a 32-bit id, suffix, nothing more).
-bool parse(const VqbString& text, uint32_t* id);
-// A text value that a cursor would read back as another text: a whole reference.
-bool isReference(const VqbDatavar& value);
-// A text value that is not stored in its column as given on a connection whose longest column
-// text is maxTextLen: longer than that (0: no limit), or a whole reference.
-bool storedApart(const VqbDatavar& value, int maxTextLen);
-// A text a host gave with the shape of a reference becomes a reference to a big string of its
-// own, so that it reads back as itself; other values stay. False (the value untouched) when the
-// big string could not be stored.
-bool keepOwnText(ReposDataAccess* connection, VqbDatavar& value);
-// keepOwnText for each value the statement stores (a compared value stays as given). kept stays
-// empty when no value needs it, so the statement runs with the values it was given.
-bool keepOwnTexts(ReposDataAccess* connection, const VqbString& sql, const std::vector<VqbDatavar>& values,
-                  std::vector<VqbDatavar>& kept);
-VqbString format(uint32_t id);
-// Bytes of the next chunk: the whole UTF-8 characters that fit in limit bytes (at least one
-// character; the whole text when it ends first).
-size_t chunkBytes(const char* text, size_t bytes, size_t limit);
-}  // namespace RDA_BigString
-
-// The "?" markers of a statement outside quotes and comments, in order, and what each stands for.
-struct RDA_SqlSlot {
-    enum class Compare : char { Other, Equals, InList };
-    size_t at = 0;           // offset of the "?"
-    bool compared = false;   // in a query, or after a WHERE / ON / HAVING: compared, never stored
-    Compare compare = Compare::Other;
-    size_t equalsAt = 0;     // Compare::Equals: offset of the "="
-};
-std::vector<RDA_SqlSlot> RDA_sqlSlots(const VqbString& sql);
-
-// A statement whose compared texts are stored apart, rewritten so that each equality matches the
-// rows that read back as that text: through the references of the big strings holding it, and a
-// long text also as given.
-struct RDA_WholeTexts {
-    VqbString sql;
-    std::vector<VqbDatavar> values;
-    std::vector<const VqbDatavar*> pointers;
-    std::vector<unsigned char> compared;
-    RDA_Params params() const { return {pointers.data(), static_cast<int>(pointers.size()), compared.data()}; }
 };
 
 // Prepared statements of a connection kept idle for the next call with the same text, up to a
@@ -201,6 +163,11 @@ public:
     // How many failures the connection has logged so far (0 for a connection that is not this
     // library's): a layer above compares two readings to tell whether a failure was logged below.
     static unsigned failuresLogged(ReposDataAccess* connection);
+    // How the connection's statements quote (Standard for a connection that is not this library's).
+    static RDA_SqlDialect sqlDialect(ReposDataAccess* connection);
+    // The longest text a comparison on the connection takes as given: a longer one, or one shaped
+    // like a reference, goes through the parameterised calls, which compare it whole.
+    static int compareTextLen(ReposDataAccess* connection);
 
     // ReposDataAccess
     VqbString getGeneralErrorMessage() final;
@@ -257,8 +224,10 @@ public:
     DacConnection* getConnection() final;
 
     // Helpers for code that already holds the lock.
-    // 1 when the statement compares a text stored apart (out holds the statement to run instead),
-    // 0 when it runs as given (short texts cost one size and prefix test each), -1 on failure.
+    // 1 when a value is a text kept apart and the reader can place every marker: out holds the
+    // statement to run, its comparisons rewritten where the reader is sure of them and each
+    // compared value marked to be bound as given. 0 when it runs as given (short texts cost one
+    // size and prefix test each), -1 on failure.
     int wholeTexts(const VqbString& sql, const RDA_Params& params, RDA_WholeTexts& out);
     bool reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error);
     ReposDataAccessCursor* paramSelectVA(const VqbString& sql, int n, ...);
@@ -331,16 +300,20 @@ protected:
     virtual bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
     // The BIGSTR chunks this back end writes for a text, in order.
     virtual std::vector<std::string> bigStringChunks_INT(const VqbString& value);
-    // The references of the big strings that hold exactly the text; only candidates are read
-    // whole. False on failure.
+    // A stored chunk as the part of the text it holds.
+    virtual void chunkText_INT(std::string& /*chunk*/) {}
+    // The longest text that no writer of this database keeps apart: a compared text longer than
+    // this may be held by a big string.
+    virtual int compareTextLen_INT() { return maxTextLen_; }
+    // One chunk that every big string holding the text has, for each way the writers of this
+    // database cut texts: its own way first.
+    virtual void bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes);
+    // The references of the big strings that hold exactly the text, oldest first: found by their
+    // chunks in one statement, each candidate read whole before it counts. Nothing is remembered
+    // between lookups, so rollbacks and copies cannot leave a lookup behind. False on failure.
     bool findBigStrings(const VqbString& text, std::vector<VqbString>& references);
-    // Candidate ids: from the connection's index of the big strings by the hash of their whole
-    // text, which reads only those added since the last lookup; or, while that catch-up would
-    // cost more than a share of the lookups made, one pass over BIGSTR's first and last chunks
-    // (long texts often share their beginning).
-    bool scanBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
-    bool indexedBigStrings(const VqbString& text, std::vector<uint32_t>& ids);
-    bool bigStringIds(const VqbString& sql, const RDA_Params& params, std::vector<uint32_t>& ids);
+    // The reference to keep a long text by: a big string that already holds it, or a new one.
+    bool storeBigText(const VqbString& text, VqbString* reference);
     virtual VqbString getIdentifierQuote_INT() = 0;
     virtual ReposDataAccessCursor* getIndexes_INT(const VqbString& table) = 0;
     virtual bool checkTableIndexes_INT(const VqbString& table) = 0;
@@ -376,6 +349,7 @@ protected:
     VqbString prefix_;
     VqbString lastError_;
     int32_t maxTextLen_ = 255;
+    RDA_SqlDialect sqlDialect_ = RDA_SqlDialect::Standard;
     int32_t depth_ = 0;
     ReposDDLCallback* ddlCallback_ = nullptr;
     VqLogger* logger_;
@@ -383,6 +357,7 @@ protected:
 
 private:
     friend class RDA_BaseCursorImpl;
+    friend class RDA_BaseStatementImpl;
     // run(text, params) with the statement as given, or with its rewrite for compared texts
     // stored apart; failure when the rewrite could not look for them.
     template <class R, class Run>
@@ -422,17 +397,6 @@ private:
     // value: the guarded update that starts from it changes nothing when another writer (or a
     // rollback) moved the counter since, and the counter is then read.
     std::unordered_map<std::string, int64_t> idLast_;
-    // Whole big strings by hash, up to the highest id read; candidates are always read whole
-    // again, so an entry that no longer holds its text only costs that read.
-    struct BigStringIndex {
-        std::unordered_multimap<size_t, uint32_t> byHash;
-        uint32_t last = 0;
-        std::vector<uint32_t> gaps;  // ids below last whose rows were not there when read
-    };
-    static constexpr uint64_t kIndexShare = 16;
-    static constexpr size_t kRememberedGaps = 64;
-    BigStringIndex bigStringIndex_;
-    int bigStringLookups_ = 0;
     VqAtom owner_;
     // The last holder, for the lock trace only.
     std::mutex holderMutex_;
@@ -465,11 +429,27 @@ protected:
 
     // Log tag; built only for log entries that pass the threshold.
     VqbString tag() const;
+    // Whether the marker at index is compared rather than stored: 1 or 0, -1 when the statement
+    // cannot be read with certainty.
+    int comparedSlot(int index);
 
     RDA_BaseImpl* owner_;
     VqbString sql_;
     int id_;
     VqLogger* logger_;
+
+private:
+    const RDA_SqlReading& reading();
+    // Keeps the value of a statement with comparisons the reader is sure of, so that a text kept
+    // apart in one of them can be compared whole at execute or select.
+    void keepValue(int index, const VqbDatavar& value);
+    // The kept values, when one of them is a compared text kept apart.
+    bool wholeValues(RDA_WholeTexts& out) const;
+
+    std::unique_ptr<RDA_SqlReading> reading_;
+    std::vector<VqbDatavar> values_;
+    std::vector<int> declared_;
+    std::vector<bool> apart_;
 };
 
 class RDA_BaseCursorImpl : public ReposDataAccessCursor, public ReposRowSource {

@@ -10,7 +10,7 @@ namespace {
 
 const char* const kSource = "rda_sqlite";
 constexpr int kLevelNotice = 2;
-constexpr int kMaxTextLen = 65536;
+constexpr int kMaxTextLen = RDA_BigString::kSqliteFileTextLen;
 
 }  // namespace
 
@@ -41,6 +41,7 @@ bool RDA_Sqlite::init_INT(const VqbString& file, const VqbString& /*prefix*/, bo
         db_ = openSqliteDatabase(file.asCstr(), 0);
     }
     maxTextLen_ = kMaxTextLen;
+    sqlDialect_ = RDA_SqlDialect::Sqlite;
     if (!db_) {
         fail(kSource, __LINE__,
              reposMessage(create ? 1284 : 1285, getSqliteErrorMessage().asCstr(), file.asCstr()));
@@ -122,7 +123,7 @@ bool RDA_Sqlite::endTransaction_INT(bool commit) {
     return endFailed(kSource, __LINE__, databaseError);
 }
 
-bool RDA_Sqlite::setParameter_INT(SqliteStatement* statement, const VqbDatavar* value, int index, bool storeBig,
+bool RDA_Sqlite::setParameter_INT(SqliteStatement* statement, const VqbDatavar* value, int index,
                                   const VqbString& sql) {
     RDA_TRACE("RDA_Sqlite::setParameter_INT [%s] sql [%s]", tag().asCstr(), sql.asCstr());
     if (!statement) {
@@ -142,16 +143,9 @@ bool RDA_Sqlite::setParameter_INT(SqliteStatement* statement, const VqbDatavar* 
             case VQB_TYPE_DATE:  // dates are stored as reals
                 ok = statement->bindDouble(index, value->asDouble());
                 break;
-            case VQB_TYPE_STRING: {
-                VqbString text = value->asString();
-                if (storeBig && maxTextLen_ > 0 && text.cStrSize() > static_cast<size_t>(maxTextLen_)) {
-                    VqbString reference;
-                    if (!putBigString_INT(text, &reference, nullptr)) return false;
-                    text = reference;
-                }
-                ok = statement->bindText(index, text);
+            case VQB_TYPE_STRING:
+                ok = statement->bindText(index, value->asString());
                 break;
-            }
             default:
                 return fail(kSource, __LINE__, reposMessage(1313));
         }
@@ -176,7 +170,7 @@ SqliteCursor* RDA_Sqlite::openCursor(const VqbString& sql, const RDA_Params& par
     ReposHeld<SqliteStatement> statement(takeStatement(sql));
     if (!statement) return nullptr;
     for (int i = 0; i < params.count; ++i) {
-        if (!setParameter_INT(statement.get(), params.at(i), i, false, sql)) {
+        if (!setParameter_INT(statement.get(), params.at(i), i, sql)) {
             giveBack(sql, statement.release());
             return nullptr;
         }
@@ -233,7 +227,7 @@ bool RDA_Sqlite::paramExec_INT(const VqbString& sql, int* rowsAffected, const RD
     ReposHeld<SqliteStatement> statement(takeStatement(sql));
     if (!statement) return false;
     for (int i = 0; i < params.count; ++i) {
-        if (!setParameter_INT(statement.get(), params.at(i), i, false, sql)) {
+        if (!setParameter_INT(statement.get(), params.at(i), i, sql)) {
             giveBack(sql, statement.release());
             return false;
         }
@@ -311,6 +305,26 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
 }
 
 // ---- big strings
+
+int RDA_Sqlite::compareTextLen_INT() {
+    // The file may be written through the connector too, which keeps longer texts apart.
+    if (connectorTextLen_ == 0 && db_) {
+        connectorTextLen_ = RDA_BigString::kConnectorTextLen;
+        const VqbString sql = VqbString::format("SELECT V_VALUE FROM %s WHERE V_KEY = 'MAX_TEXT_LEN'",
+                                                getTableName_INT("KEYVAL", true, -1).asCstr());
+        ReposHeld<SqliteCursor> rows(db_->query(sql));
+        if (rows && rows->next() == 1) {
+            const int64_t length = rows->getInt64(0);
+            if (length > 0 && length <= 0x7fffffff) connectorTextLen_ = static_cast<int>(length);
+        }
+    }
+    return connectorTextLen_ > 0 ? connectorTextLen_ : RDA_BigString::kConnectorTextLen;
+}
+
+void RDA_Sqlite::bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes) {
+    RDA_BaseImpl::bigStringProbes_INT(text, probes);
+    probes.push_back(RDA_BigString::lastChunk(text, static_cast<size_t>(compareTextLen_INT() - 1)));
+}
 
 bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
     const int limit = maxTextLen_;
@@ -418,7 +432,7 @@ bool RDA_SqliteStatement::setParameterInfo_INT(int, int, int) {
 
 bool RDA_SqliteStatement::setParameter_INT(int index, const VqbDatavar& value) {
     if (!usable(__LINE__)) return false;
-    return sqlite_->setParameter_INT(statement_, &value, index, false, sql_);
+    return sqlite_->setParameter_INT(statement_, &value, index, sql_);
 }
 
 bool RDA_SqliteStatement::setParameterBulk_INT(int, int, const VqbDatavar&) {

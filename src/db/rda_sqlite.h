@@ -55,6 +55,8 @@ protected:
     bool createTableFromColumns_INT(const VqbString& table, const ColumnSpecList& columns) override;
     bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
+    int compareTextLen_INT() override;
+    void bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes) override;
     VqbString getIdentifierQuote_INT() override { return VqbString(""); }
     ReposDataAccessCursor* getIndexes_INT(const VqbString& table) override;
     bool checkTableIndexes_INT(const VqbString&) override { return true; }
@@ -73,9 +75,8 @@ private:
     friend class RDA_SqliteStatement;
     friend class RDA_SqliteCursor;
 
-    // Binds one value; storeBig moves a text longer than the maximum text length to BIGSTR.
-    bool setParameter_INT(SqliteStatement* statement, const VqbDatavar* value, int index, bool storeBig,
-                          const VqbString& sql);
+    // Binds one value as given.
+    bool setParameter_INT(SqliteStatement* statement, const VqbDatavar* value, int index, const VqbString& sql);
     // A wrapper cursor for a select; prepared receives the statement it runs on (null for a
     // select without parameters). Null on failure, with the last error set and logged.
     SqliteCursor* openCursor(const VqbString& sql, const RDA_Params& params, SqliteStatement** prepared);
@@ -88,6 +89,9 @@ private:
     SqliteStatement* takeStatement(const VqbString& sql);
     void giveBack(const VqbString& sql, SqliteStatement* statement);
     void dropIdleStatements();
+    // The text length the connector keeps this file's texts to (KEYVAL MAX_TEXT_LEN, or its
+    // default), read once: 0 until then.
+    int connectorTextLen_ = 0;
 
     // DDL
     struct TableDdl {

@@ -623,7 +623,7 @@ const ReposColumnDef reposColumnDefs[] = {
     {},
     {"BIGSTR", "BS_REFID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -1, 2, 177, "Captures large string information where other tables are unable to contain the information in a single field.\tUnique id of the big string"},
     {"BIGSTR", "BS_SEQ", kInt, 0, 0, -1, 2, 0, "Sequence number of the piece"},
-    {"BIGSTR", "BS_DATA", kText, 0, REPOS_COL_UNLIMITED, -1, 2, 0, "Text of the piece"},
+    {"BIGSTR", "BS_DATA", kText, 0, REPOS_COL_UNLIMITED | REPOS_COL_INDEXED, -1, 2, 445, "Text of the piece"},
     {},
     {"DIMENS", "DIM_ID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -1, 2, 387, "Monitor dashboard dimension table.\tUnique id of the dimension"},
     {"DIMENS", "DIM_NAME", kText, 255, 0, -1, 2, 0, "Dimension name"},

@@ -1,5 +1,7 @@
 // Conditions on texts that a place stores as big strings, and short texts shaped like references,
-// in each place a repository lives. Counts are read from outside the library.
+// in each place a repository lives: each way a statement can compare them gives what plain SQL of
+// the same back end gives over a table holding the texts as themselves, through the parameterised
+// calls and through statement objects. Counts are read from outside the library.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -76,6 +78,104 @@ protected:
     ReposDataAccess* db = nullptr;
     std::string table;
 };
+
+std::string literal(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+}
+
+// The statement with its one marker replaced by the value as an SQL literal.
+std::string withLiteral(const std::string& sql, const std::string& value) {
+    const size_t at = sql.find('?');
+    return sql.substr(0, at) + literal(value) + sql.substr(at + 1);
+}
+
+const std::string kHead = std::string(280, 'h');
+const std::string kL1 = kHead + std::string(20, '1');
+const std::string kL2 = kHead + std::string(18, '1') + "zz";  // all of L1 but its end
+const std::string kL3 = kHead + std::string(20, '3');         // stored as two big strings
+const std::string kAbsent = kHead + std::string(20, '4');
+const std::string kRef = "_~_velqorinRef_1_~_";
+const std::string kAbsentRef = "_~_velqorinRef_999999_~_";
+
+// The texts as themselves in a plain table beside the library's.
+class TextForms : public WholeTexts {
+protected:
+    void SetUp() override {
+        WholeTexts::SetUp();
+        if (IsSkipped()) return;
+        plainTable = repo->table("PLAIN");
+        ASSERT_TRUE(plain("CREATE TABLE " + plainTable + " (ID INTEGER, NAME TEXT, NOTE TEXT)"));
+
+        // Through the library: texts as a host writes them, a reference-shaped one kept as itself,
+        // and one text behind two references the host made itself.
+        VqbDatavar ref(kRef);
+        ASSERT_TRUE(RDA_BigString::keepOwnText(db, ref));
+        VqbString twice[2];
+        for (VqbString& reference : twice) ASSERT_TRUE(db->putBigString(VqbString(kL3), &reference, nullptr));
+        const std::vector<std::pair<int, VqbDatavar>> stored = {
+            {1, VqbDatavar(kL1)}, {2, VqbDatavar(kL1)},      {3, VqbDatavar(kL2)},     {4, VqbDatavar("x")},
+            {5, VqbDatavar()},    {6, ref},                  {7, VqbDatavar(twice[0])}, {8, VqbDatavar(twice[1])}};
+        const std::vector<std::pair<int, std::string>> asThemselves = {
+            {1, kL1}, {2, kL1}, {3, kL2}, {4, "x"}, {6, kRef}, {7, kL3}, {8, kL3}};
+        for (const auto& row : stored) {
+            VqbDatavar id(row.first), note("n");
+            ASSERT_TRUE(db->paramExec("INSERT INTO " + table + " (ID, NAME, NOTE) VALUES (?,?,?)", nullptr, 3, &id,
+                                      &row.second, &note));
+        }
+        for (const auto& row : asThemselves)
+            ASSERT_TRUE(plain("INSERT INTO " + plainTable + " (ID, NAME, NOTE) VALUES (" + std::to_string(row.first) +
+                              "," + literal(row.second) + ",'n')"));
+        ASSERT_TRUE(plain("INSERT INTO " + plainTable + " (ID, NAME, NOTE) VALUES (5, NULL, 'n')"));
+        bigStrings = rawCount("BIGSTR");
+    }
+
+    // Plain SQL on the same back end, outside the library.
+    bool plain(const std::string& sql) {
+        if (GetParam() != Place::Postgres) return RawDb(repo->file()).exec(sql);
+        DacHeld raw(dacOpen(pgConnection()));
+        return raw && raw->executeDirect(VqbString(sql), 0);
+    }
+    long plainCount(const std::string& sql) {
+        if (GetParam() != Place::Postgres) return std::atol(RawDb(repo->file()).scalar(sql).c_str());
+        DacHeld raw(dacOpen(pgConnection()));
+        return raw ? std::atol(dacScalar(raw.get(), sql).c_str()) : -1;
+    }
+
+    // Rows where the condition holds for the value: the parameterised call, a statement object,
+    // and plain SQL over the texts as themselves.
+    struct Counts {
+        int call = -1, object = -1;
+        long plain = -2;
+    };
+    Counts counts(const std::string& condition, const std::string& value) {
+        Counts out;
+        const VqbDatavar bound(value);
+        const std::string sql = "SELECT COUNT(*) FROM " + table + " WHERE " + condition;
+        EXPECT_TRUE(db->paramSingletonInt(sql, &out.call, 1, &bound)) << db->getLastErrorMessage().str();
+        ReposHeld<ReposDataAccessStatement> statement(db->createStatement(sql));
+        if (statement && statement->setParameter(0, bound)) {
+            ReposHeld<ReposDataAccessCursor> rows(statement->select());
+            if (rows && rows->next() == 1) out.object = rows->getInt(0);
+        }
+        std::string plainSql = "SELECT COUNT(*) FROM " + plainTable + " WHERE " + withLiteral(condition, value);
+        for (size_t at; (at = plainSql.find(table)) != std::string::npos;) plainSql.replace(at, table.size(), plainTable);
+        out.plain = plainCount(plainSql);
+        return out;
+    }
+
+    long rawCount(const char* name, const std::string& condition = "") { return ::rawCount(*repo, name, condition); }
+
+    std::string plainTable;
+    long bigStrings = 0;
+};
+
+const std::vector<std::string>& values() {
+    static const std::vector<std::string> all = {kL1, kL2, kL3, kAbsent, kRef, kAbsentRef, "x"};
+    return all;
+}
+
 
 }  // namespace
 
@@ -172,35 +272,6 @@ TEST_P(WholeTexts, ATextShapedLikeAReferenceMatchesTheRowsThatReadBackAsIt) {
     EXPECT_EQ(selected("NAME IN (?,?)", {unknown, VqbDatavar("x")}), 0);
 }
 
-TEST(SqlSlots, MarkersAreToldApartByWhatTheStatementDoesWithThem) {
-    using C = RDA_SqlSlot::Compare;
-    struct Row {
-        const char* sql;
-        std::vector<bool> compared;
-        std::vector<C> compare;
-    };
-    const Row rows[] = {
-        {"SELECT A FROM T WHERE B=? AND C IN (?, ?) AND D<=?", {true, true, true, true},
-         {C::Equals, C::InList, C::InList, C::Other}},
-        {"UPDATE T SET A=?, B='x=?' WHERE C = ? AND D <> ?", {false, true, true}, {C::Equals, C::Equals, C::Other}},
-        {"INSERT INTO T (A, B) VALUES (?, ?)", {false, false}, {C::Other, C::Other}},
-        {"INSERT INTO T (A) SELECT ? FROM U WHERE U.B IN (SELECT C FROM V WHERE D=?)", {false, true},
-         {C::Other, C::Equals}},
-        {"DELETE FROM \"WHERE\" WHERE A IN (?) OR B LIKE ?", {true, true}, {C::InList, C::Other}},
-        {"UPDATE T SET A=(SELECT MAX(B) FROM U WHERE C=?), D=? WHERE E>=?", {true, false, true},
-         {C::Equals, C::Equals, C::Other}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.sql);
-        const std::vector<RDA_SqlSlot> slots = RDA_sqlSlots(VqbString(row.sql));
-        ASSERT_EQ(slots.size(), row.compared.size());
-        for (size_t i = 0; i < slots.size(); ++i) {
-            EXPECT_EQ(slots[i].compared, row.compared[i]) << i;
-            EXPECT_EQ(slots[i].compare, row.compare[i]) << i;
-        }
-    }
-}
-
 REPOS_EVERY_PLACE(WholeTexts);
 
 TEST_P(WholeTexts, AScriptKeepsATextShapedLikeAReferenceAsABigStringOfItsOwn) {
@@ -223,3 +294,109 @@ TEST_P(WholeTexts, AScriptKeepsATextShapedLikeAReferenceAsABigStringOfItsOwn) {
     ASSERT_TRUE(rows && rows->next() == 1);
     EXPECT_EQ(rows->getValue(0).asString().str(), "_~_velqorinRef_1_~_");
 }
+
+TEST_P(TextForms, EveryComparisonTheReaderIsSureOfAnswersAsPlainSql) {
+    std::vector<std::string> forms = {"NAME = ?",
+                                      "? = NAME",
+                                      "NAME = (?)",
+                                      "NAME <> ?",
+                                      "NAME != ?",
+                                      "NOT (NAME = ?)",
+                                      "NAME IN (?, 'x')",
+                                      "NAME NOT IN (?)",
+                                      "NAME NOT IN ('x', ?)",
+                                      "ID > 0 AND (NAME = ? OR ID = 4)",
+                                      "(CASE WHEN " + table + ".NAME = ? THEN 1 ELSE 0 END) = 1",
+                                      "ID IN (SELECT ID FROM " + table + " WHERE NAME <> ?)"};
+    if (GetParam() != Place::Postgres) forms.insert(forms.end(), {"NAME == ?", "NAME IS ?", "NAME IS NOT ?"});
+    for (const std::string& form : forms) {
+        for (size_t v = 0; v < values().size(); ++v) {
+            SCOPED_TRACE(form + " with value " + std::to_string(v));
+            const Counts got = counts(form, values()[v]);
+            EXPECT_EQ(got.call, got.plain);
+            EXPECT_EQ(got.object, got.plain);
+        }
+    }
+    EXPECT_EQ(rawCount("BIGSTR"), bigStrings) << "comparing wrote big strings";
+}
+
+TEST_P(TextForms, OtherComparisonsRunAsWrittenAndWriteNothing) {
+    // The reader is not sure of these: the text is compared as given, and nothing fails.
+    std::vector<std::string> forms = {"NAME = ? || ''", "LOWER(NAME) = LOWER(?)", "NAME LIKE ?", "NAME > ?"};
+    for (const std::string& form : forms) {
+        for (const std::string& value : values()) {
+            SCOPED_TRACE(form);
+            const Counts got = counts(form, value);
+            EXPECT_GE(got.call, 0);
+            EXPECT_EQ(got.object, got.call);
+            // Where no row of the text is kept apart, the answer is plain SQL's.
+            if (value == "x") {
+                EXPECT_EQ(got.call, got.plain);
+            }
+        }
+    }
+    EXPECT_EQ(rawCount("BIGSTR"), bigStrings);
+}
+
+TEST_P(TextForms, WritesCompareWholeAndStoreWhatTheyWrite) {
+    const VqbDatavar l1(kL1), absent(kAbsent), refValue(kRef);
+    int affected = -1;
+    // A comparison inside the value a statement writes.
+    ASSERT_TRUE(db->paramExec("UPDATE " + table + " SET NOTE = CASE WHEN NAME = ? THEN 'yes' ELSE 'no' END", &affected,
+                              1, &l1))
+        << db->getLastErrorMessage().str();
+    EXPECT_EQ(rawCount("LTXT", " WHERE NOTE = 'yes'"), 2);
+    EXPECT_EQ(rawCount("BIGSTR"), bigStrings);
+
+    // Negations keep the rows that read back as the text, and the NULL row.
+    ASSERT_TRUE(db->beginTransaction(false));
+    ASSERT_TRUE(db->paramExec("DELETE FROM " + table + " WHERE NAME <> ?", &affected, 1, &l1));
+    EXPECT_EQ(affected, 5);
+    ASSERT_TRUE(db->endTransaction(false));
+    ASSERT_TRUE(db->beginTransaction(false));
+    ASSERT_TRUE(db->paramExec("DELETE FROM " + table + " WHERE NAME NOT IN (?)", &affected, 1, &refValue));
+    EXPECT_EQ(affected, 6);
+    ASSERT_TRUE(db->endTransaction(false));
+
+    // A statement object deletes the rows that read back as the text.
+    {
+        ReposHeld<ReposDataAccessStatement> statement(db->createStatement("DELETE FROM " + table + " WHERE NAME = ?"));
+        ASSERT_TRUE(statement && statement->setParameter(0, l1));
+        ASSERT_TRUE(statement->execute()) << db->getLastErrorMessage().str();
+    }
+    EXPECT_EQ(rawCount("LTXT"), 6);
+    EXPECT_EQ(rawCount("BIGSTR"), bigStrings);
+
+    // Written texts are kept apart after WITH and in ON CONFLICT's update alike, and read back.
+    const long heads = rawCount("BIGSTR", " WHERE BS_SEQ = 0");
+    VqbDatavar id(50), four(4);
+    ASSERT_TRUE(db->paramExec("WITH x AS (SELECT 1 AS K) INSERT INTO " + table + " (ID, NAME, NOTE) SELECT ?, ?, 'w' FROM x",
+                              nullptr, 2, &id, &absent))
+        << db->getLastErrorMessage().str();
+    ASSERT_TRUE(db->paramExec("CREATE UNIQUE INDEX " + repo->table("LTXTID") + " ON " + table + " (ID)", nullptr, 0));
+    ASSERT_TRUE(db->paramExec("INSERT INTO " + table + " (ID, NAME, NOTE) VALUES (?, 'n', 'v') ON CONFLICT (ID) DO UPDATE "
+                              "SET NOTE = ?",
+                              nullptr, 2, &four, &absent))
+        << db->getLastErrorMessage().str();
+    int found = 0;
+    ASSERT_TRUE(db->paramSingletonInt("SELECT COUNT(*) FROM " + table + " WHERE NAME = ? OR NOTE = ?", &found, 2, &absent,
+                                      &absent));
+    EXPECT_EQ(found, 2);
+    ReposHeld<ReposDataAccessCursor> rows(db->paramSelect("SELECT NOTE FROM " + table + " WHERE ID = 4", 0));
+    ASSERT_TRUE(rows && rows->next() == 1);
+    EXPECT_EQ(rows->getValue(0).asString().str(), kAbsent);
+    // The second write of the same text refers to the big string the first one stored.
+    EXPECT_EQ(rawCount("BIGSTR", " WHERE BS_SEQ = 0"), heads + (GetParam() == Place::Direct ? 0 : 1));
+}
+
+TEST_P(TextForms, ABulkStatementRefusesAComparedTextKeptApart) {
+    if (!db->supportsBulkStatement()) GTEST_SKIP() << "no bulk statements here";
+    ReposHeld<ReposDataAccessStatement> bulk(
+        db->createBulkStatement("DELETE FROM " + table + " WHERE NAME = ?", 2));
+    ASSERT_TRUE(bulk);
+    EXPECT_FALSE(bulk->setParameterBulk(0, 0, VqbDatavar(kL1)));
+    EXPECT_NE(db->getLastErrorMessage().str().find("cannot compare"), std::string::npos);
+    EXPECT_TRUE(bulk->setParameterBulk(0, 1, VqbDatavar("x")));
+}
+
+REPOS_EVERY_PLACE(TextForms);

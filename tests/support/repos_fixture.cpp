@@ -105,6 +105,25 @@ ReposDataAccess* TestRepository::connection() const {
     return repository_ ? repository_->connection() : own_.get();
 }
 
+ReposDataAccess* TestRepository::openAnother() const {
+    VqbString error;
+    ReposDataAccess* made = nullptr;
+    switch (place_) {
+        case Place::Direct:
+            made = createReposDataAccess(REPOS_BACKEND_SQLITE_OPEN, file(), "", nullptr, error);
+            break;
+        case Place::File:
+            made = createReposDataAccess(REPOS_BACKEND_CONNECTOR, "VQXTYPE=SQLITE;FILE=" + file(), "", nullptr, error);
+            break;
+        case Place::Postgres:
+            made = createReposDataAccess(REPOS_BACKEND_CONNECTOR, VqbString(pgConnection()), VqbString(prefix_),
+                                         nullptr, error);
+            break;
+    }
+    EXPECT_NE(made, nullptr) << "opening another connection: " << error.str();
+    return made;
+}
+
 std::string TestRepository::table(const char* name) const {
     return connection() ? connection()->getTableName(name, true, -1).str() : std::string(name);
 }

@@ -45,6 +45,9 @@ public:
 
     Place place() const { return place_; }
     ReposDataAccess* connection() const;
+    // A connection of its own to the same repository (the caller releases it); null with a test
+    // failure when it cannot be opened.
+    ReposDataAccess* openAnother() const;
     const std::string& uuid() const { return uuid_; }
     // The file of the SQLite places.
     std::string file() const { return dir_.file("repository.db"); }
