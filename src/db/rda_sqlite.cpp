@@ -47,6 +47,7 @@ bool RDA_Sqlite::init_INT(const VqbString& file, const VqbString& /*prefix*/, bo
              reposMessage(create ? 1284 : 1285, getSqliteErrorMessage().asCstr(), file.asCstr()));
         return false;
     }
+    loadConnectorTextLen();
     return true;
 }
 
@@ -306,24 +307,21 @@ ReposDataAccessStatement* RDA_Sqlite::createStatement_INT(const VqbString& sql) 
 
 // ---- big strings
 
-int RDA_Sqlite::compareTextLen_INT() {
-    // The file may be written through the connector too, which keeps longer texts apart.
-    if (connectorTextLen_ == 0 && db_) {
-        connectorTextLen_ = RDA_BigString::kConnectorTextLen;
-        const VqbString sql = VqbString::format("SELECT V_VALUE FROM %s WHERE V_KEY = 'MAX_TEXT_LEN'",
-                                                getTableName_INT("KEYVAL", true, -1).asCstr());
-        ReposHeld<SqliteCursor> rows(db_->query(sql));
-        if (rows && rows->next() == 1) {
-            const int64_t length = rows->getInt64(0);
-            if (length > 0 && length <= 0x7fffffff) connectorTextLen_ = static_cast<int>(length);
-        }
+void RDA_Sqlite::loadConnectorTextLen() {
+    // The file may be written through the connector too, which keeps texts past this length apart.
+    connectorTextLen_ = RDA_BigString::kConnectorTextLen;
+    const VqbString sql = VqbString::format("SELECT V_VALUE FROM %s WHERE V_KEY = 'MAX_TEXT_LEN'",
+                                            getTableName_INT("KEYVAL", true, -1).asCstr());
+    ReposHeld<SqliteCursor> rows(db_->query(sql));
+    if (rows && rows->next() == 1) {
+        const int64_t length = rows->getInt64(0);
+        if (length > 0 && length <= 0x7fffffff) connectorTextLen_ = static_cast<int>(length);
     }
-    return connectorTextLen_ > 0 ? connectorTextLen_ : RDA_BigString::kConnectorTextLen;
 }
 
 void RDA_Sqlite::bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes) {
     RDA_BaseImpl::bigStringProbes_INT(text, probes);
-    probes.push_back(RDA_BigString::lastChunk(text, static_cast<size_t>(compareTextLen_INT() - 1)));
+    probes.push_back(RDA_BigString::lastChunk(text, static_cast<size_t>(connectorTextLen_ - 1)));
 }
 
 bool RDA_Sqlite::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {

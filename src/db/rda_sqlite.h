@@ -55,7 +55,7 @@ protected:
     bool createTableFromColumns_INT(const VqbString& table, const ColumnSpecList& columns) override;
     bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
-    int compareTextLen_INT() override;
+    int compareTextLen_INT() override { return connectorTextLen_; }
     void bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes) override;
     VqbString getIdentifierQuote_INT() override { return VqbString(""); }
     ReposDataAccessCursor* getIndexes_INT(const VqbString& table) override;
@@ -89,9 +89,9 @@ private:
     SqliteStatement* takeStatement(const VqbString& sql);
     void giveBack(const VqbString& sql, SqliteStatement* statement);
     void dropIdleStatements();
-    // The text length the connector keeps this file's texts to (KEYVAL MAX_TEXT_LEN, or its
-    // default), read once: 0 until then.
-    int connectorTextLen_ = 0;
+    // The text length the connector keeps this file's texts to: KEYVAL MAX_TEXT_LEN, or its default.
+    void loadConnectorTextLen();
+    int connectorTextLen_ = RDA_BigString::kConnectorTextLen;
 
     // DDL
     struct TableDdl {
