@@ -19,13 +19,6 @@ namespace {
 
 constexpr unsigned kNoId = 0xFFFFFFFFu;
 
-long rawCount(TestRepository& repo, const char* table) {
-    const std::string sql = "SELECT COUNT(*) FROM " + repo.table(table);
-    if (repo.place() != Place::Postgres) return std::atol(RawDb(repo.file()).scalar(sql).c_str());
-    DacHeld raw(dacOpen(pgConnection()));
-    return raw ? std::atol(dacScalar(raw.get(), sql).c_str()) : -1;
-}
-
 std::string textOf(const std::string& length, char fill) {
     if (length == "two-byte") {
         std::string text;

@@ -14,13 +14,6 @@
 namespace {
 
 // Rows of a repository table as a reader of its own sees them.
-long rawCount(TestRepository& repo, const char* table, const std::string& condition = "") {
-    const std::string sql = "SELECT COUNT(*) FROM " + repo.table(table) + condition;
-    if (repo.place() != Place::Postgres) return std::atol(RawDb(repo.file()).scalar(sql).c_str());
-    DacHeld raw(dacOpen(pgConnection()));
-    return raw ? std::atol(dacScalar(raw.get(), sql).c_str()) : -1;
-}
-
 std::string repeated(const std::string& piece, size_t times) {
     std::string text;
     for (size_t i = 0; i < times; ++i) text += piece;

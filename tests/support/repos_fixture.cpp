@@ -1,5 +1,6 @@
 #include "repos_fixture.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 
@@ -122,6 +123,13 @@ ReposDataAccess* TestRepository::openAnother() const {
     }
     EXPECT_NE(made, nullptr) << "opening another connection: " << error.str();
     return made;
+}
+
+long rawCount(TestRepository& repo, const char* table, const std::string& condition) {
+    const std::string sql = "SELECT COUNT(*) FROM " + repo.table(table) + condition;
+    if (repo.place() != Place::Postgres) return std::atol(RawDb(repo.file()).scalar(sql).c_str());
+    DacHeld raw(dacOpen(pgConnection()));
+    return raw ? std::atol(dacScalar(raw.get(), sql).c_str()) : -1;
 }
 
 std::string TestRepository::table(const char* name) const {

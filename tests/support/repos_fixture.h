@@ -86,6 +86,9 @@ private:
     bool refusalFunction_ = false;
 };
 
+// Rows of a repository table where the condition holds, read from outside the library.
+long rawCount(TestRepository& repo, const char* table, const std::string& condition = "");
+
 // "<velqorindocument ...>" + body + "</velqorindocument>".
 std::string specDocument(const std::string& body);
 
