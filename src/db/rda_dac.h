@@ -70,7 +70,6 @@ protected:
     bool getBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) override;
     std::vector<std::string> bigStringChunks_INT(const VqbString& value) override;
-    void chunkText_INT(std::string& chunk) override;
     void bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigString::Chunk>& probes) override;
     VqbString getIdentifierQuote_INT() override;
     ReposDataAccessCursor* getIndexes_INT(const VqbString& table) override;

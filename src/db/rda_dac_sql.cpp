@@ -311,11 +311,6 @@ void RDA_DAC::bigStringProbes_INT(const VqbString& text, std::vector<RDA_BigStri
         probes.push_back(RDA_BigString::lastChunk(text, RDA_BigString::kSqliteFileTextLen - 1));
 }
 
-void RDA_DAC::chunkText_INT(std::string& chunk) {
-    DacConnection* connection = bigStringConnection();
-    if (connection && connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS) removeMarkers(chunk);
-}
-
 bool RDA_DAC::putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) {
     if (out) *out = value;
     const int limit = maxTextLen_;
@@ -439,13 +434,14 @@ bool RDA_DAC::getBigString_INT(const VqbString& value, VqbString* out, VqbString
         if (error) *error = lastError_;
         return false;
     }
+    const bool marked = connection->getDbmsKind() == RDA_DAC_KIND_MARKED_CHUNKS;
     std::string joined;
     int state;
     while ((state = cursor->fetch()) == DAC_FETCH_ROW) {
         VqbDatavar chunk = cursor->getValue(0);
         if (chunk.isNull()) continue;
         std::string text = chunk.asString().str();
-        chunkText_INT(text);
+        if (marked) removeMarkers(text);
         joined.append(text);
     }
     if (state == DAC_FETCH_ERROR) failConnector(__LINE__, cursor->getErrorText());

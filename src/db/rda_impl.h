@@ -300,8 +300,6 @@ protected:
     virtual bool putBigString_INT(const VqbString& value, VqbString* out, VqbString* error) = 0;
     // The BIGSTR chunks this back end writes for a text, in order.
     virtual std::vector<std::string> bigStringChunks_INT(const VqbString& value);
-    // A stored chunk as the part of the text it holds.
-    virtual void chunkText_INT(std::string& /*chunk*/) {}
     // The longest text that no writer of this database keeps apart: a compared text longer than
     // this may be held by a big string.
     virtual int compareTextLen_INT() { return maxTextLen_; }
