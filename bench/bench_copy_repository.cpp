@@ -183,6 +183,7 @@ BENCHMARK(BM_CopyRepository_Raw)->Unit(benchmark::kMillisecond)->UseRealTime()->
 }  // namespace
 
 int main(int argc, char** argv) {
-    return bench::runPairs(argc, argv, "bench_copy_repository",
-                           {{"copy repository rows", "BM_CopyRepository_Library", "BM_CopyRepository_Raw"}});
+    return bench::runPairs(
+        argc, argv, "bench_copy_repository",
+        {{"copy repository rows vs INSERT ... SELECT", "BM_CopyRepository_Library", "BM_CopyRepository_Raw"}});
 }

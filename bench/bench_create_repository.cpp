@@ -165,5 +165,6 @@ int main(int argc, char** argv) {
     return bench::runPairs(
         argc, argv, "bench_create_repository",
         {{"create file repository", "BM_CreateFileRepository_Library", "BM_CreateFileRepository_Raw"},
-         {"create file repository, direct", "BM_CreateFileRepository_Direct", "BM_CreateFileRepository_Raw"}});
+         {"create file repository without the connector", "BM_CreateFileRepository_Direct",
+          "BM_CreateFileRepository_Raw"}});
 }

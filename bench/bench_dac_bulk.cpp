@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     return bench::runPairs(argc, argv, "bench_dac_bulk",
-                           {{"PostgreSQL bulk loader, batch 100", "BulkLoader/batch/100", "PsqlCopy"},
-                            {"PostgreSQL bulk loader, batch 1000", "BulkLoader/batch/1000", "PsqlCopy"},
-                            {"PostgreSQL row by row", "PreparedRowByRow", "PsqlCopy"}});
+                           {{"PostgreSQL bulk loader, batch 100, vs psql \\copy", "BulkLoader/batch/100", "PsqlCopy"},
+                            {"PostgreSQL bulk loader, batch 1000, vs psql \\copy", "BulkLoader/batch/1000", "PsqlCopy"},
+                            {"PostgreSQL prepared insert per row vs psql \\copy", "PreparedRowByRow", "PsqlCopy"}});
 }

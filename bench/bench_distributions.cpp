@@ -431,14 +431,14 @@ int main(int argc, char** argv) {
     if (std::getenv("REPOS_TEST_PG") && *std::getenv("REPOS_TEST_PG")) {
         reg("PgLib/FRQDST", pgLibraryWrite, SharedFrequency);
         benchmark::RegisterBenchmark("PgCopy", pgCopy)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-        pairs.push_back({"PostgreSQL bulk-path writer", "PgLib/FRQDST", "PgCopy"});
+        pairs.push_back({"PostgreSQL bulk-path writer vs psql \\copy", "PgLib/FRQDST", "PgCopy"});
         for (auto [name, fn] : {std::pair<const char*, void (*)(benchmark::State&)>{"PgLib/arrays", pgLibraryArrays},
                                 {"PgRaw/arrays", pgRawArrays},
                                 {"PgLib/read", pgLibraryRead},
                                 {"PgRaw/read", pgRawRead}})
             benchmark::RegisterBenchmark(name, fn)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-        pairs.push_back({"PostgreSQL per-field writer, arrays", "PgLib/arrays", "PgRaw/arrays"});
-        pairs.push_back({"PostgreSQL distribution read", "PgLib/read", "PgRaw/read"});
+        pairs.push_back({"PostgreSQL per-field writer, arrays, vs ODBC arrays", "PgLib/arrays", "PgRaw/arrays"});
+        pairs.push_back({"PostgreSQL distribution read vs ODBC fetch loop", "PgLib/read", "PgRaw/read"});
     }
     int result = bench::runPairs(argc, argv, "bench_distributions", pairs);
     if (pairs.size() > 6 && pg().repository) {

@@ -4,6 +4,10 @@
 // pair's line shows the median with the lowest and highest: on a shared machine the spread says
 // how far one figure can be trusted. Google Benchmark is the timer of each side's run.
 //
+// A pair whose label starts with "cost x:" compares the library with itself: the smaller work on
+// the library side, the larger as baseline, so its ratio is how many times the larger work costs
+// the smaller's, and lower is better. Its label ends with the most it should be, "(<= N)".
+//
 // With REPOS_BENCH_SUMMARY naming a file, each pair also appends one line to it
 // (program, pair, median, lowest, highest; tab-separated) for the closing table of run-bench.
 //
@@ -119,6 +123,8 @@ inline int rounds() {
     return std::max(n, 5);
 }
 
+inline bool costRow(const std::string& label) { return label.compare(0, 7, "cost x:") == 0; }
+
 inline int runPairs(int argc, char** argv, const char* program, const std::vector<Pair>& pairs) {
     benchmark::Initialize(&argc, argv);
     RateCollector collector;
@@ -127,8 +133,12 @@ inline int runPairs(int argc, char** argv, const char* program, const std::vecto
     if (const char* path = std::getenv("REPOS_BENCH_SUMMARY")) summary = std::fopen(path, "a");
     int width = 4;
     for (const Pair& pair : pairs) width = std::max(width, static_cast<int>(pair.label.size()));
-    std::printf("%s (%s sizes): %d interleaved rounds after a warm-up; ratio = library rate / baseline rate\n",
+    std::printf("%s (%s sizes): %d interleaved rounds after a warm-up; ratio = library rate / baseline rate, higher "
+                "is better\n",
                 program, fullSizes() ? "full" : "default", n);
+    if (std::any_of(pairs.begin(), pairs.end(), [](const Pair& pair) { return costRow(pair.label); }))
+        std::printf("  \"cost x:\" rows: the library with itself, the smaller work as library; the ratio is the cost "
+                    "factor, lower is better\n");
     std::printf("  %-*s %14s %14s %7s %7s %7s\n", width, "pair", "library/s", "baseline/s", "ratio", "low", "high");
     std::fflush(stdout);
     int failures = 0;

@@ -463,16 +463,18 @@ int main(int argc, char** argv) {
     std::vector<bench::Pair> pairs = {
         {"export a job of 200 x 50 fields", "BM_Export_Library", "BM_Export_Raw"},
         {"import a job into an empty file", "BM_Import_Library", "BM_Import_Raw"},
-        {"cost x: export 10x the rows (<= 12)", "BM_ExportSmall_Library", "BM_Export_Library"},
-        {"cost x: import 10x the rows (<= 12)", "BM_ImportSmall_Library", "BM_Import_Library"},
-        {"cost x: export among 20 jobs (<= 1.5)", "BM_Export_Library", "BM_ExportCrowded_Library"},
+        {"cost x: export, 10x the rows vs 1x (<= 12)", "BM_ExportSmall_Library", "BM_Export_Library"},
+        {"cost x: import, 10x the rows vs 1x (<= 12)", "BM_ImportSmall_Library", "BM_Import_Library"},
+        {"cost x: export among 20 jobs vs alone (<= 1.5)", "BM_Export_Library", "BM_ExportCrowded_Library"},
     };
     const char* server = std::getenv("REPOS_TEST_PG");
     if (server && *server) {
         pairs.push_back({full() ? "PostgreSQL import 200 x 50 vs psql" : "PostgreSQL import 50 x 20 vs psql",
                          "BM_PgImport_Library", "BM_PgImport_Psql"});
-        pairs.push_back({"cost x: PostgreSQL export 10x rows", "BM_PgExportSmall_Library", "BM_PgExport_Library"});
-        pairs.push_back({"cost x: PostgreSQL import 10x rows", "BM_PgImportSmall_Library", "BM_PgImport_Library"});
+        pairs.push_back({"cost x: PostgreSQL export, 10x the rows vs 1x (<= 12)", "BM_PgExportSmall_Library",
+                         "BM_PgExport_Library"});
+        pairs.push_back({"cost x: PostgreSQL import, 10x the rows vs 1x (<= 12)", "BM_PgImportSmall_Library",
+                         "BM_PgImport_Library"});
     } else {
         std::printf("bench_impexp_profile: REPOS_TEST_PG is not set; the PostgreSQL pairs do not run\n");
     }

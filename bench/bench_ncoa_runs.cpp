@@ -458,8 +458,8 @@ int main(int argc, char** argv) {
     std::vector<bench::Pair> pairs = {{"addRun, every statistic set", "BM_AddRuns_Library", "BM_AddRuns_Raw"},
                                       {"listRunReport of every run", "BM_Report_Library", "BM_Report_Raw"}};
     if (server()) {
-        pairs.push_back({"PostgreSQL addRun", "BM_AddRunsPg_Library", "BM_AddRunsPg_Raw"});
-        pairs.push_back({"PostgreSQL listRunReport", "BM_ReportPg_Library", "BM_ReportPg_Raw"});
+        pairs.push_back({"PostgreSQL addRun vs ODBC prepared inserts", "BM_AddRunsPg_Library", "BM_AddRunsPg_Raw"});
+        pairs.push_back({"PostgreSQL listRunReport vs ODBC fetch loop", "BM_ReportPg_Library", "BM_ReportPg_Raw"});
     } else {
         std::printf("bench_ncoa_runs: REPOS_TEST_PG is not set; the PostgreSQL pairs do not run\n");
     }

@@ -15,6 +15,7 @@ namespace {
 // statement or cursor released after its connection still finds a valid handle.
 struct Core {
     sqlite3* db = nullptr;
+    std::string file;
     DacSecrets secrets;
     DacOptions options;
     bool inTransaction = false;
@@ -287,6 +288,9 @@ public:
                 return true;
             case DAC_INFO_STATEMENT_MODE:
                 out = VqbDatavar(0);
+                return true;
+            case DAC_INFO_DATABASE_FILE:
+                out = VqbDatavar(core_->file.c_str());
                 return true;
             default:
                 error_ = VqbString::format("information %d is not known", id);
@@ -585,6 +589,7 @@ DacConnection* dacSqliteConnect(const DacConnText& text, const DacOptions& optio
         }
     }
     auto core = std::make_shared<Core>();
+    core->file = file;
     core->secrets = secrets;
     core->options = options;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);

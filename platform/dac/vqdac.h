@@ -32,6 +32,7 @@ enum DacInfoId {
     DAC_INFO_MAX_IDENTIFIER = 5,     // integer, 0 when unlimited
     DAC_INFO_MAX_CHAR_LENGTH = 6,    // integer: longest VARCHAR column the DBMS takes
     DAC_INFO_STATEMENT_MODE = 12,    // integer: 1 when only one statement may be active
+    DAC_INFO_DATABASE_FILE = 16,     // text: the file of an embedded database, as the connection text named it
 };
 
 // DacConnection::getConnectionMode answers.

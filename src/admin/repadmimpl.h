@@ -121,7 +121,8 @@ private:
     bool listableTexts(const VqbString& name, const VqbString& connection, const VqbString& tablePrefix);
     // The connection's reason (its detail, else its general text) as last error; false.
     bool connectionFailure(int line, ReposDataAccess* db);
-    // The version checks of a validating open.
+    // The checks of a validating open: a SQLite file that is not a repository, the versions, an
+    // unfinished copy.
     bool validated(RepositoryImpl* repository);
     // openFileRepository; through the connector a missing file is made only with mayCreate.
     RepositoryImpl* openFile(const VqbString& path, bool validate, bool mayCreate);

@@ -64,6 +64,13 @@ bool RepositoryAdminImpl::connectionFailure(int line, ReposDataAccess* db) {
 }
 
 bool RepositoryAdminImpl::validated(RepositoryImpl* repository) {
+    RepositoryAccessMode mode;
+    RepositoryKind kind;
+    int version = 0, secondVersion = 0;
+    repository->getRepositoryInfo(mode, kind, version, secondVersion);
+    // Told before the version check, which would blame a version the file never had.
+    const VqbString file = kind == REPOS_KIND_NONE ? repository->databaseFile() : VqbString("");
+    if (!file.isEmpty()) return fail(__LINE__, reposMessage(1336, file.asCstr()));
     bool unfinishedCopy = false;
     if (!repository->isVersionAcceptable() || !repository->isMinorVersionAcceptable())
         return fail(__LINE__, reposMessage(1052));
@@ -127,18 +134,7 @@ RepositoryImpl* RepositoryAdminImpl::openFile(const VqbString& path, bool valida
         else handOn(openError);
         return nullptr;
     }
-    if (validate) {
-        RepositoryAccessMode mode;
-        RepositoryKind kind;
-        int version = 0, secondVersion = 0;
-        repository->getRepositoryInfo(mode, kind, version, secondVersion);
-        // Told before the version check, which would blame a version the file never had.
-        if (kind == REPOS_KIND_NONE) {
-            fail(__LINE__, reposMessage(1336, path.asCstr()));
-            return nullptr;
-        }
-        if (!validated(repository.get())) return nullptr;
-    }
+    if (validate && !validated(repository.get())) return nullptr;
     return repository.release();  // the caller's now
 }
 

@@ -263,6 +263,15 @@ bool RepositoryImpl::isFileDatabase() {
     return dac && dac->getDbmsKind() == DAC_DBMS_SQLITE;
 }
 
+VqbString RepositoryImpl::databaseFile() {
+    if (accessMode_ == REPOS_ACCESS_SQLITE_FILE) return connectionText_;
+    DacConnection* dac = connection_ ? connection_->getConnection() : nullptr;
+    VqbDatavar file;
+    // Only the SQLite driver knows the id; asking a server's driver would leave it an error text.
+    if (!isFileDatabase() || !dac->getInfo(DAC_INFO_DATABASE_FILE, file)) return VqbString("");
+    return file.asString();
+}
+
 void RepositoryImpl::setDDLCallback(ReposDDLCallback* callback) {
     if (connection_) connection_->setDDLCallback(callback);
     ddlMode_ = callback != nullptr;

@@ -143,6 +143,8 @@ public:
 
     // The database is one SQLite file, opened directly or through the connector.
     bool isFileDatabase();
+    // That file as the caller named it (the path, or the connection text's FILE); empty on a server.
+    VqbString databaseFile();
 
     // Fills the SQLite repository file targetPath from a legacy profile result-set file
     // (movesqlitedata.cpp).

@@ -17,15 +17,33 @@ struct Place {
     std::string at(const char* name) const { return name[0] ? dir.file(name) : dir.path(); }
 };
 
-void foreignDatabase(const std::string& path) {
+void sqliteFile(const std::string& path, const char* sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)", nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 }
 
-enum class Call { OpenFile, CreateFile, Connect };
+void foreignDatabase(const std::string& path) {
+    sqliteFile(path, "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)");
+}
+
+// An INFO table like a repository's, with the one row given.
+void infoDatabase(const std::string& path, const char* type, int version) {
+    const std::string sql = "CREATE TABLE INFO (I_TYPE VARCHAR(32), I_VERS INTEGER, I_MVER INTEGER); "
+                            "INSERT INTO INFO VALUES ('" + std::string(type) + "', " + std::to_string(version) +
+                            ", 1)";
+    sqliteFile(path, sql.c_str());
+}
+
+std::string notARepository(const std::string& path) {
+    return path + " is a SQLite database but not a repository: it has no INFO table naming a repository.";
+}
+
+const char* const kOtherVersion = "The repository version is not supported by this library.";
+
+// ConnectFile: the connector with VQXTYPE=SQLITE and the argument as FILE.
+enum class Call { OpenFile, CreateFile, Connect, ConnectFile };
 
 struct Row {
     const char* name;
@@ -41,10 +59,19 @@ TEST(OpenMessages, NameWhatIsWrongAndAreLoggedOnce) {
     const Row rows[] = {
         {"another program's database", [](const Place& p) { foreignDatabase(p.at("notes.db")); }, Call::OpenFile,
          "notes.db",
-         [](const Place& p) {
-             return p.at("notes.db") + " is a SQLite database but not a repository: it has no INFO table naming a "
-                                       "repository.";
-         }},
+         [](const Place& p) { return notARepository(p.at("notes.db")); }},
+        {"another program's database through the connector",
+         [](const Place& p) { foreignDatabase(p.at("notes.db")); }, Call::ConnectFile, "notes.db",
+         [](const Place& p) { return notARepository(p.at("notes.db")); }},
+        {"an INFO table naming no repository, through the connector",
+         [](const Place& p) { infoDatabase(p.at("info.db"), "MYSET", 3); }, Call::ConnectFile, "info.db",
+         [](const Place& p) { return notARepository(p.at("info.db")); }},
+        {"a repository of another version", [](const Place& p) { infoDatabase(p.at("old.db"), "VQREPOSITORY", 7); },
+         Call::OpenFile, "old.db",
+         [](const Place&) { return std::string(kOtherVersion); }},
+        {"a repository of another version through the connector",
+         [](const Place& p) { infoDatabase(p.at("old.db"), "VQREPOSITORY", 7); }, Call::ConnectFile, "old.db",
+         [](const Place&) { return std::string(kOtherVersion); }},
         {"open in a missing folder", nullptr, Call::OpenFile, "none/r.db",
          [](const Place& p) {
              return "Opening the SQLite database failed (the folder " + p.at("none") + " does not exist): " +
@@ -98,6 +125,9 @@ TEST(OpenMessages, NameWhatIsWrongAndAreLoggedOnce) {
             case Call::OpenFile: repository = admin->openFileRepository(argument.c_str(), true); break;
             case Call::CreateFile: ok = admin->createFileRepository(argument.c_str()); break;
             case Call::Connect: repository = admin->connectRepository(argument.c_str(), "", true, nullptr); break;
+            case Call::ConnectFile:
+                repository = admin->connectRepository(("VQXTYPE=SQLITE;FILE=" + argument).c_str(), "", true, nullptr);
+                break;
         }
         EXPECT_FALSE(ok);
         EXPECT_EQ(repository, nullptr);
