@@ -482,9 +482,13 @@ bool RDA_DACStatement::setParameter_INT(int index, const VqbDatavar& value) {
     if (!usable(__LINE__)) return false;
     // A compared text is bound as given (one kept apart in a comparison the reader is sure of is
     // compared whole at execute or select); a statement the reader cannot place stores none of
-    // a query's texts.
-    const int compared = comparedSlot(index);
-    const bool store = compared < 0 ? !query_ : compared == 0;
+    // a query's texts. Only a text too long for its column needs the statement read.
+    bool store = true;
+    if (value.getType() == VQB_TYPE_STRING && dac_->maxTextLen_ > 0 &&
+        value.textSize() > static_cast<size_t>(dac_->maxTextLen_)) {
+        const int compared = comparedSlot(index);
+        store = compared < 0 ? !query_ : compared == 0;
+    }
     return dac_->setParameter_INT(statement_, &value, index, store, false, types_, VqbString(""));
 }
 

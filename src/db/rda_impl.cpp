@@ -942,33 +942,37 @@ int RDA_BaseStatementImpl::comparedSlot(int index) {
     return read.slots[static_cast<size_t>(index)].compared ? 1 : 0;
 }
 
-void RDA_BaseStatementImpl::keepValue(int index, const VqbDatavar& value) {
-    const RDA_SqlReading& read = reading();
-    if (read.comparisons.empty() || index < 0 || static_cast<size_t>(index) >= read.slots.size()) return;
-    const size_t count = read.slots.size();
-    values_.resize(count);
-    apart_.resize(count, false);
-    values_[static_cast<size_t>(index)] = value;
-    apart_[static_cast<size_t>(index)] = read.slots[static_cast<size_t>(index)].comparison >= 0 &&
-                                         RDA_BigString::storedApart(value, owner_->compareTextLen_INT());
+RDA_BaseStatementImpl::Kept* RDA_BaseStatementImpl::kept(int index) {
+    if (index < 0 || index >= 0x10000) return nullptr;
+    if (kept_.size() <= static_cast<size_t>(index)) {
+        if (kept_.empty()) kept_.reserve(16);
+        kept_.resize(static_cast<size_t>(index) + 1);
+    }
+    return &kept_[static_cast<size_t>(index)];
 }
 
-bool RDA_BaseStatementImpl::wholeValues(RDA_WholeTexts& out) const {
-    if (std::find(apart_.begin(), apart_.end(), true) == apart_.end()) return false;
-    out.values = values_;
-    // A null declared with a type keeps it, as it was bound.
-    for (size_t i = 0; i < out.values.size() && i < declared_.size(); ++i)
-        if (out.values[i].isNull() && declared_[i] != 0) out.values[i].setType(declared_[i]);
+bool RDA_BaseStatementImpl::wholeValues(RDA_WholeTexts& out) {
+    // Statements are read only once a text kept apart was bound: most never see one.
+    bool whole = false;
+    for (size_t i = 0; i < kept_.size() && !whole; ++i) {
+        if (!kept_[i].apart) continue;
+        const RDA_SqlReading& read = reading();
+        whole = read.sure && i < read.slots.size() && read.slots[i].comparison >= 0;
+    }
+    if (!whole) return false;
+    out.values.resize(reading().slots.size());
+    for (size_t i = 0; i < out.values.size() && i < kept_.size(); ++i) {
+        out.values[i] = kept_[i].value;
+        // A null declared with a type keeps it, as it was bound.
+        if (out.values[i].isNull() && kept_[i].declared != 0) out.values[i].setType(kept_[i].declared);
+    }
     for (const VqbDatavar& value : out.values) out.pointers.push_back(&value);
     return true;
 }
 
 bool RDA_BaseStatementImpl::setParameterInfo(int index, int type, int size) try {
     RDA_STMT_LOCKED;
-    if (index >= 0 && index < 0x10000) {
-        if (declared_.size() <= static_cast<size_t>(index)) declared_.resize(static_cast<size_t>(index) + 1, 0);
-        declared_[static_cast<size_t>(index)] = type;
-    }
+    if (Kept* slot = kept(index)) slot->declared = type;
     return setParameterInfo_INT(index, type, size);
 } catch (...) {
     return owner_->caught(__LINE__, false);
@@ -976,7 +980,10 @@ bool RDA_BaseStatementImpl::setParameterInfo(int index, int type, int size) try 
 
 bool RDA_BaseStatementImpl::setParameter(int index, const VqbDatavar& value) try {
     RDA_STMT_LOCKED;
-    keepValue(index, value);
+    if (Kept* slot = kept(index)) {
+        slot->value = value;
+        slot->apart = RDA_BigString::storedApart(value, owner_->compareTextLen_INT());
+    }
     return setParameter_INT(index, value);
 } catch (...) {
     return owner_->caught(__LINE__, false);

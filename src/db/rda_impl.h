@@ -428,7 +428,7 @@ protected:
     // Log tag; built only for log entries that pass the threshold.
     VqbString tag() const;
     // Whether the marker at index is compared rather than stored: 1 or 0, -1 when the statement
-    // cannot be read with certainty.
+    // cannot be read with certainty. The statement is read at the first call.
     int comparedSlot(int index);
 
     RDA_BaseImpl* owner_;
@@ -438,16 +438,19 @@ protected:
 
 private:
     const RDA_SqlReading& reading();
-    // Keeps the value of a statement with comparisons the reader is sure of, so that a text kept
-    // apart in one of them can be compared whole at execute or select.
-    void keepValue(int index, const VqbDatavar& value);
-    // The kept values, when one of them is a compared text kept apart.
-    bool wholeValues(RDA_WholeTexts& out) const;
+    // Each value bound is kept, so that a text kept apart in a comparison the reader is sure of can
+    // be compared whole at execute or select.
+    struct Kept {
+        VqbDatavar value;
+        int declared = 0;    // the type setParameterInfo gave
+        bool apart = false;  // a text kept apart
+    };
+    Kept* kept(int index);
+    // The kept values, when one of them is a text kept apart in such a comparison.
+    bool wholeValues(RDA_WholeTexts& out);
 
     std::unique_ptr<RDA_SqlReading> reading_;
-    std::vector<VqbDatavar> values_;
-    std::vector<int> declared_;
-    std::vector<bool> apart_;
+    std::vector<Kept> kept_;
 };
 
 class RDA_BaseCursorImpl : public ReposDataAccessCursor, public ReposRowSource {
