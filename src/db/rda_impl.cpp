@@ -226,26 +226,16 @@ VqbString RDA_BaseImpl::scriptLiteral(const VqbDatavar* value) {
 }
 
 bool RDA_BaseImpl::buildScriptStatement(const VqbString& sql, const RDA_Params& params, VqbString& out) {
+    // A "?" inside a text, a quoted name or a comment of the statement is no marker.
+    const RDA_SqlReading reading = RDA_readSql(sql, sqlDialect_);
+    if (!reading.sure || reading.slots.size() < static_cast<size_t>(params.count))
+        return fail(kSource, __LINE__, reposMessage(1288));
     const std::string& text = sql.str();
     std::string result;
     result.reserve(text.size() + 16 * static_cast<size_t>(params.count));
     size_t pos = 0;
     for (int i = 0; i < params.count; ++i) {
-        // A "?" inside a quoted literal or identifier of the statement is text, not a marker.
-        size_t marker = std::string::npos;
-        char quote = 0;
-        for (size_t p = pos; p < text.size(); ++p) {
-            char c = text[p];
-            if (quote) {
-                if (c == quote) quote = 0;
-            } else if (c == '\'' || c == '"') {
-                quote = c;
-            } else if (c == '?') {
-                marker = p;
-                break;
-            }
-        }
-        if (marker == std::string::npos) return fail(kSource, __LINE__, reposMessage(1288));
+        const size_t marker = reading.slots[static_cast<size_t>(i)].at;
         result.append(text, pos, marker - pos);
         result.append(scriptLiteral(params.at(i)).str());
         pos = marker + 1;

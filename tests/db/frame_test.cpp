@@ -149,8 +149,8 @@ TEST(Frame, ScriptLiteralsAndStatementsAreValidSql) {
     VqbDatavar five(5), null, text("it's ? here");
     const VqbDatavar* values[] = {&five, &null, &text};
     VqbString out;
-    ASSERT_TRUE(f->buildScriptStatement("UPDATE T SET A=?, B=?, C=? WHERE D='?'", {values, 3}, out));
-    EXPECT_EQ(out.str(), "UPDATE T SET A=5, B=NULL, C='it''s ? here' WHERE D='?'");
+    ASSERT_TRUE(f->buildScriptStatement("UPDATE T SET A=?, /* ? */ B=?, C=? WHERE D='?' -- ?", {values, 3}, out));
+    EXPECT_EQ(out.str(), "UPDATE T SET A=5, /* ? */ B=NULL, C='it''s ? here' WHERE D='?' -- ?");
     // The literal is valid SQL that gives the text back.
     Cursor cur(c->paramSelect(VqbString::format("SELECT %s", RDA_BaseImpl::scriptLiteral(&text).asCstr()), 0));
     EXPECT_EQ(columnTexts(cur.get(), 0), std::vector<std::string>{"it's ? here"});
