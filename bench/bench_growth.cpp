@@ -78,11 +78,6 @@ struct Releaser {
 template <class T>
 using Held = std::unique_ptr<T, Releaser<T>>;
 
-benchdb::ScratchDir& scratch() {
-    static benchdb::ScratchDir dir;
-    return dir;
-}
-
 RepositoryAdmin* admin() {
     static RepositoryAdmin* made = [] {
         // The reference-data tables come from the table sets.
@@ -145,7 +140,7 @@ struct Stored {
 
 const std::string& emptyRepository() {
     static std::string path = [] {
-        std::string file = scratch().file("empty.db");
+        std::string file = benchdb::scratch().file("empty.db");
         if (!admin()->createFileRepository(file.c_str()))
             std::fprintf(stderr, "creating the repository failed: %s\n", admin()->getErrorMessage().asCstr());
         return file;
@@ -193,7 +188,7 @@ using ThroughFile = std::function<bool(sqlite3*, const Stored&)>;
 // A copy of the empty repository, written first through the calls, then (closed) through the file.
 Stored build(const std::string& stem, const ThroughCalls& calls, const ThroughFile& rows) {
     Stored made;
-    made.path = scratch().file(stem + ".db");
+    made.path = benchdb::scratch().file(stem + ".db");
     std::error_code ec;
     if (!std::filesystem::copy_file(emptyRepository(), made.path, std::filesystem::copy_options::overwrite_existing,
                                     ec)) {
@@ -237,7 +232,7 @@ using Calls = std::function<std::string(Session&, const Stored&)>;
 // One run per iteration on a fresh copy of the state; only the calls are timed.
 void timeCalls(benchmark::State& state, const Stored& from, long calls, const Calls& run) {
     if (!from.failure.empty()) return state.SkipWithError(from.failure.c_str());
-    const std::string copy = scratch().file("run.db");
+    const std::string copy = benchdb::scratch().file("run.db");
     for (auto _ : state) {
         state.PauseTiming();
         std::error_code ec;
@@ -318,37 +313,40 @@ const Stored& collection(long n) {
     });
 }
 
-// Half stored (found, nothing written), half new.
+// The k-th of calls: an odd one names a stored row (spread over the n), an even one a new row.
+long storedOrNew(long k, long calls, long n) { return k % 2 ? 1 + k * n / calls : n + 1 + k; }
+
+// call(i) for each row storedOrNew picks: a stored row is found and nothing written, a new one
+// added. The first failure's text, else empty.
+template <class Access, class Call>
+std::string halfStored(long calls, long n, const char* what, Access* access, const Call& call) {
+    for (long k = 0; k < calls; ++k)
+        if (!call(storedOrNew(k, calls, n))) return std::string(what) + ": " + access->getErrorMessage().str();
+    return "";
+}
+
 std::string fieldCalls(Session& s, const Stored& at, long n) {
     CommonRepositoryDataAccess* c = s.common.get();
-    for (long k = 0; k < kFieldCalls; ++k) {
-        const long field = k % 2 ? 1 + k * n / kFieldCalls : n + 1 + k;
-        if (!c->addGlobalCategoryField(at.category, "warehouse", "sales", "dbo", numbered("table_", field / 40).c_str(),
-                                       numbered("field_", field).c_str(), true, "C", 20, static_cast<int>(field % 40)))
-            return "addGlobalCategoryField: " + c->getErrorMessage().str();
-    }
-    return "";
+    return halfStored(kFieldCalls, n, "addGlobalCategoryField", c, [&](long field) {
+        return c->addGlobalCategoryField(at.category, "warehouse", "sales", "dbo",
+                                         numbered("table_", field / 40).c_str(), numbered("field_", field).c_str(),
+                                         true, "C", 20, static_cast<int>(field % 40));
+    });
 }
 
 std::string ruleLinkCalls(Session& s, const Stored& at, long n) {
     CommonRepositoryDataAccess* c = s.common.get();
-    for (long k = 0; k < kRuleLinkCalls; ++k) {
-        const long rule = k % 2 ? 1 + k * n / kRuleLinkCalls : n + 1 + k;
-        if (!c->addGlobalCategoryRule(at.category, static_cast<unsigned>(rule)))
-            return "addGlobalCategoryRule: " + c->getErrorMessage().str();
-    }
-    return "";
+    return halfStored(kRuleLinkCalls, n, "addGlobalCategoryRule", c,
+                      [&](long rule) { return c->addGlobalCategoryRule(at.category, static_cast<unsigned>(rule)); });
 }
 
 std::string definitionCalls(Session& s, const Stored& at, long n) {
     CommonRepositoryDataAccess* c = s.common.get();
-    for (long k = 0; k < kDefinitionCalls; ++k) {
-        const int definition = static_cast<int>(k % 2 ? 1 + k * n / kDefinitionCalls : n + 1 + k);
-        if (c->addGlobalCategoryDefinition(at.category, "ENUSA", definition, "definition", definition, "token",
-                                           "token of the definition") == kNone)
-            return "addGlobalCategoryDefinition: " + c->getErrorMessage().str();
-    }
-    return "";
+    return halfStored(kDefinitionCalls, n, "addGlobalCategoryDefinition", c, [&](long definition) {
+        const int id = static_cast<int>(definition);
+        return c->addGlobalCategoryDefinition(at.category, "ENUSA", id, "definition", id, "token",
+                                              "token of the definition") != kNone;
+    });
 }
 
 // ---- object locks: OBJLCK by object id and type
@@ -458,7 +456,7 @@ const Stored& monitorFieldsStored(long n) {
 const std::vector<std::string>& ruleDocuments() {
     static std::vector<std::string> documents = [] {
         std::vector<std::string> made;
-        const std::string path = scratch().file("documents.db");
+        const std::string path = benchdb::scratch().file("documents.db");
         std::error_code ec;
         std::filesystem::copy_file(emptyRepository(), path, std::filesystem::copy_options::overwrite_existing, ec);
         Session s(path);
@@ -531,13 +529,11 @@ const Stored& setupTables(long n) {
 
 std::string tableCalls(Session& s, const Stored& at, long n) {
     ProfileRepositoryDataAccess* p = s.profile.get();
-    for (long k = 0; k < kTableCalls; ++k) {
-        const long table = k % 2 ? 1 + k * n / kTableCalls : n + 1 + k;
-        if (p->addJobTable(at.setup, static_cast<int>(at.dataSource), "sales", "dbo", numbered("table_", table).c_str(),
-                           "", "", "", 0, "", "", "", 0, 0, 0, "N", 0, 0, "N", false) == kNone)
-            return "addJobTable: " + p->getErrorMessage().str();
-    }
-    return "";
+    return halfStored(kTableCalls, n, "addJobTable", p, [&](long table) {
+        return p->addJobTable(at.setup, static_cast<int>(at.dataSource), "sales", "dbo",
+                              numbered("table_", table).c_str(), "", "", "", 0, "", "", "", 0, 0, 0, "N", 0, 0, "N",
+                              false) != kNone;
+    });
 }
 
 const Stored& folderOfSetups(long n) {
@@ -567,7 +563,7 @@ std::string setupCalls(Session& s, const Stored& at, long n) {
     ProfileRepositoryDataAccess* p = s.profile.get();
     for (long k = 0; k < kSetupCalls; ++k) {
         const bool known = k % 2;
-        const std::string name = numbered("setup_", known ? 1 + k * n / kSetupCalls : n + 1 + k);
+        const std::string name = numbered("setup_", storedOrNew(k, kSetupCalls, n));
         const unsigned id = p->addJobSetup(name.c_str(), "a setup", vqbNewUUID(), 46000, 46000, "u", "u", at.folder);
         if ((id == kNone) != known) return "addJobSetup answered otherwise for " + name;
     }
