@@ -47,7 +47,8 @@ TEST(SqlShapes, NumbersWrittenIntoATextAreOneShapeButQuotedTextsAreNot) {
         EXPECT_EQ(normaliseSql(c.a) == normaliseSql(c.b), c.same) << normaliseSql(c.a) << "\n" << normaliseSql(c.b);
     EXPECT_EQ(normaliseSql(" SELECT a FROM FLD  WHERE FLD_ID=17 AND N='x 17' "),
               "SELECT a FROM FLD WHERE FLD_ID=# AND N='x 17'");
-    EXPECT_EQ(normaliseSql("SELECT MET_0, MET_23 FROM T WHERE ID IN (1,2)"), "SELECT MET_#, MET_# FROM T WHERE ID IN (?, ...)");
+    EXPECT_EQ(normaliseSql("SELECT MET_0, MET_23 FROM T WHERE ID IN (1,2)"),
+              "SELECT MET_#, MET_# FROM T WHERE ID IN (?, ...)");
 }
 
 TEST(SqlShapes, ScriptsSplitAtTheSemicolonsThatEndStatements) {
@@ -55,11 +56,13 @@ TEST(SqlShapes, ScriptsSplitAtTheSemicolonsThatEndStatements) {
               (std::vector<std::string>{"BEGIN", "INSERT INTO T VALUES('a;b')", "COMMIT"}));
     EXPECT_EQ(splitSqlStatements("CREATE TRIGGER x BEFORE INSERT ON t BEGIN SELECT 1; END; SELECT 2"),
               (std::vector<std::string>{"CREATE TRIGGER x BEFORE INSERT ON t BEGIN SELECT 1; END", "SELECT 2"}));
-    EXPECT_EQ(splitSqlStatements("SELECT \";\" FROM T /* ; */"), (std::vector<std::string>{"SELECT \";\" FROM T /* ; */"}));
+    EXPECT_EQ(splitSqlStatements("SELECT \";\" FROM T /* ; */"),
+              (std::vector<std::string>{"SELECT \";\" FROM T /* ; */"}));
     EXPECT_TRUE(splitSqlStatements(" ; ").empty());
 
     for (const char* query : {"SELECT 1", " -- why\n select 1", "(SELECT 1)", "WITH a AS (SELECT 1) SELECT * FROM a",
-                              "INSERT INTO T VALUES (1)", "update T set a=1", "DELETE FROM T", "REPLACE INTO T VALUES (1)"})
+                              "INSERT INTO T VALUES (1)", "update T set a=1", "DELETE FROM T",
+                              "REPLACE INTO T VALUES (1)"})
         EXPECT_TRUE(hasQueryPlan(query)) << query;
     for (const char* other : {"CREATE INDEX i ON T(a)", "DROP TABLE T", "PRAGMA table_info(T)", "BEGIN IMMEDIATE",
                               "COMMIT", "SAVEPOINT s", "", "-- only a comment"})
@@ -68,7 +71,8 @@ TEST(SqlShapes, ScriptsSplitAtTheSemicolonsThatEndStatements) {
 
 TEST(SqlShapes, TheCatalogueNamesEveryTableOfItsArrays) {
     const std::set<std::string> names = catalogueTableNames();
-    for (const char* table : {"RULE", "KEYVAL", "INFO", "DSN", "FLD", "OBJLCK", "NCOAPA"}) EXPECT_EQ(names.count(table), 1u) << table;
+    for (const char* table : {"RULE", "KEYVAL", "INFO", "DSN", "FLD", "OBJLCK", "NCOAPA"})
+        EXPECT_EQ(names.count(table), 1u) << table;
     EXPECT_EQ(names.count("FRQDST123"), 0u);
 }
 
@@ -102,7 +106,8 @@ TEST(SqlPlans, LinesThatReadAWholeCatalogueTable) {
         {"DELETE FROM FLD WHERE DSN_ID=3", PlanFinding::TableScan, "FLD"},
         {"UPDATE RULE SET RU_DESC='a' WHERE RU_DESC='b'", PlanFinding::TableScan, "RULE"},
         {"SELECT * FROM RULE WHERE RU_ID IN (SELECT FLD_ID FROM FLD)", PlanFinding::TableScan, "FLD"},
-        {"SELECT (SELECT COUNT(*) FROM FLD WHERE FLD_ID=r.RU_ID) FROM RULE r WHERE RU_ID=1", PlanFinding::TableScan, "FLD"},
+        {"SELECT (SELECT COUNT(*) FROM FLD WHERE FLD_ID=r.RU_ID) FROM RULE r WHERE RU_ID=1", PlanFinding::TableScan,
+         "FLD"},
         {"SELECT b.FLD_ID FROM DSN a, FLD b WHERE a.DSN_ID=b.DSN_ID AND a.JOB_ID=?", PlanFinding::TableScan, "FLD"},
         {"SELECT * FROM RULE WHERE FLDR_ID=?", PlanFinding::None, ""},
         {"SELECT * FROM RULE r WHERE r.RU_ID=?", PlanFinding::None, ""},
@@ -140,7 +145,8 @@ TEST(SqlPlans, LinesThatReadAWholeCatalogueTable) {
     EXPECT_EQ(automatic.table, "FLD");
     EXPECT_EQ(classifyPlanLine("SEARCH b USING AUTOMATIC PARTIAL COVERING INDEX (DSN_ID=?)", join, catalogue).finding,
               PlanFinding::AutomaticIndex);
-    EXPECT_EQ(classifyPlanLine("SEARCH a USING INTEGER PRIMARY KEY (rowid=?)", join, catalogue).finding, PlanFinding::None);
+    EXPECT_EQ(classifyPlanLine("SEARCH a USING INTEGER PRIMARY KEY (rowid=?)", join, catalogue).finding,
+              PlanFinding::None);
     EXPECT_EQ(classifyPlanLine("USE TEMP B-TREE FOR ORDER BY", join, catalogue).finding, PlanFinding::None);
     sqlite3_close(db);
 }

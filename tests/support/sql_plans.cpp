@@ -15,6 +15,7 @@ struct Token {
     std::string text;
 };
 
+bool digitAt(const std::string& s, size_t i) { return i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); }
 bool wordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
 bool wordPart(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
 
@@ -89,10 +90,9 @@ std::vector<Token> tokens(const std::string& s) {
             add(Kind::Text, quotedEnd(s, i, '\''));
         } else if (c == '"' || c == '`' || c == '[') {
             add(Kind::QuotedName, quotedEnd(s, i, c == '[' ? ']' : static_cast<char>(c)));
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+        } else if (std::isdigit(c) || (c == '.' && digitAt(s, i + 1))) {
             add(Kind::Number, numberEnd(s, i));
-        } else if (c == '-' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])) &&
-                   signAllowed(out)) {
+        } else if (c == '-' && digitAt(s, i + 1) && signAllowed(out)) {
             add(Kind::Number, numberEnd(s, i + 1));
         } else if (wordStart(c)) {
             size_t end = i + 1;

@@ -13,8 +13,9 @@
 std::vector<std::string> splitSqlStatements(const std::string& text);
 
 // The shape of a statement: numbers written into it (ids, suffixes of names such as a field's
-// own table, but not the digits of a catalogue table's name) become "#", a list of only values and parameters becomes "(?, ...)", comments go,
-// white space is one blank. Quoted texts stay as written.
+// own table, but not the digits of a catalogue table's name) become "#", a list of only values
+// and parameters becomes "(?, ...)", comments go, white space is one blank. Quoted texts stay as
+// written.
 std::string normaliseSql(const std::string& text);
 
 // True for statements with a query plan of their own (SELECT, INSERT, UPDATE, DELETE, WITH, ...);

@@ -106,7 +106,8 @@ void writeSqlRecording() {
     std::lock_guard<std::mutex> guard(r->mutex);
     if (r->order.empty()) return;
     // Named by the process that writes it: a forked child writes a file of its own.
-    const std::string file = r->folder + "/sql-" + program_invocation_short_name + "-" + std::to_string(getpid()) + ".rec";
+    const std::string file =
+        r->folder + "/sql-" + program_invocation_short_name + "-" + std::to_string(getpid()) + ".rec";
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     for (const std::string* text : r->order)
         out << text->size() << '\t' << r->firstTest[*text] << '\n' << *text << '\n';
