@@ -175,14 +175,14 @@ const Allowed kByDesign[] = {
     {"SELECT DIM_ID FROM \"DIMENS\" WHERE DIM_NAME=?", kOnce},
     // RepositoryImpl::ensureDashboardDefaults (versiondata.cpp)
     {"SELECT GRP_ID FROM \"RPTGRP\"", kOnce},
+    // RepositoryImpl::ensureDashboardDefaults (versiondata.cpp)
+    {"UPDATE \"DIMGRP\" SET THR_ID=? WHERE THR_ID IS NULL", kOnce},
+    // RepositoryImpl::ensureDashboardDefaults (versiondata.cpp)
+    {"UPDATE \"JBRUME\" SET THR_ID=? WHERE THR_ID IS NULL", kOnce},
+    // RepositoryImpl::ensureDashboardDefaults (versiondata.cpp)
+    {"UPDATE \"RPTGRP\" SET THR_ID=? WHERE THR_ID IS NULL", kOnce},
     // RepositoryImpl::ensureIdCounters (versiondata.cpp)
     {"SELECT NI_KEY, NI_VAL FROM \"UCURID\"", kOnce},
-    // RepositoryImpl::exec (repositoryimpl.h)
-    {"UPDATE \"DIMGRP\" SET THR_ID=? WHERE THR_ID IS NULL", kOnce},
-    // RepositoryImpl::exec (repositoryimpl.h)
-    {"UPDATE \"JBRUME\" SET THR_ID=? WHERE THR_ID IS NULL", kOnce},
-    // RepositoryImpl::exec (repositoryimpl.h)
-    {"UPDATE \"RPTGRP\" SET THR_ID=? WHERE THR_ID IS NULL", kOnce},
     // ReposDataUpgrade::fillMissing (dataupgrades.cpp)
     {"UPDATE \"INFO\" SET I_UUID = ? WHERE I_DESC = ?", kInfo},
     // RepositoryImpl::getRepositoryUuid (repositoryimpl_factories.cpp)
@@ -191,16 +191,16 @@ const Allowed kByDesign[] = {
     {"SELECT I_MVER FROM \"INFO\" WHERE I_TYPE=?", kInfo},
     // RepositoryImpl::readVersionInfo (repositoryimpl.cpp)
     {"SELECT I_TYPE, I_VERS FROM \"INFO\"", kInfo},
-    // RepositoryImpl::singletonInt (repositoryimpl.h)
+    // RepositoryImpl::recordSpecVersion (repositoryimpl_specs.cpp)
     {"SELECT COUNT(*) FROM \"INFO\" WHERE I_TYPE=?", kInfo},
+    // RepositoryImpl::recordSpecVersion (repositoryimpl_specs.cpp)
+    {"UPDATE \"INFO\" SET I_VERS=? WHERE I_TYPE=?", kInfo},
     // RepositoryImpl::updateVersionInfo (repositoryimpl_upgrade.cpp)
     {"DELETE FROM \"INFO\" WHERE I_TYPE=?", kInfo},
-    // VqbDatavar> (repositoryimpl.h)
+    // RepositoryImpl::updateVersionInfo (repositoryimpl_upgrade.cpp)
     {"UPDATE \"INFO\" SET I_MVER = ? WHERE I_TYPE=?", kInfo},
-    // VqbDatavar> (repositoryimpl.h)
+    // RepositoryImpl::updateVersionInfo (repositoryimpl_upgrade.cpp)
     {"UPDATE \"INFO\" SET I_VERS = ? WHERE I_TYPE=?", kInfo},
-    // VqbDatavar> (repositoryimpl.h)
-    {"UPDATE \"INFO\" SET I_VERS=? WHERE I_TYPE=?", kInfo},
     // RepositoryImpl::selectFieldIdsByJobDate (repositoryimpl_worktables.cpp)
     {"SELECT A.FLD_ID FROM \"FLD\" A INNER JOIN \"TBL\" B ON A.TBL_ID = B.TBL_ID AND A.DSN_ID = "
      "B.DSN_ID INNER JOIN \"DSN\" C ON B.DSN_ID = C.DSN_ID INNER JOIN \"JOB\" D ON C.JOB_ID = "
@@ -309,10 +309,10 @@ const Allowed kPending[] = {
     {"UPDATE \"KEYVAL\" SET V_VALUE=? WHERE V_KEY=?", kKeyValues},
     // RepositoryAdminImpl::sameRepository (repadmimpl_copy.cpp)
     {"DELETE FROM \"KEYVAL\" WHERE V_KEY=?", kKeyValues},
+    // RepositoryImpl::isCopyUnfinished (repositoryimpl.cpp)
+    {"SELECT COUNT(*) FROM \"KEYVAL\" WHERE V_KEY=?", kKeyValues},
     // RepositoryImpl::open (repositoryimpl.cpp)
     {"SELECT V_VALUE FROM \"KEYVAL\" WHERE V_KEY = 'MAX_TEXT_LEN'", kKeyValues},
-    // RepositoryImpl::singletonInt (repositoryimpl.h)
-    {"SELECT COUNT(*) FROM \"KEYVAL\" WHERE V_KEY=?", kKeyValues},
     // CommonRDAImpl::deleteGlobalCategory (common_rdaimpl_gcats.cpp)
     {"DELETE FROM \"GCDEF\" WHERE GC_ID=?", kGlobalCategories},
     // CommonRDAImpl::deleteGlobalCategory (common_rdaimpl_gcats.cpp)
