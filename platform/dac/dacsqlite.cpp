@@ -301,6 +301,7 @@ public:
     bool executeDirectImpl(const VqbString& sql, int /*flags*/) {
         error_ = VqbString();
         std::string text = core_->rewrite(sql);
+        sqliteNotePrepare(text.c_str(), text.size());
         const char* rest = text.c_str();
         while (*rest) {
             sqlite3_stmt* s = nullptr;
@@ -504,6 +505,7 @@ private:
         auto stmt = std::make_shared<Stmt>();
         stmt->core = core_;
         const char* tail = nullptr;
+        sqliteNotePrepare(text.c_str(), text.size());
         if (sqlite3_prepare_v2(core_->db, text.c_str(), static_cast<int>(text.size()), &stmt->stmt, &tail) !=
             SQLITE_OK) {
             error_ = core_->dbError("preparing the statement failed");

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kDefaultBusyTimeoutMs = 5000;
 std::atomic<int> g_busyTimeoutMs{kDefaultBusyTimeoutMs};
+std::atomic<SqlitePrepareObserver> g_prepareObserver{nullptr};
 thread_local std::string t_openError;
 
 const char* errorText(sqlite3* db, int rc) {
@@ -209,6 +210,7 @@ void SqliteDatabase::takeError(int rc) {
 }
 
 bool SqliteDatabase::execute(const VqbString& sql, int* result) {
+    sqliteNotePrepare(sql.asCstr(), sql.cStrSize());
     int rc = sqlite3_exec(db_, sql.asCstr(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         takeError(rc);
@@ -221,6 +223,7 @@ bool SqliteDatabase::execute(const VqbString& sql, int* result) {
 
 SqliteCursor* SqliteDatabase::query(const VqbString& sql) {
     sqlite3_stmt* stmt = nullptr;
+    sqliteNotePrepare(sql.asCstr(), sql.cStrSize());
     int rc = sqlite3_prepare_v2(db_, sql.asCstr(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK || !stmt) {
         takeError(rc == SQLITE_OK ? SQLITE_MISUSE : rc);
@@ -277,6 +280,7 @@ bool SqliteDatabase::queryReal(const VqbString& sql, double* value) {
 
 SqliteStatement* SqliteDatabase::prepare(const VqbString& sql) {
     sqlite3_stmt* stmt = nullptr;
+    sqliteNotePrepare(sql.asCstr(), sql.cStrSize());
     int rc = sqlite3_prepare_v2(db_, sql.asCstr(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK || !stmt) {
         takeError(rc == SQLITE_OK ? SQLITE_MISUSE : rc);
@@ -346,3 +350,11 @@ void sqliteSetBusyTimeout(int milliseconds) {
 }
 
 int sqliteBusyTimeout() { return g_busyTimeoutMs.load(std::memory_order_relaxed); }
+
+SqlitePrepareObserver sqliteSetPrepareObserver(SqlitePrepareObserver observer) {
+    return g_prepareObserver.exchange(observer, std::memory_order_relaxed);
+}
+
+void sqliteNotePrepare(const char* text, size_t bytes) {
+    if (SqlitePrepareObserver observer = g_prepareObserver.load(std::memory_order_relaxed)) observer(text, bytes);
+}

@@ -139,4 +139,11 @@ std::string sqliteCannotOpenReason(const std::string& path, bool create);
 void sqliteSetBusyTimeout(int milliseconds);
 int sqliteBusyTimeout();
 
+// Shown every statement text the SQLite back ends prepare (the text is bytes long, not ended by a
+// nul). None by default; test support sets one to record what the library asks of SQLite.
+// Setting one answers the one it replaces.
+using SqlitePrepareObserver = void (*)(const char* text, size_t bytes);
+SqlitePrepareObserver sqliteSetPrepareObserver(SqlitePrepareObserver observer);
+void sqliteNotePrepare(const char* text, size_t bytes);
+
 #endif

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "repos_tables.h"
+#include "sql_record.h"
 #include "vqbutil.h"
 
 const char* const kSpecTable = "XTAB";
@@ -141,6 +142,7 @@ void CopyTest::close(RepositoryImpl* r) {
 }
 
 bool CopyTest::exec(RepositoryImpl* r, const std::string& sql, std::vector<VqbDatavar> values) {
+    SqlRecordPause pause;
     ReposHeld<ReposDataAccessStatement> statement(r->connection()->createStatement(sql));
     if (!statement) {
         ADD_FAILURE() << sql << ": " << r->connection()->getLastErrorMessage().str();
@@ -156,6 +158,7 @@ bool CopyTest::exec(RepositoryImpl* r, const std::string& sql, std::vector<VqbDa
 }
 
 Rows CopyTest::select(RepositoryImpl* r, const std::string& sql) {
+    SqlRecordPause pause;
     ReposHeld<ReposDataAccessCursor> cursor(r->connection()->paramSelect(sql, 0));
     EXPECT_NE(cursor.get(), nullptr) << sql << ": " << r->connection()->getLastErrorMessage().str();
     // Values, not the back end's texts: a file reached two ways writes numbers alike.

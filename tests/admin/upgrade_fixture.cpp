@@ -8,6 +8,7 @@
 #include "curuser.h"
 #include "rda_factory.h"
 #include "repos_tables.h"
+#include "sql_record.h"
 
 namespace {
 
@@ -214,6 +215,7 @@ std::vector<std::string> UpgradeTest::existingTables(const std::vector<std::stri
 }
 
 Rows UpgradeTest::query(const std::string& sql) {
+    SqlRecordPause pause;
     ReposHeld<ReposDataAccessCursor> cursor(db()->paramSelect(sql, 0));
     EXPECT_NE(cursor.get(), nullptr) << sql << ": " << db()->getLastErrorMessage().str();
     return cursor ? cursorRows(cursor.get()) : Rows();
@@ -225,6 +227,7 @@ std::string UpgradeTest::value(const std::string& sql) {
 }
 
 void UpgradeTest::run(const std::string& sql) {
+    SqlRecordPause pause;
     EXPECT_TRUE(db()->paramExec(sql, nullptr, 0)) << sql << ": " << db()->getLastErrorMessage().str();
 }
 

@@ -11,6 +11,7 @@
 
 #include "repmappingimpl.h"
 #include "repos_fixture.h"
+#include "sql_record.h"
 #include "vqdac.h"
 
 // A source database of the user's: a connection of its own, for setting tables up and reading
@@ -24,6 +25,7 @@ public:
     }
     bool ok() const { return connection_ != nullptr; }
     bool exec(const std::string& sql) {
+        SqlRecordPause pause;
         bool done = connection_ && connection_->executeDirect(VqbString(sql), 0);
         if (!done) ADD_FAILURE() << sql << ": " << (connection_ ? connection_->getErrorText().str() : "");
         return done;

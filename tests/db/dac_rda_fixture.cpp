@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "sql_record.h"
+
 std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
     static const char* const names[] = {"Native", "Pg", "PgSchema", "Direct"};
     return names[static_cast<int>(info.param)];
@@ -76,6 +78,7 @@ DacConnection* RdaDacTest::raw() {
 }
 
 bool RdaDacTest::rawExec(const std::string& sql) {
+    SqlRecordPause pause;
     if (!raw()) return false;
     bool done = raw()->executeDirect(VqbString(sql), 0);
     if (!done) lastError = raw()->getErrorText().str();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sql_record.h"
 #include "test_rows.h"
 #include "test_support.h"
 #include "vqdac.h"
@@ -65,6 +66,7 @@ protected:
     // The quoted, qualified name of a table of this test.
     std::string q(const std::string& base) const { return sch() + "\"" + name(base) + "\""; }
     bool exec(const std::string& sql) {
+        SqlRecordPause pause;
         bool done = conn_->executeDirect(VqbString(sql), 0);
         if (!done) lastError_ = conn_->getErrorText().str();
         return done;

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "rda_factory.h"
+#include "sql_record.h"
 #include "repos_admin.h"
 #include "vqbutil.h"
 
@@ -126,6 +127,7 @@ ReposDataAccess* TestRepository::openAnother() const {
 }
 
 long rawCount(TestRepository& repo, const char* table, const std::string& condition) {
+    SqlRecordPause pause;
     const std::string sql = "SELECT COUNT(*) FROM " + repo.table(table) + condition;
     if (repo.place() != Place::Postgres) return std::atol(RawDb(repo.file()).scalar(sql).c_str());
     DacHeld raw(dacOpen(pgConnection()));
@@ -148,6 +150,7 @@ std::string TestRepository::expand(const std::string& sql) const {
 }
 
 ReposDataAccessStatement* TestRepository::prepare(const std::string& sql, std::initializer_list<VqbDatavar> values) {
+    SqlRecordPause pause;
     std::string text = expand(sql);
     ReposHeld<ReposDataAccessStatement> statement(connection() ? connection()->createStatement(text) : nullptr);
     int i = 0;
@@ -158,6 +161,7 @@ ReposDataAccessStatement* TestRepository::prepare(const std::string& sql, std::i
 }
 
 bool TestRepository::exec(const std::string& sql, std::initializer_list<VqbDatavar> values) {
+    SqlRecordPause pause;
     ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
     bool ok = statement && statement->execute();
     EXPECT_TRUE(ok || !statement) << expand(sql) << ": " << connection()->getLastErrorMessage().str();
@@ -165,6 +169,7 @@ bool TestRepository::exec(const std::string& sql, std::initializer_list<VqbDatav
 }
 
 Rows TestRepository::rows(const std::string& sql, std::initializer_list<VqbDatavar> values) {
+    SqlRecordPause pause;
     ReposHeld<ReposDataAccessStatement> statement(prepare(sql, values));
     ReposHeld<ReposDataAccessCursor> cursor(statement ? statement->select() : nullptr);
     EXPECT_TRUE(cursor || !statement) << expand(sql) << ": " << connection()->getLastErrorMessage().str();
@@ -280,6 +285,7 @@ RepositoryImpl* RepositoryTest::open(bool validate) {
 }
 
 ReposDataAccess* RepositoryTest::raw() {
+    SqlRecordPause pause;
     VqbString error;
     raw_.reset(place() == Place::Postgres
                    ? createReposDataAccess(REPOS_BACKEND_CONNECTOR, where_, prefix_, nullptr, error)
@@ -289,6 +295,7 @@ ReposDataAccess* RepositoryTest::raw() {
 }
 
 std::vector<std::vector<std::string>> RepositoryTest::rows(const std::string& sql) {
+    SqlRecordPause pause;
     ReposDataAccess* c = raw();
     if (!c) return {};
     ReposHeld<ReposDataAccessCursor> cursor(c->paramSelect(sql, 0));
@@ -300,6 +307,7 @@ std::vector<std::vector<std::string>> RepositoryTest::rows(const std::string& sq
 }
 
 std::string RepositoryTest::t(const char* table) {
+    SqlRecordPause pause;
     ReposDataAccess* c = raw();
     std::string name = c ? c->getTableName(table, true, -1).str() : std::string(table);
     raw_.reset();
@@ -307,6 +315,7 @@ std::string RepositoryTest::t(const char* table) {
 }
 
 std::vector<std::string> RepositoryTest::existingTables(const std::vector<std::string>& tables) {
+    SqlRecordPause pause;
     std::vector<std::string> found;
     ReposDataAccess* c = raw();
     if (!c) return found;
@@ -319,6 +328,7 @@ std::vector<std::string> RepositoryTest::existingTables(const std::vector<std::s
 }
 
 bool RepositoryTest::exec(const std::string& sql) {
+    SqlRecordPause pause;
     ReposDataAccess* c = raw();
     bool ok = c && c->paramExec(sql, nullptr, 0);
     EXPECT_TRUE(ok) << sql << ": " << (c ? c->getLastErrorMessage().str() : std::string());
@@ -360,12 +370,14 @@ bool OpenedRepository::reopen(VqbString* error) {
 }
 
 bool OpenedRepository::exec(const std::string& sql) {
+    SqlRecordPause pause;
     bool ok = db() && db()->paramExec(sql, nullptr, 0);
     EXPECT_TRUE(ok) << sql << ": " << (db() ? db()->getLastErrorMessage().str() : std::string("not open"));
     return ok;
 }
 
 std::vector<std::vector<std::string>> OpenedRepository::rows(const std::string& sql) {
+    SqlRecordPause pause;
     if (!db()) return {};
     ReposHeld<ReposDataAccessCursor> cursor(db()->paramSelect(sql, 0));
     EXPECT_NE(cursor.get(), nullptr) << sql << ": " << db()->getLastErrorMessage().str();
@@ -373,6 +385,7 @@ std::vector<std::vector<std::string>> OpenedRepository::rows(const std::string& 
 }
 
 bool createNcoaTables(ReposDataAccess* connection) {
+    SqlRecordPause pause;
     ReposDataAccessCursor* probe =
         connection->paramSelect("SELECT COUNT(*) FROM " + connection->getTableName("NCOAPA", true, -1), 0);
     if (probe) {

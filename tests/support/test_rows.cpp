@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "sql_record.h"
 #include "vqsqlite.h"
 
 namespace {
@@ -49,6 +50,7 @@ Rows dacRows(DacCursor* cursor) {
 }
 
 Rows dacRows(DacConnection* connection, const std::string& sql) {
+    SqlRecordPause pause;
     DacCursor* c = connection ? connection->openCursorDirect(VqbString(sql)) : nullptr;
     EXPECT_TRUE(c) << sql << ": " << (connection ? connection->getErrorText().str() : std::string("no connection"));
     return dacRows(c);
