@@ -19,14 +19,14 @@ const ReposColumnDef reposColumnDefs[] = {
     {"INFOPR", "P_KEY", kText, 32, 0, 2, 3, 0, "Key/Values.\tProperty key"},
     {"INFOPR", "P_VALUE", kText, 255, 0, 2, 3, 0, "Property value"},
     {},
-    {"KEYVAL", "V_KEY", kText, 32, 0, 2, 3, 0, "Key/Values.\tKey"},
+    {"KEYVAL", "V_KEY", kText, 32, REPOS_COL_INDEXED, 2, 3, 446, "Key/Values.\tKey"},
     {"KEYVAL", "V_VALUE", kText, 255, 0, 2, 3, 0, "Value"},
     {},
     {"UCURID", "NI_KEY", kText, 32, REPOS_COL_INDEXED | REPOS_COL_F8, 1, 3, 100, "For generating new primary keys.\tName of the id counter"},
     {"UCURID", "NI_VAL", kInt, 0, REPOS_COL_F8, 1, 3, 0, "Last id handed out by the counter"},
     {},
     {"GCATS", "GC_ID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -1, 5, 344, "Global Category's table.\tUnique id of the global category"},
-    {"GCATS", "GCNAME", kText, 255, 0, -1, 5, 0, "Category name"},
+    {"GCATS", "GCNAME", kText, 255, REPOS_COL_INDEXED, -1, 5, 447, "Category name"},
     {"GCATS", "GCDESC", kText, 255, 0, -1, 5, 0, "Category description"},
     {},
     {"GCDEF", "DEF_ID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -1, 5, 345, "Global Category's Tessarine defintions table.\tUnique id of the category definition"},
@@ -1404,6 +1404,12 @@ static_assert(sizeof(ncoaExtColumnDefs) / sizeof(ncoaExtColumnDefs[0]) == 243, "
 const ReposIndexDef reposIndexDefs[REPOS_INDEX_DEF_COUNT] = {
     {1, "TRIG", {"EX_ID", "RU_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
     {2, "EXPROP", {"EX_ID", "RU_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    // A category's rows, narrowed by the names its lookups compare. Two texts of 255 at most: the
+    // key stays within PostgreSQL's btree limit whatever the characters.
+    {3, "GCFLD", {"GC_ID", "MAP_TBL", "MAP_FLD", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {4, "GCDEF", {"GC_ID", "DEF_LOC", "TS_ID", "TKN_ID", nullptr, nullptr, nullptr, nullptr}},
+    {5, "GCRUL", {"GC_ID", "RU_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {6, "OBJLCK", {"OBJ_ID", "OBJ_TYPE", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
 };
 
 // Entry n describes column MET_n of FLD; a text length of 0 means the connection's maximum.
