@@ -107,7 +107,7 @@ TEST_P(UpgradeIndexesTest, OldTablesGainTheirDeclaredIndexes) {
     EXPECT_EQ(unindexed("BIGSTR"), none);
 }
 
-// A repository made before any of the catalogue's indexes existed gains each of them, single and
+// A repository made before any of the catalogues' indexes existed gains each of them, single and
 // composite, at its next table check; a second check makes none twice.
 TEST_P(UpgradeIndexesTest, ATableCheckMakesEveryDeclaredIndexThatIsMissing) {
     ASSERT_TRUE(create()) << error().str();
@@ -116,10 +116,12 @@ TEST_P(UpgradeIndexesTest, ATableCheckMakesEveryDeclaredIndexThatIsMissing) {
     ReposDataAccess* connection = repository->connection();
     const std::string quote = connection->getIdentifierQuote().str();
     std::map<std::string, std::set<std::string>> tables;
-    ReposCatalogWalk walk(ReposCatalogId::Main);
-    while (const ReposColumnDef* first = walk.nextTable()) {
-        const std::set<std::string> lists = declared(first);
-        if (!lists.empty()) tables[first->table] = lists;
+    for (ReposCatalogId catalog : {ReposCatalogId::Main, ReposCatalogId::Ncoa}) {
+        ReposCatalogWalk walk(catalog);
+        while (const ReposColumnDef* first = walk.nextTable()) {
+            const std::set<std::string> lists = declared(first);
+            if (!lists.empty()) tables[first->table] = lists;
+        }
     }
     size_t dropped = 0;
     for (const auto& [table, lists] : tables) {
@@ -136,8 +138,11 @@ TEST_P(UpgradeIndexesTest, ATableCheckMakesEveryDeclaredIndexThatIsMissing) {
     ASSERT_GE(dropped, 6u);
     std::map<std::string, size_t> counts;
     for (int check = 0; check < 2; ++check) {
-        ReposTableRequest request;
-        ASSERT_TRUE(connection->checkTable(request)) << connection->getLastErrorMessage().str();
+        for (uint8_t catalog : {0, 1}) {
+            ReposTableRequest request;
+            request.catalog = catalog;
+            ASSERT_TRUE(connection->checkTable(request)) << connection->getLastErrorMessage().str();
+        }
         for (const auto& [table, lists] : tables) {
             const auto present = indexes(connection, table.c_str());
             for (const std::string& list : lists) EXPECT_TRUE(present.count(list)) << table << " (" << list << ")";
