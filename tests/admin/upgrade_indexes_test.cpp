@@ -59,7 +59,8 @@ protected:
         std::map<std::string, std::vector<std::string>> found;
         ReposHeld<ReposDataAccessCursor> cursor(connection->getIndexes(table));
         EXPECT_NE(cursor.get(), nullptr) << connection->getLastErrorMessage().str();
-        while (cursor && cursor->next() == 1) found[upper(cursor->getString(1).str())].push_back(cursor->getString(0).str());
+        while (cursor && cursor->next() == 1)
+            found[upper(cursor->getString(1).str())].push_back(cursor->getString(0).str());
         return found;
     }
 
