@@ -303,6 +303,19 @@ BaseRDAImpl::Sql& BaseRDAImpl::Sql::whereText(const char* column, const VqbStrin
     return text.isEmpty() ? *this : where(column, VqbDatavar(text));
 }
 
+BaseRDAImpl::Sql& BaseRDAImpl::Sql::whereNullAsEmpty(const char* column, const VqbString& text) {
+    const VqbDatavar value(text.isNull() ? VqbString("") : text);
+    condition("COALESCE(");
+    text_.append(column);
+    text_.append(",'')=?");
+    bind(value);
+    // The connection compares "<column>=?" whole for a text kept apart (the given text or its
+    // references: a superset of the rows above), but a reference-shaped text only through the
+    // big strings holding it, which would drop a row that stores that very reference.
+    if (text.isEmpty() || RDA_BigString::isReference(value)) return *this;
+    return where(column, value);
+}
+
 BaseRDAImpl::Sql& BaseRDAImpl::Sql::bind(const VqbDatavar& value) {
     values_.push_back(value);
     return *this;

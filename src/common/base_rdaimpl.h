@@ -126,6 +126,10 @@ protected:
         Sql& where(const char* column, const VqbDatavar& value);
         // The same only for a present (non-empty) text.
         Sql& whereText(const char* column, const VqbString& text);
+        // "COALESCE(<column>,'')=?": a NULL column and an empty text alike, the text compared as
+        // given. A present text that is not shaped like a big-string reference also gets
+        // "<column>=?", which keeps exactly those rows and lets an index serve the condition.
+        Sql& whereNullAsEmpty(const char* column, const VqbString& text);
         // A condition of the caller's own; its values follow through bind().
         Sql& condition(const char* text);
         // The value of the next "?".

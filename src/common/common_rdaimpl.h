@@ -130,9 +130,10 @@ private:
     // A new id from the key's counter, then the insert with it as the first value; kNone on failure.
     unsigned int insertWithNewId(int line, const char* idKey, Sql insert);
 
-    // Shared by the global-category field operations: a condition for each present name.
+    // Shared by the global-category field operations: a condition for each present name, or
+    // (exact) for every name, empty and NULL alike.
     void fieldFilters(Sql& sql, const VqbString& dsn, const VqbString& catalog, const VqbString& schema,
-                      const VqbString& table, const VqbString& field);
+                      const VqbString& table, const VqbString& field, bool exact = false);
     // Whether exactly this field (empty and NULL names alike) is mapped with this flag.
     Lookup exactGlobalCategoryField(unsigned int gcId, const VqbString& dsn, const VqbString& catalog,
                                     const VqbString& schema, const VqbString& table, const VqbString& field,

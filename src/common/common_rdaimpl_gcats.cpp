@@ -30,12 +30,17 @@ CommonRDAImpl::Lookup CommonRDAImpl::globalCategoryRule(unsigned int gcId, unsig
 }
 
 void CommonRDAImpl::fieldFilters(Sql& sql, const VqbString& dsn, const VqbString& catalog, const VqbString& schema,
-                                 const VqbString& table, const VqbString& field) {
+                                 const VqbString& table, const VqbString& field, bool exact) {
     const struct {
         const char* column;
         const VqbString& value;
     } filters[] = {{"MAP_DSN", dsn}, {"MAP_CAT", catalog}, {"MAP_SCH", schema}, {"MAP_TBL", table}, {"MAP_FLD", field}};
-    for (const auto& filter : filters) sql.whereText(filter.column, filter.value);
+    for (const auto& filter : filters) {
+        if (exact)
+            sql.whereNullAsEmpty(filter.column, filter.value);
+        else
+            sql.whereText(filter.column, filter.value);
+    }
 }
 
 CommonRDAImpl::Lookup CommonRDAImpl::exactGlobalCategoryField(unsigned int gcId, const VqbString& dsn,
@@ -45,15 +50,11 @@ CommonRDAImpl::Lookup CommonRDAImpl::exactGlobalCategoryField(unsigned int gcId,
     // Every name takes part, an empty one too: with the filters' "empty is any", a field without
     // a catalog would count as mapped once any catalog held a field of that name, and its add
     // would be lost.
-    auto name = [](const VqbString& text) { return VqbDatavar(text.isNull() ? VqbString("") : text); };
-    VqbDatavar vCategory(gcId), vDsn(name(dsn)), vCatalog(name(catalog)), vSchema(name(schema)),
-        vTable(name(table)), vField(name(field)), vInclude(include ? 1 : 0);
-    return lookupCount(kSource, __LINE__,
-                       Sql(onTable("SELECT COUNT(*) FROM", "GCFLD",
-                                   " WHERE GC_ID=? AND COALESCE(MAP_DSN,'')=? AND COALESCE(MAP_CAT,'')=? AND "
-                                   "COALESCE(MAP_SCH,'')=? AND COALESCE(MAP_TBL,'')=? AND COALESCE(MAP_FLD,'')=? "
-                                   "AND MAP_INC=?"),
-                           {vCategory, vDsn, vCatalog, vSchema, vTable, vField, vInclude}));
+    Sql sql(onTable("SELECT COUNT(*) FROM", "GCFLD"));
+    sql.where("GC_ID", VqbDatavar(gcId));
+    fieldFilters(sql, dsn, catalog, schema, table, field, true);
+    sql.where("MAP_INC", VqbDatavar(include ? 1 : 0));
+    return lookupCount(kSource, __LINE__, sql);
 }
 
 // ---- adds

@@ -180,9 +180,16 @@ struct ComparisonText {
     const std::string column;
     std::string items;
 
+    // With no item left the comparison is false for every non-null row and null for a null one;
+    // the equality with the caller's text, which cannot change that, lets an index find the
+    // (usually no) rows to test instead of a read of the whole column.
+    static bool probes(const RDA_SqlComparison& comparison, const std::string& items) {
+        return items.empty() && !(comparison.negated && comparison.kind == RDA_SqlComparison::Kind::In);
+    }
     std::string text(const RDA_SqlComparison& comparison) const {
         const std::string& c = column;
-        std::string positive = items.empty() ? "(" + c + " <> " + c + ")" : "(" + c + " IN (" + items + "))";
+        std::string positive =
+            items.empty() ? "(" + c + " = ? AND " + c + " <> " + c + ")" : "(" + c + " IN (" + items + "))";
         if (comparison.kind == RDA_SqlComparison::Kind::Is)
             return comparison.negated ? "(" + c + " IS NULL OR NOT " + positive + ")"
                                       : "(" + c + " IS NOT NULL AND " + positive + ")";
@@ -251,6 +258,7 @@ int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA
                 out.compared.push_back(1);
             }
         }
+        if (ComparisonText::probes(comparison, made.items)) bind(params.at(comparison.markers.front()), true);
         rewritten.append(text + copied, comparison.from - copied);
         rewritten.append(made.text(comparison));
         copied = comparison.to;

@@ -2,7 +2,10 @@
 // catalogue declares, as a new repository has them, whichever back end holds them.
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "repos_tables.h"
 #include "upgrade_fixture.h"
@@ -31,6 +34,40 @@ protected:
             columns.erase(column);
         }
         return columns;
+    }
+
+    // The column lists the catalogue indexes the table by ("A" or "A, B"), upper-cased: each indexed
+    // column that is not its key, and each composite index.
+    static std::set<std::string> declared(const ReposColumnDef* first) {
+        std::set<std::string> lists;
+        for (const ReposColumnDef* record = first; !isReposEndRecord(record); ++record)
+            if (record->column && (record->flags & REPOS_COL_INDEXED) && !(record->flags & REPOS_COL_PRIMARY))
+                lists.insert(upper(record->column));
+        for (int i = 0; i < REPOS_INDEX_DEF_COUNT; ++i) {
+            const ReposIndexDef* def = getReposIndexDef(i);
+            if (!def->table || upper(def->table) != upper(first->table)) continue;
+            std::string list;
+            for (const char* column : def->columns)
+                if (column && *column) list += (list.empty() ? "" : ", ") + upper(column);
+            lists.insert(list);
+        }
+        return lists;
+    }
+
+    // The table's indexes by column list, upper-cased, each with its names.
+    std::map<std::string, std::vector<std::string>> indexes(ReposDataAccess* connection, const char* table) {
+        std::map<std::string, std::vector<std::string>> found;
+        ReposHeld<ReposDataAccessCursor> cursor(connection->getIndexes(table));
+        EXPECT_NE(cursor.get(), nullptr) << connection->getLastErrorMessage().str();
+        while (cursor && cursor->next() == 1)
+            found[upper(cursor->getString(1).str())].push_back(cursor->getString(0).str());
+        return found;
+    }
+
+    static std::string upper(std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        return text;
     }
 };
 
@@ -69,6 +106,52 @@ TEST_P(UpgradeIndexesTest, OldTablesGainTheirDeclaredIndexes) {
     repository->release();
     EXPECT_EQ(unindexed("CUSTM"), none);
     EXPECT_EQ(unindexed("BIGSTR"), none);
+}
+
+// A repository made before any of the catalogues' indexes existed gains each of them, single and
+// composite, at its next table check; a second check makes none twice.
+TEST_P(UpgradeIndexesTest, ATableCheckMakesEveryDeclaredIndexThatIsMissing) {
+    ASSERT_TRUE(create()) << error().str();
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    ReposDataAccess* connection = repository->connection();
+    const std::string quote = connection->getIdentifierQuote().str();
+    std::map<std::string, std::set<std::string>> tables;
+    for (ReposCatalogId catalog : {ReposCatalogId::Main, ReposCatalogId::Ncoa}) {
+        ReposCatalogWalk walk(catalog);
+        while (const ReposColumnDef* first = walk.nextTable()) {
+            const std::set<std::string> lists = declared(first);
+            if (!lists.empty()) tables[first->table] = lists;
+        }
+    }
+    size_t dropped = 0;
+    for (const auto& [table, lists] : tables) {
+        const auto present = indexes(connection, table.c_str());
+        for (const std::string& list : lists) {
+            ASSERT_TRUE(present.count(list)) << table << " (" << list << ") not made with the repository";
+            for (const std::string& name : present.at(list)) {
+                ASSERT_TRUE(connection->paramExec("DROP INDEX " + quote + name + quote, nullptr, 0))
+                    << table << " " << name << ": " << connection->getLastErrorMessage().str();
+                ++dropped;
+            }
+        }
+    }
+    ASSERT_GE(dropped, 6u);
+    std::map<std::string, size_t> counts;
+    for (int check = 0; check < 2; ++check) {
+        for (uint8_t catalog : {0, 1}) {
+            ReposTableRequest request;
+            request.catalog = catalog;
+            ASSERT_TRUE(connection->checkTable(request)) << connection->getLastErrorMessage().str();
+        }
+        for (const auto& [table, lists] : tables) {
+            const auto present = indexes(connection, table.c_str());
+            for (const std::string& list : lists) EXPECT_TRUE(present.count(list)) << table << " (" << list << ")";
+            if (check == 0) counts[table] = present.size();
+            else EXPECT_EQ(present.size(), counts[table]) << table;
+        }
+    }
+    repository->release();
 }
 
 REPOS_EVERY_PLACE(UpgradeIndexesTest);

@@ -1,6 +1,9 @@
-// Global categories: idempotent adds, the field filters against a model of the table, and the
-// category delete as one unit.
+// Global categories: idempotent adds, the field filters against a model of the table, the exact
+// field lookup of an add against the stored values read from outside, and the category delete as
+// one unit.
+#include <algorithm>
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -182,6 +185,83 @@ TEST_P(CommonGlobalCategories, ACategoryIsDeletedWithEverythingItHoldsOrNotAtAll
     EXPECT_EQ(held(categories[1]), 4);
     EXPECT_EQ(held(categories[2]), 4);
     EXPECT_FALSE(repo->connection()->isInTransaction());
+}
+
+namespace {
+
+const char* const kGcfldColumns = "GC_ID, MAP_DSN, MAP_CAT, MAP_SCH, MAP_TBL, MAP_FLD, MAP_INC";
+
+// A name of a field as the caller gives it; "<null>" stands for a null text.
+VqbString given(const std::string& name) { return name == kNullText ? VqbString() : VqbString(name); }
+
+// Whether a mapping with these names (dsn, catalog, schema, table, field) and flag is stored in
+// the category, as the add has always compared: a stored NULL and an empty name alike, every other
+// name against the value stored in the column, which for a text kept apart is its reference.
+bool storedExactly(const Rows& stored, unsigned gc, const std::vector<std::string>& names, bool include) {
+    auto plain = [](const std::string& text) { return text == kNullText ? std::string() : text; };
+    for (const auto& row : stored) {
+        bool same = row[0] == std::to_string(gc) && row[6] == (include ? "1" : "0");
+        for (size_t i = 0; i < names.size() && same; ++i) same = plain(row[i + 1]) == plain(names[i]);
+        if (same) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// A field is added when no stored row holds exactly its names, and only then, whatever the names
+// are: NULL or empty, ordinary, long enough to be kept apart, or shaped like a big-string reference
+// (a row holding such a reference is found by it, as it always was).
+TEST_P(CommonGlobalCategories, AFieldIsAddedOnceForEveryKindOfName) {
+    const unsigned gc = rda->addGlobalCategory("Names", ""), other = rda->addGlobalCategory("Other", "");
+    ASSERT_NE(gc, kAny);
+    const std::string null = kNullText, longer(300, 'l'), longest(70000, 'h');
+    const std::string shaped = "_~_velqorinRef_4000000000_~_";
+    const std::vector<std::vector<std::string>> names = {
+        {"dsn", null, "", "T", "F"},      {"dsn", "", null, "T", "F"},       {"dsn", "cat", "", "T", "F"},
+        {"dsn", "", "", longer, "F"},     {"dsn", "", "", "T", longer},      {longer, "", "", longest, longest},
+        {"dsn", "", "", "T", shaped},     {shaped, "", "", shaped, "F"},     {null, null, null, null, null},
+        {"", "", "", "", ""},             {"dsn", "", "", "T", "F2"},
+    };
+    const std::string select = std::string("SELECT ") + kGcfldColumns + " FROM " + repo->table("GCFLD");
+    auto add = [&](unsigned category, const std::vector<std::string>& n, bool include) {
+        const Rows before = rawRows(*repo, select);
+        const bool stored = storedExactly(before, category, n, include);
+        ASSERT_TRUE(rda->addGlobalCategoryField(category, given(n[0]), given(n[1]), given(n[2]), given(n[3]),
+                                                given(n[4]), include, "char", 10, 1));
+        EXPECT_EQ(rawRows(*repo, select).size(), before.size() + (stored ? 0 : 1)) << (stored ? "stored" : "new");
+    };
+    for (const auto& n : names) {
+        SCOPED_TRACE(n[0].substr(0, 20) + "/" + n[3].substr(0, 20) + "/" + n[4].substr(0, 20));
+        for (int round = 0; round < 2; ++round) {
+            add(gc, n, true);
+            add(gc, n, false);
+        }
+        add(other, n, true);
+    }
+
+    // Every stored row, references included, is found by the values it holds.
+    const Rows stored = rawRows(*repo, select);
+    if (repo->place() != Place::Direct) {
+        ASSERT_TRUE(std::any_of(stored.begin(), stored.end(),
+                                [](const std::vector<std::string>& row) { return row[5].rfind("_~_", 0) == 0; }))
+            << "no name was kept apart";
+    }
+    for (const auto& row : stored) add(std::stoul(row[0]), {row.begin() + 1, row.begin() + 6}, row[6] == "1");
+
+    // The delete takes exactly the category's rows from each of its tables.
+    ASSERT_TRUE(rda->addGlobalCategoryRule(gc, 4) && rda->addGlobalCategoryRule(other, 4));
+    ASSERT_NE(rda->addGlobalCategoryDefinition(gc, "en", 1, "Name", 1, "Given", ""), kAny);
+    ASSERT_NE(rda->addGlobalCategoryDefinition(other, "en", 1, "Name", 1, "Given", ""), kAny);
+    std::map<std::string, Rows> kept;
+    for (const char* table : {"GCATS", "GCDEF", "GCFLD", "GCRUL"}) {
+        for (const auto& row : rawRows(*repo, "SELECT * FROM " + repo->table(table)))
+            if (row[table == std::string("GCDEF") ? 1 : 0] != std::to_string(gc)) kept[table].push_back(row);
+        ASSERT_LT(kept[table].size(), static_cast<size_t>(rawCount(*repo, table))) << table;
+    }
+    EXPECT_TRUE(rda->deleteGlobalCategory(gc));
+    for (const auto& [table, rows] : kept)
+        EXPECT_EQ(sorted(rawRows(*repo, "SELECT * FROM " + repo->table(table.c_str()))), sorted(rows)) << table;
 }
 
 REPOS_EVERY_PLACE(CommonGlobalCategories);

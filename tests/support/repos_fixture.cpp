@@ -134,6 +134,13 @@ long rawCount(TestRepository& repo, const char* table, const std::string& condit
     return raw ? std::atol(dacScalar(raw.get(), sql).c_str()) : -1;
 }
 
+Rows rawRows(TestRepository& repo, const std::string& sql) {
+    if (repo.place() != Place::Postgres) return RawDb(repo.file()).rows(sql);
+    DacHeld raw(dacOpen(pgConnection()));
+    EXPECT_TRUE(raw) << "no connection of its own to the server";
+    return raw ? dacRows(raw.get(), sql) : Rows();
+}
+
 std::string TestRepository::table(const char* name) const {
     return connection() ? connection()->getTableName(name, true, -1).str() : std::string(name);
 }

@@ -88,6 +88,8 @@ private:
 
 // Rows of a repository table where the condition holds, read from outside the library.
 long rawCount(TestRepository& repo, const char* table, const std::string& condition = "");
+// The rows of a statement read from outside the library: texts kept apart show their references.
+Rows rawRows(TestRepository& repo, const std::string& sql);
 
 // "<velqorindocument ...>" + body + "</velqorindocument>".
 std::string specDocument(const std::string& body);
