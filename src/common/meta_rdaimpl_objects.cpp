@@ -57,7 +57,9 @@ ReposDataAccessCursor* MetadataRDAImpl::selectObjectRows(int line, const std::ve
 ReposDataAccessCursor* MetadataRDAImpl::selectObjectsNamed(int line, const std::vector<const ObjectTypeInfo*>& types,
                                                            int folderId, const VqbString& name, bool* narrowed) {
     const RDA_SqlDialect dialect = RDA_BaseImpl::sqlDialect(getConnection());
-    *narrowed = folderId != -1 && !RDA_asciiFolded(dialect, VqbString("N")).isEmpty();
+    const char* storageOrder = RDA_storageOrder(dialect);
+    *narrowed = folderId != -1 && !types.empty() && storageOrder &&
+                !RDA_asciiFolded(dialect, types.front()->getNameColumn()).isEmpty();
     if (!*narrowed) return nullptr;
     // A reference of a big string, folded, sorts from its folded prefix up to the text whose last
     // character ("_") is the next one ("`"), whatever the case of the reference.
@@ -85,7 +87,7 @@ ReposDataAccessCursor* MetadataRDAImpl::selectObjectsNamed(int line, const std::
     // One part reads in storage order, as the plain listing of its table does; several keep the
     // order their UNION gives them there.
     VqbString order("");
-    if (types.size() == 1) order = VqbString::format("ORDER BY %s", RDA_storageOrder(dialect));
+    if (types.size() == 1) order = VqbString::format("ORDER BY %s", storageOrder);
     return selectObjectRows(line, types, condition, values, order.asCstr());
 }
 
