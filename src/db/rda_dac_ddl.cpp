@@ -61,6 +61,7 @@ struct RDA_DAC::TableBuild {
     std::vector<IndexEntry> indexes;  // one per marked column, in column order
     std::vector<IndexEntry> present;  // indexed columns an existing table already has
     VqbString primaryColumn;          // the last key column; kind 14 builds its primary index on it
+    bool customTable = false;         // made by the command spec: its columns are the host's
 };
 
 // ---- shared steps
@@ -189,8 +190,10 @@ bool RDA_DAC::createBuiltTable(TableBuild& build, bool quoteColumns) {
     DacTable* table = build.table.get();
     VqbString dbms = dbmsName();
     if (!dbms.isEmpty() &&
-        runCustomTableDdl(dbms, table->getSchema(), table->getName(), columnText(table, quoteColumns)))
+        runCustomTableDdl(dbms, table->getSchema(), table->getName(), columnText(table, quoteColumns))) {
+        build.customTable = true;
         return true;
+    }
     const bool primaryIndex = dbmsKind() == RDA_DAC_KIND_PRIMARY_INDEX;
     if (primaryIndex && build.primaryColumn.isEmpty()) {
         DacColumn* identity = table->addColumn(kIdentityColumn, VQB_TYPE_INT, 0);
@@ -255,7 +258,8 @@ void RDA_DAC::createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, co
         if (elements.empty()) continue;
         if (def->foldLast) {
             // Without its folded column, or a folded form, the index would serve none of its lookups.
-            if (!lastFound) continue;
+            // The command spec's index template takes columns, and a table it made has the host's.
+            if (!lastFound || build.customTable) continue;
             elements.back() = RDA_asciiFolded(sqlDialect_, elements.back());
             if (elements.back().isEmpty()) continue;
         }
@@ -266,7 +270,9 @@ void RDA_DAC::createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, co
         }
         VqbString name = getIndexName_INT(static_cast<int>(def->number), build.stem + VqbString("CPD"));
         if (existing && containsName(*existing, name)) continue;
-        if (!dbms.isEmpty() && runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, members)) continue;
+        if (!def->foldLast && !dbms.isEmpty() &&
+            runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, members))
+            continue;
         if (!runDdl(table->getCreateIndexTextOver(name, members), fatal, __LINE__) && fatal) {
             *ok = false;
             return;
