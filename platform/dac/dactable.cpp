@@ -146,8 +146,12 @@ VqbString DacTable::getCreateCompositeIndexText(const VqbString& indexName) {
         if (!list.empty()) list += ", ";
         list += columnRef(c->name).str();
     }
-    if (list.empty() || indexName.isEmpty() || name_.isEmpty()) return VqbString();
-    return indexOn(indexName, VqbString(list));
+    return getCreateIndexTextOver(indexName, VqbString(list));
+}
+
+VqbString DacTable::getCreateIndexTextOver(const VqbString& indexName, const VqbString& elements) {
+    if (elements.isEmpty() || indexName.isEmpty() || name_.isEmpty()) return VqbString();
+    return indexOn(indexName, elements);
 }
 
 VqbString DacTable::getAddColumnText(int i) {

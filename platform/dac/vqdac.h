@@ -163,6 +163,9 @@ public:
     // i -1 names the index over the composite members; the text is the same for any i.
     VqbString getDropIndexText(int i, const VqbString& indexName);
     VqbString getCreateCompositeIndexText(const VqbString& indexName);
+    // An index over elements as the caller writes them, in its order: column references and
+    // expressions (a column folded to lower case).
+    VqbString getCreateIndexTextOver(const VqbString& indexName, const VqbString& elements);
     int getAddedColumnCount() const { return static_cast<int>(added_.size()); }
     // ALTER TABLE for the i-th added column. It carries no NOT NULL: rows already in the table
     // have no value for it.

@@ -343,6 +343,23 @@ ReposDataAccessCursor* BaseRDAImpl::select(const char* source, int line, const S
     return cached;
 }
 
+bool BaseRDAImpl::selectIn(const char* source, int line, const VqbString& head, const std::vector<VqbDatavar>& values,
+                           const std::function<bool(ReposDataAccessCursor*)>& each) {
+    for (size_t at = 0; at < values.size(); at += kMaxValues) {
+        const size_t n = std::min(kMaxValues, values.size() - at);
+        Sql sql(head);
+        sql.append("(");
+        for (size_t i = 0; i < n; ++i) {
+            sql.append(i ? ",?" : "?");
+            sql.bind(values[at + i]);
+        }
+        sql.append(")");
+        ReposHeld<ReposDataAccessCursor> rows(select(source, line, sql));
+        if (!rows || !each(rows.get())) return false;
+    }
+    return true;
+}
+
 bool BaseRDAImpl::run(const char* source, int line, const Sql& sql, int* rowsAffected) {
     if (!checkConnection(source, line)) return false;
     const size_t count = sql.values().size();

@@ -155,6 +155,11 @@ protected:
     ReposDataAccessCursor* select(const char* source, int line, const Sql& sql, unsigned maxRows = 0);
     // Runs a statement; rowsAffected may be null.
     bool run(const char* source, int line, const Sql& sql, int* rowsAffected = nullptr);
+    // The rows of head followed by "(?,..,?)" over values, as many values a statement as select()
+    // takes; head ends in "<column> IN ". Each statement's rows go to each, which answers whether
+    // to go on. False when a select failed (logged) or each stopped.
+    bool selectIn(const char* source, int line, const VqbString& head, const std::vector<VqbDatavar>& values,
+                  const std::function<bool(ReposDataAccessCursor*)>& each);
     // Whether the select yields a row; first (when given) takes the first row's first value.
     Lookup lookup(const char* source, int line, const Sql& sql, VqbDatavar* first = nullptr);
     // The first row's first value as an integer (a NULL reads as 0).

@@ -9,6 +9,9 @@
 #define COMMON_RDAIMPL_H
 
 #include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "base_rdaimpl.h"
 #include "repos_common_rda.h"
@@ -104,6 +107,10 @@ public:
                                    const VqbString& schema, const VqbString& table, const VqbString& field,
                                    bool include) override;
     bool existsGlobalCategoryRule(unsigned int gcId, unsigned int ruleId) override;
+
+    // Adds to found the names MFLD holds among names, each as written: looked up by its key in IN
+    // lists, which compare whole texts exactly. False when a lookup failed (logged).
+    bool findMonitorFields(const std::vector<VqbString>& names, std::unordered_set<std::string>& found);
 
     // The repository's key/value settings (KEYVAL), one row per key.
     bool setKeyValue(const VqbString& key, const VqbString& value);

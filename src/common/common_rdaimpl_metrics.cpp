@@ -30,6 +30,23 @@ ReposDataAccessCursor* CommonRDAImpl::listMonitorFields(const VqbString& name) t
     return caught(__LINE__, nullptr);
 }
 
+bool CommonRDAImpl::findMonitorFields(const std::vector<VqbString>& names,
+                                      std::unordered_set<std::string>& found) try {
+    std::unordered_set<std::string> asked;
+    std::vector<VqbDatavar> keys;
+    for (const VqbString& name : names)
+        if (asked.insert(name.str()).second) keys.emplace_back(VqbString(name.str()));
+    // A name is taken as the table holds it: a back end that matched another spelling adds nothing
+    // the caller asks for.
+    return selectIn(kSource, __LINE__, onTable("SELECT FI_NAME FROM", "MFLD", " WHERE FI_NAME IN "), keys,
+                    [&](ReposDataAccessCursor* rows) {
+                        while (rows->next() == 1) found.insert(rows->getString(0).str());
+                        return true;
+                    });
+} catch (...) {
+    return caught(__LINE__, false);
+}
+
 ReposDataAccessCursor* CommonRDAImpl::listRuleFields(unsigned int ruleId) try {
     VqbDatavar vRule(ruleId);
     return selectRows(kSource, __LINE__,

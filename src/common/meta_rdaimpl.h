@@ -7,6 +7,7 @@
 #ifndef META_RDAIMPL_H
 #define META_RDAIMPL_H
 
+#include <functional>
 #include <vector>
 
 #include "base_rdaimpl.h"
@@ -58,6 +59,15 @@ public:
     bool normalizeFolderNames(RepositoryStatusCallback* callback, VqbString& error) override;
     bool deleteRepositoryEvents(int maxId, double time, VqbString& error) override;
 
+    // The rows of listObjects(folderId) that can be named name ignoring ASCII case, in that
+    // listing's order; the caller compares the names. Narrowed in SQL to the rows whose name
+    // equals it ignoring ASCII case or is kept apart as a big string (a stored reference), through
+    // each type's index on its folder and folded name; the whole listing where the back end has no
+    // folded form or for any folder (-1).
+    ReposDataAccessCursor* listObjectsNamed(int folderId, const VqbString& name);
+    // The same for listObjectsOfType(folderId, typeName).
+    ReposDataAccessCursor* listObjectsOfTypeNamed(int folderId, const VqbString& typeName, const VqbString& name);
+
 protected:
     ~MetadataRDAImpl() override;
 
@@ -79,11 +89,16 @@ private:
     bool resourceExists(const VqbString& type, const VqbString& identity, bool* found);
 
     // Object queries (meta_rdaimpl_objects.cpp).
-    // The object rows of several types joined by " UNION ", each part followed by its condition;
-    // value (when given) is bound once per part.
+    // The object rows of several types joined by " UNION ", each part followed by its condition
+    // and its values (the same for every part), then order (a single part's).
+    using PartCondition = std::function<VqbString(const ObjectTypeInfo&)>;
     ReposDataAccessCursor* selectObjectRows(int line, const std::vector<const ObjectTypeInfo*>& types,
-                                            const char* conditionFormat, bool columnTwice,
-                                            const VqbDatavar* value);
+                                            const PartCondition& condition, const std::vector<VqbDatavar>& values,
+                                            const char* order = "");
+    // Of the object rows of types in folderId, those named name ignoring ASCII case or kept apart;
+    // null (nothing run) where the back end cannot narrow them.
+    ReposDataAccessCursor* selectObjectsNamed(int line, const std::vector<const ObjectTypeInfo*>& types,
+                                              int folderId, const VqbString& name, bool* narrowed);
     std::vector<const ObjectTypeInfo*> folderListedTypes(const ObjectTypeCatalog& catalog) const;
 };
 

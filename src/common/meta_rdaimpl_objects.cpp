@@ -1,5 +1,10 @@
 // Queries over repository objects of every type through the object-type catalogue.
+#include <string>
+
 #include "meta_rdaimpl.h"
+#include "rda_bigstrings.h"
+#include "rda_impl.h"
+#include "rda_sqlforms.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
 
@@ -14,6 +19,14 @@ const char* const kAnyFolder = " ";
 // with the empty text.
 const char* const kWithoutFolder = " WHERE %s IS NULL OR CAST(%s AS VARCHAR(20)) = '' ";
 
+// The format filled with the type's folder column, as often as it names it.
+std::function<VqbString(const ObjectTypeInfo&)> onFolderColumn(const char* format, bool twice = false) {
+    return [format, twice](const ObjectTypeInfo& type) {
+        const char* column = type.getFolderIdColumn().asCstr();
+        return twice ? VqbString::format(format, column, column) : VqbString::format(format, column);
+    };
+}
+
 }  // namespace
 
 std::vector<const ObjectTypeInfo*> MetadataRDAImpl::folderListedTypes(const ObjectTypeCatalog& catalog) const {
@@ -24,29 +37,64 @@ std::vector<const ObjectTypeInfo*> MetadataRDAImpl::folderListedTypes(const Obje
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::selectObjectRows(int line, const std::vector<const ObjectTypeInfo*>& types,
-                                                         const char* conditionFormat, bool columnTwice,
-                                                         const VqbDatavar* value) {
+                                                         const PartCondition& condition,
+                                                         const std::vector<VqbDatavar>& values, const char* order) {
     if (!checkConnection(kSource, line)) return nullptr;
     VqbString sql("");
     for (const ObjectTypeInfo* type : types) {
         if (!sql.isEmpty()) sql.append(" UNION ");
         sql.append(objectRowSelect(*type));
-        const char* column = type->getFolderIdColumn().asCstr();
-        sql.append(columnTwice ? VqbString::format(conditionFormat, column, column)
-                               : VqbString::format(conditionFormat, column));
+        sql.append(condition(*type));
     }
-    // The same value once per part: the number of parts is the caller's.
+    sql.append(order);
+    // The same values once per part: the number of parts is the caller's.
     Sql statement(sql);
-    if (value)
-        for (size_t i = 0; i < types.size(); ++i) statement.bind(*value);
+    for (size_t i = 0; i < types.size(); ++i)
+        for (const VqbDatavar& value : values) statement.bind(value);
     return select(kSource, line, statement);
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::selectObjectsNamed(int line, const std::vector<const ObjectTypeInfo*>& types,
+                                                           int folderId, const VqbString& name, bool* narrowed) {
+    const RDA_SqlDialect dialect = RDA_BaseImpl::sqlDialect(getConnection());
+    const char* storageOrder = RDA_storageOrder(dialect);
+    *narrowed = folderId != -1 && !types.empty() && storageOrder &&
+                !RDA_asciiFolded(dialect, types.front()->getNameColumn()).isEmpty();
+    if (!*narrowed) return nullptr;
+    // A reference of a big string, folded, sorts from its folded prefix up to the text whose last
+    // character ("_") is the next one ("`"), whatever the case of the reference.
+    VqbString from(RDA_BigString::kPrefix);
+    from.lowercase();
+    std::string to = from.str();
+    to.back() = static_cast<char>(to.back() + 1);
+    VqbString lower(name);
+    lower.lowercase();
+    // Each branch names the folder itself, so that each can be served by the index on folder and
+    // folded name (SQLite looks up the branches of an OR one by one).
+    auto condition = [&](const ObjectTypeInfo& type) {
+        const char* folder = type.getFolderIdColumn().asCstr();
+        const VqbString folded = RDA_asciiFolded(dialect, type.getNameColumn());
+        VqbString text = VqbString::format(" WHERE (%s=? AND %s = ?) OR (%s=? AND %s >= '%s' AND %s < '%s')", folder,
+                                           folded.asCstr(), folder, folded.asCstr(), from.asCstr(), folded.asCstr(),
+                                           to.c_str());
+        // NULL reads back as the empty name.
+        if (name.isEmpty()) text.append(VqbString::format(" OR (%s=? AND %s IS NULL)", folder, folded.asCstr()));
+        text.append(" ");
+        return text;
+    };
+    std::vector<VqbDatavar> values = {VqbDatavar(folderId), VqbDatavar(lower), VqbDatavar(folderId)};
+    if (name.isEmpty()) values.emplace_back(folderId);
+    // One part reads in storage order, as the plain listing of its table does; several keep the
+    // order their UNION gives them there.
+    VqbString order("");
+    if (types.size() == 1) order = VqbString::format("ORDER BY %s", storageOrder);
+    return selectObjectRows(line, types, condition, values, order.asCstr());
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listObjects(int folderId) try {
     ObjectTypeCatalog catalog(this);
-    VqbDatavar vFolder(folderId);
-    if (folderId == -1) return selectObjectRows(__LINE__, folderListedTypes(catalog), kAnyFolder, false, nullptr);
-    return selectObjectRows(__LINE__, folderListedTypes(catalog), kInFolder, false, &vFolder);
+    if (folderId == -1) return selectObjectRows(__LINE__, folderListedTypes(catalog), onFolderColumn(kAnyFolder), {});
+    return selectObjectRows(__LINE__, folderListedTypes(catalog), onFolderColumn(kInFolder), {VqbDatavar(folderId)});
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
@@ -59,16 +107,36 @@ ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const Vq
         reposLog(getLogger(), 5, kSource, __LINE__, "Unable to find type: %s", typeName.asCstr());
         return nullptr;
     }
-    VqbDatavar vFolder(folderId);
-    if (folderId == -1) return selectObjectRows(__LINE__, {type}, kAnyFolder, false, nullptr);
-    return selectObjectRows(__LINE__, {type}, kInFolder, false, &vFolder);
+    if (folderId == -1) return selectObjectRows(__LINE__, {type}, onFolderColumn(kAnyFolder), {});
+    return selectObjectRows(__LINE__, {type}, onFolderColumn(kInFolder), {VqbDatavar(folderId)});
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsNamed(int folderId, const VqbString& name) try {
+    ObjectTypeCatalog catalog(this);
+    bool narrowed = false;
+    ReposDataAccessCursor* rows = selectObjectsNamed(__LINE__, folderListedTypes(catalog), folderId, name, &narrowed);
+    return narrowed ? rows : listObjects(folderId);
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
+
+ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfTypeNamed(int folderId, const VqbString& typeName,
+                                                               const VqbString& name) try {
+    ObjectTypeCatalog catalog(this);
+    const ObjectTypeInfo* type = catalog.findType(typeName);
+    bool narrowed = false;
+    ReposDataAccessCursor* rows = type ? selectObjectsNamed(__LINE__, {type}, folderId, name, &narrowed) : nullptr;
+    // An unknown type fails as the plain listing fails it.
+    return narrowed ? rows : listObjectsOfType(folderId, typeName);
 } catch (...) {
     return caught(__LINE__, nullptr);
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listObjectsWithoutFolder() try {
     ObjectTypeCatalog catalog(this);
-    return selectObjectRows(__LINE__, folderListedTypes(catalog), kWithoutFolder, true, nullptr);
+    return selectObjectRows(__LINE__, folderListedTypes(catalog), onFolderColumn(kWithoutFolder, true), {});
 } catch (...) {
     return caught(__LINE__, nullptr);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "rda_sqlforms.h"
 #include "rda_dac.h"
 #include "repos_tables.h"
 #include "reposlog.h"
@@ -60,6 +61,7 @@ struct RDA_DAC::TableBuild {
     std::vector<IndexEntry> indexes;  // one per marked column, in column order
     std::vector<IndexEntry> present;  // indexed columns an existing table already has
     VqbString primaryColumn;          // the last key column; kind 14 builds its primary index on it
+    bool customTable = false;         // made by the command spec: its columns are the host's
 };
 
 // ---- shared steps
@@ -188,8 +190,10 @@ bool RDA_DAC::createBuiltTable(TableBuild& build, bool quoteColumns) {
     DacTable* table = build.table.get();
     VqbString dbms = dbmsName();
     if (!dbms.isEmpty() &&
-        runCustomTableDdl(dbms, table->getSchema(), table->getName(), columnText(table, quoteColumns)))
+        runCustomTableDdl(dbms, table->getSchema(), table->getName(), columnText(table, quoteColumns))) {
+        build.customTable = true;
         return true;
+    }
     const bool primaryIndex = dbmsKind() == RDA_DAC_KIND_PRIMARY_INDEX;
     if (primaryIndex && build.primaryColumn.isEmpty()) {
         DacColumn* identity = table->addColumn(kIdentityColumn, VQB_TYPE_INT, 0);
@@ -240,20 +244,36 @@ void RDA_DAC::createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, co
         const ReposIndexDef* def = getReposIndexDef(d);
         if (!def || !def->table || !getTableName_INT(def->table, false, -1).equals(table->getName(), false)) continue;
         for (int i = 0; i < table->getColumnCount(); ++i) table->getColumn(i)->compositeMember = false;
-        VqbString members("");
+        // The columns in the order the definition gives them.
+        std::vector<VqbString> elements;
+        bool lastFound = false;
         for (const char* name : def->columns) {
             if (!name || !*name) continue;
             DacColumn* column = findColumn(table, columnName(name), true);
-            if (!column || column->compositeMember) continue;
+            lastFound = column && !column->compositeMember;
+            if (!lastFound) continue;
             column->compositeMember = true;
-            if (!members.isEmpty()) members.append(", ");
-            members.append(quoted(column->name));
+            elements.push_back(quoted(column->name));
         }
-        if (members.isEmpty()) continue;
+        if (elements.empty()) continue;
+        if (def->foldLast) {
+            // Without its folded column, or a folded form, the index would serve none of its lookups.
+            // The command spec's index template takes columns, and a table it made has the host's.
+            if (!lastFound || build.customTable) continue;
+            elements.back() = RDA_asciiFolded(sqlDialect_, elements.back());
+            if (elements.back().isEmpty()) continue;
+        }
+        VqbString members("");
+        for (const VqbString& element : elements) {
+            if (!members.isEmpty()) members.append(", ");
+            members.append(element);
+        }
         VqbString name = getIndexName_INT(static_cast<int>(def->number), build.stem + VqbString("CPD"));
         if (existing && containsName(*existing, name)) continue;
-        if (!dbms.isEmpty() && runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, members)) continue;
-        if (!runDdl(table->getCreateCompositeIndexText(name), fatal, __LINE__) && fatal) {
+        if (!def->foldLast && !dbms.isEmpty() &&
+            runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, members))
+            continue;
+        if (!runDdl(table->getCreateIndexTextOver(name, members), fatal, __LINE__) && fatal) {
             *ok = false;
             return;
         }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "rda_sqlforms.h"
 #include "rda_sqlite.h"
 #include "repos_tables.h"
 #include "reposlog.h"
@@ -201,10 +202,11 @@ bool RDA_Sqlite::createCompositeIndexes(const char* table, bool fatal, const std
         VqbString name = VqbString::format("idx_cpd%lld", static_cast<long long>(def->number));
         if (existing && existing->count(upper(name.asCstr()))) continue;
         VqbString columns("");
-        for (const char* column : def->columns) {
-            if (!column || !*column) continue;
+        for (size_t c = 0; c < REPOS_INDEX_DEF_COLUMNS && def->columns[c] && *def->columns[c]; ++c) {
             if (!columns.isEmpty()) columns.append(", ");
-            columns.append(quoteIdentifier(column));
+            const bool last = c + 1 == REPOS_INDEX_DEF_COLUMNS || !def->columns[c + 1] || !*def->columns[c + 1];
+            VqbString column = quoteIdentifier(def->columns[c]);
+            columns.append(def->foldLast && last ? RDA_asciiFolded(RDA_SqlDialect::Sqlite, column) : column);
         }
         VqbString sql = VqbString::format("CREATE INDEX %s ON %s(%s)", quoteIdentifier(name.asCstr()).asCstr(),
                                           quoteIdentifier(table).asCstr(), columns.asCstr());

@@ -9,6 +9,7 @@
 #include "repmetaruleimpl.h"
 #include "repmetataskimpl.h"
 #include "objecttypes.h"
+#include "repfldrmgrimpl.h"
 #include "repos_foldermgr.h"
 #include "repos_held.h"
 #include "repos_metadata_rda.h"
@@ -215,7 +216,9 @@ bool RepositoryImportExportManagerImpl::importObjectAtPath(const VqbString& path
         if (!folders->getIdFromPath(folderPath, folderId))
             return refuse(__LINE__, error, false,
                           VqbString::format("Unable to determine folder id from path: %s", folderPath.asCstr()));
-        ReposHeld<ReposDataAccessCursor> items(folders->listItemsInFolder(folderId));
+        auto* own = dynamic_cast<RepositoryFolderManagerImpl*>(folders.get());
+        ReposHeld<ReposDataAccessCursor> items(own ? own->listItemsNamed(folderId, itemName)
+                                                   : folders->listItemsInFolder(folderId));
         while (items && items->next() == 1) {
             if (items->getString(0).trimmed().equals(typeName, false) && items->getString(3).equals(itemName, false))
                 return refuse(__LINE__, error, false,

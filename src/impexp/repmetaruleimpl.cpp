@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "common_rdaimpl.h"
 #include "curuser.h"
 #include "objecttypes.h"
 #include "reposlog.h"
@@ -33,27 +35,40 @@ void noteMissing(C& content, int line, const VqbString& text) {
     content.report(3, text);
 }
 
+// The monitor fields among names, each as MFLD holds it: looked up by key where the data access is
+// this library's, else read whole.
+void knownMonitorFields(C& content, const std::vector<VqbString>& names, std::unordered_set<std::string>& known) {
+    if (auto* own = dynamic_cast<CommonRDAImpl*>(content.common.get())) {
+        own->findMonitorFields(names, known);
+        return;
+    }
+    ReposHeld<ReposDataAccessCursor> fields(content.common->listMonitorFields(VqbString("")));
+    while (fields && fields->next() == 1) known.insert(fields->getString(0).str());
+}
+
 bool importRuleFields(C& content, VqbString& error) {
     ReposHeld<RepositoryMetadataObjectList> children(content.object->getChildren(VqbString("Fields")));
     if (!children) {
         reposLog(content.owner->getLogger(), 2, kSource, __LINE__, "No rule fields found to import.");
         return true;
     }
-    std::vector<VqbString> known;
-    {
-        ReposHeld<ReposDataAccessCursor> fields(content.common->listMonitorFields(VqbString("")));
-        while (fields && fields->next() == 1) known.push_back(fields->getString(0));
-    }
+    std::vector<VqbString> names, descriptions;
     while (children->next()) {
         RepositoryMetadataObject* child = children->getCurrent();
-        VqbString name = C::text(child, "FI_NAME"), description = C::text(child, "FI_DESC");
-        if (std::find(known.begin(), known.end(), name) == known.end()) {
+        names.push_back(C::text(child, "FI_NAME"));
+        descriptions.push_back(C::text(child, "FI_DESC"));
+    }
+    std::unordered_set<std::string> known;
+    knownMonitorFields(content, names, known);
+    for (size_t i = 0; i < names.size(); ++i) {
+        const VqbString& name = names[i];
+        if (!known.count(name.str())) {
             content.report(2, VqbString::format("Creating field \"%s\" for Rule import.", name.asCstr()));
-            if (!content.common->addMonitorField(name, description))
+            if (!content.common->addMonitorField(name, descriptions[i]))
                 return content.fail(0, error, content.withAccessError("Error adding field to rule: %s"));
-            known.push_back(name);
+            known.insert(name.str());
         }
-        if (!content.common->addRuleField(content.id, name, description))
+        if (!content.common->addRuleField(content.id, name, descriptions[i]))
             return content.fail(0, error, content.withAccessError("Error adding field mapping to rule: %s"));
     }
     return true;

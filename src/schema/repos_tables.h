@@ -39,14 +39,17 @@ struct ReposColumnDef {
     const char* description;   // first record of a table: table description, tab, column description
 };
 
-constexpr int REPOS_INDEX_DEF_COUNT = 8;
+constexpr int REPOS_INDEX_DEF_COUNT = 18;
 constexpr int REPOS_INDEX_DEF_COLUMNS = 8;
 
-// A composite index; column slots after the last column are null.
+// A composite index over its columns in this order; column slots after the last column are null.
 struct ReposIndexDef {
     int64_t number;
     const char* table;
     const char* columns[REPOS_INDEX_DEF_COLUMNS];
+    // The last column is kept folded to ASCII lower case, for the lookups that compare it ignoring
+    // case; a back end that has no such index element makes none.
+    bool foldLast = false;
 };
 
 constexpr int REPOS_STANDARD_METRIC_COUNT = 24;

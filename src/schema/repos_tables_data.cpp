@@ -647,7 +647,7 @@ const ReposColumnDef reposColumnDefs[] = {
     {"RPTGRP", "EDDAT", kReal, 0, 0, 1, 2, 0, "Last edit date"},
     {"RPTGRP", "CRUSR", kText, 32, 0, 1, 2, 0, "User who created it"},
     {"RPTGRP", "EDUSR", kText, 32, 0, 1, 2, 0, "User who last edited it"},
-    {"RPTGRP", "FLDR_ID", kInt, 0, 0, -1, 2, 0, "Folder holding the report group (refers to FOLDER)"},
+    {"RPTGRP", "FLDR_ID", kInt, 0, REPOS_COL_INDEXED, -1, 2, 500, "Folder holding the report group (refers to FOLDER)"},
     {},
     {"DIMGRP", "DIM_ID", kInt, 0, REPOS_COL_INDEXED, -1, 2, 393, "Monitor dashboard dimension group table.\tDimension id (refers to DIMENS)"},
     {"DIMGRP", "GRP_ID", kInt, 0, REPOS_COL_INDEXED, -1, 2, 394, "Report group id (refers to RPTGRP)"},
@@ -1412,6 +1412,16 @@ const ReposIndexDef reposIndexDefs[REPOS_INDEX_DEF_COUNT] = {
     {6, "OBJLCK", {"OBJ_ID", "OBJ_TYPE", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
     {7, "EXPRTP", {"PR_NAME", "PR_VALUE", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
     {8, "MIDDEF", {"PRJ_ID", "SMPTYP", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    // Objects of a folder by name, ignoring case (paths of objects).
+    {17, "MPRJ", {"FLDR_ID", "PRJ_NM", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, true},
+    {18, "JSETUP", {"FLDR_ID", "SU_NAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, true},
+    {19, "RULE", {"FLDR_ID", "RU_DESC", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, true},
+    {20, "MJOB", {"FLDR_ID", "JB_DESC", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, true},
+    {21, "EXSRC", {"FLDR_ID", "ES_NAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, true},
+    {22, "DIMENS", {"FLDR_ID", "DIM_NAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, true},
+    {23, "THRHLD", {"FLDR_ID", "THR_NAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, true},
+    // Folders by their normalised name, among a parent's or among all.
+    {24, "FOLDER", {"NAM_NORM", "FLDR_PAR", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
 };
 
 // Entry n describes column MET_n of FLD; a text length of 0 means the connection's maximum.

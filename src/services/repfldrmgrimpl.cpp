@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <string>
 
+#include "meta_rdaimpl.h"
 #include "repos_guard.h"
 #include "reposlog.h"
 
@@ -65,12 +66,24 @@ bool RepositoryFolderManagerImpl::failed(int line, const VqbString& detail, cons
 }
 
 ReposDataAccessCursor* RepositoryFolderManagerImpl::listItemsInFolder(unsigned folderId) try {
-    if (!meta_) return nullptr;
-    ReposDataAccessCursor* cursor = meta_->listObjects(static_cast<int>(folderId));
-    if (!cursor) failed(__LINE__, VqbString(), "Error getting items in folder id=%d", static_cast<int>(folderId));
-    return cursor;
+    return itemsInFolder(folderId, nullptr);
 } catch (...) {
     return caught(__LINE__, nullptr);
+}
+
+ReposDataAccessCursor* RepositoryFolderManagerImpl::listItemsNamed(unsigned folderId, const VqbString& name) try {
+    return itemsInFolder(folderId, &name);
+} catch (...) {
+    return caught(__LINE__, nullptr);
+}
+
+ReposDataAccessCursor* RepositoryFolderManagerImpl::itemsInFolder(unsigned folderId, const VqbString* name) {
+    if (!meta_) return nullptr;
+    MetadataRDAImpl* own = name ? dynamic_cast<MetadataRDAImpl*>(meta_.get()) : nullptr;
+    ReposDataAccessCursor* cursor = own ? own->listObjectsNamed(static_cast<int>(folderId), *name)
+                                        : meta_->listObjects(static_cast<int>(folderId));
+    if (!cursor) failed(__LINE__, VqbString(), "Error getting items in folder id=%d", static_cast<int>(folderId));
+    return cursor;
 }
 
 ReposDataAccessCursor* RepositoryFolderManagerImpl::listChildFolders(unsigned folderId) try {
@@ -318,7 +331,10 @@ bool RepositoryFolderManagerImpl::getObjectIdFromPath(const VqbString& path, con
         return false;
     }
     folderId = folder;
-    findObjectRow(meta_->listObjectsOfType(static_cast<int>(folder), typeName), typeName, name, objectId, &uuid);
+    MetadataRDAImpl* own = dynamic_cast<MetadataRDAImpl*>(meta_.get());
+    findObjectRow(own ? own->listObjectsOfTypeNamed(static_cast<int>(folder), typeName, name)
+                      : meta_->listObjectsOfType(static_cast<int>(folder), typeName),
+                  typeName, name, objectId, &uuid);
     if (objectId < 0) {
         error = VqbString::format("Unable to determine object id from path: %s", path.asCstr());
         reposLog(logger_, 5, kSource, __LINE__, "%s", error.asCstr());
@@ -335,7 +351,7 @@ bool RepositoryFolderManagerImpl::objectExistsAtPath(const VqbString& path, cons
     unsigned folder = 0;
     if (!getIdFromPath(folderPath, folder)) return false;
     int objectId = -1;
-    return findObjectRow(listItemsInFolder(folder), typeName, name, objectId, nullptr) && objectId >= 0;
+    return findObjectRow(itemsInFolder(folder, &name), typeName, name, objectId, nullptr) && objectId >= 0;
 } catch (...) {
     return caught(__LINE__, false);
 }

@@ -45,6 +45,10 @@ public:
     bool objectExistsAtPath(const VqbString& path, const VqbString& typeName) override;
     bool getObjectPath(unsigned objectId, const VqbString& typeName, VqbString& path) override;
 
+    // The rows of listItemsInFolder that can be named name ignoring ASCII case, in its order (all
+    // of them where the data access cannot narrow them): for callers that compare the names.
+    ReposDataAccessCursor* listItemsNamed(unsigned folderId, const VqbString& name);
+
 protected:
     ~RepositoryFolderManagerImpl() override;
 
@@ -61,6 +65,8 @@ private:
         return failure;
     }
     void recordCaught(int line) noexcept;
+    // listItemsInFolder, or listItemsNamed with a name.
+    ReposDataAccessCursor* itemsInFolder(unsigned folderId, const VqbString* name);
     // Object rows of the cursor (released here) whose type and name match, ignoring case; the id
     // and uuid of the last such row.
     static bool findObjectRow(ReposDataAccessCursor* cursor, const VqbString& typeName, const VqbString& name,

@@ -64,14 +64,93 @@ protected:
         return found;
     }
 
+    // The index definitions of the repository as its database describes them: table (upper case,
+    // without prefix) -> index name -> definition text.
+    std::map<std::string, std::map<std::string, std::string>> definitions() {
+        const bool server = place() == Place::Postgres;
+        // Only this repository's tables: others' may go while the server describes them.
+        Rows rows = query(server ? "SELECT tablename, indexname, indexdef FROM pg_indexes WHERE schemaname = "
+                                   "current_schema() AND starts_with(tablename, '" + prefix() + "')"
+                                 : "SELECT tbl_name, name, sql FROM sqlite_master WHERE type = 'index' AND sql IS "
+                                   "NOT NULL");
+        std::map<std::string, std::map<std::string, std::string>> found;
+        for (const auto& r : rows) {
+            if (r[0].compare(0, prefix().size(), prefix()) != 0) continue;
+            found[upper(r[0].substr(prefix().size()))][r[1]] = r[2];
+        }
+        return found;
+    }
     static std::string upper(std::string text) {
         std::transform(text.begin(), text.end(), text.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
         return text;
     }
+    // The indexes that look objects of a folder up by name ignoring ASCII case: over the folder
+    // column and the name folded by NOCASE (SQLite) or by translate() of the 26 letters in byte
+    // order (PostgreSQL, where lower() would follow the locale); and folders by normalised name.
+    std::map<std::string, std::string> nameIndexes() {
+        struct Expected {
+            const char* table;
+            const char* name;
+        };
+        static const Expected kFolded[] = {{"MPRJ", "PRJ_NM"},   {"JSETUP", "SU_NAME"},  {"RULE", "RU_DESC"},
+                                           {"MJOB", "JB_DESC"},  {"EXSRC", "ES_NAME"},   {"DIMENS", "DIM_NAME"},
+                                           {"THRHLD", "THR_NAME"}};
+        const bool server = place() == Place::Postgres;
+        std::map<std::string, std::string> found;  // index name -> table
+        auto all = definitions();
+        for (const Expected& e : kFolded)
+            for (const auto& [index, text] : all[e.table]) {
+                const std::string t = upper(text);
+                const std::string folded =
+                    server ? "FLDR_ID, TRANSLATE((" + std::string(e.name) +
+                                 ")::TEXT, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ'::TEXT, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ'::TEXT) "
+                                 "COLLATE \"C\")"
+                           : "\"FLDR_ID\", \"" + std::string(e.name) + "\" COLLATE NOCASE)";
+                if (t.find(folded) != std::string::npos) found[index] = e.table;
+            }
+        for (const auto& [index, text] : all["FOLDER"])
+            if (upper(text).find(server ? "(NAM_NORM, FLDR_PAR)" : "(\"NAM_NORM\", \"FLDR_PAR\")") !=
+                std::string::npos)
+                found[index] = "FOLDER";
+        return found;
+    }
 };
 
 }  // namespace
+
+// A repository made before objects were looked up by folded name gains those indexes at its
+// upgrade, and again at its next check when they are gone; a second check makes none twice.
+TEST_P(UpgradeIndexesTest, NameLookupIndexesComeWithTheUpgradeAndTheNextCheck) {
+    build(Legacy::Both);
+    ASSERT_GT(upgradeToCurrent(), 0);
+    // Per table, how many such indexes it has (a file checked directly names them otherwise).
+    auto perTable = [](const std::map<std::string, std::string>& indexes) {
+        std::map<std::string, int> count;
+        for (const auto& entry : indexes) ++count[entry.second];
+        return count;
+    };
+    const std::map<std::string, int> one = {{"DIMENS", 1}, {"EXSRC", 1}, {"FOLDER", 1}, {"JSETUP", 1},
+                                            {"MJOB", 1},   {"MPRJ", 1},  {"RULE", 1},   {"THRHLD", 1}};
+    const std::map<std::string, std::string> indexes = nameIndexes();
+    EXPECT_EQ(perTable(indexes), one);
+    EXPECT_EQ(unindexed("RPTGRP"), std::set<std::string>());
+
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    ReposDataAccess* connection = repository->connection();
+    const std::string quote = connection->getIdentifierQuote().str();
+    for (const auto& entry : indexes)
+        ASSERT_TRUE(connection->paramExec("DROP INDEX " + quote + entry.first + quote, nullptr, 0))
+            << connection->getLastErrorMessage().str();
+    ASSERT_TRUE(nameIndexes().empty());
+    ReposTableRequest request;
+    for (int check = 0; check < 2; ++check) {
+        EXPECT_TRUE(connection->checkTable(request)) << connection->getLastErrorMessage().str();
+        EXPECT_EQ(perTable(nameIndexes()), one) << "check " << check;
+    }
+    repository->release();
+}
 
 TEST_P(UpgradeIndexesTest, OldTablesGainTheirDeclaredIndexes) {
     build(Legacy::Both);
