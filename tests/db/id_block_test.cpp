@@ -1,0 +1,221 @@
+// Ids drawn inside one transaction come from blocks reserved ahead. Whatever ends the transaction,
+// or moves the counter behind the frame, no id a block held is handed out once another connection
+// may have taken it; and a transaction leaves fewer ids unused than it used.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+
+#include "repos_fixture.h"
+
+namespace {
+
+const char* const kKey = "RULE";
+
+class IdBlocks : public ::testing::TestWithParam<Place> {
+protected:
+    void SetUp() override {
+        if (!repo.connection()) GTEST_SKIP() << "no repository in this place";
+        a = repo.connection();
+    }
+    bool onFile() const { return GetParam() != Place::Postgres; }
+
+    // The first of count ids, or -1.
+    static int64_t draw(ReposDataAccess* c, int count = -1) {
+        VqbDatavar id;
+        if (!c->getNextIds(VqbString(kKey), count, &id, nullptr) || id.isNull()) return -1;
+        return id.asInt64();
+    }
+    // A rule row with the id, written on the connection.
+    bool keep(ReposDataAccess* c, int64_t id) {
+        VqbDatavar value(static_cast<long long>(id)), text("id block");
+        const VqbString sql(("INSERT INTO " + repo.table("RULE") + " (RU_ID, RU_DESC) VALUES (?, ?)").c_str());
+        return c->paramExec(sql, nullptr, 2, &value, &text);
+    }
+    // One value read from outside the library.
+    std::string raw(const std::string& sql) {
+        if (onFile()) return RawDb(repo.file()).scalar(sql);
+        DacHeld reader(dacOpen(pgConnection()));
+        return reader ? dacScalar(reader.get(), sql) : std::string("<no reader>");
+    }
+    int64_t counter() {
+        return std::atoll(
+            raw("SELECT MAX(NI_VAL) FROM " + repo.table("UCURID") + " WHERE NI_KEY='" + kKey + "'").c_str());
+    }
+    // Committed rules whose id some other committed rule has too.
+    long committedTwice() {
+        return std::atol(raw("SELECT COUNT(*) - COUNT(DISTINCT RU_ID) FROM " + repo.table("RULE")).c_str());
+    }
+    // Another connection draws ids one by one in a transaction of its own, keeps them and commits.
+    std::set<int64_t> committedByAnother(int n) {
+        std::set<int64_t> ids;
+        ReposHeld<ReposDataAccess> b(repo.openAnother());
+        if (!b || !b->beginTransaction(false)) return ids;
+        for (int i = 0; i < n; ++i) {
+            const int64_t id = draw(b.get());
+            EXPECT_TRUE(id > 0 && keep(b.get(), id)) << b->getLastErrorMessage().str();
+            ids.insert(id);
+        }
+        EXPECT_TRUE(b->endTransaction(true)) << b->getLastErrorMessage().str();
+        return ids;
+    }
+
+    TestRepository repo{GetParam()};
+    ReposDataAccess* a = nullptr;
+};
+
+// How the transaction that reserved a block ends.
+struct Ending {
+    const char* what;
+    const char* statement;  // run through the connection; null: the frame rolls back
+    bool asStatementObject;
+    bool fileOnly;
+};
+
+const Ending kEndings[] = {
+    {"the frame rolls back", nullptr, false, false},
+    {"a ROLLBACK sent through paramExec", "ROLLBACK", false, false},
+    {"a rollback sent through a statement object, after a comment", "/* host */ rollback", true, false},
+    // SQLite rolls the whole transaction back itself when a trigger raises ROLLBACK.
+    {"the database rolls back by itself", "INSERT INTO IDTRAP (A) VALUES (1)", false, true},
+};
+
+TEST_P(IdBlocks, NoIdOfABlockIsHandedOutAfterItsTransactionEnded) {
+    if (onFile()) {
+        ASSERT_TRUE(repo.exec("CREATE TABLE IDTRAP (A INTEGER)"));
+        ASSERT_TRUE(repo.exec("CREATE TRIGGER IDTRAPPED BEFORE INSERT ON IDTRAP BEGIN SELECT RAISE(ROLLBACK, 'no'); END"));
+    }
+    for (const Ending& ending : kEndings) {
+        if (ending.fileOnly && !onFile()) continue;
+        SCOPED_TRACE(ending.what);
+        ASSERT_TRUE(a->beginTransaction(false));
+        // The second draw reserves ahead: ids the next draws would take from memory.
+        for (int i = 0; i < 2; ++i) {
+            const int64_t id = draw(a);
+            ASSERT_GT(id, 0) << a->getLastErrorMessage().str();
+            ASSERT_TRUE(keep(a, id));
+        }
+        const bool frameEnds = ending.statement == nullptr;
+        if (frameEnds) {
+            ASSERT_TRUE(a->endTransaction(false));
+        } else if (ending.asStatementObject) {
+            ReposHeld<ReposDataAccessStatement> s(a->createStatement(VqbString(ending.statement)));
+            ASSERT_TRUE(s && s->execute()) << a->getLastErrorMessage().str();
+        } else {
+            LogCapture quiet;
+            a->paramExec(VqbString(ending.statement), nullptr, 0);
+        }
+        const std::set<int64_t> theirs = committedByAnother(3);
+        ASSERT_EQ(theirs.size(), 3u);
+
+        if (frameEnds) {
+            ASSERT_TRUE(a->beginTransaction(false));
+        }
+        LogCapture quiet;
+        const int64_t mine = draw(a);
+        if (mine > 0) {
+            EXPECT_EQ(theirs.count(mine), 0u) << "id " << mine << " was committed by the other connection";
+            EXPECT_GT(mine, *theirs.rbegin());
+            EXPECT_TRUE(keep(a, mine)) << a->getLastErrorMessage().str();
+        } else {
+            // The server's driver refuses statements once its transaction ended behind it, until the
+            // frame ends it too; a block would have answered from memory.
+            EXPECT_FALSE(onFile() || frameEnds) << a->getLastErrorMessage().str();
+        }
+        a->endTransaction(frameEnds);
+        EXPECT_EQ(committedTwice(), 0);
+    }
+}
+
+// Whatever a statement of the connection does to the counter inside the transaction is honoured by
+// the draw after it, through every statement path.
+struct Rewrite {
+    const char* what;
+    const char* statement;
+    enum class Path { Exec, ExecWTypes, Singleton, Statement } path;
+    int64_t next;  // the id drawn after it
+    bool fileOnly;
+};
+
+const Rewrite kRewrites[] = {
+    {"raised", "UPDATE {UCURID} SET NI_VAL=500 WHERE NI_KEY='RULE'", Rewrite::Path::Exec, 501, false},
+    {"lowered", "UPDATE {UCURID} SET NI_VAL=0 WHERE NI_KEY='RULE'", Rewrite::Path::ExecWTypes, 1, false},
+    {"a larger row added", "INSERT INTO {UCURID} (NI_KEY, NI_VAL) VALUES ('RULE', 700)", Rewrite::Path::Statement,
+     701, false},
+    {"raised in lower case", "update ucurid set ni_val = 900 where ni_key = 'RULE'", Rewrite::Path::Exec, 901, true},
+    {"raised by a query", "WITH r AS (UPDATE {UCURID} SET NI_VAL=800 WHERE NI_KEY='RULE' RETURNING 1) SELECT COUNT(*) FROM r",
+     Rewrite::Path::Singleton, 801, false},
+};
+
+TEST_P(IdBlocks, ACounterMovedInsideTheTransactionIsHonoured) {
+    for (const Rewrite& rewrite : kRewrites) {
+        if (rewrite.fileOnly && !onFile()) continue;
+        // SQLite has no UPDATE inside WITH.
+        if (rewrite.path == Rewrite::Path::Singleton && onFile()) continue;
+        SCOPED_TRACE(rewrite.what);
+        ASSERT_TRUE(repo.exec("DELETE FROM {UCURID} WHERE NI_KEY='RULE'"));
+        ASSERT_TRUE(a->beginTransaction(false));
+        EXPECT_EQ(draw(a), 1);
+        EXPECT_EQ(draw(a), 2);
+        std::string sql = rewrite.statement;
+        const size_t brace = sql.find("{UCURID}");
+        if (brace != std::string::npos) sql.replace(brace, 8, repo.table("UCURID"));
+        const VqbString text(sql.c_str());
+        switch (rewrite.path) {
+            case Rewrite::Path::Exec:
+                EXPECT_TRUE(a->paramExec(text, nullptr, 0)) << a->getLastErrorMessage().str();
+                break;
+            case Rewrite::Path::ExecWTypes:
+                EXPECT_TRUE(a->paramExecWTypes(text, nullptr, VqbString(""), 0)) << a->getLastErrorMessage().str();
+                break;
+            case Rewrite::Path::Singleton: {
+                int64_t rows = 0;
+                EXPECT_TRUE(a->paramSingleton(text, &rows, 0)) << a->getLastErrorMessage().str();
+                break;
+            }
+            case Rewrite::Path::Statement: {
+                ReposHeld<ReposDataAccessStatement> s(a->createStatement(text));
+                EXPECT_TRUE(s && s->execute()) << a->getLastErrorMessage().str();
+                break;
+            }
+        }
+        EXPECT_EQ(draw(a), rewrite.next);
+        EXPECT_TRUE(a->endTransaction(false));
+    }
+}
+
+TEST_P(IdBlocks, ATransactionLeavesFewerIdsUnusedThanItUsed) {
+    // A transaction of one draw moves the counter by exactly what it asked for.
+    for (int count : {-1, 7}) {
+        const int64_t before = counter();
+        ASSERT_TRUE(a->beginTransaction(false));
+        ASSERT_EQ(draw(a, count), before + 1);
+        ASSERT_TRUE(a->endTransaction(true));
+        EXPECT_EQ(counter(), before + (count < 1 ? 1 : count));
+    }
+
+    // Many draws of mixed sizes: each answers its ids contiguous, above every id before it.
+    const int64_t start = counter();
+    ASSERT_TRUE(a->beginTransaction(false));
+    std::set<int64_t> handed;
+    int64_t highest = start;
+    int64_t used = 0;
+    for (int i = 0; i < 300; ++i) {
+        const int count = i % 7 == 3 ? 5 : i % 50 == 49 ? 1500 : 1;
+        const int64_t first = draw(a, count);
+        ASSERT_GT(first, highest) << "draw " << i;
+        for (int64_t id = first; id < first + count; ++id) ASSERT_TRUE(handed.insert(id).second) << id;
+        highest = first + count - 1;
+        used += count;
+    }
+    ASSERT_TRUE(a->endTransaction(true));
+    const int64_t after = counter();
+    EXPECT_GE(after, highest);
+    EXPECT_LE((after - start) - used, used) << "ids reserved " << after - start << ", used " << used;
+    // The next transaction, on any connection, starts above them.
+    EXPECT_EQ(*committedByAnother(1).begin(), after + 1);
+}
+
+REPOS_EVERY_PLACE(IdBlocks);
+
+}  // namespace
