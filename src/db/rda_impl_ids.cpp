@@ -99,7 +99,9 @@ void RDA_BaseImpl::settleIdBlocks() {
         VqbDatavar key(entry.first), back(block.next - 1), end(block.end);
         const VqbDatavar* params[] = {&back, &key, &end, &key};
         // A counter that is no longer where the block left it keeps its value: the ids are a gap.
-        if (!paramExec_INT(idUpdate_, nullptr, {params, 4})) break;
+        int rows = 0;
+        if (!paramExec_INT(idUpdate_, &rows, {params, 4})) break;
+        if (rows > 0) idLast_[entry.first] = block.next - 1;
     }
     lastError_ = lastError;
 }

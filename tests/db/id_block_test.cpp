@@ -157,6 +157,11 @@ TEST_P(IdBlocks, ACounterMovedInsideTheTransactionIsHonoured) {
         ASSERT_TRUE(a->beginTransaction(false));
         EXPECT_EQ(draw(a), 1);
         EXPECT_EQ(draw(a), 2);
+        // Read through the connection, the counter stands at the last id handed out.
+        int64_t seen = 0;
+        const VqbString read(("SELECT MAX(NI_VAL) FROM " + repo.table("UCURID") + " WHERE NI_KEY='RULE'").c_str());
+        EXPECT_TRUE(a->paramSingleton(read, &seen, 0));
+        EXPECT_EQ(seen, 2);
         std::string sql = rewrite.statement;
         const size_t brace = sql.find("{UCURID}");
         if (brace != std::string::npos) sql.replace(brace, 8, repo.table("UCURID"));
@@ -194,13 +199,19 @@ TEST_P(IdBlocks, ATransactionLeavesFewerIdsUnusedThanItUsed) {
         EXPECT_EQ(counter(), before + (count < 1 ? 1 : count));
     }
 
-    // Many draws of mixed sizes: each answers its ids contiguous, above every id before it.
+    // Many draws of mixed sizes: each answers its ids contiguous, above every id before it. On a
+    // file a statement fails half-way (a server would spoil the transaction): the ids reserved
+    // ahead then are never handed out.
     const int64_t start = counter();
     ASSERT_TRUE(a->beginTransaction(false));
     std::set<int64_t> handed;
     int64_t highest = start;
     int64_t used = 0;
     for (int i = 0; i < 300; ++i) {
+        if (i == 150 && onFile()) {
+            LogCapture quiet;
+            EXPECT_FALSE(a->paramExec(VqbString("UPDATE NO_SUCH_TABLE SET A=1"), nullptr, 0));
+        }
         const int count = i % 7 == 3 ? 5 : i % 50 == 49 ? 1500 : 1;
         const int64_t first = draw(a, count);
         ASSERT_GT(first, highest) << "draw " << i;
@@ -210,8 +221,13 @@ TEST_P(IdBlocks, ATransactionLeavesFewerIdsUnusedThanItUsed) {
     }
     ASSERT_TRUE(a->endTransaction(true));
     const int64_t after = counter();
-    EXPECT_GE(after, highest);
     EXPECT_LE((after - start) - used, used) << "ids reserved " << after - start << ", used " << used;
+    // The commit gave back what was still reserved.
+    if (onFile()) {
+        EXPECT_GE(after, highest);
+    } else {
+        EXPECT_EQ(after, highest);
+    }
     // The next transaction, on any connection, starts above them.
     EXPECT_EQ(*committedByAnother(1).begin(), after + 1);
 }
