@@ -917,7 +917,7 @@ bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatava
 }
 
 void RDA_BaseStatementImpl::noteRun() {
-    if (!owner_->holdsIdBlocks()) return;
+    if (owner_->idBlocks_.empty()) return;
     if (unsettles_ < 0) unsettles_ = RDA_BaseImpl::unsettlesIdBlocks(sql_) ? 1 : 0;
     if (unsettles_) owner_->settleIdBlocks();
 }

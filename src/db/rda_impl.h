@@ -232,27 +232,6 @@ public:
     // Ids of the key from its counter in UCURID. Inside a transaction, later draws of a key take
     // growing blocks handed out from memory, until the blocks are settled or forgotten.
     bool reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error);
-    // Drops the ids reserved ahead: no id is handed out from them again. Called wherever the
-    // reserving transaction may have ended: the outermost level's end, a failure, SQLite's own
-    // rollback.
-    void forgetIdBlocks() {
-        if (idBlocks_.empty()) return;
-        idBlocks_.clear();
-        ++idEpoch_;
-    }
-    // Gives the ids reserved ahead and never handed out back to their counters, which the open
-    // transaction still holds, then forgets the blocks. Called before the outermost commit and
-    // before whatever may read or move a counter or end the transaction behind the frame, so
-    // that it sees each counter at the last id handed out.
-    void settleIdBlocks();
-    // Whether a statement may move an id counter or end the transaction: it names UCURID (any
-    // case) or one of its statements starts with a transaction-control word.
-    static bool unsettlesIdBlocks(const VqbString& sql);
-    // Run before every statement a caller sends through the frame.
-    void noteStatement(const VqbString& sql) {
-        if (!idBlocks_.empty() && unsettlesIdBlocks(sql)) settleIdBlocks();
-    }
-    bool holdsIdBlocks() const { return !idBlocks_.empty(); }
     ReposDataAccessCursor* paramSelectVA(const VqbString& sql, int n, ...);
     bool paramExecVA(const VqbString& sql, int* rowsAffected, int n, ...);
     // Statements of the table-creation command spec for a table or an index; true when at least
@@ -436,6 +415,26 @@ private:
     // Counts forgetIdBlocks calls that dropped something, so a reservation under way can tell.
     unsigned idEpoch_ = 0;
     void buildIdStatements();
+    // Drops the ids reserved ahead: no id is handed out from them again. Called wherever the
+    // reserving transaction may have ended: the outermost level's end, a failure, SQLite's own
+    // rollback.
+    void forgetIdBlocks() {
+        if (idBlocks_.empty()) return;
+        idBlocks_.clear();
+        ++idEpoch_;
+    }
+    // Gives the ids reserved ahead and never handed out back to their counters, which the open
+    // transaction still holds, then forgets the blocks. Called before the outermost commit and
+    // before whatever may read or move a counter or end the transaction behind the frame, so
+    // that it sees each counter at the last id handed out.
+    void settleIdBlocks();
+    // Whether a statement may move an id counter or end the transaction: it names UCURID (any
+    // case) or one of its statements starts with a transaction-control word.
+    static bool unsettlesIdBlocks(const VqbString& sql);
+    // Run before every statement a caller sends through the frame.
+    void noteStatement(const VqbString& sql) {
+        if (!idBlocks_.empty() && unsettlesIdBlocks(sql)) settleIdBlocks();
+    }
     VqAtom owner_;
     // The last holder, for the lock trace only.
     std::mutex holderMutex_;
@@ -490,7 +489,7 @@ private:
     // The kept values, when one of them is a text kept apart in such a comparison.
     bool wholeValues(RDA_WholeTexts& out);
 
-    // Forgets the connection's ids reserved ahead when this statement may unsettle them.
+    // Settles the connection's ids reserved ahead when this statement may unsettle them.
     void noteRun();
 
     std::unique_ptr<RDA_SqlReading> reading_;
