@@ -233,6 +233,18 @@ TEST_P(IdBlocks, ATransactionLeavesFewerIdsUnusedThanItUsed) {
     }
     // The next transaction, on any connection, starts above them.
     EXPECT_EQ(*committedByAnother(1).begin(), after + 1);
+
+    // Near the last id, blocks shrink to what is left: every id up to it, then a clean refusal.
+    ASSERT_TRUE(repo.exec("INSERT INTO {UCURID} (NI_KEY, NI_VAL) VALUES ('LAST', 4294967290)"));
+    ASSERT_TRUE(a->beginTransaction(false));
+    VqbDatavar id;
+    for (int64_t expected = 4294967291LL; expected <= 4294967294LL; ++expected) {
+        ASSERT_TRUE(a->getNextId(VqbString("LAST"), &id));
+        EXPECT_EQ(id.asInt64(), expected);
+    }
+    LogCapture quiet;
+    EXPECT_FALSE(a->getNextId(VqbString("LAST"), &id));
+    EXPECT_TRUE(a->endTransaction(false));
 }
 
 // Two connections write at once, each in transactions of many draws, one in four rolled back: no
