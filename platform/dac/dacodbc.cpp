@@ -853,6 +853,8 @@ public:
         return done;
     }
     bool isInTransaction() override { return core_->inTransaction; }
+    // A server keeps a failed transaction open until it is ended.
+    bool isTransactionLost() override { return false; }
 
     DacTable* openTableImpl(const VqbString& table, const VqbString& schema, const VqbString& catalog) {
         error_ = VqbString("");

@@ -400,6 +400,9 @@ public:
         return false;
     }
     bool isInTransaction() override { return core_->inTransaction; }
+    bool isTransactionLost() override {
+        return core_->inTransaction && (core_->transactionLost || sqlite3_get_autocommit(core_->db));
+    }
 
     DacTable* openTableImpl(const VqbString& table, const VqbString& schema, const VqbString& catalog) {
         error_ = VqbString("");

@@ -218,6 +218,9 @@ public:
     virtual bool beginExclusiveTransaction(const VqbString& resource, bool* busy) = 0;
     virtual bool endTransaction(bool commit) = 0;
     virtual bool isInTransaction() = 0;
+    // Whether the DBMS ended the open transaction by itself (SQLite rolls back after some
+    // failures); endTransaction still has to close it here.
+    virtual bool isTransactionLost() = 0;
     // An existing table (null with an empty error text when there is none), or, with three
     // empty texts, a new empty description. Names are exact names, not patterns.
     virtual DacTable* openTable(const VqbString& table, const VqbString& schema, const VqbString& catalog) = 0;

@@ -28,6 +28,7 @@ public:
     }
     bool endTransaction(bool commit) override { return target_->endTransaction(commit); }
     bool isInTransaction() override { return target_->isInTransaction(); }
+    bool isTransactionLost() override { return target_->isTransactionLost(); }
     DacTable* openTable(const VqbString& t, const VqbString& s, const VqbString& c) override {
         return target_->openTable(t, s, c);
     }

@@ -83,6 +83,12 @@ protected:
     bool bulkLoadEnd_INT(bool flush) override;
     bool isConnectionMode3_INT() override { return connectionMode3_; }
     DacConnection* getConnection_INT() override;
+    bool transactionKept_INT() override { return connection_ && !connection_->isTransactionLost(); }
+    // Not on a connection shared through the pool, whose other users may end its transaction, nor
+    // for big strings written on a connection of their own, which commits them apart.
+    bool idBlocksFor_INT(const VqbString& key) override {
+        return !pooled_ && !(separateBigStrings_ && key.str() == "BIGSTR");
+    }
 
 private:
     // Prepares a statement (an array-bound one with batch) for the caller.

@@ -24,8 +24,6 @@ const char* const kSource = "rda_impl";
 constexpr int kLevelTrace = 1;
 constexpr int kLevelNotice = 2;
 constexpr int kLevelError = 5;
-constexpr int kIdTries = 1000;
-constexpr int64_t kLastId = 0xFFFFFFFEll;  // 0xFFFFFFFF means "none" to every caller
 
 std::atomic<int> g_instanceCounter{0};
 
@@ -176,10 +174,15 @@ bool RDA_BaseImpl::fail(const char* source, int line, const VqbString& text) {
 
 void RDA_BaseImpl::logError(const char* source, int line, const VqbString& text) {
     failuresLogged_.fetch_add(1, std::memory_order_relaxed);
+    // A failed statement may have ended the transaction (SQLite rolls back after some errors).
+    forgetIdBlocks();
     reposLog(logger_, kLevelError, source, line, "%s", text.asCstr());
 }
 
-bool RDA_BaseImpl::enterLevel() { return ++depth_ == 1; }
+bool RDA_BaseImpl::enterLevel() {
+    if (depth_ <= 0) forgetIdBlocks();
+    return ++depth_ == 1;
+}
 
 void RDA_BaseImpl::undoLevel() {
     if (depth_ > 0) --depth_;
@@ -192,7 +195,10 @@ RDA_BaseImpl::LevelEnd RDA_BaseImpl::leaveLevel(const char* source, int line) {
         fail(source, line, text);
         return LevelEnd::NoOpenLevel;
     }
-    return --depth_ > 0 ? LevelEnd::Inner : LevelEnd::Outermost;
+    if (--depth_ > 0) return LevelEnd::Inner;
+    // Whether the end commits, rolls back or fails, the ids reserved ahead go with it.
+    forgetIdBlocks();
+    return LevelEnd::Outermost;
 }
 
 bool RDA_BaseImpl::endFailed(const char* source, int line, const VqbString& databaseError) {
@@ -243,107 +249,6 @@ bool RDA_BaseImpl::buildScriptStatement(const VqbString& sql, const RDA_Params& 
     result.append(text, pos, std::string::npos);
     out = VqbString(std::move(result));
     return true;
-}
-
-// ---- id counters
-
-bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error) {
-    if (firstId) firstId->setNull();
-    auto failed = [&](int line, const VqbString& text) {
-        if (!text.isNull()) fail(kSource, line, text);
-        if (error) *error = lastError_;
-        return false;
-    };
-    if (key.isEmpty()) return failed(__LINE__, reposMessage(1161));
-
-    if (idSelect_.isNull()) {
-        VqbString table = getTableName_INT("UCURID", true, -1);
-        // A key may have several rows: the counter is the largest. The aggregate needs no sort.
-        idSelect_ = VqbString::format("SELECT MAX(NI_VAL), COUNT(*) FROM %s WHERE NI_KEY=?", table.asCstr());
-        // The counter moves only from the value that was read (or guessed), and only while that is
-        // still the largest row: a writer that started from an older value changes nothing and
-        // reads again, so no id is handed out twice whatever the block sizes.
-        idUpdate_ = VqbString::format(
-            "UPDATE %s SET NI_VAL=? WHERE NI_KEY=? AND NI_VAL=? AND NI_VAL=(SELECT MAX(NI_VAL) FROM %s WHERE NI_KEY=?)",
-            table.asCstr(), table.asCstr());
-        idInsert_ = VqbString::format("INSERT INTO %s (NI_KEY, NI_VAL) VALUES (?,?)", table.asCstr());
-    }
-    const int64_t step = count < 1 ? 1 : count;
-    VqbDatavar keyValue(key);
-    const VqbDatavar* keyParam[] = {&keyValue};
-    bool inserted = false;
-    VqbString insertError;
-
-    // Outside a caller's transaction each statement stands alone, so one refused because
-    // another writer held the database is tried again; inside one, waiting could deadlock.
-    auto busyAlone = [&]() { return depth_ == 0 && lastFailureBusy_INT(); };
-    // 1: moved from old, 0: the counter was not at old, -1: the update failed.
-    auto moveFrom = [&](int64_t old) {
-        VqbDatavar next(old + step);
-        VqbDatavar oldValue(old);
-        const VqbDatavar* params[] = {&next, &keyValue, &oldValue, &keyValue};
-        int rows = 0;
-        if (!paramExec_INT(idUpdate_, &rows, {params, 4})) return -1;
-        if (rows < 1) return 0;
-        if (firstId) *firstId = VqbDatavar(old + 1);
-        return 1;
-    };
-
-    auto last = idLast_.find(key.str());
-    if (last != idLast_.end() && last->second >= 0 && last->second <= kLastId - step) {
-        switch (moveFrom(last->second)) {
-            case 1:
-                last->second += step;
-                return true;
-            case -1:
-                if (!busyAlone()) return failed(__LINE__, VqbString());
-                break;
-            default:
-                break;
-        }
-    }
-    for (int attempt = 0; attempt < kIdTries; ++attempt) {
-        ReposHeld<ReposDataAccessCursor> cursor(paramSelect_INT(idSelect_, {keyParam, 1}));
-        if (!cursor) {
-            if (busyAlone()) continue;
-            return failed(__LINE__, VqbString());
-        }
-        int state = cursor->next();
-        if (state == 2) {
-            if (busyAlone()) continue;
-            return failed(__LINE__, VqbString());
-        }
-        if (state == 0 || cursor->getValue(1).asInt64() == 0) {
-            cursor.reset();
-            if (inserted) return failed(__LINE__, insertError.isNull() ? reposMessage(1161) : insertError);
-            VqbDatavar zero(0);
-            const VqbDatavar* row[] = {&keyValue, &zero};
-            // Another writer may insert the same key first; reading again settles it.
-            if (!paramExec_INT(idInsert_, nullptr, {row, 2})) {
-                if (busyAlone()) continue;
-                insertError = lastError_;
-            }
-            inserted = true;
-            attempt = -1;
-            continue;
-        }
-        VqbDatavar current = cursor->getValue(0);
-        cursor.reset();
-        if (current.isNull()) return failed(__LINE__, reposMessage(1161));
-        int64_t old = current.asInt64();
-        if (old < 0 || old > kLastId - step) return failed(__LINE__, reposMessage(1902, key.asCstr()));
-        switch (moveFrom(old)) {
-            case 1:
-                idLast_[key.str()] = old + step;
-                return true;
-            case -1:
-                if (busyAlone()) continue;
-                return failed(__LINE__, VqbString());
-            default:
-                break;
-        }
-    }
-    return failed(__LINE__, reposMessage(1901, key.asCstr()));
 }
 
 ReposDataAccessCursor* RDA_BaseImpl::paramSelectVA(const VqbString& sql, int n, ...) {
@@ -513,6 +418,7 @@ bool RDA_BaseImpl::endTransaction(bool commit) try {
     {
         RDA_LOCKED;
         const bool outermost = depth_ == 1;
+        if (outermost && commit) settleIdBlocks();
         ended = endTransaction_INT(commit);
         if (depth_ == 0) {
             if (outermost && ended && commit) due.swap(pending_);
@@ -701,8 +607,12 @@ bool RDA_BaseImpl::supportsBulkStatement() try {
     return caught(__LINE__, false);
 }
 
+// Schema work and bulk loads may commit on some DBMSs, fail without a failure entry (a drop of
+// what is not there still spoils a PostgreSQL transaction) or rebuild UCURID: the ids reserved
+// ahead are settled first.
 bool RDA_BaseImpl::createTable(ReposTableRequest request) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return createTable_INT(request);
 } catch (...) {
     return caught(__LINE__, false);
@@ -710,6 +620,7 @@ bool RDA_BaseImpl::createTable(ReposTableRequest request) try {
 
 bool RDA_BaseImpl::checkTable(ReposTableRequest request) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return checkTable_INT(request);
 } catch (...) {
     return caught(__LINE__, false);
@@ -717,6 +628,7 @@ bool RDA_BaseImpl::checkTable(ReposTableRequest request) try {
 
 bool RDA_BaseImpl::dropTable(const VqbString& table) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return dropTable_INT(table);
 } catch (...) {
     return caught(__LINE__, false);
@@ -724,6 +636,7 @@ bool RDA_BaseImpl::dropTable(const VqbString& table) try {
 
 void RDA_BaseImpl::setDDLCallback(ReposDDLCallback* callback) try {
     RDA_LOCKED;
+    settleIdBlocks();
     setDDLCallback_INT(callback);
 } catch (...) {
     caught(__LINE__);
@@ -731,6 +644,7 @@ void RDA_BaseImpl::setDDLCallback(ReposDDLCallback* callback) try {
 
 bool RDA_BaseImpl::createHsmIndexes(int n, int groupFields) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return createHsmIndexes_INT(n, groupFields);
 } catch (...) {
     return caught(__LINE__, false);
@@ -738,6 +652,7 @@ bool RDA_BaseImpl::createHsmIndexes(int n, int groupFields) try {
 
 bool RDA_BaseImpl::createHcmIndexes(int n, int groupFields) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return createHcmIndexes_INT(n, groupFields);
 } catch (...) {
     return caught(__LINE__, false);
@@ -745,6 +660,7 @@ bool RDA_BaseImpl::createHcmIndexes(int n, int groupFields) try {
 
 bool RDA_BaseImpl::createFrqDstIndexes(int n) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return createFrqDstIndexes_INT(n);
 } catch (...) {
     return caught(__LINE__, false);
@@ -752,6 +668,7 @@ bool RDA_BaseImpl::createFrqDstIndexes(int n) try {
 
 bool RDA_BaseImpl::checkHsmTableColumns(const VqbString& table, int n) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return checkHsmTableColumns_INT(table, n);
 } catch (...) {
     return caught(__LINE__, false);
@@ -759,6 +676,7 @@ bool RDA_BaseImpl::checkHsmTableColumns(const VqbString& table, int n) try {
 
 bool RDA_BaseImpl::checkHcmTableColumns(const VqbString& table, int n) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return checkHcmTableColumns_INT(table, n);
 } catch (...) {
     return caught(__LINE__, false);
@@ -766,6 +684,7 @@ bool RDA_BaseImpl::checkHcmTableColumns(const VqbString& table, int n) try {
 
 bool RDA_BaseImpl::checkFrqDstTableColumns(const VqbString& table, int n) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return checkFrqDstTableColumns_INT(table, n);
 } catch (...) {
     return caught(__LINE__, false);
@@ -780,6 +699,7 @@ int RDA_BaseImpl::getTableColumns(const VqbString& table, ColumnSpecList* out) t
 
 bool RDA_BaseImpl::createTableFromColumns(const VqbString& table, const ColumnSpecList& columns) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return createTableFromColumns_INT(table, columns);
 } catch (...) {
     return caught(__LINE__, false);
@@ -822,6 +742,7 @@ ReposDataAccessCursor* RDA_BaseImpl::getIndexes(const VqbString& table) try {
 
 bool RDA_BaseImpl::checkTableIndexes(const VqbString& table) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return checkTableIndexes_INT(table);
 } catch (...) {
     return caught(__LINE__, false);
@@ -829,6 +750,7 @@ bool RDA_BaseImpl::checkTableIndexes(const VqbString& table) try {
 
 bool RDA_BaseImpl::createIndex(const VqbString& table, const VqbString& column, const VqbString& name) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return createIndex_INT(table, column, name);
 } catch (...) {
     return caught(__LINE__, false);
@@ -871,6 +793,7 @@ bool RDA_BaseImpl::supportsBulkLoad() try {
 
 bool RDA_BaseImpl::bulkLoadBegin(int batchSize, const VqbString& table, const ColumnSpecList& columns) try {
     RDA_LOCKED;
+    settleIdBlocks();
     return bulkLoadBegin_INT(batchSize, table, columns);
 } catch (...) {
     return caught(__LINE__, false);
@@ -993,8 +916,15 @@ bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatava
     return owner_->caught(__LINE__, false);
 }
 
+void RDA_BaseStatementImpl::noteRun() {
+    if (owner_->idBlocks_.empty()) return;
+    if (unsettles_ < 0) unsettles_ = RDA_BaseImpl::unsettlesIdBlocks(sql_) ? 1 : 0;
+    if (unsettles_) owner_->settleIdBlocks();
+}
+
 bool RDA_BaseStatementImpl::execute() try {
     RDA_STMT_LOCKED;
+    noteRun();
     RDA_WholeTexts kept;
     if (!wholeValues(kept)) return execute_INT();
     // Compared as the parameterised call compares it: the prepared statement is left unused.
@@ -1008,6 +938,7 @@ bool RDA_BaseStatementImpl::execute() try {
 
 ReposDataAccessCursor* RDA_BaseStatementImpl::select() try {
     RDA_STMT_LOCKED;
+    noteRun();
     RDA_WholeTexts kept;
     if (!wholeValues(kept)) return select_INT();
     const RDA_Params params{kept.pointers.data(), static_cast<int>(kept.pointers.size())};

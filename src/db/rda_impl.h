@@ -229,6 +229,8 @@ public:
     // compared value marked to be bound as given. 0 when it runs as given (short texts cost one
     // size and prefix test each), -1 on failure.
     int wholeTexts(const VqbString& sql, const RDA_Params& params, RDA_WholeTexts& out);
+    // Ids of the key from its counter in UCURID. Inside a transaction, later draws of a key take
+    // growing blocks handed out from memory, until the blocks are settled or forgotten.
     bool reserveIdBlock(const VqbString& key, int count, VqbDatavar* firstId, VqbString* error);
     ReposDataAccessCursor* paramSelectVA(const VqbString& sql, int n, ...);
     bool paramExecVA(const VqbString& sql, int* rowsAffected, int n, ...);
@@ -327,6 +329,11 @@ protected:
     // Whether the last failed statement was refused because another connection held the
     // database; a statement of its own that failed so may simply be run again.
     virtual bool lastFailureBusy_INT() { return false; }
+    // False when the database ended the transaction the frame holds open by itself (SQLite rolls
+    // back after some failures).
+    virtual bool transactionKept_INT() { return true; }
+    // Whether ids of the key may be reserved ahead inside a transaction.
+    virtual bool idBlocksFor_INT(const VqbString& /*key*/) { return true; }
 
     // Transaction depth rules shared by the back ends. enterLevel: true when the caller must send
     // BEGIN (the level is counted); after a failed BEGIN the caller undoes it with undoLevel, so
@@ -357,9 +364,11 @@ private:
     friend class RDA_BaseCursorImpl;
     friend class RDA_BaseStatementImpl;
     // run(text, params) with the statement as given, or with its rewrite for compared texts
-    // stored apart; failure when the rewrite could not look for them.
+    // stored apart; failure when the rewrite could not look for them. Every parameterised call
+    // passes here.
     template <class R, class Run>
     R compareWhole(const VqbString& sql, const RDA_Params& params, R failure, Run&& run) {
+        noteStatement(sql);
         RDA_WholeTexts whole;
         switch (wholeTexts(sql, params, whole)) {
             case 0:
@@ -395,6 +404,37 @@ private:
     // value: the guarded update that starts from it changes nothing when another writer (or a
     // rollback) moved the counter since, and the counter is then read.
     std::unordered_map<std::string, int64_t> idLast_;
+    // Ids reserved ahead in the open transaction, per key; empty whenever the depth is 0.
+    struct IdBlock {
+        int64_t next = 0;     // the next id to hand out
+        int64_t end = 0;      // the last id reserved: the value the counter was moved to
+        int64_t used = 0;     // ids of the key handed out in the transaction
+        int64_t dropped = 0;  // ids it reserved that are never handed out
+    };
+    std::unordered_map<std::string, IdBlock> idBlocks_;
+    // Counts forgetIdBlocks calls that dropped something, so a reservation under way can tell.
+    unsigned idEpoch_ = 0;
+    void buildIdStatements();
+    // Drops the ids reserved ahead: no id is handed out from them again. Called wherever the
+    // reserving transaction may have ended: the outermost level's end, a failure, SQLite's own
+    // rollback.
+    void forgetIdBlocks() {
+        if (idBlocks_.empty()) return;
+        idBlocks_.clear();
+        ++idEpoch_;
+    }
+    // Gives the ids reserved ahead and never handed out back to their counters, which the open
+    // transaction still holds, then forgets the blocks. Called before the outermost commit and
+    // before whatever may read or move a counter or end the transaction behind the frame, so
+    // that it sees each counter at the last id handed out.
+    void settleIdBlocks();
+    // Whether a statement may move an id counter or end the transaction: it names UCURID (any
+    // case) or one of its statements starts with a transaction-control word.
+    static bool unsettlesIdBlocks(const VqbString& sql);
+    // Run before every statement a caller sends through the frame.
+    void noteStatement(const VqbString& sql) {
+        if (!idBlocks_.empty() && unsettlesIdBlocks(sql)) settleIdBlocks();
+    }
     VqAtom owner_;
     // The last holder, for the lock trace only.
     std::mutex holderMutex_;
@@ -449,8 +489,12 @@ private:
     // The kept values, when one of them is a text kept apart in such a comparison.
     bool wholeValues(RDA_WholeTexts& out);
 
+    // Settles the connection's ids reserved ahead when this statement may unsettle them.
+    void noteRun();
+
     std::unique_ptr<RDA_SqlReading> reading_;
     std::vector<Kept> kept_;
+    signed char unsettles_ = -1;  // unsettlesIdBlocks of the text, once asked
 };
 
 class RDA_BaseCursorImpl : public ReposDataAccessCursor, public ReposRowSource {

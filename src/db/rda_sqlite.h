@@ -70,6 +70,7 @@ protected:
     bool isConnectionMode3_INT() override { return true; }
     DacConnection* getConnection_INT() override { return nullptr; }
     bool lastFailureBusy_INT() override { return lastStatus_ == SQLITE_STATUS_BUSY; }
+    bool transactionKept_INT() override { return db_ && db_->inTransaction(); }
 
 private:
     friend class RDA_SqliteStatement;
