@@ -1045,7 +1045,7 @@ const ReposColumnDef ncoaColumnDefs[] = {
     {"NCOAPO", "CRDATE", kReal, 0, 0, -1, 6, 0, "Date the copy was taken"},
     {"NCOAPO", "HISTID", kInt, 0, REPOS_COL_INDEXED, -1, 6, 382, "History number of the PAF copy"},
     {"NCOAPO", "PAF_ID", kInt, 0, REPOS_COL_INDEXED, -1, 6, 383, "PAF id"},
-    {"NCOAPO", "LO_ID", kInt, 0, 0, -1, 6, 0, "List owner the copy was taken from"},
+    {"NCOAPO", "LO_ID", kInt, 0, REPOS_COL_INDEXED, -1, 6, 535, "List owner the copy was taken from"},
     {},
     {"NCOALI", "LIC_ID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -1, 6, 365, "NCOA licensee master record information.\tUnique id of the licensee"},
     {"NCOALI", "NCOAID", kText, 255, 0, -1, 6, 0, "NCOA licensee id"},
