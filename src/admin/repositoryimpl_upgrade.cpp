@@ -126,8 +126,9 @@ bool RepositoryImpl::upgrade() try {
     ReposTableRequest request;
     if (!connection_->checkTable(request)) return failFromConnection(__LINE__);
     // A repository from before the unified version is given the NCOA version row below; the
-    // tables that row stands for must exist too.
-    if (kind_ != REPOS_KIND_UNIFIED) {
+    // tables that row stands for must exist too. NCOA tables already at the current version gain
+    // the indexes the catalogue has declared since they were made.
+    if (kind_ != REPOS_KIND_UNIFIED || ncoaVersion_ == REPOS_CURRENT_NCOA_VERSION) {
         request.catalog = 1;
         if (!connection_->checkTable(request)) return failFromConnection(__LINE__);
     }

@@ -18,13 +18,10 @@ protected:
     // no index.
     std::set<std::string> unindexed(const std::string& table) {
         std::set<std::string> columns;
-        ReposCatalogWalk walk(ReposCatalogId::Main);
-        while (const ReposColumnDef* first = walk.nextTable()) {
-            if (table != first->table) continue;
-            for (const ReposColumnDef* record = first; !isReposEndRecord(record); ++record)
-                if (record->column && (record->flags & REPOS_COL_INDEXED) && !(record->flags & REPOS_COL_PRIMARY))
-                    columns.insert(record->column);
-        }
+        const ReposColumnDef* first = findReposTable(table.c_str());
+        for (const ReposColumnDef* record = first; record && !isReposEndRecord(record); ++record)
+            if (record->column && (record->flags & REPOS_COL_INDEXED) && !(record->flags & REPOS_COL_PRIMARY))
+                columns.insert(record->column);
         ReposHeld<ReposDataAccessCursor> cursor(db()->getIndexes(table));
         EXPECT_NE(cursor.get(), nullptr) << db()->getLastErrorMessage().str();
         while (cursor && cursor->next() == 1) {
@@ -232,6 +229,41 @@ TEST_P(UpgradeIndexesTest, ATableCheckMakesEveryDeclaredIndexThatIsMissing) {
         }
     }
     repository->release();
+}
+
+// The NCOA tables of a current repository are not made again by an upgrade; they still gain the
+// indexes declared for them since, at any upgrade that runs (here one that applies a new table set).
+TEST_P(UpgradeIndexesTest, CurrentNcoaTablesGainTheirIndexesAtAnUpgrade) {
+    ASSERT_TRUE(create()) << error().str();
+    ReposDataAccess* connection = db();
+    const std::string quote = connection->getIdentifierQuote().str();
+    for (const char* table : {"NCOAEX", "NCOAPA"}) {
+        std::vector<std::string> indexes;
+        {
+            ReposHeld<ReposDataAccessCursor> cursor(connection->getIndexes(table));
+            while (cursor && cursor->next() == 1)
+                if (!cursor->getString(1).equals(table == std::string("NCOAEX") ? "RUN_ID" : "PAF_ID", false))
+                    indexes.push_back(cursor->getString(0).str());
+        }
+        ASSERT_FALSE(indexes.empty()) << table;
+        for (const std::string& index : indexes)
+            ASSERT_TRUE(connection->paramExec("DROP INDEX " + quote + index + quote, nullptr, 0))
+                << connection->getLastErrorMessage().str();
+    }
+    const std::set<std::string> none;
+    ASSERT_NE(unindexed("NCOAEX"), none);
+    ASSERT_NE(unindexed("NCOAPA"), none);
+    dropDb();
+
+    writeSpec("quality.xml",
+              "<tableset name='QUALITY' version='1'><tabledef name='QSCORE'>"
+              "<column name='QS_ID' type='integer' primarykey='true'/></tabledef></tableset>");
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    EXPECT_TRUE(repository->upgrade()) << repository->getErrorMessage().str();
+    repository->release();
+    EXPECT_EQ(unindexed("NCOAEX"), none);
+    EXPECT_EQ(unindexed("NCOAPA"), none);
 }
 
 REPOS_EVERY_PLACE(UpgradeIndexesTest);

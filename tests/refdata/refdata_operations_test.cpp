@@ -284,6 +284,49 @@ TEST_P(RefDataOperations, InsertsReadBackThroughTheirSelectsAndJoins) {
     EXPECT_EQ(take(r->listPublicationNotes(countries))[0].size(), 10u);
 }
 
+// A placement's attributes of its own version are the rows of every tie, as the join written over
+// a derived table of all ties gives them: a tie stored twice comes twice, with each value of the
+// version; an attribute tied only to another version, or to none, leaves a placement one row of
+// nulls.
+TEST_P(RefDataOperations, VersionItemsWithAttributesAreTheRowsOfEveryTie) {
+    RefDataRepositoryDataAccess* r = rda_.get();
+    const int one = static_cast<int>(first), two = static_cast<int>(second);
+    uint32_t tiedTwice = 0, elsewhere = 0, both = 0, white = 0, blanc = 0;
+    ASSERT_TRUE(r->addItemAttribute(static_cast<int>(leafFr), static_cast<int>(colour), &tiedTwice));
+    ASSERT_TRUE(r->addItemAttributeVersion(one, static_cast<int>(tiedTwice)));
+    ASSERT_TRUE(r->addItemAttributeVersion(one, static_cast<int>(tiedTwice)));
+    ASSERT_TRUE(r->addItemAttributeValue("white", 1, &white));
+    ASSERT_TRUE(r->addItemAttributeValue("blanc", 7, &blanc));
+    for (auto [version, value] : {std::pair{one, white}, std::pair{one, blanc}, std::pair{two, white}})
+        ASSERT_TRUE(r->addItemAttributeValueVersion(version, static_cast<int>(value), static_cast<int>(tiedTwice)));
+    ASSERT_TRUE(r->addItemAttribute(static_cast<int>(leafFr), static_cast<int>(size), &elsewhere));
+    ASSERT_TRUE(r->addItemAttributeVersion(two, static_cast<int>(elsewhere)));
+    ASSERT_TRUE(r->addItemAttribute(static_cast<int>(rootTwo), static_cast<int>(colour), &both));
+    ASSERT_TRUE(r->addItemAttributeVersion(two, static_cast<int>(both)));
+    ASSERT_TRUE(r->addItemAttributeVersion(one, static_cast<int>(both)));
+
+    const std::string written =
+        "SELECT iv.ID, i.ITEMKEY, i.ITEMVAL, iv.PARNTID, av.VALUE, a.ATTRNAME, a.DESCRPTN, l.LANGNAME, d.DOMNAME, "
+        "dv.VERSION FROM {RDITVR} iv INNER JOIN {RDDOVR} dv ON iv.DOMVERID=dv.ID INNER JOIN {RDDOMS} d ON "
+        "d.ID=dv.DOMAINID INNER JOIN {RDDOIT} i ON iv.ITEMID=i.ID LEFT JOIN ( SELECT a.ID AS ITEATTID,a.ATTRIBID, "
+        "a.ITVERID ,b.DOMVERID  FROM {RDDOIA} a INNER JOIN {RDIAVR} b ON a.ID = b.ITEATTID) iav ON iav.DOMVERID = "
+        "iv.DOMVERID and iv.ID = iav.ITVERID LEFT JOIN {RDATRS} a ON iav.ATTRIBID=a.ID AND iav.DOMVERID=iv.DOMVERID "
+        "LEFT JOIN {RDITVV} iavv ON iav.ITEATTID=iavv.ITEATTID AND  iavv.DOMVERID=iv.DOMVERID LEFT JOIN {RDITAV} av "
+        "ON av.ID=iavv.ITATVLID LEFT JOIN {RDLANS} l ON av.LANGID=l.ID WHERE d.ID=" +
+        s(countries);
+    const struct {
+        uint32_t version;
+        size_t rows;
+    } cases[] = {{1, 6}, {2, 1}, {kNone, 7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        const Rows got = sorted(take(r->listVersionItemsWithAttributes(countries, c.version)));
+        EXPECT_EQ(got.size(), c.rows);
+        EXPECT_EQ(got, sorted(raw(written + (c.version == kNone ? "" : " AND dv.VERSION=" + s(c.version)))));
+    }
+    EXPECT_EQ(take(r->listVersionItemsWithAttributes(colours, kNone)), Rows{});
+}
+
 TEST_P(RefDataOperations, IdsAndMarksOfNoValue) {
     RefDataRepositoryDataAccess* r = rda_.get();
     uint32_t id = 7;
