@@ -39,7 +39,7 @@ struct ReposColumnDef {
     const char* description;   // first record of a table: table description, tab, column description
 };
 
-constexpr int REPOS_INDEX_DEF_COUNT = 9;
+constexpr int REPOS_INDEX_DEF_COUNT = 10;
 constexpr int REPOS_INDEX_DEF_COLUMNS = 8;
 
 // A composite index; column slots after the last column are null.

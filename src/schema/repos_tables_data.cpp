@@ -167,7 +167,7 @@ const ReposColumnDef reposColumnDefs[] = {
     {"FLDPRP", "PR_VALUE", kText, 255, 0, -7, 1, 0, "Property value"},
     {},
     {"EXELOG", "EL_ID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -7, 1, 117, "Execution log.\tUnique id of the log entry"},
-    {"EXELOG", "DSN_ID", kInt, 0, 0, -7, 1, 0, "Data source id (refers to DSN)"},
+    {"EXELOG", "DSN_ID", kInt, 0, REPOS_COL_INDEXED, -7, 1, 480, "Data source id (refers to DSN)"},
     {"EXELOG", "TBL_ID", kInt, 0, REPOS_COL_INDEXED, -7, 1, 476, "Table id (refers to TBL)"},
     {"EXELOG", "EL_TASK", kText, 255, 0, -7, 1, 0, "Task"},
     {"EXELOG", "EL_STAT", kText, 1, 0, -7, 1, 0, "Status of the task"},
@@ -427,11 +427,11 @@ const ReposColumnDef reposColumnDefs[] = {
     {"JTBLME", "SEQ_ID", kInt, 0, REPOS_COL_PRIMARY | REPOS_COL_INDEXED, -1, 1, 328, "Database table metrics table.\tUnique id of the table metric"},
     {"JTBLME", "TBL_ID", kInt, 0, REPOS_COL_INDEXED, -1, 1, 435, "Table id"},
     {"JTBLME", "CM_NAME", kText, 255, 0, -1, 1, 0, "Custom metric name"},
-    {"JTBLME", "CM_UID", kText, 255, 0, -1, 1, 0, "Unique identifier of the custom metric"},
+    {"JTBLME", "CM_UID", kText, 255, REPOS_COL_INDEXED, -1, 1, 481, "Unique identifier of the custom metric"},
     {"JTBLME", "SU_ID", kInt, 0, REPOS_COL_INDEXED, -1, 1, 436, "Job setup id"},
     {"JTBLME", "CM_ID", kInt, 0, 0, -1, 1, 0, "Custom metric id (refers to CUSTM)"},
     {},
-    {"JCMDMA", "SEQ_ID", kInt, 0, 0, -1, 1, 0, "Table/custom metric/field mappings.\tSequence number"},
+    {"JCMDMA", "SEQ_ID", kInt, 0, REPOS_COL_INDEXED, -1, 1, 482, "Table/custom metric/field mappings.\tSequence number"},
     {"JCMDMA", "TBL_ID", kInt, 0, REPOS_COL_INDEXED, -1, 1, 437, "Table id"},
     {"JCMDMA", "CM_NAME", kText, 255, 0, -1, 1, 0, "Custom metric name"},
     {"JCMDMA", "CM_IN", kText, 255, 0, -1, 1, 0, "Metric input"},
@@ -1404,16 +1404,18 @@ static_assert(sizeof(ncoaExtColumnDefs) / sizeof(ncoaExtColumnDefs[0]) == 243, "
 const ReposIndexDef reposIndexDefs[REPOS_INDEX_DEF_COUNT] = {
     {1, "TRIG", {"EX_ID", "RU_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
     {2, "EXPROP", {"EX_ID", "RU_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
-    // The name checks of job setups. Each holds every indexed column its lookup compares, so that
-    // SQLite, which keeps no statistics here, prefers it to the single-column ones; at most two
-    // texts each, which PostgreSQL creates no wider than 255 characters: within its btree limit.
+    // The name checks of job setups. SQLite keeps no statistics here and picks a composite over
+    // the single-column indexes reliably only when the lookup compares every one of its columns:
+    // hence a table's lookups with and without the data source. At most two texts each, which
+    // PostgreSQL creates no wider than 255 characters: within its btree limit.
     {9, "JSETUP", {"SU_NAME", "FLDR_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {10, "JTABLE", {"SU_ID", "TBL_NAME", "DSN_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {11, "JTABLE", {"SU_ID", "FNAME", "DSN_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {12, "JALERT", {"SU_ID", "AL_TBL", "AL_FLD", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {13, "JCHART", {"SU_ID", "CH_TBL", "CH_FLD", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {14, "JFRDA", {"SU_ID", "FLD_TBL", "FLD_NAME", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {15, "JDSN", {"SU_ID", "DSN_NAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {10, "JTABLE", {"SU_ID", "TBL_NAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {11, "JTABLE", {"SU_ID", "TBL_NAME", "DSN_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {12, "JTABLE", {"SU_ID", "FNAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {13, "JTABLE", {"SU_ID", "FNAME", "DSN_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {14, "JALERT", {"SU_ID", "AL_TBL", "AL_FLD", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {15, "JCHART", {"SU_ID", "CH_TBL", "CH_FLD", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {16, "JFRDA", {"SU_ID", "FLD_TBL", "FLD_NAME", nullptr, nullptr, nullptr, nullptr, nullptr}},
 };
 
 // Entry n describes column MET_n of FLD; a text length of 0 means the connection's maximum.
