@@ -267,14 +267,17 @@ const RefDataJoin kDomainItemsWithAttributes = {
     false,
     {is("dv.DOMAINID=?"), is("iv.DOMVERID=?")},
     " ORDER BY dv.VERSION desc, i.ITEMKEY, a.ID, av.LANGID"};
+// The placement's attributes paired with each tie of theirs to its version, or one row of nulls
+// when it has none: joined step by step, since SQLite would build the pairs of every version
+// first as a table of their own.
 const RefDataJoin kVersionItemsWithAttributes = {
     "SELECT iv.ID, i.ITEMKEY, i.ITEMVAL, iv.PARNTID, av.VALUE, a.ATTRNAME, a.DESCRPTN, l.LANGNAME, d.DOMNAME, "
     "dv.VERSION FROM %s iv INNER JOIN %s dv ON iv.DOMVERID=dv.ID INNER JOIN %s d ON d.ID=dv.DOMAINID INNER JOIN %s i "
-    "ON iv.ITEMID=i.ID LEFT JOIN ( SELECT a.ID AS ITEATTID,a.ATTRIBID, a.ITVERID ,b.DOMVERID  FROM %s a INNER JOIN "
-    "%s b ON a.ID = b.ITEATTID) iav ON iav.DOMVERID = iv.DOMVERID and iv.ID = iav.ITVERID LEFT JOIN %s a ON "
-    "iav.ATTRIBID=a.ID AND iav.DOMVERID=iv.DOMVERID LEFT JOIN %s iavv ON iav.ITEATTID=iavv.ITEATTID AND  "
+    "ON iv.ITEMID=i.ID LEFT JOIN %s ia ON ia.ITVERID=iv.ID AND EXISTS (SELECT 1 FROM %s t WHERE t.ITEATTID=ia.ID "
+    "AND t.DOMVERID=iv.DOMVERID) LEFT JOIN %s iav ON iav.ITEATTID=ia.ID AND iav.DOMVERID=iv.DOMVERID LEFT JOIN %s a "
+    "ON ia.ATTRIBID=a.ID AND iav.DOMVERID=iv.DOMVERID LEFT JOIN %s iavv ON iav.ITEATTID=iavv.ITEATTID AND "
     "iavv.DOMVERID=iv.DOMVERID LEFT JOIN %s av ON av.ID=iavv.ITATVLID LEFT JOIN %s l ON av.LANGID=l.ID",
-    {"RDITVR", "RDDOVR", "RDDOMS", "RDDOIT", "RDDOIA", "RDIAVR", "RDATRS", "RDITVV", "RDITAV", "RDLANS"},
+    {"RDITVR", "RDDOVR", "RDDOMS", "RDDOIT", "RDDOIA", "RDIAVR", "RDIAVR", "RDATRS", "RDITVV", "RDITAV", "RDLANS"},
     false,
     {is("d.ID=?"), is("dv.VERSION=?")},
     nullptr};

@@ -52,7 +52,7 @@ struct RefDataJoinFilter {
 // the text holds its WHERE clause, its filters in argument order and its ORDER BY.
 struct RefDataJoin {
     const char* text;
-    const char* tables[10];
+    const char* tables[11];
     bool whereOpen;
     RefDataJoinFilter filters[7];
     const char* orderBy;

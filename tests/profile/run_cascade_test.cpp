@@ -305,17 +305,25 @@ REPOS_EVERY_PLACE(JobSetupNameChecks);
 
 // ---- the indexes
 
-// The indexes of the run cascade, the per-run reads and the setup name checks: table, columns.
+// The indexes of the run cascade, the per-run reads, the setup name checks and the other lookups of
+// results and monitor objects by name or owner: table, columns.
 const std::pair<const char*, const char*> kIndexes[] = {
     {"DSN", "JOB_ID"},           {"FLD", "DSN_ID"},        {"ALERT", "JOB_ID"},      {"RDACFG", "JOB_ID"},
     {"FLDRDA", "FLD_ID"},        {"FLDRDA", "RDACFGID"},   {"FLDRDA", "JOB_ID"},     {"RDARES", "JOB_ID"},
     {"RDARES", "RDACFGID"},      {"RDARES", "FLD_IDL"},    {"EXELOG", "TBL_ID"},     {"EXELOG", "DSN_ID"},
     {"TBLNOT", "TBL_ID"},        {"FLDNOT", "FLD_ID"},     {"REPORT", "SU_ID"},      {"JTBLME", "CM_UID"},
-    {"JCMDMA", "SEQ_ID"},        {"JSETUP", "SU_NAME,FLDR_ID"},
+    {"JCMDMA", "SEQ_ID"},        {"DSN", "DSN_NAME"},      {"TBL", "TBL_NM"},        {"CHT", "CH_NAME"},
+    {"CHTTAB", "CT_DSN"},        {"RDACFG", "MC_ID"},      {"DIMENS", "DIM_NAME"},   {"RPTGRP", "GRP_NAME"},
+    {"THRHLD", "THR_NAME"},      {"EXPRTP", "PR_NAME"},    {"MJOB", "JB_DESC"},      {"EXSRC", "ES_NAME"},
+    {"DIMGRP", "THR_ID"},        {"JBRUME", "THR_ID"},     {"RPTGRP", "THR_ID"},     {"JSETUP", "SU_NAME,FLDR_ID"},
     {"JTABLE", "SU_ID,TBL_NAME"}, {"JTABLE", "SU_ID,TBL_NAME,DSN_ID"},
     {"JTABLE", "SU_ID,FNAME"},   {"JTABLE", "SU_ID,FNAME,DSN_ID"},
     {"JALERT", "SU_ID,AL_TBL,AL_FLD"}, {"JCHART", "SU_ID,CH_TBL,CH_FLD"}, {"JFRDA", "SU_ID,FLD_TBL,FLD_NAME"},
 };
+
+// The same for the NCOA tables, which have a catalogue of their own.
+const std::pair<const char*, const char*> kNcoaIndexes[] = {
+    {"NCOAPA", "NCOAPAF"}, {"NCOAEX", "PAF_ID"}, {"NCOAPO", "BUSNAME"}};
 
 class ProfileIndexes : public ReportRunDeletion {
 protected:
@@ -345,9 +353,11 @@ protected:
         return out;
     }
     // The listed indexes the repository lacks.
-    std::vector<std::string> missing() {
+    std::vector<std::string> missing() { return missingOf(kIndexes); }
+    template <size_t N>
+    std::vector<std::string> missingOf(const std::pair<const char*, const char*> (&list)[N]) {
         std::vector<std::string> out;
-        for (const auto& index : kIndexes) {
+        for (const auto& index : list) {
             bool found = false;
             for (const auto& entry : indexes(index.first)) found = found || entry.second == columnSet(index.second);
             if (!found) out.push_back(std::string(index.first) + "(" + index.second + ")");
@@ -424,6 +434,17 @@ TEST_P(ProfileIndexes, NewRepositoriesHaveThemAndExistingOnesGainThemAtTheirChec
     ASSERT_TRUE(repo->connection()->checkTable(request)) << repo->connection()->getLastErrorMessage().str();
     for (const auto& index : kIndexes) after += indexes(index.first).size();
     EXPECT_EQ(after, before);
+
+    ASSERT_TRUE(createNcoaTables(repo->connection())) << repo->connection()->getLastErrorMessage().str();
+    EXPECT_EQ(missingOf(kNcoaIndexes), std::vector<std::string>{});
+    for (const auto& index : kNcoaIndexes)
+        for (const auto& entry : indexes(index.first))
+            if (entry.second == columnSet(index.second)) {
+                ASSERT_TRUE(repo->exec("DROP INDEX \"" + entry.first + "\""));
+            }
+    request.catalog = 1;
+    ASSERT_TRUE(repo->connection()->checkTable(request)) << repo->connection()->getLastErrorMessage().str();
+    EXPECT_EQ(missingOf(kNcoaIndexes), std::vector<std::string>{});
 }
 
 REPOS_EVERY_PLACE(ProfileIndexes);
