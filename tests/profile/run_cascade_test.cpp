@@ -137,7 +137,7 @@ protected:
             out.push_back(run);
         }
         EXPECT_TRUE(p->endTransaction(true));
-        // Per-field tables for the first runs that write them, outside the transaction (DDL).
+        // Per-field tables for the first and the last runs that write them, outside the transaction (DDL).
         for (StoredRun& run : out) {
             const long r = &run - out.data();
             if (r >= runsWithTables && r < static_cast<long>(out.size()) - runsWithTables) continue;
@@ -305,15 +305,14 @@ REPOS_EVERY_PLACE(JobSetupNameChecks);
 
 // ---- the indexes
 
-// The indexes of the run cascade, the per-run reads, the setup name checks and the other lookups of
-// results and monitor objects by name or owner: table, columns.
+// The indexes of the run cascade, the per-run reads, the setup name checks and the lookups of
+// monitor objects by name: table, columns.
 const std::pair<const char*, const char*> kIndexes[] = {
     {"DSN", "JOB_ID"},           {"FLD", "DSN_ID"},        {"ALERT", "JOB_ID"},      {"RDACFG", "JOB_ID"},
     {"FLDRDA", "FLD_ID"},        {"FLDRDA", "RDACFGID"},   {"FLDRDA", "JOB_ID"},     {"RDARES", "JOB_ID"},
     {"RDARES", "RDACFGID"},      {"RDARES", "FLD_IDL"},    {"EXELOG", "TBL_ID"},     {"EXELOG", "DSN_ID"},
     {"TBLNOT", "TBL_ID"},        {"FLDNOT", "FLD_ID"},     {"REPORT", "SU_ID"},      {"JTBLME", "CM_UID"},
-    {"JCMDMA", "SEQ_ID"},        {"DSN", "DSN_NAME"},      {"TBL", "TBL_NM"},        {"CHT", "CH_NAME"},
-    {"CHTTAB", "CT_DSN"},        {"RDACFG", "MC_ID"},      {"DIMENS", "DIM_NAME"},   {"RPTGRP", "GRP_NAME"},
+    {"JCMDMA", "SEQ_ID"},        {"RDACFG", "MC_ID"},      {"DIMENS", "DIM_NAME"},   {"RPTGRP", "GRP_NAME"},
     {"THRHLD", "THR_NAME"},      {"EXPRTP", "PR_NAME"},    {"MJOB", "JB_DESC"},      {"EXSRC", "ES_NAME"},
     {"DIMGRP", "THR_ID"},        {"JBRUME", "THR_ID"},     {"RPTGRP", "THR_ID"},     {"JSETUP", "SU_NAME,FLDR_ID"},
     {"JTABLE", "SU_ID,TBL_NAME"}, {"JTABLE", "SU_ID,TBL_NAME,DSN_ID"},
@@ -323,7 +322,7 @@ const std::pair<const char*, const char*> kIndexes[] = {
 
 // The same for the NCOA tables, which have a catalogue of their own.
 const std::pair<const char*, const char*> kNcoaIndexes[] = {
-    {"NCOAPA", "NCOAPAF"}, {"NCOAEX", "PAF_ID"}, {"NCOAPO", "BUSNAME"}};
+    {"NCOAPA", "NCOAPAF"}, {"NCOAPA", "LISTNAME"}, {"NCOAEX", "PAF_ID"}, {"NCOAPO", "BUSNAME"}, {"NCOAPB", "BUSNAME"}};
 
 class ProfileIndexes : public ReportRunDeletion {
 protected:
