@@ -1407,15 +1407,16 @@ const ReposIndexDef reposIndexDefs[REPOS_INDEX_DEF_COUNT] = {
     // The name checks of job setups. SQLite keeps no statistics here and picks a composite over
     // the single-column indexes reliably only when the lookup compares every one of its columns:
     // hence a table's lookups with and without the data source. At most two texts each, which
-    // PostgreSQL creates no wider than 255 characters: within its btree limit.
+    // PostgreSQL creates no wider than 255 characters: within its btree limit. Columns in the
+    // table's order, in which the connector makes them.
     {9, "JSETUP", {"SU_NAME", "FLDR_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {10, "JTABLE", {"SU_ID", "TBL_NAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {11, "JTABLE", {"SU_ID", "TBL_NAME", "DSN_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {12, "JTABLE", {"SU_ID", "FNAME", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {13, "JTABLE", {"SU_ID", "FNAME", "DSN_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {14, "JALERT", {"SU_ID", "AL_TBL", "AL_FLD", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {15, "JCHART", {"SU_ID", "CH_TBL", "CH_FLD", nullptr, nullptr, nullptr, nullptr, nullptr}},
-    {16, "JFRDA", {"SU_ID", "FLD_TBL", "FLD_NAME", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {10, "JTABLE", {"TBL_NAME", "SU_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {11, "JTABLE", {"DSN_ID", "TBL_NAME", "SU_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {12, "JTABLE", {"FNAME", "SU_ID", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {13, "JTABLE", {"DSN_ID", "FNAME", "SU_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {14, "JALERT", {"AL_TBL", "AL_FLD", "SU_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {15, "JCHART", {"CH_TBL", "CH_FLD", "SU_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
+    {16, "JFRDA", {"FLD_TBL", "FLD_NAME", "SU_ID", nullptr, nullptr, nullptr, nullptr, nullptr}},
 };
 
 // Entry n describes column MET_n of FLD; a text length of 0 means the connection's maximum.
