@@ -299,6 +299,17 @@ BaseRDAImpl::Sql& BaseRDAImpl::Sql::where(const char* column, const VqbDatavar& 
     return bind(value);
 }
 
+BaseRDAImpl::Sql& BaseRDAImpl::Sql::whereIn(const char* column, const uint32_t* ids, size_t count) {
+    condition(column);
+    text_.append(" IN (");
+    for (size_t i = 0; i < count; ++i) {
+        text_.append(i ? ",?" : "?");
+        bind(idValue(ids[i]));
+    }
+    text_.append(")");
+    return *this;
+}
+
 BaseRDAImpl::Sql& BaseRDAImpl::Sql::whereText(const char* column, const VqbString& text) {
     return text.isEmpty() ? *this : where(column, VqbDatavar(text));
 }

@@ -130,6 +130,8 @@ protected:
         // given. A present text that is not shaped like a big-string reference also gets
         // "<column>=?", which keeps exactly those rows and lets an index serve the condition.
         Sql& whereNullAsEmpty(const char* column, const VqbString& text);
+        // "<column> IN (?,...)" as the next condition, the ids bound as stored (see idValue).
+        Sql& whereIn(const char* column, const uint32_t* ids, size_t count);
         // A condition of the caller's own; its values follow through bind().
         Sql& condition(const char* text);
         // The value of the next "?".
@@ -189,6 +191,9 @@ protected:
     // "<verb> <qualified table><rest>", e.g. onTable("DELETE FROM", "GCRUL", " WHERE GC_ID=?").
     VqbString onTable(const char* verb, const char* table, const char* rest = "");
 
+    // Ids of one IN list: SQLite limits the values of a statement and the depth of an expression.
+    // More values than the parameterised calls take: such a list goes through a prepared statement.
+    static constexpr size_t kIdsPerList = 500;
     // A 32-bit id as stored: signed, so the "none" id 0xFFFFFFFF is kept as -1.
     static VqbDatavar idValue(uint32_t id) { return VqbDatavar(static_cast<int32_t>(id)); }
     // The position of a result column, its name compared ignoring case; -1 when there is none.

@@ -383,6 +383,8 @@ private:
     bool deleteJobsCascade(uint32_t reportId, const std::vector<uint32_t>& runIds, bool ranged);
     // Drops the fields' own frequency tables that exist; failures are logged only.
     void dropFieldFrequencyTables(const std::vector<uint32_t>& fieldIds);
+    // The profiled fields of the runs, run by run.
+    std::vector<uint32_t> fieldsOfRuns(const std::vector<uint32_t>& runIds);
 
 
     // A transaction level a writer opened on the connection, remembered so that it is ended exactly

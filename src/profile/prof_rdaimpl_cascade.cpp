@@ -34,9 +34,6 @@ const CascadeStep kJobCascade[] = {
     {"CHTDAT", nullptr, "CH_ID"},    {"CHTTAB", nullptr, "CH_ID"},   {"CHTCAT", nullptr, "CH_ID"},
 };
 
-// Ids per statement: SQLite refuses deep expressions and both back ends limit bound values.
-constexpr size_t kIdsPerStatement = 500;
-
 }  // namespace
 
 bool ProfileRDAImpl::deleteJobsCascade(uint32_t reportId, const std::vector<uint32_t>& runIds, bool ranged) {
@@ -53,17 +50,14 @@ bool ProfileRDAImpl::deleteJobsCascade(uint32_t reportId, const std::vector<uint
         if (keys == ids.end() || (step.own && owned == ids.end()))
             return refuse(kSource, __LINE__, reposMessage(1157));
         const std::vector<uint32_t> parents = keys->second;  // a copy: own may grow the same map
-        for (size_t from = 0; from < parents.size(); from += kIdsPerStatement) {
-            const size_t to = std::min(parents.size(), from + kIdsPerStatement);
-            VqbString in = VqbString::format(" WHERE %s IN (?", parent);
-            for (size_t i = from + 1; i < to; ++i) in.append(",?");
-            in.append(")");
-            Sql remove(onTable("DELETE FROM", step.table, in.asCstr()));
-            for (size_t i = from; i < to; ++i) remove.bind(idValue(parents[i]));
+        for (size_t from = 0; from < parents.size(); from += kIdsPerList) {
+            const size_t count = std::min(kIdsPerList, parents.size() - from);
+            Sql remove(onTable("DELETE FROM", step.table));
+            remove.whereIn(parent, &parents[from], count);
             // Prepared: the values are declared one by one, as many as a chunk holds.
             if (step.own) {
-                Sql collect(onTable(VqbString::format("SELECT %s FROM", step.own).asCstr(), step.table, in.asCstr()));
-                collect.values() = remove.values();
+                Sql collect(onTable(VqbString::format("SELECT %s FROM", step.own).asCstr(), step.table));
+                collect.whereIn(parent, &parents[from], count);
                 ReposHeld<ReposDataAccessCursor> rows(selectPrepared(kSource, __LINE__, collect, {}));
                 if (!rows) return false;
                 while (rows->next() == 1) owned->second.push_back(static_cast<uint32_t>(rows->getValue(0).asInt64()));
@@ -86,6 +80,26 @@ void ProfileRDAImpl::dropFieldFrequencyTables(const std::vector<uint32_t>& field
     }
 }
 
+std::vector<uint32_t> ProfileRDAImpl::fieldsOfRuns(const std::vector<uint32_t>& runIds) {
+    // Many runs to a statement; each run's fields are then listed in the order of the runs.
+    std::map<uint32_t, std::vector<uint32_t>> byRun;
+    for (size_t from = 0; from < runIds.size(); from += kIdsPerList) {
+        Sql sql(onTables("SELECT a.JOB_ID, b.FLD_ID FROM %s a, %s b WHERE a.DSN_ID=b.DSN_ID", {"DSN", "FLD"}));
+        sql.whereOpen().whereIn("a.JOB_ID", &runIds[from], std::min(kIdsPerList, runIds.size() - from));
+        // Runs whose fields cannot be read keep their tables.
+        ReposHeld<ReposDataAccessCursor> rows(selectPrepared(kSource, __LINE__, sql, {}));
+        while (rows && rows->next() == 1)
+            byRun[static_cast<uint32_t>(rows->getValue(0).asInt64())].push_back(
+                static_cast<uint32_t>(rows->getValue(1).asInt64()));
+    }
+    std::vector<uint32_t> fieldIds;
+    for (uint32_t runId : runIds) {
+        auto found = byRun.find(runId);
+        if (found != byRun.end()) fieldIds.insert(fieldIds.end(), found->second.begin(), found->second.end());
+    }
+    return fieldIds;
+}
+
 bool ProfileRDAImpl::deleteReportJobs(uint32_t lowestRunId, uint32_t highestRunId, uint32_t reportId,
                                       bool deleteReport) try {
     if (reportId == kNone) return false;
@@ -98,23 +112,18 @@ bool ProfileRDAImpl::deleteReportJobs(uint32_t lowestRunId, uint32_t highestRunI
     if (highestRunId != kNone) runs.condition("JOB_ID<=?").bind(idValue(highestRunId));
     ReposHeld<ReposDataAccessCursor> runRows(select(kSource, __LINE__, runs));
     if (!runRows) return false;
-    std::vector<uint32_t> runIds, fieldIds;
+    std::vector<uint32_t> runIds, perFieldRuns;
     const VqbString sameTable = onTable("SELECT JC_VALUE FROM", "JOBCFG", " WHERE JOB_ID=? AND JC_KEY=?");
-    const VqbString fields = onTables("SELECT b.FLD_ID FROM %s a, %s b WHERE a.DSN_ID=b.DSN_ID AND a.JOB_ID=?",
-                                      {"DSN", "FLD"});
     while (runRows->next() == 1) {
         const uint32_t runId = static_cast<uint32_t>(runRows->getValue(0).asInt64());
         // Without the setting a run wrote a table per field.
         int64_t shared = -1;
         lookupInt(kSource, __LINE__, Sql(sameTable, {idValue(runId), "SAME_FREQ_TABLE"}), shared);
-        if (shared < 1) {
-            ReposHeld<ReposDataAccessCursor> fieldRows(select(kSource, __LINE__, Sql(fields, {idValue(runId)})));
-            while (fieldRows && fieldRows->next() == 1)
-                fieldIds.push_back(static_cast<uint32_t>(fieldRows->getValue(0).asInt64()));
-        }
+        if (shared < 1) perFieldRuns.push_back(runId);
         runIds.push_back(runId);
     }
     runRows.reset();
+    const std::vector<uint32_t> fieldIds = fieldsOfRuns(perFieldRuns);
     const bool ranged = lowestRunId != kNone || highestRunId != kNone;
     if (!deleteJobsCascade(reportId, runIds, ranged)) return false;
     if (deleteReport &&

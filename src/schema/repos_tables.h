@@ -39,7 +39,7 @@ struct ReposColumnDef {
     const char* description;   // first record of a table: table description, tab, column description
 };
 
-constexpr int REPOS_INDEX_DEF_COUNT = 16;
+constexpr int REPOS_INDEX_DEF_COUNT = 24;
 constexpr int REPOS_INDEX_DEF_COLUMNS = 8;
 
 // A composite index over its columns in this order; column slots after the last column are null.
