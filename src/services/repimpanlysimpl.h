@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -80,11 +81,21 @@ public:
     bool contains(const VqResource* resource) override;
     bool reset() override;
 
-    void append(std::unique_ptr<VqResourceImpl> resource) { elements_.push_back(std::move(resource)); }
+    void append(std::unique_ptr<VqResourceImpl> resource);
     size_t size() const { return elements_.size(); }
 
 private:
+    // The identity as elements are found by: ASCII letters lowered.
+    static std::string keyOf(const VqbString& identity);
+    void index(size_t at);
+    void unindex(size_t at);
+    // Whether the key map serves contains(), rebuilt when memory ran out while it was kept.
+    bool indexReady();
+
     std::vector<std::unique_ptr<VqResourceImpl>> elements_;
+    // Each identity key to its first element.
+    std::unordered_map<std::string, size_t> first_;
+    bool stale_ = false;
     ReposListCursor cursor_;
 };
 
