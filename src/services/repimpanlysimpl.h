@@ -123,10 +123,16 @@ private:
 struct ImpactRow {
     int id;
     double date;  // 0: never analysed
+    VqbString name;
+};
+
+// A rule as lineage names it.
+struct ImpactRule {
+    VqbString uuid, id, description;
 };
 
 // The statements of the store that the metadata data access does not offer, on the repository's
-// connection.
+// connection. Statements that serve many keys take them in IN lists of a chunk each.
 class ImpactStoreAccess final : public BaseRDAImpl {
 public:
     explicit ImpactStoreAccess(ReposDataAccess* connection) : BaseRDAImpl(connection) {}
@@ -144,10 +150,15 @@ public:
         VqbString name, type, identity;
     };
     bool addRows(const std::vector<NewResource>& resources, std::vector<int>& ids);
-    // Links of the owner to each resource.
-    bool addLinks(int owner, const std::vector<int>& ids);
-    // Stamps the resources the owner uses that were never analysed.
-    bool stampLinked(int owner, double date);
+    // A link of an owner to a resource it uses.
+    struct Link {
+        int resource, owner;
+    };
+    bool addLinks(const std::vector<Link>& links);
+    // The links whose owner is one of the owners.
+    bool linksOfOwners(const std::vector<int>& owners, std::vector<Link>& links);
+    // Stamps the resources among ids that were never analysed.
+    bool stampUnanalysed(const std::vector<int>& ids, double date);
     // The ids of the resources the owner uses.
     bool linksOf(int owner, std::vector<int>& ids);
     // Resources that neither use nor are used by another.
@@ -159,9 +170,10 @@ public:
     // Found when the resource's row is stored.
     Lookup exists(int id);
     bool deleteResource(int id);
-    // The uuid, id and description of the rule; the rule events of a task's rule (code, document).
-    ReposDataAccessCursor* ruleRow(int ruleId);
-    ReposDataAccessCursor* ruleEvents(int taskId, int ruleId);
+    // The rules of the ids, by id.
+    bool ruleRows(const std::vector<int>& ruleIds, std::map<int, std::vector<ImpactRule>>& rules);
+    // The rule-event documents of the task's rules, by rule id, in the order read.
+    bool ruleEvents(int taskId, const std::vector<int>& ruleIds, std::map<int, std::vector<VqbString>>& documents);
     using BaseRDAImpl::Lookup;
     using BaseRDAImpl::columnIndex;
 
@@ -172,6 +184,7 @@ private:
 class CommonRepositoryDataAccess;
 class ProfileRepositoryDataAccess;
 class VqResourceManager;
+class VqDom;
 
 class RepositoryImpactAnalysisImpl final : public RepositoryImpactAnalysis {
 public:
@@ -251,6 +264,9 @@ private:
 
     // The resource of the cursor's current row, through the resolver.
     std::unique_ptr<VqResourceImpl> readResource(ReposDataAccessCursor* cursor);
+    // The resource of a stored row's values, through the resolver.
+    std::unique_ptr<VqResourceImpl> resourceOf(const VqbString& id, const VqbString& name, const VqbString& identity,
+                                               const VqbString& type, double date);
     // Every row of the cursor (taken over) as a list; null cursor: an empty list, and the error.
     VqResourceListImpl* readList(ReposDataAccessCursor* cursor, bool reportNull = true);
     void resolve(VqResourceImpl& resource);
@@ -258,16 +274,32 @@ private:
     bool rowId(const VqResource* resource, int& id);
     // The id of the resource's row, added when missing.
     bool findOrAddId(const VqbString& name, const VqbString& type, const VqbString& identity, int& id);
-    // rows receives the stored row of each element in list order.
-    bool updateResourceDependencies(int ownerId, VqResourceList* list, bool replace, std::vector<ImpactRow>* rows);
+    // rows receives the stored row of each element in list order; stored holds rows already read
+    // in this write and gains those read or added here.
+    bool updateResourceDependencies(int ownerId, VqResourceList* list, bool replace, std::vector<ImpactRow>* rows,
+                                    ImpactStoreAccess::Found& stored);
+    // addResourceDependencies with the rows already read in the caller's write.
+    bool dependencies(const VqResource* owner, VqResourceList* list, ImpactStoreAccess::Found& stored);
     // A new row for the resource (or the one another writer just added).
     bool addId(const VqbString& name, const VqbString& type, const VqbString& identity, int& id);
-    // A table gains a link to its database when that is known.
-    bool linkDatabase(const VqResource* table, int id);
+    // Each table (with its row id) gains a link to its database when that is known.
+    bool linkDatabases(const std::vector<std::pair<const VqResource*, int>>& tables);
     bool stampAnalysisDate(const VqResource* resource, int id);
     std::unique_ptr<VqResourceImpl> resolveMacroResource(const VqbString& type, const VqbString& identity);
-    // Appends the resource (created when new) unless the list holds its identity.
+    // Meets a resource: it gets its row, and it is appended unless the list holds its identity.
+    // While resources are collected this is only noted; addMet does it for all of them at once.
     bool addToList(VqResourceList* list, const VqbString& name, const VqbString& type, const VqbString& identity);
+    struct Met {
+        VqbString name, type, identity;
+    };
+    // Runs fill with the resources it meets noted in met instead of added one by one.
+    template <class F>
+    bool collecting(std::vector<Met>& met, F&& fill);
+    // The rows of the resources met, in the order met (each new one created, in that order),
+    // then each resource, as read from its row, appended unless the list holds its identity.
+    bool addMet(VqResourceList* list, const std::vector<Met>& met, ImpactStoreAccess::Found& stored);
+    // The resources a parsed rule-event document names.
+    bool addEventResources(VqResourceList* list, const VqDom& dom);
     bool analyzeRule(VqResourceList* list, const VqbString& base, int ruleId);
     bool analyzeExploration(VqResourceList* list, int projectId);
     bool analyzeTask(VqResourceList* list, const VqbString& base, int taskId);
@@ -291,6 +323,21 @@ private:
     ResourceResolver* resolver_ = nullptr;
     ReposHeld<MetadataRepositoryDataAccess> meta_;
     ReposHeld<ImpactStoreAccess> store_;
+    // The resources met so far while they are collected; null otherwise.
+    std::vector<Met>* met_ = nullptr;
 };
+
+template <class F>
+bool RepositoryImpactAnalysisImpl::inOneWrite(int line, F&& work) {
+    if (!store_ || !meta_) return failMeta(line);
+    bool reported = false;
+    bool done = store_->oneWrite(line, [&] {
+        if (work()) return true;
+        reported = true;
+        return false;
+    });
+    if (!done && !reported) return failMeta(line);
+    return done;
+}
 
 #endif
