@@ -359,42 +359,45 @@ bool RepositoryImpactAnalysisImpl::rewriteLinks(int owner, const std::vector<int
     return store_->addLinks(adds) || failMeta(__LINE__);
 }
 
-bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqResourceList* list, bool replace,
-                                                              std::vector<ImpactRow>* rows,
-                                                              ImpactStoreAccess::Found& stored) {
-    note(__LINE__, "Adding resource dependencies.");
-    if (!meta_ || !store_) return failMeta(__LINE__);
-    using Element = ImpactStoreAccess::NewResource;
-    std::vector<Element> elements;
+bool RepositoryImpactAnalysisImpl::rowsFor(const std::vector<ImpactStoreAccess::NewResource>& resources,
+                                           ImpactStoreAccess::Found& stored) {
     std::vector<VqbString> unknown;
-    // The whole list: a cursor left anywhere by the producer must not drop earlier elements.
-    if (list) {
-        list->reset();
-        while (list->next()) {
-            const VqResource* element = list->getCurrent();
-            if (!element) continue;
-            elements.push_back({element->getName(), element->getType(), element->getIdentity()});
-            if (!stored.count({elements.back().identity.str(), elements.back().type.str()}))
-                unknown.push_back(elements.back().identity);
-        }
-    }
+    for (const auto& resource : resources)
+        if (!stored.count({resource.identity.str(), resource.type.str()})) unknown.push_back(resource.identity);
     // Checked and added within the caller's exclusive write, so no other writer adds one between.
     if (!store_->findRows(unknown, stored)) return failMeta(__LINE__);
-    std::vector<Element> missing;
-    for (const Element& element : elements) {
-        auto key = std::make_pair(element.identity.str(), element.type.str());
+    std::vector<ImpactStoreAccess::NewResource> missing;
+    for (const auto& resource : resources) {
+        auto key = std::make_pair(resource.identity.str(), resource.type.str());
         if (stored.count(key)) continue;
-        reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", element.type.asCstr(),
-                 element.name.asCstr());
-        missing.push_back(element);
-        stored.emplace(std::move(key), ImpactRow{-1, 0.0, element.name});
+        reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", resource.type.asCstr(),
+                 resource.name.asCstr());
+        missing.push_back(resource);
+        stored.emplace(std::move(key), ImpactRow{-1, 0.0, resource.name});
     }
     std::vector<int> added;
     if (!store_->addRows(missing, added)) return failMeta(__LINE__);
     for (size_t i = 0; i < missing.size(); ++i)
         stored[{missing[i].identity.str(), missing[i].type.str()}].id = added[i];
+    return true;
+}
+
+bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqResourceList* list, bool replace,
+                                                              std::vector<ImpactRow>* rows,
+                                                              ImpactStoreAccess::Found& stored) {
+    note(__LINE__, "Adding resource dependencies.");
+    if (!meta_ || !store_) return failMeta(__LINE__);
+    std::vector<ImpactStoreAccess::NewResource> elements;
+    // The whole list: a cursor left anywhere by the producer must not drop earlier elements.
+    if (list) {
+        list->reset();
+        while (list->next())
+            if (const VqResource* element = list->getCurrent())
+                elements.push_back({element->getName(), element->getType(), element->getIdentity()});
+    }
+    if (!rowsFor(elements, stored)) return false;
     std::vector<int> wanted;
-    for (const Element& element : elements) {
+    for (const auto& element : elements) {
         const ImpactRow& row = stored[{element.identity.str(), element.type.str()}];
         wanted.push_back(row.id);
         if (rows) rows->push_back(row);

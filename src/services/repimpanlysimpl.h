@@ -145,10 +145,11 @@ public:
     // The stored rows of the identities, by identity and type.
     using Found = std::map<std::pair<std::string, std::string>, ImpactRow>;
     bool findRows(const std::vector<VqbString>& identities, Found& rows);
-    // Rows for resources the caller found missing in this write, with ids from one reservation.
+    // A resource as it is named, before it has a row.
     struct NewResource {
         VqbString name, type, identity;
     };
+    // Rows for resources the caller found missing in this write, with ids from one reservation.
     bool addRows(const std::vector<NewResource>& resources, std::vector<int>& ids);
     // A link of an owner to a resource it uses.
     struct Link {
@@ -289,9 +290,10 @@ private:
     // Meets a resource: it gets its row, and it is appended unless the list holds its identity.
     // While resources are collected this is only noted; addMet does it for all of them at once.
     bool addToList(VqResourceList* list, const VqbString& name, const VqbString& type, const VqbString& identity);
-    struct Met {
-        VqbString name, type, identity;
-    };
+    using Met = ImpactStoreAccess::NewResource;
+    // Every resource gets its row in stored: those stored rows not yet there are read, and the
+    // missing ones added in order.
+    bool rowsFor(const std::vector<Met>& resources, ImpactStoreAccess::Found& stored);
     // Runs fill with the resources it meets noted in met instead of added one by one.
     template <class F>
     bool collecting(std::vector<Met>& met, F&& fill);

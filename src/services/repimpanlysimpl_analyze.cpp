@@ -92,24 +92,9 @@ bool RepositoryImpactAnalysisImpl::collecting(std::vector<Met>& met, F&& fill) {
 bool RepositoryImpactAnalysisImpl::addMet(VqResourceList* list, const std::vector<Met>& met,
                                           ImpactStoreAccess::Found& stored) {
     if (met.empty()) return true;
-    if (!store_ || !list) return failConnection(__LINE__);
-    std::vector<VqbString> unknown;
-    for (const Met& resource : met)
-        if (!stored.count({resource.identity.str(), resource.type.str()})) unknown.push_back(resource.identity);
-    if (!store_->findRows(unknown, stored)) return failMeta(__LINE__);
+    if (!store_) return failConnection(__LINE__);
     // Every resource met gets its row, also one whose identity the list already holds.
-    std::vector<ImpactStoreAccess::NewResource> missing;
-    for (const Met& resource : met) {
-        auto key = std::make_pair(resource.identity.str(), resource.type.str());
-        if (stored.count(key)) continue;
-        reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", resource.type.asCstr(),
-                 resource.name.asCstr());
-        missing.push_back({resource.name, resource.type, resource.identity});
-        stored.emplace(std::move(key), ImpactRow{-1, 0.0, resource.name});
-    }
-    std::vector<int> ids;
-    if (!store_->addRows(missing, ids)) return failMeta(__LINE__);
-    for (size_t i = 0; i < missing.size(); ++i) stored[{missing[i].identity.str(), missing[i].type.str()}].id = ids[i];
+    if (!list || !rowsFor(met, stored)) return false;
     for (const Met& resource : met) {
         const ImpactRow& row = stored[{resource.identity.str(), resource.type.str()}];
         auto read = resourceOf(VqbString(std::to_string(row.id)), row.name, resource.identity, resource.type, row.date);
