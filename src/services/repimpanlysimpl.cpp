@@ -181,14 +181,16 @@ bool ImpactStoreAccess::ruleRows(const std::vector<int>& ruleIds, std::map<int, 
 
 bool ImpactStoreAccess::ruleEvents(int taskId, const std::vector<int>& ruleIds,
                                    std::map<int, std::vector<VqbString>>& documents) {
-    return inChunks(onTable("SELECT RU_ID, EV_CODE, EV_DATA FROM", "RULEVT", " WHERE JB_ID=? AND RU_ID IN "), "",
-                    {taskId}, distinctValues(ruleIds), [&](const Sql& sql) {
-                        ReposHeld<ReposDataAccessCursor> rows(select(kSource, __LINE__, sql));
-                        if (!rows) return false;
-                        // A long document is stored as a reference that only the value read resolves.
-                        while (rows->next() == 1) documents[rows->getInt(0)].push_back(rows->getValue(2).asString());
-                        return true;
-                    });
+    // One read of the task's events serves all its rules: a list of rules beside the task would
+    // be served by the index of either column alone, walking the task's events for each chunk.
+    const std::set<int> wanted(ruleIds.begin(), ruleIds.end());
+    ReposHeld<ReposDataAccessCursor> rows(
+        select(kSource, __LINE__, Sql(onTable("SELECT RU_ID, EV_CODE, EV_DATA FROM", "RULEVT", " WHERE JB_ID=?"), {taskId})));
+    if (!rows) return false;
+    // A long document is stored as a reference that only the value read resolves.
+    while (rows->next() == 1)
+        if (wanted.count(rows->getInt(0))) documents[rows->getInt(0)].push_back(rows->getValue(2).asString());
+    return true;
 }
 
 // ---- frame
