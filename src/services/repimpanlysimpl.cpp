@@ -79,14 +79,16 @@ bool ImpactStoreAccess::addRows(const std::vector<NewResource>& resources, std::
     if (resources.empty()) return true;
     uint32_t first = 0;
     if (!nextIds(kSource, __LINE__, "IMPRCS", static_cast<int>(resources.size()), first)) return false;
-    const VqbString head = onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES ");
-    constexpr size_t kRows = 10;  // four values a row, within what one statement takes
+    const VqbString head = onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE, RCS_ADAT) VALUES ");
+    constexpr size_t kRows = kMaxValues / 5;
     for (size_t at = 0; at < resources.size(); at += kRows) {
         const size_t n = std::min(kRows, resources.size() - at);
-        Sql insert(rowsOf(head, n, markerList(4)));
+        Sql insert(rowsOf(head, n, markerList(5)));
         for (size_t i = at; i < at + n; ++i) {
             const int id = static_cast<int>(first + i);
+            const double date = resources[i].date;
             insert.bind(id).bind(resources[i].name).bind(resources[i].identity).bind(resources[i].type);
+            insert.bind(date != 0.0 ? VqbDatavar(date) : VqbDatavar());
             ids.push_back(id);
         }
         if (!run(kSource, __LINE__, insert)) return false;
@@ -96,7 +98,7 @@ bool ImpactStoreAccess::addRows(const std::vector<NewResource>& resources, std::
 
 bool ImpactStoreAccess::addLinks(const std::vector<Link>& links) {
     const VqbString head = onTable("INSERT INTO", "IMPDEP", " (RCS_ID, RCS_USED) VALUES ");
-    constexpr size_t kRows = 20;
+    constexpr size_t kRows = kMaxValues / 2;
     for (size_t at = 0; at < links.size(); at += kRows) {
         const size_t n = std::min(kRows, links.size() - at);
         Sql insert(rowsOf(head, n, markerList(2)));
@@ -375,7 +377,7 @@ bool RepositoryImpactAnalysisImpl::rowsFor(const std::vector<ImpactStoreAccess::
         reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", resource.type.asCstr(),
                  resource.name.asCstr());
         missing.push_back(resource);
-        stored.emplace(std::move(key), ImpactRow{-1, 0.0, resource.name});
+        stored.emplace(std::move(key), ImpactRow{-1, 0.0, resource.name, resource.date != 0.0});
     }
     std::vector<int> added;
     if (!store_->addRows(missing, added)) return failMeta(__LINE__);
@@ -390,12 +392,14 @@ bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqRes
     note(__LINE__, "Adding resource dependencies.");
     if (!meta_ || !store_) return failMeta(__LINE__);
     std::vector<ImpactStoreAccess::NewResource> elements;
+    // A new row is linked here, so it is written analysed when the links replace the owner's.
+    const double date = replace ? VqbDate::currentDate().asDouble() : 0.0;
     // The whole list: a cursor left anywhere by the producer must not drop earlier elements.
     if (list) {
         list->reset();
         while (list->next())
             if (const VqResource* element = list->getCurrent())
-                elements.push_back({element->getName(), element->getType(), element->getIdentity()});
+                elements.push_back({element->getName(), element->getType(), element->getIdentity(), date});
     }
     if (!rowsFor(elements, stored)) return false;
     std::vector<int> wanted;
@@ -484,7 +488,7 @@ bool RepositoryImpactAnalysisImpl::dependencies(const VqResource* owner, VqResou
             for (size_t i = 0; list->next() && i < rows.size(); ++i) {
                 const VqResource* element = list->getCurrent();
                 if (rows[i].date != 0.0) continue;
-                stamps.push_back(rows[i].id);
+                if (!rows[i].stamped) stamps.push_back(rows[i].id);
                 if (element && element->getAnalysisDate().asDouble() == 0.0) unanalysed.emplace_back(element, rows[i].id);
             }
             list->reset();

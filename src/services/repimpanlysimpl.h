@@ -84,9 +84,10 @@ public:
     void append(std::unique_ptr<VqResourceImpl> resource);
     size_t size() const { return elements_.size(); }
 
-private:
     // The identity as elements are found by: ASCII letters lowered.
     static std::string keyOf(const VqbString& identity);
+
+private:
     void index(size_t at);
     void unindex(size_t at);
     // Whether the key map serves contains(), rebuilt when memory ran out while it was kept.
@@ -122,8 +123,9 @@ private:
 // A stored resource as the link rewrite needs it.
 struct ImpactRow {
     int id;
-    double date;  // 0: never analysed
+    double date;  // 0: never analysed (before this write)
     VqbString name;
+    bool stamped = false;  // added in this write with its analysis date
 };
 
 // A rule as lineage names it.
@@ -145,9 +147,10 @@ public:
     // The stored rows of the identities, by identity and type.
     using Found = std::map<std::pair<std::string, std::string>, ImpactRow>;
     bool findRows(const std::vector<VqbString>& identities, Found& rows);
-    // A resource as it is named, before it has a row.
+    // A resource as it is named, before it has a row; a new row is written with the date (0: none).
     struct NewResource {
         VqbString name, type, identity;
+        double date = 0.0;
     };
     // Rows for resources the caller found missing in this write, with ids from one reservation.
     bool addRows(const std::vector<NewResource>& resources, std::vector<int>& ids);
@@ -292,14 +295,17 @@ private:
     bool addToList(VqResourceList* list, const VqbString& name, const VqbString& type, const VqbString& identity);
     using Met = ImpactStoreAccess::NewResource;
     // Every resource gets its row in stored: those stored rows not yet there are read, and the
-    // missing ones added in order.
+    // missing ones added in order, each with the resource's date.
     bool rowsFor(const std::vector<Met>& resources, ImpactStoreAccess::Found& stored);
     // Runs fill with the resources it meets noted in met instead of added one by one.
     template <class F>
     bool collecting(std::vector<Met>& met, F&& fill);
     // The rows of the resources met, in the order met (each new one created, in that order),
-    // then each resource, as read from its row, appended unless the list holds its identity.
-    bool addMet(VqResourceList* list, const std::vector<Met>& met, ImpactStoreAccess::Found& stored);
+    // then each resource, as read from its row, appended unless the list holds its identity. With
+    // a date, the list is one of ours about to become the owner's links: a new row that it will
+    // hold is written analysed on that date.
+    bool addMet(VqResourceList* list, const std::vector<Met>& met, ImpactStoreAccess::Found& stored,
+                double date = 0.0);
     // The resources a parsed rule-event document names.
     bool addEventResources(VqResourceList* list, const VqDom& dom);
     bool analyzeRule(VqResourceList* list, const VqbString& base, int ruleId);

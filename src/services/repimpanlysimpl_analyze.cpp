@@ -6,6 +6,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <unordered_set>
 
 #include "repimpanlysimpl.h"
 #include "repos_common_rda.h"
@@ -90,11 +91,23 @@ bool RepositoryImpactAnalysisImpl::collecting(std::vector<Met>& met, F&& fill) {
 }
 
 bool RepositoryImpactAnalysisImpl::addMet(VqResourceList* list, const std::vector<Met>& met,
-                                          ImpactStoreAccess::Found& stored) {
+                                          ImpactStoreAccess::Found& stored, double date) {
     if (met.empty()) return true;
     if (!store_) return failConnection(__LINE__);
-    // Every resource met gets its row, also one whose identity the list already holds.
-    if (!list || !rowsFor(met, stored)) return false;
+    if (!list) return false;
+    // Every resource met gets its row, also one whose identity the list already holds. One that
+    // the list will hold is written analysed, which spares an update of each new row.
+    std::vector<Met> rows = met;
+    if (date != 0.0) {
+        std::unordered_set<std::string> held;
+        list->reset();
+        while (list->next())
+            if (const VqResource* element = list->getCurrent())
+                held.insert(VqResourceListImpl::keyOf(element->getIdentity()));
+        for (Met& resource : rows)
+            if (held.insert(VqResourceListImpl::keyOf(resource.identity)).second) resource.date = date;
+    }
+    if (!rowsFor(rows, stored)) return false;
     for (const Met& resource : met) {
         const ImpactRow& row = stored[{resource.identity.str(), resource.type.str()}];
         auto read = resourceOf(VqbString(std::to_string(row.id)), row.name, resource.identity, resource.type, row.date);
@@ -137,7 +150,8 @@ bool RepositoryImpactAnalysisImpl::analyzeObject(const VqResource* owner, const 
             }
             return false;
         });
-        reported = !(listed && addMet(list.get(), met, stored) && dependencies(owner, list.get(), stored));
+        reported = !(listed && addMet(list.get(), met, stored, VqbDate::currentDate().asDouble()) &&
+                     dependencies(owner, list.get(), stored));
         return !reported;
     });
     return done || (!reported && failConnection(__LINE__));
