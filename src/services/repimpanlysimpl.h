@@ -90,13 +90,13 @@ public:
 private:
     void index(size_t at);
     void unindex(size_t at);
-    // Whether the key map serves contains(), rebuilt when memory ran out while it was kept.
+    // Whether the key map serves contains(), made when there is none.
     bool indexReady();
 
     std::vector<std::unique_ptr<VqResourceImpl>> elements_;
     // Each identity key to its first element.
     std::unordered_map<std::string, size_t> first_;
-    bool stale_ = false;
+    bool unkeyed_ = true;
     ReposListCursor cursor_;
 };
 

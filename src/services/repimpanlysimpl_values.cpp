@@ -65,38 +65,39 @@ std::string VqResourceListImpl::keyOf(const VqbString& identity) {
     return key.lowercase().str();
 }
 
-// The map is kept beside the elements; when memory runs out while it changes, it is marked stale
-// and rebuilt (or passed over) by the next contains().
+// The map is made by the first contains() (a list the store fills is mostly only walked) and then
+// kept beside the elements; when memory runs out while it changes, it is dropped and made again (or
+// passed over) by the next contains().
 void VqResourceListImpl::index(size_t at) {
-    if (stale_) return;
+    if (unkeyed_) return;
     try {
         first_.emplace(keyOf(elements_[at]->getIdentity()), at);
     } catch (const std::bad_alloc&) {
-        stale_ = true;
+        unkeyed_ = true;
     }
 }
 
 // Only for the last element: a key it holds has no earlier element.
 void VqResourceListImpl::unindex(size_t at) {
-    if (stale_) return;
+    if (unkeyed_) return;
     try {
         auto it = first_.find(keyOf(elements_[at]->getIdentity()));
         if (it != first_.end() && it->second == at) first_.erase(it);
     } catch (const std::bad_alloc&) {
-        stale_ = true;
+        unkeyed_ = true;
     }
 }
 
 bool VqResourceListImpl::indexReady() {
-    if (!stale_) return true;
+    if (!unkeyed_) return true;
     try {
         first_.clear();
         for (size_t at = 0; at < elements_.size(); ++at) first_.emplace(keyOf(elements_[at]->getIdentity()), at);
-        stale_ = false;
+        unkeyed_ = false;
     } catch (const std::bad_alloc&) {
         first_.clear();
     }
-    return !stale_;
+    return !unkeyed_;
 }
 
 void VqResourceListImpl::append(std::unique_ptr<VqResourceImpl> resource) {
