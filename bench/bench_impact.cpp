@@ -261,9 +261,10 @@ void BM_Unused_Raw(benchmark::State& state) {
 struct PgStore : benchdb::PgImpactStore {
     PgStore() : PgImpactStore("bi") {}
     bool open() { return repository ? impact != nullptr : make(); }
-    void clear() {
-        for (const char* t : {"IMPDEP", "IMPRCS"}) exec("DELETE FROM " + table(t));
-    }
+    // Truncated rather than deleted, on both sides alike: rows deleted round after round stay for
+    // every later statement to walk until a vacuum comes, so each round would cost more than the
+    // one before it.
+    void clear() { exec("TRUNCATE " + table("IMPDEP") + ", " + table("IMPRCS")); }
 };
 
 PgStore& pg() {
@@ -293,7 +294,8 @@ void BM_PgFirstLoad_Library(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
-// The statements of a first load: each resource looked up and added, linked, then stamped.
+// The statements of a first load: each resource looked up, added with its analysis date (as the
+// library writes a new resource the owner's links hold), and linked.
 void BM_PgFirstLoad_Psql(benchmark::State& state) {
     if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
     const long n = pgCount();
@@ -307,12 +309,11 @@ void BM_PgFirstLoad_Psql(benchmark::State& state) {
         for (long i = 1; i <= n; ++i) {
             const std::string id = "'" + identity(i) + "'";
             out << "SELECT RCS_ID FROM " << resources << " WHERE RCS_IDTY = " << id << ";\n"
-                << "INSERT INTO " << resources << " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES (" << i << ", '" << i
-                << ".txt', " << id << ", 'File');\n"
+                << "INSERT INTO " << resources << " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE, RCS_ADAT) VALUES (" << i
+                << ", '" << i << ".txt', " << id << ", 'File', 46000);\n"
                 << "INSERT INTO " << links << " (RCS_ID, RCS_USED) VALUES (" << i << ", 0);\n";
         }
-        out << "UPDATE " << resources << " SET RCS_ADAT = 46000 WHERE RCS_ID IN (SELECT RCS_ID FROM " << links
-            << " WHERE RCS_USED = 0);\nCOMMIT;\n";
+        out << "COMMIT;\n";
     }
     const std::string command = pg().psql(path);
     for (auto _ : state) {

@@ -4,6 +4,11 @@
 // with nothing changed, where each side finds every resource and link in place and writes nothing.
 // REPOS_BENCH_ROWS scales the counts (default 1,000 rules). With REPOS_TEST_PG set, both first
 // analyses on PostgreSQL beside psql running the same statements from a script.
+//
+// Cost rows compare the library with itself: each analysis of a task and a job four times the size
+// (4,000 rules, 2,000 tables, made beside the others in the same repository) against the default
+// one, per analysis, so that work growing in proportion gives 4. Between rounds on PostgreSQL the
+// store is truncated (the owners put back), so that no side walks the rows earlier rounds deleted.
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -27,64 +32,104 @@
 
 namespace {
 
-long ruleCount() { return benchdb::rows(1000); }
-long tableCount() { return ruleCount() / 2; }
+// The default size and the cost rows' larger one, made beside it.
+constexpr int kSizes[] = {1, 4};
 
-std::string eventDocument(long rule, int k) {
-    return "<filelog><path>/l/</path><name>r" + std::to_string(rule) + "-" + std::to_string(k) +
+long ruleCount(int factor = 1) { return benchdb::rows(1000) * factor; }
+long tableCount(int factor = 1) { return ruleCount(factor) / 2; }
+
+// Names of the larger objects carry a mark of their own, so that no resource is shared.
+std::string mark(int factor) { return factor == 1 ? "" : "x" + std::to_string(factor) + "-"; }
+
+std::string eventDocument(const std::string& marked, long rule, int k) {
+    return "<filelog><path>/l/</path><name>" + marked + "r" + std::to_string(rule) + "-" + std::to_string(k) +
            ".log</name></filelog>";
+}
+
+// A count as labels write it: 1,000.
+std::string thousands(long n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 // The task, the profile job and their owners' resource ids, made once in the given repository.
 struct Objects {
+    int factor = 1;
     uint32_t task = 0, job = 0;
     VqbString taskOwner, jobOwner;
     std::vector<unsigned> rules;
 };
 
-bool fillObjects(Repository* repository, RepositoryImpactAnalysis* impact, Objects& o) {
-    ReposHeld<CommonRepositoryDataAccess> common(repository->createCommonRepositoryDataAccess());
+bool fillObjectsNow(Repository* repository, CommonRepositoryDataAccess* common, RepositoryImpactAnalysis* impact,
+                    Objects& o, int factor) {
     ReposHeld<MonitorRepositoryDataAccess> monitor(repository->createMonitorRepositoryDataAccess());
     ReposHeld<ProfileRepositoryDataAccess> profile(repository->createProfileRepositoryDataAccess());
-    if (!common || !monitor || !profile || !monitor->addJob("load", "LOAD", "u", 0, "", "", &o.task)) return false;
-    o.job = profile->addJobSetup("job", "", "job-uuid", 0, 0, "u", "u", 0);
+    const std::string m = mark(factor);
+    o.factor = factor;
+    if (!common || !monitor || !profile ||
+        !monitor->addJob(VqbString((m + "load").c_str()), VqbString((m + "LOAD").c_str()), "u", 0, "", "", &o.task))
+        return false;
+    o.job = profile->addJobSetup(VqbString((m + "job").c_str()), "", VqbString((m + "job-uuid").c_str()), 0, 0, "u",
+                                 "u", 0);
     std::vector<unsigned>& rules = o.rules;
     uint32_t sequence = 0;
-    for (long i = 1; i <= ruleCount(); ++i) {
-        const std::string n = std::to_string(i);
+    for (long i = 1; i <= ruleCount(factor); ++i) {
+        const std::string n = m + std::to_string(i);
         rules.push_back(common->addRule(VqbString(("rule" + n).c_str()), "T", "x>0", "", "", "u",
                                         VqbString(("uuid-" + n).c_str()), 0, "", ""));
         if (!monitor->addJobRule(o.task, rules.back())) return false;
         for (int k = 0; k < 2; ++k)
-            if (!monitor->addRuleEvent(o.task, rules.back(), ++sequence, "E", VqbString(eventDocument(i, k).c_str())))
+            if (!monitor->addRuleEvent(o.task, rules.back(), ++sequence, "E",
+                                       VqbString(eventDocument(m, i, k).c_str())))
                 return false;
     }
     // Ten sources, database and file in turn.
     std::vector<uint32_t> sources;
     for (int s = 0; s < 10; ++s) {
         const bool file = s % 2;
-        const std::string connection = file ? "" : "DRIVER=pg;SERVER=h" + std::to_string(s) + ";DATABASE=d";
+        const std::string connection = file ? "" : "DRIVER=pg;SERVER=" + m + "h" + std::to_string(s) + ";DATABASE=d";
         sources.push_back(profile->addJobDataSource(o.job, VqbString(("src" + std::to_string(s)).c_str()),
                                                     VqbString(connection.c_str()), file ? "Y" : "N"));
     }
-    for (long i = 0; i < tableCount(); ++i) {
+    for (long i = 0; i < tableCount(factor); ++i) {
         const size_t s = static_cast<size_t>(i) % sources.size();
-        const std::string name = "t" + std::to_string(i), file = s % 2 ? "/d/" + name + ".csv" : "";
+        const std::string name = m + "t" + std::to_string(i), file = s % 2 ? "/d/" + name + ".csv" : "";
         const uint32_t table = profile->addJobTable(o.job, static_cast<int>(sources[s]), "c", "s", VqbString(name.c_str()),
                                                     "", "", "", 0, VqbString(file.c_str()), ",", "\"", 0, 0, 0, "", 0,
                                                     0, "", false);
-        const std::string n = std::to_string(i + 1);
+        const std::string n = m + std::to_string(i + 1);
         if (profile->insertJobBusinessRule(o.job, table, rules[static_cast<size_t>(i)], VqbString(("rule" + n).c_str()),
                                            0, 0, VqbString(("uuid-" + n).c_str())) == 0)
             return false;
     }
-    for (auto [owner, type, identity] : {std::tuple{&o.taskOwner, "Task", "task-owner"},
-                                         std::tuple{&o.jobOwner, "ProfileJob", "job-uuid"}}) {
-        ReposHeld<VqResource> r(impact->findOrAddResource(identity, type, identity));
+    for (auto [owner, type, identity] : {std::tuple{&o.taskOwner, "Task", m + "task-owner"},
+                                         std::tuple{&o.jobOwner, "ProfileJob", m + "job-uuid"}}) {
+        ReposHeld<VqResource> r(impact->findOrAddResource(VqbString(identity.c_str()), type, VqbString(identity.c_str())));
         if (!r) return false;
         *owner = r->getId();
     }
     return true;
+}
+
+// In one transaction, which the writes of the data access join: a commit for each would take most
+// of the run.
+bool fillObjects(Repository* repository, RepositoryImpactAnalysis* impact, Objects& o, int factor) {
+    ReposHeld<CommonRepositoryDataAccess> common(repository->createCommonRepositoryDataAccess());
+    if (!common || !common->beginTransaction(false)) return false;
+    const bool filled = fillObjectsNow(repository, common.get(), impact, o, factor);
+    return common->endTransaction(filled) && filled;
+}
+
+// The owners of every size, kept when the store is emptied.
+std::string ownersOf(const Objects* sets, size_t count) {
+    std::string owners;
+    for (size_t i = 0; i < count; ++i)
+        owners += (owners.empty() ? "" : ", ") + sets[i].taskOwner.str() + ", " + sets[i].jobOwner.str();
+    return owners;
 }
 
 // ---- SQLite file
@@ -114,30 +159,41 @@ struct Opened {
     }
 };
 
-const Objects& objects() {
-    static Objects o;
+// Both sizes, made on first use.
+const Objects* allObjects() {
+    static Objects o[2];
     static bool made = [] {
         Opened opened;
-        return opened.impact && fillObjects(opened.repository, opened.impact, o);
+        for (size_t i = 0; i < 2; ++i)
+            if (!opened.impact || !fillObjects(opened.repository, opened.impact, o[i], kSizes[i])) return false;
+        return true;
     }();
     (void)made;
     return o;
 }
 
+const Objects& objects(int factor = 1) { return allObjects()[factor == 1 ? 0 : 1]; }
+
 // Every link and resource gone but the owners.
 void clearLinks() {
     sqlite3* db = benchdb::rawOpen(repositoryFile());
     benchdb::rawExec(db, "DELETE FROM IMPDEP");
-    const std::string keep = "DELETE FROM IMPRCS WHERE RCS_ID NOT IN (" + objects().taskOwner.str() + ", " +
-                             objects().jobOwner.str() + ")";
+    const std::string keep = "DELETE FROM IMPRCS WHERE RCS_ID NOT IN (" + ownersOf(allObjects(), 2) + ")";
     benchdb::rawExec(db, keep.c_str());
     sqlite3_close_v2(db);
 }
 
 enum class Kind { Task, Job };
 
-bool analyze(RepositoryImpactAnalysis* impact, Kind kind) {
-    const Objects& o = objects();
+// What one benchmark runs: the object of a kind and size; a cost row's sides count analyses, the
+// others the resources listed.
+struct Case {
+    Kind kind;
+    int factor = 1;
+    bool perAnalysis = false;
+};
+
+bool analyze(RepositoryImpactAnalysis* impact, const Objects& o, Kind kind) {
     VqResourceImpl owner;
     owner.setId(kind == Kind::Task ? o.taskOwner : o.jobOwner);
     owner.setType(VqbString(kind == Kind::Task ? "Task" : "ProfileJob"));
@@ -146,35 +202,40 @@ bool analyze(RepositoryImpactAnalysis* impact, Kind kind) {
                                  "");
 }
 
-long items(Kind kind) { return kind == Kind::Task ? 3 * ruleCount() : 2 * tableCount(); }
+long items(Kind kind, int factor = 1) { return kind == Kind::Task ? 3 * ruleCount(factor) : 2 * tableCount(factor); }
 
-void BM_First_Library(benchmark::State& state, Kind kind) {
-    objects();
+void countItems(benchmark::State& state, const Case& c) {
+    if (!c.perAnalysis) state.SetItemsProcessed(state.iterations() * items(c.kind, c.factor));
+}
+
+void BM_First_Library(benchmark::State& state, Case c) {
+    const Objects& o = objects(c.factor);
     for (auto _ : state) {
         state.PauseTiming();
         clearLinks();
-        Opened o;
+        Opened opened;
         state.ResumeTiming();
-        if (!o.impact || !analyze(o.impact, kind))
-            return state.SkipWithError(o.impact ? o.impact->getErrorMessage().asCstr() : "no impact analysis");
+        if (!opened.impact || !analyze(opened.impact, o, c.kind))
+            return state.SkipWithError(opened.impact ? opened.impact->getErrorMessage().asCstr() : "no impact analysis");
     }
-    state.SetItemsProcessed(state.iterations() * items(kind));
+    countItems(state, c);
 }
 
 // Each round of the "again" sides starts from no links and the side's own first analysis, untimed,
 // whatever the other side or an earlier pair left.
-void BM_Again_Library(benchmark::State& state, Kind kind) {
-    objects();
-    Opened o;
-    if (!o.impact) return state.SkipWithError("no impact analysis");
+void BM_Again_Library(benchmark::State& state, Case c) {
+    const Objects& o = objects(c.factor);
+    Opened opened;
+    if (!opened.impact) return state.SkipWithError("no impact analysis");
     for (auto _ : state) {
         state.PauseTiming();
         clearLinks();
-        const bool first = analyze(o.impact, kind);
+        const bool first = analyze(opened.impact, o, c.kind);
         state.ResumeTiming();
-        if (!first || !analyze(o.impact, kind)) return state.SkipWithError(o.impact->getErrorMessage().asCstr());
+        if (!first || !analyze(opened.impact, o, c.kind))
+            return state.SkipWithError(opened.impact->getErrorMessage().asCstr());
     }
-    state.SetItemsProcessed(state.iterations() * items(kind));
+    countItems(state, c);
 }
 
 // The raw side: the rows the analysis reads, and its links rewritten to the resources they name.
@@ -313,51 +374,59 @@ void rawAnalysis(sqlite3* db, Kind kind) {
     raw.commit();
 }
 
-void BM_First_Raw(benchmark::State& state, Kind kind) {
+void BM_First_Raw(benchmark::State& state, Case c) {
     objects();
     for (auto _ : state) {
         state.PauseTiming();
         clearLinks();
         sqlite3* db = benchdb::rawOpen(repositoryFile());
         state.ResumeTiming();
-        rawAnalysis(db, kind);
+        rawAnalysis(db, c.kind);
         sqlite3_close_v2(db);
     }
-    state.SetItemsProcessed(state.iterations() * items(kind));
+    countItems(state, c);
 }
 
-void BM_Again_Raw(benchmark::State& state, Kind kind) {
+void BM_Again_Raw(benchmark::State& state, Case c) {
     objects();
     sqlite3* db = benchdb::rawOpen(repositoryFile());
     for (auto _ : state) {
         state.PauseTiming();
         clearLinks();
-        rawAnalysis(db, kind);
+        rawAnalysis(db, c.kind);
         state.ResumeTiming();
-        rawAnalysis(db, kind);
+        rawAnalysis(db, c.kind);
     }
     sqlite3_close_v2(db);
-    state.SetItemsProcessed(state.iterations() * items(kind));
+    countItems(state, c);
 }
 
 // ---- PostgreSQL: a repository of the run's own, removed at the end.
 
 struct PgStore : benchdb::PgImpactStore {
     PgStore() : PgImpactStore("bl") {}
-    Objects objects;
+    Objects objects[2];
 
     bool open() {
         if (repository) return impact != nullptr;
         if (!make()) return false;
-        if (fillObjects(repository, impact, objects)) return true;
+        bool filled = true;
+        for (size_t i = 0; i < 2 && filled; ++i) filled = fillObjects(repository, impact, objects[i], kSizes[i]);
+        if (filled) return true;
         impact->release();
         impact = nullptr;
         return false;
     }
+    const Objects& of(int factor) const { return objects[factor == 1 ? 0 : 1]; }
+    // Emptied but for the owners' rows as they are. Truncated rather than deleted: rows deleted
+    // round after round would stay for every later statement to walk until a vacuum, and a vacuum
+    // would leave the few owners as the planner's measure of the table.
     void clear() {
-        const std::string owners = objects.taskOwner.str() + ", " + objects.jobOwner.str();
-        exec("DELETE FROM " + table("IMPDEP"));
-        exec("DELETE FROM " + table("IMPRCS") + " WHERE RCS_ID NOT IN (" + owners + ")");
+        exec("DROP TABLE IF EXISTS kept_owners");
+        exec("CREATE TEMPORARY TABLE kept_owners AS SELECT * FROM " + table("IMPRCS") + " WHERE RCS_ID IN (" +
+             ownersOf(objects, 2) + ")");
+        exec("TRUNCATE " + table("IMPDEP") + ", " + table("IMPRCS"));
+        exec("INSERT INTO " + table("IMPRCS") + " SELECT * FROM kept_owners");
     }
 };
 
@@ -366,10 +435,10 @@ PgStore& pg() {
     return store;
 }
 
-void BM_Pg_Library(benchmark::State& state, Kind kind) {
+void BM_Pg_Library(benchmark::State& state, Case c) {
     if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
-    const Objects& o = pg().objects;
-    const bool task = kind == Kind::Task;
+    const Objects& o = pg().of(c.factor);
+    const bool task = c.kind == Kind::Task;
     VqResourceImpl owner;
     owner.setId(task ? o.taskOwner : o.jobOwner);
     owner.setType(VqbString(task ? "Task" : "ProfileJob"));
@@ -381,13 +450,14 @@ void BM_Pg_Library(benchmark::State& state, Kind kind) {
         if (!pg().impact->analyzeObject(&owner, "b", task ? "Task" : "ProfileJob", id, ""))
             return state.SkipWithError(pg().impact->getErrorMessage().asCstr());
     }
-    state.SetItemsProcessed(state.iterations() * items(kind));
+    countItems(state, c);
 }
 
 // The statements of the raw side's first analysis, with the values it would bind.
-void BM_Pg_Psql(benchmark::State& state, Kind kind) {
+void BM_Pg_Psql(benchmark::State& state, Case c) {
     if (!pg().open()) return state.SkipWithError("the PostgreSQL repository could not be made");
-    const Objects& o = pg().objects;
+    const Kind kind = c.kind;
+    const Objects& o = pg().of(1);
     const std::string path = scratch().file(kind == Kind::Task ? "task.sql" : "job.sql");
     {
         const std::string resources = pg().table("IMPRCS"), links = pg().table("IMPDEP"),
@@ -452,41 +522,69 @@ void BM_Pg_Psql(benchmark::State& state, Kind kind) {
         state.ResumeTiming();
         if (std::system(command.c_str()) != 0) return state.SkipWithError("psql failed");
     }
-    state.SetItemsProcessed(state.iterations() * items(kind));
+    countItems(state, c);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     vqlogSetLevel("", 5);
+    using Run = void (*)(benchmark::State&, Case);
+    auto add = [](const std::string& name, Run run, Case c) {
+        benchmark::RegisterBenchmark(name.c_str(), run, c)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    };
     const struct {
         const char* name;
-        void (*run)(benchmark::State&, Kind);
-    } sides[] = {{"First_Library", BM_First_Library}, {"First_Raw", BM_First_Raw},
-                 {"Again_Library", BM_Again_Library}, {"Again_Raw", BM_Again_Raw}};
+        Run run;
+        bool pg;
+    } sides[] = {{"First_Library", BM_First_Library, false}, {"First_Raw", BM_First_Raw, false},
+                 {"Again_Library", BM_Again_Library, false}, {"Again_Raw", BM_Again_Raw, false},
+                 {"Pg_Library", BM_Pg_Library, true},        {"Pg_Psql", BM_Pg_Psql, true}};
+    const char* server = std::getenv("REPOS_TEST_PG");
+    const bool withPg = server && *server;
     for (const auto& side : sides)
         for (auto [kind, suffix] : {std::pair{Kind::Task, "/task"}, std::pair{Kind::Job, "/job"}})
-            benchmark::RegisterBenchmark((std::string(side.name) + suffix).c_str(), side.run, kind)
-                ->Iterations(1)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            if (withPg || !side.pg) add(std::string(side.name) + suffix, side.run, Case{kind});
+    // The cost rows' sides: one analysis of each size.
+    for (const auto& side : sides) {
+        if ((side.pg && !withPg) || side.run == BM_First_Raw || side.run == BM_Again_Raw || side.run == BM_Pg_Psql)
+            continue;
+        for (auto [kind, suffix] : {std::pair{Kind::Task, "/task"}, std::pair{Kind::Job, "/job"}})
+            for (int factor : kSizes)
+                add("Cost_" + std::string(side.name) + suffix + "/x" + std::to_string(factor), side.run,
+                    Case{kind, factor, true});
+    }
+    const std::string rules = thousands(ruleCount()), events = thousands(2 * ruleCount()),
+                      tables = thousands(tableCount());
     std::vector<bench::Pair> pairs = {
-        {"task, 1,000 rules, 2,000 events", "First_Library/task", "First_Raw/task"},
-        {"profile job, 500 tables, 500 rules", "First_Library/job", "First_Raw/job"},
+        {"task, " + rules + " rules, " + events + " events", "First_Library/task", "First_Raw/task"},
+        {"profile job, " + tables + " tables, " + tables + " rules",
+         "First_Library/job", "First_Raw/job"},
         {"task again, nothing changed", "Again_Library/task", "Again_Raw/task"},
         {"profile job again, nothing changed", "Again_Library/job", "Again_Raw/job"}};
-    const char* server = std::getenv("REPOS_TEST_PG");
-    if (server && *server) {
-        for (auto [name, run] : {std::pair{"Pg_Library", &BM_Pg_Library}, std::pair{"Pg_Psql", &BM_Pg_Psql}})
-            for (auto [kind, suffix] : {std::pair{Kind::Task, "/task"}, std::pair{Kind::Job, "/job"}})
-                benchmark::RegisterBenchmark((std::string(name) + suffix).c_str(), run, kind)
-                    ->Iterations(1)
-                    ->Unit(benchmark::kMillisecond)
-                    ->UseRealTime();
-        pairs.push_back({"PostgreSQL task, 1,000 rules", "Pg_Library/task", "Pg_Psql/task"});
-        pairs.push_back({"PostgreSQL profile job, 500 tables", "Pg_Library/job", "Pg_Psql/job"});
+    if (withPg) {
+        pairs.push_back({"PostgreSQL task, " + rules + " rules", "Pg_Library/task", "Pg_Psql/task"});
+        pairs.push_back({"PostgreSQL profile job, " + tables + " tables", "Pg_Library/job", "Pg_Psql/job"});
     } else {
         std::printf("bench_lineage: REPOS_TEST_PG is not set; the PostgreSQL pairs do not run\n");
+    }
+    const std::string bigRules = thousands(ruleCount(4)), bigTables = thousands(tableCount(4));
+    const struct {
+        const char* what;
+        const char* side;
+        bool pg;
+    } costs[] = {{"task", "First_Library/task", false},
+                 {"profile job", "First_Library/job", false},
+                 {"task again", "Again_Library/task", false},
+                 {"profile job again", "Again_Library/job", false},
+                 {"PostgreSQL task", "Pg_Library/task", true},
+                 {"PostgreSQL profile job", "Pg_Library/job", true}};
+    for (const auto& cost : costs) {
+        if (cost.pg && !withPg) continue;
+        const bool job = std::string(cost.side).find("/job") != std::string::npos;
+        const std::string sizes = job ? bigTables + " tables vs " + tables : bigRules + " rules vs " + rules;
+        pairs.push_back({"cost x: " + std::string(cost.what) + ", " + sizes + " (<= 5)",
+                         "Cost_" + std::string(cost.side) + "/x1", "Cost_" + std::string(cost.side) + "/x4"});
     }
     int result = bench::runPairs(argc, argv, "bench_lineage", pairs);
     pg().close();

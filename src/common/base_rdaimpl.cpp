@@ -22,7 +22,6 @@ const char* const kSource = "base_rdaimpl";
 
 // The connection's parameterised calls take their values as a variable argument list: one call per
 // count, chosen from a table, passes a statement's values however many it has.
-constexpr size_t kMaxValues = 40;
 // No back end keeps texts of this many bytes or fewer apart, unless they look like references.
 constexpr size_t kShortestLimit = 255;
 
@@ -56,8 +55,8 @@ constexpr std::array<ExecCall, sizeof...(Counts)> execCalls(std::index_sequence<
     return {{&execCount<Counts>...}};
 }
 
-const auto kSelectCalls = selectCalls(std::make_index_sequence<kMaxValues + 1>());
-const auto kExecCalls = execCalls(std::make_index_sequence<kMaxValues + 1>());
+const auto kSelectCalls = selectCalls(std::make_index_sequence<BaseRDAImpl::kMaxValues + 1>());
+const auto kExecCalls = execCalls(std::make_index_sequence<BaseRDAImpl::kMaxValues + 1>());
 
 }  // namespace
 
@@ -496,6 +495,12 @@ VqbString BaseRDAImpl::onTables(const char* format, std::initializer_list<const 
         at = mark[1] ? mark + 2 : mark + 1;
     }
     return text.append(at);
+}
+
+VqbString BaseRDAImpl::markerList(size_t count) {
+    VqbString text("(");
+    for (size_t i = 0; i < count; ++i) text.append(i ? ",?" : "?");
+    return text.append(")");
 }
 
 VqbString BaseRDAImpl::onTable(const char* verb, const char* table, const char* rest) {

@@ -84,6 +84,9 @@ public:
         bool open_;
     };
 
+    // The most values one statement of the helper layer's select() or run() takes.
+    static constexpr size_t kMaxValues = 40;
+
     VqLogger* getLogger() const { return logger_; }
     ReposDataAccess* getConnection() const { return connection_; }
 
@@ -325,6 +328,25 @@ protected:
     // The statement prepared with its values declared and bound; null, logged, when it cannot be.
     ReposDataAccessStatement* prepareDeclared(const char* source, int line, const Sql& sql,
                                               const std::vector<ValueInfo>& info);
+
+    // An IN list of count markers: "(?,?,...)".
+    static VqbString markerList(size_t count);
+    // The statement head + an IN list + tail for each chunk of the values, as many as a statement
+    // takes after the fixed values, which are bound first; each statement goes to
+    // runChunk(const Sql&), false stops. One statement serves many keys.
+    template <class F>
+    static bool inChunks(const VqbString& head, const char* tail, const std::vector<VqbDatavar>& fixed,
+                         const std::vector<VqbDatavar>& values, F&& runChunk) {
+        const size_t chunk = fixed.size() < kMaxValues ? kMaxValues - fixed.size() : 1;
+        for (size_t at = 0; at < values.size(); at += chunk) {
+            const size_t n = values.size() - at < chunk ? values.size() - at : chunk;
+            Sql sql(head + markerList(n) + VqbString(tail));
+            for (const VqbDatavar& value : fixed) sql.bind(value);
+            for (size_t i = at; i < at + n; ++i) sql.bind(values[i]);
+            if (!runChunk(static_cast<const Sql&>(sql))) return false;
+        }
+        return true;
+    }
 
     // count new ids from the counter of the key in one reservation: first, first + 1, ...
     bool nextIds(const char* source, int line, const char* key, int count, uint32_t& first);

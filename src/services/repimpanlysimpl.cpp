@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <new>
+#include <set>
 #include <unordered_set>
 
 #include "repos_guard.h"
@@ -33,35 +34,41 @@ bool ImpactStoreAccess::linksOf(int owner, std::vector<int>& ids) {
     return true;
 }
 
+namespace {
+
+// Each key once, in first-seen order.
+template <class T>
+std::vector<VqbDatavar> distinctValues(const std::vector<T>& keys) {
+    std::vector<VqbDatavar> values;
+    std::set<T> seen;
+    for (const T& key : keys)
+        if (seen.insert(key).second) values.emplace_back(key);
+    return values;
+}
+
+}  // namespace
+
 bool ImpactStoreAccess::findRows(const std::vector<VqbString>& identities, Found& rows) {
-    // Looked up by identity alone, as many at once as a statement takes; the type is matched here.
-    const VqbString head = onTable("SELECT RCS_ID, RCS_IDTY, RCS_TYPE, RCS_ADAT FROM", "IMPRCS", " WHERE RCS_IDTY IN (");
-    constexpr size_t kChunk = 40;
-    for (size_t at = 0; at < identities.size(); at += kChunk) {
-        const size_t n = std::min(kChunk, identities.size() - at);
-        VqbString text = head;
-        for (size_t i = 0; i < n; ++i) text.append(i ? ",?" : "?");
-        text.append(")");
-        Sql sql(text);
-        for (size_t i = 0; i < n; ++i) sql.bind(identities[at + i]);
-        ReposHeld<ReposDataAccessCursor> found(select(kSource, __LINE__, sql));
-        if (!found) return false;
-        while (found->next() == 1)
-            rows.emplace(std::make_pair(found->getString(1).str(), found->getString(2).str()),
-                         ImpactRow{found->getInt(0), found->getValue(3).asDouble()});
-    }
-    return true;
+    // Looked up by identity alone; the type is matched here.
+    return inChunks(onTable("SELECT RCS_ID, RCS_IDTY, RCS_TYPE, RCS_ADAT, RCS_NM FROM", "IMPRCS", " WHERE RCS_IDTY IN "),
+                    "", {}, distinctValues(identities), [&](const Sql& sql) {
+                        ReposHeld<ReposDataAccessCursor> found(select(kSource, __LINE__, sql));
+                        if (!found) return false;
+                        while (found->next() == 1)
+                            rows.emplace(std::make_pair(found->getString(1).str(), found->getString(2).str()),
+                                         ImpactRow{found->getInt(0), found->getValue(3).asDouble(), found->getString(4)});
+                        return true;
+                    });
 }
 
 namespace {
 
-// "<head>(?,..,?),(?,..,?)...": rows of width markers each.
-VqbString rowsOf(const VqbString& head, size_t rows, size_t width) {
+// "<head><row>,<row>...".
+VqbString rowsOf(const VqbString& head, size_t rows, const VqbString& row) {
     VqbString text = head;
     for (size_t r = 0; r < rows; ++r) {
-        text.append(r ? ",(" : "(");
-        for (size_t c = 0; c < width; ++c) text.append(c ? ",?" : "?");
-        text.append(")");
+        if (r) text.append(",");
+        text.append(row);
     }
     return text;
 }
@@ -72,14 +79,16 @@ bool ImpactStoreAccess::addRows(const std::vector<NewResource>& resources, std::
     if (resources.empty()) return true;
     uint32_t first = 0;
     if (!nextIds(kSource, __LINE__, "IMPRCS", static_cast<int>(resources.size()), first)) return false;
-    const VqbString head = onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE) VALUES ");
-    constexpr size_t kRows = 10;  // four values a row, within what one statement takes
+    const VqbString head = onTable("INSERT INTO", "IMPRCS", " (RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE, RCS_ADAT) VALUES ");
+    constexpr size_t kRows = kMaxValues / 5;
     for (size_t at = 0; at < resources.size(); at += kRows) {
         const size_t n = std::min(kRows, resources.size() - at);
-        Sql insert(rowsOf(head, n, 4));
+        Sql insert(rowsOf(head, n, markerList(5)));
         for (size_t i = at; i < at + n; ++i) {
             const int id = static_cast<int>(first + i);
+            const double date = resources[i].date;
             insert.bind(id).bind(resources[i].name).bind(resources[i].identity).bind(resources[i].type);
+            insert.bind(date != 0.0 ? VqbDatavar(date) : VqbDatavar());
             ids.push_back(id);
         }
         if (!run(kSource, __LINE__, insert)) return false;
@@ -87,27 +96,34 @@ bool ImpactStoreAccess::addRows(const std::vector<NewResource>& resources, std::
     return true;
 }
 
-bool ImpactStoreAccess::addLinks(int owner, const std::vector<int>& ids) {
+bool ImpactStoreAccess::addLinks(const std::vector<Link>& links) {
     const VqbString head = onTable("INSERT INTO", "IMPDEP", " (RCS_ID, RCS_USED) VALUES ");
-    constexpr size_t kRows = 20;
-    for (size_t at = 0; at < ids.size(); at += kRows) {
-        const size_t n = std::min(kRows, ids.size() - at);
-        Sql insert(rowsOf(head, n, 2));
-        for (size_t i = at; i < at + n; ++i) insert.bind(ids[i]).bind(owner);
+    constexpr size_t kRows = kMaxValues / 2;
+    for (size_t at = 0; at < links.size(); at += kRows) {
+        const size_t n = std::min(kRows, links.size() - at);
+        Sql insert(rowsOf(head, n, markerList(2)));
+        for (size_t i = at; i < at + n; ++i) insert.bind(links[i].resource).bind(links[i].owner);
         if (!run(kSource, __LINE__, insert)) return false;
     }
     return true;
 }
 
-bool ImpactStoreAccess::stampLinked(int owner, double date) {
-    const VqbString links = tableName("IMPDEP");
-    return run(kSource, __LINE__,
-               Sql(onTable("UPDATE", "IMPRCS",
-                           VqbString::format(" SET RCS_ADAT = ? WHERE (RCS_ADAT IS NULL OR RCS_ADAT = 0) AND RCS_ID IN "
-                                             "(SELECT RCS_ID FROM %s WHERE RCS_USED = ?)",
-                                             links.asCstr())
-                               .asCstr()),
-                   {date, owner}));
+bool ImpactStoreAccess::linksOfOwners(const std::vector<int>& owners, std::vector<Link>& links) {
+    return inChunks(onTable("SELECT RCS_ID, RCS_USED FROM", "IMPDEP", " WHERE RCS_USED IN "), "", {},
+                    distinctValues(owners), [&](const Sql& sql) {
+                        ReposHeld<ReposDataAccessCursor> rows(select(kSource, __LINE__, sql));
+                        if (!rows) return false;
+                        while (rows->next() == 1) links.push_back({rows->getInt(0), rows->getInt(1)});
+                        return true;
+                    });
+}
+
+bool ImpactStoreAccess::stampUnanalysed(const std::vector<int>& ids, double date) {
+    // By the rows' keys: a join with the links could be planned as a walk of every link for each
+    // resource when the statistics are behind a large first load.
+    return inChunks(onTable("UPDATE", "IMPRCS", " SET RCS_ADAT = ? WHERE (RCS_ADAT IS NULL OR RCS_ADAT = 0) AND RCS_ID IN "),
+                    "", {date}, distinctValues(ids),
+                    [&](const Sql& sql) { return run(kSource, __LINE__, sql); });
 }
 
 bool ImpactStoreAccess::deleteUnused() {
@@ -154,13 +170,29 @@ bool ImpactStoreAccess::deleteResource(int id) {
     return run(kSource, __LINE__, Sql(onTable("DELETE FROM", "IMPRCS", " WHERE RCS_ID = ?"), {id}));
 }
 
-ReposDataAccessCursor* ImpactStoreAccess::ruleRow(int ruleId) {
-    return select(kSource, __LINE__, Sql(onTable("SELECT RU_UUID, RU_ID, RU_DESC FROM", "RULE", " WHERE RU_ID=?"), {ruleId}));
+bool ImpactStoreAccess::ruleRows(const std::vector<int>& ruleIds, std::map<int, std::vector<ImpactRule>>& rules) {
+    return inChunks(onTable("SELECT RU_UUID, RU_ID, RU_DESC FROM", "RULE", " WHERE RU_ID IN "), "", {},
+                    distinctValues(ruleIds), [&](const Sql& sql) {
+                        ReposHeld<ReposDataAccessCursor> rows(select(kSource, __LINE__, sql));
+                        if (!rows) return false;
+                        while (rows->next() == 1)
+                            rules[rows->getInt(1)].push_back({rows->getString(0), rows->getString(1), rows->getString(2)});
+                        return true;
+                    });
 }
 
-ReposDataAccessCursor* ImpactStoreAccess::ruleEvents(int taskId, int ruleId) {
-    return select(kSource, __LINE__,
-                  Sql(onTable("SELECT EV_CODE, EV_DATA FROM", "RULEVT", " WHERE JB_ID=? AND RU_ID=?"), {taskId, ruleId}));
+bool ImpactStoreAccess::ruleEvents(int taskId, const std::vector<int>& ruleIds,
+                                   std::map<int, std::vector<VqbString>>& documents) {
+    // One read of the task's events serves all its rules: a list of rules beside the task would
+    // be served by the index of either column alone, walking the task's events for each chunk.
+    const std::set<int> wanted(ruleIds.begin(), ruleIds.end());
+    ReposHeld<ReposDataAccessCursor> rows(
+        select(kSource, __LINE__, Sql(onTable("SELECT RU_ID, EV_CODE, EV_DATA FROM", "RULEVT", " WHERE JB_ID=?"), {taskId})));
+    if (!rows) return false;
+    // A long document is stored as a reference that only the value read resolves.
+    while (rows->next() == 1)
+        if (wanted.count(rows->getInt(0))) documents[rows->getInt(0)].push_back(rows->getValue(2).asString());
+    return true;
 }
 
 // ---- frame
@@ -211,19 +243,6 @@ void RepositoryImpactAnalysisImpl::recordCaught(int line) noexcept {
     }
 }
 
-template <class F>
-bool RepositoryImpactAnalysisImpl::inOneWrite(int line, F&& work) {
-    if (!store_ || !meta_) return failMeta(line);
-    bool reported = false;
-    bool done = store_->oneWrite(line, [&] {
-        if (work()) return true;
-        reported = true;
-        return false;
-    });
-    if (!done && !reported) return failMeta(line);
-    return done;
-}
-
 // ---- reading resources
 
 void RepositoryImpactAnalysisImpl::resolve(VqResourceImpl& resource) {
@@ -238,16 +257,23 @@ void RepositoryImpactAnalysisImpl::resolve(VqResourceImpl& resource) {
     if (!location.isEmpty()) resource.location_ = location;
 }
 
-std::unique_ptr<VqResourceImpl> RepositoryImpactAnalysisImpl::readResource(ReposDataAccessCursor* cursor) {
+std::unique_ptr<VqResourceImpl> RepositoryImpactAnalysisImpl::resourceOf(const VqbString& id, const VqbString& name,
+                                                                        const VqbString& identity,
+                                                                        const VqbString& type, double date) {
     auto resource = std::make_unique<VqResourceImpl>();
-    resource->setId(cursor->getString(0));
-    resource->setName(cursor->getString(1));
-    resource->setIdentity(cursor->getString(2));
-    resource->setType(cursor->getString(3));
-    resource->analysisDate_ = VqbDate(cursor->getValue(4).asDouble());
+    resource->setId(id);
+    resource->setName(name);
+    resource->setIdentity(identity);
+    resource->setType(type);
+    resource->analysisDate_ = VqbDate(date);
     resolve(*resource);
     resource->containsMacro_ = holdsMacro(resource->getIdentity());
     return resource;
+}
+
+std::unique_ptr<VqResourceImpl> RepositoryImpactAnalysisImpl::readResource(ReposDataAccessCursor* cursor) {
+    return resourceOf(cursor->getString(0), cursor->getString(1), cursor->getString(2), cursor->getString(3),
+                      cursor->getValue(4).asDouble());
 }
 
 VqResourceListImpl* RepositoryImpactAnalysisImpl::readList(ReposDataAccessCursor* cursor, bool reportNull) {
@@ -328,50 +354,56 @@ bool RepositoryImpactAnalysisImpl::rewriteLinks(int owner, const std::vector<int
     if (!store_->linksOf(owner, current)) return failMeta(__LINE__);
     const std::unordered_set<int> present(current.begin(), current.end());
     std::unordered_set<int> listed;
-    std::vector<int> adds;
+    std::vector<ImpactStoreAccess::Link> adds;
     for (int id : wanted)
-        if (id >= 0 && listed.insert(id).second && present.count(id) == 0) adds.push_back(id);
+        if (id >= 0 && listed.insert(id).second && present.count(id) == 0) adds.push_back({id, owner});
     if (replace)
         for (int id : present)
             if (listed.count(id) == 0 && !meta_->deleteDependency(owner, id)) return failMeta(__LINE__);
-    return store_->addLinks(owner, adds) || failMeta(__LINE__);
+    return store_->addLinks(adds) || failMeta(__LINE__);
 }
 
-bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqResourceList* list, bool replace,
-                                                              std::vector<ImpactRow>* rows) {
-    note(__LINE__, "Adding resource dependencies.");
-    if (!meta_ || !store_) return failMeta(__LINE__);
-    using Element = ImpactStoreAccess::NewResource;
-    std::vector<Element> elements;
-    std::vector<VqbString> identities;
-    // The whole list: a cursor left anywhere by the producer must not drop earlier elements.
-    if (list) {
-        list->reset();
-        while (list->next()) {
-            const VqResource* element = list->getCurrent();
-            if (!element) continue;
-            elements.push_back({element->getName(), element->getType(), element->getIdentity()});
-            identities.push_back(elements.back().identity);
-        }
-    }
+bool RepositoryImpactAnalysisImpl::rowsFor(const std::vector<ImpactStoreAccess::NewResource>& resources,
+                                           ImpactStoreAccess::Found& stored) {
+    std::vector<VqbString> unknown;
+    for (const auto& resource : resources)
+        if (!stored.count({resource.identity.str(), resource.type.str()})) unknown.push_back(resource.identity);
     // Checked and added within the caller's exclusive write, so no other writer adds one between.
-    ImpactStoreAccess::Found stored;
-    if (!store_->findRows(identities, stored)) return failMeta(__LINE__);
-    std::vector<Element> missing;
-    for (const Element& element : elements) {
-        auto key = std::make_pair(element.identity.str(), element.type.str());
+    if (!store_->findRows(unknown, stored)) return failMeta(__LINE__);
+    std::vector<ImpactStoreAccess::NewResource> missing;
+    for (const auto& resource : resources) {
+        auto key = std::make_pair(resource.identity.str(), resource.type.str());
         if (stored.count(key)) continue;
-        reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", element.type.asCstr(),
-                 element.name.asCstr());
-        missing.push_back({element.name, element.type, element.identity});
-        stored.emplace(std::move(key), ImpactRow{-1, 0.0});
+        reposLog(logger_, 1, kSource, __LINE__, "Creating %s resource named \"%s\"", resource.type.asCstr(),
+                 resource.name.asCstr());
+        missing.push_back(resource);
+        stored.emplace(std::move(key), ImpactRow{-1, 0.0, resource.name, resource.date != 0.0});
     }
     std::vector<int> added;
     if (!store_->addRows(missing, added)) return failMeta(__LINE__);
     for (size_t i = 0; i < missing.size(); ++i)
         stored[{missing[i].identity.str(), missing[i].type.str()}].id = added[i];
+    return true;
+}
+
+bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqResourceList* list, bool replace,
+                                                              std::vector<ImpactRow>* rows,
+                                                              ImpactStoreAccess::Found& stored) {
+    note(__LINE__, "Adding resource dependencies.");
+    if (!meta_ || !store_) return failMeta(__LINE__);
+    std::vector<ImpactStoreAccess::NewResource> elements;
+    // A new row is linked here, so it is written analysed when the links replace the owner's.
+    const double date = replace ? VqbDate::currentDate().asDouble() : 0.0;
+    // The whole list: a cursor left anywhere by the producer must not drop earlier elements.
+    if (list) {
+        list->reset();
+        while (list->next())
+            if (const VqResource* element = list->getCurrent())
+                elements.push_back({element->getName(), element->getType(), element->getIdentity(), date});
+    }
+    if (!rowsFor(elements, stored)) return false;
     std::vector<int> wanted;
-    for (const Element& element : elements) {
+    for (const auto& element : elements) {
         const ImpactRow& row = stored[{element.identity.str(), element.type.str()}];
         wanted.push_back(row.id);
         if (rows) rows->push_back(row);
@@ -379,27 +411,57 @@ bool RepositoryImpactAnalysisImpl::updateResourceDependencies(int ownerId, VqRes
     return rewriteLinks(ownerId, wanted, replace);
 }
 
-bool RepositoryImpactAnalysisImpl::linkDatabase(const VqResource* table, int id) {
-    const VqbString identity = table->getIdentity();
-    if (!table->getType().equals("Table", false) || identity.isEmpty()) return true;
-    ReposHeld<VqResourceManager> manager(createVqResourceManager());
-    VqbString connection, dataSourceType, catalog, schema, name, databaseIdentity;
-    int databaseId = 0;
-    bool found = false;
-    if (!manager || !manager->parseTableIdentity(identity, connection, dataSourceType, catalog, schema, name) ||
-        connection.isEmpty() || !manager->getDatabaseIdentity(connection, dataSourceType, databaseIdentity))
-        return true;
-    if (!lookupId(VqbString("Database"), databaseIdentity, databaseId, found)) return false;
-    return !found || rewriteLinks(id, {databaseId}, false);
+bool RepositoryImpactAnalysisImpl::linkDatabases(const std::vector<std::pair<const VqResource*, int>>& tables) {
+    ReposHeld<VqResourceManager> manager;
+    std::vector<std::pair<int, VqbString>> wanted;  // table id, database identity
+    std::vector<VqbString> databases;
+    for (const auto& [table, id] : tables) {
+        const VqbString identity = table->getIdentity();
+        if (!table->getType().equals("Table", false) || identity.isEmpty()) continue;
+        if (!manager) manager.reset(createVqResourceManager());
+        VqbString connection, dataSourceType, catalog, schema, name, databaseIdentity;
+        if (!manager || !manager->parseTableIdentity(identity, connection, dataSourceType, catalog, schema, name) ||
+            connection.isEmpty() || !manager->getDatabaseIdentity(connection, dataSourceType, databaseIdentity))
+            continue;
+        wanted.emplace_back(id, databaseIdentity);
+        databases.push_back(databaseIdentity);
+    }
+    if (wanted.empty()) return true;
+    ImpactStoreAccess::Found found;
+    if (!store_->findRows(databases, found)) return failMeta(__LINE__);
+    std::vector<int> owners;
+    std::vector<ImpactStoreAccess::Link> links;
+    for (const auto& [id, databaseIdentity] : wanted) {
+        auto database = found.find({databaseIdentity.str(), "Database"});
+        if (database == found.end() || database->second.id < 0) continue;
+        owners.push_back(id);
+        links.push_back({database->second.id, id});
+    }
+    std::vector<ImpactStoreAccess::Link> present;
+    if (!store_->linksOfOwners(owners, present)) return failMeta(__LINE__);
+    std::set<std::pair<int, int>> known;
+    for (const auto& link : present) known.emplace(link.resource, link.owner);
+    std::vector<ImpactStoreAccess::Link> adds;
+    for (const auto& link : links)
+        if (known.emplace(link.resource, link.owner).second) adds.push_back(link);
+    return store_->addLinks(adds) || failMeta(__LINE__);
 }
 
 bool RepositoryImpactAnalysisImpl::stampAnalysisDate(const VqResource* resource, int id) {
     if (resource == nullptr || resource->getAnalysisDate().asDouble() != 0.0) return true;
-    if (linkDatabase(resource, id)) meta_->setResourceAnalysisDate(id, VqbDate::currentDate().asDouble());
+    if (linkDatabases({{resource, id}})) meta_->setResourceAnalysisDate(id, VqbDate::currentDate().asDouble());
     return true;
 }
 
 bool RepositoryImpactAnalysisImpl::addResourceDependencies(const VqResource* owner, VqResourceList* list) try {
+    ImpactStoreAccess::Found stored;
+    return dependencies(owner, list, stored);
+} catch (...) {
+    return caught(__LINE__, false);
+}
+
+bool RepositoryImpactAnalysisImpl::dependencies(const VqResource* owner, VqResourceList* list,
+                                                ImpactStoreAccess::Found& stored) {
     if (owner == nullptr) return true;
     return inOneWrite(__LINE__, [&] {
         int ownerId = 0;
@@ -416,23 +478,25 @@ bool RepositoryImpactAnalysisImpl::addResourceDependencies(const VqResource* own
             case ImpactStoreAccess::Lookup::Failed:
                 return failMeta(__LINE__);
         }
-        if (!updateResourceDependencies(ownerId, list, true, &rows)) return false;
+        if (!updateResourceDependencies(ownerId, list, true, &rows, stored)) return false;
         // Each listed resource is stamped once, when first written; a table then also gets its
-        // known database.
+        // known database. The owner's links are now exactly the listed resources.
+        std::vector<std::pair<const VqResource*, int>> unanalysed;
+        std::vector<int> stamps;
         if (list) {
             list->reset();
             for (size_t i = 0; list->next() && i < rows.size(); ++i) {
                 const VqResource* element = list->getCurrent();
-                if (element && element->getAnalysisDate().asDouble() == 0.0 && rows[i].date == 0.0)
-                    linkDatabase(element, rows[i].id);
+                if (rows[i].date != 0.0) continue;
+                if (!rows[i].stamped) stamps.push_back(rows[i].id);
+                if (element && element->getAnalysisDate().asDouble() == 0.0) unanalysed.emplace_back(element, rows[i].id);
             }
             list->reset();
         }
-        store_->stampLinked(ownerId, VqbDate::currentDate().asDouble());
+        linkDatabases(unanalysed);
+        store_->stampUnanalysed(stamps, VqbDate::currentDate().asDouble());
         return true;
     });
-} catch (...) {
-    return caught(__LINE__, false);
 }
 
 // ---- queries

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -80,11 +81,22 @@ public:
     bool contains(const VqResource* resource) override;
     bool reset() override;
 
-    void append(std::unique_ptr<VqResourceImpl> resource) { elements_.push_back(std::move(resource)); }
+    void append(std::unique_ptr<VqResourceImpl> resource);
     size_t size() const { return elements_.size(); }
 
+    // The identity as elements are found by: ASCII letters lowered.
+    static std::string keyOf(const VqbString& identity);
+
 private:
+    void index(size_t at);
+    void unindex(size_t at);
+    // Whether the key map serves contains(), made when there is none.
+    bool indexReady();
+
     std::vector<std::unique_ptr<VqResourceImpl>> elements_;
+    // Each identity key to its first element.
+    std::unordered_map<std::string, size_t> first_;
+    bool unkeyed_ = true;
     ReposListCursor cursor_;
 };
 
@@ -111,11 +123,18 @@ private:
 // A stored resource as the link rewrite needs it.
 struct ImpactRow {
     int id;
-    double date;  // 0: never analysed
+    double date;  // 0: never analysed (before this write)
+    VqbString name;
+    bool stamped = false;  // added in this write with its analysis date
+};
+
+// A rule as lineage names it.
+struct ImpactRule {
+    VqbString uuid, id, description;
 };
 
 // The statements of the store that the metadata data access does not offer, on the repository's
-// connection.
+// connection. Statements that serve many keys take them in IN lists of a chunk each.
 class ImpactStoreAccess final : public BaseRDAImpl {
 public:
     explicit ImpactStoreAccess(ReposDataAccess* connection) : BaseRDAImpl(connection) {}
@@ -128,15 +147,22 @@ public:
     // The stored rows of the identities, by identity and type.
     using Found = std::map<std::pair<std::string, std::string>, ImpactRow>;
     bool findRows(const std::vector<VqbString>& identities, Found& rows);
-    // Rows for resources the caller found missing in this write, with ids from one reservation.
+    // A resource as it is named, before it has a row; a new row is written with the date (0: none).
     struct NewResource {
         VqbString name, type, identity;
+        double date = 0.0;
     };
+    // Rows for resources the caller found missing in this write, with ids from one reservation.
     bool addRows(const std::vector<NewResource>& resources, std::vector<int>& ids);
-    // Links of the owner to each resource.
-    bool addLinks(int owner, const std::vector<int>& ids);
-    // Stamps the resources the owner uses that were never analysed.
-    bool stampLinked(int owner, double date);
+    // A link of an owner to a resource it uses.
+    struct Link {
+        int resource, owner;
+    };
+    bool addLinks(const std::vector<Link>& links);
+    // The links whose owner is one of the owners.
+    bool linksOfOwners(const std::vector<int>& owners, std::vector<Link>& links);
+    // Stamps the resources among ids that were never analysed.
+    bool stampUnanalysed(const std::vector<int>& ids, double date);
     // The ids of the resources the owner uses.
     bool linksOf(int owner, std::vector<int>& ids);
     // Resources that neither use nor are used by another.
@@ -148,9 +174,10 @@ public:
     // Found when the resource's row is stored.
     Lookup exists(int id);
     bool deleteResource(int id);
-    // The uuid, id and description of the rule; the rule events of a task's rule (code, document).
-    ReposDataAccessCursor* ruleRow(int ruleId);
-    ReposDataAccessCursor* ruleEvents(int taskId, int ruleId);
+    // The rules of the ids, by id.
+    bool ruleRows(const std::vector<int>& ruleIds, std::map<int, std::vector<ImpactRule>>& rules);
+    // The rule-event documents of the task's rules, by rule id, in the order read.
+    bool ruleEvents(int taskId, const std::vector<int>& ruleIds, std::map<int, std::vector<VqbString>>& documents);
     using BaseRDAImpl::Lookup;
     using BaseRDAImpl::columnIndex;
 
@@ -161,6 +188,7 @@ private:
 class CommonRepositoryDataAccess;
 class ProfileRepositoryDataAccess;
 class VqResourceManager;
+class VqDom;
 
 class RepositoryImpactAnalysisImpl final : public RepositoryImpactAnalysis {
 public:
@@ -240,6 +268,9 @@ private:
 
     // The resource of the cursor's current row, through the resolver.
     std::unique_ptr<VqResourceImpl> readResource(ReposDataAccessCursor* cursor);
+    // The resource of a stored row's values, through the resolver.
+    std::unique_ptr<VqResourceImpl> resourceOf(const VqbString& id, const VqbString& name, const VqbString& identity,
+                                               const VqbString& type, double date);
     // Every row of the cursor (taken over) as a list; null cursor: an empty list, and the error.
     VqResourceListImpl* readList(ReposDataAccessCursor* cursor, bool reportNull = true);
     void resolve(VqResourceImpl& resource);
@@ -247,16 +278,36 @@ private:
     bool rowId(const VqResource* resource, int& id);
     // The id of the resource's row, added when missing.
     bool findOrAddId(const VqbString& name, const VqbString& type, const VqbString& identity, int& id);
-    // rows receives the stored row of each element in list order.
-    bool updateResourceDependencies(int ownerId, VqResourceList* list, bool replace, std::vector<ImpactRow>* rows);
+    // rows receives the stored row of each element in list order; stored holds rows already read
+    // in this write and gains those read or added here.
+    bool updateResourceDependencies(int ownerId, VqResourceList* list, bool replace, std::vector<ImpactRow>* rows,
+                                    ImpactStoreAccess::Found& stored);
+    // addResourceDependencies with the rows already read in the caller's write.
+    bool dependencies(const VqResource* owner, VqResourceList* list, ImpactStoreAccess::Found& stored);
     // A new row for the resource (or the one another writer just added).
     bool addId(const VqbString& name, const VqbString& type, const VqbString& identity, int& id);
-    // A table gains a link to its database when that is known.
-    bool linkDatabase(const VqResource* table, int id);
+    // Each table (with its row id) gains a link to its database when that is known.
+    bool linkDatabases(const std::vector<std::pair<const VqResource*, int>>& tables);
     bool stampAnalysisDate(const VqResource* resource, int id);
     std::unique_ptr<VqResourceImpl> resolveMacroResource(const VqbString& type, const VqbString& identity);
-    // Appends the resource (created when new) unless the list holds its identity.
+    // Meets a resource: it gets its row, and it is appended unless the list holds its identity.
+    // While resources are collected this is only noted; addMet does it for all of them at once.
     bool addToList(VqResourceList* list, const VqbString& name, const VqbString& type, const VqbString& identity);
+    using Met = ImpactStoreAccess::NewResource;
+    // Every resource gets its row in stored: those stored rows not yet there are read, and the
+    // missing ones added in order, each with the resource's date.
+    bool rowsFor(const std::vector<Met>& resources, ImpactStoreAccess::Found& stored);
+    // Runs fill with the resources it meets noted in met instead of added one by one.
+    template <class F>
+    bool collecting(std::vector<Met>& met, F&& fill);
+    // The rows of the resources met, in the order met (each new one created, in that order),
+    // then each resource, as read from its row, appended unless the list holds its identity. With
+    // a date, the list is one of ours about to become the owner's links: a new row that it will
+    // hold is written analysed on that date.
+    bool addMet(VqResourceList* list, const std::vector<Met>& met, ImpactStoreAccess::Found& stored,
+                double date = 0.0);
+    // The resources a parsed rule-event document names.
+    bool addEventResources(VqResourceList* list, const VqDom& dom);
     bool analyzeRule(VqResourceList* list, const VqbString& base, int ruleId);
     bool analyzeExploration(VqResourceList* list, int projectId);
     bool analyzeTask(VqResourceList* list, const VqbString& base, int taskId);
@@ -280,6 +331,21 @@ private:
     ResourceResolver* resolver_ = nullptr;
     ReposHeld<MetadataRepositoryDataAccess> meta_;
     ReposHeld<ImpactStoreAccess> store_;
+    // The resources met so far while they are collected; null otherwise.
+    std::vector<Met>* met_ = nullptr;
 };
+
+template <class F>
+bool RepositoryImpactAnalysisImpl::inOneWrite(int line, F&& work) {
+    if (!store_ || !meta_) return failMeta(line);
+    bool reported = false;
+    bool done = store_->oneWrite(line, [&] {
+        if (work()) return true;
+        reported = true;
+        return false;
+    });
+    if (!done && !reported) return failMeta(line);
+    return done;
+}
 
 #endif

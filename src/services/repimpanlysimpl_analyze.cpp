@@ -6,6 +6,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <unordered_set>
 
 #include "repimpanlysimpl.h"
 #include "repos_common_rda.h"
@@ -70,11 +71,49 @@ std::vector<int> idsOf(ReposDataAccessCursor* rows, const char* column) {
 bool RepositoryImpactAnalysisImpl::addToList(VqResourceList* list, const VqbString& name, const VqbString& type,
                                              const VqbString& identity) {
     if (identity.isEmpty()) return true;
-    auto resource = findOrAdd(name, type, identity);
-    if (!resource) return false;
-    if (!list->contains(resource.get())) {
+    if (met_) {
+        met_->push_back({name, type, identity});
+        return true;
+    }
+    ImpactStoreAccess::Found stored;
+    return inOneWrite(__LINE__, [&] { return addMet(list, {{name, type, identity}}, stored); });
+}
+
+template <class F>
+bool RepositoryImpactAnalysisImpl::collecting(std::vector<Met>& met, F&& fill) {
+    struct Restore {
+        std::vector<Met>*& at;
+        std::vector<Met>* outer;
+        ~Restore() { at = outer; }
+    } restore{met_, met_};
+    met_ = &met;
+    return fill();
+}
+
+bool RepositoryImpactAnalysisImpl::addMet(VqResourceList* list, const std::vector<Met>& met,
+                                          ImpactStoreAccess::Found& stored, double date) {
+    if (met.empty()) return true;
+    if (!store_) return failConnection(__LINE__);
+    if (!list) return false;
+    // Every resource met gets its row, also one whose identity the list already holds. One that
+    // the list will hold is written analysed, which spares an update of each new row.
+    std::vector<Met> rows = met;
+    if (date != 0.0) {
+        std::unordered_set<std::string> held;
+        list->reset();
+        while (list->next())
+            if (const VqResource* element = list->getCurrent())
+                held.insert(VqResourceListImpl::keyOf(element->getIdentity()));
+        for (Met& resource : rows)
+            if (held.insert(VqResourceListImpl::keyOf(resource.identity)).second) resource.date = date;
+    }
+    if (!rowsFor(rows, stored)) return false;
+    for (const Met& resource : met) {
+        const ImpactRow& row = stored[{resource.identity.str(), resource.type.str()}];
+        auto read = resourceOf(VqbString(std::to_string(row.id)), row.name, resource.identity, resource.type, row.date);
+        if (list->contains(read.get())) continue;
         if (!list->addNew()) throw std::bad_alloc();
-        list->setCurrentFrom(0, resource.get());
+        list->setCurrentFrom(0, read.get());
     }
     return true;
 }
@@ -95,18 +134,24 @@ bool RepositoryImpactAnalysisImpl::analyzeObject(const VqResource* owner, const 
     const int id = idText.trimmed().asInt();
     if (!store_) return failConnection(__LINE__);
     // One write: the resources found anew and the rewritten links commit together, and a failure
-    // leaves no half-listed resources behind.
+    // leaves no half-listed resources behind. The resources met are looked up and added together
+    // once the object is read.
     bool reported = false;
     const bool done = store_->oneWrite(__LINE__, [&] {
-        bool listed = false;
-        switch (*analysis) {
-            case Analysis::Task: listed = analyzeTask(list.get(), base, id); break;
-            case Analysis::Rule: listed = analyzeRule(list.get(), base, id); break;
-            case Analysis::Exploration: listed = analyzeExploration(list.get(), id); break;
-            case Analysis::ProfileJob: listed = analyzeProfileJob(owner, list.get(), base, id); break;
-            case Analysis::Nothing: break;
-        }
-        reported = !(listed && addResourceDependencies(owner, list.get()));
+        std::vector<Met> met;
+        ImpactStoreAccess::Found stored;
+        const bool listed = collecting(met, [&] {
+            switch (*analysis) {
+                case Analysis::Task: return analyzeTask(list.get(), base, id);
+                case Analysis::Rule: return analyzeRule(list.get(), base, id);
+                case Analysis::Exploration: return analyzeExploration(list.get(), id);
+                case Analysis::ProfileJob: return analyzeProfileJob(owner, list.get(), base, id);
+                case Analysis::Nothing: break;
+            }
+            return false;
+        });
+        reported = !(listed && addMet(list.get(), met, stored, VqbDate::currentDate().asDouble()) &&
+                     dependencies(owner, list.get(), stored));
         return !reported;
     });
     return done || (!reported && failConnection(__LINE__));
@@ -174,13 +219,15 @@ bool RepositoryImpactAnalysisImpl::addRules(VqResourceList* list, const VqbStrin
     if (!store_) return failConnection(__LINE__);
     ReposHeld<VqResourceManager> manager(createVqResourceManager());
     if (!manager) return fail(__LINE__, VqbString("No resource manager"));
+    std::map<int, std::vector<ImpactRule>> rules;
+    if (!store_->ruleRows(ruleIds, rules)) return failConnection(__LINE__);
     for (int id : ruleIds) {
-        ReposHeld<ReposDataAccessCursor> rows(store_->ruleRow(id));
-        if (!rows) return failConnection(__LINE__);
-        while (rows->next() == 1) {
+        const auto found = rules.find(id);
+        if (found == rules.end()) continue;
+        for (const ImpactRule& rule : found->second) {
             VqbString identity;
-            if (manager->getObjectIdentity(base, VqbString("Rule"), rows->getString(1), rows->getString(0), identity) &&
-                !addToList(list, rows->getString(2), VqbString("Rule"), identity))
+            if (manager->getObjectIdentity(base, VqbString("Rule"), rule.id, rule.uuid, identity) &&
+                !addToList(list, rule.description, VqbString("Rule"), identity))
                 return false;
         }
     }
@@ -190,16 +237,16 @@ bool RepositoryImpactAnalysisImpl::addRules(VqResourceList* list, const VqbStrin
 bool RepositoryImpactAnalysisImpl::addEvents(VqResourceList* list, int taskId, const std::vector<int>& ruleIds) {
     note(__LINE__, "Adding dependent event objects.");
     if (!store_) return failConnection(__LINE__);
+    std::map<int, std::vector<VqbString>> documents;
+    if (!store_->ruleEvents(taskId, ruleIds, documents)) return failConnection(__LINE__);
     for (int id : ruleIds) {
-        ReposHeld<ReposDataAccessCursor> rows(store_->ruleEvents(taskId, id));
-        if (!rows) return failConnection(__LINE__);
-        while (rows->next() == 1) {
-            // A long document is stored as a reference that only the value read resolves.
-            const VqbString document = rows->getValue(1).asString();
+        const auto found = documents.find(id);
+        if (found == documents.end()) continue;
+        for (const VqbString& document : found->second) {
             // A document that does not parse names nothing; it must not fail the task.
             VqDom dom;
             if (document.isEmpty() || !dom.loadXML(document)) continue;
-            if (!addResourcesFromEvent(list, document)) return false;
+            if (!addEventResources(list, dom)) return false;
         }
     }
     return true;
@@ -315,11 +362,26 @@ bool RepositoryImpactAnalysisImpl::addDatabaseTable(VqResourceList* list, VqReso
 }
 
 bool RepositoryImpactAnalysisImpl::addResourcesFromEvent(VqResourceList* list, const VqbString& document) try {
+    VqDom dom;
+    if (!dom.loadXML(document)) {
+        note(__LINE__, "Adding resources from event.");
+        return false;
+    }
+    if (met_) return addEventResources(list, dom);
+    // On its own: the document's resources get their rows in one write.
+    std::vector<Met> met;
+    const bool named = collecting(met, [&] { return addEventResources(list, dom); });
+    if (met.empty()) return named;
+    ImpactStoreAccess::Found stored;
+    return inOneWrite(__LINE__, [&] { return addMet(list, met, stored); }) && named;
+} catch (...) {
+    return caught(__LINE__, false);
+}
+
+bool RepositoryImpactAnalysisImpl::addEventResources(VqResourceList* list, const VqDom& dom) {
     note(__LINE__, "Adding resources from event.");
     ReposHeld<VqResourceManager> manager(createVqResourceManager());
     if (!list || !manager) return false;
-    VqDom dom;
-    if (!dom.loadXML(document)) return false;
     const VqDomNode root = dom.getRoot();
     const VqbString rootName = root.getName();
     const auto* event = std::find_if(std::begin(kEvents), std::end(kEvents),
@@ -404,6 +466,4 @@ bool RepositoryImpactAnalysisImpl::addResourcesFromEvent(VqResourceList* list, c
         }
     }
     return ok;
-} catch (...) {
-    return caught(__LINE__, false);
 }

@@ -60,24 +60,87 @@ VqResource* VqResourceListImpl::getCurrent() {
     return cursor_.on(elements_.size()) ? elements_[cursor_.at].get() : nullptr;
 }
 
+std::string VqResourceListImpl::keyOf(const VqbString& identity) {
+    VqbString key = identity;
+    return key.lowercase().str();
+}
+
+// The map is made by the first contains() (a list the store fills is mostly only walked) and then
+// kept beside the elements; when memory runs out while it changes, it is dropped and made again (or
+// passed over) by the next contains().
+void VqResourceListImpl::index(size_t at) {
+    if (unkeyed_) return;
+    try {
+        first_.emplace(keyOf(elements_[at]->getIdentity()), at);
+    } catch (const std::bad_alloc&) {
+        unkeyed_ = true;
+    }
+}
+
+// Only for the last element: a key it holds has no earlier element.
+void VqResourceListImpl::unindex(size_t at) {
+    if (unkeyed_) return;
+    try {
+        auto it = first_.find(keyOf(elements_[at]->getIdentity()));
+        if (it != first_.end() && it->second == at) first_.erase(it);
+    } catch (const std::bad_alloc&) {
+        unkeyed_ = true;
+    }
+}
+
+bool VqResourceListImpl::indexReady() {
+    if (!unkeyed_) return true;
+    try {
+        first_.clear();
+        for (size_t at = 0; at < elements_.size(); ++at) first_.emplace(keyOf(elements_[at]->getIdentity()), at);
+        unkeyed_ = false;
+    } catch (const std::bad_alloc&) {
+        first_.clear();
+    }
+    return !unkeyed_;
+}
+
+void VqResourceListImpl::append(std::unique_ptr<VqResourceImpl> resource) {
+    elements_.push_back(std::move(resource));
+    index(elements_.size() - 1);
+}
+
 bool VqResourceListImpl::addNew() {
     try {
         elements_.push_back(std::make_unique<VqResourceImpl>());
-        return true;
     } catch (const std::bad_alloc&) {
         return false;
     }
+    index(elements_.size() - 1);
+    return true;
 }
 
 void VqResourceListImpl::setCurrentFrom(int, const VqResource* resource) {
     if (elements_.empty() || resource == nullptr) return;
-    elements_.back()->copyFrom(*resource);
+    const size_t last = elements_.size() - 1;
+    unindex(last);
+    try {
+        elements_.back()->copyFrom(*resource);
+    } catch (const std::bad_alloc&) {
+        // Part of it copied: the element is found by whatever identity it now holds.
+    }
+    index(last);
 }
 
 bool VqResourceListImpl::contains(const VqResource* resource) {
     if (resource == nullptr) return false;
-    // A search from the start: a cursor left anywhere must not hide earlier elements.
     const VqbString identity = resource->getIdentity();
+    // The cursor ends where a walk from the start would: on the first match, else past the end.
+    cursor_.started = true;
+    if (indexReady()) {
+        try {
+            auto it = first_.find(keyOf(identity));
+            cursor_.past = it == first_.end();
+            cursor_.at = cursor_.past ? elements_.size() : it->second;
+            return !cursor_.past;
+        } catch (const std::bad_alloc&) {
+        }
+    }
     reset();
     while (next())
         if (elements_[cursor_.at]->getIdentity().equals(identity, false)) return true;
