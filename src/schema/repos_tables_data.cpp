@@ -933,7 +933,7 @@ const ReposColumnDef reposColumnDefs[] = {
     {"MMATC4", "CAT1", kText, 0, REPOS_COL_UNLIMITED, -1, 4, 0, "Catalog of the first table"},
     {"MMATC4", "CAT2", kText, 0, REPOS_COL_UNLIMITED, -1, 4, 0, "Catalog of the second table"},
     {},
-    {"MMATC5", "PRJ_ID", kText, 0, REPOS_COL_UNLIMITED, -1, 4, 0, "Project ID."},
+    {"MMATC5", "PRJ_ID", kText, 0, REPOS_COL_UNLIMITED | REPOS_COL_INDEXED, -1, 4, 540, "Project ID."},
     {"MMATC5", "FLDCL1", kText, 0, REPOS_COL_INDEXED | REPOS_COL_UNLIMITED, -1, 4, 264, "Classification of the field"},
     {"MMATC5", "FLD_ID", kInt, 0, REPOS_COL_INDEXED, -1, 4, 269, "Field id"},
     {"MMATC5", "DB_ID", kInt, 0, REPOS_COL_INDEXED, -1, 4, 265, "Database connection id"},
