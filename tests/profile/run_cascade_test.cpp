@@ -313,7 +313,7 @@ const std::pair<const char*, const char*> kIndexes[] = {
     {"RDARES", "RDACFGID"},      {"RDARES", "FLD_IDL"},    {"EXELOG", "TBL_ID"},     {"EXELOG", "DSN_ID"},
     {"TBLNOT", "TBL_ID"},        {"FLDNOT", "FLD_ID"},     {"REPORT", "SU_ID"},      {"JTBLME", "CM_UID"},
     {"JCMDMA", "SEQ_ID"},        {"RDACFG", "MC_ID"},      {"DIMENS", "DIM_NAME"},   {"RPTGRP", "GRP_NAME"},
-    {"THRHLD", "THR_NAME"},      {"EXPRTP", "PR_NAME"},    {"MJOB", "JB_DESC"},      {"EXSRC", "ES_NAME"},
+    {"THRHLD", "THR_NAME"},      {"EXPRTP", "PR_NAME,PR_VALUE"}, {"MJOB", "JB_DESC"},      {"EXSRC", "ES_NAME"},
     {"DIMGRP", "THR_ID"},        {"JBRUME", "THR_ID"},     {"RPTGRP", "THR_ID"},     {"JSETUP", "SU_NAME,FLDR_ID"},
     {"JTABLE", "SU_ID,TBL_NAME"}, {"JTABLE", "SU_ID,TBL_NAME,DSN_ID"},
     {"JTABLE", "SU_ID,FNAME"},   {"JTABLE", "SU_ID,FNAME,DSN_ID"},
