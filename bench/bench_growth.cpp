@@ -18,7 +18,7 @@
 //   report runs     one report of n/5 runs, each one data source, one table and 40 fields
 // With REPOS_TEST_PG set, two rows on a PostgreSQL repository of the run's own: reference-data adds
 // and Repository::getNextId, each in one host transaction, N items against 4N, rated per item
-// (N = REPOS_BENCH_GROWTH_PG_ITEMS, default 800, 2,500 in a full run). There each item's own work
+// (N = REPOS_BENCH_GROWTH_PG_ITEMS, default 2,000, 5,000 in a full run). There each item's own work
 // is a round trip or two, and what grows is added to it, so the factor comes near 4 only at sizes
 // where one transaction takes many seconds.
 #include <sqlite3.h>
@@ -67,7 +67,7 @@ constexpr int kFieldsPerRun = 40;
 constexpr int kFieldsPerDocument = 10;
 
 long storedRows() { return bench::size("REPOS_BENCH_GROWTH_ROWS", 2500, 10000); }
-long pgItems() { return bench::size("REPOS_BENCH_GROWTH_PG_ITEMS", 800, 2500); }
+long pgItems() { return bench::size("REPOS_BENCH_GROWTH_PG_ITEMS", 2000, 5000); }
 
 template <class T>
 struct Releaser {

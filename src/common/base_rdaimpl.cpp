@@ -300,12 +300,9 @@ BaseRDAImpl::Sql& BaseRDAImpl::Sql::where(const char* column, const VqbDatavar& 
 
 BaseRDAImpl::Sql& BaseRDAImpl::Sql::whereIn(const char* column, const uint32_t* ids, size_t count) {
     condition(column);
-    text_.append(" IN (");
-    for (size_t i = 0; i < count; ++i) {
-        text_.append(i ? ",?" : "?");
-        bind(idValue(ids[i]));
-    }
-    text_.append(")");
+    text_.append(" IN ");
+    text_.append(markerList(count));
+    for (size_t i = 0; i < count; ++i) bind(idValue(ids[i]));
     return *this;
 }
 
@@ -355,19 +352,10 @@ ReposDataAccessCursor* BaseRDAImpl::select(const char* source, int line, const S
 
 bool BaseRDAImpl::selectIn(const char* source, int line, const VqbString& head, const std::vector<VqbDatavar>& values,
                            const std::function<bool(ReposDataAccessCursor*)>& each) {
-    for (size_t at = 0; at < values.size(); at += kMaxValues) {
-        const size_t n = std::min(kMaxValues, values.size() - at);
-        Sql sql(head);
-        sql.append("(");
-        for (size_t i = 0; i < n; ++i) {
-            sql.append(i ? ",?" : "?");
-            sql.bind(values[at + i]);
-        }
-        sql.append(")");
+    return inChunks(head, "", {}, values, [&](const Sql& sql) {
         ReposHeld<ReposDataAccessCursor> rows(select(source, line, sql));
-        if (!rows || !each(rows.get())) return false;
-    }
-    return true;
+        return rows && each(rows.get());
+    });
 }
 
 bool BaseRDAImpl::run(const char* source, int line, const Sql& sql, int* rowsAffected) {
