@@ -100,6 +100,8 @@ private:
     ReposDataAccessCursor* selectObjectsNamed(int line, const std::vector<const ObjectTypeInfo*>& types,
                                               int folderId, const VqbString& name, bool* narrowed);
     std::vector<const ObjectTypeInfo*> folderListedTypes(const ObjectTypeCatalog& catalog) const;
+    // "ORDER BY" the order in which objects of type were stored.
+    VqbString storedOrder(const ObjectTypeInfo& type);
 };
 
 #endif

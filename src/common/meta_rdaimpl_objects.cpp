@@ -57,9 +57,7 @@ ReposDataAccessCursor* MetadataRDAImpl::selectObjectRows(int line, const std::ve
 ReposDataAccessCursor* MetadataRDAImpl::selectObjectsNamed(int line, const std::vector<const ObjectTypeInfo*>& types,
                                                            int folderId, const VqbString& name, bool* narrowed) {
     const RDA_SqlDialect dialect = RDA_BaseImpl::sqlDialect(getConnection());
-    const char* storageOrder = RDA_storageOrder(dialect);
-    *narrowed = folderId != -1 && !types.empty() && storageOrder &&
-                !RDA_asciiFolded(dialect, types.front()->getNameColumn()).isEmpty();
+    *narrowed = folderId != -1 && !types.empty() && !RDA_asciiFolded(dialect, types.front()->getNameColumn()).isEmpty();
     if (!*narrowed) return nullptr;
     // A reference of a big string, folded, sorts from its folded prefix up to the text whose last
     // character ("_") is the next one ("`"), whatever the case of the reference.
@@ -84,11 +82,15 @@ ReposDataAccessCursor* MetadataRDAImpl::selectObjectsNamed(int line, const std::
     };
     std::vector<VqbDatavar> values = {VqbDatavar(folderId), VqbDatavar(lower), VqbDatavar(folderId)};
     if (name.isEmpty()) values.emplace_back(folderId);
-    // One part reads in storage order, as the plain listing of its table does; several keep the
-    // order their UNION gives them there.
-    VqbString order("");
-    if (types.size() == 1) order = VqbString::format("ORDER BY %s", storageOrder);
+    // One part reads in the order of the plain listing of its type; several keep the order their
+    // UNION gives them there.
+    const VqbString order = types.size() == 1 ? storedOrder(*types.front()) : VqbString("");
     return selectObjectRows(line, types, condition, values, order.asCstr());
+}
+
+VqbString MetadataRDAImpl::storedOrder(const ObjectTypeInfo& type) {
+    const RDA_SqlDialect dialect = RDA_BaseImpl::sqlDialect(getConnection());
+    return VqbString::format("ORDER BY %s", RDA_storageOrder(dialect, type.getIdColumn()).asCstr());
 }
 
 ReposDataAccessCursor* MetadataRDAImpl::listObjects(int folderId) try {
@@ -107,8 +109,11 @@ ReposDataAccessCursor* MetadataRDAImpl::listObjectsOfType(int folderId, const Vq
         reposLog(getLogger(), 5, kSource, __LINE__, "Unable to find type: %s", typeName.asCstr());
         return nullptr;
     }
-    if (folderId == -1) return selectObjectRows(__LINE__, {type}, onFolderColumn(kAnyFolder), {});
-    return selectObjectRows(__LINE__, {type}, onFolderColumn(kInFolder), {VqbDatavar(folderId)});
+    // The objects in the order they were stored, on every back end and whatever edits did since:
+    // the object a path names is the last of its name here.
+    const VqbString order = storedOrder(*type);
+    if (folderId == -1) return selectObjectRows(__LINE__, {type}, onFolderColumn(kAnyFolder), {}, order.asCstr());
+    return selectObjectRows(__LINE__, {type}, onFolderColumn(kInFolder), {VqbDatavar(folderId)}, order.asCstr());
 } catch (...) {
     return caught(__LINE__, nullptr);
 }

@@ -180,16 +180,16 @@ struct ComparisonText {
     const std::string column;
     std::string items;
 
-    // With no item left the comparison is false for every non-null row and null for a null one;
-    // the equality with the caller's text, which cannot change that, lets an index find the
-    // (usually no) rows to test instead of a read of the whole column.
-    static bool probes(const RDA_SqlComparison& comparison, const std::string& items) {
-        return items.empty() && !(comparison.negated && comparison.kind == RDA_SqlComparison::Kind::In);
-    }
+    // With no item left the comparison is false for every non-null row and null for a null one.
+    // Where the back end reads it so, an equality with NULL, which cannot change that, lets SQLite
+    // search the column's index and PostgreSQL plan a one-time false filter instead of a read of
+    // the whole column. Nothing is bound: the column may be of any type, and a text bound against
+    // a number column fails on PostgreSQL.
+    const bool probes;
     std::string text(const RDA_SqlComparison& comparison) const {
         const std::string& c = column;
-        std::string positive =
-            items.empty() ? "(" + c + " = ? AND " + c + " <> " + c + ")" : "(" + c + " IN (" + items + "))";
+        const std::string none = probes ? "(" + c + " = NULL AND " + c + " <> " + c + ")" : "(" + c + " <> " + c + ")";
+        std::string positive = items.empty() ? none : "(" + c + " IN (" + items + "))";
         if (comparison.kind == RDA_SqlComparison::Kind::Is)
             return comparison.negated ? "(" + c + " IS NULL OR NOT " + positive + ")"
                                       : "(" + c + " IS NOT NULL AND " + positive + ")";
@@ -233,7 +233,8 @@ int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA
         const RDA_SqlComparison& comparison = reading.comparisons[static_cast<size_t>(slot.comparison)];
         // Its markers follow one another: the whole comparison is written at the first.
         if (static_cast<int>(i) != comparison.markers.front()) continue;
-        ComparisonText made{std::string(text + comparison.columnFrom, comparison.columnTo - comparison.columnFrom), ""};
+        ComparisonText made{std::string(text + comparison.columnFrom, comparison.columnTo - comparison.columnFrom), "",
+                            sqlDialect_ != RDA_SqlDialect::Standard};
         auto item = [&](const std::string& itemText) {
             if (!made.items.empty()) made.items.append(",");
             made.items.append(itemText);
@@ -258,7 +259,6 @@ int RDA_BaseImpl::wholeTexts(const VqbString& sql, const RDA_Params& params, RDA
                 out.compared.push_back(1);
             }
         }
-        if (ComparisonText::probes(comparison, made.items)) bind(params.at(comparison.markers.front()), true);
         rewritten.append(text + copied, comparison.from - copied);
         rewritten.append(made.text(comparison));
         copied = comparison.to;

@@ -5,13 +5,12 @@ namespace {
 struct DialectForms {
     RDA_SqlDialect dialect;
     const char* foldedFormat;  // "%s": the column
-    const char* storageOrder;
 };
 
 const DialectForms kForms[] = {
-    {RDA_SqlDialect::Sqlite, "%s COLLATE NOCASE", "rowid"},
+    {RDA_SqlDialect::Sqlite, "%s COLLATE NOCASE"},
     {RDA_SqlDialect::Postgres,
-     "translate(%s, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') COLLATE \"C\"", "ctid"},
+     "translate(%s, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') COLLATE \"C\""},
 };
 
 const DialectForms* formsOf(RDA_SqlDialect dialect) {
@@ -27,7 +26,6 @@ VqbString RDA_asciiFolded(RDA_SqlDialect dialect, const VqbString& column) {
     return forms ? VqbString::format(forms->foldedFormat, column.asCstr()) : VqbString("");
 }
 
-const char* RDA_storageOrder(RDA_SqlDialect dialect) {
-    const DialectForms* forms = formsOf(dialect);
-    return forms ? forms->storageOrder : nullptr;
+VqbString RDA_storageOrder(RDA_SqlDialect dialect, const VqbString& idColumn) {
+    return dialect == RDA_SqlDialect::Sqlite ? VqbString("rowid") : idColumn;
 }

@@ -13,8 +13,10 @@
 // translate() of the 26 letters does not. Empty where the back end has no such expression.
 VqbString RDA_asciiFolded(RDA_SqlDialect dialect, const VqbString& column);
 
-// The column that orders a table's rows as a read without an order gives them, by whichever
-// index or scan: SQLite's rowid, PostgreSQL's row position. Null where there is none.
-const char* RDA_storageOrder(RDA_SqlDialect dialect);
+// The column that orders a table's rows as they were stored, whatever an update did to them since:
+// SQLite's rowid (the id itself where the id is the integer key; a rowid never moves), elsewhere
+// the table's id column, which ids drawn in ascending order make the same. A row position such as
+// PostgreSQL's ctid moves with every update.
+VqbString RDA_storageOrder(RDA_SqlDialect dialect, const VqbString& idColumn);
 
 #endif

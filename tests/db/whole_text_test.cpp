@@ -271,6 +271,33 @@ TEST_P(WholeTexts, ATextShapedLikeAReferenceMatchesTheRowsThatReadBackAsIt) {
     EXPECT_EQ(selected("NAME IN (?,?)", {unknown, VqbDatavar("x")}), 0);
 }
 
+TEST_P(WholeTexts, AReferenceNoBigStringHoldsComparedWithANumberColumnFindsNoRowAndFailsNothing) {
+    // The rewrite of such a comparison must not bind the text against a column of another type.
+    const VqbDatavar unknown("_~_velqorinRef_424242_~_");
+    const std::string counters = "SELECT COUNT(*) FROM " + repo->table("UCURID") + " WHERE NI_VAL = ?";
+    auto count = [&](const std::string& sql) {
+        int found = -1;
+        EXPECT_TRUE(db->paramSingletonInt(sql, &found, 1, &unknown)) << db->getLastErrorMessage().str();
+        return found;
+    };
+    EXPECT_EQ(count(counters), 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM " + table + " WHERE ID = ?"), 0);
+
+    // Inside a transaction the statement answers the same, and what was written before it commits.
+    ASSERT_TRUE(db->beginTransaction(false));
+    VqbDatavar id(41), name("kept"), note("n");
+    ASSERT_TRUE(db->paramExec("INSERT INTO " + table + " (ID, NAME, NOTE) VALUES (?,?,?)", nullptr, 3, &id, &name,
+                              &note));
+    EXPECT_EQ(count(counters), 0);
+    ReposHeld<ReposDataAccessCursor> rows(db->paramSelect(counters, 1, &unknown));
+    ASSERT_TRUE(rows) << db->getLastErrorMessage().str();
+    EXPECT_EQ(rows->next(), 1);
+    EXPECT_EQ(rows->getValue(0).asInt64(), 0);
+    rows.reset();
+    ASSERT_TRUE(db->endTransaction(true)) << db->getLastErrorMessage().str();
+    EXPECT_EQ(rawCount(*repo, "LTXT", " WHERE ID = 41"), 1);
+}
+
 REPOS_EVERY_PLACE(WholeTexts);
 
 TEST_P(WholeTexts, AScriptKeepsATextShapedLikeAReferenceAsABigStringOfItsOwn) {

@@ -118,10 +118,10 @@ const Allowed kByDesign[] = {
     {"SELECT RCS_ID, RCS_NM, RCS_IDTY, RCS_TYPE, RCS_ADAT FROM \"IMPRCS\"", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'Dashboard' AS OBJTYPE, UUID, GRP_ID, GRP_NAME, FLDR_ID, CRDAT, EDDAT, CRUSR, EDUSR, "
-     "GRP_DESC FROM \"RPTGRP\"", kList},
+     "GRP_DESC FROM \"RPTGRP\" ORDER BY rowid", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'DataExploration' AS OBJTYPE, PRJ_UUID, PRJ_ID, PRJ_NM, FLDR_ID, PADATE, PMDATE, "
-     "PCUSER, PMUSER, PRJ_COMM FROM \"MPRJ\"", kList},
+     "PCUSER, PMUSER, PRJ_COMM FROM \"MPRJ\" ORDER BY rowid", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'DataExploration' AS OBJTYPE, PRJ_UUID, PRJ_ID, PRJ_NM, FLDR_ID, PADATE, PMDATE, "
      "PCUSER, PMUSER, PRJ_COMM FROM \"MPRJ\" UNION SELECT 'ProfileJob' AS OBJTYPE, SU_UUID, SU_ID, "
@@ -141,22 +141,22 @@ const Allowed kByDesign[] = {
      "OR CAST(FLDR_ID AS VARCHAR(#)) = ''", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'Dimension' AS OBJTYPE, UUID, DIM_ID, DIM_NAME, FLDR_ID, CRDAT, EDDAT, CRUSR, EDUSR, "
-     "DIM_DESC FROM \"DIMENS\"", kList},
+     "DIM_DESC FROM \"DIMENS\" ORDER BY rowid", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'ProfileJob' AS OBJTYPE, SU_UUID, SU_ID, SU_NAME, FLDR_ID, SU_CRDAT, SU_EDDAT, "
-     "SU_CRUSR, SU_EDUSR, SU_DESC FROM \"JSETUP\"", kList},
+     "SU_CRUSR, SU_EDUSR, SU_DESC FROM \"JSETUP\" ORDER BY rowid", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'Rule' AS OBJTYPE, RU_UUID, RU_ID, RU_DESC, FLDR_ID, RU_CRDAT, RU_EDDAT, RU_CRUSR, "
-     "RU_USER, RU_COMM FROM \"RULE\"", kList},
+     "RU_USER, RU_COMM FROM \"RULE\" ORDER BY rowid", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'Source' AS OBJTYPE, ES_UUID, ES_ID, ES_NAME, FLDR_ID, ES_CRDAT, ES_EDDAT, ES_CRUSR, "
-     "ES_EDUSR, ES_DESC FROM \"EXSRC\"", kList},
+     "ES_EDUSR, ES_DESC FROM \"EXSRC\" ORDER BY rowid", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'Task' AS OBJTYPE, JB_CODE, JB_ID, JB_DESC, FLDR_ID, JB_CRDAT, JB_EDDAT, JB_CRUSR, "
-     "JB_EDUSR, JB_COMM FROM \"MJOB\"", kList},
+     "JB_EDUSR, JB_COMM FROM \"MJOB\" ORDER BY rowid", kList},
     // MetadataRDAImpl::selectObjectRows (meta_rdaimpl_objects.cpp)
     {"SELECT 'Threshold' AS OBJTYPE, UUID, THR_ID, THR_NAME, FLDR_ID, CRDAT, EDDAT, CRUSR, EDUSR, "
-     "THR_DESC FROM \"THRHLD\"", kList},
+     "THR_DESC FROM \"THRHLD\" ORDER BY rowid", kList},
     // MonitorRDAImpl::listNamed (monitor_rdaimpl_groups.cpp)
     {"SELECT GRP_ID, GRP_NAME, GRP_DESC, INTNUM, INTLEN, THR_ID, ENDDATE, UUID, CRDAT, EDDAT, "
      "CRUSR, EDUSR, FLDR_ID FROM \"RPTGRP\"", kList},
@@ -282,6 +282,7 @@ const Allowed kByDesign[] = {
 const Allowed kTestsOwn[] = {
     {"SELECT COUNT(*) FROM \"GCATS\" WHERE GCNAME=?", kTestOwn},
     {"SELECT COUNT(*) FROM \"PBRLOG\"", kTestOwn},
+    {"SELECT COUNT(*) FROM \"UCURID\" WHERE (NI_VAL = NULL AND NI_VAL <> NI_VAL)", kTestOwn},
     {"SELECT I_TYPE, I_VERS FROM INFO", kTestOwn},
     {"SELECT NCAT_DSC, NCAT_ID FROM \"NOTCAT\" WHERE NCAT_DSC=?", kTestOwn},
     {"SELECT RU_ID, RU_DESC, RU_CRDAT, RU_TYPE FROM \"RULE\" ORDER BY RU_ID", kTestOwn},

@@ -3,6 +3,7 @@
 // objects whose names differ only in case the one the plain folder listing gives last still wins.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,7 +11,9 @@
 #include "impact_fixture.h"
 #include "repos_common_rda.h"
 #include "repos_foldermgr.h"
+#include "repos_impexp.h"
 #include "repos_metadata_rda.h"
+#include "repos_monitor_rda.h"
 #include "vqbutil.h"
 
 namespace {
@@ -141,9 +144,9 @@ TEST_P(FolderPaths, NamesMatchIgnoringAsciiCaseOnlyAndTheLastListedDuplicateWins
         EXPECT_EQ(folders->objectExistsAtPath(VqbString(path), "rule"), listed.id >= 0);
     }
 
-    // Of the names that differ only in case, the same one as the listing gives last: by id in a
-    // file, by the order rows were stored on the server.
-    EXPECT_EQ(byPath("Sales/dup", "Rule").uuid, GetParam() == Place::Postgres ? "u-8999" : "u-9001");
+    // Of the names that differ only in case, the same one as the listing gives last: the largest
+    // id, in a file (the rowid) and on the server alike.
+    EXPECT_EQ(byPath("Sales/dup", "Rule").uuid, "u-9001");
     // Another type of the same name, and a type the folder listing does not cover.
     EXPECT_EQ(byPath("Sales/NULL check", "Task"), (Found{77, "t-77"}));
     EXPECT_EQ(byPath("Sales/nightly", "Task"), (Found{78, "t-78"}));
@@ -168,6 +171,70 @@ TEST_P(FolderPaths, ExistenceFollowsTheLastListedRow) {
     }
     EXPECT_FALSE(folders->objectExistsAtPath("Sales/neg", "Rule"));
     EXPECT_TRUE(folders->objectExistsAtPath("Sales/pos", "Rule"));
+}
+
+// Edits and moves rewrite rows; which of two same-named objects a path names stays the listing's
+// last, the object stored last, and deleting by path removes that one.
+TEST_P(FolderPaths, EditsAndMovesKeepWhichSameNamedObjectAPathNames) {
+    ReposHeld<MonitorRepositoryDataAccess> monitor(repository->createMonitorRepositoryDataAccess());
+    std::unique_ptr<RepositoryImportExportManager> manager(repository->createRepositoryImportExportManager());
+    ASSERT_TRUE(monitor && manager);
+    struct Kind {
+        const char* type;
+        std::function<unsigned(const std::string&, unsigned)> add;
+        std::function<bool(unsigned, const std::string&, unsigned)> edit;
+    };
+    const std::vector<Kind> kinds = {
+        {"Rule", [&](const std::string& name, unsigned folder) { return rule(name, folder); },
+         [&](unsigned id, const std::string& name, unsigned folder) {
+             return common->updateRule(id, VqbString(name), "B", "x > 2", "G", VqbString(), "editor", 1.0, 2.0,
+                                       "tester", VqbString(), static_cast<int>(folder), VqbString(), VqbString());
+         }},
+        {"Threshold",
+         [&](const std::string& name, unsigned folder) {
+             uint32_t id = 0;
+             EXPECT_TRUE(monitor->addThreshold(VqbString(name), "d", "tester", vqbNewUUID(), static_cast<int>(folder),
+                                               0, nullptr, nullptr, nullptr, nullptr, &id))
+                 << monitor->getErrorMessage().str();
+             return static_cast<unsigned>(id);
+         },
+         [&](unsigned id, const std::string& name, unsigned folder) {
+             return monitor->updateThreshold(id, VqbString(name), "edited", "editor", folder, 0, nullptr, nullptr,
+                                             nullptr, nullptr);
+         }},
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.type);
+        auto listedLast = [&] {
+            return lastOf(meta->listObjectsOfType(static_cast<int>(sales), kind.type), kind.type, "pair").id;
+        };
+        auto named = [&] { return byPath("Sales/pair", kind.type).id; };
+        const unsigned a = kind.add("Pair", sales), b = kind.add("PAIR", sales);
+        EXPECT_EQ(listedLast(), static_cast<int>(b));
+        EXPECT_EQ(named(), static_cast<int>(b));
+        for (unsigned edited : {a, b, a}) {
+            ASSERT_TRUE(kind.edit(edited, edited == a ? "Pair" : "PAIR", sales));
+            EXPECT_EQ(listedLast(), static_cast<int>(b));
+            EXPECT_EQ(named(), static_cast<int>(b)) << "after an edit of " << edited;
+        }
+
+        // Stored later elsewhere and moved in: the last of the listing and of the path.
+        const unsigned c = kind.add("pAIR", other);
+        VqbString error;
+        ASSERT_TRUE(meta->setObjectAttribute(static_cast<int>(c), kind.type, static_cast<int>(sales), error))
+            << error.str();
+        EXPECT_EQ(listedLast(), static_cast<int>(c));
+        EXPECT_EQ(named(), static_cast<int>(c));
+        ASSERT_TRUE(kind.edit(c, "pAIR", sales));
+        ASSERT_TRUE(kind.edit(a, "Pair", sales));
+        EXPECT_EQ(named(), static_cast<int>(c));
+
+        ASSERT_TRUE(manager->deleteObject("Sales/PAIR", kind.type, error)) << error.str();
+        EXPECT_EQ(take(meta->getObject(static_cast<int>(c), kind.type, error)).size(), 0u);
+        EXPECT_EQ(take(meta->getObject(static_cast<int>(a), kind.type, error)).size(), 1u);
+        EXPECT_EQ(listedLast(), static_cast<int>(b));
+        EXPECT_EQ(named(), static_cast<int>(b));
+    }
 }
 
 REPOS_EVERY_PLACE(FolderPaths);
