@@ -918,7 +918,7 @@ bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatava
 
 void RDA_BaseStatementImpl::noteRun() {
     if (owner_->idBlocks_.empty()) return;
-    if (unsettles_ < 0) unsettles_ = RDA_BaseImpl::unsettlesIdBlocks(sql_) ? 1 : 0;
+    if (unsettles_ < 0) unsettles_ = RDA_BaseImpl::unsettlesIdBlocks(sql_, owner_->sqlDialect_) ? 1 : 0;
     if (unsettles_) owner_->settleIdBlocks();
 }
 
@@ -940,7 +940,11 @@ ReposDataAccessCursor* RDA_BaseStatementImpl::select() try {
     RDA_STMT_LOCKED;
     noteRun();
     RDA_WholeTexts kept;
-    if (!wholeValues(kept)) return select_INT();
+    if (!wholeValues(kept)) {
+        ReposDataAccessCursor* cursor = select_INT();
+        RDA_BaseImpl::handOut(cursor, unsettles_);
+        return cursor;
+    }
     const RDA_Params params{kept.pointers.data(), static_cast<int>(kept.pointers.size())};
     return owner_->compareWhole(sql_, params, static_cast<ReposDataAccessCursor*>(nullptr),
                                 [&](const VqbString& text, const RDA_Params& bound) {
@@ -980,8 +984,20 @@ VqbString RDA_BaseCursorImpl::tag() const {
     return VqbString::format("%s%d_%s%d", "REPO", owner_->instanceId(), "CURS", id_);
 }
 
+void RDA_BaseImpl::handOut(ReposDataAccessCursor* cursor, signed char unsettles) {
+    if (auto* own = dynamic_cast<RDA_BaseCursorImpl*>(cursor)) own->awaitFirstStep(unsettles);
+}
+
+void RDA_BaseCursorImpl::firstStep() {
+    firstStep_ = false;
+    if (owner_->idBlocks_.empty()) return;
+    if (unsettles_ < 0) unsettles_ = RDA_BaseImpl::unsettlesIdBlocks(sql_, owner_->sqlDialect_) ? 1 : 0;
+    if (unsettles_) owner_->settleIdBlocks();
+}
+
 int RDA_BaseCursorImpl::next() try {
     RDA_CURS_LOCKED;
+    if (firstStep_) firstStep();
     return next_INT();
 } catch (...) {
     return owner_->caught(__LINE__, 2);
@@ -1034,6 +1050,7 @@ void RDA_BaseCursorImpl::release() try {
 
 bool RDA_BaseCursorImpl::cacheAll() try {
     RDA_CURS_LOCKED;
+    if (firstStep_) firstStep();
     return cacheAll_INT();
 } catch (...) {
     return owner_->caught(__LINE__, false);
@@ -1041,6 +1058,7 @@ bool RDA_BaseCursorImpl::cacheAll() try {
 
 bool RDA_BaseCursorImpl::copyRowsInto(ReposRowStore& store, unsigned maxRows) {
     RDA_CURS_LOCKED;
+    if (firstStep_) firstStep();
     struct Unlocked {
         RDA_BaseCursorImpl* cursor;
         int next() { return cursor->next_INT(); }

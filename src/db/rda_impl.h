@@ -368,17 +368,26 @@ private:
     // passes here.
     template <class R, class Run>
     R compareWhole(const VqbString& sql, const RDA_Params& params, R failure, Run&& run) {
-        noteStatement(sql);
+        const signed char unsettles = noteStatement(sql);
         RDA_WholeTexts whole;
+        R result = failure;
         switch (wholeTexts(sql, params, whole)) {
             case 0:
-                return run(sql, params);
+                result = run(sql, params);
+                break;
             case 1:
-                return run(whole.sql, whole.params());
+                result = run(whole.sql, whole.params());
+                break;
             default:
                 return failure;
         }
+        handOut(result, unsettles);
+        return result;
     }
+    // A cursor handed to a caller settles the ids reserved ahead at its first step, when its
+    // statement may unsettle them: SQLite runs a query there, not when it is prepared.
+    static void handOut(bool, signed char) {}
+    static void handOut(ReposDataAccessCursor* cursor, signed char unsettles);
     bool runSpecCommands(VqTableCreateNS::VqCommandCursor* cursor);
     bool beginLevel(bool exclusive, bool write, bool* busy);
     void queueOrPost(Announcement post);
@@ -400,6 +409,7 @@ private:
     VqbString idSelect_;
     VqbString idUpdate_;
     VqbString idInsert_;
+    int32_t idLockTable_ = 0;  // the repository's part of the key of the first-row lock (PostgreSQL)
     // The value this connection last moved each counter to. It is only a guess at the current
     // value: the guarded update that starts from it changes nothing when another writer (or a
     // rollback) moved the counter since, and the counter is then read.
@@ -415,6 +425,8 @@ private:
     // Counts forgetIdBlocks calls that dropped something, so a reservation under way can tell.
     unsigned idEpoch_ = 0;
     void buildIdStatements();
+    // Adds the key's first counter row, at 0, unless another writer's row is there by then.
+    bool insertFirstIdRow(const VqbDatavar& key);
     // Drops the ids reserved ahead: no id is handed out from them again. Called wherever the
     // reserving transaction may have ended: the outermost level's end, a failure, SQLite's own
     // rollback.
@@ -429,11 +441,16 @@ private:
     // that it sees each counter at the last id handed out.
     void settleIdBlocks();
     // Whether a statement may move an id counter or end the transaction: it names UCURID (any
-    // case) or one of its statements starts with a transaction-control word.
-    static bool unsettlesIdBlocks(const VqbString& sql);
-    // Run before every statement a caller sends through the frame.
-    void noteStatement(const VqbString& sql) {
-        if (!idBlocks_.empty() && unsettlesIdBlocks(sql)) settleIdBlocks();
+    // case) or one of its statements starts with a transaction-control word, its comments read as
+    // the dialect's DBMS reads them.
+    static bool unsettlesIdBlocks(const VqbString& sql, RDA_SqlDialect dialect);
+    // Run before every statement a caller sends through the frame: 1 when the statement unsettles
+    // the blocks (they are settled), 0 when it does not, -1 when there were none to ask about.
+    signed char noteStatement(const VqbString& sql) {
+        if (idBlocks_.empty()) return -1;
+        if (!unsettlesIdBlocks(sql, sqlDialect_)) return 0;
+        settleIdBlocks();
+        return 1;
     }
     VqAtom owner_;
     // The last holder, for the lock trace only.
@@ -513,6 +530,14 @@ public:
     // Values resolved as getValue resolves them, under one lock.
     bool copyRowsInto(ReposRowStore& store, unsigned maxRows) final;
 
+    // The cursor goes to a caller: its first step settles the ids reserved ahead when its statement
+    // may unsettle them (1 it does, 0 it does not, -1 not asked yet), since SQLite runs a query at
+    // its first step. The frame's own cursors never do: a draw reads the counter through one.
+    void awaitFirstStep(signed char unsettles) {
+        firstStep_ = true;
+        unsettles_ = unsettles;
+    }
+
 protected:
     // name: the back end's class name in trace entries.
     RDA_BaseCursorImpl(RDA_BaseImpl* owner, const VqbString& sql, const char* name);
@@ -556,6 +581,11 @@ protected:
     // the lookup altogether.
     bool cachedReferences_ = false;
     ReposRowStore cache_;
+
+private:
+    void firstStep();
+    bool firstStep_ = false;
+    signed char unsettles_ = -1;
 };
 
 #endif

@@ -1,10 +1,8 @@
 // The connection frame's id counters: ids drawn from UCURID, and inside a transaction the blocks
 // reserved ahead of later draws.
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
-#include <cstring>
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,34 +23,16 @@ constexpr int64_t kIdBlockCap = 1024;
 const char* const kTransactionWords[] = {"BEGIN", "START",   "COMMIT", "END",  "ROLLBACK", "ABORT",
                                          "SAVEPOINT", "RELEASE", "PREPARE", "EXECUTE", "CALL", "DO"};
 
-bool wordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-// Whether the statement starting at p (blanks, brackets and comments first) opens with one of
-// the transaction words.
-bool startsWithTransactionWord(const char* p, const char* end) {
-    for (;;) {
-        while (p < end && (std::isspace(static_cast<unsigned char>(*p)) || *p == '(')) ++p;
-        if (end - p >= 2 && p[0] == '-' && p[1] == '-') {
-            while (p < end && *p != '\n') ++p;
-        } else if (end - p >= 2 && p[0] == '/' && p[1] == '*') {
-            const char* close = p + 2;
-            while (end - close >= 2 && !(close[0] == '*' && close[1] == '/')) ++close;
-            p = end - close >= 2 ? close + 2 : end;
-        } else {
-            break;
-        }
-    }
-    const char* word = p;
-    while (p < end && wordChar(*p)) ++p;
-    const size_t length = static_cast<size_t>(p - word);
-    for (const char* candidate : kTransactionWords)
-        if (std::strlen(candidate) == length && strncasecmp(word, candidate, length) == 0) return true;
-    return false;
+// FNV-1a: a key for the first-row lock that every connection to the database computes alike.
+int32_t lockKey(const std::string& text) {
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : text) hash = (hash ^ c) * 16777619u;
+    return static_cast<int32_t>(hash);
 }
 
 }  // namespace
 
-bool RDA_BaseImpl::unsettlesIdBlocks(const VqbString& sql) {
+bool RDA_BaseImpl::unsettlesIdBlocks(const VqbString& sql, RDA_SqlDialect dialect) {
     const char* text = sql.asCstr();
     const char* end = text + sql.cStrSize();
     static const char kCounter[] = "ucurid";
@@ -62,13 +42,7 @@ bool RDA_BaseImpl::unsettlesIdBlocks(const VqbString& sql) {
         while (i < 6 && (p[i] | 0x20) == kCounter[i]) ++i;
         if (i == 6) return true;
     }
-    // A ";" inside a text or comment only makes the test look at one more place.
-    for (const char* start = text; start;) {
-        if (startsWithTransactionWord(start, end)) return true;
-        const void* semicolon = std::memchr(start, ';', static_cast<size_t>(end - start));
-        start = semicolon ? static_cast<const char*>(semicolon) + 1 : nullptr;
-    }
-    return false;
+    return RDA_opensWithAny(sql, dialect, kTransactionWords, std::size(kTransactionWords));
 }
 
 void RDA_BaseImpl::buildIdStatements() {
@@ -82,7 +56,33 @@ void RDA_BaseImpl::buildIdStatements() {
     idUpdate_ = VqbString::format(
         "UPDATE %s SET NI_VAL=? WHERE NI_KEY=? AND NI_VAL=? AND NI_VAL=(SELECT MAX(NI_VAL) FROM %s WHERE NI_KEY=?)",
         table.asCstr(), table.asCstr());
-    idInsert_ = VqbString::format("INSERT INTO %s (NI_KEY, NI_VAL) VALUES (?,?)", table.asCstr());
+    if (sqlDialect_ != RDA_SqlDialect::Postgres) {
+        idInsert_ = VqbString::format("INSERT INTO %s (NI_KEY, NI_VAL) VALUES (?,?)", table.asCstr());
+        return;
+    }
+    // Two server transactions that each add a key's first row would not see each other's. The
+    // second waits on a lock of the key until the first ends, and its insert, a statement begun
+    // after the wait, sees the row committed by then. One text makes one transaction of lock and
+    // insert where no transaction is open, so the lock is not let go before the row is in; in a
+    // transaction (the frame's or one a host began by a statement) it is held until that ends.
+    // The two-integer lock never meets the repository's write lock, which is one bigint.
+    idInsert_ = VqbString::format(
+        "SELECT pg_advisory_xact_lock(CAST(? AS INTEGER), CAST(? AS INTEGER)); "
+        "INSERT INTO %s (NI_KEY, NI_VAL) SELECT ?, 0 WHERE NOT EXISTS (SELECT 1 FROM %s WHERE NI_KEY=?)",
+        table.asCstr(), table.asCstr());
+    // Prefixes share one database: the table names the repository.
+    idLockTable_ = lockKey(table.str());
+}
+
+bool RDA_BaseImpl::insertFirstIdRow(const VqbDatavar& key) {
+    if (sqlDialect_ != RDA_SqlDialect::Postgres) {
+        VqbDatavar zero(0);
+        const VqbDatavar* row[] = {&key, &zero};
+        return paramExec_INT(idInsert_, nullptr, {row, 2});
+    }
+    VqbDatavar table(idLockTable_), lock(lockKey(key.asString().str()));
+    const VqbDatavar* params[] = {&table, &lock, &key, &key};
+    return paramExec_INT(idInsert_, nullptr, {params, 4});
 }
 
 void RDA_BaseImpl::settleIdBlocks() {
@@ -226,10 +226,8 @@ bool RDA_BaseImpl::reserveIdBlock(const VqbString& key, int count, VqbDatavar* f
         if (state == 0 || cursor->getValue(1).asInt64() == 0) {
             cursor.reset();
             if (inserted) return failed(__LINE__, insertError.isNull() ? reposMessage(1161) : insertError);
-            VqbDatavar zero(0);
-            const VqbDatavar* row[] = {&keyValue, &zero};
             // Another writer may insert the same key first; reading again settles it.
-            if (!paramExec_INT(idInsert_, nullptr, {row, 2})) {
+            if (!insertFirstIdRow(keyValue)) {
                 if (busyAlone()) continue;
                 insertError = lastError_;
             }

@@ -25,47 +25,61 @@ bool opChar(char c) { return c != '\0' && std::strchr("+-*/<>=~!@#%^&|:", c) != 
 
 class Lexer {
 public:
-    Lexer(const VqbString& sql, RDA_SqlDialect dialect) : s_(sql.asCstr()), n_(sql.cStrSize()), dialect_(dialect) {}
+    // strict: markers whose values bind by number or name make the statement unreadable, as the
+    // reader cannot place their values; otherwise they are tokens like any other.
+    Lexer(const VqbString& sql, RDA_SqlDialect dialect, bool strict = true)
+        : s_(sql.asCstr()), n_(sql.cStrSize()), dialect_(dialect), strict_(strict) {}
 
-    // False when the statement cannot be read with certainty.
-    bool run(std::vector<Token>& tokens) {
+    // Hands each token to emit, in order, until emit answers false. False when the statement
+    // cannot be read with certainty; the tokens before that point were handed on.
+    template <class Emit>
+    bool run(Emit&& emit) {
+        bool going = true;
+        auto push = [&](Tok kind, size_t from, size_t to) { going = emit(Token{kind, from, to}); };
         size_t i = 0;
-        while (i < n_) {
+        while (going && i < n_) {
             const char c = s_[i];
             const char next = i + 1 < n_ ? s_[i + 1] : '\0';
             if (std::isspace(static_cast<unsigned char>(c))) {
                 ++i;
             } else if (c == '-' && next == '-') {
-                while (i < n_ && s_[i] != '\n') ++i;
+                while (i < n_ && !lineEnd(s_[i])) ++i;
             } else if (c == '/' && next == '*') {
                 i = commentEnd(i);
             } else if (c == '\'') {
                 const size_t end = quoted(i, '\'', false);
                 if (end == 0) return false;
-                tokens.push_back({Tok::Text, i, end});
+                push(Tok::Text, i, end);
                 i = end;
             } else if (c == '"' || (c == '`' && dialect_ == RDA_SqlDialect::Sqlite)) {
                 const size_t end = quoted(i, c, false);
                 if (end == 0) return false;
-                tokens.push_back({Tok::Name, i, end});
+                push(Tok::Name, i, end);
                 i = end;
             } else if (c == '[' && dialect_ == RDA_SqlDialect::Sqlite) {
                 const char* close = static_cast<const char*>(std::memchr(s_ + i, ']', n_ - i));
                 if (!close) return false;
                 const size_t end = static_cast<size_t>(close - s_) + 1;
-                tokens.push_back({Tok::Name, i, end});
+                push(Tok::Name, i, end);
                 i = end;
             } else if (c == '$' && dialect_ == RDA_SqlDialect::Postgres) {
-                const size_t end = dollarQuoted(i);
-                if (end == 0) return false;  // positional markers, or a text never closed
-                tokens.push_back({Tok::Text, i, end});
+                const size_t tag = dollarTag(i);
+                if (tag == 0) {
+                    if (strict_) return false;  // a positional marker
+                    push(Tok::Other, i, i + 1);
+                    ++i;
+                    continue;
+                }
+                const size_t end = dollarEnd(i, tag);
+                if (end == 0) return false;  // a text never closed
+                push(Tok::Text, i, end);
                 i = end;
             } else if (c == '?') {
                 // Numbered markers bind by their number, not by their place.
-                if (std::isdigit(static_cast<unsigned char>(next))) return false;
-                tokens.push_back({Tok::Marker, i, i + 1});
+                if (strict_ && std::isdigit(static_cast<unsigned char>(next))) return false;
+                push(Tok::Marker, i, i + 1);
                 ++i;
-            } else if ((c == ':' || c == '@' || c == '$') && dialect_ == RDA_SqlDialect::Sqlite &&
+            } else if ((c == ':' || c == '@' || c == '$') && dialect_ == RDA_SqlDialect::Sqlite && strict_ &&
                        wordChar(next, dialect_)) {
                 return false;  // named markers
             } else if (wordChar(c, dialect_)) {
@@ -75,15 +89,15 @@ public:
                     s_[i] == '\'') {
                     const size_t end = quoted(i, '\'', true);
                     if (end == 0) return false;
-                    tokens.push_back({Tok::Text, start, end});
+                    push(Tok::Text, start, end);
                     i = end;
                 } else {
-                    tokens.push_back({Tok::Word, start, i});
+                    push(Tok::Word, start, i);
                 }
             } else if (opChar(c)) {
                 const size_t start = i;
                 while (i < n_ && opChar(s_[i]) && !startsComment(i)) ++i;
-                tokens.push_back({Tok::Op, start, i});
+                push(Tok::Op, start, i);
             } else {
                 Tok kind = Tok::Other;
                 if (c == '(') kind = Tok::Open;
@@ -91,7 +105,7 @@ public:
                 if (c == ',') kind = Tok::Comma;
                 if (c == ';') kind = Tok::End;
                 if (c == '.') kind = Tok::Dot;
-                tokens.push_back({kind, i, i + 1});
+                push(kind, i, i + 1);
                 ++i;
             }
         }
@@ -99,6 +113,9 @@ public:
     }
 
 private:
+    // PostgreSQL also ends a line comment at a carriage return.
+    bool lineEnd(char c) const { return c == '\n' || (c == '\r' && dialect_ == RDA_SqlDialect::Postgres); }
+
     bool startsComment(size_t i) const {
         return i + 1 < n_ && ((s_[i] == '-' && s_[i + 1] == '-') || (s_[i] == '/' && s_[i + 1] == '*'));
     }
@@ -139,14 +156,17 @@ private:
         return 0;
     }
 
-    // $tag$ ... $tag$ from i; 0 when i starts no such text or it never ends.
-    size_t dollarQuoted(size_t i) const {
+    // The length of the $tag$ that opens a text at i; 0 when i opens none.
+    size_t dollarTag(size_t i) const {
         size_t t = i + 1;
         if (t < n_ && std::isdigit(static_cast<unsigned char>(s_[t]))) return 0;
         while (t < n_ && s_[t] != '$' && wordChar(s_[t], RDA_SqlDialect::Standard)) ++t;
         if (t >= n_ || s_[t] != '$') return 0;
-        const size_t tagLength = t + 1 - i;
-        for (size_t k = t + 1; k + tagLength <= n_; ++k)
+        return t + 1 - i;
+    }
+    // The end of the $tag$ ... $tag$ text at i; 0 when it never ends.
+    size_t dollarEnd(size_t i, size_t tagLength) const {
+        for (size_t k = i + tagLength; k + tagLength <= n_; ++k)
             if (s_[k] == '$' && std::memcmp(s_ + k, s_ + i, tagLength) == 0) return k + tagLength;
         return 0;
     }
@@ -154,6 +174,7 @@ private:
     const char* s_;
     size_t n_;
     RDA_SqlDialect dialect_;
+    bool strict_;
 };
 
 // Words that are never a column name.
@@ -186,7 +207,10 @@ public:
 
     RDA_SqlReading read() {
         RDA_SqlReading reading;
-        if (!Lexer(sql_, dialect_).run(tokens_)) {
+        if (!Lexer(sql_, dialect_).run([this](const Token& token) {
+                tokens_.push_back(token);
+                return true;
+            })) {
             reading.sure = false;
             return reading;
         }
@@ -461,3 +485,32 @@ private:
 }  // namespace
 
 RDA_SqlReading RDA_readSql(const VqbString& sql, RDA_SqlDialect dialect) { return Reader(sql, dialect).read(); }
+
+bool RDA_opensWithAny(const VqbString& sql, RDA_SqlDialect dialect, const char* const* words, size_t count) {
+    const char* text = sql.asCstr();
+    // With one statement, nothing after its first token counts.
+    const bool several = std::memchr(text, ';', sql.cStrSize()) != nullptr;
+    bool atStart = true;
+    bool found = false;
+    Lexer(sql, dialect, false).run([&](const Token& token) {
+        switch (token.kind) {
+            case Tok::End:
+                atStart = true;
+                return true;
+            case Tok::Open:
+                return true;
+            case Tok::Word:
+                if (atStart) {
+                    const size_t length = token.to - token.from;
+                    for (size_t w = 0; w < count && !found; ++w)
+                        found = std::strlen(words[w]) == length && strncasecmp(text + token.from, words[w], length) == 0;
+                }
+                break;
+            default:
+                break;
+        }
+        atStart = false;
+        return !found && several;
+    });
+    return found;
+}

@@ -49,4 +49,10 @@ struct RDA_SqlReading {
 
 RDA_SqlReading RDA_readSql(const VqbString& sql, RDA_SqlDialect dialect);
 
+// Whether one of the statements of the text (the first, or one after a ";" outside texts, names
+// and comments) opens with one of the words, ignoring case and opening brackets. Comments end
+// where the dialect's DBMS ends them; markers of every style are read past. Nothing after a text
+// or name that never ends is read: the DBMS refuses the statement that holds it.
+bool RDA_opensWithAny(const VqbString& sql, RDA_SqlDialect dialect, const char* const* words, size_t count);
+
 #endif

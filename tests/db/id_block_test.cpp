@@ -3,6 +3,8 @@
 // may have taken it; and a transaction leaves fewer ids unused than it used.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <set>
 #include <thread>
@@ -47,6 +49,26 @@ protected:
     // Committed rules whose id some other committed rule has too.
     long committedTwice() {
         return std::atol(raw("SELECT COUNT(*) - COUNT(DISTINCT RU_ID) FROM " + repo.table("RULE")).c_str());
+    }
+    int64_t highestCommitted() { return std::atoll(raw("SELECT MAX(RU_ID) FROM " + repo.table("RULE")).c_str()); }
+    // Draws of 8 ids and of 1, each kept: the second reserves ahead. The last id handed out.
+    int64_t drawAndKeep(std::initializer_list<int> counts) {
+        int64_t last = -1;
+        for (int count : counts) {
+            const int64_t first = draw(a, count);
+            EXPECT_GT(first, 0) << a->getLastErrorMessage().str();
+            for (int64_t id = first; first > 0 && id < first + count; ++id) EXPECT_TRUE(keep(a, id));
+            last = first + count - 1;
+        }
+        return last;
+    }
+    // The committed rules share no id, the counter stands at or above all of them, and another
+    // connection's ids go on above them.
+    void expectNoIdCommittedTwice() {
+        EXPECT_EQ(committedTwice(), 0);
+        EXPECT_GE(counter(), highestCommitted());
+        committedByAnother(3);
+        EXPECT_EQ(committedTwice(), 0);
     }
     // Another connection draws ids one by one in a transaction of its own, keeps them and commits.
     std::set<int64_t> committedByAnother(int n) {
@@ -286,6 +308,164 @@ TEST_P(IdBlocks, WritersInTransactionsNeverShareACommittedId) {
     EXPECT_EQ(committed, 2L * kTransactions * 3 / 4 * (kDraws + 2 * (kDraws / 3)));
     EXPECT_EQ(rawCount(repo, "RULE"), committed);
     EXPECT_EQ(committedTwice(), 0);
+}
+
+// Statements made before the draws that run after them: SQLite runs a query at its cursor's first
+// step, which finds the blocks settled, through every road a host steps a cursor by.
+struct LateRun {
+    const char* what;
+    enum class Road { Next, CacheAll, Statements } road;
+};
+
+const LateRun kLateRuns[] = {
+    {"ROLLBACK and BEGIN in cursors stepped by next()", LateRun::Road::Next},
+    {"ROLLBACK and BEGIN in cursors cached", LateRun::Road::CacheAll},
+    {"a ROLLBACK TO SAVEPOINT selected through a statement object", LateRun::Road::Statements},
+};
+
+TEST_P(IdBlocks, AStatementThatRunsAtItsFirstStepFindsTheBlocksSettled) {
+    const std::string read = "SELECT MAX(NI_VAL) FROM " + repo.table("UCURID") + " WHERE NI_KEY='RULE'";
+    for (const LateRun& late : kLateRuns) {
+        SCOPED_TRACE(late.what);
+        ASSERT_TRUE(a->beginTransaction(false));
+        ReposHeld<ReposDataAccessCursor> counterRead, first, second;
+        ReposHeld<ReposDataAccessStatement> savepoint, rollbackTo, reading;
+        {
+            LogCapture quiet;
+            if (late.road == LateRun::Road::Statements) {
+                savepoint.reset(a->createStatement(VqbString("SAVEPOINT s")));
+                ASSERT_TRUE(savepoint && savepoint->execute()) << a->getLastErrorMessage().str();
+                rollbackTo.reset(a->createStatement(VqbString("ROLLBACK TO SAVEPOINT s")));
+                if (rollbackTo) first.reset(rollbackTo->select());
+                reading.reset(a->createStatement(VqbString(read.c_str())));
+                if (reading) counterRead.reset(reading->select());
+            } else {
+                counterRead.reset(a->paramSelect(VqbString(read.c_str()), 0));
+                first.reset(a->paramSelect(VqbString("ROLLBACK"), 0));
+                second.reset(a->paramSelect(VqbString("BEGIN"), 0));
+            }
+        }
+        const int64_t last = drawAndKeep({8, 1});
+        auto step = [&](ReposHeld<ReposDataAccessCursor>& cursor) {
+            if (!cursor) return 2;  // a server ran it when it was made, or refused it
+            return late.road == LateRun::Road::CacheAll ? (cursor->cacheAll() ? cursor->next() : 2) : cursor->next();
+        };
+        ASSERT_TRUE(counterRead);
+        ASSERT_EQ(step(counterRead), 1);
+        // A server reads the counter as the cursor is made.
+        if (onFile()) {
+            EXPECT_EQ(counterRead->getValue(0).asInt64(), last);
+        }
+        counterRead.reset();
+        {
+            LogCapture quiet;
+            step(first);
+            step(second);
+        }
+        drawAndKeep({8, 12});
+        ASSERT_TRUE(a->endTransaction(true)) << a->getLastErrorMessage().str();
+        expectNoIdCommittedTwice();
+    }
+}
+
+// PostgreSQL nests block comments and ends a line comment at a carriage return as well.
+TEST_P(IdBlocks, TransactionWordsBehindCommentsAreReadAsTheServerReadsThem) {
+    if (onFile()) GTEST_SKIP() << "SQLite reads these comments otherwise";
+    // The driver reads a line comment to its newline: it would take two such statements for one,
+    // and it reports a failure of its own once the server has rolled back.
+    const struct {
+        std::vector<const char*> statements;
+        bool driverAgrees;
+    } hosts[] = {{{"/* /* */ */ ROLLBACK; /* /* */ */ BEGIN"}, true}, {{"-- host\rROLLBACK", "-- host\rBEGIN"}, false}};
+    for (const auto& host : hosts) {
+        SCOPED_TRACE(host.statements.front());
+        ASSERT_TRUE(a->beginTransaction(false));
+        drawAndKeep({8, 1});
+        for (const char* text : host.statements) {
+            LogCapture quiet;
+            const bool ran = a->paramExec(VqbString(text), nullptr, 0);
+            if (host.driverAgrees) {
+                EXPECT_TRUE(ran) << a->getLastErrorMessage().str();
+            }
+        }
+        drawAndKeep({8, 12});
+        ASSERT_TRUE(a->endTransaction(true)) << a->getLastErrorMessage().str();
+        expectNoIdCommittedTwice();
+    }
+}
+
+// Two connections draw the first id of a key that has no counter row yet while the first one's
+// transaction is open: the second waits until it commits and counts on from its row, whether it
+// draws in a transaction or outside any.
+TEST_P(IdBlocks, TheFirstCounterRowOfAKeyIsAddedOnce) {
+    if (onFile()) GTEST_SKIP() << "a second writer of a file waits for the first at its begin";
+    for (const bool inTransaction : {true, false}) {
+        SCOPED_TRACE(inTransaction ? "the second in a transaction" : "the second outside any");
+        const VqbString key(inTransaction ? "FIRSTA" : "FIRSTB");
+        ReposHeld<ReposDataAccess> b(repo.openAnother());
+        ASSERT_TRUE(b);
+        int64_t pid = 0;
+        ASSERT_TRUE(b->paramSingleton(VqbString("SELECT pg_backend_pid()"), &pid, 0));
+        ASSERT_TRUE(a->beginTransaction(false));
+        VqbDatavar mine;
+        ASSERT_TRUE(a->getNextId(key, &mine)) << a->getLastErrorMessage().str();
+        EXPECT_EQ(mine.asInt64(), 1);
+
+        std::atomic<bool> drawn{false};
+        int64_t theirs = -1;
+        std::thread other([&] {
+            if (inTransaction && !b->beginTransaction(false)) return;
+            VqbDatavar id;
+            if (b->getNextId(key, &id)) theirs = id.asInt64();
+            drawn = true;
+            if (inTransaction) {
+                EXPECT_TRUE(b->endTransaction(true)) << b->getLastErrorMessage().str();
+            }
+        });
+        const std::string waits =
+            "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT granted AND pid = " + std::to_string(pid);
+        bool waiting = false;
+        for (int i = 0; i < 400 && !waiting && !drawn; ++i) {
+            waiting = raw(waits) != "0";
+            if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        EXPECT_TRUE(waiting) << "the second drawer did not wait for the first";
+        EXPECT_FALSE(drawn);
+        EXPECT_TRUE(a->endTransaction(true)) << a->getLastErrorMessage().str();
+        other.join();
+        EXPECT_EQ(theirs, 2);
+        EXPECT_EQ(raw("SELECT COUNT(*) FROM " + repo.table("UCURID") + " WHERE NI_KEY = '" + key.str() + "'"), "1");
+    }
+}
+
+// Two transactions that each added a key's first row draw the other's first id: the server breaks
+// the wait of one, which fails that draw only; its transaction goes on and commits.
+TEST_P(IdBlocks, ADeadlockOverFirstRowsFailsOnlyTheDraw) {
+    if (onFile()) GTEST_SKIP() << "a second writer of a file waits for the first at its begin";
+    ReposHeld<ReposDataAccess> b(repo.openAnother());
+    ASSERT_TRUE(b);
+    const VqbString keys[] = {VqbString("CROSSA"), VqbString("CROSSB")};
+    ReposDataAccess* sides[] = {a, b.get()};
+    VqbDatavar id;
+    for (int s = 0; s < 2; ++s) {
+        ASSERT_TRUE(sides[s]->beginTransaction(false));
+        ASSERT_TRUE(sides[s]->getNextId(keys[s], &id)) << sides[s]->getLastErrorMessage().str();
+    }
+    bool drew[2] = {false, false}, committed[2] = {false, false};
+    std::vector<std::thread> threads;
+    for (int s = 0; s < 2; ++s) {
+        threads.emplace_back([&, s] {
+            LogCapture quiet;
+            VqbDatavar other;
+            drew[s] = sides[s]->getNextId(keys[1 - s], &other);
+            committed[s] = sides[s]->endTransaction(true);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_NE(drew[0], drew[1]);
+    EXPECT_TRUE(committed[0] && committed[1]);
+    for (const VqbString& key : keys)
+        EXPECT_EQ(raw("SELECT COUNT(*) FROM " + repo.table("UCURID") + " WHERE NI_KEY = '" + key.str() + "'"), "1");
 }
 
 REPOS_EVERY_PLACE(IdBlocks);

@@ -76,6 +76,9 @@ TEST(SqlReader, TellsStoredFromComparedAndIsSureOnlyOfPlainColumnComparisons) {
         {"SELECT 1 FROM T WHERE V <> E'\\'?' AND NAME = ? /* ? /* ? */ ? */ AND W = $q$?$q$", P, {"= NAME"}},
         {"SELECT 1 FROM \"W?\" WHERE [a?b] = 'it''s ?' -- ?\n AND NAME = ?", Q, {"= NAME"}},
         {"SELECT 1 FROM T WHERE V <> 'a\\' AND NAME = ?", G, {"= NAME"}},
+        // A line comment ends at a carriage return on PostgreSQL only.
+        {"SELECT 1 FROM T -- ?\r WHERE NAME = ?", P, {"= NAME"}},
+        {"SELECT 1 FROM T -- ?\r WHERE NAME = ?\n WHERE B = ?", Q, {"= B"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.sql);
@@ -98,5 +101,38 @@ TEST(SqlReader, IsNotSureOfMarkersItCannotPlace) {
         bool sure = true;
         described(row.sql, row.dialect, &sure);
         EXPECT_FALSE(sure);
+    }
+}
+
+TEST(SqlReader, FindsTheFirstWordOfEachStatementAsTheServerReadsComments) {
+    const char* const words[] = {"BEGIN", "ROLLBACK", "END", "DO"};
+    const struct {
+        const char* sql;
+        RDA_SqlDialect dialect;
+        bool opens;
+    } rows[] = {
+        {"  ( rollback", G, true},
+        {"SELECT 1; /* c */ -- c\n begin transaction", Q, true},
+        {"/* /* */ */ ROLLBACK; /* /* */ */ BEGIN", P, true},
+        // SQLite ends the comment at the first "*/": what follows is no word.
+        {"/* /* */ */ ROLLBACK", Q, false},
+        {"-- host\rROLLBACK", P, true},
+        {"-- host\rROLLBACK", Q, false},
+        // Words inside a statement, a text, a name or a comment open nothing.
+        {"SELECT CASE WHEN A = 1 THEN 2 END FROM T", G, false},
+        {"INSERT INTO T (A) VALUES (1) ON CONFLICT (A) DO NOTHING", P, false},
+        {"SELECT 'x; BEGIN', \"; END\" FROM T /* ; ROLLBACK */", G, false},
+        {"SELECT $q$; BEGIN$q$, E'\\'; END'", P, false},
+        {"UPDATE T SET [;END] = 1 WHERE `;BEGIN` = 2; SELECT 1", Q, false},
+        // Markers of every style are read past.
+        {"SELECT ?1, :a, @b; END", Q, true},
+        {"SELECT $1; END", P, true},
+        // What follows a text that never ends is inside it.
+        {"SELECT 'open; ROLLBACK", G, false},
+        {"SELECT $q$ open; ROLLBACK", P, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.sql);
+        EXPECT_EQ(RDA_opensWithAny(VqbString(row.sql), row.dialect, words, 4), row.opens);
     }
 }
