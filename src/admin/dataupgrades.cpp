@@ -123,6 +123,8 @@ private:
     static const Step kSteps[];
 
     bool fillMissing(const FillSpec& spec);
+    // Whether an index of the table is over that column alone, whatever it is called.
+    bool hasIndexOn(const char* table, const char* column);
     void logTitle(int line, const char* title) {
         if (repo_.logger_->getLevel() <= 1) reposLog(repo_.logger_, 1, kSource, line, "%s", title);
     }
@@ -185,8 +187,9 @@ bool ReposDataUpgrade::run(bool ncoaOnly) {
     } else {
         logTitle(__LINE__, "Insert Monitor information");
         if (!repo_.installInitialMonitorData()) return false;
-        // Results ignored: the index may already be there.
-        db_->createIndex("MCDIST", "MC_VALUE", db_->getIndexName(115, VqbString("")));
+        // A file made directly names the index otherwise; a second one would only slow writes.
+        if (!hasIndexOn("MCDIST", "MC_VALUE"))
+            db_->createIndex("MCDIST", "MC_VALUE", db_->getIndexName(115, VqbString("")));
         if (repo_.version_ < REPOS_CURRENT_VERSION ||
             (repo_.version_ == REPOS_CURRENT_VERSION && repo_.minorVersion_ < REPOS_CURRENT_MINOR_VERSION)) {
             // Repositories before minor version 1 count patterns in PA_COUNT; fails harmlessly
@@ -202,6 +205,13 @@ bool ReposDataUpgrade::run(bool ncoaOnly) {
         if (!(this->*step.run)()) return false;
     }
     return true;
+}
+
+bool ReposDataUpgrade::hasIndexOn(const char* table, const char* column) {
+    ReposHeld<ReposDataAccessCursor> indexes(db_->getIndexes(table));
+    while (indexes && indexes->next() == 1)
+        if (indexes->getString(1).equals(column, false)) return true;
+    return false;
 }
 
 bool ReposDataUpgrade::migrateIdCounters(bool fromProfileCounters) {

@@ -140,6 +140,9 @@ public:
     // tables are up to date (dataupgrades.cpp).
     bool updateVersionInfo(bool ncoaOnly);
     bool applyDataUpgrades(bool ncoaOnly);
+    // The upgrade of a current repository that lacks some of the catalogue's indexes: the table
+    // checks alone (with ncoa, of the NCOA tables too); false with the reason when one is not made.
+    bool addMissingIndexes(bool ncoa);
 
     // The database is one SQLite file, opened directly or through the connector.
     bool isFileDatabase();

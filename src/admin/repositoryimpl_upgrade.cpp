@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "rda_impl.h"
 #include "repadmimpl.h"
 #include "repositoryimpl.h"
 #include "reposlog.h"
@@ -72,6 +73,20 @@ bool RepositoryImpl::updateVersionInfo(bool ncoaOnly) {
     return true;
 }
 
+bool RepositoryImpl::addMissingIndexes(bool ncoa) {
+    if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Adding missing database table structure.");
+    ReposTableRequest request;
+    for (uint8_t catalog = 0; catalog <= (ncoa ? 1 : 0); ++catalog) {
+        request.catalog = catalog;
+        // The check goes on past an index it cannot make and keeps the reason: not made, not up to date.
+        if (!connection_->checkTable(request) || !connection_->getLastErrorMessage().isEmpty())
+            return failFromConnection(__LINE__);
+    }
+    if (!readVersionInfo()) return failFromConnection(__LINE__);
+    if (logger_->getLevel() <= 1) reposLog(logger_, 1, kSource, __LINE__, "Successful finish of repository upgrade.");
+    return true;
+}
+
 bool RepositoryImpl::upgrade() try {
     if (!connection_) return fail(__LINE__, reposMessage(1161));
 
@@ -106,6 +121,13 @@ bool RepositoryImpl::upgrade() try {
             unsigned pending = 0;
             if (!applyTableSpecs(false, false, true, true, &pending)) return false;
             if (pending < 1) {
+                // The catalogue's indexes are part of being up to date: a repository made before
+                // some of them gains them here, and nothing else of the upgrade runs.
+                const bool current = version_ == REPOS_CURRENT_VERSION && minorVersion_ == REPOS_CURRENT_MINOR_VERSION;
+                const bool ncoa = ncoaVersion_ == REPOS_CURRENT_NCOA_VERSION;
+                const int missing = current ? RDA_BaseImpl::missingCatalogIndexes(connection_.get(), ncoa) : 0;
+                if (missing < 0) return failFromConnection(__LINE__);
+                if (missing > 0) return addMissingIndexes(ncoa);
                 if (logger_->getLevel() <= 1)
                     reposLog(logger_, 1, kSource, __LINE__,
                              "Repository upgrade not necessary. Major, Minor, and XML versions are up to date.");

@@ -14,6 +14,8 @@
 #include "vqdacpool.h"
 
 struct ReposColumnView;
+struct ReposIndexDecl;
+class ReposStoredIndexes;
 
 // DBMS kinds this back end treats differently (DacConnection::getDbmsKind).
 enum RDA_DacKind {
@@ -84,6 +86,7 @@ protected:
     bool isConnectionMode3_INT() override { return connectionMode3_; }
     DacConnection* getConnection_INT() override;
     bool transactionKept_INT() override { return connection_ && !connection_->isTransactionLost(); }
+    int missingCatalogIndexes_INT(bool ncoa) override;
     // Not on a connection shared through the pool, whose other users may end its transaction, nor
     // for big strings written on a connection of their own, which commits them apart.
     bool idBlocksFor_INT(const VqbString& key) override {
@@ -141,10 +144,6 @@ private:
     bool putScriptBigString(const VqbString& value, VqbString* out, VqbString* error);
 
     // ---- DDL
-    struct IndexEntry {
-        int number;
-        VqbString column;
-    };
     struct TableBuild;
     // The stored table, or null (the second lookup in lower case on kind 12).
     DacTable* lookupTable(const VqbString& bare);
@@ -157,11 +156,20 @@ private:
     bool buildColumns(const ReposColumnDef* first, const ReposTableRequest& request, TableBuild& build, bool existing);
     VqbString columnText(DacTable* table, bool quote);
     bool createBuiltTable(TableBuild& build, bool quoteColumns);
-    bool createBuiltIndexes(TableBuild& build, bool quoteColumns);
-    // The single-column indexes of an existing table's columns that are not among existing.
-    void createMissingIndexes(TableBuild& build, const std::vector<VqbString>& existing);
-    void createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, const std::vector<VqbString>* existing);
-    void dropBuiltTable(TableBuild& build);
+    // The indexes a catalogue table has on this connection; specTable: the command spec made it.
+    std::vector<ReposIndexDecl> expectedIndexes(const ReposColumnDef* first, const VqbString& bare, bool specTable,
+                                                const VqbString& stem);
+    VqbString indexName(const ReposIndexDecl& index, const VqbString& stem);
+    // Whether the command spec has statements for the table, or with index for that index of it.
+    bool specHas(const VqbString& dbms, const VqbString& bare, const VqbString* index);
+    // Makes one of them. False only on a fatal failure; otherwise the first reason a failure
+    // gives is kept in failure.
+    bool createDeclaredIndex(TableBuild& build, const ReposIndexDecl& index, bool fatal, bool quoteColumns,
+                             VqbString* failure);
+    // What the tables' indexes index, in one statement where the DBMS is read (SQLite, PostgreSQL),
+    // else table by table from the connector's index listing. Tables that do not exist stay out.
+    bool readStoredIndexes(const std::vector<const ReposColumnDef*>& tables, ReposStoredIndexes& stored);
+    void dropBuiltTable(TableBuild& build, const ReposColumnDef* first);
     // Column i must be named expected (ignoring case); marks it. Messages 1161, 1055, 1056.
     bool checkTableColumn(DacTable* table, int i, const char* expected);
     // The names of the work-table index on column position i (HSM, HCM) or of FRQDST columns.

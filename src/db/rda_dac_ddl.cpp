@@ -3,10 +3,13 @@
 // work-table indexes and column checks, and reading back columns and indexes.
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <new>
+#include <set>
 
 #include "rda_sqlforms.h"
 #include "rda_dac.h"
+#include "repos_indexes.h"
 #include "repos_tables.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
@@ -33,6 +36,12 @@ DacColumn* findColumn(DacTable* table, const VqbString& name, bool exact) {
     return nullptr;
 }
 
+std::string upperText(const VqbString& text) {
+    VqbString copy = text;
+    copy.uppercase();
+    return copy.str();
+}
+
 bool containsName(const std::vector<VqbString>& names, const VqbString& name) {
     for (const VqbString& n : names)
         if (n.equals(name, false)) return true;
@@ -57,11 +66,10 @@ void copyColumnName(const VqbString& name, ColumnSpec& spec) {
 struct RDA_DAC::TableBuild {
     TablePtr table;
     bool existing = false;
-    VqbString stem;                   // index-name stem of the request
-    std::vector<IndexEntry> indexes;  // one per marked column, in column order
-    std::vector<IndexEntry> present;  // indexed columns an existing table already has
-    VqbString primaryColumn;          // the last key column; kind 14 builds its primary index on it
-    bool customTable = false;         // made by the command spec: its columns are the host's
+    VqbString stem;                // index-name stem of the request
+    std::set<std::string> added;   // columns added to an existing table, upper-cased
+    VqbString primaryColumn;       // the last key column; kind 14 builds its primary index on it
+    bool customTable = false;      // made by the command spec: its columns are the host's
 };
 
 // ---- shared steps
@@ -148,12 +156,7 @@ bool RDA_DAC::buildColumns(const ReposColumnDef* first, const ReposTableRequest&
         VqbString name = columnName(view.name);
         const bool primary = view.metric < 0 && (view.flags & REPOS_COL_PRIMARY);
         if (primary) build.primaryColumn = name;
-        const bool indexed =
-            (view.flags & REPOS_COL_INDEXED) && view.metric < 0 && !(primary && kind == RDA_DAC_KIND_PRIMARY_INDEX);
-        if (existing && findColumn(table, name, false)) {
-            if (indexed) build.present.push_back({view.record->indexNumber, name});
-            continue;
-        }
+        if (existing && findColumn(table, name, false)) continue;
         int type = view.metric >= 0 ? VQB_TYPE_STRING : view.type;
         int length;
         if (view.metric >= 0)
@@ -164,10 +167,7 @@ bool RDA_DAC::buildColumns(const ReposColumnDef* first, const ReposTableRequest&
             length = std::min(view.length, limit);
         DacColumn* column = table->addColumn(name, type, length);
         if (!column) return fail(kSource, __LINE__, reposMessage(1062));
-        if (indexed) {
-            column->indexMark = true;
-            build.indexes.push_back({view.record->indexNumber, name});
-        }
+        if (existing) build.added.insert(upperText(name));
         if (view.flags & REPOS_COL_NOTNULL) column->notNull = true;
         if (kind != RDA_DAC_KIND_PRIMARY_INDEX && request.primaryKey && !existing) {
             // A table whose rows its one key column cannot tell apart gets its whole key.
@@ -207,90 +207,188 @@ bool RDA_DAC::createBuiltTable(TableBuild& build, bool quoteColumns) {
     return runDdl(sql, true, __LINE__);
 }
 
-bool RDA_DAC::createBuiltIndexes(TableBuild& build, bool quoteColumns) {
-    DacTable* table = build.table.get();
+std::vector<ReposIndexDecl> RDA_DAC::expectedIndexes(const ReposColumnDef* first, const VqbString& bare,
+                                                     bool specTable, const VqbString& stem) {
+    ReposIndexRoad road;
+    road.keyIndexes = dbmsKind() != RDA_DAC_KIND_PRIMARY_INDEX;
+    // The command spec's index template takes columns, and a table it made has the host's.
+    road.foldedNames = !specTable && !RDA_asciiFolded(sqlDialect_, VqbString("c")).isEmpty();
+    std::vector<ReposIndexDecl> indexes = reposDeclaredIndexes(first, road);
     VqbString dbms = dbmsName();
-    for (size_t i = 0; i < build.indexes.size(); ++i) {
-        const IndexEntry& entry = build.indexes[i];
-        VqbString name = getIndexName_INT(entry.number, build.stem);
-        VqbString column = quoteColumns ? quoted(entry.column) : entry.column;
-        if (!dbms.isEmpty() && runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, column)) continue;
-        if (!runDdl(table->getCreateIndexText(static_cast<int>(i), name), true, __LINE__)) return false;
+    if (!createSpec_ || dbms.isEmpty()) return indexes;
+    for (ReposIndexDecl& index : indexes) {
+        VqbString name = indexName(index, stem);
+        if (specTable || (!index.foldLast && specHas(dbms, bare, &name))) index.knownAs = name.str();
     }
-    return true;
+    return indexes;
 }
 
-void RDA_DAC::createMissingIndexes(TableBuild& build, const std::vector<VqbString>& existing) {
+VqbString RDA_DAC::indexName(const ReposIndexDecl& index, const VqbString& stem) {
+    return getIndexName_INT(index.number, index.composite ? stem + VqbString("CPD") : stem);
+}
+
+bool RDA_DAC::specHas(const VqbString& dbms, const VqbString& bare, const VqbString* index) {
+    if (!createSpec_ || dbms.isEmpty()) return false;
+    VqbString schema = getSchemaName_INT();
+    if (schema.isNull()) schema = VqbString("");
+    const VqbString none("");
+    ReposHeld<VqTableCreateNS::VqCommandCursor> commands(
+        index ? createSpec_->getIndexCommands(*index, bare, schema, none, dbms, none)
+              : createSpec_->getTableCommands(bare, schema, none, dbms, none));
+    return commands && commands->next();
+}
+
+bool RDA_DAC::createDeclaredIndex(TableBuild& build, const ReposIndexDecl& index, bool fatal, bool quoteColumns,
+                                  VqbString* failure) {
     DacTable* table = build.table.get();
-    VqbString dbms = dbmsName();
-    for (int i = 0; i < table->getColumnCount(); ++i) table->getColumn(i)->indexMark = false;
-    for (const IndexEntry& entry : build.present) {
-        VqbString name = getIndexName_INT(entry.number, build.stem);
-        DacColumn* column = findColumn(table, entry.column, false);
-        if (!column || containsName(existing, name)) continue;
-        if (!dbms.isEmpty() && runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, quoted(entry.column)))
-            continue;
+    const VqbString name = indexName(index, build.stem);
+    const VqbString dbms = dbmsName();
+    VqbString sql;
+    if (!index.composite) {
+        DacColumn* column = findColumn(table, columnName(index.columns[0]), false);
+        if (!column) return true;
+        VqbString columnText = quoteColumns ? quoted(column->name) : column->name;
+        if (!dbms.isEmpty() && runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, columnText))
+            return true;
         // The builder writes the index of the one marked column.
+        for (int i = 0; i < table->getColumnCount(); ++i) table->getColumn(i)->indexMark = false;
         column->indexMark = true;
-        runDdl(table->getCreateIndexText(0, name), false, __LINE__);
+        sql = table->getCreateIndexText(0, name);
         column->indexMark = false;
-    }
-}
-
-void RDA_DAC::createCompositeIndexes(TableBuild& build, bool fatal, bool* ok, const std::vector<VqbString>* existing) {
-    DacTable* table = build.table.get();
-    VqbString dbms = dbmsName();
-    for (int d = 0; d < REPOS_INDEX_DEF_COUNT; ++d) {
-        const ReposIndexDef* def = getReposIndexDef(d);
-        if (!def || !def->table || !getTableName_INT(def->table, false, -1).equals(table->getName(), false)) continue;
+    } else {
         for (int i = 0; i < table->getColumnCount(); ++i) table->getColumn(i)->compositeMember = false;
         // The columns in the order the definition gives them.
         std::vector<VqbString> elements;
         bool lastFound = false;
-        for (const char* name : def->columns) {
-            if (!name || !*name) continue;
-            DacColumn* column = findColumn(table, columnName(name), true);
+        for (const char* member : index.columns) {
+            DacColumn* column = findColumn(table, columnName(member), true);
             lastFound = column && !column->compositeMember;
             if (!lastFound) continue;
             column->compositeMember = true;
             elements.push_back(quoted(column->name));
         }
-        if (elements.empty()) continue;
-        if (def->foldLast) {
+        if (elements.empty()) return true;
+        if (index.foldLast) {
             // Without its folded column, or a folded form, the index would serve none of its lookups.
-            // The command spec's index template takes columns, and a table it made has the host's.
-            if (!lastFound || build.customTable) continue;
+            if (!lastFound) return true;
             elements.back() = RDA_asciiFolded(sqlDialect_, elements.back());
-            if (elements.back().isEmpty()) continue;
+            if (elements.back().isEmpty()) return true;
         }
         VqbString members("");
         for (const VqbString& element : elements) {
             if (!members.isEmpty()) members.append(", ");
             members.append(element);
         }
-        VqbString name = getIndexName_INT(static_cast<int>(def->number), build.stem + VqbString("CPD"));
-        if (existing && containsName(*existing, name)) continue;
-        if (!def->foldLast && !dbms.isEmpty() &&
+        if (!index.foldLast && !dbms.isEmpty() &&
             runCustomIndexDdl(dbms, table->getSchema(), table->getName(), name, members))
-            continue;
-        if (!runDdl(table->getCreateIndexTextOver(name, members), fatal, __LINE__) && fatal) {
-            *ok = false;
-            return;
-        }
+            return true;
+        sql = table->getCreateIndexTextOver(name, members);
     }
+    if (runDdl(sql, fatal, __LINE__)) return true;
+    if (fatal) return false;
+    if (failure && failure->isEmpty()) {
+        VqbString text = connection_->getErrorText();
+        *failure = text.isEmpty() ? reposMessage(1161) : text;
+    }
+    return true;
 }
 
-void RDA_DAC::dropBuiltTable(TableBuild& build) {
-    DacTable* table = build.table.get();
-    for (size_t i = 0; i < build.indexes.size(); ++i)
-        runDdl(table->getDropIndexText(static_cast<int>(i), getIndexName_INT(build.indexes[i].number, build.stem)),
-               false, __LINE__);
-    for (int d = 0; d < REPOS_INDEX_DEF_COUNT; ++d) {
-        const ReposIndexDef* def = getReposIndexDef(d);
-        if (!def || !def->table || !getTableName_INT(def->table, false, -1).equals(table->getName(), false)) continue;
-        VqbString name = getIndexName_INT(static_cast<int>(def->number), build.stem + VqbString("CPD"));
-        runDdl(table->getDropIndexText(-1, name), false, __LINE__);
+bool RDA_DAC::readStoredIndexes(const std::vector<const ReposColumnDef*>& tables, ReposStoredIndexes& stored) {
+    if (tables.empty()) return true;
+    // The database's names of the tables, upper-cased, to the catalogue's.
+    std::map<std::string, const char*> names;
+    for (const ReposColumnDef* first : tables)
+        names[upperText(getTableName_INT(first->table, false, -1))] = first->table;
+    VqbString schema = getSchemaName_INT();
+
+    if (sqlDialect_ == RDA_SqlDialect::Sqlite) {
+        ReposHeld<ReposDataAccessCursor> cursor(
+            paramSelect_INT(VqbString(reposSqliteIndexListing(schema.isNull() ? "" : schema.str())), RDA_Params{}));
+        if (!cursor) return false;
+        int state;
+        while ((state = cursor->next()) == 1) {
+            auto table = names.find(upperText(cursor->getString(1)));
+            if (table == names.end()) continue;
+            std::string texts[5];
+            const char* values[5];
+            for (int i = 0; i < 5; ++i) {
+                if (!cursor->isNull(i)) texts[i] = cursor->getString(i).str();
+                values[i] = cursor->isNull(i) ? nullptr : texts[i].c_str();
+            }
+            stored.addSqliteRow(values[0], table->second, values[2], values[3], values[4],
+                                cursor->isNull(5) ? 0 : cursor->getInt(5));
+        }
+        if (state == 2) return fail(kSource, __LINE__, reposMessage(233));
+        return true;
     }
+
+    if (sqlDialect_ == RDA_SqlDialect::Postgres) {
+        // The table names are bound and compared whole: a pattern would read "_" as any character.
+        std::vector<VqbDatavar> values;
+        values.reserve(tables.size() + 1);
+        VqbString sql(
+            "SELECT t.tablename, i.indexname, i.indexdef FROM pg_catalog.pg_tables t LEFT JOIN "
+            "pg_catalog.pg_indexes i ON i.schemaname = t.schemaname AND i.tablename = t.tablename WHERE "
+            "t.schemaname = ");
+        if (schema.isNull()) {
+            sql.append("current_schema()");
+        } else {
+            sql.append("?");
+            values.emplace_back(schema);
+        }
+        sql.append(" AND t.tablename IN (");
+        for (size_t i = 0; i < tables.size(); ++i) {
+            sql.append(i ? ", ?" : "?");
+            values.emplace_back(getTableName_INT(tables[i]->table, false, -1));
+        }
+        sql.append(")");
+        std::vector<const VqbDatavar*> pointers;
+        for (const VqbDatavar& value : values) pointers.push_back(&value);
+        ReposHeld<ReposDataAccessCursor> cursor(
+            paramSelect_INT(sql, RDA_Params{pointers.data(), static_cast<int>(pointers.size())}));
+        if (!cursor) return false;
+        int state;
+        while ((state = cursor->next()) == 1) {
+            auto table = names.find(upperText(cursor->getString(0)));
+            if (table == names.end()) continue;
+            stored.addTable(table->second);
+            if (!cursor->isNull(2))
+                stored.addDefinition(table->second, cursor->getString(1).str(), cursor->getString(2).str());
+        }
+        if (state == 2) return fail(kSource, __LINE__, reposMessage(233));
+        return true;
+    }
+
+    // Other DBMSs: the connector's listing of each table's indexes, which names columns only.
+    for (const ReposColumnDef* first : tables) {
+        TablePtr description(lookupTable(getTableName_INT(first->table, false, -1)));
+        if (!description) {
+            VqbString lookupError = connection_ ? connection_->getErrorText() : VqbString();
+            if (!lookupError.isEmpty()) return failConnector(__LINE__, lookupError);
+            continue;
+        }
+        stored.addTable(first->table);
+        std::vector<std::pair<VqbString, VqbString>> rows;
+        if (!readIndexColumns(description->getName(), rows)) return false;
+        std::vector<std::pair<std::string, std::vector<std::string>>> indexes;
+        for (const auto& row : rows) {
+            auto it = std::find_if(indexes.begin(), indexes.end(),
+                                   [&](const auto& index) { return index.first == row.first.str(); });
+            if (it == indexes.end()) it = indexes.insert(indexes.end(), {row.first.str(), {}});
+            it->second.push_back(row.second.str());
+        }
+        for (const auto& index : indexes) stored.addColumns(first->table, index.first, index.second);
+    }
+    return true;
+}
+
+void RDA_DAC::dropBuiltTable(TableBuild& build, const ReposColumnDef* first) {
+    DacTable* table = build.table.get();
+    // Whatever indexes the table may have, those over a folded name included.
+    ReposIndexRoad road;
+    road.keyIndexes = dbmsKind() != RDA_DAC_KIND_PRIMARY_INDEX;
+    for (const ReposIndexDecl& index : reposDeclaredIndexes(first, road))
+        runDdl(table->getDropIndexText(-1, indexName(index, build.stem)), false, __LINE__);
     runDdl(table->getDropTableText(), false, __LINE__);
 }
 
@@ -305,12 +403,12 @@ bool RDA_DAC::createTable_INT(const ReposTableRequest& request) {
         if (!build.table) return failConnector(__LINE__, connection_->getErrorText());
         build.stem = request.name.isNull() ? VqbString("") : request.name;
         if (!buildColumns(first, request, build, false)) return false;
-        if (request.dropFirst) dropBuiltTable(build);
+        if (request.dropFirst) dropBuiltTable(build, first);
         if (!request.create) continue;
-        if (!createBuiltTable(build, false) || !createBuiltIndexes(build, false)) return false;
-        bool ok = true;
-        createCompositeIndexes(build, true, &ok, nullptr);
-        if (!ok) return false;
+        if (!createBuiltTable(build, false)) return false;
+        for (const ReposIndexDecl& index :
+             expectedIndexes(first, build.table->getName(), build.customTable, build.stem))
+            if (!createDeclaredIndex(build, index, true, false, nullptr)) return false;
     }
     if (request.create && !storeMaxTextLen()) {
         logError(kSource, __LINE__, lastError_);
@@ -323,8 +421,12 @@ bool RDA_DAC::checkTable_INT(const ReposTableRequest& request) {
     lastError_.setNull();
     // A check reads what is there; a script has nothing to read.
     if (scriptMode() || !connection_) return fail(kSource, __LINE__, reposMessage(1161));
-    ReposCatalogWalk walk = catalogWalk(request);
-    while (const ReposColumnDef* first = walk.nextTable()) {
+    const std::vector<const ReposColumnDef*> tables = reposWalkTables(catalogWalk(request));
+    ReposStoredIndexes stored;
+    if (!readStoredIndexes(tables, stored)) return false;
+    const VqbString dbms = dbmsName();
+    VqbString failure;
+    for (const ReposColumnDef* first : tables) {
         if (!status()->reportProgress(VqbString::format("Checking table %s", first->table))) return false;
         VqbString bare = getTableName_INT(first->table, false, -1);
         TableBuild build;
@@ -338,23 +440,27 @@ bool RDA_DAC::checkTable_INT(const ReposTableRequest& request) {
             if (!build.table) return failConnector(__LINE__, connection_->getErrorText());
         }
         if (!buildColumns(first, request, build, build.existing)) return false;
-        std::vector<VqbString> indexNames;
         if (build.existing) {
             for (int i = 0; i < build.table->getAddedColumnCount(); ++i)
                 if (!runDdl(build.table->getAddColumnText(i), true, __LINE__)) return false;
-            std::vector<std::pair<VqbString, VqbString>> rows;
-            if (!readIndexColumns(build.table->getName(), rows)) return false;
-            for (const auto& row : rows) indexNames.push_back(row.first);
         } else if (!createBuiltTable(build, true)) {
             return false;
         }
-        if (!createBuiltIndexes(build, true)) return false;
-        // An index that cannot be made here is reported and the check goes on.
-        if (build.existing) createMissingIndexes(build, indexNames);
-        bool ok = true;
-        createCompositeIndexes(build, false, &ok, build.existing ? &indexNames : nullptr);
+        const bool specTable = build.existing ? specHas(dbms, bare, nullptr) : build.customTable;
+        // An index is there when something indexes the same, whatever made it and named it.
+        for (const ReposIndexDecl& index : expectedIndexes(first, bare, specTable, build.stem)) {
+            if (build.existing && stored.holds(first->table, index)) continue;
+            // A column's own index comes with its new table or column; any other that cannot be
+            // made is reported and the check goes on.
+            const bool fatal = !index.composite && (!build.existing ||
+                                                    build.added.count(upperText(columnName(index.columns[0]))) != 0);
+            if (!createDeclaredIndex(build, index, fatal, true, &failure)) return false;
+        }
     }
-    return storeMaxTextLen();
+    if (!storeMaxTextLen()) return false;
+    // True, as the tables are there; the caller still learns what could not be made.
+    if (!failure.isEmpty()) lastError_ = failure;
+    return true;
 }
 
 bool RDA_DAC::dropTable_INT(const VqbString& table) {
@@ -363,6 +469,23 @@ bool RDA_DAC::dropTable_INT(const VqbString& table) {
     TablePtr description(newTable(getTableName_INT(table.asCstr(), false, -1)));
     if (!description) return failConnector(__LINE__, connection_->getErrorText());
     return runDdl(description->getDropTableText(), true, __LINE__);
+}
+
+int RDA_DAC::missingCatalogIndexes_INT(bool ncoa) {
+    lastError_.setNull();
+    // Only the DBMSs whose index definitions are read; others answer as before.
+    if (!connection_ || (sqlDialect_ != RDA_SqlDialect::Sqlite && sqlDialect_ != RDA_SqlDialect::Postgres)) return 0;
+    const std::vector<const ReposColumnDef*> tables = reposCatalogueTables(ncoa);
+    ReposStoredIndexes stored;
+    if (!readStoredIndexes(tables, stored)) return -1;
+    const VqbString dbms = dbmsName();
+    return reposIndexMissing(stored, tables,
+                             [&](const ReposColumnDef* first) {
+                                 VqbString bare = getTableName_INT(first->table, false, -1);
+                                 return expectedIndexes(first, bare, specHas(dbms, bare, nullptr), VqbString(""));
+                             })
+               ? 1
+               : 0;
 }
 
 // ---- single indexes and work tables

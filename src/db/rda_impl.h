@@ -168,6 +168,11 @@ public:
     // The longest text a comparison on the connection takes as given: a longer one, or one shaped
     // like a reference, goes through the parameterised calls, which compare it whole.
     static int compareTextLen(ReposDataAccess* connection);
+    // Whether an index the catalogue declares for this connection is missing on one of the
+    // catalogue's tables that exist (with ncoa, the NCOA catalogue's too), asked of the DBMS in
+    // one statement: 1 yes; 0 no, or a DBMS whose indexes are not read (a connection that is not
+    // this library's too); -1 when it cannot be told, with the last error set.
+    static int missingCatalogIndexes(ReposDataAccess* connection, bool ncoa);
 
     // ReposDataAccess
     VqbString getGeneralErrorMessage() final;
@@ -334,6 +339,8 @@ protected:
     virtual bool transactionKept_INT() { return true; }
     // Whether ids of the key may be reserved ahead inside a transaction.
     virtual bool idBlocksFor_INT(const VqbString& /*key*/) { return true; }
+    // missingCatalogIndexes of this back end.
+    virtual int missingCatalogIndexes_INT(bool /*ncoa*/) { return 0; }
 
     // Transaction depth rules shared by the back ends. enterLevel: true when the caller must send
     // BEGIN (the level is counted); after a failed BEGIN the caller undoes it with undoLevel, so

@@ -12,6 +12,8 @@
 #include "vqsqlite.h"
 
 struct ReposColumnView;
+struct ReposIndexDecl;
+class ReposStoredIndexes;
 
 class RDA_Sqlite : public RDA_BaseImpl {
 public:
@@ -71,6 +73,7 @@ protected:
     DacConnection* getConnection_INT() override { return nullptr; }
     bool lastFailureBusy_INT() override { return lastStatus_ == SQLITE_STATUS_BUSY; }
     bool transactionKept_INT() override { return db_ && db_->inTransaction(); }
+    int missingCatalogIndexes_INT(bool ncoa) override;
 
 private:
     friend class RDA_SqliteStatement;
@@ -97,20 +100,22 @@ private:
     // DDL
     struct TableDdl {
         std::vector<VqbString> statements;  // CREATE TABLE, or the ALTER TABLE of missing columns
-        std::vector<VqbString> indexes;
     };
     bool buildCreateTable(const ReposColumnDef* first, TableDdl& ddl);
-    bool buildAddColumns(const ReposColumnDef* first, const std::set<std::string>& present,
-                         const std::set<std::string>& indexNames, TableDdl& ddl);
+    bool buildAddColumns(const ReposColumnDef* first, const std::set<std::string>& present, TableDdl& ddl);
     bool columnDefinition(const ReposColumnView& column, VqbString& text);
-    VqbString singleIndexStatement(int number, const char* table, const char* column);
-    // The composite indexes of a table; fatal failures stop, others are reported and logged.
-    bool createCompositeIndexes(const char* table, bool fatal, const std::set<std::string>* existing);
+    // The indexes a catalogue table has on this back end, and the statement making one.
+    std::vector<ReposIndexDecl> expectedIndexes(const ReposColumnDef* first);
+    VqbString indexStatement(const char* table, const ReposIndexDecl& index);
+    // Every index of the file by what it indexes, and every table with its key.
+    bool readStoredIndexes(ReposStoredIndexes& stored);
     // Shows the statement, runs it; a failure is shown, logged at failLevel and leaves the last
     // error set.
     bool runDdl(const VqbString& sql, int line, int failLevel = 5);
     bool runStatements(const std::vector<VqbString>& statements);
     bool readNames(const VqbString& sql, int column, std::set<std::string>& names, unsigned cursorError);
+    // A query of the schema; null with the reason reported and logged.
+    SqliteCursor* queryDdl(const VqbString& sql);
     bool createSqliteIndex(const VqbString& table, const VqbString& column, const VqbString& name);
 
     SqliteDatabase* db_ = nullptr;

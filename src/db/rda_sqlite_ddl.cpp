@@ -5,6 +5,7 @@
 
 #include "rda_sqlforms.h"
 #include "rda_sqlite.h"
+#include "repos_indexes.h"
 #include "repos_tables.h"
 #include "reposlog.h"
 #include "vqbmessage.h"
@@ -101,15 +102,22 @@ bool RDA_Sqlite::runDdl(const VqbString& sql, int line, int failLevel) {
     return false;
 }
 
-bool RDA_Sqlite::readNames(const VqbString& sql, int column, std::set<std::string>& names, unsigned cursorError) {
-    ReposHeld<SqliteCursor> cursor(db_ ? db_->query(sql) : nullptr);
-    if (!cursor) {
-        if (!db_) return fail(kSource, __LINE__, reposMessage(1161));
+SqliteCursor* RDA_Sqlite::queryDdl(const VqbString& sql) {
+    SqliteCursor* cursor = db_ ? db_->query(sql) : nullptr;
+    if (cursor) return cursor;
+    if (!db_) {
+        fail(kSource, __LINE__, reposMessage(1161));
+    } else {
         db_->getErrorMessage(lastError_);
         status()->reportMessage(lastError_);
         logError(kSource, __LINE__, lastError_);
-        return false;
     }
+    return nullptr;
+}
+
+bool RDA_Sqlite::readNames(const VqbString& sql, int column, std::set<std::string>& names, unsigned cursorError) {
+    ReposHeld<SqliteCursor> cursor(queryDdl(sql));
+    if (!cursor) return false;
     int state;
     while ((state = cursor->next()) == 1) names.insert(upper(cursor->getText(column).asCstr()));
     cursor.reset();
@@ -125,10 +133,45 @@ bool RDA_Sqlite::columnDefinition(const ReposColumnView& column, VqbString& text
     return true;
 }
 
-VqbString RDA_Sqlite::singleIndexStatement(int number, const char* table, const char* column) {
-    VqbString name = VqbString::format("idx%d", number);
+std::vector<ReposIndexDecl> RDA_Sqlite::expectedIndexes(const ReposColumnDef* first) {
+    // A key column needs no index of its own: the key orders the table by it.
+    ReposIndexRoad road;
+    road.keyIndexes = false;
+    return reposDeclaredIndexes(first, road);
+}
+
+VqbString RDA_Sqlite::indexStatement(const char* table, const ReposIndexDecl& index) {
+    VqbString name = VqbString::format(index.composite ? "idx_cpd%d" : "idx%d", static_cast<int>(index.number));
+    VqbString columns("");
+    for (size_t c = 0; c < index.columns.size(); ++c) {
+        if (!columns.isEmpty()) columns.append(", ");
+        VqbString column = quoteIdentifier(index.columns[c]);
+        columns.append(index.foldLast && c + 1 == index.columns.size() ? RDA_asciiFolded(RDA_SqlDialect::Sqlite, column)
+                                                                        : column);
+    }
     return VqbString::format("CREATE INDEX %s ON %s(%s)", quoteIdentifier(name.asCstr()).asCstr(),
-                             quoteIdentifier(table).asCstr(), quoteIdentifier(column).asCstr());
+                             quoteIdentifier(table).asCstr(), columns.asCstr());
+}
+
+bool RDA_Sqlite::readStoredIndexes(ReposStoredIndexes& stored) {
+    ReposHeld<SqliteCursor> cursor(queryDdl(VqbString(reposSqliteIndexListing(""))));
+    if (!cursor) return false;
+    int state;
+    while ((state = cursor->next()) == 1) {
+        // Copied one by one: a text read from the cursor lasts until its next read.
+        std::string texts[5];
+        const char* values[5];
+        for (int i = 0; i < 5; ++i) {
+            size_t bytes = 0;
+            const char* text = cursor->getTextBytes(i, &bytes);
+            if (text) texts[i].assign(text, bytes);
+            values[i] = text ? texts[i].c_str() : nullptr;
+        }
+        stored.addSqliteRow(values[0], values[1], values[2], values[3], values[4], cursor->getInt(5));
+    }
+    cursor.reset();
+    if (state == 2) return fail(kSource, __LINE__, reposMessage(1287));
+    return true;
 }
 
 bool RDA_Sqlite::buildCreateTable(const ReposColumnDef* first, TableDdl& ddl) {
@@ -147,8 +190,6 @@ bool RDA_Sqlite::buildCreateTable(const ReposColumnDef* first, TableDdl& ddl) {
             primary.append(quoteIdentifier(column.name));
         }
         if (column.flags & REPOS_COL_NOTNULL) columns.append(" NOT NULL");
-        if ((column.flags & REPOS_COL_INDEXED) && !(column.flags & REPOS_COL_PRIMARY))
-            ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
     }
     if (key) {
         for (const char* const* name = key; *name; ++name) {
@@ -168,18 +209,11 @@ bool RDA_Sqlite::buildCreateTable(const ReposColumnDef* first, TableDdl& ddl) {
     return true;
 }
 
-bool RDA_Sqlite::buildAddColumns(const ReposColumnDef* first, const std::set<std::string>& present,
-                                 const std::set<std::string>& indexNames, TableDdl& ddl) {
+bool RDA_Sqlite::buildAddColumns(const ReposColumnDef* first, const std::set<std::string>& present, TableDdl& ddl) {
     ReposTableCursor cursor(first);
     ReposColumnView column;
     while (cursor.next(column)) {
-        const bool indexed = (column.flags & REPOS_COL_INDEXED) && !(column.flags & REPOS_COL_PRIMARY) &&
-                             !indexNames.count(upper(VqbString::format("idx%d", column.record->indexNumber).asCstr()));
-        if (present.count(upper(column.name))) {
-            // A column the catalogue indexes later gets its index when the table is checked.
-            if (indexed) ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
-            continue;
-        }
+        if (present.count(upper(column.name))) continue;
         VqbString definition;
         if (!columnDefinition(column, definition)) return false;
         // SQLite adds a NOT NULL column only with a default; existing rows take it, and the
@@ -190,27 +224,6 @@ bool RDA_Sqlite::buildAddColumns(const ReposColumnDef* first, const std::set<std
         }
         ddl.statements.push_back(VqbString::format("ALTER TABLE %s ADD COLUMN %s",
                                                    quoteIdentifier(first->table).asCstr(), definition.asCstr()));
-        if (indexed) ddl.indexes.push_back(singleIndexStatement(column.record->indexNumber, first->table, column.name));
-    }
-    return true;
-}
-
-bool RDA_Sqlite::createCompositeIndexes(const char* table, bool fatal, const std::set<std::string>* existing) {
-    for (int i = 0; i < REPOS_INDEX_DEF_COUNT; ++i) {
-        const ReposIndexDef* def = getReposIndexDef(i);
-        if (!def->table || !VqbString(def->table).equals(table, false)) continue;
-        VqbString name = VqbString::format("idx_cpd%lld", static_cast<long long>(def->number));
-        if (existing && existing->count(upper(name.asCstr()))) continue;
-        VqbString columns("");
-        for (size_t c = 0; c < REPOS_INDEX_DEF_COLUMNS && def->columns[c] && *def->columns[c]; ++c) {
-            if (!columns.isEmpty()) columns.append(", ");
-            const bool last = c + 1 == REPOS_INDEX_DEF_COLUMNS || !def->columns[c + 1] || !*def->columns[c + 1];
-            VqbString column = quoteIdentifier(def->columns[c]);
-            columns.append(def->foldLast && last ? RDA_asciiFolded(RDA_SqlDialect::Sqlite, column) : column);
-        }
-        VqbString sql = VqbString::format("CREATE INDEX %s ON %s(%s)", quoteIdentifier(name.asCstr()).asCstr(),
-                                          quoteIdentifier(table).asCstr(), columns.asCstr());
-        if (!runDdl(sql, __LINE__, fatal ? 5 : kLevelWarning) && fatal) return false;
     }
     return true;
 }
@@ -232,8 +245,8 @@ bool RDA_Sqlite::createTable_INT(const ReposTableRequest& request) {
         if (!request.create) continue;
         TableDdl ddl;
         if (!buildCreateTable(first, ddl) || !runStatements(ddl.statements)) return false;
-        if (!createCompositeIndexes(first->table, true, nullptr)) return false;
-        if (!runStatements(ddl.indexes)) return false;
+        for (const ReposIndexDecl& index : expectedIndexes(first))
+            if (!runDdl(indexStatement(first->table, index), __LINE__)) return false;
     }
     lastError_.setNull();
     return true;
@@ -242,28 +255,49 @@ bool RDA_Sqlite::createTable_INT(const ReposTableRequest& request) {
 bool RDA_Sqlite::checkTable_INT(const ReposTableRequest& request) {
     lastError_.setNull();
     std::set<std::string> tables;
-    std::set<std::string> indexNames;
     if (!readNames("SELECT name FROM sqlite_master WHERE type='table'", 0, tables, 1287)) return false;
-    if (!readNames("SELECT name FROM sqlite_master WHERE type='index'", 0, indexNames, 1287)) return false;
+    ReposStoredIndexes stored;
+    if (!readStoredIndexes(stored)) return false;
+    VqbString failure;
     ReposCatalogWalk walk = catalogWalk(request);
     while (const ReposColumnDef* first = walk.nextTable()) {
         if (!status()->reportProgress(VqbString::format("Checking table %s", first->table))) return false;
         TableDdl ddl;
-        if (!tables.count(upper(first->table))) {
+        const bool existing = tables.count(upper(first->table)) != 0;
+        if (!existing) {
             if (!buildCreateTable(first, ddl)) return false;
             tables.insert(upper(first->table));
         } else {
             std::set<std::string> present;
             VqbString pragma = VqbString::format("PRAGMA table_info(%s)", quoteIdentifier(first->table).asCstr());
             if (!readNames(pragma, 1, present, 1286)) return false;
-            if (!buildAddColumns(first, present, indexNames, ddl)) return false;
+            if (!buildAddColumns(first, present, ddl)) return false;
         }
-        if (!runStatements(ddl.statements) || !runStatements(ddl.indexes)) return false;
-        // An index that cannot be made here is reported and the check goes on.
-        createCompositeIndexes(first->table, false, &indexNames);
+        if (!runStatements(ddl.statements)) return false;
+        // An index is there when something indexes the same, whatever made it and named it.
+        for (const ReposIndexDecl& index : expectedIndexes(first)) {
+            if (existing && stored.holds(first->table, index)) continue;
+            if (!index.composite) {
+                if (!runDdl(indexStatement(first->table, index), __LINE__)) return false;
+            } else if (!runDdl(indexStatement(first->table, index), __LINE__, kLevelWarning) && failure.isEmpty()) {
+                // The check goes on; its caller learns what could not be made.
+                failure = lastError_;
+            }
+        }
     }
-    lastError_.setNull();
+    if (failure.isEmpty()) lastError_.setNull();
+    else lastError_ = failure;
     return true;
+}
+
+int RDA_Sqlite::missingCatalogIndexes_INT(bool ncoa) {
+    lastError_.setNull();
+    ReposStoredIndexes stored;
+    if (!readStoredIndexes(stored)) return -1;
+    return reposIndexMissing(stored, reposCatalogueTables(ncoa),
+                             [this](const ReposColumnDef* first) { return expectedIndexes(first); })
+               ? 1
+               : 0;
 }
 
 bool RDA_Sqlite::dropTable_INT(const VqbString& table) {

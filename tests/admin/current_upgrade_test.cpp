@@ -1,5 +1,8 @@
 // Upgrades of repositories that are current, of their NCOA tables, and of databases that hold no
 // repository or an older one.
+#include <map>
+#include <string>
+
 #include "upgrade_fixture.h"
 #include "vqbmessage.h"
 
@@ -33,6 +36,31 @@ TEST_P(CurrentUpgradeTest, CurrentRepositoryIsLeftAloneUntilANewTableSetComes) {
     }
     EXPECT_EQ(existingTables({"QSCORE"}).size(), 1u);
     EXPECT_EQ(value("SELECT I_VERS FROM " + t("INFO") + " WHERE I_TYPE = 'QUALITY'"), "1");
+}
+
+// A newer table set makes its new column's index and leaves every index that is there alone,
+// whichever road made the file and named its indexes.
+TEST_P(CurrentUpgradeTest, ATableSetUpgradeMakesNoIndexTwice) {
+    auto quality = [&](const char* version, const char* more) {
+        writeSpec("quality.xml", std::string("<tableset name='QUALITY' version='") + version +
+                                     "' indexprefix='QS'><tabledef name='QSCORE'>"
+                                     "<column name='QS_ID' type='integer' primarykey='true'/>"
+                                     "<column name='QS_NAME' type='string' length='40' indexnum='951'/>" +
+                                     more + "</tabledef></tableset>");
+    };
+    quality("1", "");
+    ASSERT_TRUE(create()) << error().str();
+    std::map<std::string, int> expected = indexShapes();
+    ASSERT_EQ(expected.count("QSCORE (QS_NAME)"), 1u);
+    for (const auto& [shape, count] : expected) EXPECT_EQ(count, 1) << shape;
+
+    quality("2", "<column name='QS_NOTE' type='string' length='40' indexnum='952'/>");
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    EXPECT_TRUE(repository->upgrade()) << repository->getErrorMessage().str();
+    repository->release();
+    expected["QSCORE (QS_NOTE)"] = 1;
+    EXPECT_EQ(indexShapes(), expected);
 }
 
 TEST_P(CurrentUpgradeTest, NcoaRowIsAddedOrBroughtToTheCurrentVersion) {

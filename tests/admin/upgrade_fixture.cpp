@@ -1,6 +1,7 @@
 #include "upgrade_fixture.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -297,6 +298,61 @@ Snapshot UpgradeTest::everything() {
         }
     }
     return result;
+}
+
+namespace {
+
+struct IndexRow {
+    std::string table;  // without the prefix, upper-cased
+    std::string name;
+    std::string shape;  // "[UNIQUE ](KEYS)"
+};
+
+std::string upperCased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// Rows of table, index name and definition, of the tables that start with the prefix.
+std::vector<IndexRow> indexRows(const Rows& rows, const std::string& prefix) {
+    std::vector<IndexRow> out;
+    for (const auto& r : rows) {
+        if (r[0].compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string definition = upperCased(r[2]);
+        std::string keys;
+        for (char c : definition.substr(definition.find('(', definition.find(" ON "))))
+            if (c != '"' && c != ' ') keys += c;
+        out.push_back({upperCased(r[0].substr(prefix.size())), r[1],
+                       (definition.rfind("CREATE UNIQUE", 0) == 0 ? "UNIQUE " : "") + keys});
+    }
+    return out;
+}
+
+}  // namespace
+
+Rows UpgradeTest::indexListing() {
+    // Only this repository's tables: others' may go while the server describes them.
+    return query(place() == Place::Postgres
+                     ? "SELECT tablename, indexname, indexdef FROM pg_indexes WHERE schemaname = current_schema() "
+                       "AND starts_with(tablename, '" + prefix() + "')"
+                     : "SELECT tbl_name, name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
+}
+
+std::map<std::string, int> UpgradeTest::indexShapes() {
+    std::map<std::string, int> shapes;
+    for (const IndexRow& row : indexRows(indexListing(), prefix())) ++shapes[row.table + " " + row.shape];
+    return shapes;
+}
+
+std::vector<std::string> UpgradeTest::indexesShaped(const std::string& table, const std::string& keys) {
+    std::vector<std::string> names;
+    const bool start = !keys.empty() && keys.back() == '*';
+    const std::string wanted = start ? keys.substr(0, keys.size() - 1) : keys;
+    for (const IndexRow& row : indexRows(indexListing(), prefix()))
+        if (row.table == table && (start ? row.shape.rfind(wanted, 0) == 0 : row.shape == wanted))
+            names.push_back(row.name);
+    return names;
 }
 
 void UpgradeTest::verifyUpgraded(Legacy legacy, const Snapshot& before) {

@@ -59,8 +59,16 @@ protected:
     void verifyUpgraded(Legacy legacy, const Snapshot& before);
     // Every row of every table of the repository, sorted, for "nothing changed".
     Snapshot everything();
+    // The repository's indexes as its database lists them, by what they index: "TABLE (KEYS)" or
+    // "TABLE UNIQUE (KEYS)", upper-cased, without quotes or blanks, with how many there are of each.
+    std::map<std::string, int> indexShapes();
+    // The names of the table's indexes whose keys read so ("(A,B)"), or start so ("(A,*").
+    std::vector<std::string> indexesShaped(const std::string& table, const std::string& keys);
 
 private:
+    // Table, name and definition of every index, from the database's own list.
+    Rows indexListing();
+
     ReposHeld<ReposDataAccess> db_;
     std::string file_;
 };

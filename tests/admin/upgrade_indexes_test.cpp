@@ -9,6 +9,7 @@
 
 #include "repos_tables.h"
 #include "upgrade_fixture.h"
+#include "vqbmessage.h"
 
 namespace {
 
@@ -264,6 +265,89 @@ TEST_P(UpgradeIndexesTest, CurrentNcoaTablesGainTheirIndexesAtAnUpgrade) {
     repository->release();
     EXPECT_EQ(unindexed("NCOAEX"), none);
     EXPECT_EQ(unindexed("NCOAPA"), none);
+}
+
+// A repository at the current version that lacks indexes the catalogue declares (it was made
+// before them) gains exactly those at its upgrade, and nothing else changes: no row, no version.
+// With nothing missing, or once they are there, the upgrade has nothing to do.
+TEST_P(UpgradeIndexesTest, ACurrentRepositoryGainsTheIndexesItLacksAndNothingElse) {
+    ASSERT_TRUE(create()) << error().str();
+    // A host's own table and index are not the catalogue's.
+    run("CREATE TABLE " + t("HOSTTAB") + " (H_ID INTEGER, H_NAME VARCHAR(40))");
+    run("CREATE INDEX " + prefix() + "HOSTIDX ON " + t("HOSTTAB") + " (H_NAME)");
+    run("CREATE INDEX " + prefix() + "HOSTRULE ON " + t("RULE") + " (RU_TYPE, RU_GROUP)");
+    const std::map<std::string, int> made = indexShapes();
+    for (const auto& [shape, count] : made) EXPECT_EQ(count, 1) << shape;
+    const Snapshot rows = everything();
+    // The table check records the connector's text length, which a file made directly lacks.
+    auto withoutTextLength = [](Snapshot snapshot) {
+        Rows& keys = snapshot["KEYVAL"];
+        keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& row) { return row[0] == "MAX_TEXT_LEN"; }),
+                   keys.end());
+        return snapshot;
+    };
+    auto upgradeAnswers = [&](bool expected, const VqbString& text) {
+        RepositoryImpl* repository = openRepository();
+        ASSERT_NE(repository, nullptr);
+        EXPECT_EQ(repository->upgrade(), expected) << repository->getErrorMessage().str();
+        EXPECT_EQ(repository->getErrorMessage(), text);
+        repository->release();
+    };
+    upgradeAnswers(false, reposMessage(1314));
+    EXPECT_EQ(indexShapes(), made);
+
+    // A column's own index, an NCOA table's, a composite and one over a folded name.
+    const std::pair<const char*, const char*> gone[] = {
+        {"RULE", "(RU_UUID)"}, {"NCOAEX", "(GRP_ID)"}, {"TRIG", "(EX_ID,RU_ID)"}, {"MPRJ", "(FLDR_ID,*"}};
+    const std::string quote = db()->getIdentifierQuote().str();
+    for (const auto& [table, keys] : gone) {
+        const std::vector<std::string> names = indexesShaped(table, keys);
+        ASSERT_EQ(names.size(), 1u) << table << " " << keys;
+        run("DROP INDEX " + quote + names[0] + quote);
+    }
+    ASSERT_EQ(indexShapes().size() + 4, made.size());
+    upgradeAnswers(true, VqbString());
+    EXPECT_EQ(indexShapes(), made);
+    EXPECT_EQ(withoutTextLength(everything()), withoutTextLength(rows));
+    upgradeAnswers(false, reposMessage(1314));
+    EXPECT_EQ(indexShapes(), made);
+
+    // The other road names a file's indexes otherwise; its table check finds them all the same.
+    if (place() == Place::Postgres) return;
+    RepositoryImpl* other = static_cast<RepositoryImpl*>(
+        place() == Place::File ? admin()->openFileRepository(where(), false)
+                               : admin()->connectRepository(RepositoryAdminImpl::fileConnection(where()), "", false,
+                                                            nullptr));
+    ASSERT_NE(other, nullptr) << admin()->getErrorMessage().str();
+    for (uint8_t catalog : {0, 1}) {
+        ReposTableRequest request;
+        request.catalog = catalog;
+        EXPECT_TRUE(other->connection()->checkTable(request)) << other->connection()->getLastErrorMessage().str();
+    }
+    other->release();
+    EXPECT_EQ(indexShapes(), made);
+}
+
+// An index that cannot be made (its name is taken) leaves the upgrade false with the DBMS's
+// reason, not true; the index that took the name is the host's and stays.
+TEST_P(UpgradeIndexesTest, AnIndexThatCannotBeMadeFailsTheUpgrade) {
+    ASSERT_TRUE(create()) << error().str();
+    const std::vector<std::string> names = indexesShaped("TRIG", "(EX_ID,RU_ID)");
+    ASSERT_EQ(names.size(), 1u);
+    const std::string quote = db()->getIdentifierQuote().str();
+    run("DROP INDEX " + quote + names[0] + quote);
+    // The name the connector gives it, which the upgrade of a file opened directly uses too.
+    const std::string taken = (place() == Place::Postgres ? prefix() : std::string("VQ")) + "CPD1";
+    run("CREATE INDEX " + quote + taken + quote + " ON " + t("INFOPR") + " (P_KEY)");
+    RepositoryImpl* repository = openRepository();
+    ASSERT_NE(repository, nullptr);
+    EXPECT_FALSE(repository->upgrade());
+    const VqbString reason = repository->getErrorMessage();
+    repository->release();
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_NE(reason, reposMessage(1314));
+    EXPECT_TRUE(indexesShaped("TRIG", "(EX_ID,RU_ID)").empty());
+    EXPECT_EQ(indexesShaped("INFOPR", "(P_KEY)"), std::vector<std::string>{taken});
 }
 
 REPOS_EVERY_PLACE(UpgradeIndexesTest);
