@@ -306,17 +306,18 @@ bool RDA_DAC::readStoredIndexes(const std::vector<const ReposColumnDef*>& tables
             paramSelect_INT(VqbString(reposSqliteIndexListing(schema.isNull() ? "" : schema.str())), RDA_Params{}));
         if (!cursor) return false;
         int state;
+        const char* table = nullptr;
+        // Under the catalogue's name of the table.
+        auto text = [&](int i, std::string& out) {
+            if (cursor->isNull(i)) return false;
+            out = i == 1 ? std::string(table) : cursor->getString(i).str();
+            return true;
+        };
         while ((state = cursor->next()) == 1) {
-            auto table = names.find(upperText(cursor->getString(1)));
-            if (table == names.end()) continue;
-            std::string texts[5];
-            const char* values[5];
-            for (int i = 0; i < 5; ++i) {
-                if (!cursor->isNull(i)) texts[i] = cursor->getString(i).str();
-                values[i] = cursor->isNull(i) ? nullptr : texts[i].c_str();
-            }
-            stored.addSqliteRow(values[0], table->second, values[2], values[3], values[4],
-                                cursor->isNull(5) ? 0 : cursor->getInt(5));
+            auto found = names.find(upperText(cursor->getString(1)));
+            if (found == names.end()) continue;
+            table = found->second;
+            stored.addSqliteRow(text, cursor->isNull(5) ? 0 : cursor->getInt(5));
         }
         if (state == 2) return fail(kSource, __LINE__, reposMessage(233));
         return true;

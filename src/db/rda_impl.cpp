@@ -916,15 +916,9 @@ bool RDA_BaseStatementImpl::setParameterBulk(int index, int row, const VqbDatava
     return owner_->caught(__LINE__, false);
 }
 
-void RDA_BaseStatementImpl::noteRun() {
-    if (owner_->idBlocks_.empty()) return;
-    if (unsettles_ < 0) unsettles_ = RDA_BaseImpl::unsettlesIdBlocks(sql_, owner_->sqlDialect_) ? 1 : 0;
-    if (unsettles_) owner_->settleIdBlocks();
-}
-
 bool RDA_BaseStatementImpl::execute() try {
     RDA_STMT_LOCKED;
-    noteRun();
+    owner_->noteStatement(sql_, unsettles_);
     RDA_WholeTexts kept;
     if (!wholeValues(kept)) return execute_INT();
     // Compared as the parameterised call compares it: the prepared statement is left unused.
@@ -938,7 +932,7 @@ bool RDA_BaseStatementImpl::execute() try {
 
 ReposDataAccessCursor* RDA_BaseStatementImpl::select() try {
     RDA_STMT_LOCKED;
-    noteRun();
+    owner_->noteStatement(sql_, unsettles_);
     RDA_WholeTexts kept;
     if (!wholeValues(kept)) {
         ReposDataAccessCursor* cursor = select_INT();
@@ -985,14 +979,9 @@ VqbString RDA_BaseCursorImpl::tag() const {
 }
 
 void RDA_BaseImpl::handOut(ReposDataAccessCursor* cursor, signed char unsettles) {
+    // A statement known to leave the blocks alone has nothing to do at its first step.
+    if (unsettles == 0) return;
     if (auto* own = dynamic_cast<RDA_BaseCursorImpl*>(cursor)) own->awaitFirstStep(unsettles);
-}
-
-void RDA_BaseCursorImpl::firstStep() {
-    firstStep_ = false;
-    if (owner_->idBlocks_.empty()) return;
-    if (unsettles_ < 0) unsettles_ = RDA_BaseImpl::unsettlesIdBlocks(sql_, owner_->sqlDialect_) ? 1 : 0;
-    if (unsettles_) owner_->settleIdBlocks();
 }
 
 int RDA_BaseCursorImpl::next() try {

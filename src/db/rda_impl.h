@@ -375,7 +375,8 @@ private:
     // passes here.
     template <class R, class Run>
     R compareWhole(const VqbString& sql, const RDA_Params& params, R failure, Run&& run) {
-        const signed char unsettles = noteStatement(sql);
+        signed char unsettles = -1;
+        noteStatement(sql, unsettles);
         RDA_WholeTexts whole;
         R result = failure;
         switch (wholeTexts(sql, params, whole)) {
@@ -451,13 +452,13 @@ private:
     // case) or one of its statements starts with a transaction-control word, its comments read as
     // the dialect's DBMS reads them.
     static bool unsettlesIdBlocks(const VqbString& sql, RDA_SqlDialect dialect);
-    // Run before every statement a caller sends through the frame: 1 when the statement unsettles
-    // the blocks (they are settled), 0 when it does not, -1 when there were none to ask about.
-    signed char noteStatement(const VqbString& sql) {
-        if (idBlocks_.empty()) return -1;
-        if (!unsettlesIdBlocks(sql, sqlDialect_)) return 0;
-        settleIdBlocks();
-        return 1;
+    // Run before a statement a caller sends through the frame runs: settles the blocks when the
+    // statement unsettles them. unsettles keeps the answer for the text (1 it does, 0 it does
+    // not, -1 not asked yet: there were no blocks to ask about).
+    void noteStatement(const VqbString& sql, signed char& unsettles) {
+        if (idBlocks_.empty()) return;
+        if (unsettles < 0) unsettles = unsettlesIdBlocks(sql, sqlDialect_) ? 1 : 0;
+        if (unsettles) settleIdBlocks();
     }
     VqAtom owner_;
     // The last holder, for the lock trace only.
@@ -512,9 +513,6 @@ private:
     Kept* kept(int index);
     // The kept values, when one of them is a text kept apart in such a comparison.
     bool wholeValues(RDA_WholeTexts& out);
-
-    // Settles the connection's ids reserved ahead when this statement may unsettle them.
-    void noteRun();
 
     std::unique_ptr<RDA_SqlReading> reading_;
     std::vector<Kept> kept_;
@@ -590,7 +588,10 @@ protected:
     ReposRowStore cache_;
 
 private:
-    void firstStep();
+    void firstStep() {
+        firstStep_ = false;
+        owner_->noteStatement(sql_, unsettles_);
+    }
     bool firstStep_ = false;
     signed char unsettles_ = -1;
 };

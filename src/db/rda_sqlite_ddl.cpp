@@ -157,18 +157,13 @@ bool RDA_Sqlite::readStoredIndexes(ReposStoredIndexes& stored) {
     ReposHeld<SqliteCursor> cursor(queryDdl(VqbString(reposSqliteIndexListing(""))));
     if (!cursor) return false;
     int state;
-    while ((state = cursor->next()) == 1) {
-        // Copied one by one: a text read from the cursor lasts until its next read.
-        std::string texts[5];
-        const char* values[5];
-        for (int i = 0; i < 5; ++i) {
-            size_t bytes = 0;
-            const char* text = cursor->getTextBytes(i, &bytes);
-            if (text) texts[i].assign(text, bytes);
-            values[i] = text ? texts[i].c_str() : nullptr;
-        }
-        stored.addSqliteRow(values[0], values[1], values[2], values[3], values[4], cursor->getInt(5));
-    }
+    auto text = [&](int i, std::string& out) {
+        size_t bytes = 0;
+        const char* value = cursor->getTextBytes(i, &bytes);
+        if (value) out.assign(value, bytes);
+        return value != nullptr;
+    };
+    while ((state = cursor->next()) == 1) stored.addSqliteRow(text, cursor->getInt(5));
     cursor.reset();
     if (state == 2) return fail(kSource, __LINE__, reposMessage(1287));
     return true;
@@ -254,8 +249,7 @@ bool RDA_Sqlite::createTable_INT(const ReposTableRequest& request) {
 
 bool RDA_Sqlite::checkTable_INT(const ReposTableRequest& request) {
     lastError_.setNull();
-    std::set<std::string> tables;
-    if (!readNames("SELECT name FROM sqlite_master WHERE type='table'", 0, tables, 1287)) return false;
+    // Every table is listed with the indexes.
     ReposStoredIndexes stored;
     if (!readStoredIndexes(stored)) return false;
     VqbString failure;
@@ -263,10 +257,10 @@ bool RDA_Sqlite::checkTable_INT(const ReposTableRequest& request) {
     while (const ReposColumnDef* first = walk.nextTable()) {
         if (!status()->reportProgress(VqbString::format("Checking table %s", first->table))) return false;
         TableDdl ddl;
-        const bool existing = tables.count(upper(first->table)) != 0;
+        const bool existing = stored.hasTable(first->table);
         if (!existing) {
             if (!buildCreateTable(first, ddl)) return false;
-            tables.insert(upper(first->table));
+            stored.addTable(first->table);
         } else {
             std::set<std::string> present;
             VqbString pragma = VqbString::format("PRAGMA table_info(%s)", quoteIdentifier(first->table).asCstr());

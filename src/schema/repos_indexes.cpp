@@ -1,7 +1,6 @@
 #include "repos_indexes.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -192,16 +191,16 @@ void ReposStoredIndexes::addColumns(const std::string& table, const std::string&
     of(table).push_back(std::move(stored));
 }
 
-void ReposStoredIndexes::addSqliteRow(const char* type, const char* table, const char* name, const char* sql,
-                                      const char* keyColumn, int keyPosition) {
-    if (!type || !table) return;
-    if (std::strcmp(type, "index") == 0) {
+void ReposStoredIndexes::addSqliteRow(const std::function<bool(int, std::string&)>& text, int keyPosition) {
+    std::string type, table, name, sql, keyColumn;
+    if (!text(0, type) || !text(1, table)) return;
+    if (type == "index") {
         // An automatic index has no statement: it is the key's, which comes with the table's rows.
-        if (sql) addDefinition(table, name ? name : "", sql);
+        if (text(3, sql)) addDefinition(table, text(2, name) ? name : "", sql);
         return;
     }
     std::vector<Stored>& indexes = of(table);
-    if (!keyColumn || keyPosition < 1) return;
+    if (!text(4, keyColumn) || keyPosition < 1) return;
     // The key is an index over its columns (for an integer key, the table's own order).
     auto key = std::find_if(indexes.begin(), indexes.end(), [](const Stored& s) { return s.name.empty(); });
     if (key == indexes.end()) key = indexes.insert(indexes.end(), Stored());

@@ -53,8 +53,8 @@ public:
     // An index known only by its plain columns, in order.
     void addColumns(const std::string& table, const std::string& name, const std::vector<std::string>& columns);
     // One row of reposSqliteIndexListing: type, table, name, statement, key column, its position.
-    void addSqliteRow(const char* type, const char* table, const char* name, const char* sql, const char* keyColumn,
-                      int keyPosition);
+    // text(i, out) reads column i into out, false when it is null.
+    void addSqliteRow(const std::function<bool(int, std::string&)>& text, int keyPosition);
 
     bool hasTable(const std::string& table) const;
     bool holds(const std::string& table, const ReposIndexDecl& index) const;
